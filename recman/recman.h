@@ -1,0 +1,190 @@
+// The record manager: fixed-length records in table files, reached through the
+// single entry point BTRCALL with the operation codes and statuses of the classic
+// record-manager interface.
+//
+// Each table file (NAME.BTR) is a SQLite database of its own that carries its record
+// length and key definitions, so a database folder can be copied file by file. One
+// SQLite connection per process holds the table files attached; a transaction
+// (operations 19, 20, 21) spans every file the process touches and is atomic also when
+// the process is killed during the commit. Several processes may use one folder: a
+// writer that finds a file busy waits for the busy timeout and then gets status 85.
+//
+// Nothing here throws; every failure is a status.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+extern "C" {
+// op       operation code (recman::Op)
+// posBlock 128-byte position block: zeroed by the caller before Open, opaque after it
+// dataBuf  record buffer; *dataLen is its size on input and the record length on output
+// keyBuf   key value; keyLen is its size (at least the key's length for key operations)
+// keyNum   key number for key operations; the open mode for Open; overwrite mode for Create
+// Returns a status (recman::Status), 0 for success.
+int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dataLen, void* keyBuf,
+            uint8_t keyLen, int8_t keyNum);
+}
+
+namespace recman {
+
+constexpr int kPositionBlockSize = 128;
+constexpr int kMaxKeyLength = 255;
+constexpr int kMaxKeys = 24;
+constexpr int kMaxRecordLength = 65535;
+
+enum Op : uint16_t {
+    kOpOpen = 0,
+    kOpClose = 1,
+    kOpInsert = 2,
+    kOpUpdate = 3,
+    kOpDelete = 4,
+    kOpGetEqual = 5,
+    kOpGetNext = 6,
+    kOpGetPrevious = 7,
+    kOpGetGreater = 8,
+    kOpGetGreaterOrEqual = 9,
+    kOpGetLess = 10,
+    kOpGetLessOrEqual = 11,
+    kOpGetFirst = 12,
+    kOpGetLast = 13,
+    kOpCreate = 14,
+    kOpStat = 15,
+    kOpBeginTransaction = 19,
+    kOpEndTransaction = 20,
+    kOpAbortTransaction = 21,
+    kOpGetPosition = 22,
+    kOpGetDirect = 23,
+};
+
+enum Status : int {
+    kOk = 0,
+    kInvalidOperation = 1,
+    kIoError = 2,
+    kFileNotOpen = 3,
+    kKeyNotFound = 4,
+    kDuplicateKey = 5,
+    kInvalidKeyNumber = 6,
+    kInvalidPositioning = 8,
+    kEndOfFile = 9,
+    kFileNotFound = 12,
+    kDiskFull = 18,
+    kKeyBufferTooShort = 21,
+    kDataBufferTooShort = 22,
+    kInvalidRecordLength = 24,  // create: record length 0 or keys beyond it
+    kInvalidKeyPosition = 27,
+    kInvalidKeyLength = 29,
+    kNotATableFile = 30,
+    kTransactionActive = 37,    // begin inside a transaction, or create inside one
+    kNoTransaction = 39,        // end or abort without begin
+    kInvalidRecordAddress = 43, // get direct on a position that holds no record
+    kAccessDenied = 46,         // write on a file opened read-only
+    kFileExists = 59,           // create without overwrite on an existing file
+    kRecordLocked = 84,
+    kFileLocked = 85,           // another process holds the file; the busy timeout ran out
+    kFileTableFull = 86,        // too many files attached inside one transaction
+    kRecordLengthMismatch = 130 // the file's record length is not what the caller's record needs
+};
+
+// Open modes (keyNum of kOpOpen).
+constexpr int8_t kModeNormal = 0;
+constexpr int8_t kModeReadOnly = -2;
+constexpr int8_t kModeExclusive = -4;
+
+// Create modes (keyNum of kOpCreate).
+constexpr int8_t kCreateOverwrite = 0;
+constexpr int8_t kCreateNoOverwrite = -1;
+
+// Key flags.
+constexpr uint16_t kKeyDuplicates = 0x0001;
+constexpr uint16_t kKeyModifiable = 0x0002;
+constexpr uint16_t kKeySegmented = 0x0010;   // the next key specification continues this key
+constexpr uint16_t kKeyExtendedType = 0x0100;
+
+// Segment types (KeySpec::extendedType).
+constexpr uint8_t kTypeBytes = 0;       // compared as unsigned bytes over the whole width
+constexpr uint8_t kTypeInteger = 1;     // little-endian signed, 1, 2, 4 or 8 bytes
+constexpr uint8_t kTypeText = 11;       // zero-terminated; bytes after the terminator do not count
+
+#pragma pack(push, 1)
+// File specification of Create (data buffer) and Stat (returned), followed by one
+// KeySpec per key segment.
+//
+// OFFSET SIZE FIELD         MEANING
+//      0    2 recordLength  bytes per record
+//      2    2 pageSize      ignored on create; the file's page size on stat
+//      4    2 keyCount      number of keys (not segments)
+//      6    4 recordCount   stat: records in the file; create: ignored
+//     10    2 fileFlags     reserved, 0
+//     12    2 reserved
+//     14    2 allocation    ignored
+struct FileSpec {
+    uint16_t recordLength;
+    uint16_t pageSize;
+    uint16_t keyCount;
+    uint32_t recordCount;
+    uint16_t fileFlags;
+    uint8_t reserved[2];
+    uint16_t allocation;
+};
+
+// One key segment.
+//
+// OFFSET SIZE FIELD          MEANING
+//      0    2 position       1-based offset of the segment in the record
+//      2    2 length         bytes
+//      4    2 flags          kKey* flags; kKeySegmented when another segment follows
+//      6    4 keyCount       stat: distinct values are not counted; always 0
+//     10    1 extendedType   kType*
+//     11    1 nullValue      unused
+//     12    2 reserved
+//     14    1 keyNumber      unused; keys are numbered in order from 0
+//     15    1 acsNumber      unused
+struct KeySpec {
+    uint16_t position;
+    uint16_t length;
+    uint16_t flags;
+    uint32_t keyCount;
+    uint8_t extendedType;
+    uint8_t nullValue;
+    uint8_t reserved[2];
+    uint8_t keyNumber;
+    uint8_t acsNumber;
+};
+#pragma pack(pop)
+static_assert(sizeof(FileSpec) == 16);
+static_assert(offsetof(FileSpec, recordCount) == 6);
+static_assert(offsetof(FileSpec, allocation) == 14);
+static_assert(sizeof(KeySpec) == 16);
+static_assert(offsetof(KeySpec, keyCount) == 6);
+static_assert(offsetof(KeySpec, extendedType) == 10);
+static_assert(offsetof(KeySpec, acsNumber) == 15);
+
+// Milliseconds a writer waits for a file that another process holds before it gets
+// kFileLocked. The default is 5000.
+void SetBusyTimeout(int milliseconds);
+
+// True while this process has a transaction open (between 19 and 20/21).
+bool InTransaction();
+
+// Checks one table file: it opens as a table file, SQLite finds it sound, and every
+// stored key agrees with the record it belongs to. Returns kOk, or a status with a
+// readable account of what is wrong in *report.
+int CheckFile(const std::string& path, std::string* report);
+
+// Closes every open file and removes this process's private working file. Called at
+// normal process exit; tests may call it to start afresh.
+void Shutdown();
+
+namespace testing {
+// Events of the file layer under the table files, for tests that stop a process in
+// the middle of a commit or make a write fail.
+enum class FileEvent { kWrite, kSync, kDelete, kTruncate };
+// The hook runs before each event; returning false makes that file operation fail with
+// an I/O error. Must be installed before the first file is opened.
+using FileEventHook = std::function<bool(FileEvent event, const char* path)>;
+void SetFileEventHook(FileEventHook hook);
+}  // namespace testing
+
+}  // namespace recman
