@@ -1,0 +1,33 @@
+// Conversion between code page 932 bytes (the texts of records and ini files) and QString
+// (what widgets hold), plus the fixed-width field helpers that every record layout uses.
+// Conversion never fails: bytes that are not code page 932 become U+FFFD, characters that
+// code page 932 cannot hold become "〓".
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Converts code page 932 bytes to text. Invalid or truncated byte sequences become U+FFFD
+// and the bytes after them are still converted.
+QString Cp932ToQString(std::string_view bytes);
+
+// The text of a fixed-width field: the bytes up to the first zero byte within `width`
+// (all `width` bytes when there is none).
+QString Cp932FieldToQString(const char* field, size_t width);
+
+// Converts text to code page 932. A character that code page 932 cannot hold becomes
+// "〓" (0x81 0xAC) and the conversion goes on.
+std::string QStringToCp932(const QString& text);
+
+// Zero-fills the field and writes the text into it as code page 932: at most width-1
+// bytes, cut on a character boundary, so the field always ends with a zero byte.
+void SetCp932Field(char* field, size_t width, const QString& text);
+
+// Same as SetCp932Field for bytes that are already code page 932. Copying stops at a zero
+// byte of the input; a lead byte without its trail byte is dropped.
+void CopyTextField(char* field, size_t width, std::string_view bytes);
+
+// True for the first byte of a double-byte character (0x81-0x9F, 0xE0-0xFC).
+bool IsCp932LeadByte(unsigned char c);
