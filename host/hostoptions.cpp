@@ -1,0 +1,73 @@
+// Parsing of the host program's command line.
+#include "hostoptions.h"
+
+namespace {
+
+// Options that take a value, and where each value goes.
+struct ValueOption {
+    const char* name;
+    QString CHostOptions::*field;
+};
+
+constexpr ValueOption kValueOptions[] = {
+    {"--database", &CHostOptions::database},
+    {"--screenshot", &CHostOptions::screenshot},
+};
+
+}  // namespace
+
+CHostArgs ParseHostArguments(const QStringList& args) {
+    CHostArgs result;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            result.options.help = true;
+            continue;
+        }
+        bool matched = false;
+        for (const ValueOption& option : kValueOptions) {
+            const QString name = QLatin1String(option.name);
+            QString value;
+            if (arg == name) {
+                if (i + 1 >= args.size()) {
+                    result.error = QStringLiteral("%1 needs a value").arg(name);
+                    return result;
+                }
+                value = args[++i];
+            } else if (arg.startsWith(name + QLatin1Char('='))) {
+                value = arg.mid(name.size() + 1);
+            } else {
+                continue;
+            }
+            if (value.isEmpty()) {
+                result.error = QStringLiteral("%1 needs a non-empty value").arg(name);
+                return result;
+            }
+            result.options.*option.field = value;
+            matched = true;
+            break;
+        }
+        if (matched) continue;
+        if (arg.startsWith(QLatin1Char('-'))) {
+            result.error = QStringLiteral("unknown option %1").arg(arg);
+        } else {
+            result.error = QStringLiteral("unexpected argument %1").arg(arg);
+        }
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+QString HostUsage() {
+    return QStringLiteral(
+        "usage: velo [--database DIR] [--screenshot FILE]\n"
+        "  --database DIR     open the database folder DIR (default: the folder opened last)\n"
+        "  --screenshot FILE  save a picture of the main window as PNG to FILE and exit\n"
+        "  -h, --help         show this text\n");
+}
+
+QString ChooseDatabaseFolder(const CHostOptions& options, const QString& profileFolder) {
+    if (!options.database.isEmpty()) return options.database;
+    return profileFolder.trimmed();
+}

@@ -1,0 +1,132 @@
+// Tests of the host program's command line and of the navigation strip's decisions.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "hostoptions.h"
+#include "navigation.h"
+
+namespace {
+
+QStringList Args(std::initializer_list<const char*> items) {
+    QStringList list;
+    for (const char* item : items) list << QString::fromUtf8(item);
+    return list;
+}
+
+TEST(HostOptions, AcceptsBothFormsOfValueOptions) {
+    CHostArgs parsed =
+        ParseHostArguments(Args({"--database", "/data/clinic", "--screenshot=a.png"}));
+    ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.database, QStringLiteral("/data/clinic"));
+    EXPECT_EQ(parsed.options.screenshot, QStringLiteral("a.png"));
+    EXPECT_FALSE(parsed.options.help);
+
+    parsed = ParseHostArguments(Args({"--database=/x", "--database", "/歯科/データ"}));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.options.database, QStringLiteral("/歯科/データ"));  // last one wins
+
+    parsed = ParseHostArguments(Args({"-h"}));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_TRUE(parsed.options.help);
+    EXPECT_TRUE(ParseHostArguments({}).ok);
+}
+
+TEST(HostOptions, RejectsBadArgumentsWithAMessageNamingThem) {
+    struct Case {
+        QStringList args;
+        const char* named;
+    };
+    const Case cases[] = {
+        {Args({"--database"}), "--database"},
+        {Args({"--database="}), "--database"},
+        {Args({"--screenshot", ""}), "--screenshot"},
+        {Args({"--datbase", "/x"}), "--datbase"},
+        {Args({"/data/clinic"}), "/data/clinic"},
+        {Args({"--database", "/x", "extra"}), "extra"},
+    };
+    for (const Case& c : cases) {
+        const CHostArgs parsed = ParseHostArguments(c.args);
+        EXPECT_FALSE(parsed.ok) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(parsed.error.contains(QString::fromUtf8(c.named)))
+            << parsed.error.toStdString();
+    }
+}
+
+TEST(HostOptions, CommandLineFolderWinsOverTheProfile) {
+    CHostOptions options;
+    EXPECT_EQ(ChooseDatabaseFolder(options, QStringLiteral(" /stored ")),
+              QStringLiteral("/stored"));
+    EXPECT_TRUE(ChooseDatabaseFolder(options, QString()).isEmpty());
+    options.database = QStringLiteral("/given");
+    EXPECT_EQ(ChooseDatabaseFolder(options, QStringLiteral("/stored")), QStringLiteral("/given"));
+}
+
+TEST(Navigation, StripHasTheEightButtonsInOrder) {
+    const auto buttons = NavigationButtons();
+    ASSERT_EQ(buttons.size(), size_t(kNavButtonCount));
+    const int codes[] = {0, 1101, 1102, 1104, 1105, 1106, 1103, 1107};
+    const char* names[] = {"s_close",   "s_res",    "s_pat",    "s_daily",
+                           "s_notcome", "s_unpaid", "s_recall", "s_lab"};
+    for (int i = 0; i < kNavButtonCount; ++i) {
+        EXPECT_EQ(buttons[i].position, i);
+        EXPECT_EQ(buttons[i].screenCode, codes[i]);
+        EXPECT_STREQ(buttons[i].baseName, names[i]);
+        EXPECT_EQ(FindNavButtonByCode(codes[i]), &buttons[i]);
+    }
+    EXPECT_EQ(FindNavButtonByCode(kScreenNone), nullptr);
+    EXPECT_EQ(NavImageFileName("s_res", ENavImage::kNormal), QStringLiteral("s_res_n.jpg"));
+    EXPECT_EQ(NavImageFileName("s_res", ENavImage::kPressed), QStringLiteral("s_res_d.jpg"));
+    EXPECT_EQ(NavImageFileName("s_lab", ENavImage::kCurrent), QStringLiteral("s_lab_a.jpg"));
+}
+
+TEST(Navigation, PressingAButtonDependsOnTheCurrentScreen) {
+    // The current screen's own button does nothing.
+    CNavDecision d = DecideNavigation(kScreenReservation, 1);
+    EXPECT_EQ(d.action, ENavAction::kStay);
+    // Close always asks first, also from the start screen.
+    d = DecideNavigation(kScreenReservation, 0);
+    EXPECT_EQ(d.action, ENavAction::kAskExit);
+    EXPECT_EQ(DecideNavigation(kScreenNone, 0).action, ENavAction::kAskExit);
+    // Another button switches to its screen.
+    d = DecideNavigation(kScreenReservation, 7);
+    EXPECT_EQ(d.action, ENavAction::kSwitch);
+    EXPECT_EQ(d.screenCode, kScreenLab);
+    d = DecideNavigation(kScreenLab, 6);
+    EXPECT_EQ(d.action, ENavAction::kSwitch);
+    EXPECT_EQ(d.screenCode, kScreenRecall);
+    // From the start screen, where no button is current, the reservation button works.
+    d = DecideNavigation(kScreenNone, 1);
+    EXPECT_EQ(d.action, ENavAction::kSwitch);
+    EXPECT_EQ(d.screenCode, kScreenReservation);
+    // Positions off the strip do nothing.
+    EXPECT_EQ(DecideNavigation(kScreenReservation, -1).action, ENavAction::kStay);
+    EXPECT_EQ(DecideNavigation(kScreenReservation, 8).action, ENavAction::kStay);
+}
+
+TEST(Navigation, ModuleResultsLeadToTheNextScreen) {
+    EXPECT_EQ(ScreenAfterModule(kScreenExit), kScreenExit);
+    EXPECT_EQ(ScreenAfterModule(kScreenNone), kScreenNone);
+    EXPECT_EQ(ScreenAfterModule(kScreenLab), kScreenLab);
+    EXPECT_EQ(ScreenAfterModule(kScreenPatient), kScreenPatient);
+    // A code nobody knows falls back to the start screen rather than leaving.
+    EXPECT_EQ(ScreenAfterModule(4711), kScreenNone);
+    EXPECT_EQ(ScreenAfterModule(-1), kScreenNone);
+}
+
+TEST(Navigation, ScreensHaveTitlesAndOnlyTheSheetComesFromAModule) {
+    std::set<QString> titles;
+    for (const CNavButton& button : NavigationButtons()) {
+        if (button.screenCode == kScreenExit) continue;
+        EXPECT_FALSE(ScreenTitle(button.screenCode).isEmpty());
+        titles.insert(ScreenTitle(button.screenCode));
+    }
+    EXPECT_EQ(titles.size(), size_t(kNavButtonCount - 1));
+    EXPECT_EQ(ScreenTitle(kScreenLab), QStringLiteral("技工物"));
+    EXPECT_TRUE(ScreenTitle(kScreenExit).isEmpty());
+    EXPECT_TRUE(ScreenTitle(kScreenNone).isEmpty());
+    EXPECT_STREQ(ModuleForScreen(kScreenReservation), "VeloSheet");
+    EXPECT_EQ(ModuleForScreen(kScreenPatient), nullptr);
+}
+
+}  // namespace
