@@ -1,0 +1,67 @@
+// The operations of the velodb tool, as a library so that tests and benchmarks call them
+// directly: create an empty database folder, fill one with a demo clinic (and, on request,
+// a second database of the cephalometric product), dump a table as text, and check every
+// table file of a folder. Every operation reports failure by its result and a message in
+// plain words; nothing throws.
+#pragma once
+
+#include <QDate>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace velodb {
+
+// Creates every table of the catalogue, empty, in folder (made when missing), and a default
+// GlobalSetting.ini. Refuses a folder that already holds table files unless force is set,
+// in which case the tables are created afresh and the settings rewritten.
+bool CreateDatabase(const std::string& folder, bool force, std::string* error);
+
+struct SDemoOptions {
+    std::string m_folder;
+    int m_patients = 300;
+    int m_daysBack = 30;
+    int m_daysAhead = 60;
+    uint64_t m_seed = 1;
+    // Number of reservation records to make; -1 fills the day range by the clinic's
+    // ordinary rhythm. A larger number reaches further into the past.
+    long long m_reservations = -1;
+    // When not empty, also build the cephalometric product's database there.
+    std::string m_xyloFolder;
+    // The day the demo counts from; a null date means today.
+    QDate m_today;
+    bool m_force = false;
+};
+
+struct SDemoSummary {
+    int m_patients = 0;
+    long long m_reservations = 0;  // every reservation record, changed and cancelled included
+    long long m_blocked = 0;       // blocked-time entries among them
+    long long m_changed = 0;       // status 5 records
+    long long m_cancelled = 0;     // status 2, 3 and 4 records
+    int m_materials = 0;
+    int m_standby = 0;
+    int m_xyloPatients = 0;
+};
+
+// Creates the folder and fills it with a demo clinic. Progress lines go to *progress when
+// it is not null.
+bool BuildDemoDatabase(const SDemoOptions& options, SDemoSummary* summary, std::ostream* progress,
+                       std::string* error);
+
+// Writes the records of one table in the order of the key as readable text: a block of
+// "name: value" lines per record, a blank line after each, and a final count line.
+// table is the file name with or without ".BTR", in any case.
+bool DumpTable(const std::string& folder, const std::string& table, int keyNumber,
+               std::ostream& out, std::string* error);
+
+// Checks every table file of the folder and reports each missing catalogue table. Writes
+// one line per file; returns true only when everything is sound.
+bool CheckDatabase(const std::string& folder, std::ostream& out);
+
+// The command line: args without the program name. Returns the exit code: 0 success,
+// 1 failure (a message on err), 2 bad arguments (usage on err).
+int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace velodb
