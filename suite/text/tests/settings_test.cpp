@@ -1,0 +1,150 @@
+// Tests of the host profile (under a temporary XDG_CONFIG_HOME) and of the suite settings
+// in GlobalSetting.ini of a temporary database folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "suite/text/globalsettings.h"
+#include "suite/text/hostprofile.h"
+#include "suite/text/inifile.h"
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_config.isValid());
+        ASSERT_TRUE(m_database.isValid());
+        setenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit().constData(), 1);
+        CHostProfile::SetProgramName("velotest");
+        CGlobalSettings::SetDatabaseFolder(m_database.path().toStdString());
+    }
+    void TearDown() override {
+        CGlobalSettings::SetDatabaseFolder("");
+        CHostProfile::SetProgramName("");
+    }
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_database;
+};
+
+TEST_F(SettingsTest, HostProfileLivesUnderXdgConfigHome) {
+    const std::string expected = m_config.path().toStdString() + "/velo/velotest.ini";
+    EXPECT_EQ(CHostProfile::Path(), expected);
+    EXPECT_EQ(CHostProfile::GetProfileInt("VELOSHEET", "ReservationMode", 0), 0);
+    EXPECT_FALSE(std::filesystem::exists(expected));
+
+    ASSERT_TRUE(CHostProfile::WriteProfileInt("VELOSHEET", "ReservationMode", 1));
+    ASSERT_TRUE(
+        CHostProfile::WriteProfileString("GLOBAL", "XYLO_DIR", QStringLiteral("/opt/歯科")));
+    EXPECT_TRUE(std::filesystem::exists(expected));
+    EXPECT_EQ(CHostProfile::GetProfileInt("velosheet", "reservationmode", 0), 1);
+    EXPECT_EQ(CHostProfile::GetProfileString("Global", "xylo_dir"), QStringLiteral("/opt/歯科"));
+}
+
+TEST_F(SettingsTest, HostProfileWithRelativeXdgFallsBackToHome) {
+    setenv("XDG_CONFIG_HOME", "relative/dir", 1);
+    const char* home = std::getenv("HOME");
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(CHostProfile::Path(), std::string(home) + "/.config/velo/velotest.ini");
+}
+
+TEST_F(SettingsTest, DatabaseFolderComesFromHostProfileWhenNotSet) {
+    CGlobalSettings::SetDatabaseFolder("");
+    EXPECT_EQ(CGlobalSettings::DatabaseFolder(), "");
+    EXPECT_EQ(CGlobalSettings::SettingsPath(), "");
+    EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "TimeSpan", 15), 15);
+    EXPECT_FALSE(CGlobalSettings::SetInt("GLOBAL", "TimeSpan", 10));
+
+    ASSERT_TRUE(CHostProfile::WriteProfileString("GLOBAL", "DATABASE", m_database.path()));
+    EXPECT_EQ(CGlobalSettings::DatabaseFolder(), m_database.path().toStdString() + "/");
+    EXPECT_EQ(CGlobalSettings::SettingsPath(),
+              m_database.path().toStdString() + "/GlobalSetting.ini");
+}
+
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndValuesRoundTrip) {
+    EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "TimeSpan", 15), 15);
+    EXPECT_EQ(CGlobalSettings::GetString("Reservation", "ContactStatusName0", "x"), "x");
+    VELOOFFICEHOUR hours;
+    std::memset(&hours, 0xFF, sizeof(hours));
+    CGlobalSettings::GetOfficeHours(&hours);
+    for (const VELOOFFICEHOURDATA& day : hours.Week) {
+        EXPECT_EQ(day.Open | day.BreakStart | day.BreakEnd | day.Close, 0);
+    }
+    EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 7));
+    EXPECT_TRUE(CGlobalSettings::TemplateNumbers().isEmpty());
+
+    ASSERT_TRUE(CGlobalSettings::SetInt("RESERVATION", "CantRsrvThisDay", 1));
+    EXPECT_EQ(CGlobalSettings::GetInt("reservation", "cantrsrvthisday", 0), 1);
+}
+
+TEST_F(SettingsTest, OfficeHoursRoundTripAndMalformedDaysAreZero) {
+    VELOOFFICEHOUR hours{};
+    hours.Week[2] = {830, 1230, 1400, 1830};
+    hours.Week[6] = {900, 0, 0, 1300};
+    ASSERT_TRUE(CGlobalSettings::SetOfficeHours(hours));
+    VELOOFFICEHOUR read{};
+    CGlobalSettings::GetOfficeHours(&read);
+    EXPECT_EQ(std::memcmp(&read, &hours, sizeof(hours)), 0);
+
+    // Hand-edited entries: wrong count, a minute of 75, text - each day stays closed.
+    ASSERT_TRUE(CGlobalSettings::SetString("OfficeHour", "Week1", "900,1200,1300"));
+    ASSERT_TRUE(CGlobalSettings::SetString("OfficeHour", "Week2", "900,1275,1300,1800"));
+    ASSERT_TRUE(CGlobalSettings::SetString("OfficeHour", "Week3", "nine,12,13,18"));
+    CGlobalSettings::GetOfficeHours(&read);
+    for (int day : {1, 2, 3}) {
+        EXPECT_EQ(read.Week[day].Open, 0) << day;
+        EXPECT_EQ(read.Week[day].Close, 0) << day;
+    }
+    EXPECT_EQ(read.Week[6].Close, 1300);
+}
+
+TEST_F(SettingsTest, ClinicDaysOff) {
+    ASSERT_TRUE(CGlobalSettings::SetClinicDayOff(2026, 12, 7, true));
+    EXPECT_TRUE(CGlobalSettings::IsClinicDayOff(2026, 12, 7));
+    EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 8));
+    ASSERT_TRUE(CGlobalSettings::SetClinicDayOff(2026, 12, 7, false));
+    EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 7));
+    ASSERT_TRUE(CGlobalSettings::SetString("ClinicDayOff", "20261208", "0"));
+    EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 8));
+}
+
+TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksAndBackslashes) {
+    const QString body =
+        QStringLiteral("山田様\r\n明日 %1 のご予約です。\n\\n は改行ではありません\nC:\\temp\\");
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(3, "前日", "ご予約の確認", body));
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(0, "t", "s", "b"));
+    QString title, subject, read;
+    ASSERT_TRUE(CGlobalSettings::GetReservationTemplate(3, &title, &subject, &read));
+    EXPECT_EQ(title, QStringLiteral("前日"));
+    EXPECT_EQ(subject, QStringLiteral("ご予約の確認"));
+    QString expected = body;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    EXPECT_EQ(read, expected);
+    // The stored body is one ini line.
+    EXPECT_FALSE(CGlobalSettings::GetString("MailTemplate3", "Body").contains(u'\n'));
+
+    title = "unchanged";
+    EXPECT_FALSE(CGlobalSettings::GetReservationTemplate(1, &title, &subject, &read));
+    EXPECT_EQ(title, "unchanged");
+    EXPECT_FALSE(CGlobalSettings::SetReservationTemplate(-1, "t", "s", "b"));
+    ASSERT_TRUE(CGlobalSettings::SetString("mailtemplatex", "Title", "not a template"));
+    EXPECT_EQ(CGlobalSettings::TemplateNumbers(), QList<int>({0, 3}));
+}
+
+TEST_F(SettingsTest, SettingsFileNameDiffersOnlyInCase) {
+    QFile file(m_database.filePath("GLOBALSETTING.INI"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[GLOBAL]\r\nTimeSpan=10\r\n");
+    file.close();
+    EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "TimeSpan", 15), 10);
+    ASSERT_TRUE(CGlobalSettings::SetInt("GLOBAL", "TimeSpan", 20));
+    EXPECT_EQ(QDir(m_database.path()).entryList(QDir::Files), QStringList({"GLOBALSETTING.INI"}));
+}
+
+}  // namespace
