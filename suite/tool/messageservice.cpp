@@ -1,0 +1,230 @@
+// CMessageService: scripted, recorded and real dialogs behind one set of calls.
+#include "suite/tool/messageservice.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <mutex>
+
+namespace {
+
+std::mutex g_mutex;
+std::function<int(const CMessageService::Request&)> g_script;
+std::function<QString(const CMessageService::Request&)> g_pathScript;
+QList<CMessageService::Request> g_history;
+
+using Request = CMessageService::Request;
+
+bool Headless() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
+           QGuiApplication::instance() == nullptr;
+}
+
+int DefaultAnswer(const Request& request) {
+    switch (request.buttons) {
+        case CMessageService::EButtons::Ok:
+            return CMessageService::IDOK;
+        case CMessageService::EButtons::OkCancel:
+            return CMessageService::IDCANCEL;
+        case CMessageService::EButtons::YesNo:
+            return CMessageService::IDNO;
+        case CMessageService::EButtons::YesNoCancel:
+            return CMessageService::IDNO;
+    }
+    return CMessageService::IDCANCEL;
+}
+
+void Record(const Request& request) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_history.append(request);
+}
+
+// Answers from the script, if one is installed. Returns false when the real dialog (or
+// the headless default) has to answer.
+bool Scripted(Request* request) {
+    std::function<int(const Request&)> script;
+    std::function<QString(const Request&)> pathScript;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        script = g_script;
+        pathScript = g_pathScript;
+    }
+    if (!script) return false;
+    request->result = script(*request);
+    const bool picker = request->kind == CMessageService::EKind::Directory ||
+                        request->kind == CMessageService::EKind::OpenFile ||
+                        request->kind == CMessageService::EKind::SaveFile;
+    const bool accepted =
+        request->result == CMessageService::IDOK || request->result == CMessageService::IDYES;
+    if (picker && accepted && pathScript) request->path = pathScript(*request);
+    return true;
+}
+
+QMessageBox::Icon ToQtIcon(CMessageService::EIcon icon) {
+    switch (icon) {
+        case CMessageService::EIcon::Information:
+            return QMessageBox::Information;
+        case CMessageService::EIcon::Warning:
+            return QMessageBox::Warning;
+        case CMessageService::EIcon::Critical:
+            return QMessageBox::Critical;
+        case CMessageService::EIcon::Question:
+            return QMessageBox::Question;
+        case CMessageService::EIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+int ShowMessageBox(QWidget* parent, const Request& request) {
+    QMessageBox box(ToQtIcon(request.icon), request.title, request.text, QMessageBox::NoButton,
+                    parent);
+    QPushButton* defaultButton = nullptr;
+    switch (request.buttons) {
+        case CMessageService::EButtons::Ok:
+            defaultButton = box.addButton(QMessageBox::Ok);
+            box.setEscapeButton(defaultButton);
+            break;
+        case CMessageService::EButtons::OkCancel:
+            box.addButton(QMessageBox::Ok);
+            defaultButton = box.addButton(QMessageBox::Cancel);
+            box.setEscapeButton(defaultButton);
+            break;
+        case CMessageService::EButtons::YesNo:
+            box.addButton(QMessageBox::Yes);
+            defaultButton = box.addButton(QMessageBox::No);
+            box.setEscapeButton(defaultButton);
+            break;
+        case CMessageService::EButtons::YesNoCancel:
+            box.addButton(QMessageBox::Yes);
+            defaultButton = box.addButton(QMessageBox::No);
+            box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+            break;
+    }
+    box.setDefaultButton(defaultButton);
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Ok:
+            return CMessageService::IDOK;
+        case QMessageBox::Yes:
+            return CMessageService::IDYES;
+        case QMessageBox::No:
+            return CMessageService::IDNO;
+        case QMessageBox::Cancel:
+            return CMessageService::IDCANCEL;
+        default:
+            return DefaultAnswer(request);
+    }
+}
+
+QString Pick(QWidget* parent, CMessageService::EKind kind, const QString& title,
+             const QString& start, const QString& filter) {
+    Request request;
+    request.kind = kind;
+    request.text = start;
+    request.title = title;
+    request.filter = filter;
+    request.buttons = CMessageService::EButtons::OkCancel;
+    if (!Scripted(&request)) {
+        if (Headless()) {
+            request.result = CMessageService::IDCANCEL;
+        } else {
+            switch (kind) {
+                case CMessageService::EKind::Directory:
+                    request.path = QFileDialog::getExistingDirectory(parent, title, start);
+                    break;
+                case CMessageService::EKind::OpenFile:
+                    request.path = QFileDialog::getOpenFileName(parent, title, start, filter);
+                    break;
+                default:
+                    request.path = QFileDialog::getSaveFileName(parent, title, start, filter);
+                    break;
+            }
+            request.result =
+                request.path.isEmpty() ? CMessageService::IDCANCEL : CMessageService::IDOK;
+        }
+    }
+    if (request.result != CMessageService::IDOK && request.result != CMessageService::IDYES) {
+        request.path.clear();
+    }
+    Record(request);
+    return request.path;
+}
+
+}  // namespace
+
+int CMessageService::MessageBox(QWidget* parent, const QString& text, const QString& title,
+                                EIcon icon, EButtons buttons) {
+    Request request;
+    request.kind = buttons == EButtons::YesNo ? EKind::YesNo : EKind::MessageBox;
+    request.text = text;
+    request.title = title;
+    request.icon = icon;
+    request.buttons = buttons;
+    if (!Scripted(&request)) {
+        request.result = Headless() ? DefaultAnswer(request) : ShowMessageBox(parent, request);
+    }
+    Record(request);
+    return request.result;
+}
+
+bool CMessageService::AskYesNo(QWidget* parent, const QString& text, const QString& title) {
+    return MessageBox(parent, text, title, EIcon::Question, EButtons::YesNo) == IDYES;
+}
+
+QString CMessageService::GetExistingDirectory(QWidget* parent, const QString& title,
+                                              const QString& start) {
+    return Pick(parent, EKind::Directory, title, start, QString());
+}
+
+QString CMessageService::GetOpenFileName(QWidget* parent, const QString& title,
+                                         const QString& start, const QString& filter) {
+    return Pick(parent, EKind::OpenFile, title, start, filter);
+}
+
+QString CMessageService::GetSaveFileName(QWidget* parent, const QString& title,
+                                         const QString& start, const QString& filter) {
+    return Pick(parent, EKind::SaveFile, title, start, filter);
+}
+
+bool CMessageService::ExecPrintDialog(QPrintDialog* dialog) {
+    Request request;
+    request.kind = EKind::Print;
+    request.title = dialog ? dialog->windowTitle() : QString();
+    request.buttons = EButtons::OkCancel;
+    if (dialog == nullptr) {
+        request.result = IDCANCEL;
+    } else if (!Scripted(&request)) {
+        if (Headless()) {
+            request.result = IDCANCEL;
+        } else {
+            request.result = dialog->exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+        }
+    }
+    Record(request);
+    return request.result == IDOK || request.result == IDYES;
+}
+
+void CMessageService::SetScript(std::function<int(const Request&)> script) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script = std::move(script);
+}
+
+void CMessageService::SetPathScript(std::function<QString(const Request&)> script) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_pathScript = std::move(script);
+}
+
+QList<CMessageService::Request> CMessageService::History() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_history;
+}
+
+void CMessageService::ClearHistory() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_history.clear();
+}
