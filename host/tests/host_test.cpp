@@ -5,6 +5,7 @@
 
 #include "hostoptions.h"
 #include "navigation.h"
+#include "sheetmodule.h"
 
 namespace {
 
@@ -127,6 +128,38 @@ TEST(Navigation, ScreensHaveTitlesAndOnlyTheSheetComesFromAModule) {
     EXPECT_TRUE(ScreenTitle(kScreenNone).isEmpty());
     EXPECT_STREQ(ModuleForScreen(kScreenReservation), "VeloSheet");
     EXPECT_EQ(ModuleForScreen(kScreenPatient), nullptr);
+}
+
+TEST(ModuleEntry, FindsTheEntryInTheFirstFolderThatHoldsTheLibrary) {
+    const QString dir = QStringLiteral(FAKE_MODULE_DIR);
+    CModuleEntry entry;
+    ASSERT_TRUE(
+        entry.Load(QStringLiteral("FakeSheet"), "DoStart", {QStringLiteral("/nonexistent"), dir}))
+        << entry.Problem().toStdString();
+    EXPECT_TRUE(entry.IsAvailable());
+    EXPECT_TRUE(entry.Problem().isEmpty());
+    EXPECT_EQ(entry.Start(nullptr), kScreenLab);
+}
+
+TEST(ModuleEntry, ReportsAMissingLibraryOrEntry) {
+    const QString dir = QStringLiteral(FAKE_MODULE_DIR);
+    CModuleEntry entry;
+    EXPECT_FALSE(entry.Load(QStringLiteral("FakeNoEntry"), "DoStart", {dir}));
+    EXPECT_FALSE(entry.IsAvailable());
+    EXPECT_TRUE(entry.Problem().contains(QStringLiteral("DoStart")));
+
+    // A library that was available stops being so when a later load fails.
+    ASSERT_TRUE(entry.Load(QStringLiteral("FakeSheet"), "DoStart", {dir}));
+    EXPECT_FALSE(entry.Load(QStringLiteral("NoSuchModule"), "DoStart", {dir}));
+    EXPECT_FALSE(entry.IsAvailable());
+    EXPECT_TRUE(entry.Problem().contains(QStringLiteral("libNoSuchModule.so")));
+}
+
+TEST(ModuleEntry, SearchesTheProgramFolderThenTheLibFolderBesideIt) {
+    const QStringList folders = ModuleSearchFolders(QStringLiteral("/opt/velo/bin"));
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_EQ(folders[0], QStringLiteral("/opt/velo/bin"));
+    EXPECT_EQ(folders[1], QStringLiteral("/opt/velo/lib"));
 }
 
 }  // namespace
