@@ -12,6 +12,7 @@
 // Nothing here throws; every failure is a status.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -1,0 +1,521 @@
+// The connection, the attached table files, transactions, creation and checking.
+#include "recman/engine.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace recman {
+namespace {
+
+constexpr const char* kFormatName = "recman table file 1";
+constexpr size_t kHeaderMapLength = 4096;
+constexpr int kChangeCounterOffset = 24;
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+int Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); }
+
+std::string KeyColumn(size_t k) { return "k" + std::to_string(k); }
+
+// Page size that keeps a whole record on one leaf page.
+int PageSizeFor(uint32_t recordLength, uint32_t keyBytes) {
+    const uint32_t row = recordLength + keyBytes + 64;
+    if (row < 3900) return 4096;
+    if (row < 7900) return 8192;
+    if (row < 16000) return 16384;
+    if (row < 32000) return 32768;
+    return 65536;
+}
+
+std::string CreateSql(const Schema& schema) {
+    std::string sql = "CREATE TABLE recman_file(format TEXT NOT NULL, record_length INTEGER NOT NULL);";
+    sql += "INSERT INTO recman_file VALUES(" + Quote(kFormatName) + "," + std::to_string(schema.recordLength) + ");";
+    sql += "CREATE TABLE recman_key(key_no INTEGER NOT NULL, seg_no INTEGER NOT NULL, offset INTEGER NOT NULL,"
+           " length INTEGER NOT NULL, type INTEGER NOT NULL, duplicates INTEGER NOT NULL,"
+           " PRIMARY KEY(key_no, seg_no));";
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        const KeyDef& key = schema.keys[k];
+        for (size_t s = 0; s < key.segments.size(); ++s) {
+            const Segment& seg = key.segments[s];
+            sql += "INSERT INTO recman_key VALUES(" + std::to_string(k) + "," + std::to_string(s) + "," +
+                   std::to_string(seg.offset) + "," + std::to_string(seg.length) + "," +
+                   std::to_string(seg.type) + "," + (key.duplicates ? "1" : "0") + ");";
+        }
+    }
+    sql += "CREATE TABLE rec(id INTEGER PRIMARY KEY";
+    for (size_t k = 0; k < schema.keys.size(); ++k) sql += ", " + KeyColumn(k) + " BLOB NOT NULL";
+    sql += ", data BLOB NOT NULL);";
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        // A unique index orders by (key, rowid) as well, so both kinds scan alike.
+        if (schema.keys[k].duplicates)
+            sql += "CREATE INDEX rec_" + KeyColumn(k) + " ON rec(" + KeyColumn(k) + ", id);";
+        else
+            sql += "CREATE UNIQUE INDEX rec_" + KeyColumn(k) + " ON rec(" + KeyColumn(k) + ");";
+    }
+    return sql;
+}
+
+}  // namespace
+
+uint32_t TableFile::ChangeCounter() const {
+    if (!header) return 0;
+    const volatile uint8_t* p = header + kChangeCounterOffset;
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+Engine& Engine::Get() {
+    // Never destroyed: Shutdown runs from atexit and leaves an empty engine behind.
+    static Engine* engine = [] {
+        auto* e = new Engine;
+        std::atexit([] { Engine::Get().Shutdown(); });
+        return e;
+    }();
+    return *engine;
+}
+
+void Engine::SetBusyTimeout(int ms) {
+    m_busyTimeout = ms;
+    if (m_db) sqlite3_busy_timeout(m_db, ms);
+}
+
+int Engine::OpenConnection() {
+    if (m_db) return kOk;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/recman-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return kIoError;
+    ::close(fd);
+    m_mainPath = name.data();
+    const int rc = sqlite3_open_v2(m_mainPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        ::unlink(m_mainPath.c_str());
+        return kIoError;
+    }
+    sqlite3_busy_timeout(m_db, m_busyTimeout);
+    sqlite3_extended_result_codes(m_db, 1);
+    return kOk;
+}
+
+int Engine::AttachedCount() const {
+    int n = 0;
+    for (const auto& [path, file] : m_files) n += file->attached ? 1 : 0;
+    return n;
+}
+
+void Engine::MapHeader(TableFile* file) {
+    // The descriptor is closed at once: SQLite has not opened the file yet, so closing
+    // it cannot drop a lock that SQLite holds (POSIX locks belong to the process).
+    const int fd = ::open(file->path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size >= 100) {
+        void* p = ::mmap(nullptr, kHeaderMapLength, PROT_READ, MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED) file->header = static_cast<const volatile uint8_t*>(p);
+    }
+    ::close(fd);
+}
+
+int Engine::Attach(TableFile* file) {
+    if (file->attached) return kOk;
+    const int limit = sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1);
+    if (AttachedCount() >= limit) {
+        if (m_inTransaction) return kFileTableFull;
+        TableFile* oldest = nullptr;
+        for (auto& [path, f] : m_files)
+            if (f->attached && (!oldest || f->lastUse < oldest->lastUse)) oldest = f.get();
+        if (oldest) Detach(oldest);
+    }
+    MapHeader(file);
+    file->alias = "f" + std::to_string(++m_aliasCounter);
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, ("ATTACH DATABASE ?1 AS " + file->alias).c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, file->path.c_str(), -1, SQLITE_TRANSIENT);
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        if (file->header) ::munmap(const_cast<uint8_t*>(file->header), kHeaderMapLength);
+        file->header = nullptr;
+        const int st = ReadStatus(rc);
+        return st == kOk ? kIoError : st;
+    }
+    file->attached = true;
+    return kOk;
+}
+
+void Engine::Detach(TableFile* file) {
+    if (!file->attached) return;
+    auto finalize = [](sqlite3_stmt*& s) {
+        sqlite3_finalize(s);
+        s = nullptr;
+    };
+    for (auto& s : file->forward) finalize(s);
+    for (auto& s : file->backward) finalize(s);
+    finalize(file->insert);
+    finalize(file->update);
+    finalize(file->remove);
+    finalize(file->direct);
+    Exec(m_db, "DETACH DATABASE " + file->alias);
+    file->attached = false;
+    if (file->header) ::munmap(const_cast<uint8_t*>(file->header), kHeaderMapLength);
+    file->header = nullptr;
+}
+
+int Engine::ReadSchema(TableFile* file) {
+    Schema schema;
+    sqlite3_stmt* stmt = nullptr;
+    std::string sql = "SELECT format, record_length FROM " + file->alias + ".recman_file";
+    int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+    }
+    rc = sqlite3_step(stmt);
+    bool ok = rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_TEXT &&
+              std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), kFormatName) == 0;
+    if (ok) {
+        const sqlite3_int64 length = sqlite3_column_int64(stmt, 1);
+        ok = length > 0 && length <= kMaxRecordLength;
+        schema.recordLength = uint32_t(length);
+    }
+    sqlite3_finalize(stmt);
+    if (!ok) return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+
+    sql = "SELECT key_no, seg_no, offset, length, type, duplicates FROM " + file->alias +
+          ".recman_key ORDER BY key_no, seg_no";
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return kNotATableFile;
+    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const int key = sqlite3_column_int(stmt, 0);
+        Segment seg{uint32_t(sqlite3_column_int(stmt, 2)), uint32_t(sqlite3_column_int(stmt, 3)),
+                    uint8_t(sqlite3_column_int(stmt, 4))};
+        if (key < 0 || key > kMaxKeys || size_t(key) > schema.keys.size() ||
+            seg.offset + seg.length > schema.recordLength || seg.length == 0) {
+            ok = false;
+            break;
+        }
+        if (size_t(key) == schema.keys.size()) schema.keys.emplace_back();
+        schema.keys[key].segments.push_back(seg);
+        schema.keys[key].length += seg.length;
+        schema.keys[key].duplicates = sqlite3_column_int(stmt, 5) != 0;
+    }
+    sqlite3_finalize(stmt);
+    if (!ok || rc != SQLITE_DONE || schema.keys.empty()) return kNotATableFile;
+    for (const KeyDef& key : schema.keys)
+        if (key.length > kMaxKeyLength) return kNotATableFile;
+
+    sql = "PRAGMA " + file->alias + ".page_size";
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        file->pageSize = uint16_t(std::min(sqlite3_column_int(stmt, 0), 65535));
+    sqlite3_finalize(stmt);
+    // A file from before (or from another program) whose keys changed under us would
+    // invalidate the statement cache; the schema is read anew on every attach.
+    file->schema = std::move(schema);
+    file->forward.assign(file->schema.keys.size(), nullptr);
+    file->backward.assign(file->schema.keys.size(), nullptr);
+    return kOk;
+}
+
+int Engine::Acquire(const std::string& path, TableFile** out) {
+    if (int st = OpenConnection(); st != kOk) return st;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return kFileNotFound;
+    if (!std::filesystem::is_regular_file(path, ec)) return kNotATableFile;
+    const std::string canonical = std::filesystem::canonical(path, ec).string();
+    if (ec) return kIoError;
+
+    auto& slot = m_files[canonical];
+    if (!slot) {
+        slot = std::make_unique<TableFile>();
+        slot->path = canonical;
+    }
+    TableFile* file = slot.get();
+    if (!file->attached) {
+        if (int st = Attach(file); st != kOk) {
+            if (file->openCount == 0) m_files.erase(canonical);
+            return st;
+        }
+        if (int st = ReadSchema(file); st != kOk) {
+            if (file->openCount == 0) {
+                Detach(file);
+                m_files.erase(canonical);
+            }
+            return st;
+        }
+    }
+    ++file->openCount;
+    file->lastUse = ++m_useClock;
+    *out = file;
+    return kOk;
+}
+
+void Engine::Release(TableFile* file) {
+    if (--file->openCount > 0) return;
+    // Outside a transaction a file nobody has open is let go at once, so that other
+    // programs may copy or replace it; inside one it waits for the end.
+    if (!m_inTransaction) {
+        Detach(file);
+        m_files.erase(file->path);
+    }
+}
+
+int Engine::Ensure(TableFile* file) {
+    file->lastUse = ++m_useClock;
+    if (file->attached) return kOk;
+    if (int st = Attach(file); st != kOk) return st;
+    return ReadSchema(file);
+}
+
+int Engine::Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt) {
+    if (*stmt) return kOk;
+    (void)file;
+    const int rc = sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(*stmt);
+        *stmt = nullptr;
+        return ReadStatus(rc);
+    }
+    return kOk;
+}
+
+sqlite3_stmt* Engine::Forward(TableFile* file, int key) {
+    const std::string k = KeyColumn(key);
+    Prepare(file,
+            "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) > (?1, ?2) ORDER BY " + k +
+                ", id LIMIT ?3",
+            &file->forward[key]);
+    return file->forward[key];
+}
+
+sqlite3_stmt* Engine::Backward(TableFile* file, int key) {
+    const std::string k = KeyColumn(key);
+    Prepare(file,
+            "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) < (?1, ?2) ORDER BY " + k +
+                " DESC, id DESC LIMIT ?3",
+            &file->backward[key]);
+    return file->backward[key];
+}
+
+int Engine::ReadStatus(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_ROW:
+        case SQLITE_DONE:
+            return kOk;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kFileLocked;
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+            return kNotATableFile;
+        case SQLITE_FULL:
+            return kDiskFull;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return kAccessDenied;
+        default:
+            return kIoError;
+    }
+}
+
+int Engine::WriteStatus(int rc) {
+    if ((rc & 0xff) == SQLITE_CONSTRAINT) return kDuplicateKey;
+    const int status = ReadStatus(rc);
+    if (status != kOk && m_inTransaction && sqlite3_get_autocommit(m_db)) {
+        // SQLite rolled the whole transaction back (disk full, I/O error): the caller's
+        // abort that follows only has to acknowledge it.
+        m_inTransaction = false;
+        m_rolledBackByError = true;
+        ++m_writeGeneration;
+    }
+    return status;
+}
+
+int Engine::Begin() {
+    if (m_inTransaction) return kTransactionActive;
+    if (int st = OpenConnection(); st != kOk) return st;
+    const int rc = Exec(m_db, "BEGIN");
+    if (rc != SQLITE_OK) return ReadStatus(rc);
+    m_inTransaction = true;
+    m_rolledBackByError = false;
+    return kOk;
+}
+
+int Engine::Commit() {
+    if (!m_inTransaction) return m_rolledBackByError ? kIoError : kNoTransaction;
+    const int rc = Exec(m_db, "COMMIT");
+    if (rc != SQLITE_OK) {
+        if (!sqlite3_get_autocommit(m_db)) return ReadStatus(rc);  // still open: the caller aborts
+        m_inTransaction = false;
+        ++m_writeGeneration;
+        return ReadStatus(rc);
+    }
+    m_inTransaction = false;
+    // Files closed during the transaction were kept attached until now.
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (it->second->openCount == 0) {
+            Detach(it->second.get());
+            it = m_files.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return kOk;
+}
+
+int Engine::Abort() {
+    if (!m_inTransaction) {
+        if (m_rolledBackByError) {
+            m_rolledBackByError = false;
+            return kOk;
+        }
+        return kNoTransaction;
+    }
+    Exec(m_db, "ROLLBACK");
+    m_inTransaction = false;
+    ++m_writeGeneration;
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (it->second->openCount == 0) {
+            Detach(it->second.get());
+            it = m_files.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return kOk;
+}
+
+int Engine::CreateFile(const std::string& path, const Schema& schema, bool overwrite) {
+    if (m_inTransaction) return kTransactionActive;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    if (exists && !overwrite) return kFileExists;
+    if (exists) {
+        const std::string canonical = std::filesystem::canonical(path, ec).string();
+        auto it = m_files.find(canonical);
+        if (it != m_files.end()) {
+            if (it->second->openCount > 0) return kFileLocked;
+            Detach(it->second.get());
+            m_files.erase(it);
+        }
+    }
+    // Built beside the target and renamed over it, so a crash leaves the old file or
+    // the whole new one.
+    const std::string temp = path + ".new-" + std::to_string(::getpid());
+    ::unlink(temp.c_str());
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    uint32_t keyBytes = 0;
+    for (const KeyDef& key : schema.keys) keyBytes += key.length;
+    if (rc == SQLITE_OK)
+        rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema.recordLength, keyBytes)));
+    if (rc == SQLITE_OK) rc = Exec(db, "BEGIN;" + CreateSql(schema) + "COMMIT;");
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        ::unlink(temp.c_str());
+        return ReadStatus(rc) == kOk ? kIoError : ReadStatus(rc);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return errno == ENOENT ? kFileNotFound : kIoError;
+    }
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return kOk;
+}
+
+int Engine::Check(const std::string& path, std::string* report) {
+    report->clear();
+    TableFile* file = nullptr;
+    int st = Acquire(path, &file);
+    if (st != kOk) {
+        *report = st == kNotATableFile ? "not a table file" : st == kFileNotFound ? "file not found" : "cannot open (status " + std::to_string(st) + ")";
+        return st;
+    }
+    auto fail = [&](int status, std::string text) {
+        if (report->empty()) *report = std::move(text);
+        return status;
+    };
+    st = kOk;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, ("PRAGMA " + file->alias + ".integrity_check").c_str(), -1, &stmt, nullptr) ==
+        SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const char* line = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            if (line && std::strcmp(line, "ok") != 0) st = fail(kNotATableFile, std::string("SQLite: ") + line);
+        }
+    } else {
+        st = fail(kNotATableFile, sqlite3_errmsg(m_db));
+    }
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+
+    const Schema& schema = file->schema;
+    std::string sql = "SELECT id, data";
+    for (size_t k = 0; k < schema.keys.size(); ++k) sql += ", " + KeyColumn(k);
+    sql += " FROM " + file->alias + ".rec";
+    if (st == kOk && sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const sqlite3_int64 id = sqlite3_column_int64(stmt, 0);
+            const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 1));
+            if (uint32_t(sqlite3_column_bytes(stmt, 1)) != schema.recordLength) {
+                st = fail(kNotATableFile, "record " + std::to_string(id) + " has the wrong length");
+                continue;
+            }
+            for (size_t k = 0; k < schema.keys.size(); ++k) {
+                const std::string want = OrderedKeyOfRecord(schema.keys[k], data);
+                const int n = sqlite3_column_bytes(stmt, int(2 + k));
+                const void* have = sqlite3_column_blob(stmt, int(2 + k));
+                if (size_t(n) != want.size() || std::memcmp(have, want.data(), want.size()) != 0)
+                    st = fail(kNotATableFile,
+                              "record " + std::to_string(id) + ": key " + std::to_string(k) + " disagrees with the record");
+            }
+        }
+        if (rc != SQLITE_DONE) st = fail(ReadStatus(rc), sqlite3_errmsg(m_db));
+    } else if (st == kOk) {
+        st = fail(kNotATableFile, sqlite3_errmsg(m_db));
+    }
+    sqlite3_finalize(stmt);
+    Release(file);
+    return st;
+}
+
+void Engine::Shutdown() {
+    if (!m_db) return;
+    if (m_inTransaction) Exec(m_db, "ROLLBACK");
+    m_inTransaction = false;
+    for (auto& [path, file] : m_files) Detach(file.get());
+    m_files.clear();
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    ::unlink(m_mainPath.c_str());
+    ::unlink((m_mainPath + "-journal").c_str());
+}
+
+}  // namespace recman

@@ -1,0 +1,109 @@
+// The process-wide side of the record manager: one SQLite connection with the table
+// files attached, the attachment limit, transactions, and the prepared statements of
+// each file.
+//
+// The main database of the connection is a private, empty working file in the
+// temporary folder. It only exists so that SQLite can write the super-journal that
+// makes a commit across several attached files atomic; it is removed at shutdown.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "recman/schema.h"
+
+namespace recman {
+
+// One table file known to this process. Several cursors (open position blocks) may
+// share it; it is attached to the connection while any of them needs it.
+struct TableFile {
+    std::string path;   // canonical absolute path
+    std::string alias;  // schema name while attached
+    Schema schema;
+    uint16_t pageSize = 0;
+    int openCount = 0;
+    bool attached = false;
+    uint64_t lastUse = 0;
+
+    // First bytes of the file, mapped read-only: the change counter that SQLite bumps
+    // on every commit tells a cursor whether its read-ahead is still current without
+    // taking a lock. Null when the file could not be mapped.
+    const volatile uint8_t* header = nullptr;
+
+    // Prepared statements, made on first use and finalized on detach.
+    std::vector<sqlite3_stmt*> forward;   // per key: rows after (key, id), in key order
+    std::vector<sqlite3_stmt*> backward;  // per key: rows before (key, id), in reverse order
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_stmt* update = nullptr;
+    sqlite3_stmt* remove = nullptr;
+    sqlite3_stmt* direct = nullptr;
+
+    uint32_t ChangeCounter() const;
+};
+
+class Engine {
+public:
+    static Engine& Get();
+
+    // Opens (or finds) the table file at path; the caller owns one reference.
+    int Acquire(const std::string& path, TableFile** file);
+    void Release(TableFile* file);
+
+    // Makes sure the file is attached; may detach the least recently used file outside
+    // a transaction. Returns kFileTableFull when the limit is reached inside one.
+    int Ensure(TableFile* file);
+
+    int Begin();
+    int Commit();
+    int Abort();
+    bool InTransaction() const { return m_inTransaction; }
+
+    // Bumped on every write by this process and on every abort: read-ahead taken before
+    // a change of our own is no longer trusted.
+    uint64_t WriteGeneration() const { return m_writeGeneration; }
+    void NoteWrite() { ++m_writeGeneration; }
+
+    // Statement helpers (attach the file first).
+    int Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt);
+    sqlite3_stmt* Forward(TableFile* file, int key);
+    sqlite3_stmt* Backward(TableFile* file, int key);
+
+    // Turns an SQLite result of a write into a status; notes an automatic rollback.
+    int WriteStatus(int rc);
+    int ReadStatus(int rc);
+
+    sqlite3* Db() { return m_db; }
+    int CreateFile(const std::string& path, const Schema& schema, bool overwrite);
+    int Check(const std::string& path, std::string* report);
+    void Shutdown();
+    void SetBusyTimeout(int ms);
+
+private:
+    Engine() = default;
+    int OpenConnection();
+    int Attach(TableFile* file);
+    void Detach(TableFile* file);
+    int ReadSchema(TableFile* file);
+    void MapHeader(TableFile* file);
+    int AttachedCount() const;
+
+    sqlite3* m_db = nullptr;
+    std::string m_mainPath;
+    std::map<std::string, std::unique_ptr<TableFile>> m_files;
+    uint64_t m_useClock = 0;
+    uint64_t m_writeGeneration = 1;
+    uint64_t m_aliasCounter = 0;
+    bool m_inTransaction = false;
+    bool m_rolledBackByError = false;
+    int m_busyTimeout = 5000;
+};
+
+// Installs the test hook's file layer as the default VFS (see recman::testing).
+void InstallHookVfs();
+
+}  // namespace recman

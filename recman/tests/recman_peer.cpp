@@ -1,0 +1,77 @@
+// A second process for the record manager's tests. Modes:
+//   hold DIR [commit-after-ms]  begin, insert "held" into DIR/A.BTR, print "ready", then
+//                               commit on the line "commit" (or after the delay), print "done"
+//   crash DIR TAG N             insert TAG into DIR/A.BTR, B.BTR and C.BTR in one transaction
+//                               and kill itself at the Nth file event of the commit; prints
+//                               "committed" when the commit ends before event N
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "recman/recman.h"
+#include "recman/tests/testfile.h"
+
+using recman_test::MakeRecord;
+using recman_test::Table;
+
+namespace {
+
+int Tx(uint16_t op) {
+    uint32_t len = 0;
+    return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0);
+}
+
+int Hold(const std::string& dir, int commitAfterMs) {
+    Table t(dir + "/A.BTR");
+    if (t.OpenStatus() != 0 || Tx(recman::kOpBeginTransaction) != 0 || t.Insert(MakeRecord("held")) != 0) {
+        std::cout << "failed" << std::endl;
+        return 1;
+    }
+    std::cout << "ready" << std::endl;
+    if (commitAfterMs > 0) {
+        usleep(commitAfterMs * 1000);
+    } else {
+        std::string line;
+        std::getline(std::cin, line);
+        if (line != "commit") {
+            Tx(recman::kOpAbortTransaction);
+            std::cout << "aborted" << std::endl;
+            return 0;
+        }
+    }
+    const int st = Tx(recman::kOpEndTransaction);
+    std::cout << (st == 0 ? "done" : "commit failed") << std::endl;
+    return st == 0 ? 0 : 1;
+}
+
+int Crash(const std::string& dir, const std::string& tag, int killAt) {
+    bool armed = false;
+    int events = 0;
+    recman::testing::SetFileEventHook([&](recman::testing::FileEvent, const char*) {
+        if (armed && ++events == killAt) raise(SIGKILL);
+        return true;
+    });
+    Table a(dir + "/A.BTR"), b(dir + "/B.BTR"), c(dir + "/C.BTR");
+    if (Tx(recman::kOpBeginTransaction) != 0) return 1;
+    for (Table* t : {&a, &b, &c})
+        if (t->Insert(MakeRecord(tag, "crash", killAt)) != 0) return 1;
+    armed = true;
+    if (Tx(recman::kOpEndTransaction) != 0) return 1;
+    armed = false;
+    std::cout << "committed" << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "hold" && argc >= 3) return Hold(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
+    if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::atoi(argv[4]));
+    std::cerr << "usage: recman_peer hold DIR [ms] | crash DIR TAG N\n";
+    return 2;
+}

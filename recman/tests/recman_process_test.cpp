@@ -1,0 +1,163 @@
+// The record manager seen from two processes: isolation of an open transaction,
+// writers waiting for each other, and commits across three files that are killed at
+// every point of the commit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "recman/recman.h"
+#include "recman/tests/testfile.h"
+
+using namespace recman;
+using recman_test::MakeRecord;
+using recman_test::Table;
+
+namespace {
+
+// A peer process with its standard input and output on pipes.
+class Peer {
+public:
+    Peer(std::vector<std::string> args, const std::string& tmpdir) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            close(in[1]);
+            close(out[0]);
+            setenv("TMPDIR", tmpdir.c_str(), 1);
+            std::vector<char*> argv;
+            static std::string peer = RECMAN_PEER;
+            argv.push_back(peer.data());
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        m_in = fdopen(in[1], "w");
+        m_out = fdopen(out[0], "r");
+    }
+    ~Peer() {
+        if (m_in) fclose(m_in);
+        if (m_out) fclose(m_out);
+        if (m_pid > 0 && !m_waited) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    std::string ReadLine() {
+        char buf[256];
+        if (!m_out || !fgets(buf, sizeof buf, m_out)) return "";
+        std::string s(buf);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+        return s;
+    }
+    void Send(const std::string& line) {
+        fprintf(m_in, "%s\n", line.c_str());
+        fflush(m_in);
+    }
+    int Wait() {
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_waited = true;
+        return status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_in = nullptr;
+    FILE* m_out = nullptr;
+    bool m_waited = false;
+};
+
+class RecmanProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/recman-proc-XXXXXX";
+        m_dir = mkdtemp(pattern);
+        m_tmp = m_dir + "/tmp";
+        std::filesystem::create_directory(m_tmp);
+        for (const char* name : {"A.BTR", "B.BTR", "C.BTR"})
+            ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/" + name), 0);
+    }
+    void TearDown() override {
+        recman::SetBusyTimeout(5000);
+        recman::Shutdown();
+        std::filesystem::remove_all(m_dir);
+    }
+    bool Has(const std::string& file, const std::string& id) {
+        Table t(m_dir + "/" + file);
+        EXPECT_EQ(t.OpenStatus(), 0);
+        return t.Call(kOpGetEqual, 0, id) == 0;
+    }
+    std::string m_dir, m_tmp;
+};
+
+TEST_F(RecmanProcessTest, OpenTransactionIsInvisibleAndHoldsOffWritersUntilTheirTimeout) {
+    Peer peer({"hold", m_dir}, m_tmp);
+    ASSERT_EQ(peer.ReadLine(), "ready");
+    EXPECT_FALSE(Has("A.BTR", "held"));
+
+    recman::SetBusyTimeout(200);
+    {
+        Table t(m_dir + "/A.BTR");
+        EXPECT_EQ(t.Insert(MakeRecord("mine")), kFileLocked);
+        EXPECT_TRUE(t.Scan(0).empty());  // reading is still possible
+    }
+    peer.Send("commit");
+    EXPECT_EQ(peer.ReadLine(), "done");
+    EXPECT_EQ(WEXITSTATUS(peer.Wait()), 0);
+    EXPECT_TRUE(Has("A.BTR", "held"));
+}
+
+TEST_F(RecmanProcessTest, AWriterWaitsForTheOtherCommitWithinItsTimeout) {
+    Peer peer({"hold", m_dir, "300"}, m_tmp);
+    ASSERT_EQ(peer.ReadLine(), "ready");
+    recman::SetBusyTimeout(20000);
+    Table t(m_dir + "/A.BTR");
+    EXPECT_EQ(t.Insert(MakeRecord("mine")), 0);  // returns once the peer has committed
+    EXPECT_EQ(peer.ReadLine(), "done");
+    peer.Wait();
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"held", "mine"}));
+}
+
+TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
+    int killed = 0;
+    bool committed = false;
+    std::vector<std::string> tags;
+    for (int point = 1; point < 400 && !committed; ++point) {
+        const std::string tag = "t" + std::to_string(point);
+        tags.push_back(tag);
+        Peer peer({"crash", m_dir, tag, std::to_string(point)}, m_tmp);
+        const std::string line = peer.ReadLine();
+        const int status = peer.Wait();
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+            ++killed;
+        } else {
+            ASSERT_EQ(line, "committed");
+            committed = true;
+        }
+        // Every transaction so far is wholly in all three files or in none.
+        for (const std::string& t : tags) {
+            const int in = int(Has("A.BTR", t)) + int(Has("B.BTR", t)) + int(Has("C.BTR", t));
+            ASSERT_TRUE(in == 0 || in == 3) << t << " is in " << in << " files after a kill at " << point;
+        }
+    }
+    EXPECT_TRUE(committed);
+    EXPECT_GT(killed, 10);
+    EXPECT_TRUE(Has("A.BTR", tags.back()));
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        std::string report;
+        EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << report;
+    }
+}
+
+}  // namespace

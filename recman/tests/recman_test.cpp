@@ -1,0 +1,341 @@
+// Behaviour of the record manager within one process: keys and their orders, cursor
+// movement around writes, transactions, bad files and the attachment limit.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "recman/recman.h"
+#include "recman/tests/testfile.h"
+
+using namespace recman;
+using recman_test::MakeRecord;
+using recman_test::Record;
+using recman_test::Table;
+
+namespace {
+
+class RecmanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/recman-test-XXXXXX";
+        m_dir = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        recman::Shutdown();
+        std::filesystem::remove_all(m_dir);
+    }
+    std::string Path(const std::string& name) {
+        const std::string p = m_dir + "/" + name;
+        if (!std::filesystem::exists(p)) {
+            EXPECT_EQ(recman_test::CreateTestFile(p), 0);
+        }
+        return p;
+    }
+    std::string m_dir;
+};
+
+TEST_F(RecmanTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
+    Table t(Path("A.BTR"));
+    ASSERT_EQ(t.OpenStatus(), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("0001", "g", 1, "first")), 0);
+    EXPECT_EQ(t.Insert(MakeRecord("0001", "h", 2, "second")), kDuplicateKey);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "0001"), 0);
+    EXPECT_STREQ(t.Rec().note, "first");
+    EXPECT_EQ(t.Scan(0).size(), 1u);
+}
+
+TEST_F(RecmanTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
+    Table t(Path("A.BTR"));
+    for (const char* id : {"01", "02", "03", "04"}) ASSERT_EQ(t.Insert(MakeRecord(id)), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "02"), 0);
+    ASSERT_EQ(t.Delete(), 0);
+    ASSERT_EQ(t.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(t.Rec().id, "03");
+    ASSERT_EQ(t.Call(kOpGetPrevious, 0), 0);
+    EXPECT_STREQ(t.Rec().id, "01");
+    // Deleting while scanning visits every record once.
+    std::vector<std::string> seen;
+    for (int st = t.Call(kOpGetFirst, 0); st == 0; st = t.Call(kOpGetNext, 0)) {
+        seen.emplace_back(t.Rec().id);
+        ASSERT_EQ(t.Delete(), 0);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"01", "03", "04"}));
+    EXPECT_EQ(t.Call(kOpGetFirst, 0), kEndOfFile);
+    EXPECT_EQ(t.Delete(), kInvalidPositioning);
+}
+
+TEST_F(RecmanTest, DuplicatesComeBackInInsertionOrderBothWays) {
+    Table t(Path("A.BTR"));
+    for (const char* id : {"05", "01", "04", "02", "03"}) ASSERT_EQ(t.Insert(MakeRecord(id, "same")), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("09", "other")), 0);
+    std::vector<std::string> ids;
+    for (int st = t.Call(kOpGetEqual, 1, "same"); st == 0 && std::string(t.Rec().group) == "same";
+         st = t.Call(kOpGetNext, 1))
+        ids.emplace_back(t.Rec().id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"05", "01", "04", "02", "03"}));
+    ids.clear();
+    for (int st = t.Call(kOpGetLessOrEqual, 1, "same"); st == 0; st = t.Call(kOpGetPrevious, 1))
+        ids.emplace_back(t.Rec().id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"03", "02", "04", "01", "05", "09"}));
+}
+
+TEST_F(RecmanTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
+    Table t(Path("A.BTR"));
+    EXPECT_EQ(t.Call(kOpGetFirst, 0), kEndOfFile);
+    EXPECT_EQ(t.Call(kOpGetLast, 0), kEndOfFile);
+    EXPECT_EQ(t.Call(kOpGetNext, 0), kInvalidPositioning);
+    for (const char* id : {"B", "C"}) ASSERT_EQ(t.Insert(MakeRecord(id)), 0);
+    EXPECT_EQ(t.Call(kOpGetEqual, 0, "A"), kKeyNotFound);
+    EXPECT_EQ(t.Call(kOpGetLess, 0, "B"), kEndOfFile);
+    EXPECT_EQ(t.Call(kOpGetLessOrEqual, 0, "A"), kEndOfFile);
+    EXPECT_EQ(t.Call(kOpGetGreater, 0, "C"), kEndOfFile);
+    ASSERT_EQ(t.Call(kOpGetFirst, 0), 0);
+    EXPECT_EQ(t.Call(kOpGetPrevious, 0), kEndOfFile);
+    ASSERT_EQ(t.Call(kOpGetLast, 0), 0);
+    EXPECT_STREQ(t.Rec().id, "C");
+    EXPECT_EQ(t.Call(kOpGetNext, 0), kEndOfFile);
+    ASSERT_EQ(t.Call(kOpGetGreater, 0, "B"), 0);
+    EXPECT_STREQ(t.Rec().id, "C");
+    EXPECT_EQ(t.Call(kOpGetEqual, 7, "B"), kInvalidKeyNumber);
+}
+
+TEST_F(RecmanTest, KeyOrdersFollowTheSegmentTypes) {
+    Table t(Path("A.BTR"));
+    ASSERT_EQ(t.Insert(MakeRecord("0930", "", 5)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("0905", "", -3)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("1000", "", 200)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("09", "", -70000)), 0);
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"09", "0905", "0930", "1000"}));
+    EXPECT_EQ(t.Scan(2), (std::vector<std::string>{"09", "0905", "0930", "1000"}));
+    // Bytes after a text key's terminator do not count.
+    char key[12] = "0905";
+    key[6] = 'x';
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, std::string(key, sizeof key)), 0);
+    EXPECT_STREQ(t.Rec().id, "0905");
+    ASSERT_EQ(t.CallInt(kOpGetGreaterOrEqual, 2, 0), 0);
+    EXPECT_EQ(t.Rec().number, 5);
+    int32_t back;
+    std::memcpy(&back, t.Key(), 4);
+    EXPECT_EQ(back, 5);
+}
+
+TEST_F(RecmanTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
+    Table t(Path("A.BTR"));
+    for (auto [id, n] : {std::pair{"a", 1}, {"b", 2}, {"c", 3}}) ASSERT_EQ(t.Insert(MakeRecord(id, "", n)), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "a"), 0);
+    ASSERT_EQ(t.Update(MakeRecord("a", "", 10)), 0);
+    EXPECT_EQ(t.Scan(2), (std::vector<std::string>{"b", "c", "a"}));
+    // A changed primary key that collides is refused and changes nothing.
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "b"), 0);
+    EXPECT_EQ(t.Update(MakeRecord("c", "", 2)), kDuplicateKey);
+    EXPECT_EQ(t.Update(MakeRecord("x")), 0);  // still positioned on b
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"a", "c", "x"}));
+    EXPECT_EQ(t.Update(MakeRecord("y")), kInvalidPositioning);  // the scan ran off the end
+    ASSERT_EQ(t.Call(kOpGetPrevious, 0), 0);
+    EXPECT_STREQ(t.Rec().id, "x");
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"a", "c", "x"}));
+}
+
+TEST_F(RecmanTest, AbortRestoresEveryFileTheTransactionTouched) {
+    Table a(Path("A.BTR")), b(Path("B.BTR")), c(Path("C.BTR"));
+    ASSERT_EQ(a.Insert(MakeRecord("keep")), 0);
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    EXPECT_TRUE(recman::InTransaction());
+    EXPECT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kTransactionActive);
+    ASSERT_EQ(a.Insert(MakeRecord("new")), 0);
+    ASSERT_EQ(b.Insert(MakeRecord("new")), 0);
+    ASSERT_EQ(c.Insert(MakeRecord("new")), 0);
+    ASSERT_EQ(a.Call(kOpGetEqual, 0, "keep"), 0);
+    ASSERT_EQ(a.Delete(), 0);
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"new"}));  // our own writes are visible
+    ASSERT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"keep"}));
+    EXPECT_TRUE(b.Scan(0).empty());
+    EXPECT_TRUE(c.Scan(0).empty());
+    EXPECT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kNoTransaction);
+}
+
+TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
+    Table scan(Path("A.BTR"));
+    Table writer(Path("A.BTR"));
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(scan.Insert(MakeRecord(std::to_string(100 + i))), 0);
+    ASSERT_EQ(scan.Call(kOpGetFirst, 0), 0);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(scan.Call(kOpGetNext, 0), 0);  // batch now holds more
+    ASSERT_EQ(writer.Call(kOpGetEqual, 0, "106"), 0);
+    ASSERT_EQ(writer.Update(MakeRecord("106", "", 0, "changed")), 0);
+    ASSERT_EQ(writer.Call(kOpGetEqual, 0, "107"), 0);
+    ASSERT_EQ(writer.Delete(), 0);
+    ASSERT_EQ(scan.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(scan.Rec().note, "changed");
+    ASSERT_EQ(scan.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(scan.Rec().id, "108");
+}
+
+TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
+    Table t(Path("A.BTR"));
+    ASSERT_EQ(t.Insert(MakeRecord("x", "g", 1)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("y", "g", 2)), 0);
+    ASSERT_EQ(t.Call(kOpGetLast, 0), 0);
+    ASSERT_EQ(t.Call(kOpGetPosition, 0), 0);
+    uint32_t position;
+    std::memcpy(&position, &t.Rec(), 4);
+
+    ASSERT_EQ(t.Call(kOpGetFirst, 0), 0);
+    std::memcpy(&t.Rec(), &position, 4);
+    ASSERT_EQ(t.Call(kOpGetDirect, 1), 0);
+    EXPECT_STREQ(t.Rec().id, "y");
+    ASSERT_EQ(t.Call(kOpGetPrevious, 1), 0);  // the direct read set the key 1 path
+    EXPECT_STREQ(t.Rec().id, "x");
+    const uint32_t nowhere = 999999;
+    std::memcpy(&t.Rec(), &nowhere, 4);
+    EXPECT_EQ(t.Call(kOpGetDirect, 0), kInvalidRecordAddress);
+
+    ASSERT_EQ(t.Call(kOpStat, 0), 0);
+    FileSpec spec;
+    std::memcpy(&spec, &t.Rec(), sizeof spec);
+    EXPECT_EQ(spec.recordLength, sizeof(Record));
+    EXPECT_EQ(spec.keyCount, 3);
+    EXPECT_EQ(spec.recordCount, 2u);
+}
+
+TEST_F(RecmanTest, ShortBuffersGiveStatuses) {
+    {
+        Table t(Path("A.BTR"));
+        ASSERT_EQ(t.Insert(MakeRecord("x")), 0);
+    }
+    char block[kPositionBlockSize] = {};
+    char name[256] = {};
+    std::strncpy(name, Path("A.BTR").c_str(), 255);
+    char out[64] = {};
+    char key[256] = {};
+    uint32_t zero = 0;
+    ASSERT_EQ(BTRCALL(kOpOpen, block, nullptr, &zero, name, 255, 0), 0);
+    uint32_t small = 10;
+    EXPECT_EQ(BTRCALL(kOpGetFirst, block, out, &small, key, 255, 0), kDataBufferTooShort);
+    EXPECT_EQ(small, sizeof(Record));
+    EXPECT_STREQ(out, "x");
+    uint32_t full = sizeof out;
+    EXPECT_EQ(BTRCALL(kOpGetFirst, block, out, &full, key, 4, 0), kKeyBufferTooShort);
+    uint32_t shortInsert = 20;
+    EXPECT_EQ(BTRCALL(kOpInsert, block, out, &shortInsert, key, 255, 0), kDataBufferTooShort);
+    EXPECT_EQ(BTRCALL(kOpClose, block, nullptr, &zero, key, 255, 0), 0);
+    EXPECT_EQ(BTRCALL(kOpGetFirst, block, out, &full, key, 255, 0), kFileNotOpen);
+}
+
+TEST_F(RecmanTest, FilesThatAreNotTableFilesGiveAStatusAndStayUntouched) {
+    const std::string text = m_dir + "/TEXT.BTR";
+    std::ofstream(text) << "this is not a table file at all, just some text\n";
+    const auto before = std::filesystem::file_size(text);
+    EXPECT_EQ(Table(text).OpenStatus(), kNotATableFile);
+    EXPECT_EQ(std::filesystem::file_size(text), before);
+
+    EXPECT_EQ(Table(m_dir + "/MISSING.BTR").OpenStatus(), kFileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(m_dir + "/MISSING.BTR"));
+
+    // A file cut short in the middle of its records.
+    const std::string cut = Path("CUT.BTR");
+    {
+        Table t(cut);
+        for (int i = 0; i < 400; ++i) ASSERT_EQ(t.Insert(MakeRecord(std::to_string(i), "", i, "xxxxxxxxxxxxxxxxxxxx")), 0);
+    }
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    Table t(cut);
+    if (t.OpenStatus() == 0) {
+        int st = 0;
+        int n = 0;
+        for (st = t.Call(kOpGetFirst, 0); st == 0 && n < 1000; st = t.Call(kOpGetNext, 0)) ++n;
+        EXPECT_NE(st, kOk);
+        EXPECT_NE(st, kEndOfFile);
+    } else {
+        EXPECT_EQ(t.OpenStatus(), kNotATableFile);
+    }
+    std::string report;
+    EXPECT_NE(recman::CheckFile(cut, &report), kOk);
+    EXPECT_FALSE(report.empty());
+}
+
+TEST_F(RecmanTest, CheckFindsASoundFileSound) {
+    const std::string p = Path("A.BTR");
+    {
+        Table t(p);
+        for (int i = 0; i < 30; ++i) ASSERT_EQ(t.Insert(MakeRecord(std::to_string(i), "g", i)), 0);
+    }
+    std::string report;
+    EXPECT_EQ(recman::CheckFile(p, &report), kOk) << report;
+}
+
+TEST_F(RecmanTest, AttachmentLimitIsAStatusInsideATransactionAndInvisibleOutside) {
+    std::vector<std::unique_ptr<Table>> tables;
+    for (int i = 0; i < 14; ++i) {
+        tables.push_back(std::make_unique<Table>(Path("T" + std::to_string(i) + ".BTR")));
+        ASSERT_EQ(tables.back()->OpenStatus(), 0) << i;
+    }
+    // Outside a transaction every file works, in any order, again and again.
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 14; ++i) ASSERT_EQ(tables[i]->Insert(MakeRecord("r" + std::to_string(round))), 0) << i;
+    for (int i = 13; i >= 0; --i) EXPECT_EQ(tables[i]->Scan(0).size(), 2u);
+
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    int refused = 0;
+    for (int i = 0; i < 14; ++i) {
+        const int st = tables[i]->Insert(MakeRecord("tx"));
+        if (st == kFileTableFull) {
+            ++refused;
+        } else {
+            EXPECT_EQ(st, 0);
+        }
+    }
+    EXPECT_GT(refused, 0);
+    ASSERT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    for (int i = 0; i < 14; ++i) EXPECT_EQ(tables[i]->Scan(0).size(), 2u);
+}
+
+TEST_F(RecmanTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) {
+    const std::string p = Path("A.BTR");
+    {
+        Table t(p);
+        ASSERT_EQ(t.Insert(MakeRecord("x")), 0);
+    }
+    struct {
+        FileSpec file;
+        KeySpec key;
+    } spec{};
+    spec.file.recordLength = 64;
+    spec.file.keyCount = 1;
+    spec.key = {1, 11, kKeyExtendedType, 0, kTypeText, 0, {}, 0, 0};
+    uint32_t len = sizeof spec;
+    char name[256] = {};
+    std::strncpy(name, p.c_str(), 255);
+    EXPECT_EQ(BTRCALL(kOpCreate, nullptr, &spec, &len, name, 255, kCreateNoOverwrite), kFileExists);
+    EXPECT_EQ(Table(p).Scan(0).size(), 1u);
+    spec.key.position = 60;  // runs past the record
+    EXPECT_EQ(BTRCALL(kOpCreate, nullptr, &spec, &len, name, 255, kCreateOverwrite), kInvalidKeyPosition);
+    recman::Shutdown();
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(m_dir)) names.push_back(e.path().filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.BTR"}));
+}
+
+TEST_F(RecmanTest, FailingWriteLeavesTheFileAsItWas) {
+    const std::string p = Path("A.BTR");
+    bool fail = false;
+    recman::testing::SetFileEventHook([&](recman::testing::FileEvent e, const char*) {
+        return !(fail && e == recman::testing::FileEvent::kWrite);
+    });
+    {
+        Table t(p);
+        ASSERT_EQ(t.Insert(MakeRecord("a")), 0);
+        fail = true;
+        EXPECT_NE(t.Insert(MakeRecord("b")), 0);
+        fail = false;
+        EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"a"}));
+    }
+    recman::testing::SetFileEventHook(nullptr);
+}
+
+}  // namespace
