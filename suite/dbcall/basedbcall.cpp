@@ -1,0 +1,221 @@
+// The record manager's operations for one table file, with the record-length check on open.
+#include "suite/dbcall/basedbcall.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/globalsettings.h"
+
+namespace {
+
+// Room for the file specification and every key segment that stat can return.
+constexpr uint32_t kStatBufferSize = sizeof(recman::FileSpec) + 128 * sizeof(recman::KeySpec);
+
+std::string WithSlash(const std::string& folder) {
+    if (!folder.empty() && folder.back() != '/') {
+        return folder + '/';
+    }
+    return folder;
+}
+
+int TransactionCall(uint16_t op) {
+    unsigned char positionBlock[recman::kPositionBlockSize] = {};
+    char keyBuffer[recman::kMaxKeyLength] = {};
+    uint32_t dataLength = 0;
+    return BTRCALL(op, positionBlock, nullptr, &dataLength, keyBuffer, recman::kMaxKeyLength, 0);
+}
+
+}  // namespace
+
+CBaseDBCall::CBaseDBCall(const char* fileName, void* record, uint32_t recordLength)
+    : m_fileName(fileName), m_record(record), m_recordLength(recordLength) {}
+
+CBaseDBCall::~CBaseDBCall() {
+    if (m_open) {
+        CBaseDBCall::Close();
+    }
+}
+
+int CBaseDBCall::Open() { return Open(CGlobalSettings::DatabaseFolder()); }
+
+int CBaseDBCall::SetAssociatedDB(CVeloDBSys* db) {
+    if (db == nullptr) {
+        return Finish(recman::kFileNotFound);
+    }
+    return Open(db->GetDatabaseFolder());
+}
+
+int CBaseDBCall::Open(const std::string& folder) {
+    if (m_open) {
+        Close();
+    }
+    if (folder.empty()) {
+        return Finish(recman::kFileNotFound);
+    }
+    const std::string dir = WithSlash(folder);
+    const std::string path = dir + m_fileName;
+    // The path travels in the key buffer, zero-terminated, and must fit in it.
+    if (path.size() + 1 > static_cast<size_t>(recman::kMaxKeyLength)) {
+        return Finish(recman::kFileNotFound);
+    }
+    std::memset(m_positionBlock, 0, sizeof m_positionBlock);
+    char pathBuffer[recman::kMaxKeyLength] = {};
+    std::memcpy(pathBuffer, path.c_str(), path.size());
+    uint32_t length = 0;
+    int status = BTRCALL(recman::kOpOpen, m_positionBlock, nullptr, &length, pathBuffer,
+                         recman::kMaxKeyLength, recman::kModeNormal);
+    if (status != recman::kOk) {
+        return Finish(status);
+    }
+
+    std::vector<unsigned char> stat(kStatBufferSize);
+    uint32_t statLength = kStatBufferSize;
+    char statKey[recman::kMaxKeyLength] = {};
+    status = BTRCALL(recman::kOpStat, m_positionBlock, stat.data(), &statLength, statKey,
+                     recman::kMaxKeyLength, 0);
+    if (status == recman::kOk) {
+        recman::FileSpec spec;
+        std::memcpy(&spec, stat.data(), sizeof spec);
+        if (spec.recordLength != m_recordLength) {
+            status = recman::kRecordLengthMismatch;
+        }
+    }
+    if (status != recman::kOk) {
+        uint32_t closeLength = 0;
+        BTRCALL(recman::kOpClose, m_positionBlock, nullptr, &closeLength, statKey,
+                recman::kMaxKeyLength, 0);
+        return Finish(status);
+    }
+    m_open = true;
+    m_folder = dir;
+    return Finish(recman::kOk);
+}
+
+int CBaseDBCall::Close() {
+    if (!m_open) {
+        return Finish(recman::kFileNotOpen);
+    }
+    uint32_t length = 0;
+    char keyBuffer[recman::kMaxKeyLength] = {};
+    const int status = BTRCALL(recman::kOpClose, m_positionBlock, nullptr, &length, keyBuffer,
+                               recman::kMaxKeyLength, 0);
+    m_open = false;
+    m_folder.clear();
+    return Finish(status);
+}
+
+void CBaseDBCall::SetKeyBuffer(const void* key, int length) {
+    std::memset(m_keyBuffer, 0, sizeof m_keyBuffer);
+    const int n = std::clamp(length, 0, static_cast<int>(sizeof m_keyBuffer));
+    if (key != nullptr && n > 0) {
+        std::memcpy(m_keyBuffer, key, static_cast<size_t>(n));
+    }
+}
+
+int CBaseDBCall::GetEqualByParts(int keyNumber, std::initializer_list<KeyPart> parts) {
+    char key[recman::kMaxKeyLength] = {};
+    size_t offset = 0;
+    for (const KeyPart& part : parts) {
+        if (offset + part.width > sizeof key) {
+            return Finish(recman::kKeyBufferTooShort);
+        }
+        if (part.text != nullptr && part.width > 0) {
+            std::memcpy(key + offset, part.text, ::strnlen(part.text, part.width - 1));
+        }
+        offset += part.width;
+    }
+    SetKey(keyNumber);
+    SetKeyBuffer(key, static_cast<int>(offset));
+    return GetEQUAL();
+}
+
+int CBaseDBCall::Call(uint16_t op) {
+    if (!m_open) {
+        return Finish(recman::kFileNotOpen);
+    }
+    uint32_t length = m_recordLength;
+    return Finish(BTRCALL(op, m_positionBlock, m_record, &length, m_keyBuffer,
+                          recman::kMaxKeyLength, m_keyNumber));
+}
+
+int CBaseDBCall::Finish(int status) {
+    m_lastStatus = status;
+    m_eof = status == recman::kEndOfFile;
+    return status;
+}
+
+int CBaseDBCall::GetOperation(uint16_t op) {
+    int status = Call(op);
+    if (status == recman::kOk) {
+        status = Finish(AfterRead());
+    }
+    return status;
+}
+
+int CBaseDBCall::GetFIRST() { return GetOperation(recman::kOpGetFirst); }
+int CBaseDBCall::GetLAST() { return GetOperation(recman::kOpGetLast); }
+int CBaseDBCall::GetEQUAL() { return GetOperation(recman::kOpGetEqual); }
+int CBaseDBCall::GetGREQ() { return GetOperation(recman::kOpGetGreaterOrEqual); }
+int CBaseDBCall::GetGREATER() { return GetOperation(recman::kOpGetGreater); }
+int CBaseDBCall::GetLEEQ() { return GetOperation(recman::kOpGetLessOrEqual); }
+int CBaseDBCall::GetLESS() { return GetOperation(recman::kOpGetLess); }
+int CBaseDBCall::GetNEXT() { return GetOperation(recman::kOpGetNext); }
+int CBaseDBCall::GetPREV() { return GetOperation(recman::kOpGetPrevious); }
+
+int CBaseDBCall::Insert() { return Call(recman::kOpInsert); }
+int CBaseDBCall::Update() { return Call(recman::kOpUpdate); }
+int CBaseDBCall::Delete() { return Call(recman::kOpDelete); }
+
+int CBaseDBCall::GetPosition(uint32_t* position) {
+    if (!m_open) {
+        return Finish(recman::kFileNotOpen);
+    }
+    uint32_t value = 0;
+    uint32_t length = sizeof value;
+    const int status = BTRCALL(recman::kOpGetPosition, m_positionBlock, &value, &length,
+                               m_keyBuffer, recman::kMaxKeyLength, m_keyNumber);
+    if (status == recman::kOk && position != nullptr) {
+        *position = value;
+    }
+    return Finish(status);
+}
+
+int CBaseDBCall::GetDirect(uint32_t position) {
+    if (!m_open) {
+        return Finish(recman::kFileNotOpen);
+    }
+    // The position goes in at the front of the data buffer; a scratch copy keeps the
+    // record buffer unchanged when the read fails.
+    std::vector<unsigned char> buffer(std::max<uint32_t>(m_recordLength, sizeof position));
+    std::memcpy(buffer.data(), &position, sizeof position);
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    int status = BTRCALL(recman::kOpGetDirect, m_positionBlock, buffer.data(), &length, m_keyBuffer,
+                         recman::kMaxKeyLength, m_keyNumber);
+    if (status == recman::kOk) {
+        std::memcpy(m_record, buffer.data(), m_recordLength);
+        status = AfterRead();
+    }
+    return Finish(status);
+}
+
+int CBaseDBCall::GetFileTime(int64_t* nsSinceEpoch) {
+    const std::string folder = m_open ? m_folder : WithSlash(CGlobalSettings::DatabaseFolder());
+    struct stat info {};
+    if (folder.empty() || ::stat((folder + m_fileName).c_str(), &info) != 0) {
+        return Finish(recman::kFileNotFound);
+    }
+    if (nsSinceEpoch != nullptr) {
+        *nsSinceEpoch = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000LL +
+                        static_cast<int64_t>(info.st_mtim.tv_nsec);
+    }
+    return Finish(recman::kOk);
+}
+
+int CBaseDBCall::BeginTran() { return TransactionCall(recman::kOpBeginTransaction); }
+int CBaseDBCall::EndTran() { return TransactionCall(recman::kOpEndTransaction); }
+int CBaseDBCall::AbortTran() { return TransactionCall(recman::kOpAbortTransaction); }
+bool CBaseDBCall::InTransaction() { return recman::InTransaction(); }

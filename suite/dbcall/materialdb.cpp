@@ -1,0 +1,8 @@
+// Lab-work items.
+#include "suite/dbcall/materialdb.h"
+
+CMaterialDB::CMaterialDB(const char*) : CTableDB("MATERIAL.BTR") {}
+
+int CMaterialDB::GetMaterialData(const char* materialNo) {
+    return GetEqualByParts(kKeyMaterialNo, {{materialNo, sizeof m_Data.MaterialNo}});
+}
