@@ -1,0 +1,78 @@
+// CVeloComDlg: the suite's shared list fillers and the CSV export of report lists. The
+// fillers read a master table through the host's database handle, fill a combo box in code
+// order, leave out the entries marked hidden, and select the entry with the given code.
+//
+// Item data (QComboBox::itemData, Qt::UserRole) is a value, never a pointer, so refilling or
+// clearing a combo frees it and no caller has to:
+//   units, reservation types, insurance types: QString master text "K C..." - the category
+//       kind character, a blank, then the code, so the code starts at the third character
+//       (and for units its last two characters are the unit code);
+//   doctors: QString holding the doctor code (its last two characters are the code);
+//   credit categories, lab-item categories: QString holding the code;
+//   staff, reservation ways: int, the number that is written "%03d" (0 = none chosen);
+//   credit items: QByteArray holding the whole tagCREDITITEMDB record.
+//
+// Selection rule of every filler: the entry whose code equals the given code is selected;
+// with an empty code (or "000" for staff and ways) the first entry is selected; a code that
+// is not in the list (or belongs to a hidden entry) leaves the combo without a selection
+// (currentIndex -1), so a caller never writes a different code back by accident.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+class CVeloDBSys;
+class CXListCtrl;
+class QComboBox;
+
+class CVeloComDlg final {
+public:
+    CVeloComDlg() = delete;
+
+    // Text of the first staff / reservation-way entry, whose number is 0.
+    static QString NotChosenText();
+
+    // Units (category kind "1"), hidden when the category field begins with "__".
+    // Returns the number of entries added.
+    static int EnumUnit(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Doctors, hidden when the doctor's mark field begins with "__". Returns the count.
+    static int EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Reservation types (category kind "0"). Returns the count.
+    static int EnumReservationType(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Insurance types (category kind "2"). Returns the count.
+    static int EnumInssuranceType(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Credit (collected-fee) categories.
+    static void EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Credit items of one category; item data is the whole record.
+    static void EnumCreditItemsOf(CVeloDBSys* db, QComboBox* combo, const char* category,
+                                  const char* item);
+    // Staff: first "  -- 未選択 --" (number 0), then every staff member whose mark is not
+    // exactly "__". `code` is the "%03d" text (or any decimal text) of the number to select.
+    static void EnumStaffData(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Reservation ways, with the same first entry and selection as EnumStaffData.
+    static void EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Lab-item categories, hidden when their mark begins with "__".
+    static void EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code);
+
+    // The five free-table names, from "freetblname.dat" in the database folder (five lines in
+    // code page 932). A missing file gives "自由テーブル1" .. "自由テーブル5"; a short file is
+    // completed with those names. `names` is replaced by exactly five entries.
+    static void EnumFreeTblName(CVeloDBSys* db, QStringList* names);
+
+    // Flags of ListToCSV.
+    enum CsvFlag {
+        // `path` is only a suggested file name: the user picks the file (".csv" added to a
+        // name without suffix); cancelling writes nothing and returns false silently.
+        kCsvAskForPath = 0,
+        // `path` is the file to write.
+        kCsvWriteToPath = 1,
+    };
+    // Writes the list as CSV: the header row, then every row; every field in double quotes
+    // with inner quotes doubled, fields separated by commas, lines ended by CR LF, text in
+    // code page 932. The file is replaced atomically. On failure shows a message through
+    // CMessageService and returns false; an existing file is then unchanged.
+    static bool ListToCSV(const QString& path, CXListCtrl* list, int flag);
+    // The CSV text ListToCSV writes, in code page 932.
+    static std::string ListToCSVText(const CXListCtrl* list);
+};
