@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -61,8 +63,15 @@ void SetAtomicWriteHookForTesting(std::function<bool(EAtomicWriteStep, const std
     g_hook = std::move(hook);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-    if (path.empty()) return Fail(error, "cannot write", "(empty path)", EINVAL);
+bool WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error) {
+    if (target.empty()) return Fail(error, "cannot write", "(empty path)", EINVAL);
+    // A symbolic link stays a link: the file it points to is the one replaced.
+    std::string path = target;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+        if (!ec) path = resolved.string();
+    }
     struct stat st {};
     mode_t mode = (stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : DefaultMode();
 

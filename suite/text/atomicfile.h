@@ -11,7 +11,8 @@
 enum class EAtomicWriteStep { CreateTemp, Write, Sync, Rename };
 
 // Replaces the file at `path` with `bytes`. The target keeps its permission bits (a new
-// file gets 0666 less the umask). On failure returns false, leaves the target unchanged,
+// file gets 0666 less the umask); when `path` is a symbolic link, the file it points to
+// is replaced and the link kept. On failure returns false, leaves the target unchanged,
 // removes the temporary file and, when `error` is not null, describes the failure there.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
 

@@ -2,10 +2,12 @@
 #include "suite/text/inifile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -142,6 +144,16 @@ TEST_F(IniFileTest, FailedWriteLeavesOldContent) {
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"atomic.ini"}));
     EXPECT_TRUE(CIniFile::WriteString(path, "S", "K", "new"));
     EXPECT_EQ(CIniFile::ReadString(path, "S", "K"), "new");
+}
+
+TEST_F(IniFileTest, SaveThroughSymlinkKeepsTheLink) {
+    const std::string real = PathOf("real.ini");
+    const std::string link = PathOf("link.ini");
+    WriteRaw(real, "[S]\nK=1\n");
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(CIniFile::WriteInt(link, "S", "K", 2));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(CIniFile::ReadInt(real, "S", "K", 0), 2);
 }
 
 TEST_F(IniFileTest, UnreadableFileFailsToLoadButMissingFileIsEmpty) {
