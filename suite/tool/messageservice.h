@@ -19,6 +19,9 @@ public:
     enum class EIcon { None, Information, Warning, Critical, Question };
     enum class EButtons { Ok, OkCancel, YesNo, YesNoCancel };
     enum class EKind { MessageBox, YesNo, Directory, OpenFile, SaveFile, Print };
+    using Icon = EIcon;
+    using Buttons = EButtons;
+    using Kind = EKind;
 
     struct Request {
         EKind kind = EKind::MessageBox;
