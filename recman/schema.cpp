@@ -125,6 +125,9 @@ std::string OrderedKey(const KeyDef& key, const uint8_t* raw) {
         }
         at += s.length;
     }
+    // Trailing zero bytes carry no order among keys of one length (a shorter blob sorts
+    // first), so they are left out: the indexes get smaller and inserts faster.
+    while (!out.empty() && out.back() == '\0') out.pop_back();
     return out;
 }
 

@@ -6,7 +6,8 @@
 // - the ordered form: the raw form rewritten so that plain unsigned byte comparison
 //   (memcmp, SQLite's BLOB order) gives the key's order: text segments keep their
 //   bytes up to the terminator and are zero-filled after it, integer segments become
-//   big-endian with the sign bit flipped, byte segments stay as they are.
+//   big-endian with the sign bit flipped, byte segments stay as they are; trailing zero
+//   bytes of the whole key are dropped.
 #pragma once
 
 #include <cstdint>
