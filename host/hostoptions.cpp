@@ -14,7 +14,67 @@ constexpr ValueOption kValueOptions[] = {
     {"--screenshot", &CHostOptions::screenshot},
 };
 
+// QApplication's own options, with and without a value (a single leading dash; Qt
+// accepts two as well).
+constexpr const char* kQtOptionsWithValue[] = {
+    "platform",
+    "platformpluginpath",
+    "platformtheme",
+    "plugin",
+    "display",
+    "geometry",
+    "qwindowgeometry",
+    "qwindowtitle",
+    "qwindowicon",
+    "style",
+    "stylesheet",
+    "session",
+    "title",
+    "fn",
+    "font",
+    "bg",
+    "background",
+    "fg",
+    "foreground",
+    "btn",
+    "button",
+    "name",
+    "visual",
+    "im",
+};
+constexpr const char* kQtFlags[] = {"reverse", "widgetcount", "nograb",
+                                    "dograb",  "sync",        "qmljsdebugger"};
+
+// The option name without one or two leading dashes, when `arg` is a single-word option.
+QString BareOption(const QString& arg) {
+    if (arg.startsWith(QLatin1String("--"))) return arg.mid(2);
+    if (arg.startsWith(QLatin1Char('-'))) return arg.mid(1);
+    return {};
+}
+
 }  // namespace
+
+QStringList WithoutQtOptions(const QStringList& args) {
+    QStringList kept;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString bare = BareOption(args[i]);
+        bool dropped = false;
+        for (const char* name : kQtOptionsWithValue) {
+            const QLatin1String option(name);
+            if (bare == option) {
+                ++i;  // the value follows as the next argument
+                dropped = true;
+            } else if (bare.startsWith(option + QLatin1Char('='))) {
+                dropped = true;
+            }
+        }
+        for (const char* name : kQtFlags) {
+            if (bare == QLatin1String(name)) dropped = true;
+        }
+        if (!dropped) kept << args[i];
+    }
+    return kept;
+}
 
 CHostArgs ParseHostArguments(const QStringList& args) {
     CHostArgs result;

@@ -24,6 +24,11 @@ struct CHostArgs {
 // argument is an error. A repeated option keeps its last value.
 CHostArgs ParseHostArguments(const QStringList& args);
 
+// The arguments without the options that QApplication takes for itself ("-platform
+// offscreen", "-style NAME", "-reverse", ...), so that the program's own can be checked
+// before a QApplication exists (and so before a display is needed).
+QStringList WithoutQtOptions(const QStringList& args);
+
 // The usage text printed for --help and after a bad argument.
 QString HostUsage();
 

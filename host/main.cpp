@@ -1,5 +1,5 @@
-// velo: the host program of the clinic suite. Parses the command line and hands over
-// to RunHost.
+// velo: the host program of the clinic suite. Checks the command line (before any
+// window system is needed) and hands over to RunHost.
 #include <QApplication>
 #include <cstdio>
 
@@ -7,9 +7,9 @@
 #include "hostoptions.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("velo"));
-    const CHostArgs args = ParseHostArguments(QApplication::arguments().mid(1));
+    QStringList raw;
+    for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+    const CHostArgs args = ParseHostArguments(WithoutQtOptions(raw));
     if (!args.ok) {
         std::fprintf(stderr, "velo: %s\n%s", qPrintable(args.error), qPrintable(HostUsage()));
         return 2;
@@ -18,5 +18,7 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(HostUsage()), stdout);
         return 0;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velo"));
     return RunHost(args.options);
 }

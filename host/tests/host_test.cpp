@@ -54,6 +54,17 @@ TEST(HostOptions, RejectsBadArgumentsWithAMessageNamingThem) {
     }
 }
 
+TEST(HostOptions, QtOwnOptionsAreLeftToQt) {
+    const QStringList kept = WithoutQtOptions(
+        Args({"-platform", "offscreen", "--database", "/d", "-style=fusion", "-reverse",
+              "--screenshot", "s.png", "--qwindowgeometry", "800x600"}));
+    EXPECT_EQ(kept, Args({"--database", "/d", "--screenshot", "s.png"}));
+    // Only whole option names count: a value that looks like one stays.
+    EXPECT_EQ(WithoutQtOptions(Args({"--database", "-platformer"})),
+              Args({"--database", "-platformer"}));
+    EXPECT_FALSE(ParseHostArguments(WithoutQtOptions(Args({"--nonsense"}))).ok);
+}
+
 TEST(HostOptions, CommandLineFolderWinsOverTheProfile) {
     CHostOptions options;
     EXPECT_EQ(ChooseDatabaseFolder(options, QStringLiteral(" /stored ")),
