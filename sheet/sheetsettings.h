@@ -107,7 +107,7 @@ struct DayRange {
 DayRange DayTimeRange(const SheetSettings& settings, const VELOOFFICEHOUR& hours, int weekday,
                       bool dayView);
 
-// The grid constants of the views for a day range.
+// The grid constants of the views for a day range, normalised (NormalizeConfig).
 TimeGridConfig MakeTimeGridConfig(const SheetSettings& settings, const DayRange& range);
 
 // A cell at time t (HHMM) is closed unless it lies outside the break, within opening
