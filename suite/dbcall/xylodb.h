@@ -14,7 +14,7 @@
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 1968 Reserved32 zero
+//     32 1968 Reserved32 analysis or media data, carried whole
 struct tagADDLATDB {
     char PatientID[21];
     char RecordNo[11];
@@ -27,7 +27,7 @@ struct tagADDLATDB {
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 PhotoNo    photo the analysis is drawn on
-//     43 1957 Reserved43 zero
+//     43 1957 Reserved43 analysis or media data, carried whole
 struct tagCASMASDB {
     char PatientID[21];
     char RecordNo[11];
@@ -40,7 +40,7 @@ struct tagCASMASDB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32  368 Reserved32 zero
+//     32  368 Reserved32 analysis or media data, carried whole
 struct tagCHEVRONDB {
     char PatientID[21];
     char RecordNo[11];
@@ -53,7 +53,7 @@ struct tagCHEVRONDB {
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 PhotoNo    photo
-//     43  757 Reserved43 zero
+//     43  757 Reserved43 analysis or media data, carried whole
 struct tagCVBADB {
     char PatientID[21];
     char RecordNo[11];
@@ -66,7 +66,7 @@ struct tagCVBADB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 1368 Reserved32 zero
+//     32 1368 Reserved32 analysis or media data, carried whole
 struct tagLASDB {
     char PatientID[21];
     char RecordNo[11];
@@ -78,7 +78,7 @@ struct tagLASDB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32  368 Reserved32 zero
+//     32  368 Reserved32 analysis or media data, carried whole
 struct tagMOEXDB {
     char PatientID[21];
     char RecordNo[11];
@@ -91,7 +91,7 @@ struct tagMOEXDB {
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 AnalysisNo analysis the movement belongs to
-//     43  277 Reserved43 zero
+//     43  277 Reserved43 analysis or media data, carried whole
 struct tagMVTODB {
     char PatientID[21];
     char RecordNo[11];
@@ -104,7 +104,7 @@ struct tagMVTODB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 1568 Reserved32 zero
+//     32 1568 Reserved32 analysis or media data, carried whole
 struct tagPILELATDB {
     char PatientID[21];
     char RecordNo[11];
@@ -116,7 +116,7 @@ struct tagPILELATDB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32  768 Reserved32 zero
+//     32  768 Reserved32 analysis or media data, carried whole
 struct tagPILEPADB {
     char PatientID[21];
     char RecordNo[11];
@@ -133,7 +133,7 @@ struct tagPILEPADB {
 //   2933   11 PhotoNo2     second photo
 //   2944   36 Body2944     points
 //   2980   11 PhotoNo3     third photo
-//   2991    9 Reserved2991 zero
+//   2991    9 Reserved2991 analysis or media data, carried whole
 struct tagPOINTLATDB {
     char PatientID[21];
     char RecordNo[11];
@@ -153,7 +153,7 @@ struct tagPOINTLATDB {
 //     32   11 PhotoNo      photo
 //     43 3649 Body43       points
 //   3692   11 PhotoNo2     second photo
-//   3703  297 Reserved3703 zero
+//   3703  297 Reserved3703 analysis or media data, carried whole
 struct tagPOINTPADB {
     char PatientID[21];
     char RecordNo[11];
@@ -168,7 +168,7 @@ struct tagPOINTPADB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 3968 Reserved32 zero
+//     32 3968 Reserved32 analysis or media data, carried whole
 struct tagSPPOINTDB {
     char PatientID[21];
     char RecordNo[11];
@@ -180,7 +180,7 @@ struct tagSPPOINTDB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 3968 Reserved32 zero
+//     32 3968 Reserved32 analysis or media data, carried whole
 struct tagSPPOINTPDB {
     char PatientID[21];
     char RecordNo[11];
@@ -195,7 +195,7 @@ struct tagSPPOINTPDB {
 //     32    9 PhotoDate  day taken
 //     41   35 Title      title
 //     76    1 MediaType  0 still image, 1 AVI, 2 MPG, 3 MPEG, 4 MOV movie
-//     77    3 Reserved77 zero
+//     77    3 Reserved77 analysis or media data, carried whole
 struct tagPHOTODB {
     char PatientID[21];
     char RecordNo[11];
@@ -211,7 +211,7 @@ struct tagPHOTODB {
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 PhotoNo    photo
-//     43 1365 Reserved43 zero
+//     43 1365 Reserved43 analysis or media data, carried whole
 struct tagPOINTMODB {
     char PatientID[21];
     char RecordNo[11];
@@ -224,7 +224,7 @@ struct tagPOINTMODB {
 // OFFSET SIZE FIELD      MEANING
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
-//     32 3968 Reserved32 zero
+//     32 3968 Reserved32 analysis or media data, carried whole
 struct tagPOINTMO2DB {
     char PatientID[21];
     char RecordNo[11];
@@ -238,7 +238,7 @@ struct tagPOINTMO2DB {
 //     21   11 RecordNo    record number "%010d" within the patient
 //     32    9 ReportDate  day
 //     41   81 Title       title
-//    122  878 Reserved122 zero
+//    122  878 Reserved122 analysis or media data, carried whole
 struct tagREPORTDB {
     char PatientID[21];
     char RecordNo[11];
@@ -254,7 +254,7 @@ struct tagREPORTDB {
 //     21   11 RecordNo    record number "%010d" within the patient
 //     32    9 SlideDate   day
 //     41   81 Title       title
-//    122  878 Reserved122 zero
+//    122  878 Reserved122 analysis or media data, carried whole
 struct tagSLIDESHOWDB {
     char PatientID[21];
     char RecordNo[11];
@@ -271,7 +271,7 @@ struct tagSLIDESHOWDB {
 //     21   11 RecordNo    record number "%010d" within the patient
 //     32    9 PhotoDate   day
 //     41   11 CompanionNo "A%09d" companion record number
-//     52  948 Reserved52  zero
+//     52  948 Reserved52  analysis or media data, carried whole
 struct tagXYPHOTOEXDB {
     char PatientID[21];
     char RecordNo[11];
@@ -287,7 +287,7 @@ struct tagXYPHOTOEXDB {
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32    6 ImageNo    image within the set
 //     38   11 PhotoNo    photo
-//     49  351 Reserved49 zero
+//     49  351 Reserved49 analysis or media data, carried whole
 struct tagXYPHOTOEXIMGDB {
     char PatientID[21];
     char RecordNo[11];
@@ -303,7 +303,7 @@ struct tagXYPHOTOEXIMGDB {
 //     21   11 RecordNo     record number "%010d" within the patient
 //     32    6 TextNo       text within the set
 //     38 2001 Text         text
-//   2039 1961 Reserved2039 zero
+//   2039 1961 Reserved2039 analysis or media data, carried whole
 struct tagXYPHOTOEXTEXTDB {
     char PatientID[21];
     char RecordNo[11];
@@ -318,7 +318,7 @@ struct tagXYPHOTOEXTEXTDB {
 //      0   21 PatientID  patient identifier "%010d"
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 SurgeryNo  surgery within the analysis
-//     43 1957 Reserved43 zero
+//     43 1957 Reserved43 analysis or media data, carried whole
 struct tagSURGERYDB {
     char PatientID[21];
     char RecordNo[11];
@@ -333,7 +333,7 @@ struct tagSURGERYDB {
 //     21   11 RecordNo   record number "%010d" within the patient
 //     32   11 SurgeryNo  surgery
 //     43    5 StepNo     step within the surgery
-//     48  752 Reserved48 zero
+//     48  752 Reserved48 analysis or media data, carried whole
 struct tagSURGERYTREATMENTDB {
     char PatientID[21];
     char RecordNo[11];
@@ -347,7 +347,7 @@ struct tagSURGERYTREATMENTDB {
 // OFFSET SIZE FIELD       MEANING
 //      0    5 TextID      identifier (key 0)
 //      5  301 Text        text
-//    306   94 Reserved306 zero
+//    306   94 Reserved306 analysis or media data, carried whole
 struct tagTEXTTBLDB {
     char TextID[5];
     char Text[301];
@@ -360,7 +360,7 @@ struct tagTEXTTBLDB {
 //      0    4 Code       code (key 0)
 //      4   41 Name       name
 //     45    3 HiddenMark "__" hides the entry from lists and combos
-//     48   80 Reserved48 zero
+//     48   80 Reserved48 analysis or media data, carried whole
 struct tagIMGTYPEDB {
     char Code[4];
     char Name[41];
