@@ -347,7 +347,7 @@ struct tagSURGERYTREATMENTDB {
 // OFFSET SIZE FIELD       MEANING
 //      0    5 TextID      identifier (key 0)
 //      5  301 Text        text
-//    306   94 Reserved306 analysis or media data, carried whole
+//    306   94 Reserved306 zero
 struct tagTEXTTBLDB {
     char TextID[5];
     char Text[301];
@@ -360,7 +360,7 @@ struct tagTEXTTBLDB {
 //      0    4 Code       code (key 0)
 //      4   41 Name       name
 //     45    3 HiddenMark "__" hides the entry from lists and combos
-//     48   80 Reserved48 analysis or media data, carried whole
+//     48   80 Reserved48 zero
 struct tagIMGTYPEDB {
     char Code[4];
     char Name[41];
