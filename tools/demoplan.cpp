@@ -159,7 +159,7 @@ private:
         r.m_end = MinutesToHhmm(end);
         r.m_unit = unit;
         r.m_doctor = doctor;
-        r.m_status = day < m_input.m_today ? kResCame : kResBooked;
+        r.m_status = kResBooked;  // a blocked time is no visit: it neither comes nor cancels
         return r;
     }
 
