@@ -42,6 +42,9 @@ CHostWindow::CHostWindow(CVeloDBSys* db, const CModuleEntry* sheet, const QStrin
     layout->addWidget(m_strip);
 
     m_pages = new QStackedWidget(central);
+    QFont pageFont = m_pages->font();
+    pageFont.setPointSizeF(pageFont.pointSizeF() * 1.2);
+    m_pages->setFont(pageFont);
     m_statusPage = MakeStatusPage();
     m_otherPage = MakeOtherProgramPage();
     m_pages->addWidget(m_statusPage);
@@ -80,7 +83,9 @@ QWidget* CHostWindow::MakeStatusPage() {
 
     m_moduleNote = new QLabel(page);
     m_moduleNote->setWordWrap(true);
-    m_moduleNote->setStyleSheet(QStringLiteral("color: #505a6a;"));
+    QPalette notePalette = m_moduleNote->palette();
+    notePalette.setColor(QPalette::WindowText, QColor(0x50, 0x5a, 0x6a));
+    m_moduleNote->setPalette(notePalette);
     outer->addSpacing(12);
     outer->addWidget(m_moduleNote);
     outer->addStretch(1);
@@ -128,7 +133,7 @@ void CHostWindow::RefreshStatus() {
         const QString problem = m_sheet != nullptr ? m_sheet->Problem() : QString();
         m_moduleNote->setText(
             QStringLiteral("予約シートのモジュールはプログラムのフォルダーから読み込みます。"
-                           "見つからないため、この画面を表示しています。") +
+                           "読み込めないため、この画面を表示しています。") +
             (problem.isEmpty() ? QString() : QStringLiteral("\n(%1)").arg(problem)));
     }
 }
