@@ -198,7 +198,7 @@ private:
             status = patients.Insert();
             if (status != 0) return Fail("adding patient " + std::to_string(i + 1), status);
             if (!Step(i + 1)) return false;
-            if ((i + 1) % 10000 == 0) Progress("patients", i + 1, total);
+            if ((i + 1) % 10000 == 0 && i + 1 < total) Progress("patients", i + 1, total);
         }
         if (!Commit()) return false;
         Progress("patients", total, total);
@@ -261,7 +261,7 @@ private:
                 ++m_summary.m_cancelled;
             }
             if (!Step(i + 1)) return false;
-            if ((i + 1) % 50000 == 0) Progress("reservations", i + 1, total);
+            if ((i + 1) % 50000 == 0 && i + 1 < total) Progress("reservations", i + 1, total);
         }
         if (!Commit()) return false;
         Progress("reservations", total, total);

@@ -1,0 +1,380 @@
+// Tests of velodb: the appointment book planner, the calendar memo format, create, demo
+// (with the cephalometric database), dump, check and the command line.
+#include "velodb.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "calendarmemofile.h"
+#include "demoplan.h"
+#include "recman/recman.h"
+#include "suite/dbcall/catalogue.h"
+#include "suite/dbcall/indexcontroldb.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/text/globalsettings.h"
+#include "tablefile.h"
+#include "xylodemo.h"
+
+namespace velodb {
+namespace {
+
+namespace fs = std::filesystem;
+
+const QDate kToday(2025, 6, 10);  // a Tuesday
+
+VELOOFFICEHOUR Hours() {
+    VELOOFFICEHOUR hours{};
+    for (int day = 1; day <= 5; ++day) hours.Week[day] = {900, 1300, 1430, 1900};
+    hours.Week[6] = {900, 1300, 1400, 1700};
+    return hours;
+}
+
+bool Overlap(int start1, int end1, int start2, int end2) { return start1 < end2 && start2 < end1; }
+
+// Every pair of planned records sharing a unit or a doctor on one day is disjoint.
+void ExpectNoOverlaps(const std::vector<SPlannedReservation>& plan) {
+    std::map<std::pair<QDate, int>, std::vector<const SPlannedReservation*>> units, doctors;
+    for (const auto& r : plan) {
+        if (r.m_unit >= 0) units[{r.m_date, r.m_unit}].push_back(&r);
+        if (r.m_doctor >= 0) doctors[{r.m_date, r.m_doctor}].push_back(&r);
+    }
+    for (const auto* columns : {&units, &doctors}) {
+        for (const auto& [key, list] : *columns) {
+            for (size_t i = 0; i < list.size(); ++i) {
+                for (size_t j = i + 1; j < list.size(); ++j) {
+                    EXPECT_FALSE(
+                        Overlap(list[i]->m_start, list[i]->m_end, list[j]->m_start, list[j]->m_end))
+                        << key.first.toString("yyyyMMdd").toStdString() << " column " << key.second
+                        << " " << list[i]->m_start << " " << list[j]->m_start;
+                }
+            }
+        }
+    }
+}
+
+SPlanInput PlanInput() {
+    SPlanInput input;
+    input.m_first = kToday.addDays(-30);
+    input.m_last = kToday.addDays(60);
+    input.m_today = kToday;
+    input.m_patients = 200;
+    input.m_kinds = 5;
+    input.m_hours = Hours();
+    input.m_isClosed = [](const QDate& d) { return d == QDate(2025, 6, 20); };
+    return input;
+}
+
+TEST(DemoPlanTest, KeepsToOfficeHoursWithoutOverlapsAndChangesLeadToLaterBookings) {
+    CDemoRandom random(7);
+    const SPlanInput input = PlanInput();
+    const auto plan = PlanReservations(random, input);
+    ASSERT_GT(plan.size(), 500u);
+    ExpectNoOverlaps(plan);
+    int changed = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const SPlannedReservation& r = plan[i];
+        ASSERT_NE(r.m_date.dayOfWeek(), 7) << "no reservations on Sundays";
+        ASSERT_NE(r.m_date, QDate(2025, 6, 20)) << "no reservations on a closed day";
+        const VELOOFFICEHOURDATA& h = input.m_hours.Week[r.m_date.dayOfWeek() % 7];
+        EXPECT_GE(r.m_start, h.Open);
+        EXPECT_LE(r.m_end, h.Close);
+        EXPECT_FALSE(Overlap(r.m_start, r.m_end, h.BreakStart, h.BreakEnd)) << r.m_start;
+        if (i > 0) {
+            EXPECT_LE(plan[i - 1].m_date, r.m_date) << "the plan is in day order";
+        }
+        if (r.m_status == kResChanged) {
+            ++changed;
+            ASSERT_GT(r.m_newBooking, static_cast<long long>(i));
+            const SPlannedReservation& next = plan[static_cast<size_t>(r.m_newBooking)];
+            EXPECT_EQ(next.m_patient, r.m_patient);
+            EXPECT_GT(next.m_date, r.m_date);
+            EXPECT_TRUE(next.m_status == kResBooked || next.m_status == kResCame);
+        } else {
+            EXPECT_EQ(r.m_newBooking, -1);
+        }
+        if (r.m_date >= kToday && r.m_patient >= 0) {
+            EXPECT_NE(r.m_status, kResCame) << "nobody has come to a future visit";
+        }
+    }
+    EXPECT_GT(changed, 0);
+}
+
+TEST(DemoPlanTest, ExactCountReachesFurtherBackAndKeepsChangeLinks) {
+    SPlanInput input = PlanInput();
+    input.m_first = kToday;
+    input.m_last = kToday.addDays(5);
+    const auto plan = PlanReservationCount(3, input, 5000);
+    ASSERT_EQ(plan.size(), 5000u);
+    EXPECT_LT(plan.front().m_date, kToday.addDays(-30));
+    EXPECT_LT(plan.back().m_date.daysTo(input.m_last), 7);
+    for (const auto& r : plan) {
+        if (r.m_newBooking < 0) continue;
+        ASSERT_LT(r.m_newBooking, 5000);
+        EXPECT_EQ(plan[static_cast<size_t>(r.m_newBooking)].m_patient, r.m_patient);
+    }
+    ExpectNoOverlaps(plan);
+    EXPECT_TRUE(PlanReservationCount(3, input, 0).empty());
+}
+
+TEST(CalendarMemoTest, WritesNestedBlocksWithCrLfAndBreaksAsBr) {
+    CalendarNotes notes;
+    notes["20250305"] = QString::fromUtf8("点検\n午後から");
+    notes["20250301"] = "A";
+    notes["20251231"] = "B\r\nC";
+    notes["20240101"] = "other year";
+    const std::string expected =
+        "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n"
+        "\t03 {\r\n\t\t01=A\r\n\t\t05=\x93\x5f\x8c\x9f<BR>\x8c\xdf\x8c\xe3\x82\xa9\x82\xe7\r\n"
+        "\t}\r\n\t12 {\r\n\t\t31=B<BR>C\r\n\t}\r\n}\r\n";
+    EXPECT_EQ(FormatCalendarMemo(2025, notes), expected);
+    EXPECT_EQ(CalendarMemoFileName(2025), "CalendarMemo2025.txt");
+}
+
+class VelodbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_temp.isValid());
+        m_folder = m_temp.filePath("db").toStdString();
+    }
+    void TearDown() override { recman::Shutdown(); }
+
+    template <typename Table>
+    long long Count(Table& table) {
+        long long count = 0;
+        for (int st = table.GetFIRST(); st == 0 && !table.IsEOF(); st = table.GetNEXT()) ++count;
+        return count;
+    }
+
+    QTemporaryDir m_temp;
+    std::string m_folder;
+};
+
+TEST_F(VelodbTest, CreateMakesEveryTableAndDefaultSettingsAndRefusesToOverwrite) {
+    std::string error;
+    ASSERT_TRUE(CreateDatabase(m_folder, false, &error)) << error;
+    for (const TableInfo& table : AllTables()) {
+        uint32_t length = 0;
+        ASSERT_EQ(ReadRecordLength((fs::path(m_folder) / table.fileName).string(), &length), 0)
+            << table.fileName;
+        EXPECT_EQ(length, table.recordLength) << table.fileName;
+    }
+    CGlobalSettings::SetDatabaseFolder(m_folder);
+    EXPECT_EQ(CGlobalSettings::GetString("GLOBAL", "VERSION"), "1.1.0.0");
+    EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "TimeSpan", 0), 15);
+    EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "VeloColorOff", 0), 0xAAAAFF);
+    EXPECT_EQ(CGlobalSettings::GetString("Reservation", "ContactStatusName1"),
+              QString::fromUtf8("不通"));
+    VELOOFFICEHOUR hours{};
+    CGlobalSettings::GetOfficeHours(&hours);
+    EXPECT_EQ(hours.Week[0].Open, 0);
+    EXPECT_EQ(hours.Week[0].Close, 0);
+    EXPECT_EQ(hours.Week[1].Open, 900);
+    EXPECT_EQ(hours.Week[3].BreakEnd, 1430);
+    EXPECT_EQ(hours.Week[5].Close, 1900);
+    EXPECT_EQ(hours.Week[6].BreakEnd, 1400);
+    EXPECT_EQ(hours.Week[6].Close, 1700);
+
+    EXPECT_FALSE(CreateDatabase(m_folder, false, &error));
+    EXPECT_NE(error.find("--force"), std::string::npos);
+    EXPECT_TRUE(CreateDatabase(m_folder, true, &error)) << error;
+}
+
+TEST_F(VelodbTest, DemoMakesASoundClinic) {
+    const std::string xylo = m_temp.filePath("xylo").toStdString();
+    SDemoOptions options;
+    options.m_folder = m_folder;
+    options.m_patients = 60;
+    options.m_daysBack = 14;
+    options.m_daysAhead = 21;
+    options.m_seed = 11;
+    options.m_today = kToday;
+    options.m_xyloFolder = xylo;
+    SDemoSummary summary;
+    std::string error;
+    std::ostringstream progress;
+    ASSERT_TRUE(BuildDemoDatabase(options, &summary, &progress, &error)) << error;
+    EXPECT_EQ(summary.m_patients, 60);
+    EXPECT_GT(summary.m_reservations, 300);
+    EXPECT_GT(summary.m_changed, 0);
+    EXPECT_GT(summary.m_materials, 0);
+    EXPECT_GT(summary.m_standby, 0);
+
+    CPatientDB patients;
+    ASSERT_EQ(patients.Open(m_folder), 0);
+    EXPECT_EQ(Count(patients), 60);
+    ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
+    EXPECT_GT(std::strlen(patients.m_Data.Name), 0u);
+    EXPECT_GT(std::strlen(patients.m_Data.Kana), 0u);
+
+    // Reservations: in key order, no two in one unit or one doctor at once, counts as told.
+    CReservationDB reservations;
+    ASSERT_EQ(reservations.Open(m_folder), 0);
+    std::map<std::string, std::vector<tagRESERVATIONDB>> byColumn;
+    std::vector<tagRESERVATIONDB> all;
+    long long blocked = 0;
+    for (int st = reservations.GetFIRST(); st == 0 && !reservations.IsEOF();
+         st = reservations.GetNEXT()) {
+        const tagRESERVATIONDB& r = reservations.m_Data;
+        all.push_back(r);
+        if (r.UnitCode[0]) byColumn["U" + std::string(r.UnitCode) + r.ResDate].push_back(r);
+        if (r.DoctorCode[0]) byColumn["D" + std::string(r.DoctorCode) + r.ResDate].push_back(r);
+        if (r.PatientID[0] == 0) {
+            ++blocked;
+            EXPECT_STREQ(r.StaffCode, "000");
+            EXPECT_STREQ(r.ResWayCode, "000");
+        }
+    }
+    EXPECT_EQ(static_cast<long long>(all.size()), summary.m_reservations);
+    EXPECT_EQ(blocked, summary.m_blocked);
+    for (const auto& [column, list] : byColumn) {
+        for (size_t i = 0; i < list.size(); ++i) {
+            for (size_t j = i + 1; j < list.size(); ++j) {
+                EXPECT_FALSE(Overlap(std::atoi(list[i].StartTime), std::atoi(list[i].EndTime),
+                                     std::atoi(list[j].StartTime), std::atoi(list[j].EndTime)))
+                    << column << " " << list[i].ReservationNo << " " << list[j].ReservationNo;
+            }
+        }
+    }
+    // A changed reservation left its old record (status 5, reason and day filled) and a
+    // later live one for the same patient.
+    int changedWithSuccessor = 0;
+    for (const auto& old : all) {
+        if (old.Status != kResChanged) continue;
+        EXPECT_GT(std::strlen(old.StatusReason), 0u);
+        EXPECT_EQ(std::strlen(old.StatusDate), 8u);
+        for (const auto& other : all) {
+            if (std::strcmp(other.PatientID, old.PatientID) == 0 && other.Status <= kResCame &&
+                std::strcmp(other.ResDate, old.ResDate) > 0 &&
+                std::strcmp(other.ReservationNo, old.ReservationNo) > 0) {
+                ++changedWithSuccessor;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(changedWithSuccessor, summary.m_changed);
+
+    CIndexControlDB index;
+    ASSERT_EQ(index.Open(m_folder), 0);
+    char next[24];
+    std::snprintf(next, sizeof next, "%010lld", summary.m_reservations + 1);
+    EXPECT_EQ(index.GetNexReservationIndex(), next);
+
+    // Hidden entries exist beside visible ones.
+    CCategoryDB categories;
+    ASSERT_EQ(categories.Open(m_folder), 0);
+    ASSERT_EQ(categories.GetCategoryData("1", "09"), 0);
+    EXPECT_EQ(std::strncmp(categories.m_Data.Name, "__", 2), 0);
+    EXPECT_STREQ(categories.m_Data.HiddenMark, "__");
+    EXPECT_EQ(categories.GetCategoryData("1", "01"), 0);
+    CDoctorDB doctors;
+    ASSERT_EQ(doctors.Open(m_folder), 0);
+    EXPECT_EQ(Count(doctors), 4);
+    ASSERT_EQ(doctors.GetDoctorData("09"), 0);
+    EXPECT_STREQ(doctors.m_Data.HiddenMark, "__");
+    CCustomTblDB custom;
+    ASSERT_EQ(custom.Open(m_folder), 0);
+    EXPECT_EQ(custom.GetCustomTblData("AA", "0001"), 0);
+
+    // Settings, reminder template and calendar memo.
+    CGlobalSettings::SetDatabaseFolder(m_folder);
+    QString title, subject, body;
+    ASSERT_TRUE(CGlobalSettings::GetReservationTemplate(0, &title, &subject, &body));
+    EXPECT_TRUE(body.contains("$_PNAME"));
+    EXPECT_EQ(CGlobalSettings::GetString("Email", "ReservationTemplate"), "0");
+    EXPECT_TRUE(CGlobalSettings::IsClinicDayOff(2025, 8, 14));
+    std::ifstream memo(fs::path(m_folder) / "CalendarMemo2025.txt", std::ios::binary);
+    std::string memoText((std::istreambuf_iterator<char>(memo)), {});
+    EXPECT_EQ(memoText.rfind("CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t06 {\r\n", 0),
+              0u);
+
+    // Dump and check.
+    std::ostringstream dump;
+    ASSERT_TRUE(DumpTable(m_folder, "reservation.btr", 4, dump, &error)) << error;
+    EXPECT_NE(dump.str().find("ResDate: 2025/06/10\n"), std::string::npos);
+    EXPECT_NE(dump.str().find("Treatment: "), std::string::npos);
+    EXPECT_NE(dump.str().find("\n" + std::to_string(all.size()) + " records\n"), std::string::npos);
+    std::ostringstream staff;
+    ASSERT_TRUE(DumpTable(m_folder, "STAFF", 0, staff, &error)) << error;
+    EXPECT_NE(staff.str().find("Name: 高橋　美咲\n"), std::string::npos);
+    EXPECT_FALSE(DumpTable(m_folder, "STAFF", 9, staff, &error));
+    EXPECT_FALSE(DumpTable(m_folder, "NOSUCHTABLE", 0, staff, &error));
+
+    std::ostringstream report;
+    EXPECT_TRUE(CheckDatabase(m_folder, report)) << report.str();
+    EXPECT_NE(report.str().find("RESERVATION.BTR: ok\n"), std::string::npos);
+    std::ostringstream xyloReport;
+    EXPECT_TRUE(CheckDatabase(xylo, xyloReport)) << xyloReport.str();
+
+    // The cephalometric database shares some IDs (one in lower case), has one patient
+    // without an ID, and real JPEG pictures in the patients' photo folders.
+    CPatient1DB xyloPatients;
+    ASSERT_EQ(xyloPatients.Open(xylo), 0);
+    std::set<std::string> charts;
+    for (int st = xyloPatients.GetFIRST(); st == 0 && !xyloPatients.IsEOF();
+         st = xyloPatients.GetNEXT()) {
+        charts.insert(xyloPatients.m_Data.ChartNo);
+    }
+    EXPECT_EQ(static_cast<int>(charts.size()) + 1, summary.m_xyloPatients) << "one ID twice";
+    EXPECT_TRUE(charts.count("00001"));
+    EXPECT_TRUE(charts.count("a0002"));
+    EXPECT_TRUE(charts.count(""));
+    QImage main;
+    EXPECT_TRUE(main.load(QString::fromStdString(
+        (fs::path(xylo) / kXyloPhotoFolder / "0000000001" / "0000000000.jpg").string())));
+    EXPECT_EQ(main.width(), 160);
+    EXPECT_TRUE(fs::exists(fs::path(xylo) / kXyloPhotoFolder / "0000000001" / "0000000001.jpg"));
+    EXPECT_TRUE(fs::exists(fs::path(xylo) / kXyloReportFolder / "0000000001" / "0000000001.xyr"));
+}
+
+TEST_F(VelodbTest, CheckNamesTruncatedForeignAndMissingFiles) {
+    std::string error;
+    ASSERT_TRUE(CreateDatabase(m_folder, false, &error)) << error;
+    std::ostringstream sound;
+    ASSERT_TRUE(CheckDatabase(m_folder, sound)) << sound.str();
+
+    const fs::path reservation = fs::path(m_folder) / "RESERVATION.BTR";
+    fs::resize_file(reservation, fs::file_size(reservation) / 2);
+    std::ofstream(fs::path(m_folder) / "NOTES.BTR") << "this is not a table file\n";
+    fs::remove(fs::path(m_folder) / "STAFF.BTR");
+
+    std::ostringstream report;
+    EXPECT_FALSE(CheckDatabase(m_folder, report));
+    const std::string text = report.str();
+    EXPECT_EQ(text.find("RESERVATION.BTR: ok"), std::string::npos) << text;
+    EXPECT_NE(text.find("RESERVATION.BTR: "), std::string::npos) << text;
+    EXPECT_EQ(text.find("NOTES.BTR: ok"), std::string::npos) << text;
+    EXPECT_NE(text.find("NOTES.BTR: "), std::string::npos) << text;
+    EXPECT_NE(text.find("STAFF.BTR: missing\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("PATIENT1.BTR: ok\n"), std::string::npos) << text;
+}
+
+TEST_F(VelodbTest, CommandLineExitCodes) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunVelodb({}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"frobnicate", m_folder}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"demo"}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"demo", m_folder, "--patients", "0"}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"demo", m_folder, "--patients"}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"dump", m_folder}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"dump", m_folder, "STAFF", "--key", "x"}, out, err), 2);
+    EXPECT_NE(err.str().find("usage:"), std::string::npos);
+    EXPECT_EQ(RunVelodb({"create", m_folder}, out, err), 0);
+    EXPECT_EQ(RunVelodb({"create", m_folder}, out, err), 1);
+    EXPECT_EQ(RunVelodb({"check", m_folder}, out, err), 0);
+    EXPECT_EQ(RunVelodb({"dump", m_folder, "staff"}, out, err), 0);
+    EXPECT_NE(out.str().find("\n0 records\n"), std::string::npos);
+    EXPECT_EQ(RunVelodb({"dump", m_folder, "NOSUCH"}, out, err), 1);
+}
+
+}  // namespace
+}  // namespace velodb
