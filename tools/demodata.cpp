@@ -479,14 +479,15 @@ void FillDemoPatient(CDemoRandom& random, int index, const QDate& today,
     Text(r.Name, person.m_name);
     Text(r.Kana, person.m_kana);
     Ascii(r.Sex, person.m_male ? "1" : "2");
-    const int age = child ? random.Range(6, 15) : random.Range(16, 55);
-    Ascii(r.BirthDate, Ymd(today.addYears(-age).addDays(-random.Range(0, 364))));
-
     QDate first = today.addDays(-random.Range(30, 1500));
     if (firstReservation.isValid() && firstReservation <= today) {
         first = random.Percent(10) ? firstReservation
                                    : firstReservation.addDays(-random.Range(30, 1200));
     }
+    // The age is the age at the first visit, so a book that reaches far back still has
+    // its patients born before they came.
+    const int age = child ? random.Range(6, 15) : random.Range(16, 55);
+    Ascii(r.BirthDate, Ymd(first.addYears(-age).addDays(-random.Range(0, 364))));
     Ascii(r.FirstVisitDate, Ymd(first));
     Ascii(r.EntryDate, Ymd(first));
     Ascii(r.LastVisitDate, Ymd(lastCame.isValid() ? lastCame : first));

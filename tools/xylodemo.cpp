@@ -1,6 +1,7 @@
 // Building the cephalometric product's demo database.
 #include "xylodemo.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -269,14 +270,17 @@ private:
             painter.drawEllipse(QPointF(92, 52), 4, 4);
             painter.drawArc(QRectF(66, 66, 28, 14), 200 * 16, 140 * 16);
         }
-        const std::string temp = path.string() + ".tmp";
-        if (!image.save(QString::fromStdString(temp), "JPG", 85)) {
-            *m_error = "cannot write the picture " + path.string();
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "JPG", 85)) {
+            *m_error = "cannot encode the picture " + path.string() + " as JPEG";
             return false;
         }
-        fs::rename(temp, path, ec);
-        if (ec) {
-            *m_error = "cannot write the picture " + path.string() + ": " + ec.message();
+        std::string error;
+        if (!WriteFileAtomically(path.string(), std::string_view(bytes.constData(), bytes.size()),
+                                 &error)) {
+            *m_error = "cannot write the picture " + path.string() + ": " + error;
             return false;
         }
         return true;
