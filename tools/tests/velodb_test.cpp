@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "calendarmemofile.h"
+#include "demopeople.h"
 #include "demoplan.h"
 #include "recman/recman.h"
 #include "suite/dbcall/catalogue.h"
@@ -21,6 +22,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "tablefile.h"
 #include "xylodemo.h"
@@ -138,6 +140,38 @@ TEST(CalendarMemoTest, WritesNestedBlocksWithCrLfAndBreaksAsBr) {
         "\t}\r\n\t12 {\r\n\t\t31=B<BR>C\r\n\t}\r\n}\r\n";
     EXPECT_EQ(FormatCalendarMemo(2025, notes), expected);
     EXPECT_EQ(CalendarMemoFileName(2025), "CalendarMemo2025.txt");
+}
+
+std::string DigitsOf(const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') digits += c;
+    }
+    return digits;
+}
+
+TEST(DemoPeopleTest, NamesFitCodePage932AndNumbersAndMailsAreWellFormed) {
+    CDemoRandom random(5);
+    for (int i = 0; i < 2000; ++i) {
+        const SDemoPerson person = MakePerson(random);
+        for (const std::string& text : {person.m_name, person.m_kana}) {
+            const QString original = QString::fromStdString(text);
+            EXPECT_EQ(Cp932ToQString(QStringToCp932(original)), original) << text;
+            EXPECT_NE(text.find("　"), std::string::npos) << "family and given name apart";
+            EXPECT_LE(QStringToCp932(original).size(), 40u) << text;
+        }
+        const SDemoAddress address = MakeAddress(random);
+        EXPECT_EQ(address.m_zipCode.size(), 8u);
+        EXPECT_EQ(Cp932ToQString(QStringToCp932(QString::fromStdString(address.m_address1))),
+                  QString::fromStdString(address.m_address1));
+        const std::string home = MakeHomeTel(random, address.m_areaCode);
+        EXPECT_EQ(DigitsOf(home).size(), 10u) << home;
+        EXPECT_EQ(home.rfind(address.m_areaCode + "-", 0), 0u) << home;
+        EXPECT_EQ(DigitsOf(MakeMobileTel(random)).size(), 11u);
+        const std::string mail = MakeMailAddress(random, person);
+        const std::string domain = mail.substr(mail.find('@') + 1);
+        EXPECT_EQ(domain.rfind("example.", 0), 0u) << mail;
+    }
 }
 
 class VelodbTest : public ::testing::Test {
@@ -334,6 +368,34 @@ TEST_F(VelodbTest, DemoMakesASoundClinic) {
     EXPECT_EQ(main.width(), 160);
     EXPECT_TRUE(fs::exists(fs::path(xylo) / kXyloPhotoFolder / "0000000001" / "0000000001.jpg"));
     EXPECT_TRUE(fs::exists(fs::path(xylo) / kXyloReportFolder / "0000000001" / "0000000001.xyr"));
+}
+
+TEST_F(VelodbTest, DemoIsReproducibleBySeedAndHonoursAReservationCount) {
+    auto build = [&](const std::string& folder, uint64_t seed, std::string* dump) {
+        SDemoOptions options;
+        options.m_folder = folder;
+        options.m_patients = 20;
+        options.m_daysBack = 3;
+        options.m_daysAhead = 3;
+        options.m_seed = seed;
+        options.m_today = kToday;
+        options.m_reservations = 700;
+        SDemoSummary summary;
+        std::string error;
+        EXPECT_TRUE(BuildDemoDatabase(options, &summary, nullptr, &error)) << error;
+        EXPECT_EQ(summary.m_reservations, 700);
+        std::ostringstream out;
+        EXPECT_TRUE(DumpTable(folder, "RESERVATION", 0, out, &error)) << error;
+        EXPECT_TRUE(DumpTable(folder, "PATIENT1", 0, out, &error)) << error;
+        *dump = out.str();
+    };
+    std::string first, second, other;
+    build(m_temp.filePath("a").toStdString(), 4, &first);
+    build(m_temp.filePath("b").toStdString(), 4, &second);
+    build(m_temp.filePath("c").toStdString(), 5, &other);
+    EXPECT_NE(first.find("\n700 records\n"), std::string::npos);
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first, other);
 }
 
 TEST_F(VelodbTest, CheckNamesTruncatedForeignAndMissingFiles) {
