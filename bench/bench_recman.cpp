@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -65,16 +66,44 @@ Reservation MakeReservation(int i, std::mt19937& rng) {
     return r;
 }
 
+// The records of the run: the first kRecords reservations of a demo database made with
+// `velodb demo` when VELO_BENCH_DB names one (scripts/bench makes a clinic of 50,000
+// patients and 500,000 reservations), else generated ones of the same shape.
+std::vector<Reservation> LoadDemoReservations() {
+    std::vector<Reservation> v;
+    const char* folder = std::getenv("VELO_BENCH_DB");
+    if (!folder || !*folder) return v;
+    char block[recman::kPositionBlockSize] = {};
+    char key[256] = {};
+    std::snprintf(key, sizeof key, "%s/RESERVATION.BTR", folder);
+    uint32_t len = 0;
+    if (BTRCALL(recman::kOpOpen, block, nullptr, &len, key, 255, 0) != 0) return v;
+    Reservation r{};
+    len = sizeof r;
+    for (int st = BTRCALL(recman::kOpGetFirst, block, &r, &len, key, 255, 0); st == 0 && int(v.size()) < kRecords;
+         st = BTRCALL(recman::kOpGetNext, block, &r, &len, key, 255, 0), len = sizeof r)
+        v.push_back(r);
+    BTRCALL(recman::kOpClose, block, nullptr, &len, key, 255, 0);
+    return v;
+}
+
 std::vector<Reservation>& Data() {
     static std::vector<Reservation> data = [] {
+        std::vector<Reservation> v = LoadDemoReservations();
+        if (!v.empty()) {
+            std::fprintf(stderr, "records: %zu reservations of the demo database in VELO_BENCH_DB\n", v.size());
+            return v;
+        }
+        std::fprintf(stderr, "records: %d generated reservations (set VELO_BENCH_DB to use a demo database)\n", kRecords);
         std::mt19937 rng(7);
-        std::vector<Reservation> v;
         v.reserve(kRecords);
         for (int i = 0; i < kRecords; ++i) v.push_back(MakeReservation(i, rng));
         return v;
     }();
     return data;
 }
+
+int RecordCount() { return int(Data().size()); }
 
 std::string& Folder() {
     static std::string folder = [] {
@@ -223,7 +252,7 @@ void BM_GetEqual_Recman(benchmark::State& state) {
     RecmanTable t(LoadedRecman());
     std::mt19937 rng(1);
     for (auto _ : state) {
-        std::snprintf(t.key, sizeof t.key, "%010d", int(rng() % kRecords) + 1);
+        std::memcpy(t.key, Data()[rng() % RecordCount()].number, 21);
         if (t.Call(recman::kOpGetEqual, 0) != 0) state.SkipWithError("not found");
         benchmark::DoNotOptimize(t.rec.day[0]);
     }
@@ -237,7 +266,7 @@ void BM_GetEqual_Sqlite(benchmark::State& state) {
     Reservation out{};
     char key[21];
     for (auto _ : state) {
-        std::snprintf(key, sizeof key, "%010d", int(rng() % kRecords) + 1);
+        std::memcpy(key, Data()[rng() % RecordCount()].number, 21);
         sqlite3_bind_text(stmt, 1, key, -1, SQLITE_STATIC);
         if (sqlite3_step(stmt) != SQLITE_ROW) state.SkipWithError("not found");
         std::memcpy(&out, sqlite3_column_blob(stmt, 0), sizeof out);
@@ -253,9 +282,9 @@ void BM_Scan_Recman(benchmark::State& state) {
     for (auto _ : state) {
         int n = 0;
         for (int st = t.Call(recman::kOpGetFirst, 6); st == 0; st = t.Call(recman::kOpGetNext, 6)) ++n;
-        if (n != kRecords) state.SkipWithError("short scan");
+        if (n != RecordCount()) state.SkipWithError("short scan");
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * RecordCount());
 }
 
 void BM_Scan_Sqlite(benchmark::State& state) {
@@ -270,10 +299,10 @@ void BM_Scan_Sqlite(benchmark::State& state) {
             ++n;
         }
         sqlite3_reset(stmt);
-        if (n != kRecords) state.SkipWithError("short scan");
+        if (n != RecordCount()) state.SkipWithError("short scan");
         benchmark::DoNotOptimize(out.day[0]);
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * RecordCount());
     sqlite3_finalize(stmt);
     sqlite3_close(db);
 }
@@ -290,7 +319,7 @@ void BM_Insert_Recman(benchmark::State& state) {
         }
         Transaction(recman::kOpEndTransaction);
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * RecordCount());
 }
 
 void BM_Insert_Sqlite(benchmark::State& state) {
@@ -304,7 +333,7 @@ void BM_Insert_Sqlite(benchmark::State& state) {
         sqlite3_finalize(stmt);
         sqlite3_close(db);
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * RecordCount());
 }
 
 void BM_ThreeFileTransaction_Recman(benchmark::State& state) {
