@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -403,9 +404,14 @@ BENCHMARK(BM_ThreeFileTransaction_Sqlite)->Unit(benchmark::kMicrosecond);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        // The median of the repetitions when there are several, else the single run.
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || (run.run_type == Run::RT_Iteration && !m_medians.count(run.run_name.function_name)))
                 m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
+            if (median) m_medians.insert(run.run_name.function_name);
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void PrintRatios() const {
@@ -421,12 +427,25 @@ public:
 
 private:
     std::map<std::string, double> m_times;
+    std::set<std::string> m_medians;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    // Five repetitions unless told otherwise: the ratios use the medians, which a busy
+    // machine disturbs far less than single runs.
+    std::vector<char*> args(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    bool given = false;
+    for (char* a : args) given = given || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
+    if (!given) {
+        args.push_back(repetitions.data());
+        args.push_back(aggregates.data());
+    }
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

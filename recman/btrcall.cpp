@@ -25,9 +25,23 @@ constexpr int64_t kMaxId = std::numeric_limits<int64_t>::max();
 constexpr uint32_t kFirstBatch = 4;
 constexpr uint32_t kMaxBatch = 256;
 
-struct Row {
-    int64_t id;
+// Records fetched by one statement, stored end to end.
+struct Batch {
+    std::vector<int64_t> ids;
     std::string data;
+    uint32_t recordLength = 0;
+
+    size_t size() const { return ids.size(); }
+    bool empty() const { return ids.empty(); }
+    const char* Record(size_t i) const { return data.data() + i * recordLength; }
+    void Clear() {
+        ids.clear();
+        data.clear();
+    }
+    void Add(int64_t id, const void* record) {
+        ids.push_back(id);
+        data.append(static_cast<const char*>(record), recordLength);
+    }
 };
 
 struct Cursor {
@@ -38,11 +52,16 @@ struct Cursor {
     bool hasPosition = false;  // (ordered, id) names a place in the key order
     bool current = false;      // ... and a record stands there (false after a delete)
     int64_t id = 0;
-    std::string ordered;
+    std::string ordered;        // ordered key of the position; stale while orderedStale
+    bool orderedStale = false;  // computed only when a fetch needs it
+    // The current record: ahead's record number recordAt while it is still there, so a
+    // scan copies each record once; `record` once the batch is let go.
+    long recordAt = -1;
     std::string record;
 
     // Read-ahead: rows after the position in direction aheadDir (+1 or -1).
-    std::vector<Row> ahead;
+    Batch ahead;
+    Batch spare;  // the buffer of the next fetch; the two swap, so memory is reused
     size_t aheadNext = 0;
     int aheadDir = 0;
     int aheadKey = -1;
@@ -112,6 +131,17 @@ std::string KeyText(const void* keyBuf, uint8_t keyLen) {
     return std::string(p, n);
 }
 
+const char* CurrentRecord(const Cursor& c) {
+    return c.recordAt >= 0 ? c.ahead.Record(size_t(c.recordAt)) : c.record.data();
+}
+
+// Copies the current record out of the read-ahead before the batch is cleared.
+void Materialize(Cursor& c) {
+    if (c.recordAt < 0) return;
+    c.record.assign(c.ahead.Record(size_t(c.recordAt)), c.ahead.recordLength);
+    c.recordAt = -1;
+}
+
 bool AheadIsCurrent(const Cursor& c, int key, int dir) {
     return c.aheadDir == dir && c.aheadKey == key && c.aheadNext < c.ahead.size() &&
            c.aheadGeneration == Engine::Get().WriteGeneration() && c.file->header &&
@@ -120,8 +150,7 @@ bool AheadIsCurrent(const Cursor& c, int key, int dir) {
 
 // Runs one batch query from (ordered, id) in direction dir. The change counter is read
 // while the statement still holds the file's shared lock, so it belongs to the rows read.
-int Fetch(Cursor& c, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit,
-          std::vector<Row>* rows) {
+int Fetch(Cursor& c, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit, Batch* rows) {
     Engine& engine = Engine::Get();
     if (int st = engine.Ensure(c.file); st != kOk) return st;
     sqlite3_stmt* stmt = dir > 0 ? engine.Forward(c.file, key) : engine.Backward(c.file, key);
@@ -132,32 +161,38 @@ int Fetch(Cursor& c, int key, int dir, const std::string& ordered, int64_t id, u
         sqlite3_bind_blob(stmt, 1, ordered.data(), int(ordered.size()), SQLITE_STATIC);
     sqlite3_bind_int64(stmt, 2, id);
     sqlite3_bind_int64(stmt, 3, limit);
-    rows->clear();
+    rows->Clear();
+    rows->recordLength = c.file->schema.recordLength;
+    rows->ids.reserve(limit);
+    rows->data.reserve(size_t(limit) * rows->recordLength);
     int rc;
+    bool wrongLength = false;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (rows->empty()) c.aheadCounter = c.file->ChangeCounter();
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, 1));
-        const int n = sqlite3_column_bytes(stmt, 1);
-        rows->push_back({sqlite3_column_int64(stmt, 0), std::string(data ? data : "", size_t(n))});
+        const void* data = sqlite3_column_blob(stmt, 1);
+        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
+            wrongLength = true;
+            break;
+        }
+        rows->Add(sqlite3_column_int64(stmt, 0), data);
     }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
+    if (wrongLength) return kNotATableFile;
     if (rc != SQLITE_DONE) return engine.ReadStatus(rc);
-    for (const Row& r : *rows)
-        if (r.data.size() != c.file->schema.recordLength) return kNotATableFile;
     return kOk;
 }
 
 // Makes `row` the cursor's current record on key path `key`, with the rest of `rows`
 // (if any) kept as read-ahead in direction dir.
-void Land(Cursor& c, int key, int dir, std::vector<Row>& rows) {
+void Land(Cursor& c, int key, int dir, Batch& rows) {
     c.key = key;
-    c.id = rows.front().id;
-    c.record = std::move(rows.front().data);
-    c.ordered = OrderedKeyOfRecord(c.file->schema.keys[key], reinterpret_cast<const uint8_t*>(c.record.data()));
+    c.id = rows.ids.front();
+    c.orderedStale = true;
     c.current = true;
     c.hasPosition = true;
-    c.ahead = std::move(rows);
+    std::swap(c.ahead, rows);
+    c.recordAt = 0;
     c.aheadNext = 1;
     c.aheadDir = dir;
     c.aheadKey = key;
@@ -167,16 +202,21 @@ void Land(Cursor& c, int key, int dir, std::vector<Row>& rows) {
 int Deliver(const Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf) {
     const uint32_t length = c.file->schema.recordLength;
     const uint32_t room = *dataLen;
-    std::memcpy(dataBuf, c.record.data(), std::min(room, length));
+    const char* record = CurrentRecord(c);
+    std::memcpy(dataBuf, record, std::min(room, length));
     *dataLen = length;
-    const KeyDef& key = c.file->schema.keys[c.key];
-    const std::string raw = RawKeyOfRecord(key, reinterpret_cast<const uint8_t*>(c.record.data()));
-    std::memcpy(keyBuf, raw.data(), raw.size());
+    // The key buffer gets the key's segments as they stand in the record.
+    char* out = static_cast<char*>(keyBuf);
+    for (const Segment& s : c.file->schema.keys[c.key].segments) {
+        std::memcpy(out, record + s.offset, s.length);
+        out += s.length;
+    }
     return room < length ? kDataBufferTooShort : kOk;
 }
 
 void Forget(Cursor& c) {
-    c.ahead.clear();
+    Materialize(c);
+    c.ahead.Clear();
     c.aheadNext = 0;
     c.aheadDir = 0;
 }
@@ -207,11 +247,10 @@ int Position(Cursor& c, uint16_t op, void* dataBuf, uint32_t* dataLen, void* key
         case kOpGetFirst: break;
         case kOpGetLast: dir = -1; from = kMaxId; target.assign(key.length + 1, '\xff'); break;
     }
-    std::vector<Row> rows;
+    Batch& rows = c.spare;
     if (int st = Fetch(c, keyNum, dir, target, from, limit, &rows); st != kOk) return st;
     if (rows.empty()) return op == kOpGetEqual ? kKeyNotFound : kEndOfFile;
-    if (op == kOpGetEqual &&
-        OrderedKeyOfRecord(key, reinterpret_cast<const uint8_t*>(rows.front().data.data())) != target)
+    if (op == kOpGetEqual && OrderedKeyOfRecord(key, reinterpret_cast<const uint8_t*>(rows.Record(0))) != target)
         return kKeyNotFound;
     Land(c, keyNum, dir, rows);
     c.nextBatch = kFirstBatch;
@@ -224,30 +263,33 @@ int Step(Cursor& c, int dir, void* dataBuf, uint32_t* dataLen, void* keyBuf, uin
     if (keyNum != c.key) {
         // Changing the key path continues from the current record in the new key's order.
         c.key = keyNum;
-        c.ordered =
-            OrderedKeyOfRecord(c.file->schema.keys[keyNum], reinterpret_cast<const uint8_t*>(c.record.data()));
+        c.orderedStale = true;
         Forget(c);
     }
     if (AheadIsCurrent(c, keyNum, dir)) {
-        Row& row = c.ahead[c.aheadNext++];
-        c.id = row.id;
-        c.record = std::move(row.data);
-        c.ordered =
-            OrderedKeyOfRecord(c.file->schema.keys[keyNum], reinterpret_cast<const uint8_t*>(c.record.data()));
+        const size_t i = c.aheadNext++;
+        c.id = c.ahead.ids[i];
+        c.recordAt = long(i);
+        c.orderedStale = true;
         c.current = true;
         return Deliver(c, dataBuf, dataLen, keyBuf);
+    }
+    if (c.orderedStale) {
+        c.ordered = OrderedKeyOfRecord(c.file->schema.keys[keyNum], reinterpret_cast<const uint8_t*>(CurrentRecord(c)));
+        c.orderedStale = false;
     }
     // Grow the batch only when the last one was used up; anything else means the
     // caller is writing or turning around, and a large batch would be wasted.
     const bool usedUp = c.aheadDir == dir && c.aheadKey == keyNum && !c.ahead.empty() && c.aheadNext >= c.ahead.size();
     c.nextBatch = usedUp ? std::min(c.nextBatch * 4, kMaxBatch) : kFirstBatch;
-    std::vector<Row> rows;
+    Batch& rows = c.spare;
     if (int st = Fetch(c, keyNum, dir, c.ordered, c.id, c.nextBatch, &rows); st != kOk) return st;
     if (rows.empty()) {
         // The position moves past the end: no current record to update or delete, and
         // stepping back finds the last (or first) record again.
         Forget(c);
         c.current = false;
+        c.orderedStale = false;
         if (dir > 0) {
             c.ordered.assign(c.file->schema.keys[keyNum].length + 1, '\xff');
             c.id = kMaxId;
@@ -299,7 +341,10 @@ int Insert(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     sqlite3_clear_bindings(c.file->insert);
     if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
     engine.NoteWrite();
-    std::vector<Row> rows{{sqlite3_last_insert_rowid(engine.Db()), std::string(reinterpret_cast<const char*>(record), schema.recordLength)}};
+    Batch& rows = c.spare;
+    rows.Clear();
+    rows.recordLength = schema.recordLength;
+    rows.Add(sqlite3_last_insert_rowid(engine.Db()), record);
     Land(c, keyNum, 1, rows);
     Forget(c);
     uint32_t length = schema.recordLength;
@@ -339,7 +384,10 @@ int Update(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
         c.current = false;
         return kInvalidPositioning;
     }
-    std::vector<Row> rows{{c.id, std::string(reinterpret_cast<const char*>(record), schema.recordLength)}};
+    Batch& rows = c.spare;
+    rows.Clear();
+    rows.recordLength = schema.recordLength;
+    rows.Add(c.id, record);
     Land(c, keyNum, 1, rows);
     Forget(c);
     uint32_t length = schema.recordLength;
@@ -378,15 +426,19 @@ int GetDirect(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t
         return st;
     sqlite3_bind_int64(c.file->direct, 1, position);
     const int rc = sqlite3_step(c.file->direct);
-    std::vector<Row> rows;
+    Batch& rows = c.spare;
+    rows.Clear();
+    rows.recordLength = c.file->schema.recordLength;
+    bool wrongLength = false;
     if (rc == SQLITE_ROW) {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(c.file->direct, 0));
-        rows.push_back({position, std::string(data ? data : "", size_t(sqlite3_column_bytes(c.file->direct, 0)))});
+        const void* data = sqlite3_column_blob(c.file->direct, 0);
+        wrongLength = !data || uint32_t(sqlite3_column_bytes(c.file->direct, 0)) != rows.recordLength;
+        if (!wrongLength) rows.Add(position, data);
     }
     sqlite3_reset(c.file->direct);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) return engine.ReadStatus(rc);
+    if (wrongLength) return kNotATableFile;
     if (rows.empty()) return kInvalidRecordAddress;
-    if (rows.front().data.size() != c.file->schema.recordLength) return kNotATableFile;
     Land(c, keyNum, 1, rows);
     Forget(c);
     return Deliver(c, dataBuf, dataLen, keyBuf);
