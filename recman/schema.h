@@ -37,7 +37,7 @@ struct Schema {
 };
 
 // Builds a schema from a create buffer (FileSpec followed by KeySpecs). Returns kOk or
-// the status that names what is wrong with the specification.
+// the status that names what is wrong with the create buffer.
 int SchemaFromSpec(const void* buffer, uint32_t length, Schema* schema);
 
 // Writes the stat answer (FileSpec and one KeySpec per segment) into buffer.

@@ -1,6 +1,7 @@
 // A second process for the record manager's tests. Modes:
 //   hold DIR [commit-after-ms]  begin, insert "held" into DIR/A.BTR, print "ready", then
 //                               commit on the line "commit" (or after the delay), print "done"
+//   note DIR ID TEXT            sets the note of record ID in DIR/A.BTR and prints "noted"
 //   crash DIR TAG N             insert TAG into DIR/A.BTR, B.BTR and C.BTR in one transaction
 //                               and kill itself at the Nth file event of the commit; prints
 //                               "committed" when the commit ends before event N
@@ -66,12 +67,24 @@ int Crash(const std::string& dir, const std::string& tag, int killAt) {
     return 0;
 }
 
+int Note(const std::string& dir, const std::string& id, const std::string& text) {
+    Table t(dir + "/A.BTR");
+    if (t.Call(recman::kOpGetEqual, 0, id) != 0) return 1;
+    recman_test::Record r = t.Rec();
+    std::memset(r.note, 0, sizeof r.note);
+    std::strncpy(r.note, text.c_str(), sizeof r.note - 1);
+    if (t.Update(r) != 0) return 1;
+    std::cout << "noted" << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hold" && argc >= 3) return Hold(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
+    if (mode == "note" && argc == 5) return Note(argv[2], argv[3], argv[4]);
     if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::atoi(argv[4]));
-    std::cerr << "usage: recman_peer hold DIR [ms] | crash DIR TAG N\n";
+    std::cerr << "usage: recman_peer hold DIR [ms] | note DIR ID TEXT | crash DIR TAG N\n";
     return 2;
 }

@@ -129,6 +129,19 @@ TEST_F(RecmanProcessTest, AWriterWaitsForTheOtherCommitWithinItsTimeout) {
     EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"held", "mine"}));
 }
 
+TEST_F(RecmanProcessTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
+    Table t(m_dir + "/A.BTR");
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(t.Insert(MakeRecord(std::to_string(100 + i))), 0);
+    ASSERT_EQ(t.Call(kOpGetFirst, 0), 0);
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(t.Call(kOpGetNext, 0), 0);  // 107 is read ahead by now
+    Peer peer({"note", m_dir, "107", "from the other desk"}, m_tmp);
+    ASSERT_EQ(peer.ReadLine(), "noted");
+    ASSERT_EQ(WEXITSTATUS(peer.Wait()), 0);
+    ASSERT_EQ(t.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(t.Rec().id, "107");
+    EXPECT_STREQ(t.Rec().note, "from the other desk");
+}
+
 TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
     int killed = 0;
     bool committed = false;

@@ -202,6 +202,28 @@ TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     EXPECT_EQ(spec.recordCount, 2u);
 }
 
+TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
+    {
+        Table t(Path("A.BTR"));
+        ASSERT_EQ(t.Insert(MakeRecord("a", "z", 3)), 0);
+        ASSERT_EQ(t.Insert(MakeRecord("b", "y", 1)), 0);
+        ASSERT_EQ(t.Insert(MakeRecord("c", "x", 2)), 0);
+    }
+    Table t(Path("A.BTR"), kModeReadOnly);
+    ASSERT_EQ(t.OpenStatus(), 0);
+    EXPECT_EQ(t.Insert(MakeRecord("d")), kAccessDenied);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "b"), 0);
+    EXPECT_EQ(t.Delete(), kAccessDenied);
+    // From "b" on the number key (1) the next in number order is "c" (2).
+    ASSERT_EQ(t.Call(kOpGetNext, 2), 0);
+    EXPECT_STREQ(t.Rec().id, "c");
+    ASSERT_EQ(t.Call(kOpGetNext, 2), 0);
+    EXPECT_STREQ(t.Rec().id, "a");
+    // And from "a" in group order ("z" is last) there is nothing after it.
+    EXPECT_EQ(t.Call(kOpGetNext, 1), kEndOfFile);
+    EXPECT_EQ(t.Scan(0).size(), 3u);
+}
+
 TEST_F(RecmanTest, ShortBuffersGiveStatuses) {
     {
         Table t(Path("A.BTR"));
