@@ -5,7 +5,7 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
-#include "navstrip.h"
+#include "suite/tool/navstrip.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/tool/messageservice.h"

@@ -1,43 +1,11 @@
-// The suite's screens and the navigation strip of eight image buttons that every
-// screen shows: which button returns which screen code, what its images are called
-// and what pressing it means on a given screen. Plain logic without widgets.
+// What pressing a button of the navigation strip means on a given screen of the host,
+// and which module shows which screen. The table of buttons and the screen codes come
+// from the Tool library (navbuttons.h). Plain logic without widgets.
 #pragma once
 
 #include <QString>
-#include <span>
 
-// Screen codes shared by the host and the modules it loads.
-constexpr int kScreenExit = 0;            // leave the system
-constexpr int kScreenReservation = 1101;  // appointment sheet
-constexpr int kScreenPatient = 1102;
-constexpr int kScreenRecall = 1103;
-constexpr int kScreenDaily = 1104;
-constexpr int kScreenNotCome = 1105;
-constexpr int kScreenUnpaid = 1106;
-constexpr int kScreenLab = 1107;
-constexpr int kScreenNone = -100;  // a module closed without choosing a screen
-
-constexpr int kNavButtonCount = 8;
-
-// One button of the strip. Images are "<baseName>_n.jpg" (normal), "_d.jpg"
-// (pressed) and "_a.jpg" (the current screen) in the program folder's images/.
-struct CNavButton {
-    int position;          // 0 = leftmost
-    const char* baseName;  // "s_close", "s_res", ...
-    int screenCode;
-    const char* caption;  // UTF-8 label drawn on the images
-};
-
-// The eight buttons, left to right.
-std::span<const CNavButton> NavigationButtons();
-
-// The button that leads to `screenCode`, or nullptr when no button does.
-const CNavButton* FindNavButtonByCode(int screenCode);
-
-enum class ENavImage { kNormal, kPressed, kCurrent };
-
-// "s_res_n.jpg" and its pressed and current companions.
-QString NavImageFileName(const char* baseName, ENavImage state);
+#include "suite/tool/navbuttons.h"
 
 // What pressing the button at `position` does on the screen `currentScreen`.
 enum class ENavAction {
@@ -66,6 +34,3 @@ QString ScreenTitle(int screenCode);
 // (library base name) that provides them; nullptr for screens of the suite's other
 // programs, which the host only names.
 const char* ModuleForScreen(int screenCode);
-
-// The question asked before leaving the system.
-QString ExitQuestion();

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "hostwindow.h"
-#include "navstrip.h"
+#include "suite/tool/navstrip.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/velodbsys.h"

@@ -1,5 +1,5 @@
 // The navigation strip's buttons and their images.
-#include "navstrip.h"
+#include "suite/tool/navstrip.h"
 
 #include <QHBoxLayout>
 #include <QImage>

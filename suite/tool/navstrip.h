@@ -1,12 +1,13 @@
 // The navigation strip: eight image buttons in a row, drawn from the JPEG files of the
 // program folder's images/ folder (normal, pressed, and the current screen's image).
-// It reports which position was pressed; what that means is decided elsewhere.
+// It reports which position was pressed; what that means is decided by the screen that
+// shows it (the host's main window, the lab schedule window, the sheet).
 #pragma once
 
 #include <QWidget>
 #include <array>
 
-#include "navigation.h"
+#include "suite/tool/navbuttons.h"
 
 class CButtonEx;
 
