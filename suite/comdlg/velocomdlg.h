@@ -25,6 +25,7 @@
 class CVeloDBSys;
 class CXListCtrl;
 class QComboBox;
+class QWidget;
 
 class CVeloComDlg final {
 public:
@@ -59,6 +60,23 @@ public:
     // code page 932). A missing file gives "自由テーブル1" .. "自由テーブル5"; a short file is
     // completed with those names. `names` is replaced by exactly five entries.
     static void EnumFreeTblName(CVeloDBSys* db, QStringList* names);
+
+    // Entry dialogs (entrydialogs.cpp, querypatientdlg.cpp). Each runs a modal dialog on
+    // `parent` (the active window when null) and returns "" when the user cancels.
+    // Adds an entry to the master table named "UNIT", "DOCTOR", "RESERVATION_TYPE",
+    // "RESERVATIONWAY", "STAFF", "CREDIT", "CREDITCATE", "INSSURANCETYPE",
+    // "TREATMENTCATEGORY" or "MATERIALITEMCATE" and returns its code as written (for
+    // "CREDIT" the item code within the category chosen in the dialog). Staff are written to
+    // the staff master and to the lab's staff names (custom table "AA") under one number.
+    static QString DoGetNewTblItem(CVeloDBSys* db, const char* table, QWidget* parent);
+    // DoGetNewTblItem for "STAFF".
+    static QString DoGetNewStaff(CVeloDBSys* db, QWidget* parent);
+    // Adds a lab-item name to the category and returns the name.
+    static QString GetNewMaterialItem(CVeloDBSys* db, const char* categoryCode, QWidget* parent);
+    // The patient query list: searches for `initial` (UTF-8) by "BYID", "BYKANA" or "BYNAME"
+    // and returns the chosen patient's PatientID.
+    static QString VCDQueryPatientData(CVeloDBSys* db, const char* initial, const char* mode,
+                                       QWidget* parent = nullptr);
 
     // Flags of ListToCSV.
     enum CsvFlag {
