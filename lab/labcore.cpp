@@ -31,7 +31,6 @@ const char* const kSixMonthMessage =
 namespace {
 
 constexpr int kLongestEmptyDayRange = 178;  // days between the range's start and end
-constexpr int kStringWeekdays = 14014;
 
 // The bytes of a fixed-width field up to its first zero byte.
 template <size_t N>
@@ -344,10 +343,10 @@ ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyD
 QString ByItemDayLabel(const std::string& yyyymmdd) {
     const QDate date = CDate::FromYmd(yyyymmdd.c_str());
     if (!date.isValid()) return QString();
-    QString weekdays = LoadString(kStringWeekdays);
+    QString weekdays = LoadString(kIdsLabWeekdays);
     if (weekdays.isEmpty()) {
         RegisterLabStrings();
-        weekdays = LoadString(kStringWeekdays);
+        weekdays = LoadString(kIdsLabWeekdays);
     }
     const QStringList names = weekdays.split(QLatin1Char(' '));
     const int weekday = date.dayOfWeek() % 7;  // Sunday first

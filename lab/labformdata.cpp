@@ -66,12 +66,11 @@ std::string BuildFormData(const std::vector<LabRow>& rows, const FormHeader& h) 
         for (int j = 1; j <= kRowsPerPage; ++j) {
             const int n = (p - 1) * kRowsPerPage + j;
             const QString slot = QStringLiteral("Data%1").arg(j, 2, 10, QChar('0'));
-            lines << QStringLiteral("%101=%2").arg(slot).arg(n);
+            lines << slot + QStringLiteral("01=%1").arg(n);
             for (int k = 0; k < static_cast<int>(std::size(kPrintedColumns)); ++k) {
                 const QString value =
                     n <= rowCount ? OneLine(rows[n - 1].text[kPrintedColumns[k]]) : QString();
-                lines
-                    << QStringLiteral("%1%2=%3").arg(slot).arg(k + 2, 2, 10, QChar('0')).arg(value);
+                lines << slot + QStringLiteral("%1=").arg(k + 2, 2, 10, QChar('0')) + value;
             }
         }
         lines << QStringLiteral("[endpage%1]").arg(p) << QString();
