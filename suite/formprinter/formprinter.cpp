@@ -9,6 +9,7 @@
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <mutex>
 
 #include "suite/formprinter/formrender.h"
@@ -81,19 +82,25 @@ int CFormPrinter::OnStart(const char* dataFile, const char* formFile, const char
     FormData data;
     FormDefinition form;
     QString error;
-    const QString caption = TitleOf(title);
+    QString caption = TitleOf(title);
     const int status =
         Load(dataFile ? dataFile : "", formFile ? formFile : "", &data, &form, &error);
     if (status != kOk) {
         CMessageService::MessageBox(nullptr, error, caption, CMessageService::EIcon::Warning);
         return status;
     }
+    if (caption.isEmpty()) caption = form.title;
     if (const PreviewHook hook = ::PreviewHook()) return hook(form, data, caption);
     if (!Interactive()) return kOk;
 
+    // Size and orientation are set one by one: a whole layout with zero margins would be
+    // refused by a printer that cannot print to the edge. Full-page mode puts the origin at
+    // the paper's corner either way, and the form keeps its own margins.
+    const QPageLayout layout = LayoutOf(form);
     QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(layout.pageSize());
+    printer.setPageOrientation(layout.orientation());
     printer.setFullPage(true);
-    printer.setPageLayout(LayoutOf(form));
     printer.setDocName(caption);
     QPrintPreviewDialog preview(&printer);
     preview.setWindowTitle(caption);
@@ -104,6 +111,11 @@ int CFormPrinter::OnStart(const char* dataFile, const char* formFile, const char
                          PaintAll(painter, *target, form, data, caption);
                          painter.end();
                      });
+    // A sheet should be readable at once; the size also holds where no window manager
+    // honours the maximised state.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        preview.resize(screen->availableGeometry().size() * 0.9);
+    }
     preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
     preview.exec();
     return kOk;

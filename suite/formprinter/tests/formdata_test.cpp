@@ -125,7 +125,8 @@ TEST(FormDataTest, UnreadableFilesGiveAReason) {
 TEST(FormDefinitionTest, LabScheduleFormHoldsFiftyLinesOnA4Portrait) {
     for (const std::string& path :
          {std::string(VELO_SOURCE_DIR "/templates/GikoubutuForm1.frm"),
-          std::string(VELO_BINARY_DIR "/bin/templates/GikoubutuForm1.frm")}) {
+          std::string(VELO_BINARY_DIR "/bin/templates/GikoubutuForm1.frm"),
+          std::string(VELO_BINARY_DIR "/tests/templates/GikoubutuForm1.frm")}) {
         SCOPED_TRACE(path);
         FormDefinition form;
         QString error;

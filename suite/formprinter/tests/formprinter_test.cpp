@@ -233,6 +233,9 @@ TEST_F(FormPrinterTest, OnStartHandsThePagesToThePreviewAndNeverBlocksOffscreen)
         });
     EXPECT_EQ(CFormPrinter::OnStart(data.c_str(), kForm, "技工物・予定表", 0), 7);
     EXPECT_EQ(calls, 1);
+    // Without a title the form's own one is used.
+    EXPECT_EQ(CFormPrinter::OnStart(data.c_str(), kForm, "", 0), 7);
+    EXPECT_EQ(calls, 2);
 }
 
 }  // namespace
