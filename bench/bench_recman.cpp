@@ -397,8 +397,8 @@ BENCHMARK(BM_Scan_Recman)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scan_Sqlite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Insert_Recman)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Insert_Sqlite)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_ThreeFileTransaction_Recman)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ThreeFileTransaction_Sqlite)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ThreeFileTransaction_Recman)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
+BENCHMARK(BM_ThreeFileTransaction_Sqlite)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 
 // Keeps the per-iteration times to print the ratios after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
