@@ -96,7 +96,7 @@ public:
         if (found != m_cache.end()) return found->second;
         PatientInfo info;
         if (m_open && !id.empty() && m_patients.GetPatient1Data(id.c_str()) == 0) {
-            const tagPATIENTDB& p = m_patients.m_Data;
+            const tagPATIENT1DB& p = m_patients.m_Data;
             info.found = true;
             info.inactive = p.InactiveFlag == 1;
             info.chartNo = FieldText(p.ChartNo);
@@ -108,7 +108,7 @@ public:
     }
 
 private:
-    CPatientDB m_patients;
+    CPatient1DB m_patients;
     bool m_open = false;
     std::map<std::string, PatientInfo> m_cache;
 };
