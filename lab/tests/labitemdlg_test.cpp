@@ -160,6 +160,18 @@ protected:
         return true;
     }
 
+    // A complete item of patient 1 saved today; its key, or "" on failure.
+    std::string SaveSimpleItem() {
+        LabItemInput in;
+        in.itemName = QStringLiteral("模型");
+        in.patientId = "0000000001";
+        in.orderDate = in.dueDate = "20250602";
+        in.staffCode = "001";
+        in.categoryCode = "0001";
+        std::string number;
+        return SaveLabItem(&m_db, in, "20250602", &number) == 0 ? number : std::string();
+    }
+
     int ItemCount() {
         CMaterialDB items;
         if (items.Open(m_folder) != 0) return -1;
@@ -350,14 +362,8 @@ TEST_F(LabItemDlgTest, AnExistingItemIsShownAndKeepsItsOrderDay) {
 }
 
 TEST_F(LabItemDlgTest, AnExistingItemsPatientCannotBeChangedAndSaved) {
-    LabItemInput in;
-    in.itemName = QStringLiteral("模型");
-    in.patientId = "0000000001";
-    in.orderDate = in.dueDate = "20250602";
-    in.staffCode = "001";
-    in.categoryCode = "0001";
-    std::string number;
-    ASSERT_EQ(SaveLabItem(&m_db, in, "20250602", &number), 0);
+    const std::string number = SaveSimpleItem();
+    ASSERT_FALSE(number.empty());
     CLabItemDlg dialog(&m_db, QString::fromStdString(number), "", "", 0);
     QPushButton* ok = dialog.findChild<QPushButton*>("1");
     EXPECT_TRUE(ok->isEnabled());
@@ -371,14 +377,8 @@ TEST_F(LabItemDlgTest, AnExistingItemsPatientCannotBeChangedAndSaved) {
 }
 
 TEST_F(LabItemDlgTest, FailedSaveShowsTheMessageAndStaysOpen) {
-    LabItemInput in;
-    in.itemName = QStringLiteral("模型");
-    in.patientId = "0000000001";
-    in.orderDate = in.dueDate = "20250602";
-    in.staffCode = "001";
-    in.categoryCode = "0001";
-    std::string number;
-    ASSERT_EQ(SaveLabItem(&m_db, in, "20250602", &number), 0);
+    const std::string number = SaveSimpleItem();
+    ASSERT_FALSE(number.empty());
     CLabItemDlg dialog(&m_db, QString::fromStdString(number), "", "", 0);
     dialog.show();
     {
