@@ -1,0 +1,160 @@
+// CLabScheduleDlg: the lab schedule window "技工物予定管理". It lists lab-work items by due
+// day with filters, in a list ("通常表示") or as cards by category ("技工物別表示"), and is
+// where items are entered, changed, deleted, printed and exported. In normal mode the
+// suite's navigation strip ends it with a screen code for the host; in picking mode (one
+// patient, a few days around an appointment) it returns the item the user confirms.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lab/labcore.h"
+
+class CByItemView;
+class CNavigationStrip;
+class CVeloDBSys;
+class CXListCtrl;
+class QAction;
+class QBoxLayout;
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTimer;
+class QToolBar;
+
+// What the window hands the item edit dialog, and what comes back: the key and due day of
+// the item saved last (both empty when nothing was saved).
+struct LabItemDialogRequest {
+    CVeloDBSys* db = nullptr;
+    QString materialNo;     // empty: a new item
+    std::string patientId;  // the window's patient filter (picking mode)
+    std::string day;        // the appointment day (picking mode)
+    int pickingState = 0;
+    QWidget* parent = nullptr;
+};
+struct LabItemDialogResult {
+    std::string savedNo;
+    std::string dueDate;
+};
+using LabItemDialogRunner = std::function<LabItemDialogResult(const LabItemDialogRequest&)>;
+
+class CLabScheduleDlg final : public QDialog {
+    Q_OBJECT
+public:
+    // The two views, as stored in "ViewOption".
+    enum EView { kListView = 0, kByItemView = 1 };
+
+    // Normal mode: every patient, today to seven days ahead, the navigation strip, maximised.
+    explicit CLabScheduleDlg(CVeloDBSys* db, QWidget* parent = nullptr);
+    // Picking mode for one patient: three days before to three days after `day` (YYYYMMDD),
+    // the picking toolbar, no strip.
+    CLabScheduleDlg(CVeloDBSys* db, const std::string& patientId, const std::string& day,
+                    QWidget* parent = nullptr);
+    CLabScheduleDlg(const CLabScheduleDlg&) = delete;
+    CLabScheduleDlg& operator=(const CLabScheduleDlg&) = delete;
+
+    bool IsPicking() const { return m_picking; }
+    // 1 while no item has been saved in picking mode, 2 after; 0 in normal mode.
+    int PickingState() const { return m_pickingState; }
+    // The strip button's screen code that ended the window, or -100.
+    int ResultCode() const { return m_resultCode; }
+    // The confirmed item in picking mode; "" until confirmed.
+    std::string PickedMaterialNo() const { return m_picked; }
+
+    // Runs a toolbar command (kCmdLab... of labstrings.h) as if its button was pressed.
+    void RunCommand(int commandId);
+    // Reads the current view again with the filters, keeping `selectNo` selected.
+    void Refresh(const std::string& selectNo = std::string());
+    // The MaterialNo selected in the current view, "" when none.
+    std::string SelectedMaterialNo() const;
+    EView View() const { return m_view; }
+    LabFilter CurrentFilter() const;
+
+    // Parts, for tests and screenshots.
+    CXListCtrl* List() const { return m_list; }
+    CByItemView* ByItemView() const { return m_byItem; }
+    CNavigationStrip* Strip() const { return m_strip; }
+    QAction* Action(int commandId) const;
+    QCheckBox* DateCheck() const { return m_dateCheck; }
+    QDateEdit* FromEdit() const { return m_fromEdit; }
+    QDateEdit* ToEdit() const { return m_toEdit; }
+    QCheckBox* NotFinishedCheck() const { return m_notFinishedCheck; }
+    QCheckBox* EmptyDaysCheck() const { return m_emptyDaysCheck; }
+    QCheckBox* ShowIdCheck() const { return m_showIdCheck; }
+    QRadioButton* ListRadio() const { return m_listRadio; }
+    QRadioButton* ByItemRadio() const { return m_byItemRadio; }
+    QString CountText() const;
+
+    // Replaces the item edit dialog (an empty function restores CLabItemDlg); tests answer
+    // it without a window.
+    static void SetItemDialogRunner(LabItemDialogRunner runner);
+
+signals:
+    // A refresh of the current view has finished.
+    void Refreshed();
+
+public slots:
+    void done(int r) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Build();
+    void BuildToolbar();
+    void BuildFilters(QBoxLayout* layout);
+    void ReadSettings();
+    void WriteClosingSettings() const;
+    void UpdateControls();
+    void SetView(EView view);
+    void RefreshList(const LabFilter& filter, const std::string& selectNo);
+    void OnStripButton(int position);
+    void OnDateCheckToggled(bool checked);
+    void OnListActivated();
+    void OnCardActivated(const QString& materialNo);
+    void OnOk();
+    void OnNew();
+    void OnEdit();
+    void OnDelete();
+    void OnPrint();
+    void OnCsv();
+    void RunItemDialog(const QString& materialNo);
+    void WidenRangeTo(const std::string& day);
+    QString DeleteDescription(int row) const;
+
+    CVeloDBSys* m_db;
+    bool m_picking = false;
+    int m_pickingState = 0;
+    std::string m_patientId;
+    std::string m_day;
+    int m_resultCode = -100;
+    std::string m_picked;
+    EView m_view = kListView;
+    bool m_listStale = true;  // the list does not show the current filters
+    bool m_inItemDialog = false;
+    LabNames m_names;
+    std::vector<LabRow> m_rows;
+
+    CNavigationStrip* m_strip = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QCheckBox* m_dateCheck = nullptr;
+    QDateEdit* m_fromEdit = nullptr;
+    QDateEdit* m_toEdit = nullptr;
+    QCheckBox* m_notFinishedCheck = nullptr;
+    QCheckBox* m_emptyDaysCheck = nullptr;
+    QCheckBox* m_showIdCheck = nullptr;
+    QPushButton* m_refreshButton = nullptr;
+    QRadioButton* m_listRadio = nullptr;
+    QRadioButton* m_byItemRadio = nullptr;
+    QStackedWidget* m_views = nullptr;
+    CXListCtrl* m_list = nullptr;
+    CByItemView* m_byItem = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QTimer* m_refreshTimer = nullptr;
+};

@@ -1,0 +1,484 @@
+// Tests of the lab schedule window on the offscreen platform, with the message service and
+// the item edit dialog scripted: picking through CVeloLab::GetSchedule, the automatic entry
+// of a first item, the filters' enabling rules, deleting (declined, done, failed), the
+// profile settings, the navigation strip, the by-item view and the list's print data.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+
+#include "lab/byitemview.h"
+#include "lab/labitem.h"
+#include "lab/labscheduledlg.h"
+#include "lab/labstrings.h"
+#include "lab/velolab.h"
+#include "recman/recman.h"
+#include "suite/dbcall/basedbcall.h"
+#include "suite/dbcall/catalogue.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/materialdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/tabledb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/formprinter/formprinter.h"
+#include "suite/text/cp932.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/buttonex.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/navstrip.h"
+#include "suite/tool/strings.h"
+#include "suite/tool/xlistctrl.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("VELOLAB");
+
+class LabWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        // The profile and the temporary folder live in the test's own folder.
+        ::setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8().constData(), 1);
+        ::setenv("TMPDIR", (m_dir.path() + "/tmp").toUtf8().constData(), 1);
+        std::filesystem::create_directories((m_dir.path() + "/tmp").toStdString());
+        CHostProfile::SetProgramName(QStringLiteral("labtest"));
+        m_folder = (m_dir.path() + "/db").toStdString();
+        std::filesystem::create_directories(m_folder);
+        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
+        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_TRUE(CHostProfile::WriteProfileString(QStringLiteral("GLOBAL"),
+                                                     QStringLiteral("DATABASE"),
+                                                     QString::fromStdString(m_folder)));
+        CDate::SetTodayForTesting(2026, 3, 2);
+        RegisterLabStrings();
+        CMessageService::ClearHistory();
+        CMessageService::SetScript(
+            [](const CMessageService::Request&) { return int(CMessageService::IDNO); });
+        AddCategory("0001", "床装置");
+        AddStaff("001", "技工 一郎");
+        AddPatient("0000000001", "山田 太郎", "1001");
+        AddPatient("0000000002", "佐藤 花子", "1002");
+    }
+
+    void TearDown() override {
+        CLabScheduleDlg::SetItemDialogRunner({});
+        CFormPrinter::SetPreviewHookForTesting({});
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
+        recman::Shutdown();
+    }
+
+    template <typename Table, typename Fill>
+    void Insert(Fill fill) {
+        Table table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        table.ClearData();
+        fill(table.m_Data);
+        ASSERT_EQ(table.Insert(), recman::kOk);
+    }
+    void AddPatient(const char* id, const char* name, const char* chartNo) {
+        Insert<CPatientDB>([&](tagPATIENTDB& r) {
+            SetField(r.PatientID, id);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+            SetField(r.ChartNo, chartNo);
+        });
+    }
+    void AddStaff(const char* code, const char* name) {
+        Insert<CCustomTblDB>([&](tagCUSTOMTBLDB& r) {
+            SetField(r.TableID, "AA");
+            SetField(r.Code, code);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+        });
+    }
+    void AddCategory(const char* code, const char* name) {
+        Insert<CMaterialItemCateDB>([&](tagMATERIALITEMCATEDB& r) {
+            SetField(r.Code, code);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+        });
+    }
+    // Saves an item through the same code as the edit dialog; returns its key.
+    std::string AddItem(const char* patient, const char* due, const char* name,
+                        const char* today = "20260301") {
+        LabItemInput in;
+        in.itemName = QString::fromUtf8(name);
+        in.patientId = patient;
+        in.orderDate = today;
+        in.dueDate = due;
+        in.staffCode = "001";
+        in.categoryCode = "0001";
+        std::string no;
+        EXPECT_EQ(SaveLabItem(&m_db, in, today, &no), 0);
+        return no;
+    }
+    bool ItemExists(const std::string& no) {
+        CMaterialDB table;
+        if (table.Open(m_folder) != recman::kOk) return false;
+        return table.GetMaterialData(no.c_str()) == recman::kOk;
+    }
+    static int ProfileInt(const char* key) {
+        return CHostProfile::GetProfileInt(kSection, QString::fromUtf8(key), -1);
+    }
+    static int CountRequests(CMessageService::EKind kind, const QString& textPart) {
+        int count = 0;
+        for (const CMessageService::Request& r : CMessageService::History()) {
+            if (r.kind == kind && r.text.contains(textPart)) ++count;
+        }
+        return count;
+    }
+
+    // Runs `act` on the schedule window once it has shown its first refresh (inside exec).
+    static void WhenRefreshed(std::function<void(CLabScheduleDlg*)> act) {
+        QTimer::singleShot(0, [act] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<CLabScheduleDlg*>(widget);
+                if (dialog == nullptr || !dialog->isVisible()) continue;
+                QObject::connect(
+                    dialog, &CLabScheduleDlg::Refreshed, dialog, [dialog, act] { act(dialog); },
+                    Qt::SingleShotConnection);
+                // A window the test failed to close is closed rather than left waiting.
+                QTimer::singleShot(30000, dialog, [dialog] {
+                    ADD_FAILURE() << "the schedule window was still open";
+                    dialog->reject();
+                });
+                return;
+            }
+            ADD_FAILURE() << "no schedule window is open";
+        });
+    }
+
+    QTemporaryDir m_dir;
+    std::string m_folder;
+    CVeloDBSys m_db;
+};
+
+TEST_F(LabWindowTest, PickingReturnsTheConfirmedItemAndNothingOnCancel) {
+    // The appointment is on 2 March: the range runs from 27 February to 5 March.
+    const std::string before = AddItem("0000000001", "20260227", "上顎床");
+    const std::string inside = AddItem("0000000001", "20260305", "下顎床");
+    AddItem("0000000001", "20260306", "範囲外");
+    AddItem("0000000002", "20260303", "他の患者");
+    CVeloLab lab;
+
+    std::vector<std::string> listed;
+    WhenRefreshed([&](CLabScheduleDlg* dialog) {
+        EXPECT_TRUE(dialog->IsPicking());
+        EXPECT_EQ(dialog->Strip(), nullptr);
+        EXPECT_EQ(dialog->FromEdit()->date(), QDate(2026, 2, 27));
+        EXPECT_EQ(dialog->ToEdit()->date(), QDate(2026, 3, 5));
+        for (int r = 0; r < dialog->List()->GetItemCount(); ++r) {
+            listed.push_back(dialog->List()->GetItemText(r, kColItem).toStdString());
+        }
+        // Without a selection OK does nothing; with one it returns the row's item.
+        EXPECT_FALSE(dialog->Action(kCmdLabOk)->isEnabled());
+        dialog->RunCommand(kCmdLabOk);
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->List()->SetSelIndex(1);
+        EXPECT_TRUE(dialog->Action(kCmdLabOk)->isEnabled());
+        dialog->RunCommand(kCmdLabOk);
+    });
+    EXPECT_EQ(lab.GetSchedule(&m_db, "0000000001", "20260302").toStdString(), inside);
+    EXPECT_EQ(listed, (std::vector<std::string>{"上顎床", "下顎床"}));
+    EXPECT_NE(before, inside);
+
+    WhenRefreshed([](CLabScheduleDlg* dialog) {
+        dialog->List()->SetSelIndex(0);
+        dialog->RunCommand(kCmdLabCancel);
+    });
+    EXPECT_TRUE(lab.GetSchedule(&m_db, "0000000001", "20260302").isEmpty());
+    EXPECT_TRUE(lab.GetSchedule(&m_db, "", "20260302").isEmpty());
+}
+
+TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
+    std::vector<LabItemDialogRequest> requests;
+    CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest& request) {
+        requests.push_back(request);
+        return LabItemDialogResult{};  // cancelled
+    });
+    int rowsAfterCancel = -1;
+    WhenRefreshed([&](CLabScheduleDlg* dialog) {
+        // The dialog is asked for on the next turn of the event loop.
+        QTimer::singleShot(0, dialog, [&, dialog] {
+            rowsAfterCancel = dialog->List()->GetItemCount();
+            dialog->RunCommand(kCmdLabCancel);
+        });
+    });
+    CVeloLab lab;
+    EXPECT_TRUE(lab.GetSchedule(&m_db, "0000000002", "20260310").isEmpty());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].patientId, "0000000002");
+    EXPECT_EQ(requests[0].day, "20260310");
+    EXPECT_EQ(requests[0].pickingState, 1);
+    EXPECT_TRUE(requests[0].materialNo.isEmpty());
+    EXPECT_EQ(rowsAfterCancel, 0);
+
+    // This time the dialog saves an item due outside the range: the range widens to it,
+    // the item is selected, the picking state moves on and OK returns the new item.
+    requests.clear();
+    std::string saved;
+    CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest& request) {
+        requests.push_back(request);
+        saved = AddItem(request.patientId.c_str(), "20260320", "保定装置", "20260302");
+        return LabItemDialogResult{saved, "20260320"};
+    });
+    WhenRefreshed([&](CLabScheduleDlg* dialog) {
+        // The first (empty) refresh posts the entry; the one after the save has the item.
+        EXPECT_EQ(dialog->PickingState(), 1);
+        QObject::connect(
+            dialog, &CLabScheduleDlg::Refreshed, dialog,
+            [&, dialog] {
+                EXPECT_EQ(dialog->PickingState(), 2);
+                EXPECT_EQ(dialog->ToEdit()->date(), QDate(2026, 3, 20));
+                EXPECT_EQ(dialog->SelectedMaterialNo(), saved);
+                dialog->RunCommand(kCmdLabOk);
+            },
+            Qt::SingleShotConnection);
+    });
+    EXPECT_EQ(lab.GetSchedule(&m_db, "0000000002", "20260310").toStdString(), saved);
+    EXPECT_EQ(requests.size(), 1u);
+}
+
+TEST_F(LabWindowTest, FilterControlsFollowTheirRules) {
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    dialog.ListRadio()->setChecked(true);
+    EXPECT_FALSE(dialog.EmptyDaysCheck()->isEnabled());
+    EXPECT_TRUE(dialog.ShowIdCheck()->isEnabled());
+
+    dialog.ByItemRadio()->setChecked(true);
+    EXPECT_EQ(dialog.View(), CLabScheduleDlg::kByItemView);
+    EXPECT_EQ(ProfileInt("ViewOption"), 1);  // stored at once
+    EXPECT_TRUE(dialog.EmptyDaysCheck()->isEnabled());
+    EXPECT_FALSE(dialog.ShowIdCheck()->isEnabled());
+    dialog.EmptyDaysCheck()->setChecked(true);
+
+    // Turning the range off clears and disables the empty days and the pickers.
+    dialog.DateCheck()->setChecked(false);
+    EXPECT_FALSE(dialog.EmptyDaysCheck()->isChecked());
+    EXPECT_FALSE(dialog.EmptyDaysCheck()->isEnabled());
+    EXPECT_FALSE(dialog.FromEdit()->isEnabled());
+    EXPECT_FALSE(dialog.ToEdit()->isEnabled());
+    dialog.DateCheck()->setChecked(true);
+    EXPECT_TRUE(dialog.FromEdit()->isEnabled());
+    EXPECT_TRUE(dialog.EmptyDaysCheck()->isEnabled());
+    EXPECT_FALSE(dialog.EmptyDaysCheck()->isChecked());
+
+    // Normal mode opens on today to a week ahead, with the strip and the close button.
+    EXPECT_EQ(dialog.FromEdit()->date(), QDate(2026, 3, 2));
+    EXPECT_EQ(dialog.ToEdit()->date(), QDate(2026, 3, 9));
+    EXPECT_NE(dialog.Strip(), nullptr);
+    EXPECT_NE(dialog.Action(kCmdLabClose), nullptr);
+    EXPECT_EQ(dialog.Action(kCmdLabOk), nullptr);
+    EXPECT_EQ(dialog.Action(kCmdLabCsv)->text(), QStringLiteral("CSV保存"));
+}
+
+TEST_F(LabWindowTest, RangeOffListsEveryItemAndFinishedFilterHides) {
+    AddItem("0000000001", "20250101", "古い");
+    const std::string late = AddItem("0000000002", "20261231", "遅い");
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    dialog.Refresh();
+    EXPECT_EQ(dialog.List()->GetItemCount(), 0);
+    EXPECT_EQ(dialog.CountText(), QStringLiteral("件数： 0"));
+    dialog.DateCheck()->setChecked(false);
+    ASSERT_EQ(dialog.List()->GetItemCount(), 2);
+    EXPECT_EQ(dialog.List()->GetItemText(0, kColItem), QStringLiteral("古い"));
+    EXPECT_EQ(dialog.CountText(), QStringLiteral("件数： 2"));
+
+    // ID表示 takes effect at the next refresh.
+    dialog.ShowIdCheck()->setChecked(true);
+    EXPECT_EQ(dialog.List()->GetItemText(1, kColPatient), QStringLiteral("佐藤 花子"));
+    dialog.RunCommand(kCmdLabRefresh);
+    EXPECT_EQ(dialog.List()->GetItemText(1, kColPatient), QStringLiteral("[1002]佐藤 花子"));
+
+    // Finishing the late item hides it under 未完成のみ.
+    {
+        CMaterialDB table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        ASSERT_EQ(table.GetMaterialData(late.c_str()), recman::kOk);
+        SetField(table.m_Data.FinishedDate, "20260302");
+        ASSERT_EQ(table.Update(), recman::kOk);
+    }
+    dialog.NotFinishedCheck()->setChecked(true);
+    ASSERT_EQ(dialog.List()->GetItemCount(), 1);
+    EXPECT_EQ(dialog.List()->GetItemText(0, kColItem), QStringLiteral("古い"));
+}
+
+TEST_F(LabWindowTest, DeleteAsksAndKeepsTheItemWhenDeclined) {
+    const std::string no = AddItem("0000000001", "20260303", "上顎床");
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    dialog.Refresh();
+    ASSERT_EQ(dialog.List()->GetItemCount(), 1);
+    EXPECT_FALSE(dialog.Action(kCmdLabDelete)->isEnabled());
+    dialog.List()->SetSelIndex(0);
+    ASSERT_TRUE(dialog.Action(kCmdLabDelete)->isEnabled());
+
+    dialog.RunCommand(kCmdLabDelete);  // the script answers No
+    EXPECT_TRUE(ItemExists(no));
+    EXPECT_EQ(dialog.List()->GetItemCount(), 1);
+    const QList<CMessageService::Request> history = CMessageService::History();
+    ASSERT_EQ(history.size(), 1);
+    EXPECT_EQ(history[0].kind, CMessageService::EKind::YesNo);
+    EXPECT_TRUE(history[0].text.startsWith(QStringLiteral("下記の技工物データを削除")));
+    // The description: each header padded to 16 bytes, a tab, ": " and the cell.
+    const QString pad(12, u' ');  // two double-byte characters fill 4 of the 16 bytes
+    EXPECT_TRUE(history[0].text.contains(QStringLiteral("予定") + pad + "\t: 上顎床\n"));
+    EXPECT_TRUE(history[0].text.contains(QStringLiteral("患者") + pad + "\t: 山田 太郎\n"));
+
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return int(CMessageService::IDYES); });
+    dialog.RunCommand(kCmdLabDelete);
+    EXPECT_FALSE(ItemExists(no));
+    EXPECT_EQ(dialog.List()->GetItemCount(), 0);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QString()), 0);
+}
+
+TEST_F(LabWindowTest, FailedDeleteShowsTheErrorAndKeepsTheWindow) {
+    const std::string no = AddItem("0000000001", "20260303", "上顎床");
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    dialog.Refresh();
+    dialog.List()->SetSelIndex(0);
+    // Another workstation deletes the item after the list was read.
+    {
+        CMaterialDB table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        ASSERT_EQ(table.GetMaterialData(no.c_str()), recman::kOk);
+        ASSERT_EQ(table.Delete(), recman::kOk);
+    }
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return int(CMessageService::IDYES); });
+    dialog.RunCommand(kCmdLabDelete);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, LoadString(kIdsLabDeleteFailed)),
+              1);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {
+    ASSERT_TRUE(CHostProfile::WriteProfileInt(kSection, QStringLiteral("IsNotFinished"), 1));
+    ASSERT_TRUE(CHostProfile::WriteProfileInt(kSection, QStringLiteral("ViewOption"), 1));
+    {
+        CLabScheduleDlg dialog(&m_db);
+        EXPECT_TRUE(dialog.NotFinishedCheck()->isChecked());
+        EXPECT_TRUE(dialog.DateCheck()->isChecked());  // default 1
+        EXPECT_EQ(dialog.View(), CLabScheduleDlg::kByItemView);
+        dialog.show();
+        dialog.EmptyDaysCheck()->setChecked(true);
+        dialog.NotFinishedCheck()->setChecked(false);
+        // Nothing but the view is written before closing.
+        EXPECT_EQ(ProfileInt("IsShowEmptyDay"), -1);
+        dialog.ListRadio()->setChecked(true);
+        dialog.ShowIdCheck()->setChecked(true);
+        EXPECT_EQ(ProfileInt("ViewOption"), 0);
+        dialog.RunCommand(kCmdLabClose);
+        EXPECT_EQ(dialog.ResultCode(), -100);
+    }
+    EXPECT_EQ(ProfileInt("IsDateCheck"), 1);
+    EXPECT_EQ(ProfileInt("IsNotFinished"), 0);
+    EXPECT_EQ(ProfileInt("IsShowEmptyDay"), 1);
+    EXPECT_EQ(ProfileInt("ShowID"), 1);
+}
+
+TEST_F(LabWindowTest, StripEndsTheWindowWithTheScreenCode) {
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    CNavigationStrip* strip = dialog.Strip();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->Button(7)->IsPushed());  // s_lab is the current module
+
+    strip->Button(7)->click();
+    EXPECT_TRUE(dialog.isVisible());
+    strip->Button(0)->click();  // the exit question is answered No
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(CountRequests(CMessageService::EKind::YesNo,
+                            QStringLiteral("本システムを終了してもよろしいですか")),
+              1);
+    strip->Button(6)->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.ResultCode(), 1103);
+
+    CLabScheduleDlg second(&m_db);
+    second.show();
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return int(CMessageService::IDYES); });
+    second.Strip()->Button(0)->click();
+    EXPECT_EQ(second.ResultCode(), 0);
+}
+
+TEST_F(LabWindowTest, ByItemViewShowsCardsAndRefusesLongEmptyDayRanges) {
+    const std::string first = AddItem("0000000001", "20260303", "上顎床");
+    AddItem("0000000002", "20260303", "下顎床");
+    CLabScheduleDlg dialog(&m_db);
+    dialog.resize(900, 600);
+    dialog.show();
+    dialog.ByItemRadio()->setChecked(true);
+    CByItemView* view = dialog.ByItemView();
+    ASSERT_EQ(view->Grid().days.size(), 1u);
+    EXPECT_EQ(view->Grid().days[0].rows, 2);
+    EXPECT_EQ(view->CardCount(), 2);
+    EXPECT_EQ(dialog.CountText(), QStringLiteral("件数： 2"));
+    EXPECT_FALSE(dialog.Action(kCmdLabEdit)->isEnabled());
+
+    // A click on a card selects it and enables the item commands.
+    const QPoint centre = view->CardCentre(first);
+    ASSERT_GE(centre.x(), 0);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(centre), QPointF(view->mapToGlobal(centre)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &press);
+    EXPECT_EQ(dialog.SelectedMaterialNo(), first);
+    EXPECT_TRUE(dialog.Action(kCmdLabEdit)->isEnabled());
+
+    // Empty days over 178 days are shown; 179 are refused with the six-month message.
+    dialog.EmptyDaysCheck()->setChecked(true);
+    dialog.FromEdit()->setDate(QDate(2026, 3, 1));
+    dialog.ToEdit()->setDate(QDate(2026, 3, 1).addDays(178));
+    dialog.Refresh();
+    EXPECT_EQ(view->Grid().days.size(), 179u);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("６ヶ月以内")), 0);
+    dialog.ToEdit()->setDate(QDate(2026, 3, 1).addDays(179));
+    dialog.Refresh();
+    EXPECT_TRUE(view->Grid().days.empty());
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("６ヶ月以内")), 1);
+}
+
+TEST_F(LabWindowTest, PrintOfTheListHandsTheRowsToTheFormPrinterAndRemovesTheFile) {
+    AddItem("0000000001", "20260303", "上顎床");
+    AddItem("0000000002", "20260304", "下顎床");
+    FormData printed;
+    QString title;
+    CFormPrinter::SetPreviewHookForTesting(
+        [&](const FormDefinition&, const FormData& data, const QString& t) {
+            printed = data;
+            title = t;
+            return int(CFormPrinter::kOk);
+        });
+    CLabScheduleDlg dialog(&m_db);
+    dialog.show();
+    dialog.Refresh();
+    dialog.RunCommand(kCmdLabPrint);
+    ASSERT_EQ(printed.pageCount, 1);
+    const FormList* list = printed.pages[0].List(1);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Cell(1, 2), QStringLiteral("上顎床"));
+    EXPECT_EQ(list->Cell(2, 2), QStringLiteral("下顎床"));
+    EXPECT_EQ(title, QStringLiteral("技工物・予定表"));
+    EXPECT_FALSE(
+        std::filesystem::exists((m_dir.path() + "/tmp/velo/_tmpschedule.dat").toStdString()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
