@@ -77,8 +77,11 @@ int RunHost(const CHostOptions& options) {
     const QString programFolder = QCoreApplication::applicationDirPath();
     CModuleEntry sheet;
     sheet.Load(QStringLiteral("VeloSheet"), "DoStart", ModuleSearchFolders(programFolder));
+    CModuleEntry lab;
+    lab.Load(QStringLiteral("VeloLab"), "VeloLabOnStart", ModuleSearchFolders(programFolder));
 
     CHostWindow window(&db, &sheet, programFolder + QStringLiteral("/images"));
+    window.SetLabModule(&lab);
     window.setWindowTitle(QStringLiteral("Velo - %1").arg(folder));
     window.resize(900, 560);
     window.show();

@@ -5,10 +5,10 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
-#include "suite/tool/navstrip.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/navstrip.h"
 
 namespace {
 
@@ -152,22 +152,33 @@ void CHostWindow::ShowPage(int screenCode) {
     m_pages->setCurrentWidget(m_otherPage);
 }
 
+const CModuleEntry* CHostWindow::ModuleFor(int screenCode) const {
+    const CModuleEntry* module = nullptr;
+    if (screenCode == kScreenReservation) module = m_sheet;
+    if (screenCode == kScreenLab) module = m_lab;
+    return module != nullptr && module->IsAvailable() ? module : nullptr;
+}
+
 void CHostWindow::ShowScreen(int screenCode) {
-    if (screenCode == kScreenReservation && m_sheet != nullptr && m_sheet->IsAvailable()) {
-        // The sheet runs modally and names the next screen when it closes. It never
-        // names its own screen; if it did, the host shows its start screen rather than
-        // reopening the sheet without end.
-        ShowPage(kScreenReservation);
-        const int next = ScreenAfterModule(m_sheet->Start(m_db));
+    // A module runs modally and names the next screen when it closes, which may be another
+    // module's. A module that names its own screen, or none, leads to the start screen
+    // rather than reopening without end.
+    int screen = screenCode;
+    while (const CModuleEntry* module = ModuleFor(screen)) {
+        ShowPage(screen);
+        const int next = ScreenAfterModule(module->Start(m_db));
         RefreshStatus();
         if (next == kScreenExit) {
             close();
             return;
         }
-        ShowPage(next == kScreenReservation ? kScreenNone : next);
-        return;
+        if (next == screen) {
+            ShowPage(kScreenNone);
+            return;
+        }
+        screen = next;
     }
-    ShowPage(screenCode);
+    ShowPage(screen);
 }
 
 void CHostWindow::OnButtonPressed(int position) {

@@ -26,8 +26,13 @@ public:
     CHostWindow(const CHostWindow&) = delete;
     CHostWindow& operator=(const CHostWindow&) = delete;
 
+    // The lab-work module for the lab screen; null or unavailable leaves the host's page.
+    // It must outlive the window.
+    void SetLabModule(const CModuleEntry* lab) { m_lab = lab; }
+
     // Shows the screen of `screenCode` (kScreenNone: the start screen). The reservation
-    // screen runs the sheet module when it is available and acts on the code it returns.
+    // and lab screens run their modules when available and act on the code each returns,
+    // which may open the other module in turn.
     void ShowScreen(int screenCode);
     int CurrentScreen() const { return m_current; }
     CNavigationStrip* Strip() const { return m_strip; }
@@ -40,9 +45,12 @@ private:
     void ShowPage(int screenCode);
     QWidget* MakeStatusPage();
     QWidget* MakeOtherProgramPage();
+    // The loaded module that shows the screen, or null.
+    const CModuleEntry* ModuleFor(int screenCode) const;
 
     CVeloDBSys* m_db;
     const CModuleEntry* m_sheet;
+    const CModuleEntry* m_lab = nullptr;
     int m_current = kScreenNone;
     CNavigationStrip* m_strip = nullptr;
     QStackedWidget* m_pages = nullptr;

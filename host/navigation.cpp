@@ -23,5 +23,6 @@ QString ScreenTitle(int screenCode) {
 
 const char* ModuleForScreen(int screenCode) {
     if (screenCode == kScreenReservation) return "VeloSheet";
+    if (screenCode == kScreenLab) return "VeloLab";
     return nullptr;
 }

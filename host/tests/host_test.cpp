@@ -138,6 +138,7 @@ TEST(Navigation, ScreensHaveTitlesAndOnlyTheSheetComesFromAModule) {
     EXPECT_TRUE(ScreenTitle(kScreenExit).isEmpty());
     EXPECT_TRUE(ScreenTitle(kScreenNone).isEmpty());
     EXPECT_STREQ(ModuleForScreen(kScreenReservation), "VeloSheet");
+    EXPECT_STREQ(ModuleForScreen(kScreenLab), "VeloLab");
     EXPECT_EQ(ModuleForScreen(kScreenPatient), nullptr);
 }
 

@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 
 #include "hostwindow.h"
-#include "suite/tool/navstrip.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/tool/buttonex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/navstrip.h"
 
 namespace {
 
@@ -84,6 +84,23 @@ TEST_F(HostWindowTest, ReservationScreenRunsTheModuleAndFollowsItsChoice) {
     Press(window, 1);  // the stand-in sheet answers with the lab screen
     EXPECT_EQ(window.CurrentScreen(), kScreenLab);
     EXPECT_TRUE(window.Strip()->Button(7)->IsPushed());
+}
+
+TEST_F(HostWindowTest, LabScreenRunsTheLabModuleAndModulesHandOverToEachOther) {
+    CModuleEntry sheet;
+    CModuleEntry lab;
+    ASSERT_TRUE(
+        sheet.Load(QStringLiteral("FakeSheet"), "DoStart", {QStringLiteral(FAKE_MODULE_DIR)}));
+    ASSERT_TRUE(
+        lab.Load(QStringLiteral("FakeLab"), "VeloLabOnStart", {QStringLiteral(FAKE_MODULE_DIR)}));
+    CHostWindow window(&m_db, &sheet, QStringLiteral(VELO_IMAGE_DIR));
+    window.SetLabModule(&lab);
+    window.show();
+    Press(window, 7);  // the stand-in lab module answers with the daily screen
+    EXPECT_EQ(window.CurrentScreen(), kScreenDaily);
+    Press(window, 1);  // the sheet chooses the lab, which chooses the daily screen
+    EXPECT_EQ(window.CurrentScreen(), kScreenDaily);
+    EXPECT_TRUE(window.Strip()->Button(3)->IsPushed());
 }
 
 TEST_F(HostWindowTest, MissingImagesGiveDrawnButtons) {
