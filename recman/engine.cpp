@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <limits>
 
 namespace recman {
@@ -70,6 +71,20 @@ std::string CreateSql(const Schema& schema) {
     return sql;
 }
 
+bool SameSchema(const Schema& a, const Schema& b) {
+    if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
+    for (size_t k = 0; k < a.keys.size(); ++k) {
+        const KeyDef& x = a.keys[k];
+        const KeyDef& y = b.keys[k];
+        if (x.duplicates != y.duplicates || x.segments.size() != y.segments.size()) return false;
+        for (size_t i = 0; i < x.segments.size(); ++i)
+            if (x.segments[i].offset != y.segments[i].offset || x.segments[i].length != y.segments[i].length ||
+                x.segments[i].type != y.segments[i].type)
+                return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 uint32_t TableFile::ChangeCounter() const {
@@ -121,6 +136,16 @@ int Engine::AttachedCount() const {
     return n;
 }
 
+bool Engine::Identify(const std::string& path, uint64_t out[4]) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    out[0] = uint64_t(st.st_dev);
+    out[1] = uint64_t(st.st_ino);
+    out[2] = uint64_t(st.st_size);
+    out[3] = uint64_t(st.st_mtim.tv_sec) * 1000000000u + uint64_t(st.st_mtim.tv_nsec);
+    return true;
+}
+
 void Engine::MapHeader(TableFile* file) {
     // The descriptor is closed at once: SQLite has not opened the file yet, so closing
     // it cannot drop a lock that SQLite holds (POSIX locks belong to the process).
@@ -137,13 +162,7 @@ void Engine::MapHeader(TableFile* file) {
 int Engine::Attach(TableFile* file) {
     if (file->attached) return kOk;
     const int limit = sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1);
-    if (AttachedCount() >= limit) {
-        if (m_inTransaction) return kFileTableFull;
-        TableFile* oldest = nullptr;
-        for (auto& [path, f] : m_files)
-            if (f->attached && (!oldest || f->lastUse < oldest->lastUse)) oldest = f.get();
-        if (oldest) Detach(oldest);
-    }
+    if (AttachedCount() >= limit && !FreeSlot()) return kFileTableFull;
     MapHeader(file);
     file->alias = "f" + std::to_string(++m_aliasCounter);
     sqlite3_stmt* stmt = nullptr;
@@ -166,8 +185,27 @@ int Engine::Attach(TableFile* file) {
     return kOk;
 }
 
-void Engine::Detach(TableFile* file) {
-    if (!file->attached) return;
+bool Engine::FreeSlot() {
+    // Files nobody has open go first, the least recently used first; files with open
+    // cursors only outside a transaction. Inside one, SQLite refuses to let go of a
+    // file the transaction has read or written, and the next candidate is tried.
+    std::vector<TableFile*> candidates;
+    for (auto& [path, f] : m_files)
+        if (f->attached && (f->openCount == 0 || !m_inTransaction)) candidates.push_back(f.get());
+    std::sort(candidates.begin(), candidates.end(), [](const TableFile* a, const TableFile* b) {
+        if ((a->openCount == 0) != (b->openCount == 0)) return a->openCount == 0;
+        return a->lastUse < b->lastUse;
+    });
+    for (TableFile* f : candidates) {
+        if (!Detach(f)) continue;
+        if (f->openCount == 0) m_files.erase(f->path);
+        return true;
+    }
+    return false;
+}
+
+bool Engine::Detach(TableFile* file) {
+    if (!file->attached) return true;
     auto finalize = [](sqlite3_stmt*& s) {
         sqlite3_finalize(s);
         s = nullptr;
@@ -178,10 +216,11 @@ void Engine::Detach(TableFile* file) {
     finalize(file->update);
     finalize(file->remove);
     finalize(file->direct);
-    Exec(m_db, "DETACH DATABASE " + file->alias);
+    if (Exec(m_db, "DETACH DATABASE " + file->alias) != SQLITE_OK) return false;
     file->attached = false;
     if (file->header) ::munmap(const_cast<uint8_t*>(file->header), kHeaderMapLength);
     file->header = nullptr;
+    return true;
 }
 
 int Engine::ReadSchema(TableFile* file) {
@@ -235,6 +274,11 @@ int Engine::ReadSchema(TableFile* file) {
     sqlite3_finalize(stmt);
     // A file from before (or from another program) whose keys changed under us would
     // invalidate the statement cache; the schema is read anew on every attach.
+    if (file->openCount > 0 && !file->schema.keys.empty()) {
+        // Attached again under open cursors, which hold references into the schema:
+        // it must be the same file still, and the schema object stays as it is.
+        return SameSchema(file->schema, schema) ? kOk : kNotATableFile;
+    }
     file->schema = std::move(schema);
     file->forward.assign(file->schema.keys.size(), nullptr);
     file->backward.assign(file->schema.keys.size(), nullptr);
@@ -255,6 +299,15 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
         slot->path = canonical;
     }
     TableFile* file = slot.get();
+    if (file->attached && file->openCount == 0) {
+        // A file kept attached since its last close is taken as it is only when nothing
+        // touched it since: another process's commit, a copy over it or a truncation
+        // (which its memory mapping must never meet) make it be attached afresh.
+        uint64_t now[4];
+        if (!Identify(canonical, now) || now[0] != file->device || now[1] != file->inode ||
+            now[2] != file->size || now[3] != file->modified)
+            Detach(file);
+    }
     if (!file->attached) {
         if (int st = Attach(file); st != kOk) {
             if (file->openCount == 0) m_files.erase(canonical);
@@ -275,13 +328,19 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
 }
 
 void Engine::Release(TableFile* file) {
+    // A file nobody has open stays attached, with its page cache and statements, so that
+    // opening it again (a window refreshing its list) costs nothing; it is detached when
+    // its slot is needed for another file, and checked for replacement when reopened.
     if (--file->openCount > 0) return;
-    // Outside a transaction a file nobody has open is let go at once, so that other
-    // programs may copy or replace it; inside one it waits for the end.
-    if (!m_inTransaction) {
+    uint64_t id[4] = {};
+    if (!Identify(file->path, id)) {
         Detach(file);
-        m_files.erase(file->path);
+        return;
     }
+    file->device = id[0];
+    file->inode = id[1];
+    file->size = id[2];
+    file->modified = id[3];
 }
 
 int Engine::Ensure(TableFile* file) {
@@ -376,15 +435,6 @@ int Engine::Commit() {
         return ReadStatus(rc);
     }
     m_inTransaction = false;
-    // Files closed during the transaction were kept attached until now.
-    for (auto it = m_files.begin(); it != m_files.end();) {
-        if (it->second->openCount == 0) {
-            Detach(it->second.get());
-            it = m_files.erase(it);
-        } else {
-            ++it;
-        }
-    }
     return kOk;
 }
 
@@ -399,14 +449,6 @@ int Engine::Abort() {
     Exec(m_db, "ROLLBACK");
     m_inTransaction = false;
     ++m_writeGeneration;
-    for (auto it = m_files.begin(); it != m_files.end();) {
-        if (it->second->openCount == 0) {
-            Detach(it->second.get());
-            it = m_files.erase(it);
-        } else {
-            ++it;
-        }
-    }
     return kOk;
 }
 

@@ -27,7 +27,10 @@ struct TableFile {
     Schema schema;
     uint16_t pageSize = 0;
     int openCount = 0;
-    bool attached = false;
+    bool attached = false;  // stays attached after the last close until its slot is needed
+    // The file as it stood when it was last let go (device, inode, size, modification
+    // time): a kept file that differs on reopening is attached afresh.
+    uint64_t device = 0, inode = 0, size = 0, modified = 0;
     uint64_t lastUse = 0;
 
     // First bytes of the file, mapped read-only: the change counter that SQLite bumps
@@ -87,9 +90,11 @@ private:
     Engine() = default;
     int OpenConnection();
     int Attach(TableFile* file);
-    void Detach(TableFile* file);
+    bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
+    bool FreeSlot();
     int ReadSchema(TableFile* file);
     void MapHeader(TableFile* file);
+    static bool Identify(const std::string& path, uint64_t out[4]);
     int AttachedCount() const;
 
     sqlite3* m_db = nullptr;
