@@ -259,7 +259,8 @@ void CByItemView::DrawGrid(QPainter& painter, const QPoint& scroll, const QSize&
         if (weekday == 0) ink = QColor(0xc0, 0x20, 0x20);
         if (weekday == 6) ink = QColor(0x20, 0x40, 0xc0);
         painter.setPen(ink);
-        painter.drawText(cell, Qt::AlignCenter, ByItemDayLabel(m_grid.days[d].date).trimmed());
+        painter.drawText(QRect(cell.x(), cell.y(), cell.width(), kRowHeight), Qt::AlignCenter,
+                         ByItemDayLabel(m_grid.days[d].date).trimmed());
     }
     painter.restore();
 

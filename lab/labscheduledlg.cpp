@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "lab/byitemview.h"
@@ -41,6 +42,8 @@ constexpr int kRefreshDelayMs = 100;
 constexpr int kPickingDays = 3;         // picking range: the day - 3 to the day + 3
 constexpr int kNormalDays = 7;          // normal range: today to today + 7
 constexpr int kDeleteHeaderWidth = 16;  // "%-16s", counted in code page 932 bytes
+constexpr int kColumnPadding = 12;      // room beside a cell's text
+constexpr int kWidestColumn = 420;      // a column never grows past this
 
 LabItemDialogRunner& ItemDialogRunner() {
     static LabItemDialogRunner runner;
@@ -122,6 +125,11 @@ void CLabScheduleDlg::Build() {
     for (int c = 0; c < kColumnCount; ++c) {
         m_list->InsertColumn(c, QString::fromUtf8(kLabColumnHeaders[c]), kLabColumnWidths[c]);
     }
+    // The list's item style sheet draws no selection of its own; mark the selected row
+    // plainly, also while the focus is elsewhere (a date picker, a dialog).
+    m_list->setStyleSheet(m_list->styleSheet() +
+                          QStringLiteral(" QTreeView::item:selected { background: #3874d8; "
+                                         "color: white; }"));
     m_byItem = new CByItemView(m_views);
     m_views->addWidget(m_list);
     m_views->addWidget(m_byItem);
@@ -395,6 +403,12 @@ void CLabScheduleDlg::RefreshList(const LabFilter& filter, const std::string& se
             for (int c = 0; c < kColumnCount; ++c) item->setForeground(c, QColor(0x70, 0x70, 0x70));
         }
         if (!selectNo.empty() && row.materialNo == selectNo) selectRow = index;
+    }
+    // The column widths are the least; a column grows to show its longest text in full.
+    for (int c = 0; c < kColumnCount; ++c) {
+        m_list->resizeColumnToContents(c);
+        const int needed = m_list->columnWidth(c) + kColumnPadding;
+        m_list->setColumnWidth(c, std::max(kLabColumnWidths[c], std::min(needed, kWidestColumn)));
     }
     if (selectRow >= 0) {
         m_list->SetSelIndex(selectRow);
