@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -448,6 +450,39 @@ TEST_F(LabWindowTest, ByItemViewShowsCardsAndRefusesLongEmptyDayRanges) {
     dialog.Refresh();
     EXPECT_TRUE(view->Grid().days.empty());
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("６ヶ月以内")), 1);
+}
+
+TEST_F(LabWindowTest, ByItemPrintChoosesTheOrientationOfThePictureAndWritesOnePage) {
+    CByItemView view;
+    ByItemGrid grid;
+    grid.columns = {{"0001", "床装置"}, {"0002", "リテーナー"}, {"0003", "模型"}};
+    grid.days.push_back(
+        {"20260303", 1, {{{"2026030100001", "患　者　： [1001] 山田", false}}, {}, {}}});
+    view.SetGrid(grid, "2026030100001");
+    EXPECT_EQ(view.SelectedMaterialNo(), "2026030100001");
+    // Three columns and one day are wider than tall: landscape.
+    EXPECT_EQ(view.PictureSize(),
+              QSize(CByItemView::kDayColumnWidth + 3 * CByItemView::kColumnWidth,
+                    CByItemView::kHeadingHeight + CByItemView::kRowHeight +
+                        CByItemView::kPrintHeaderHeight));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = m_dir.filePath(QStringLiteral("byitem.pdf"));
+    printer.setOutputFileName(pdf);
+    view.PreparePrinter(&printer);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    ASSERT_TRUE(view.PrintTo(&printer));
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+
+    // Many days make the picture taller than wide: portrait.
+    grid.days.clear();
+    for (int d = 1; d <= 28; ++d) {
+        grid.days.push_back({CDate::ToYmd(QDate(2026, 2, d)), 1, {{}, {}, {}}});
+    }
+    view.SetGrid(grid, "2026030100001");
+    EXPECT_TRUE(view.SelectedMaterialNo().empty());  // the card is gone
+    view.PreparePrinter(&printer);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
 }
 
 TEST_F(LabWindowTest, PrintOfTheListHandsTheRowsToTheFormPrinterAndRemovesTheFile) {
