@@ -62,7 +62,12 @@ constexpr SCodeName kStaff[] = {
     {"001", "高橋　美咲", "タカハシ　ミサキ", false}, {"002", "伊藤　由美", "イトウ　ユミ", false},
     {"003", "小川　直子", "オガワ　ナオコ", false},   {"004", "森　彩", "モリ　アヤ", false},
     {"005", "退職者", "タイショクシャ", true},
+    {"006", "院内技工 田村", "インナイギコウ タムラ", false},
+    {"007", "(株)デンタルラボ東京", "デンタルラボトウキョウ", false},
+    {"008", "矯正技工所さくら", "キョウセイギコウジョサクラ", false},
 };
+// Lab work is made by the in-house technician and the two outside laboratories.
+constexpr size_t kFirstLabMaker = 5;
 constexpr SCodeName kWays[] = {
     {"001", "電話", "", false},           {"002", "来院時", "", false},
     {"003", "インターネット", "", false}, {"004", "メール", "", false},
@@ -141,13 +146,6 @@ constexpr SCodeName kLabItems[] = {
     {"0004", "研究用模型", "", false},
     {"0004", "セットアップモデル", "", false},
     {"0004", "__旧タイプ模型", "", true},
-};
-// Staff and outside laboratories of the lab schedule (CUSTOMTBL table "AA").
-constexpr SCodeName kLabStaff[] = {
-    {"0001", "院内技工 田村", "", false},
-    {"0002", "(株)デンタルラボ東京", "", false},
-    {"0003", "矯正技工所さくら", "", false},
-    {"0004", "受付 高橋", "", false},
 };
 constexpr SCodeName kConditions[] = {
     {"01", "良好", "", false},
@@ -413,13 +411,16 @@ int WriteDemoMasters(const std::string& folder, std::string* failedTable) {
         },
         failedTable);
     if (status != 0) return status;
+    // The lab schedule names its staff from the custom table "AA": the same people under
+    // the same numbers as the staff master, so the list and the edit dialog agree.
     status = WriteTable<CCustomTblDB>(
-        folder, std::size(kLabStaff),
+        folder, std::size(kStaff),
         [](size_t i, tagCUSTOMTBLDB& r) {
+            const std::string code = Number("%04lld", std::atoll(kStaff[i].m_code));
             Ascii(r.TableID, "AA");
-            Ascii(r.Code, kLabStaff[i].m_code);
-            Ascii(r.CodeCopy, kLabStaff[i].m_code);
-            Text(r.Name, kLabStaff[i].m_name);
+            Ascii(r.Code, code);
+            Ascii(r.CodeCopy, code);
+            Text(r.Name, kStaff[i].m_name);
         },
         failedTable);
     if (status != 0) return status;
@@ -550,7 +551,7 @@ void FillDemoMaterial(CDemoRandom& random, const char* materialNo, const QDate& 
     Ascii(r.DueTime, r.DueKind == 2 ? Hhmm(random.Percent(50) ? 1000 : 1530) : "0000");
     if (finished) Ascii(r.FinishedDate, Ymd(due));
     Ascii(r.PatientID, DemoPatientId(patient));
-    Ascii(r.StaffCode, kLabStaff[random.Range(0, 2)].m_code);
+    Ascii(r.StaffCode, kStaff[kFirstLabMaker + random.Range(0, 2)].m_code);
     Text(r.ItemName, kind.m_labItem);
     if (random.Percent(25)) Text(r.Memo, "至急　装着日に間に合わせること");
     Ascii(r.OrderDate, Ymd(ordered));
