@@ -125,11 +125,6 @@ void CLabScheduleDlg::Build() {
     for (int c = 0; c < kColumnCount; ++c) {
         m_list->InsertColumn(c, QString::fromUtf8(kLabColumnHeaders[c]), kLabColumnWidths[c]);
     }
-    // The list's item style sheet draws no selection of its own; mark the selected row
-    // plainly, also while the focus is elsewhere (a date picker, a dialog).
-    m_list->setStyleSheet(m_list->styleSheet() +
-                          QStringLiteral(" QTreeView::item:selected { background: #3874d8; "
-                                         "color: white; }"));
     m_byItem = new CByItemView(m_views);
     m_views->addWidget(m_list);
     m_views->addWidget(m_byItem);

@@ -16,9 +16,12 @@ CXListCtrl::CXListCtrl(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAlternatingRowColors(true);
     setColumnCount(0);
+    // Grid lines between cells; an item style sheet also takes over the selection's
+    // drawing, so the selected row is marked here too, also while the focus is elsewhere.
     setStyleSheet(
         QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; "
-                       "border-bottom: 1px solid #d0d0d0; }"));
+                       "border-bottom: 1px solid #d0d0d0; }"
+                       " QTreeView::item:selected { background: #3874d8; color: white; }"));
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
 }
