@@ -1,0 +1,67 @@
+// The data behind the appointment sheet's views: the columns of the grid (units or
+// doctors), one day's reservations turned into bars and day-list rows, and the
+// per-day reservation counts of a month for the calendar. Everything here reads the
+// database through the table classes and links Qt Core only, so the views stay thin
+// and every rule can be tested without a window.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CVeloDBSys;
+
+namespace velo::sheet {
+
+// Number of item values carried by a bar (the display-item catalogue's length).
+constexpr int kSheetItemCount = 30;
+// Column of a bar that is not drawn in any shown column (e.g. a hidden doctor).
+constexpr uint16_t kNoColumn = 65535;
+// Bar colour when the treatment type has none: 0x00BBGGRR.
+constexpr uint32_t kDefaultBarColour = 0xC8C8FA;
+
+struct ColumnEntity {
+    std::string code;  // UnitCode or DoctorCode
+    QString name;
+};
+
+// The shown columns of the grid in master order: units (layoutMode 0) or doctors
+// (layoutMode 1). Hidden entries are left out. An unreadable master gives an empty list.
+std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode);
+
+struct ReservationBar {
+    std::string reservationNo, patientId, date;
+    uint16_t start = 0, end = 0;   // HHMM
+    uint16_t column = kNoColumn;   // index into the columns, kNoColumn when not drawn
+    uint8_t status = 0;
+    uint32_t colour = kDefaultBarColour;
+    QString items[kSheetItemCount];  // item values in the display-item catalogue's order
+};
+
+struct DayListRow {
+    std::string reservationNo, patientId;
+    uint8_t status = 0;
+    QString columns[5];  // time, name, unit, treatment, doctor
+    bool came = false;   // the came check box
+};
+
+struct DayData {
+    std::string date;  // YYYYMMDD
+    bool dayOff = false;
+    std::vector<ReservationBar> bars;  // live reservations in start-time order
+    std::vector<DayListRow> list;      // live reservations with a patient
+    int count = 0;                     // rows of the list
+};
+
+// Loads the live reservations of one day (YYYYMMDD) into *out. weekStyle selects the
+// week view's item variants. Returns 0, or the record manager's status of a read that
+// failed; *out then holds what was read before the failure.
+int LoadDay(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode,
+            const std::vector<ColumnEntity>& columns, bool weekStyle, DayData* out);
+
+// Counts each day's live reservations of active patients in one month. *countsByDay gets
+// 32 entries, index 1..31 (index 0 unused). Returns 0 or a record-manager status.
+int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay);
+
+}  // namespace velo::sheet
