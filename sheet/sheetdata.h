@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,8 +33,8 @@ std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode);
 
 struct ReservationBar {
     std::string reservationNo, patientId, date;
-    uint16_t start = 0, end = 0;   // HHMM
-    uint16_t column = kNoColumn;   // index into the columns, kNoColumn when not drawn
+    uint16_t start = 0, end = 0;  // HHMM
+    uint16_t column = kNoColumn;  // index into the columns, kNoColumn when not drawn
     uint8_t status = 0;
     uint32_t colour = kDefaultBarColour;
     QString items[kSheetItemCount];  // item values in the display-item catalogue's order
@@ -59,6 +60,18 @@ struct DayData {
 // failed; *out then holds what was read before the failure.
 int LoadDay(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode,
             const std::vector<ColumnEntity>& columns, bool weekStyle, DayData* out);
+
+// LoadDay with the clock given instead of read from the settings (12-hour when false).
+int LoadDayWithClock(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode,
+                     const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
+                     DayData* out);
+
+// The week view's load: seven days from weekStart (YYYYMMDD) with the week-style items,
+// sharing one set of master and patient lookups. Each day's list holds its rows; the
+// caller shows the shown date's. Returns 0 or the first failing status (later days are
+// then left empty but dated).
+int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
+             const std::vector<ColumnEntity>& columns, std::array<DayData, 7>* out);
 
 // Counts each day's live reservations of active patients in one month. *countsByDay gets
 // 32 entries, index 1..31 (index 0 unused). Returns 0 or a record-manager status.

@@ -1,0 +1,518 @@
+// Loading of the appointment sheet's data: the grid's columns, one day's (or a week's)
+// live reservations as bars with their 30 item values and day-list rows, and the month's
+// per-day counts. Master names, patients and lab items are read once per load and kept
+// in maps, so a busy day reads each master record and each patient only once.
+#include "sheet/sheetdata.h"
+
+#include <QDate>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "recman/recman.h"
+#include "sheet/reservation.h"
+#include "sheet/sheetsettings.h"
+#include "sheet/timegrid.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/materialdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/date.h"
+#include "suite/tool/tools.h"
+
+namespace velo::sheet {
+namespace {
+
+// Item indices of the display-item catalogue, in its order.
+enum Item : int {
+    kItemName = 0,
+    kItemTime,
+    kItemDoctor,
+    kItemUnit,
+    kItemType,
+    kItemFee,
+    kItemLab,
+    kItemTreatment,
+    kItemBirthDate,
+    kItemFirstVisit,
+    kItemCondition,
+    kItemReferringDoctor,
+    kItemFamilyDoctor,
+    kItemAddress,
+    kItemTelephone,
+    kItemMail,
+    kItemWorkplace,
+    kItemTraits,
+    kItemInsurance,
+    kItemComment,
+    kItemGuardianName,
+    kItemGuardianJob,
+    kItemStaff,
+    kItemEntryDate,
+    kItemResWay,
+    kItemFreeTable1,
+};
+static_assert(kItemFreeTable1 + 5 == kSheetItemCount);
+
+const char* const kCategoryResType = "0";
+const char* const kCategoryUnit = "1";
+const char* const kCategoryInsurance = "2";
+const char* const kHiddenMark = "__";
+const char* const kNoPatientText = "予約不可設定\n";
+const char* const kNotAvailable = "NA";
+
+template <size_t N>
+QString Text(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
+
+template <size_t N>
+std::string Bytes(const char (&field)[N]) {
+    return std::string(field, ::strnlen(field, N));
+}
+
+template <size_t N>
+bool IsHidden(const char (&field)[N]) {
+    return std::strncmp(field, kHiddenMark, 2) == 0;
+}
+
+uint16_t TimeField(const char* field) {
+    int value = 0;
+    for (int i = 0; i < 4 && field[i] >= '0' && field[i] <= '9'; ++i)
+        value = value * 10 + (field[i] - '0');
+    return static_cast<uint16_t>(value);
+}
+
+QString NotFoundName(const std::string& code) {
+    return QStringLiteral("%1 [%2]").arg(QString::fromUtf8(kNotAvailable), Cp932ToQString(code));
+}
+
+QString DateText(const char* field, size_t width) {
+    if (::strnlen(field, width) != 8) return QString();
+    return CTools::MakeDate(std::string(field, 8).c_str());
+}
+
+// One table opened on the handle's folder; a table that cannot be opened simply yields
+// nothing, so a missing master never stops a load.
+template <typename Table>
+std::unique_ptr<Table> OpenTable(CVeloDBSys* db, int* status = nullptr) {
+    auto table = std::make_unique<Table>();
+    const int result = table->SetAssociatedDB(db);
+    if (status != nullptr) *status = result;
+    if (result != recman::kOk) return nullptr;
+    return table;
+}
+
+struct TypeInfo {
+    QString name;
+    uint32_t colour = kDefaultBarColour;
+};
+
+struct PatientEntry {
+    int status = recman::kOk;  // 0 found, 4 not found, other: read error
+    tagPATIENTDB record{};
+};
+
+// The lookups of one load, each master read at most once per code.
+class CLoadContext {
+public:
+    explicit CLoadContext(CVeloDBSys* db) : m_db(db) {}
+
+    int OpenMain() {
+        int status = recman::kOk;
+        m_reservations = OpenTable<CReservationDB>(m_db, &status);
+        if (!m_reservations) return status;
+        m_patients = OpenTable<CPatientDB>(m_db, &status);
+        if (!m_patients) return status;
+        return recman::kOk;
+    }
+
+    CReservationDB& Reservations() { return *m_reservations; }
+
+    const PatientEntry& Patient(const std::string& id) {
+        auto it = m_patientCache.find(id);
+        if (it != m_patientCache.end()) return it->second;
+        PatientEntry entry;
+        if (id.empty()) {
+            entry.status = recman::kKeyNotFound;
+        } else {
+            entry.status = m_patients->GetPatientData(id.c_str());
+            if (entry.status == recman::kOk) entry.record = m_patients->m_Data;
+        }
+        return m_patientCache.emplace(id, entry).first->second;
+    }
+
+    const TypeInfo& ResType(const std::string& code) {
+        auto it = m_types.find(code);
+        if (it != m_types.end()) return it->second;
+        TypeInfo info;
+        const tagCATEGORYDB* record = Category(kCategoryResType, code);
+        if (record != nullptr) {
+            info.name = Text(record->Name);
+            info.colour = static_cast<uint32_t>(record->Colour);
+        }
+        return m_types.emplace(code, info).first->second;
+    }
+
+    const QString& UnitName(const std::string& code) {
+        return Cached(m_unitNames, code, [&] {
+            const tagCATEGORYDB* record = Category(kCategoryUnit, code);
+            return record != nullptr ? Text(record->Name) : NotFoundName(code);
+        });
+    }
+
+    const QString& InsuranceName(const std::string& code) {
+        return Cached(m_insuranceNames, code, [&] {
+            const tagCATEGORYDB* record = Category(kCategoryInsurance, code);
+            return record != nullptr ? Text(record->Name) : QString();
+        });
+    }
+
+    const QString& DoctorName(const std::string& code) {
+        return Cached(m_doctorNames, code, [&] {
+            if (!Ensure(m_doctors)) return NotFoundName(code);
+            return m_doctors->GetDoctorData(code.c_str()) == recman::kOk
+                       ? Text(m_doctors->m_Data.Name)
+                       : NotFoundName(code);
+        });
+    }
+
+    const QString& CreditItemName(const std::string& category, const std::string& item) {
+        return Cached(m_creditNames, category + '\x1f' + item, [&] {
+            if (!Ensure(m_creditItems)) return QString();
+            return m_creditItems->GetCreditItemData(category.c_str(), item.c_str()) == recman::kOk
+                       ? Text(m_creditItems->m_Data.ItemName)
+                       : QString();
+        });
+    }
+
+    const QString& StaffName(const std::string& code) {
+        return Cached(m_staffNames, code, [&] {
+            if (!Ensure(m_staff)) return QString();
+            return m_staff->GetStaffData(code.c_str()) == recman::kOk ? Text(m_staff->m_Data.Name)
+                                                                      : QString();
+        });
+    }
+
+    const QString& ResWayName(const std::string& code) {
+        return Cached(m_wayNames, code, [&] {
+            if (!Ensure(m_ways)) return QString();
+            return m_ways->GetReservationWayData(code.c_str()) == recman::kOk
+                       ? Text(m_ways->m_Data.Name)
+                       : QString();
+        });
+    }
+
+    // The lab-work item text: completed, else due, else empty. The week view shows
+    // only the due variant.
+    const QString& LabText(const std::string& materialNo, bool weekStyle) {
+        return Cached(weekStyle ? m_labWeek : m_labDay, materialNo, [&] {
+            if (!Ensure(m_materials) ||
+                m_materials->GetMaterialData(materialNo.c_str()) != recman::kOk) {
+                return QString();
+            }
+            const tagMATERIALDB& m = m_materials->m_Data;
+            const QString name = Text(m.ItemName);
+            const QString finished = DateText(m.FinishedDate, sizeof m.FinishedDate);
+            const QString due = DateText(m.CompletionDate, sizeof m.CompletionDate);
+            if (!weekStyle && !finished.isEmpty()) {
+                return QStringLiteral("%1 [完成済み: %2]").arg(name, finished);
+            }
+            if (!due.isEmpty()) return QStringLiteral("%1 [完成予定: %2]").arg(name, due);
+            return QString();
+        });
+    }
+
+private:
+    template <typename Table>
+    bool Ensure(std::optional<std::unique_ptr<Table>>& slot) {
+        if (!slot) slot = OpenTable<Table>(m_db);
+        return *slot != nullptr;
+    }
+
+    template <typename Make>
+    static const QString& Cached(std::unordered_map<std::string, QString>& map,
+                                 const std::string& key, Make make) {
+        auto it = map.find(key);
+        if (it != map.end()) return it->second;
+        return map.emplace(key, make()).first->second;
+    }
+
+    const tagCATEGORYDB* Category(const char* type, const std::string& code) {
+        if (!m_categoriesOpened) {
+            m_categories = OpenTable<CCategoryDB>(m_db);
+            m_categoriesOpened = true;
+        }
+        if (!m_categories) return nullptr;
+        if (m_categories->GetCategoryData(type, code.c_str()) != recman::kOk) return nullptr;
+        return &m_categories->m_Data;
+    }
+
+    // Auxiliary tables are used through these wrappers (std::optional: not tried yet).
+    template <typename Table>
+    struct Lazy : std::optional<std::unique_ptr<Table>> {
+        Table* operator->() { return this->value().get(); }
+    };
+
+    CVeloDBSys* m_db;
+    std::unique_ptr<CReservationDB> m_reservations;
+    std::unique_ptr<CPatientDB> m_patients;
+    std::unique_ptr<CCategoryDB> m_categories;
+    bool m_categoriesOpened = false;
+    Lazy<CDoctorDB> m_doctors;
+    Lazy<CCreditItemDB> m_creditItems;
+    Lazy<CStaffDB> m_staff;
+    Lazy<CReservationWayDB> m_ways;
+    Lazy<CMaterialDB> m_materials;
+    std::unordered_map<std::string, PatientEntry> m_patientCache;
+    std::unordered_map<std::string, TypeInfo> m_types;
+    std::unordered_map<std::string, QString> m_unitNames, m_insuranceNames, m_doctorNames,
+        m_creditNames, m_staffNames, m_wayNames, m_labDay, m_labWeek;
+};
+
+QString JoinNonEmpty(const QString& format, std::initializer_list<QString> parts) {
+    bool any = false;
+    for (const QString& part : parts) any = any || !part.isEmpty();
+    if (!any) return QString();
+    QString text = format;
+    for (const QString& part : parts) text = text.arg(part);
+    return text;
+}
+
+void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB* p,
+               const QString& unitName, const QString& doctorName, const TypeInfo& type,
+               bool weekStyle, bool clock24, QString* items) {
+    if (p == nullptr) {
+        items[kItemName] = QString::fromUtf8(kNoPatientText);
+    } else if (weekStyle) {
+        items[kItemName] = QStringLiteral("[%1] %2").arg(Text(p->ChartNo), Text(p->Name));
+    } else {
+        items[kItemName] =
+            QStringLiteral("[%1] %2$KANA%3").arg(Text(p->ChartNo), Text(p->Name), Text(p->Kana));
+    }
+    const std::string dateText = DateText(r.ResDate, sizeof r.ResDate).toStdString();
+    items[kItemTime] = QString::fromStdString(
+        ReservationTimeItemText(dateText, TimeField(r.StartTime), TimeField(r.EndTime), clock24));
+    items[kItemDoctor] = doctorName;
+    items[kItemUnit] = unitName;
+    items[kItemType] = type.name;
+    if (r.CreditItemCode[0] != '\0') {
+        items[kItemFee] = QStringLiteral("%1 %2").arg(
+            ctx.CreditItemName(Bytes(r.CreditCateCode), Bytes(r.CreditItemCode)),
+            QString::number(r.Fee));
+    }
+    if (r.MaterialNo[0] != '\0') items[kItemLab] = ctx.LabText(Bytes(r.MaterialNo), weekStyle);
+    items[kItemTreatment] = Text(r.Treatment);
+    if (p != nullptr) {
+        items[kItemBirthDate] = DateText(p->BirthDate, sizeof p->BirthDate);
+        items[kItemFirstVisit] = DateText(p->FirstVisitDate, sizeof p->FirstVisitDate);
+        items[kItemAddress] = JoinNonEmpty(
+            QStringLiteral("〒%1 %2 %3"), {Text(p->ZipCode), Text(p->Address1), Text(p->Address2)});
+        items[kItemTelephone] =
+            JoinNonEmpty(QStringLiteral("自: %1 携: %2 他: %3"),
+                         {Text(p->HomeTel), Text(p->MobileTel), Text(p->OtherTel)});
+        items[kItemMail] = Text(p->Email);
+        if (p->InsuranceType[0] != '\0') {
+            const std::string code = Bytes(p->InsuranceType);
+            items[kItemInsurance] =
+                QStringLiteral("%1(%2)").arg(ctx.InsuranceName(code), Cp932ToQString(code));
+        }
+        items[kItemComment] = Text(p->Comment);
+        if (p->GuardianName[0] != '\0' || p->GuardianKana[0] != '\0') {
+            items[kItemGuardianName] =
+                QStringLiteral("%1$KANA%2").arg(Text(p->GuardianName), Text(p->GuardianKana));
+        }
+    }
+    const std::string staff = Bytes(r.StaffCode);
+    if (!staff.empty() && staff != "000") items[kItemStaff] = ctx.StaffName(staff);
+    items[kItemEntryDate] = DateText(r.EntryDate, sizeof r.EntryDate);
+    const std::string way = Bytes(r.ResWayCode);
+    if (!way.empty() && way != "000") items[kItemResWay] = ctx.ResWayName(way);
+    // The condition, referring and family doctor, workplace, traits, guardian occupation
+    // and free-table items have no field in the records yet and stay empty.
+}
+
+uint16_t ColumnOf(const std::vector<ColumnEntity>& columns, const std::string& code) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].code == code) return static_cast<uint16_t>(i);
+    }
+    return kNoColumn;
+}
+
+int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
+               const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
+               DayData* out) {
+    out->date = date;
+    out->dayOff = CDate().IsDayOff(date.c_str()) != 0;
+    CReservationDB& table = ctx.Reservations();
+    table.SetKey(CReservationDB::kKeyTime);
+    char key[kDateWidth + kTimeWidth] = {};
+    std::memcpy(key, date.data(), std::min(date.size(), kDateWidth - 1));
+    table.SetKeyBuffer(key, sizeof key);
+    int status = table.GetGREQ();
+    for (; status == recman::kOk; status = table.GetNEXT()) {
+        const tagRESERVATIONDB r = table.m_Data;
+        if (std::string_view(r.ResDate, ::strnlen(r.ResDate, sizeof r.ResDate)) != date) break;
+        if (!IsLiveStatus(r.Status)) continue;
+        const std::string patientId = Bytes(r.PatientID);
+        const PatientEntry& patient = ctx.Patient(patientId);
+        if (patient.status != recman::kOk && patient.status != recman::kKeyNotFound) continue;
+        const tagPATIENTDB* p = patient.status == recman::kOk ? &patient.record : nullptr;
+        if (p != nullptr && p->InactiveFlag == 1) continue;
+
+        const TypeInfo& type = ctx.ResType(Bytes(r.ResTypeCode));
+        const std::string unitCode = Bytes(r.UnitCode);
+        const std::string doctorCode = Bytes(r.DoctorCode);
+        const QString& unitName = ctx.UnitName(unitCode);
+        const QString& doctorName = ctx.DoctorName(doctorCode);
+
+        ReservationBar bar;
+        bar.reservationNo = Bytes(r.ReservationNo);
+        bar.patientId = patientId;
+        bar.date = date;
+        bar.start = TimeField(r.StartTime);
+        bar.end = TimeField(r.EndTime);
+        bar.column = ColumnOf(columns, layoutMode == 1 ? doctorCode : unitCode);
+        bar.status = r.Status;
+        bar.colour = type.colour;
+        FillItems(ctx, r, p, unitName, doctorName, type, weekStyle, clock24, bar.items);
+
+        if (!patientId.empty()) {
+            DayListRow row;
+            row.reservationNo = bar.reservationNo;
+            row.patientId = patientId;
+            row.status = r.Status;
+            row.columns[0] = QString::fromStdString(ListTimeText(bar.start, bar.end, clock24));
+            row.columns[1] = p != nullptr ? Text(p->Name) : QString();
+            row.columns[2] = unitName;
+            row.columns[3] = Text(r.Treatment);
+            row.columns[4] = doctorName;
+            row.came = r.Status == static_cast<uint8_t>(ResStatus::Came);
+            out->list.push_back(std::move(row));
+        }
+        out->bars.push_back(std::move(bar));
+    }
+    out->count = static_cast<int>(out->list.size());
+    if (status == recman::kEndOfFile || status == recman::kKeyNotFound) return recman::kOk;
+    return status;
+}
+
+}  // namespace
+
+std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
+    std::vector<ColumnEntity> columns;
+    if (layoutMode == 1) {
+        auto doctors = OpenTable<CDoctorDB>(db);
+        if (!doctors) return columns;
+        doctors->SetKey(CDoctorDB::kKeyCode);
+        for (int s = doctors->GetFIRST(); s == recman::kOk; s = doctors->GetNEXT()) {
+            const tagDOCTORDB& d = doctors->m_Data;
+            if (IsHidden(d.HiddenMark)) continue;
+            columns.push_back({Bytes(d.Code), Text(d.Name)});
+        }
+        return columns;
+    }
+    auto categories = OpenTable<CCategoryDB>(db);
+    if (!categories) return columns;
+    categories->SetKey(CCategoryDB::kKeyTypeCode);
+    char key[sizeof(tagCATEGORYDB::Type) + sizeof(tagCATEGORYDB::Code)] = {};
+    std::memcpy(key, kCategoryUnit, 1);
+    categories->SetKeyBuffer(key, sizeof key);
+    for (int s = categories->GetGREQ(); s == recman::kOk; s = categories->GetNEXT()) {
+        const tagCATEGORYDB& c = categories->m_Data;
+        if (std::strncmp(c.Type, kCategoryUnit, sizeof c.Type) != 0) break;
+        if (IsHidden(c.HiddenMark)) continue;
+        columns.push_back({Bytes(c.Code), Text(c.Name)});
+    }
+    return columns;
+}
+
+int LoadDay(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode,
+            const std::vector<ColumnEntity>& columns, bool weekStyle, DayData* out) {
+    return LoadDayWithClock(db, yyyymmdd, layoutMode, columns, weekStyle,
+                            ReadSheetSettings().clock24, out);
+}
+
+int LoadDayWithClock(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode,
+                     const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
+                     DayData* out) {
+    if (out == nullptr) return recman::kInvalidOperation;
+    *out = DayData();
+    out->date = yyyymmdd;
+    CLoadContext ctx(db);
+    const int status = ctx.OpenMain();
+    if (status != recman::kOk) return status;
+    return LoadOneDay(ctx, yyyymmdd, layoutMode, columns, weekStyle, clock24, out);
+}
+
+int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
+             const std::vector<ColumnEntity>& columns, std::array<DayData, 7>* out) {
+    if (out == nullptr) return recman::kInvalidOperation;
+    const CDate start(weekStart.c_str());
+    for (DayData& day : *out) day = DayData();
+    if (!start.IsValid()) return recman::kInvalidOperation;
+    const bool clock24 = ReadSheetSettings().clock24;
+    CLoadContext ctx(db);
+    int status = ctx.OpenMain();
+    for (int d = 0; d < 7; ++d) {
+        const std::string date = CDate::ToYmd(start.Date().addDays(d));
+        (*out)[d].date = date;
+        if (status == recman::kOk) {
+            status = LoadOneDay(ctx, date, layoutMode, columns, true, clock24, &(*out)[d]);
+        }
+    }
+    return status;
+}
+
+int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
+    if (countsByDay == nullptr) return recman::kInvalidOperation;
+    countsByDay->assign(32, 0);
+    if (year < 1 || year > 9999 || month < 1 || month > 12) return recman::kInvalidOperation;
+    int status = recman::kOk;
+    auto reservations = OpenTable<CReservationDB>(db, &status);
+    if (!reservations) return status;
+    auto patients = OpenTable<CPatient1DB>(db, &status);
+    if (!patients) return status;
+
+    char first[kDateWidth] = {};
+    char last[kDateWidth] = {};
+    std::snprintf(first, sizeof first, "%04d%02d01", year, month);
+    std::snprintf(last, sizeof last, "%04d%02d31", year, month);
+    char key[kDateWidth + kTimeWidth] = {};
+    std::memcpy(key, first, 8);
+    reservations->SetKey(CReservationDB::kKeyTime);
+    reservations->SetKeyBuffer(key, sizeof key);
+
+    // Whether each patient counts: found and not inactive.
+    std::unordered_map<std::string, bool> patientCounts;
+    status = reservations->GetGREQ();
+    for (; status == recman::kOk; status = reservations->GetNEXT()) {
+        const tagRESERVATIONDB& r = reservations->m_Data;
+        if (std::strncmp(r.ResDate, last, 8) > 0) break;
+        if (!IsLiveStatus(r.Status)) continue;
+        const std::string id = Bytes(r.PatientID);
+        if (id.empty()) continue;
+        auto it = patientCounts.find(id);
+        if (it == patientCounts.end()) {
+            const int read = patients->GetPatient1Data(id.c_str());
+            // A patient that cannot be read is left out of this count but tried again.
+            if (read != recman::kOk && read != recman::kKeyNotFound) continue;
+            it =
+                patientCounts.emplace(id, read == recman::kOk && patients->m_Data.InactiveFlag == 0)
+                    .first;
+        }
+        if (!it->second) continue;
+        const int day = (r.ResDate[6] - '0') * 10 + (r.ResDate[7] - '0');
+        if (day >= 1 && day <= 31) ++(*countsByDay)[day];
+    }
+    if (status == recman::kEndOfFile || status == recman::kKeyNotFound) return recman::kOk;
+    return status;
+}
+
+}  // namespace velo::sheet

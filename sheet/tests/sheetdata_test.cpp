@@ -1,0 +1,313 @@
+// Tests of the sheet's data loading over a database folder filled here: the grid's
+// columns, which reservations become bars and day-list rows, their item values, the week
+// variants, and the month's per-day counts.
+#include "sheet/sheetdata.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "recman/recman.h"
+#include "suite/dbcall/catalogue.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/materialdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/tools.h"
+
+namespace velo::sheet {
+namespace {
+
+struct Res {
+    const char* no;
+    const char* patient;
+    const char* date;
+    const char* start;
+    const char* end;
+    const char* unit = "01";
+    const char* doctor = "01";
+    uint8_t status = 0;
+    const char* type = "01";
+    const char* material = "";
+};
+
+class SheetDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/sheetdata-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_folder = pattern;
+        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
+        ASSERT_TRUE(m_db.Open(m_folder));
+        AddCategory("0", "01", "定期検診", 0x123456);
+        AddCategory("1", "01", "ユニット1");
+        AddCategory("1", "02", "ユニット2");
+        AddCategory("1", "03", "予備", 0, true);
+        AddCategory("2", "01", "社保");
+        AddDoctor("01", "医師A");
+        AddDoctor("02", "医師B", true);
+        AddPatient("0000000001", "山田", "ヤマダ", "C001");
+        AddPatient("0000000002", "鈴木", "スズキ", "C002");
+        AddPatient("0000000003", "休止", "キュウシ", "C003", 1);
+    }
+
+    void TearDown() override {
+        recman::Shutdown();
+        std::error_code error;
+        std::filesystem::remove_all(m_folder, error);
+    }
+
+    template <typename Table, typename Fill>
+    void Insert(Fill fill) {
+        Table table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        table.ClearData();
+        fill(table.m_Data);
+        ASSERT_EQ(table.Insert(), recman::kOk);
+    }
+
+    void AddCategory(const char* type, const char* code, const char* name, uint32_t colour = 0,
+                     bool hidden = false) {
+        Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
+            SetField(r.Type, type);
+            SetField(r.Code, code);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+            r.Colour = static_cast<int32_t>(colour);
+            if (hidden) SetField(r.HiddenMark, "__");
+        });
+    }
+
+    void AddDoctor(const char* code, const char* name, bool hidden = false) {
+        Insert<CDoctorDB>([&](tagDOCTORDB& r) {
+            SetField(r.Code, code);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+            if (hidden) SetField(r.HiddenMark, "__");
+        });
+    }
+
+    void AddPatient(const char* id, const char* name, const char* kana, const char* chart,
+                    uint8_t inactive = 0) {
+        Insert<CPatientDB>([&](tagPATIENTDB& r) {
+            SetField(r.PatientID, id);
+            SetField(r.Patient2ID, id);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+            SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(kana));
+            SetField(r.ChartNo, chart);
+            SetField(r.BirthDate, "19800115");
+            SetField(r.HomeTel, "03-1111");
+            SetField(r.InsuranceType, "01");
+            r.InactiveFlag = inactive;
+        });
+    }
+
+    void AddReservation(const Res& res) {
+        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, res.no);
+            SetField(r.PatientID, res.patient);
+            SetField(r.ResDate, res.date);
+            SetField(r.StartTime, res.start);
+            SetField(r.EndTime, res.end);
+            SetField(r.UnitCode, res.unit);
+            SetField(r.DoctorCode, res.doctor);
+            SetField(r.ResTypeCode, res.type);
+            SetCp932Field(r.Treatment, sizeof r.Treatment, QString::fromUtf8("清掃"));
+            SetField(r.MaterialNo, res.material);
+            SetField(r.StaffCode, "000");
+            SetField(r.ResWayCode, "000");
+            r.Status = res.status;
+        });
+    }
+
+    // n live reservations of active patients on one day, numbered from `first`.
+    void AddMany(const char* date, int n, int first) {
+        for (int i = 0; i < n; ++i) {
+            char no[16];
+            char start[8];
+            std::snprintf(no, sizeof no, "%010d", first + i);
+            std::snprintf(start, sizeof start, "%02d%02d", 9 + i / 4, (i % 4) * 15);
+            AddReservation({no, i % 2 ? "0000000001" : "0000000002", date, start, start});
+        }
+    }
+
+    static const ReservationBar* Find(const DayData& day, const char* no) {
+        for (const ReservationBar& bar : day.bars) {
+            if (bar.reservationNo == no) return &bar;
+        }
+        return nullptr;
+    }
+    static const DayListRow* FindRow(const DayData& day, const char* no) {
+        for (const DayListRow& row : day.list) {
+            if (row.reservationNo == no) return &row;
+        }
+        return nullptr;
+    }
+
+    std::string m_folder;
+    CVeloDBSys m_db;
+};
+
+TEST_F(SheetDataTest, ColumnsFollowKeyOrderAndLeaveOutHiddenEntries) {
+    const auto units = LoadColumnEntities(&m_db, 0);
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].code, "01");
+    EXPECT_EQ(units[1].code, "02");
+    EXPECT_EQ(units[1].name, QString::fromUtf8("ユニット2"));
+    const auto doctors = LoadColumnEntities(&m_db, 1);
+    ASSERT_EQ(doctors.size(), 1u);
+    EXPECT_EQ(doctors[0].name, QString::fromUtf8("医師A"));
+}
+
+TEST_F(SheetDataTest, DayKeepsLiveReservationsInTimeOrderAndListsOnlyPatients) {
+    AddReservation({"0000000001", "0000000001", "20261207", "0930", "1000"});
+    AddReservation({"0000000002", "0000000002", "20261207", "0905", "0930", "02", "01", 1});
+    AddReservation({"0000000003", "0000000001", "20261207", "1100", "1130", "01", "01", 3});
+    AddReservation({"0000000004", "", "20261207", "1200", "1300"});
+    AddReservation({"0000000005", "0000009999", "20261207", "1300", "1330", "02"});
+    AddReservation({"0000000006", "0000000003", "20261207", "1400", "1430"});
+    AddReservation({"0000000007", "0000000001", "20261206", "0900", "0930"});
+    AddReservation({"0000000008", "0000000001", "20261208", "0900", "0930"});
+    AddReservation({"0000000009", "0000000002", "20261207", "1500", "1530", "01", "01", 2});
+
+    DayData day;
+    ASSERT_EQ(
+        LoadDayWithClock(&m_db, "20261207", 0, LoadColumnEntities(&m_db, 0), false, true, &day),
+        recman::kOk);
+    ASSERT_EQ(day.bars.size(), 4u);
+    EXPECT_EQ(day.bars[0].reservationNo, "0000000002");  // 9:05 before 9:30
+    EXPECT_EQ(day.bars[1].reservationNo, "0000000001");
+    EXPECT_EQ(Find(day, "0000000003"), nullptr);  // cancelled
+    EXPECT_EQ(Find(day, "0000000009"), nullptr);
+    EXPECT_EQ(Find(day, "0000000006"), nullptr);  // inactive patient
+
+    const ReservationBar* blocked = Find(day, "0000000004");
+    ASSERT_NE(blocked, nullptr);
+    EXPECT_TRUE(blocked->patientId.empty());
+    EXPECT_EQ(blocked->items[0], QString::fromUtf8("予約不可設定\n"));
+    EXPECT_EQ(FindRow(day, "0000000004"), nullptr);
+
+    const ReservationBar* unknown = Find(day, "0000000005");
+    ASSERT_NE(unknown, nullptr);
+    EXPECT_EQ(unknown->items[0], QString::fromUtf8("予約不可設定\n"));
+    EXPECT_EQ(unknown->colour, 0x123456u);
+    EXPECT_EQ(unknown->column, 1);
+    EXPECT_NE(FindRow(day, "0000000005"), nullptr);
+
+    ASSERT_EQ(day.count, 3);
+    ASSERT_EQ(day.list.size(), 3u);
+    EXPECT_EQ(day.list[0].columns[0], QStringLiteral("09:05-09:30"));
+    EXPECT_TRUE(day.list[0].came);
+    EXPECT_EQ(day.list[0].status, 1);
+    EXPECT_EQ(day.list[0].columns[1], QString::fromUtf8("鈴木"));
+    EXPECT_EQ(day.list[0].columns[2], QString::fromUtf8("ユニット2"));
+    EXPECT_EQ(day.list[0].columns[3], QString::fromUtf8("清掃"));
+    EXPECT_EQ(day.list[0].columns[4], QString::fromUtf8("医師A"));
+    EXPECT_FALSE(day.list[1].came);
+}
+
+TEST_F(SheetDataTest, ItemValuesFollowTheCatalogueAndTheWeekVariants) {
+    Insert<CMaterialDB>([&](tagMATERIALDB& m) {
+        SetField(m.MaterialNo, "M1");
+        SetCp932Field(m.ItemName, sizeof m.ItemName, QString::fromUtf8("義歯"));
+        SetField(m.CompletionDate, "20261210");
+        SetField(m.FinishedDate, "20261205");
+    });
+    AddReservation(
+        {"0000000001", "0000000001", "20261207", "1300", "1345", "09", "07", 0, "05", "M1"});
+    const auto columns = LoadColumnEntities(&m_db, 0);
+
+    DayData day;
+    ASSERT_EQ(LoadDayWithClock(&m_db, "20261207", 0, columns, false, false, &day), recman::kOk);
+    ASSERT_EQ(day.bars.size(), 1u);
+    const ReservationBar& bar = day.bars[0];
+    EXPECT_EQ(bar.column, kNoColumn);          // unit 09 is no column
+    EXPECT_EQ(bar.colour, kDefaultBarColour);  // type 05 unknown
+    EXPECT_EQ(bar.items[0], QString::fromUtf8("[C001] 山田$KANAヤマダ"));
+    EXPECT_EQ(bar.items[1],
+              CTools::MakeDate("20261207") + QString::fromUtf8(" 01:00-01:45 (45分間)"));
+    EXPECT_EQ(bar.items[2], QStringLiteral("NA [07]"));
+    EXPECT_EQ(bar.items[3], QStringLiteral("NA [09]"));
+    EXPECT_TRUE(bar.items[4].isEmpty());
+    EXPECT_EQ(bar.items[6],
+              QString::fromUtf8("義歯 [完成済み: %1]").arg(CTools::MakeDate("20261205")));
+    EXPECT_EQ(bar.items[7], QString::fromUtf8("清掃"));
+    EXPECT_EQ(bar.items[8], CTools::MakeDate("19800115"));
+    EXPECT_EQ(bar.items[14], QString::fromUtf8("自: 03-1111 携:  他: "));
+    EXPECT_EQ(bar.items[18], QString::fromUtf8("社保(01)"));
+    EXPECT_EQ(day.list[0].columns[0], QStringLiteral("01:00-01:45"));
+
+    std::array<DayData, 7> week;
+    ASSERT_EQ(LoadWeek(&m_db, "20261206", 0, columns, &week), recman::kOk);
+    EXPECT_EQ(week[0].date, "20261206");
+    EXPECT_TRUE(week[0].bars.empty());
+    ASSERT_EQ(week[1].bars.size(), 1u);
+    EXPECT_EQ(week[1].bars[0].items[0], QString::fromUtf8("[C001] 山田"));
+    EXPECT_EQ(week[1].bars[0].items[6],
+              QString::fromUtf8("義歯 [完成予定: %1]").arg(CTools::MakeDate("20261210")));
+    EXPECT_EQ(week[1].count, 1);
+    EXPECT_EQ(week[6].date, "20261212");
+}
+
+TEST_F(SheetDataTest, HiddenDoctorsReservationIsListedButNotDrawnInDoctorLayout) {
+    AddReservation({"0000000001", "0000000001", "20261207", "0900", "0930", "01", "02"});
+    AddReservation({"0000000002", "0000000002", "20261207", "1000", "1030", "02", "01"});
+    DayData day;
+    ASSERT_EQ(
+        LoadDayWithClock(&m_db, "20261207", 1, LoadColumnEntities(&m_db, 1), false, true, &day),
+        recman::kOk);
+    ASSERT_EQ(day.bars.size(), 2u);
+    EXPECT_EQ(day.bars[0].column, kNoColumn);
+    EXPECT_EQ(day.bars[1].column, 0);
+    EXPECT_EQ(day.count, 2);
+    EXPECT_EQ(day.list[0].columns[4], QString::fromUtf8("医師B"));
+}
+
+TEST_F(SheetDataTest, MonthCountsLiveReservationsOfActivePatientsOnly) {
+    AddMany("20261210", 10, 1);
+    AddMany("20261211", 11, 100);
+    AddReservation({"0000000200", "0000000001", "20261210", "1700", "1730", "01", "01", 3});
+    AddReservation({"0000000201", "", "20261210", "1800", "1830"});
+    AddReservation({"0000000202", "0000000003", "20261210", "1800", "1830"});
+    AddReservation({"0000000203", "0000009999", "20261210", "1800", "1830"});
+    AddReservation({"0000000204", "0000000001", "20261130", "0900", "0930"});
+    AddReservation({"0000000205", "0000000001", "20270101", "0900", "0930"});
+    AddReservation({"0000000206", "0000000001", "20261231", "0900", "0930", "01", "01", 1});
+
+    std::vector<int> counts;
+    ASSERT_EQ(CountMonth(&m_db, 2026, 12, &counts), recman::kOk);
+    ASSERT_EQ(counts.size(), 32u);
+    EXPECT_EQ(counts[10], 10);
+    EXPECT_EQ(counts[11], 11);
+    EXPECT_EQ(counts[31], 1);
+    EXPECT_EQ(counts[1], 0);
+    EXPECT_EQ(counts[30], 0);
+
+    DayData day;
+    ASSERT_EQ(LoadDayWithClock(&m_db, "20261211", 0, {}, false, true, &day), recman::kOk);
+    EXPECT_EQ(day.count, counts[11]);
+
+    ASSERT_EQ(CountMonth(&m_db, 2026, 11, &counts), recman::kOk);
+    EXPECT_EQ(counts[30], 1);
+    EXPECT_EQ(counts[10], 0);
+    EXPECT_NE(CountMonth(&m_db, 2026, 13, &counts), recman::kOk);
+}
+
+TEST_F(SheetDataTest, MissingReservationFileLeavesAnEmptyDayAndReportsIt) {
+    AddReservation({"0000000001", "0000000001", "20261207", "0900", "0930"});
+    recman::Shutdown();
+    std::filesystem::remove(std::filesystem::path(m_folder) / "RESERVATION.BTR");
+    DayData day;
+    day.bars.resize(3);
+    EXPECT_NE(LoadDayWithClock(&m_db, "20261207", 0, {}, false, true, &day), recman::kOk);
+    EXPECT_TRUE(day.bars.empty());
+    EXPECT_EQ(day.date, "20261207");
+    std::vector<int> counts;
+    EXPECT_NE(CountMonth(&m_db, 2026, 12, &counts), recman::kOk);
+    EXPECT_EQ(counts.size(), 32u);
+}
+
+}  // namespace
+}  // namespace velo::sheet
