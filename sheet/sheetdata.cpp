@@ -9,7 +9,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -112,6 +111,14 @@ std::unique_ptr<Table> OpenTable(CVeloDBSys* db, int* status = nullptr) {
 struct TypeInfo {
     QString name;
     uint32_t colour = kDefaultBarColour;
+};
+
+// A master table opened on first use.
+template <typename Table>
+struct Lazy {
+    std::unique_ptr<Table> table;
+    bool tried = false;
+    Table* operator->() { return table.get(); }
 };
 
 struct PatientEntry {
@@ -230,10 +237,14 @@ public:
     }
 
 private:
+    // Opens a master on first use; false when it cannot be opened (tried only once).
     template <typename Table>
-    bool Ensure(std::optional<std::unique_ptr<Table>>& slot) {
-        if (!slot) slot = OpenTable<Table>(m_db);
-        return *slot != nullptr;
+    bool Ensure(Lazy<Table>& slot) {
+        if (!slot.tried) {
+            slot.table = OpenTable<Table>(m_db);
+            slot.tried = true;
+        }
+        return slot.table != nullptr;
     }
 
     template <typename Make>
@@ -253,12 +264,6 @@ private:
         if (m_categories->GetCategoryData(type, code.c_str()) != recman::kOk) return nullptr;
         return &m_categories->m_Data;
     }
-
-    // Auxiliary tables are used through these wrappers (std::optional: not tried yet).
-    template <typename Table>
-    struct Lazy : std::optional<std::unique_ptr<Table>> {
-        Table* operator->() { return this->value().get(); }
-    };
 
     CVeloDBSys* m_db;
     std::unique_ptr<CReservationDB> m_reservations;
