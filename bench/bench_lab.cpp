@@ -21,11 +21,11 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "lab/labcore.h"
+#include "ratioreporter.h"
 #include "recman/recman.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
@@ -346,58 +346,16 @@ BENCHMARK(BM_LabRefresh_Recman)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LabRefresh_Sqlite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ByItem6Months)->Unit(benchmark::kMillisecond);
 
-// Keeps the per-iteration times (in the cases' own unit, milliseconds) to print the ratio
-// and the figures after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // The median of the repetitions when there are several, else the single run.
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median ||
-                (run.run_type == Run::RT_Iteration && !m_medians.count(run.run_name.function_name)))
-                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-            if (median) m_medians.insert(run.run_name.function_name);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintResults() const {
-        auto ours = m_times.find("BM_LabRefresh_Recman");
-        auto theirs = m_times.find("BM_LabRefresh_Sqlite");
-        if (ours != m_times.end() && theirs != m_times.end() && theirs->second > 0)
-            std::printf("RATIO LabRefresh %.2f %.1f\n", ours->second / theirs->second, 3.0);
-        if (ours != m_times.end())
-            std::printf("FIGURE LabRefresh7Days %.2f ms (target < 50)\n", ours->second);
-        auto byItem = m_times.find("BM_ByItem6Months");
-        if (byItem != m_times.end())
-            std::printf("FIGURE ByItem6Months %.2f ms (target < 200)\n", byItem->second);
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::set<std::string> m_medians;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Five repetitions unless told otherwise: the ratio uses the medians, which a busy
-    // machine disturbs far less than single runs.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    bool given = false;
-    for (char* a : args) given = given || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-    if (!given) {
-        args.push_back(repetitions.data());
-        args.push_back(aggregates.data());
-    }
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintResults();
+    CRatioReporter reporter;
+    RunBenchmarks(argc, argv, &reporter);
+    reporter.PrintRatios({{"LabRefresh", 3.0}});
+    if (const auto ours = reporter.Time("BM_LabRefresh_Recman"))
+        std::printf("FIGURE LabRefresh7Days %.2f ms (target < 50)\n", *ours);
+    if (const auto byItem = reporter.Time("BM_ByItem6Months"))
+        std::printf("FIGURE ByItem6Months %.2f ms (target < 200)\n", *byItem);
     recman::Shutdown();
     Setup& s = TheSetup();
     std::error_code error;

@@ -15,12 +15,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "ratioreporter.h"
 #include "recman/recman.h"
 
 namespace {
@@ -400,55 +399,13 @@ BENCHMARK(BM_Insert_Sqlite)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ThreeFileTransaction_Recman)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 BENCHMARK(BM_ThreeFileTransaction_Sqlite)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 
-// Keeps the per-iteration times to print the ratios after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // The median of the repetitions when there are several, else the single run.
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration && !m_medians.count(run.run_name.function_name)))
-                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-            if (median) m_medians.insert(run.run_name.function_name);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatios() const {
-        const std::pair<const char*, double> cases[] = {
-            {"GetEqual", 1.5}, {"Scan", 1.5}, {"Insert", 2.0}, {"ThreeFileTransaction", 1.5}};
-        for (const auto& [name, target] : cases) {
-            auto ours = m_times.find(std::string("BM_") + name + "_Recman");
-            auto theirs = m_times.find(std::string("BM_") + name + "_Sqlite");
-            if (ours == m_times.end() || theirs == m_times.end() || theirs->second <= 0) continue;
-            std::printf("RATIO %s %.2f %.1f\n", name, ours->second / theirs->second, target);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::set<std::string> m_medians;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Five repetitions unless told otherwise: the ratios use the medians, which a busy
-    // machine disturbs far less than single runs.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    bool given = false;
-    for (char* a : args) given = given || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-    if (!given) {
-        args.push_back(repetitions.data());
-        args.push_back(aggregates.data());
-    }
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    CRatioReporter reporter;
+    RunBenchmarks(argc, argv, &reporter);
+    reporter.PrintRatios(
+        {{"GetEqual", 1.5}, {"Scan", 1.5}, {"Insert", 2.0}, {"ThreeFileTransaction", 1.5}});
     recman::Shutdown();
     std::filesystem::remove_all(Folder());
     return 0;

@@ -1,26 +1,19 @@
 // Tests of the status page's figures on a database folder of the test's own.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
+#include <QFile>
 
 #include "hoststatus.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/testdatabase.h"
 
 namespace {
 
-class HostStatusTest : public ::testing::Test {
+class HostStatusTest : public DbFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_folder = m_dir.path().toStdString();
-        ASSERT_EQ(CreateAllTables(m_folder), 0);
-        ASSERT_TRUE(m_db.Open(m_folder));
-    }
-
     void AddPatient(const char* id, bool inactive) {
         CPatientDB table;
         ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
@@ -48,10 +41,6 @@ protected:
         SetField(table.m_Data.FinishedDate, finished);
         ASSERT_EQ(table.Insert(), 0);
     }
-
-    QTemporaryDir m_dir;
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(HostStatusTest, EmptyDatabaseCountsZero) {
@@ -100,7 +89,7 @@ TEST_F(HostStatusTest, CountsLivePatientsReservationsOfTheDayAndLabItems) {
 }
 
 TEST_F(HostStatusTest, MissingTableIsReportedNotCountedAsZero) {
-    ASSERT_TRUE(QFile::remove(m_dir.filePath(QStringLiteral("MATERIAL.BTR"))));
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(m_folder + "/MATERIAL.BTR")));
     const CHostSummary s = SummariseDatabase(&m_db, "20240501");
     EXPECT_EQ(s.patients.status, 0);
     EXPECT_NE(s.labItems.status, 0);

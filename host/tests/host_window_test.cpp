@@ -4,24 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include "hostwindow.h"
 #include "sheetmodule.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/tool/buttonex.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
 
 namespace {
 
-class HostWindowTest : public ::testing::Test {
+class HostWindowTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_EQ(CreateAllTables(m_dir.path().toStdString()), 0);
-        ASSERT_TRUE(m_db.Open(m_dir.path().toStdString()));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
     }
     void TearDown() override { CMessageService::SetScript({}); }
@@ -30,9 +27,6 @@ protected:
         window.Strip()->Button(position)->click();
         QApplication::processEvents();
     }
-
-    QTemporaryDir m_dir;
-    CVeloDBSys m_db;
 };
 
 TEST_F(HostWindowTest, StripSwitchesScreensAndMarksTheCurrentButton) {
@@ -105,7 +99,7 @@ TEST_F(HostWindowTest, LabScreenRunsTheLabModuleAndModulesHandOverToEachOther) {
 
 TEST_F(HostWindowTest, MissingImagesGiveDrawnButtons) {
     CModuleEntry noSheet;
-    CHostWindow window(&m_db, &noSheet, m_dir.filePath(QStringLiteral("no-images")));
+    CHostWindow window(&m_db, &noSheet, QString::fromStdString(m_folder + "/no-images"));
     EXPECT_EQ(window.Strip()->MissingImageCount(), kNavButtonCount);
     EXPECT_FALSE(window.Strip()->Button(3)->ShownImage().isNull());
 }

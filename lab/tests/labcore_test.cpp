@@ -4,11 +4,9 @@
 #include "lab/labcore.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QCoreApplication>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -18,11 +16,11 @@
 #include "recman/recman.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/basedbcall.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/tools.h"
@@ -43,21 +41,11 @@ struct Item {
     const char* ordered = "20260101";
 };
 
-class LabCoreTest : public ::testing::Test {
+class LabCoreTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/labcore-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         RegisterLabStrings();
-    }
-
-    void TearDown() override {
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
     }
 
     template <typename Table, typename Fill>
@@ -129,9 +117,6 @@ protected:
         CMaterialDB items;
         return items.SetAssociatedDB(&m_db) == 0 && items.GetMaterialData(no) == 0;
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 LabFilter Range(const char* from, const char* to) {

@@ -5,7 +5,6 @@
 #include "lab/labitemdlg.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,19 +16,17 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <filesystem>
-#include <functional>
 
 #include "lab/labstrings.h"
 #include "recman/recman.h"
 #include "suite/comdlg/querypatientdlg.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
@@ -37,20 +34,6 @@
 #include "suite/tool/strings.h"
 
 namespace {
-
-// Runs `act` on the next modal dialog shown (the stand-in for a person).
-void OnModal(std::function<void(QDialog*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
-}
 
 // Answers the patient query by double-clicking the row whose ID column reads chartNo.
 void ChoosePatient(const QString& chartNo) {
@@ -75,7 +58,7 @@ void Type(QWidget* edit, const QString& text) {
     }
 }
 
-class LabItemDlgTest : public ::testing::Test {
+class LabItemDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
         if (QApplication::instance() == nullptr) {
@@ -84,11 +67,7 @@ protected:
             static char* argv[] = {name, nullptr};
             new QApplication(argc, argv);
         }
-        char pattern[] = "/tmp/labitemdlg-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CDate::SetTodayForTesting(2025, 6, 2);
         // Monday to Friday open, weekends closed.
         VELOOFFICEHOUR hours{};
@@ -113,9 +92,6 @@ protected:
     void TearDown() override {
         CDate::SetTodayForTesting(0, 0, 0);
         CMessageService::SetScript(nullptr);
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
     }
 
     template <typename Table, typename Fill>
@@ -194,9 +170,6 @@ protected:
         staff->setCurrentIndex(staff->findText(QStringLiteral("技工 田村")));
         Control<QComboBox>(dialog, CLabItemDlg::kIdItemName)->setEditText(name);
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(LabItemDlgTest, PickingModeProposesTheWorkingDayBeforeTheAppointment) {

@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/testdatabase.h"
 
 namespace velo::sheet {
 namespace {
@@ -64,15 +63,8 @@ TEST(ReservationFields, KeysMatchTheRecordLayout) {
     EXPECT_EQ(std::memcmp(sale.LineNo, "\0\0\0\0", 4), 0);
 }
 
-class ReservationDbTest : public ::testing::Test {
+class ReservationDbTest : public DbFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_folder = m_dir.path().toStdString();
-        ASSERT_EQ(CreateAllTables(m_folder), 0);
-        ASSERT_TRUE(m_db.Open(m_folder));
-    }
-
     void AddReservation(const char* no, const char* patient, const char* date, int start, int end,
                         const char* unit, const char* doctor, ResStatus status) {
         CReservationDB table;
@@ -120,10 +112,6 @@ protected:
         if (status != nullptr) *status = result;
         return numbers;
     }
-
-    QTemporaryDir m_dir;
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(ReservationDbTest, ColumnScanInTimeOrderWithinColumnAndDay) {

@@ -5,41 +5,24 @@
 #include "suite/comdlg/entrydialogs.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 
 #include "recman/recman.h"
 #include "suite/comdlg/velocomdlg.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 
 namespace {
-
-// Runs `act` on the modal dialog as soon as one is shown (the test's stand-in for a person).
-void OnModal(std::function<void(QDialog*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
-}
 
 template <typename Widget>
 Widget* Child(QWidget* parent, const char* name) {
@@ -48,7 +31,7 @@ Widget* Child(QWidget* parent, const char* name) {
     return widget;
 }
 
-class EntryDialogsTest : public ::testing::Test {
+class EntryDialogsTest : public DbFolderTest {
 protected:
     void SetUp() override {
         if (QApplication::instance() == nullptr) {
@@ -57,20 +40,11 @@ protected:
             static char* argv[] = {name, nullptr};
             new QApplication(argc, argv);
         }
-        char pattern[] = "/tmp/entrydialogs-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
     }
 
-    void TearDown() override {
-        CMessageService::SetScript(nullptr);
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
-    }
+    void TearDown() override { CMessageService::SetScript(nullptr); }
 
     template <typename Table, typename Fill>
     void Insert(Fill fill) {
@@ -97,9 +71,6 @@ protected:
             SetField(r.Code, code);
         });
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(EntryDialogsTest, ProposedCodeFollowsTheHighestOfItsOwnKindAndWidth) {

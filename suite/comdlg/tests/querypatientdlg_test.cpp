@@ -4,38 +4,21 @@
 #include "suite/comdlg/querypatientdlg.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QTreeWidget>
-#include <filesystem>
-#include <functional>
 
-#include "recman/recman.h"
 #include "suite/comdlg/velocomdlg.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 
 namespace {
-
-void OnModal(std::function<void(QDialog*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
-}
 
 std::vector<std::string> Ids(const std::vector<CPatientHit>& hits) {
     std::vector<std::string> ids;
@@ -43,7 +26,7 @@ std::vector<std::string> Ids(const std::vector<CPatientHit>& hits) {
     return ids;
 }
 
-class QueryPatientTest : public ::testing::Test {
+class QueryPatientTest : public DbFolderTest {
 protected:
     void SetUp() override {
         if (QApplication::instance() == nullptr) {
@@ -52,22 +35,12 @@ protected:
             static char* argv[] = {name, nullptr};
             new QApplication(argc, argv);
         }
-        char pattern[] = "/tmp/querypatient-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         AddPatient(1, "01200", "山田　花子", "ヤマダ　ハナコ", "2", "20100405");
         AddPatient(2, "01201", "山本　太郎", "ヤマモト　タロウ", "1", "");
         AddPatient(3, "01210", "山田　次郎", "ヤマダ　ジロウ", "1", "20080101", 1);
         AddPatient(4, "02000", "佐藤　一", "サトウ　ハジメ", "1", "20120909");
         AddPatient(5, "01205", "山田　三郎", "ヤマダ　サブロウ", "1", "20090303");
-    }
-
-    void TearDown() override {
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
     }
 
     void AddPatient(int id, const char* chartNo, const char* name, const char* kana,
@@ -86,9 +59,6 @@ protected:
         r.InactiveFlag = static_cast<uint8_t>(inactive);
         ASSERT_EQ(patients.Insert(), 0);
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(QueryPatientTest, PrefixSearchInKeyOrderSkipsInactivePatients) {

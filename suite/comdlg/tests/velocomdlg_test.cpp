@@ -4,7 +4,6 @@
 #include "suite/comdlg/velocomdlg.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,9 +15,9 @@
 #include <sstream>
 
 #include "recman/recman.h"
-#include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
@@ -37,7 +36,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class ComDlgTest : public ::testing::Test {
+class ComDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
         if (QApplication::instance() == nullptr) {
@@ -46,11 +45,7 @@ protected:
             static char* argv[] = {name, nullptr};
             new QApplication(argc, argv);
         }
-        char pattern[] = "/tmp/velocomdlg-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
     }
 
@@ -58,9 +53,6 @@ protected:
         CMessageService::SetScript(nullptr);
         CMessageService::SetPathScript(nullptr);
         SetAtomicWriteHookForTesting(nullptr);
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
     }
 
     template <typename Table, typename Fill>
@@ -113,9 +105,6 @@ protected:
         for (int i = 0; i < combo.count(); ++i) texts << combo.itemText(i);
         return texts;
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(ComDlgTest, CategoryFillersKeepToTheirKindAndSkipHiddenUnits) {

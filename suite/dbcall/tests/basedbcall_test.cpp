@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "dbfolder.h"
 #include "suite/dbcall/indexcontroldb.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/saledb.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/globalsettings.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "dbfolder.h"
 #include "suite/dbcall/accountdb.h"
 #include "suite/dbcall/casedb.h"
 #include "suite/dbcall/indexcontroldb.h"
@@ -19,6 +18,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/saledb.h"
 #include "suite/dbcall/xylodb.h"
+#include "suite/testsupport/testdatabase.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "dbfolder.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 
 namespace {
@@ -35,7 +35,7 @@ tagPATIENTDB FullPatient(const char* id, unsigned seed) {
 class PatientDBTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        DbFolderTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         ASSERT_EQ(m_patients.SetAssociatedDB(&m_db), recman::kOk);
     }
 

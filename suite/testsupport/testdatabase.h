@@ -1,0 +1,70 @@
+// A database folder for one test: a fresh temporary folder holding every table file, made by
+// the same code as `velodb create`, with a database handle bound to it. The record manager is
+// shut down and the folder removed when the object goes, so no test sees another's files.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "recman/recman.h"
+#include "suite/dbcall/catalogue.h"
+#include "suite/dbcall/velodbsys.h"
+
+class CTestDatabase final {
+public:
+    // Makes the folder under the temporary directory (TMPDIR when it names a folder, else
+    // /tmp) as PREFIX-XXXXXX, creates the tables and opens the handle. Error() tells whether
+    // and where that failed.
+    explicit CTestDatabase(const std::string& prefix = "velotest") {
+        std::error_code error;
+        std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        if (error) base = "/tmp";
+        std::string pattern = (base / (prefix + "-XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            m_error = "cannot make a temporary folder from " + pattern;
+            return;
+        }
+        m_folder = pattern;
+        const int status = CreateAllTables(m_folder);
+        if (status != recman::kOk)
+            m_error = "CreateAllTables(" + m_folder + ") returned " + std::to_string(status);
+        else if (!m_db.Open(m_folder))
+            m_error = "the database handle cannot open " + m_folder;
+    }
+
+    ~CTestDatabase() {
+        recman::Shutdown();
+        if (m_folder.empty()) return;
+        std::error_code error;
+        std::filesystem::remove_all(m_folder, error);
+    }
+
+    CTestDatabase(const CTestDatabase&) = delete;
+    CTestDatabase& operator=(const CTestDatabase&) = delete;
+
+    // Empty when the folder, its tables and the handle are ready.
+    const std::string& Error() const { return m_error; }
+    // The folder without a trailing "/" (empty when it could not be made).
+    const std::string& Folder() const { return m_folder; }
+    CVeloDBSys& Db() { return m_db; }
+
+private:
+    std::string m_folder;
+    std::string m_error;
+    CVeloDBSys m_db;
+};
+
+// A test fixture over a CTestDatabase. Fixtures that derive from it and set up more of their
+// own start their SetUp with ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp()).
+class DbFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_testDb.Error().empty()) << m_testDb.Error(); }
+
+    CTestDatabase m_testDb;
+    const std::string& m_folder = m_testDb.Folder();
+    CVeloDBSys& m_db = m_testDb.Db();
+};
