@@ -78,6 +78,12 @@ public:
     static QString VCDQueryPatientData(CVeloDBSys* db, const char* initial, const char* mode,
                                        QWidget* parent = nullptr);
 
+    // The day's visit flow (visitflowdlg.cpp): the patients booked on the day (eight
+    // digits; today when not a date) in time order with unit, doctor and came state, until
+    // the user closes it.
+    static void OpenVisitFlowDialog(CVeloDBSys* db, const char* yyyymmdd,
+                                    QWidget* parent = nullptr);
+
     // Flags of ListToCSV.
     enum CsvFlag {
         // `path` is only a suggested file name: the user picks the file (".csv" added to a
