@@ -27,7 +27,8 @@ struct CSaleRow {
 int LoadPatientSales(CVeloDBSys* db, const char* patientId, std::vector<CSaleRow>* rows);
 
 // Sets (received true, dated `today`) or clears the sale's received flag, in one
-// transaction. A sale already in the wanted state is left as it is and 0 returned.
+// transaction of its own (inside the caller's open transaction, a failure is returned and
+// the caller aborts). A sale already in the wanted state is left as it is and 0 returned.
 // Returns 0, recman::kKeyNotFound (4) when the sale does not exist, or the failing
 // status; on failure nothing is written.
 int SetSaleReceived(CVeloDBSys* db, const char* saleNo, bool received, const std::string& today);

@@ -4,14 +4,10 @@
 #include "suite/core/velocore.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <filesystem>
-#include <functional>
 
 #include "recman/recman.h"
 #include "suite/core/billingdlg.h"
@@ -23,6 +19,8 @@
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/saledb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
@@ -31,27 +29,13 @@
 
 namespace {
 
-// Runs act on the next modal dialog once it is shown.
-void OnModal(std::function<void(QDialog*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
-}
-
 QString FieldValue(const std::vector<CPatientField>& fields, const QString& label) {
     for (const CPatientField& field : fields)
         if (field.label == label) return field.value;
     return QStringLiteral("<missing>");
 }
 
-class VeloCoreTest : public ::testing::Test {
+class VeloCoreTest : public DbFolderTest {
 protected:
     void SetUp() override {
         if (QApplication::instance() == nullptr) {
@@ -60,11 +44,7 @@ protected:
             static char* argv[] = {name, nullptr};
             new QApplication(argc, argv);
         }
-        char pattern[] = "/tmp/velocore-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::SetScript({});
         CMessageService::ClearHistory();
 
@@ -114,9 +94,6 @@ protected:
     void TearDown() override {
         CMessageService::SetScript({});
         CDate::SetTodayForTesting(0, 0, 0);
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
     }
 
     void AddSale(const char* saleNo, const char* patientId, const char* day, int amount,
@@ -141,9 +118,6 @@ protected:
         EXPECT_EQ(sales.GetSaleData(saleNo), 0);
         return sales.m_Data;
     }
-
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(VeloCoreTest, PatientFieldsResolveNamesAndAge) {
