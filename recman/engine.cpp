@@ -285,13 +285,40 @@ int Engine::ReadSchema(TableFile* file) {
     return kOk;
 }
 
+TableFile* Engine::FindKept(const std::string& path) {
+    auto known = m_canonical.find(path);
+    if (known == m_canonical.end()) return nullptr;
+    auto it = m_files.find(known->second);
+    if (it == m_files.end() || !it->second->attached) return nullptr;
+    TableFile* file = it->second.get();
+    if (file->openCount > 0) return file;
+    // Kept since its last close: taken as it is only when nothing touched it since
+    // (another process's commit, a copy over it, a truncation that its memory mapping
+    // must never meet, or the name now leading to another file).
+    uint64_t now[4];
+    if (!Identify(path, now) || now[0] != file->device || now[1] != file->inode || now[2] != file->size ||
+        now[3] != file->modified)
+        return nullptr;
+    return file;
+}
+
 int Engine::Acquire(const std::string& path, TableFile** out) {
     if (int st = OpenConnection(); st != kOk) return st;
+    // Opening a file this process has open or kept costs one stat at most: a window
+    // opens and closes its tables on every refresh.
+    if (TableFile* kept = FindKept(path)) {
+        ++kept->openCount;
+        kept->lastUse = ++m_useClock;
+        *out = kept;
+        return kOk;
+    }
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return kFileNotFound;
     if (!std::filesystem::is_regular_file(path, ec)) return kNotATableFile;
     const std::string canonical = std::filesystem::canonical(path, ec).string();
     if (ec) return kIoError;
+    m_canonical[path] = canonical;
+    m_canonical[canonical] = canonical;
 
     auto& slot = m_files[canonical];
     if (!slot) {
@@ -299,15 +326,7 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
         slot->path = canonical;
     }
     TableFile* file = slot.get();
-    if (file->attached && file->openCount == 0) {
-        // A file kept attached since its last close is taken as it is only when nothing
-        // touched it since: another process's commit, a copy over it or a truncation
-        // (which its memory mapping must never meet) make it be attached afresh.
-        uint64_t now[4];
-        if (!Identify(canonical, now) || now[0] != file->device || now[1] != file->inode ||
-            now[2] != file->size || now[3] != file->modified)
-            Detach(file);
-    }
+    if (file->attached && file->openCount == 0 && FindKept(canonical) != file) Detach(file);
     if (!file->attached) {
         if (int st = Attach(file); st != kOk) {
             if (file->openCount == 0) m_files.erase(canonical);
@@ -566,6 +585,7 @@ void Engine::Shutdown() {
     m_inTransaction = false;
     for (auto& [path, file] : m_files) Detach(file.get());
     m_files.clear();
+    m_canonical.clear();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     ::unlink(m_mainPath.c_str());

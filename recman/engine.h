@@ -92,6 +92,7 @@ private:
     int Attach(TableFile* file);
     bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
     bool FreeSlot();
+    TableFile* FindKept(const std::string& path);
     int ReadSchema(TableFile* file);
     void MapHeader(TableFile* file);
     static bool Identify(const std::string& path, uint64_t out[4]);
@@ -99,7 +100,8 @@ private:
 
     sqlite3* m_db = nullptr;
     std::string m_mainPath;
-    std::map<std::string, std::unique_ptr<TableFile>> m_files;
+    std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
+    std::map<std::string, std::string> m_canonical;              // path as given -> canonical
     uint64_t m_useClock = 0;
     uint64_t m_writeGeneration = 1;
     uint64_t m_aliasCounter = 0;
