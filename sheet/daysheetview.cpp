@@ -281,7 +281,8 @@ void CDaySheetView::Render(QImage* image) {
         image->setDevicePixelRatio(ratio);
     }
     const QPalette pal = palette();
-    image->fill(pal.color(QPalette::Base));
+    // Beyond the last column and cell the view shows a muted surface, so the grid ends clearly.
+    image->fill(pal.color(QPalette::Window).lighter(104));
     QPainter p(image);
     p.setRenderHint(QPainter::TextAntialiasing);
     const int vs = Vs();

@@ -1,0 +1,115 @@
+// sheetshots: saves pictures of the appointment sheet's day and week grids on a database
+// folder for the documentation, as PNG files in an output folder. It shows the busiest day
+// of the current and the next month (today when none has reservations), in the unit layout,
+// with one bar selected, and closes the views without waiting for input.
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sheet/daysheetview.h"
+#include "sheet/sheetdata.h"
+#include "sheet/weeksheetview.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/atomicfile.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+
+namespace {
+
+constexpr QSize kViewSize(1280, 760);
+
+bool Save(QWidget* view, const QString& folder, const char* name) {
+    QApplication::processEvents();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!view->grab().save(&buffer, "PNG")) {
+        std::fprintf(stderr, "sheetshots: cannot render %s\n", name);
+        return false;
+    }
+    const QString path = QDir(folder).filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
+    std::string error;
+    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                             std::string_view(png.constData(), size_t(png.size())), &error)) {
+        std::fprintf(stderr, "sheetshots: cannot write %s: %s\n", qPrintable(path), error.c_str());
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The date with the most live reservations in this month and the next, YYYYMMDD.
+std::string BusiestDay(CVeloDBSys* db) {
+    QDate month = CDate::Today();
+    month = QDate(month.year(), month.month(), 1);
+    std::string best = CDate::ToYmd(CDate::Today());
+    int bestCount = 0;
+    for (int i = 0; i < 2; ++i, month = month.addMonths(1)) {
+        std::vector<int> counts;
+        if (velo::sheet::CountMonth(db, month.year(), month.month(), &counts) != 0) continue;
+        for (int day = 1; day < int(counts.size()) && day <= month.daysInMonth(); ++day) {
+            if (counts[size_t(day)] > bestCount) {
+                bestCount = counts[size_t(day)];
+                best = CDate::ToYmd(QDate(month.year(), month.month(), day));
+            }
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velo"));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sheetshots DATABASE-FOLDER OUTPUT-FOLDER\n");
+        return 2;
+    }
+    const QString database = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    if (!QDir().mkpath(out)) {
+        std::fprintf(stderr, "sheetshots: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    CVeloDBSys db;
+    if (!db.Open(QFile::encodeName(database).toStdString())) {
+        std::fprintf(stderr, "sheetshots: cannot open the database folder %s\n", argv[1]);
+        return 1;
+    }
+    CHostProfile::SetProgramName(QStringLiteral("velo"));
+    CHostProfile::WriteProfileString(QStringLiteral("GLOBAL"), QStringLiteral("DATABASE"),
+                                     database);
+
+    const std::string date = BusiestDay(&db);
+    bool ok = true;
+    {
+        velo::sheet::CDaySheetView day(&db);
+        day.setWindowTitle(QStringLiteral("日表示"));
+        day.resize(kViewSize);
+        day.show();
+        day.SetDate(date);
+        day.SetLayoutMode(0);
+        // Start near the morning's first reservation and select it, as after a list click.
+        if (!day.Data().list.empty())
+            day.HighlightReservation(day.Data().list.front().reservationNo);
+        ok = Save(&day, out, "sheet-day") && ok;
+        day.SetLayoutMode(1);
+        ok = Save(&day, out, "sheet-day-doctors") && ok;
+    }
+    {
+        velo::sheet::CWeekSheetView week(&db);
+        week.setWindowTitle(QStringLiteral("週表示"));
+        week.resize(kViewSize);
+        week.show();
+        week.SetDates(date);
+        week.SetLayoutMode(0);
+        ok = Save(&week, out, "sheet-week") && ok;
+    }
+    return ok ? 0 : 1;
+}
