@@ -34,6 +34,23 @@ int WeekdayOf(const std::string& yyyymmdd) {
 
 }  // namespace
 
+std::vector<int> GreyedMenuCommands(const ReservationBar& bar) {
+    std::vector<int> ids;
+    if (bar.status == 1) {
+        ids.insert(ids.end(), {kCmdReservationEdit, kCmdReservationDelete, kCmdReservationCancel,
+                               kCmdReservationChange});
+    } else {
+        ids.push_back(kCmdReservationNotCame);
+    }
+    if (bar.patientId.empty()) {
+        ids.insert(ids.end(), {kCmdReservationCancel, kCmdReservationChange, kCmdReservationNotCame,
+                               kCmdReservationCame});
+    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
 CSheetBalloon::CSheetBalloon(QWidget* owner)
     : m_label(new QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint)),
       m_hideTimer(new QTimer(m_label)) {
@@ -205,6 +222,11 @@ std::vector<TimeBand> CDaySheetView::ColumnBands(int column) const {
 std::string CDaySheetView::SelectedReservationNo() const {
     if (m_selectedBar < 0 || size_t(m_selectedBar) >= m_data.bars.size()) return std::string();
     return m_data.bars[size_t(m_selectedBar)].reservationNo;
+}
+
+const ReservationBar* CDaySheetView::SelectedBar() const {
+    if (m_selectedBar < 0 || size_t(m_selectedBar) >= m_data.bars.size()) return nullptr;
+    return &m_data.bars[size_t(m_selectedBar)];
 }
 
 void CDaySheetView::ClearSelection() {

@@ -23,6 +23,20 @@ class QTimer;
 
 namespace velo::sheet {
 
+// Commands of the reservation menu that a bar's state greys out.
+constexpr int kCmdReservationEdit = 1001;
+constexpr int kCmdReservationDelete = 1002;
+constexpr int kCmdReservationCancel = 1006;
+constexpr int kCmdReservationChange = 1012;
+constexpr int kCmdReservationNotCame = 1542;
+constexpr int kCmdReservationCame = 1543;
+
+// The menu commands to grey for a right-clicked bar, in ascending order: a came reservation
+// cannot be edited, changed, cancelled or deleted; a booked one cannot be set back to not
+// come; a blocked-time entry (no patient) has no visit to mark and no change or cancel, so
+// only edit and delete stay.
+std::vector<int> GreyedMenuCommands(const ReservationBar& bar);
+
 // The hover balloon (and the week view's drag tip): a plain tooltip window in a fixed-pitch
 // Japanese font so the padded item labels line up, at most 800 pixels wide.
 class CSheetBalloon final {
@@ -72,6 +86,8 @@ public:
     const Selection& Range() const { return m_range; }
     // The selected bar's reservation number, "" when none.
     std::string SelectedReservationNo() const;
+    // The selected bar, nullptr when none.
+    const ReservationBar* SelectedBar() const;
     void ClearSelection();
     // Selects the bar of a day-list row and scrolls it into view; false (selection cleared)
     // when no bar has that number.

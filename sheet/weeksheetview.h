@@ -62,6 +62,7 @@ public:
     const Selection& Range() const { return m_range; }
     int RangeDay() const { return m_rangeDay; }
     std::string SelectedReservationNo() const;
+    const ReservationBar* SelectedBar() const { return Bar(m_selected); }
     void ClearSelection();
 
     QRect BarRect(const std::string& reservationNo) const;

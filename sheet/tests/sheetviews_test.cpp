@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <vector>
 
 #include "sheet/daysheetview.h"
 #include "sheet/weeksheetview.h"
@@ -298,7 +299,8 @@ TEST_F(SheetViewsTest, DayHighlightScrollsTheBarIntoViewAndRightClicksSelect) {
     view.ClearSelection();
     Press(view.viewport(), view.BarRect("0000000001").center(), Qt::RightButton);
     EXPECT_EQ(menu.count(), 1);
-    EXPECT_EQ(view.SelectedReservationNo(), "0000000001");
+    ASSERT_NE(view.SelectedBar(), nullptr);
+    EXPECT_EQ(view.SelectedBar()->reservationNo, "0000000001");
     Press(view.viewport(), QPoint(10, 10), Qt::RightButton);
     EXPECT_EQ(menu.count(), 1);
     EXPECT_TRUE(view.SelectedReservationNo().empty());
@@ -306,6 +308,22 @@ TEST_F(SheetViewsTest, DayHighlightScrollsTheBarIntoViewAndRightClicksSelect) {
     // Reloading without keeping the scroll position goes back to the top.
     view.Reload(false);
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+}
+
+TEST(SheetMenuTest, BarStateGreysTheReservationMenu) {
+    ReservationBar booked;
+    booked.patientId = "0000000001";
+    EXPECT_EQ(GreyedMenuCommands(booked), std::vector<int>{kCmdReservationNotCame});
+    ReservationBar came = booked;
+    came.status = 1;
+    EXPECT_EQ(GreyedMenuCommands(came),
+              (std::vector<int>{kCmdReservationEdit, kCmdReservationDelete, kCmdReservationCancel,
+                                kCmdReservationChange}));
+    // A booked blocked-time entry keeps only edit and delete.
+    ReservationBar blocked;
+    EXPECT_EQ(GreyedMenuCommands(blocked),
+              (std::vector<int>{kCmdReservationCancel, kCmdReservationChange,
+                                kCmdReservationNotCame, kCmdReservationCame}));
 }
 
 TEST_F(SheetViewsTest, WeekShowsSevenDayBlocksAndDragsWithinOneRow) {
