@@ -1,0 +1,771 @@
+// The reservation sheet's main window: building its parts, the date movements, the layout
+// and view modes, the list's came box and the commands it runs itself.
+#include "sheet/reservesheetdlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "recman/recman.h"
+#include "sheet/calendarmemo.h"
+#include "sheet/daylist.h"
+#include "sheet/daysheetview.h"
+#include "sheet/displayitemdlg.h"
+#include "sheet/displayitems.h"
+#include "sheet/reservation.h"
+#include "sheet/sheetstrings.h"
+#include "sheet/weeksheetview.h"
+#include "suite/comdlg/velocomdlg.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/core/velocore.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/navstrip.h"
+#include "suite/tool/strings.h"
+#include "suite/tool/tools.h"
+
+namespace velo::sheet {
+
+namespace {
+
+constexpr int kToolbarSeparator = 0;
+constexpr int kMainIconSize = 36;
+constexpr int kViewIconSize = 24;
+constexpr int kTemplateWidth = 960;  // the window's size at creation, also its minimum
+constexpr int kTemplateHeight = 640;
+constexpr int kCalendarWidth = 300;
+constexpr uint32_t kNavigationColour = 0x009900;  // colour reference 0x00BBGGRR
+
+std::string Ymd(const QDate& date) {
+    return date.toString(QStringLiteral("yyyyMMdd")).toStdString();
+}
+
+QStyle::StandardPixmap IconOf(int id) {
+    switch (id) {
+        case kCmdClose:
+            return QStyle::SP_DialogCloseButton;
+        case kCmdPatientDetail:
+            return QStyle::SP_FileDialogInfoView;
+        case kCmdBilling:
+            return QStyle::SP_DialogApplyButton;
+        case kCmdNewReservation:
+            return QStyle::SP_FileIcon;
+        case kCmdChangeReservation:
+            return QStyle::SP_ArrowRight;
+        case kCmdRevokeReservation:
+            return QStyle::SP_DialogDiscardButton;
+        case kCmdEditReservation:
+            return QStyle::SP_FileDialogDetailedView;
+        case kCmdDeleteReservation:
+            return QStyle::SP_TrashIcon;
+        case kCmdRefresh:
+            return QStyle::SP_BrowserReload;
+        case kCmdSearch:
+            return QStyle::SP_FileDialogContentsView;
+        case kCmdPrintSheet:
+        case kCmdPrintBook:
+            return QStyle::SP_DriveFDIcon;
+        case kCmdLayoutUnit:
+            return QStyle::SP_ComputerIcon;
+        case kCmdLayoutDoctor:
+            return QStyle::SP_DirHomeIcon;
+        case kCmdStandby:
+            return QStyle::SP_FileDialogListView;
+        case kCmdVisitFlow:
+            return QStyle::SP_MediaPlay;
+        case kCmdXylo:
+            return QStyle::SP_DesktopIcon;
+        case kCmdZoom:
+            return QStyle::SP_TitleBarMaxButton;
+        case kCmdRestore:
+            return QStyle::SP_TitleBarNormalButton;
+        case kCmdDayView:
+            return QStyle::SP_FileDialogStart;
+        case kCmdWeekView:
+            return QStyle::SP_FileDialogEnd;
+        case kCmdBack:
+            return QStyle::SP_ArrowLeft;
+        case kCmdForward:
+            return QStyle::SP_ArrowRight;
+        case kCmdToday:
+            return QStyle::SP_ArrowDown;
+        case kCmdBalloonItems:
+            return QStyle::SP_MessageBoxInformation;
+        case kCmdBarItems:
+            return QStyle::SP_FileDialogDetailedView;
+        case kCmdCalendarMemo:
+            return QStyle::SP_FileDialogNewFolder;
+        default:
+            return QStyle::SP_CustomBase;
+    }
+}
+
+}  // namespace
+
+int SetReservationCame(CVeloDBSys* db, const std::string& reservationNo, bool came) {
+    if (db == nullptr) return recman::kFileNotOpen;
+    CReservationDB reservations;
+    int status = reservations.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    status = CBaseDBCall::BeginTran();
+    if (status != recman::kOk) return status;
+    status = reservations.GetReservationData(reservationNo.c_str());
+    if (status == recman::kOk && !IsLiveStatus(reservations.m_Data.Status)) {
+        status = recman::kInvalidPositioning;
+    }
+    if (status == recman::kOk) {
+        reservations.m_Data.Status =
+            static_cast<uint8_t>(came ? ResStatus::Came : ResStatus::Booked);
+        status = reservations.Update();
+    }
+    if (status == recman::kOk && reservations.m_Data.PatientID[0] != '\0') {
+        status = LastVisitRule(db, reservations.m_Data.PatientID, reservations.m_Data.ResDate);
+    }
+    if (status != recman::kOk) {
+        CBaseDBCall::AbortTran();
+        return status;
+    }
+    return CBaseDBCall::EndTran();
+}
+
+CReserveSheetDlg::CReserveSheetDlg(CVeloDBSys* db, QWidget* parent) : QDialog(parent), m_db(db) {
+    Build();
+}
+
+CReserveSheetDlg::~CReserveSheetDlg() {
+    const QRect outer = frameGeometry();
+    if (!WriteWindowSize(outer.width(), outer.height())) {
+        std::fprintf(stderr, "VeloSheet: cannot write the window size to the host profile\n");
+    }
+}
+
+void CReserveSheetDlg::Build() {
+    m_busyInit = 1;
+    m_busyMode = 1;
+    RegisterSheetStrings();
+    setObjectName(QString::number(kTemplateId));
+    setWindowTitle(LoadString(kIdsSheetTitle));
+    m_profile = ReadHostSheetProfile();
+    m_settings = ReadSheetSettings();
+    m_layoutMode = m_profile.reservationMode != 0 ? 1 : 0;
+    const int storedView = m_profile.appointMode != 0 ? 1 : 0;
+    int y = 0, m = 0, d = 0;
+    CDate::GetNowDate(&y, &m, &d);
+    m_today = QDate(y, m, d);
+    m_dates = GoTodayInView(m_today, false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    const QString images =
+        QString::fromStdString(CTools::LastDelimAdd(CVeloSubTools::GetProgramFolder())) +
+        QStringLiteral("images");
+    m_strip = new CNavigationStrip(images, this);
+    m_strip->setObjectName(QStringLiteral("1126"));
+    m_strip->SetCurrentScreen(kScreenReservation);
+    m_strip->setFixedHeight(kNavigationHeight);
+    m_strip->setAutoFillBackground(true);
+    QPalette palette = m_strip->palette();
+    palette.setColor(QPalette::Window, FromColorRef(kNavigationColour));
+    m_strip->setPalette(palette);
+    connect(m_strip, &CNavigationStrip::ButtonPressed, this, &CReserveSheetDlg::OnStripButton);
+    layout->addWidget(m_strip);
+
+    m_mainToolbar = MakeToolbar(kIdrMainToolbar,
+                                {kCmdClose,
+                                 0,
+                                 kCmdPatientDetail,
+                                 kCmdBilling,
+                                 0,
+                                 kCmdNewReservation,
+                                 kCmdChangeReservation,
+                                 kCmdRevokeReservation,
+                                 0,
+                                 kCmdEditReservation,
+                                 kCmdDeleteReservation,
+                                 0,
+                                 kCmdRefresh,
+                                 0,
+                                 kCmdSearch,
+                                 kCmdPrintSheet,
+                                 kCmdPrintBook,
+                                 0,
+                                 kCmdLayoutUnit,
+                                 kCmdLayoutDoctor,
+                                 0,
+                                 kCmdStandby,
+                                 kCmdVisitFlow,
+                                 0,
+                                 kCmdXylo},
+                                kMainIconSize);
+    m_mainToolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    layout->addWidget(m_mainToolbar);
+
+    auto* body = new QHBoxLayout();
+    body->setContentsMargins(4, 4, 4, 0);
+    body->setSpacing(4);
+    m_calendarArea = BuildCalendarArea();
+    body->addWidget(m_calendarArea);
+
+    auto* right = new QVBoxLayout();
+    right->setSpacing(2);
+    m_heading = new QLabel(this);
+    m_heading->setObjectName(QStringLiteral("1007"));
+    m_heading->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QFont headingFont = m_heading->font();
+    headingFont.setBold(true);
+    headingFont.setPixelSize(16);
+    m_heading->setFont(headingFont);
+    m_heading->setBackgroundRole(QPalette::Mid);
+    m_heading->setAutoFillBackground(true);
+    right->addWidget(m_heading);
+    const std::initializer_list<int> viewButtons = {
+        0, kCmdDayView,      kCmdWeekView, 0, kCmdBack,        kCmdToday, kCmdForward,
+        0, kCmdBalloonItems, kCmdBarItems, 0, kCmdCalendarMemo};
+    std::vector<int> normal{kCmdZoom}, zoomed{kCmdRestore};
+    normal.insert(normal.end(), viewButtons);
+    zoomed.insert(zoomed.end(), viewButtons);
+    m_viewToolbar = MakeToolbar(kIdrViewToolbar, {}, kViewIconSize);
+    m_zoomViewToolbar = MakeToolbar(kIdrZoomViewToolbar, {}, kViewIconSize);
+    for (auto [toolbar, ids] : {std::pair{m_viewToolbar, &normal}, {m_zoomViewToolbar, &zoomed}}) {
+        for (int id : *ids) {
+            if (id == kToolbarSeparator) {
+                toolbar->addSeparator();
+                continue;
+            }
+            QAction* action = toolbar->addAction(style()->standardIcon(IconOf(id)), QString());
+            action->setData(id);
+            action->setObjectName(QString::number(id));
+            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+            m_actions.emplace(id, action);
+        }
+        CTools::SetText2ToolbarOfDlg(toolbar);
+        CTools::SetTip2ToolbarOfDlg(toolbar);
+        right->addWidget(toolbar);
+    }
+    for (int id : {kCmdDayView, kCmdWeekView, kCmdLayoutUnit, kCmdLayoutDoctor}) {
+        for (auto [it, end] = m_actions.equal_range(id); it != end; ++it)
+            it->second->setCheckable(true);
+    }
+    m_zoomViewToolbar->hide();
+
+    m_views = new QStackedWidget(this);
+    m_views->setObjectName(QStringLiteral("1030"));
+    m_views->setContentsMargins(2, 2, 2, 2);
+    m_dayView = new CDaySheetView(m_db, m_views);
+    m_weekView = new CWeekSheetView(m_db, m_views);
+    m_views->addWidget(m_dayView);
+    m_views->addWidget(m_weekView);
+    right->addWidget(m_views, 1);
+    body->addLayout(right, 1);
+    layout->addLayout(body, 1);
+
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("1090"));
+    m_statusLine->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusLine->setContentsMargins(4, 1, 4, 1);
+    layout->addWidget(m_statusLine);
+
+    connect(m_dayView, &CDaySheetView::barSelected, this, [this](const QString& no) {
+        if (m_appointMode == 0) m_dayList->SelectReservation(no.toStdString());
+        UpdateToolbar();
+    });
+    connect(m_dayView, &CDaySheetView::refreshRequested, this, [this] { RunCommand(kCmdRefresh); });
+    connect(m_dayView, &CDaySheetView::rangeStarted, this, [this] {
+        m_dayList->List()->clearSelection();
+        UpdateToolbar();
+    });
+    connect(m_weekView, &CWeekSheetView::barSelected, this, [this](const QString& no) {
+        if (m_appointMode == 1) m_dayList->SelectReservation(no.toStdString());
+        UpdateToolbar();
+    });
+    connect(m_weekView, &CWeekSheetView::refreshRequested, this,
+            [this] { RunCommand(kCmdRefresh); });
+    connect(m_weekView, &CWeekSheetView::dateChanged, this, [this](const QString& date) {
+        const QDate day = QDate::fromString(date, QStringLiteral("yyyyMMdd"));
+        if (!day.isValid()) return;
+        m_dates.shown = day;
+        m_calendar->SetShownDate(day);
+        FillList();
+        UpdateHeading();
+        UpdateToolbar();
+    });
+    connect(m_dayList, &CDayList::CameToggled, this, &CReserveSheetDlg::OnCameToggled);
+    connect(m_dayList, &CDayList::SelectionChanged, this, &CReserveSheetDlg::OnListSelection);
+    connect(m_dayList, &CDayList::ContextMenuWanted, this, [this](int row, const QPoint& at) {
+        const DayListRow* entry = m_dayList->Entry(row);
+        if (entry == nullptr) return;
+        QMenu menu(this);
+        for (int id : {kCmdPatientDetail, kCmdBilling}) {
+            QAction* item = menu.addAction(LoadString(id).section(u'\n', 1, 1));
+            item->setEnabled(id != kCmdBilling || entry->came);
+            connect(item, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        }
+        menu.exec(at);
+    });
+    auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(f5, &QShortcut::activated, this, [this] { RunCommand(kCmdRefresh); });
+
+    m_calendar->SetDatabase(m_db);
+    m_calendar->SetSettings(m_settings);
+    m_calendar->SetToday(m_today);
+    m_calendar->SetShownDate(m_dates.shown);
+    m_calendar->Reload();
+    m_legend->SetSettings(m_settings);
+    m_dayView->SetLayoutMode(m_layoutMode);
+    m_weekView->SetLayoutMode(m_layoutMode);
+
+    resize(kTemplateWidth, kTemplateHeight);
+    m_initialSize = size();
+    setMinimumSize(m_initialSize);
+    setWindowState(windowState() | Qt::WindowMaximized);
+    UpdateStatusLine();
+    m_appointMode = -1;
+    SetViewMode(storedView);
+    m_busyInit = 0;
+    m_busyMode = 0;
+    UpdateToolbar();
+}
+
+QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::initializer_list<int>& ids,
+                                        int iconSize) {
+    auto* toolbar = new QToolBar(this);
+    toolbar->setObjectName(QString::number(toolbarId));
+    toolbar->setIconSize(QSize(iconSize, iconSize));
+    for (int id : ids) {
+        if (id == kToolbarSeparator) {
+            toolbar->addSeparator();
+            continue;
+        }
+        QAction* action = toolbar->addAction(style()->standardIcon(IconOf(id)), QString());
+        action->setData(id);
+        action->setObjectName(QString::number(id));
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        m_actions.emplace(id, action);
+    }
+    CTools::SetText2ToolbarOfDlg(toolbar);
+    CTools::SetTip2ToolbarOfDlg(toolbar);
+    return toolbar;
+}
+
+QWidget* CReserveSheetDlg::BuildCalendarArea() {
+    auto* area = new QWidget(this);
+    area->setFixedWidth(kCalendarWidth);
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    auto* buttons = new QHBoxLayout();
+    buttons->setSpacing(1);
+    const struct {
+        int id;
+        const char* text;
+        const char* tip;
+    } kButtons[] = {{kCmdPrevMonth, "◀", "前月へ移動"},    {kCmdTodayButton, "今日", "今日へ移動"},
+                    {kCmdNextMonth, "▶", "次月へ移動"},    {kCmdFourWeeks, "4週", "４週後へ移動"},
+                    {kCmdSixWeeks, "6週", "６週後へ移動"}, {kCmdEightWeeks, "8週", "８週後へ移動"}};
+    for (const auto& b : kButtons) {
+        auto* button = new QToolButton(area);
+        button->setObjectName(QString::number(b.id));
+        button->setText(QString::fromUtf8(b.text));
+        button->setToolTip(QString::fromUtf8(b.tip));
+        button->setAutoRaise(true);
+        const int id = b.id;
+        connect(button, &QToolButton::clicked, this, [this, id] { RunCommand(id); });
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+    m_calendar = new CMonthCalendar(area);
+    m_calendar->setObjectName(QStringLiteral("1002"));
+    m_calendar->setMinimumHeight(230);
+    column->addWidget(m_calendar);
+    m_legend = new CCalendarLegend(area);
+    column->addWidget(m_legend);
+    m_dayList = new CDayList(area);
+    column->addWidget(m_dayList, 1);
+    connect(m_calendar, &CMonthCalendar::DayClicked, this,
+            [this](const QDate& day) { MoveDates(PickDay(day), true); });
+    return area;
+}
+
+QAction* CReserveSheetDlg::Action(int commandId) const {
+    for (auto [it, end] = m_actions.equal_range(commandId); it != end; ++it) {
+        QWidget* owner = qobject_cast<QWidget*>(it->second->parent());
+        if (owner != m_zoomViewToolbar) return it->second;
+    }
+    return nullptr;
+}
+
+void CReserveSheetDlg::RunCommand(int commandId) {
+    if (QAction* action = Action(commandId); action != nullptr && !action->isEnabled()) return;
+    const bool week = m_appointMode == 1;
+    switch (commandId) {
+        case kCmdClose:
+            reject();
+            return;
+        case kCmdPatientDetail:
+            RunForTargetPatient(false);
+            break;
+        case kCmdBilling:
+            RunForTargetPatient(true);
+            break;
+        case kCmdRefresh:
+        case kCmdRefreshButton:
+            Reload();
+            break;
+        case kCmdLayoutUnit:
+            SetLayout(0);
+            break;
+        case kCmdLayoutDoctor:
+            SetLayout(1);
+            break;
+        case kCmdDayView:
+        case kCmdDayViewButton:
+            SetViewMode(0);
+            break;
+        case kCmdWeekView:
+        case kCmdWeekViewButton:
+            SetViewMode(1);
+            break;
+        case kCmdZoom:
+        case kCmdZoomButton:
+            SetZoom(true);
+            break;
+        case kCmdRestore:
+        case kCmdRestoreButton:
+            SetZoom(false);
+            break;
+        case kCmdVisitFlow:
+            CVeloComDlg::OpenVisitFlowDialog(m_db, Ymd(m_dates.shown).c_str(), this);
+            ReloadActiveView(true);
+            break;
+        case kCmdBack:
+            MoveDates(MoveDays(m_dates, week, -1, -7), !m_zoomed);
+            break;
+        case kCmdForward:
+            MoveDates(MoveDays(m_dates, week, 1, 7), !m_zoomed);
+            break;
+        case kCmdFourWeeks:
+            MoveDates(MoveDays(m_dates, week, 28, 28), !m_zoomed);
+            break;
+        case kCmdSixWeeks:
+            MoveDates(MoveDays(m_dates, week, 42, 42), !m_zoomed);
+            break;
+        case kCmdEightWeeks:
+            MoveDates(MoveDays(m_dates, week, 56, 56), !m_zoomed);
+            break;
+        case kCmdToday:
+            MoveDates(GoTodayInView(m_today, week), !m_zoomed);
+            break;
+        case kCmdTodayButton:
+            MoveDates(GoToday(m_today), true);
+            break;
+        case kCmdPrevMonth:
+            MoveDates(MoveMonth(m_dates, -1), true);
+            break;
+        case kCmdNextMonth:
+            MoveDates(MoveMonth(m_dates, 1), true);
+            break;
+        case kCmdBalloonItems:
+        case kCmdBarItems: {
+            const bool balloon = commandId == kCmdBalloonItems;
+            CDisplayItemDlg dialog(m_db, balloon ? kBalloonItems : kBarItems,
+                                   balloon ? m_profile.tipKana : m_profile.timeKana, this);
+            if (dialog.exec() == QDialog::Accepted) {
+                const bool ok =
+                    balloon ? WriteTipKana(dialog.Kana()) : WriteTimeKana(dialog.Kana());
+                if (!ok) {
+                    CMessageService::MessageBox(this,
+                                                QStringLiteral("設定を保存できませんでした。"),
+                                                windowTitle(), CMessageService::EIcon::Warning);
+                }
+                m_profile = ReadHostSheetProfile();
+                ReloadActiveView(true);
+            }
+            break;
+        }
+        case kCmdXylo: {
+            const DayListRow* entry = m_dayList->SelectedEntry();
+            if (entry == nullptr || entry->patientId.empty()) break;
+            const QString program =
+                QString::fromStdString(CTools::LastDelimAdd(m_profile.xyloDir.toStdString())) +
+                QStringLiteral("Hub.exe");
+            // Nothing waits for the program; a failure to start is not reported.
+            QProcess::startDetached(
+                program, {QStringLiteral("@7A3C"),
+                          QStringLiteral("ID=") + QString::fromStdString(entry->patientId)});
+            break;
+        }
+        default:
+            // The reservation, cancel, memo, standby, reference, search and print dialogs
+            // are not part of this window yet.
+            break;
+    }
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::OnStripButton(int position) {
+    if (position < 0 || position >= kNavButtonCount || m_zoomed) return;
+    const CNavButton& button = NavigationButtons()[static_cast<size_t>(position)];
+    if (button.screenCode == kScreenReservation) return;  // this screen
+    if (button.screenCode == kScreenExit &&
+        !CMessageService::AskYesNo(this, ExitQuestion(), windowTitle())) {
+        return;
+    }
+    m_screenCode = button.screenCode;
+    accept();
+}
+
+void CReserveSheetDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            // Neither key ends the sheet.
+            event->accept();
+            return;
+        case Qt::Key_Delete:
+            event->accept();
+            RunCommand(kCmdDeleteReservation);
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+void CReserveSheetDlg::SetShownDate(const QDate& date) {
+    if (date.isValid()) MoveDates(PickDay(date), true);
+}
+
+void CReserveSheetDlg::Reload() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_calendar->SetShownDate(m_dates.shown);
+    m_calendar->Reload();
+    ReloadActiveView(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void CReserveSheetDlg::ReloadActiveView(bool keepScroll) {
+    int status = 0;
+    if (m_appointMode == 1) {
+        m_weekView->SetDates(Ymd(m_dates.shown), Ymd(m_dates.weekStart));
+        status = m_weekView->Reload(keepScroll);
+    } else {
+        m_dayView->SetDate(Ymd(m_dates.shown));
+        status = m_dayView->Reload(keepScroll);
+    }
+    if (status != 0) {
+        std::fprintf(stderr, "VeloSheet: reading the reservations of %s gave status %d\n",
+                     Ymd(m_dates.shown).c_str(), status);
+    }
+    FillList();
+    UpdateHeading();
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::FillList() {
+    const DayData& data = m_appointMode == 1 ? m_weekView->Data() : m_dayView->Data();
+    m_dayList->SetRows(data.list);
+}
+
+void CReserveSheetDlg::MoveDates(const SheetDates& dates, bool rebuildCalendar) {
+    if (!dates.shown.isValid()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_dates = dates;
+    if (rebuildCalendar) m_calendar->SetShownDate(m_dates.shown);
+    ReloadActiveView(false);
+    QApplication::restoreOverrideCursor();
+}
+
+void CReserveSheetDlg::SetLayout(int mode) {
+    m_busyMode = 1;
+    UpdateToolbar();
+    m_layoutMode = mode != 0 ? 1 : 0;
+    (m_appointMode == 1 ? static_cast<QWidget*>(m_weekView) : m_dayView)->setUpdatesEnabled(false);
+    if (m_appointMode == 1) {
+        m_weekView->SetDates(Ymd(m_dates.shown), Ymd(m_dates.weekStart));
+        m_weekView->SetLayoutMode(m_layoutMode);
+    } else {
+        m_dayView->SetDate(Ymd(m_dates.shown));
+        m_dayView->SetLayoutMode(m_layoutMode);
+    }
+    (m_appointMode == 1 ? static_cast<QWidget*>(m_weekView) : m_dayView)->setUpdatesEnabled(true);
+    if (!WriteReservationMode(m_layoutMode)) {
+        std::fprintf(stderr, "VeloSheet: cannot write ReservationMode to the host profile\n");
+    }
+    FillList();
+    m_busyMode = 0;
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::SetViewMode(int mode) {
+    mode = mode != 0 ? 1 : 0;
+    m_busyMode = 1;
+    m_appointMode = mode;
+    if (mode == 1) {
+        if (m_weekView->LayoutMode() != m_layoutMode) m_weekView->SetLayoutMode(m_layoutMode);
+        m_views->setCurrentWidget(m_weekView);
+    } else {
+        if (m_dayView->LayoutMode() != m_layoutMode) m_dayView->SetLayoutMode(m_layoutMode);
+        m_views->setCurrentWidget(m_dayView);
+    }
+    ReloadActiveView(false);
+    if (!WriteAppointMode(mode)) {
+        std::fprintf(stderr, "VeloSheet: cannot write AppointMode to the host profile\n");
+    }
+    const QStringList tips = LoadString(mode == 1 ? kIdsWeekTips : kIdsDayTips).split(u'\n');
+    const int stepIds[] = {kCmdBack, kCmdToday, kCmdForward};
+    for (int i = 0; i < 3 && i < tips.size(); ++i) {
+        for (auto [it, end] = m_actions.equal_range(stepIds[i]); it != end; ++it) {
+            it->second->setToolTip(tips[i]);
+            it->second->setText(tips[i]);
+        }
+    }
+    m_busyMode = 0;
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::SetZoom(bool zoomed) {
+    m_zoomed = zoomed;
+    m_calendarArea->setVisible(!zoomed);
+    m_strip->setVisible(!zoomed);
+    m_viewToolbar->setVisible(!zoomed);
+    m_zoomViewToolbar->setVisible(zoomed);
+    m_views->setObjectName(QString::number(zoomed ? 1031 : 1030));
+    m_heading->setObjectName(QString::number(zoomed ? 1008 : 1007));
+    if (!zoomed) {
+        m_calendar->SetShownDate(m_dates.shown);
+        m_calendar->update();
+    }
+}
+
+std::string CReserveSheetDlg::TargetPatient() const {
+    if (const DayListRow* entry = m_dayList->SelectedEntry(); entry != nullptr) {
+        return entry->patientId;
+    }
+    const ReservationBar* bar =
+        m_appointMode == 1 ? m_weekView->SelectedBar() : m_dayView->SelectedBar();
+    return bar != nullptr ? bar->patientId : std::string();
+}
+
+void CReserveSheetDlg::RunForTargetPatient(bool billing) {
+    const std::string patient = TargetPatient();
+    if (patient.empty()) return;
+    if (billing) {
+        CVeloCore::OnBilling(m_db, patient.c_str());
+    } else {
+        CVeloCore::OnStart(m_db, patient.c_str());
+    }
+}
+
+void CReserveSheetDlg::OnCameToggled(int row, bool came) {
+    const DayListRow* entry = m_dayList->Entry(row);
+    if (entry == nullptr) return;
+    const std::string reservationNo = entry->reservationNo;
+    const int status = SetReservationCame(m_db, reservationNo, came);
+    if (status != 0) {
+        CMessageService::MessageBox(this, LoadString(1514), windowTitle(),
+                                    CMessageService::EIcon::Warning);
+    }
+    // Read back what the file holds, so the list and the bar show the stored state.
+    ReloadActiveView(true);
+    m_dayList->SelectReservation(reservationNo);
+    if (m_appointMode == 0) m_dayView->HighlightReservation(reservationNo);
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::OnListSelection(int row) {
+    const DayListRow* entry = m_dayList->Entry(row);
+    if (m_appointMode == 0) {
+        if (entry != nullptr) {
+            m_dayView->HighlightReservation(entry->reservationNo);
+        } else {
+            m_dayView->ClearSelection();
+        }
+    }
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::UpdateToolbar() {
+    if (m_dayList == nullptr || m_dayView == nullptr) return;
+    const DayListRow* entry = m_dayList->SelectedEntry();
+    bool edit = false, change = false, billing = false, detail = false;
+    if (entry != nullptr) {
+        const bool settled = entry->came || entry->status == 1;
+        edit = change = !settled;
+        billing = entry->came;
+        detail = true;
+    } else if (m_appointMode == 0) {
+        const ReservationBar* bar = m_dayView->SelectedBar();
+        if (bar != nullptr && bar->patientId.empty()) edit = true;  // blocked time
+    }
+    if (m_busyInit != 0 || m_busyMode != 0) edit = change = billing = detail = false;
+    const auto enable = [this](int id, bool on) {
+        for (auto [it, end] = m_actions.equal_range(id); it != end; ++it)
+            it->second->setEnabled(on);
+    };
+    enable(kCmdEditReservation, edit);
+    enable(kCmdDeleteReservation, edit);
+    enable(kCmdChangeReservation, change);
+    enable(kCmdRevokeReservation, change);
+    enable(kCmdBilling, billing);
+    enable(kCmdPatientDetail, detail);
+    enable(kCmdXylo, m_profile.isXylo && !m_profile.xyloDir.isEmpty() &&
+                         m_dayList->List()->selectedItems().size() == 1);
+    const auto check = [this](int id, bool on) {
+        for (auto [it, end] = m_actions.equal_range(id); it != end; ++it)
+            it->second->setChecked(on);
+    };
+    check(kCmdLayoutUnit, m_layoutMode == 0);
+    check(kCmdLayoutDoctor, m_layoutMode != 0);
+    check(kCmdDayView, m_appointMode != 1);
+    check(kCmdWeekView, m_appointMode == 1);
+}
+
+void CReserveSheetDlg::UpdateHeading() {
+    QString text;
+    if (m_appointMode == 1) {
+        const QString format = QStringLiteral("yyyy年MM月dd日");
+        text = QStringLiteral("%1 ～ %2")
+                   .arg(m_dates.weekStart.toString(format),
+                        m_dates.weekStart.addDays(6).toString(format));
+    } else {
+        const QStringList names = LoadString(kIdsWeekdayNames).split(u' ', Qt::SkipEmptyParts);
+        const int weekday = m_dates.shown.dayOfWeek() % 7;  // Sunday 0
+        const QDate& d = m_dates.shown;
+        text = QString::asprintf("%d年%2d月%2d日(", d.year(), d.month(), d.day()) +
+               (weekday < names.size() ? names[weekday] : QString()) + QStringLiteral(")");
+    }
+    m_heading->setText(text);
+}
+
+void CReserveSheetDlg::UpdateStatusLine() {
+    QString text =
+        QString::asprintf("%04d年%02d月%02d日", m_today.year(), m_today.month(), m_today.day());
+    if (m_db != nullptr && !m_db->GetDatabaseFolder().empty()) {
+        const MonthMemos memos =
+            ReadMonthMemos(m_db->GetDatabaseFolder(), m_today.year(), m_today.month());
+        const QString memo = memos[static_cast<size_t>(m_today.day())];
+        if (!memo.isEmpty()) text += QStringLiteral("　") + memo;
+    }
+    m_statusLine->setText(text);
+}
+
+QString CReserveSheetDlg::HeadingText() const { return m_heading->text(); }
+QString CReserveSheetDlg::StatusText() const { return m_statusLine->text(); }
+
+}  // namespace velo::sheet

@@ -1,0 +1,132 @@
+// CReserveSheetDlg: the reservation screen "予約". Around one grid view (the day or the
+// week view) it shows the suite's navigation strip, the month calendar with its legend,
+// the shown day's reservation list, the toolbars and a status line with today's memo. It
+// keeps the shown date and the week start, switches layout (unit/doctor) and view
+// (day/week) and stores both in the host profile, and ends with the screen code of the
+// strip button the user chose (-100 when closed any other way).
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+#include <QString>
+#include <map>
+#include <string>
+
+#include "sheet/monthcalendar.h"
+#include "sheet/sheetsettings.h"
+
+class CNavigationStrip;
+class CVeloDBSys;
+class QAction;
+class QLabel;
+class QStackedWidget;
+class QToolBar;
+class QWidget;
+
+namespace velo::sheet {
+
+class CDayList;
+class CDaySheetView;
+class CWeekSheetView;
+
+// Marks a reservation as came (Status 1) or back to booked (Status 0) and brings the
+// patient's LastVisitDate up to date. Only a booked or came reservation changes; any
+// other status gives 8 (invalid positioning) and changes nothing. Returns 0 or the record
+// status of the failing step (4 when there is no such reservation). Fees are not touched.
+int SetReservationCame(CVeloDBSys* db, const std::string& reservationNo, bool came);
+
+class CReserveSheetDlg final : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 1001;
+    static constexpr int kNavigationHeight = 58;
+
+    explicit CReserveSheetDlg(CVeloDBSys* db, QWidget* parent = nullptr);
+    ~CReserveSheetDlg() override;
+    CReserveSheetDlg(const CReserveSheetDlg&) = delete;
+    CReserveSheetDlg& operator=(const CReserveSheetDlg&) = delete;
+
+    // The code of the strip button that ended the sheet, or -100.
+    int ScreenCode() const { return m_screenCode; }
+
+    // Runs a command (sheetstrings.h) as if its button was pressed. Disabled commands and
+    // commands whose dialogs this window does not have yet do nothing.
+    void RunCommand(int commandId);
+    // What a press on the strip's button at `position` does.
+    void OnStripButton(int position);
+
+    QDate Today() const { return m_today; }
+    QDate ShownDate() const { return m_dates.shown; }
+    QDate WeekStart() const { return m_dates.weekStart; }
+    // Moves the shown date (and the week start with it) and reloads.
+    void SetShownDate(const QDate& date);
+    int LayoutMode() const { return m_layoutMode; }
+    int AppointMode() const { return m_appointMode; }
+    bool IsZoomed() const { return m_zoomed; }
+
+    // The date heading and the status line as shown.
+    QString HeadingText() const;
+    QString StatusText() const;
+
+    // Parts, for tests and screenshots.
+    CNavigationStrip* Strip() const { return m_strip; }
+    CMonthCalendar* Calendar() const { return m_calendar; }
+    CCalendarLegend* Legend() const { return m_legend; }
+    CDayList* DayList() const { return m_dayList; }
+    CDaySheetView* DayView() const { return m_dayView; }
+    CWeekSheetView* WeekView() const { return m_weekView; }
+    // The command's action in the main toolbar or the normal view toolbar; null if none.
+    QAction* Action(int commandId) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Build();
+    QToolBar* MakeToolbar(int toolbarId, const std::initializer_list<int>& ids, int iconSize);
+    QWidget* BuildCalendarArea();
+    void Reload();
+    void ReloadActiveView(bool keepScroll);
+    void FillList();
+    void MoveDates(const SheetDates& dates, bool rebuildCalendar);
+    void SetLayout(int mode);
+    void SetViewMode(int mode);
+    void SetZoom(bool zoomed);
+    void UpdateToolbar();
+    void UpdateHeading();
+    void UpdateStatusLine();
+    void OnCameToggled(int row, bool came);
+    void OnListSelection(int row);
+    void RunForTargetPatient(bool billing);
+    std::string TargetPatient() const;
+
+    CVeloDBSys* m_db;
+    int m_screenCode = -100;
+    QDate m_today;
+    SheetDates m_dates;
+    int m_layoutMode = 0;
+    int m_appointMode = 0;
+    bool m_zoomed = false;
+    int m_busyInit = 0;
+    int m_busyMode = 0;
+    HostSheetProfile m_profile;
+    SheetSettings m_settings;
+    QSize m_initialSize;
+
+    CNavigationStrip* m_strip = nullptr;
+    QToolBar* m_mainToolbar = nullptr;
+    QToolBar* m_viewToolbar = nullptr;
+    QToolBar* m_zoomViewToolbar = nullptr;
+    QWidget* m_calendarArea = nullptr;
+    CMonthCalendar* m_calendar = nullptr;
+    CCalendarLegend* m_legend = nullptr;
+    CDayList* m_dayList = nullptr;
+    QLabel* m_heading = nullptr;
+    QStackedWidget* m_views = nullptr;
+    CDaySheetView* m_dayView = nullptr;
+    CWeekSheetView* m_weekView = nullptr;
+    QLabel* m_statusLine = nullptr;
+    std::multimap<int, QAction*> m_actions;
+};
+
+}  // namespace velo::sheet

@@ -1,0 +1,265 @@
+// Tests of the reservation sheet's main window and the module entry on the offscreen
+// platform: how the sheet ends (close command, the strip's exit after the question, another
+// screen, its own screen), keys that must not close it, the single modeless window, the
+// layout and view modes kept in the host profile, date movements, and the came box.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include "sheet/daylist.h"
+#include "sheet/reservesheetdlg.h"
+#include "sheet/sheetsettings.h"
+#include "sheet/sheetstrings.h"
+#include "sheet/velosheet.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/tools.h"
+
+namespace velo::sheet {
+namespace {
+
+constexpr int kPositionClose = 0;
+constexpr int kPositionRes = 1;
+constexpr int kPositionLab = 7;
+
+class ReserveSheetTest : public DbFolderTest {
+protected:
+    void SetUp() override {
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "reservesheet_test";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+        ASSERT_TRUE(m_config.isValid());
+        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
+        CHostProfile::SetProgramName(QStringLiteral("reservesheettest"));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        CDate::SetTodayForTesting(2024, 3, 28);
+        CMessageService::ClearHistory();
+    }
+    void TearDown() override {
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
+    }
+
+    // Runs OnStart and, once the sheet is up, `act` on it.
+    int RunSheet(std::function<void(CReserveSheetDlg*)> act) {
+        OnModal([act](QDialog* dialog) {
+            auto* sheet = qobject_cast<CReserveSheetDlg*>(dialog);
+            ASSERT_NE(sheet, nullptr);
+            act(sheet);
+            // Whatever the action left open is closed here, so no test can hang.
+            if (sheet->isVisible()) sheet->RunCommand(kCmdClose);
+        });
+        CVeloSheet module;
+        return module.OnStart(&m_db);
+    }
+
+    void AddPatient(const char* id) {
+        CPatientDB table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        table.ClearData();
+        SetField(table.m_Data.PatientID, id);
+        SetField(table.m_Data.Patient2ID, id);
+        SetField(table.m_Data.Name, "Yamada");
+        ASSERT_EQ(table.Insert(), recman::kOk);
+    }
+
+    void AddReservation(const char* no, const char* patient, const char* date, uint8_t status) {
+        CReservationDB table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        table.ClearData();
+        tagRESERVATIONDB& r = table.m_Data;
+        SetField(r.ReservationNo, no);
+        SetField(r.PatientID, patient);
+        SetField(r.ResDate, date);
+        SetField(r.StartTime, "1000");
+        SetField(r.EndTime, "1030");
+        SetField(r.UnitCode, "01");
+        SetField(r.DoctorCode, "01");
+        r.Status = status;
+        ASSERT_EQ(table.Insert(), recman::kOk);
+    }
+
+    uint8_t StoredStatus(const char* no) {
+        CReservationDB table;
+        EXPECT_EQ(table.Open(m_folder), recman::kOk);
+        EXPECT_EQ(table.GetReservationData(no), recman::kOk);
+        return table.m_Data.Status;
+    }
+
+    QTemporaryDir m_config;
+};
+
+TEST_F(ReserveSheetTest, EndsWithTheScreenCodeOfHowItWasClosed) {
+    EXPECT_EQ(RunSheet([](CReserveSheetDlg* sheet) { sheet->RunCommand(kCmdClose); }), -100);
+
+    EXPECT_EQ(RunSheet([](CReserveSheetDlg* sheet) { sheet->OnStripButton(kPositionLab); }), 1107);
+
+    // The exit button asks first; Yes leaves the system.
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDYES; });
+    EXPECT_EQ(RunSheet([](CReserveSheetDlg* sheet) { sheet->OnStripButton(kPositionClose); }), 0);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].kind, CMessageService::EKind::YesNo);
+
+    // No keeps the sheet open; it is then closed by its close command.
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDNO; });
+    bool stayed = false;
+    EXPECT_EQ(RunSheet([&](CReserveSheetDlg* sheet) {
+                  sheet->OnStripButton(kPositionClose);
+                  stayed = sheet->isVisible();
+              }),
+              -100);
+    EXPECT_TRUE(stayed);
+}
+
+TEST_F(ReserveSheetTest, OwnScreenButtonAndEnterOrEscapeDoNotCloseIt) {
+    bool open = false;
+    int code = 0;
+    EXPECT_EQ(RunSheet([&](CReserveSheetDlg* sheet) {
+                  sheet->OnStripButton(kPositionRes);
+                  for (int key : {Qt::Key_Escape, Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+                      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                      QApplication::sendEvent(sheet, &press);
+                  }
+                  QApplication::processEvents();
+                  open = sheet->isVisible();
+                  code = sheet->ScreenCode();
+              }),
+              -100);
+    EXPECT_TRUE(open);
+    EXPECT_EQ(code, -100);
+}
+
+TEST_F(ReserveSheetTest, OpenSheetKeepsOneWindowAndDoStartIsExported) {
+    CVeloSheet module;
+    EXPECT_EQ(module.OpenSheet(&m_db), 0);
+    CReserveSheetDlg* first = module.Sheet();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    first->hide();
+    EXPECT_EQ(module.OpenSheet(nullptr), 0);  // a later handle is ignored
+    EXPECT_EQ(module.Sheet(), first);
+    EXPECT_TRUE(first->isVisible());
+    int sheets = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<CReserveSheetDlg*>(widget) != nullptr) ++sheets;
+    }
+    EXPECT_EQ(sheets, 1);
+
+    OnModal(
+        [](QDialog* dialog) { qobject_cast<CReserveSheetDlg*>(dialog)->RunCommand(kCmdClose); });
+    EXPECT_EQ(::DoStart(&m_db), -100);
+    EXPECT_EQ(::DoStart(nullptr), -100);
+}
+
+TEST_F(ReserveSheetTest, LayoutAndViewModesAreStoredAndSizeWrittenOnDestruction) {
+    {
+        CReserveSheetDlg sheet(&m_db);
+        EXPECT_EQ(sheet.LayoutMode(), 0);
+        EXPECT_TRUE(sheet.Action(kCmdLayoutUnit)->isChecked());
+        sheet.RunCommand(kCmdLayoutDoctor);
+        EXPECT_EQ(sheet.LayoutMode(), 1);
+        EXPECT_EQ(ReadHostSheetProfile().reservationMode, 1);
+        EXPECT_TRUE(sheet.Action(kCmdLayoutDoctor)->isChecked());
+        EXPECT_FALSE(sheet.Action(kCmdLayoutUnit)->isChecked());
+
+        sheet.RunCommand(kCmdWeekView);
+        EXPECT_EQ(sheet.AppointMode(), 1);
+        EXPECT_EQ(ReadHostSheetProfile().appointMode, 1);
+        EXPECT_EQ(sheet.Action(kCmdBack)->toolTip(), QStringLiteral("前の週"));
+        sheet.RunCommand(kCmdLayoutUnit);
+        EXPECT_EQ(ReadHostSheetProfile().reservationMode, 0);
+        EXPECT_GE(sheet.minimumWidth(), 1);
+    }
+    EXPECT_GT(
+        CHostProfile::GetProfileInt(QStringLiteral("VELOSHEET"), QStringLiteral("WindowWidth"), 0),
+        0);
+    EXPECT_GT(
+        CHostProfile::GetProfileInt(QStringLiteral("VELOSHEET"), QStringLiteral("WindowHeight"), 0),
+        0);
+
+    // A new sheet starts in the stored modes.
+    CReserveSheetDlg again(&m_db);
+    EXPECT_EQ(again.AppointMode(), 1);
+    EXPECT_EQ(again.LayoutMode(), 0);
+}
+
+TEST_F(ReserveSheetTest, DateButtonsMoveTheShownDateAndHeading) {
+    CReserveSheetDlg sheet(&m_db);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 28));
+    EXPECT_EQ(sheet.HeadingText(), QStringLiteral("2024年 3月28日(木)"));
+    EXPECT_TRUE(sheet.StatusText().startsWith(QStringLiteral("2024年03月28日")));
+
+    sheet.RunCommand(kCmdForward);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 29));
+    EXPECT_EQ(sheet.WeekStart(), QDate(2024, 3, 24));
+    sheet.RunCommand(kCmdFourWeeks);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 4, 26));
+    sheet.RunCommand(kCmdPrevMonth);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 1));
+    EXPECT_EQ(sheet.Calendar()->ShownDate(), QDate(2024, 3, 1));
+
+    // Week view from a Thursday week start: a week forward, calendar in April.
+    sheet.SetShownDate(QDate(2024, 3, 28));
+    sheet.RunCommand(kCmdWeekView);
+    sheet.RunCommand(kCmdForward);
+    EXPECT_EQ(sheet.WeekStart(), QDate(2024, 4, 4));
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 4, 4));
+    EXPECT_EQ(sheet.Calendar()->ShownDate().month(), 4);
+    EXPECT_EQ(sheet.HeadingText(), QStringLiteral("2024年04月04日 ～ 2024年04月10日"));
+
+    sheet.RunCommand(kCmdToday);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 28));
+    EXPECT_EQ(sheet.WeekStart(), QDate(2024, 3, 28));
+}
+
+TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
+    AddPatient("0000000001");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    AddReservation("0000000002", "0000000001", "20240328", 4);  // revoked: not listed
+    CReserveSheetDlg sheet(&m_db);
+    CDayList* list = sheet.DayList();
+    ASSERT_EQ(list->RowCount(), 1);
+    EXPECT_FALSE(sheet.Action(kCmdEditReservation)->isEnabled());  // nothing selected
+
+    ASSERT_TRUE(list->SelectReservation("0000000001"));
+    EXPECT_TRUE(sheet.Action(kCmdEditReservation)->isEnabled());
+    EXPECT_TRUE(sheet.Action(kCmdPatientDetail)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdBilling)->isEnabled());
+
+    emit list->CameToggled(0, true);
+    EXPECT_EQ(StoredStatus("0000000001"), 1);
+    ASSERT_EQ(list->RowCount(), 1);
+    EXPECT_TRUE(list->IsCame(0));
+    // A came row: no edit, change, cancel or delete; payment allowed.
+    ASSERT_TRUE(list->SelectReservation("0000000001"));
+    EXPECT_FALSE(sheet.Action(kCmdEditReservation)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdDeleteReservation)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdChangeReservation)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdRevokeReservation)->isEnabled());
+    EXPECT_TRUE(sheet.Action(kCmdBilling)->isEnabled());
+
+    emit list->CameToggled(0, false);
+    EXPECT_EQ(StoredStatus("0000000001"), 0);
+    EXPECT_FALSE(list->IsCame(0));
+
+    // Only live reservations change; a missing one is reported as not found.
+    EXPECT_EQ(SetReservationCame(&m_db, "0000000002", true), recman::kInvalidPositioning);
+    EXPECT_EQ(StoredStatus("0000000002"), 4);
+    EXPECT_EQ(SetReservationCame(&m_db, "0000000099", true), recman::kKeyNotFound);
+}
+
+}  // namespace
+}  // namespace velo::sheet
