@@ -760,7 +760,8 @@ void CReserveSheetDlg::UpdateStatusLine() {
         const MonthMemos memos =
             ReadMonthMemos(m_db->GetDatabaseFolder(), m_today.year(), m_today.month());
         const QString memo = memos[static_cast<size_t>(m_today.day())];
-        if (!memo.isEmpty()) text += QStringLiteral("　") + memo;
+        // The status line is one line high: a memo of several lines is shown joined.
+        if (!memo.isEmpty()) text += QStringLiteral("　") + memo.simplified();
     }
     m_statusLine->setText(text);
 }

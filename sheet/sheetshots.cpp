@@ -1,7 +1,8 @@
-// sheetshots: saves pictures of the appointment sheet's day and week grids on a database
-// folder for the documentation, as PNG files in an output folder. It shows the busiest day
-// of the current and the next month (today when none has reservations), in the unit layout,
-// with one bar selected, and closes the views without waiting for input.
+// sheetshots: saves pictures of the appointment sheet's day and week grids and of its main
+// window on a database folder for the documentation, as PNG files in an output folder. It
+// shows the busiest day of the current and the next month (today when none has
+// reservations), in the unit layout, with one bar selected, and closes the windows without
+// waiting for input.
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -11,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
+#include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/weeksheetview.h"
 #include "suite/dbcall/velodbsys.h"
@@ -110,6 +113,16 @@ int main(int argc, char** argv) {
         week.SetDates(date);
         week.SetLayoutMode(0);
         ok = Save(&week, out, "sheet-week") && ok;
+    }
+    {
+        velo::sheet::CReserveSheetDlg sheet(&db);
+        sheet.setWindowState(Qt::WindowNoState);
+        sheet.resize(kViewSize.width(), kViewSize.height() + 200);
+        sheet.show();
+        sheet.SetShownDate(CDate::FromYmd(date.c_str()));
+        if (sheet.DayList()->RowCount() > 0)
+            sheet.DayList()->SelectReservation(sheet.DayList()->Entry(0)->reservationNo);
+        ok = Save(&sheet, out, "sheet-window") && ok;
     }
     return ok ? 0 : 1;
 }
