@@ -261,5 +261,36 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
     EXPECT_EQ(SetReservationCame(&m_db, "0000000099", true), recman::kKeyNotFound);
 }
 
+TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
+    AddPatient("0000000001");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    sheet.RunCommand(kCmdZoom);
+    EXPECT_TRUE(sheet.IsZoomed());
+    EXPECT_FALSE(sheet.Calendar()->isVisible());
+    EXPECT_FALSE(sheet.DayList()->isVisible());
+    sheet.RunCommand(kCmdRestore);
+    EXPECT_FALSE(sheet.IsZoomed());
+    EXPECT_TRUE(sheet.Calendar()->isVisible());
+
+    // Nothing selected: no patient screen opens.
+    sheet.RunCommand(kCmdPatientDetail);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // With a row selected, the patient screen and the visit flow open as modal windows.
+    ASSERT_TRUE(sheet.DayList()->SelectReservation("0000000001"));
+    for (int command : {kCmdPatientDetail, kCmdVisitFlow}) {
+        bool opened = false;
+        OnModal([&](QDialog* dialog) {
+            opened = true;
+            dialog->reject();
+        });
+        sheet.RunCommand(command);
+        EXPECT_TRUE(opened) << command;
+        EXPECT_TRUE(sheet.isVisible());
+    }
+}
+
 }  // namespace
 }  // namespace velo::sheet
