@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "recman/recman.h"
@@ -158,6 +159,7 @@ void CReserveSheetDlg::Build() {
     RegisterSheetStrings();
     setObjectName(QString::number(kTemplateId));
     setWindowTitle(LoadString(kIdsSheetTitle));
+    setSizeGripEnabled(true);
     m_profile = ReadHostSheetProfile();
     m_settings = ReadSheetSettings();
     m_layoutMode = m_profile.reservationMode != 0 ? 1 : 0;
@@ -307,16 +309,17 @@ void CReserveSheetDlg::Build() {
     connect(m_dayList, &CDayList::CameToggled, this, &CReserveSheetDlg::OnCameToggled);
     connect(m_dayList, &CDayList::SelectionChanged, this, &CReserveSheetDlg::OnListSelection);
     connect(m_dayList, &CDayList::ContextMenuWanted, this, [this](int row, const QPoint& at) {
-        const DayListRow* entry = m_dayList->Entry(row);
-        if (entry == nullptr) return;
-        QMenu menu(this);
-        for (int id : {kCmdPatientDetail, kCmdBilling}) {
-            QAction* item = menu.addAction(LoadString(id).section(u'\n', 1, 1));
-            item->setEnabled(id != kCmdBilling || entry->came);
-            connect(item, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        if (const DayListRow* entry = m_dayList->Entry(row); entry != nullptr) {
+            ShowReservationMenu(ListMenuGreyed(*entry), at);
         }
-        menu.exec(at);
     });
+    const auto barMenu = [this](const ReservationBar* bar, const QPoint& at) {
+        if (bar != nullptr) ShowReservationMenu(GreyedMenuCommands(*bar), at);
+    };
+    connect(m_dayView, &CDaySheetView::contextMenuRequested, this,
+            [this, barMenu](const QPoint& at) { barMenu(m_dayView->SelectedBar(), at); });
+    connect(m_weekView, &CWeekSheetView::contextMenuRequested, this,
+            [this, barMenu](const QPoint& at) { barMenu(m_weekView->SelectedBar(), at); });
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, [this] { RunCommand(kCmdRefresh); });
 
@@ -686,6 +689,31 @@ void CReserveSheetDlg::OnCameToggled(int row, bool came) {
     m_dayList->SelectReservation(reservationNo);
     if (m_appointMode == 0) m_dayView->HighlightReservation(reservationNo);
     UpdateToolbar();
+}
+
+std::vector<int> ListMenuGreyed(const DayListRow& row) {
+    if (row.came) {
+        return {kCmdEditReservation, kCmdDeleteReservation, kCmdRevokeReservation,
+                kCmdChangeReservation};
+    }
+    return {kCmdBilling};
+}
+
+void CReserveSheetDlg::ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at) {
+    static const struct {
+        int id;
+        const char* text;
+    } kItems[] = {{kCmdPatientDetail, "患者詳細"},       {kCmdBilling, "入金処理"},
+                  {kCmdEditReservation, "予約の編集"},   {kCmdChangeReservation, "予約の変更"},
+                  {kCmdRevokeReservation, "予約の取消"}, {kCmdDeleteReservation, "予約の削除"}};
+    QMenu menu(this);
+    for (const auto& item : kItems) {
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        action->setEnabled(std::find(greyed.begin(), greyed.end(), item.id) == greyed.end());
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    }
+    menu.exec(at);
 }
 
 void CReserveSheetDlg::OnListSelection(int row) {

@@ -11,8 +11,10 @@
 #include <QString>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sheet/monthcalendar.h"
+#include "sheet/sheetdata.h"
 #include "sheet/sheetsettings.h"
 
 class CNavigationStrip;
@@ -34,6 +36,10 @@ class CWeekSheetView;
 // other status gives 8 (invalid positioning) and changes nothing. Returns 0 or the record
 // status of the failing step (4 when there is no such reservation). Fees are not touched.
 int SetReservationCame(CVeloDBSys* db, const std::string& reservationNo, bool came);
+
+// The reservation menu's commands to grey for a list row: a came row cannot be edited,
+// changed, cancelled or deleted (ascending order); a row without the tick has no payment.
+std::vector<int> ListMenuGreyed(const DayListRow& row);
 
 class CReserveSheetDlg final : public QDialog {
     Q_OBJECT
@@ -98,6 +104,7 @@ private:
     void OnCameToggled(int row, bool came);
     void OnListSelection(int row);
     void RunForTargetPatient(bool billing);
+    void ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at);
     std::string TargetPatient() const;
 
     CVeloDBSys* m_db;

@@ -251,7 +251,12 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
     EXPECT_FALSE(sheet.Action(kCmdRevokeReservation)->isEnabled());
     EXPECT_TRUE(sheet.Action(kCmdBilling)->isEnabled());
 
+    EXPECT_EQ(ListMenuGreyed(*list->Entry(0)),
+              (std::vector<int>{kCmdEditReservation, kCmdDeleteReservation, kCmdRevokeReservation,
+                                kCmdChangeReservation}));
+
     emit list->CameToggled(0, false);
+    EXPECT_EQ(ListMenuGreyed(*list->Entry(0)), std::vector<int>{kCmdBilling});
     EXPECT_EQ(StoredStatus("0000000001"), 0);
     EXPECT_FALSE(list->IsCame(0));
 
