@@ -9,7 +9,7 @@
 namespace velo::sheet {
 
 const DayListColumn kDayListColumns[5] = {
-    {"済み・時間", 90}, {"氏名", 120}, {"ユニット", 100}, {"処置", 200}, {"担当医", 120}};
+    {"済み・時間", 118}, {"氏名", 120}, {"ユニット", 100}, {"処置", 200}, {"担当医", 120}};
 
 CDayList::CDayList(QWidget* parent) : QWidget(parent) {
     m_caption = new QLabel(QStringLiteral("当日の予約一覧："), this);
