@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "lab/labcore.h"
+#include "insertmany.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
 #include "suite/dbcall/catalogue.h"
@@ -42,7 +43,6 @@ constexpr int kItems = 20000;
 constexpr int kPatients = 50000;
 constexpr int kDaysSpanned = 730;  // generated due days: two years from kFirstDay
 constexpr const char* kFirstDay = "20250101";
-constexpr int kBatch = 5000;  // inserts per transaction while generating
 
 struct Setup {
     std::string folder;        // the database folder the record manager side reads
@@ -66,22 +66,6 @@ int CountItems(const std::string& folder) {
     items.SetKey(CMaterialDB::kKeyMaterialNo);
     for (int st = items.GetFIRST(); st == 0; st = items.GetNEXT()) ++n;
     return n;
-}
-
-template <typename Table, typename Fill>
-int InsertMany(const std::string& folder, int count, Fill fill) {
-    Table table;
-    int status = table.Open(folder);
-    for (int i = 0; status == 0 && i < count; i += kBatch) {
-        if ((status = CBaseDBCall::BeginTran()) != 0) break;
-        for (int j = i; status == 0 && j < std::min(count, i + kBatch); ++j) {
-            table.ClearData();
-            fill(j, table.m_Data);
-            status = table.Insert();
-        }
-        status = status == 0 ? CBaseDBCall::EndTran() : (CBaseDBCall::AbortTran(), status);
-    }
-    return status;
 }
 
 int Generate(const std::string& folder) {

@@ -30,6 +30,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "insertmany.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
 #include "sheet/sheetdata.h"
@@ -52,7 +53,6 @@ constexpr int kReservations = 80000;
 constexpr int kMinReservations = 20000;
 constexpr int kDaysSpanned = 365;
 constexpr const char* kFirstDay = "20260101";
-constexpr int kBatch = 5000;  // inserts per transaction while generating
 
 struct Setup {
     std::string folder;      // the database folder the record manager side reads
@@ -87,22 +87,6 @@ int CountReservations(const std::string& folder) {
     table.SetKey(CReservationDB::kKeyReservationNo);
     for (int st = table.GetFIRST(); st == 0 && n < kMinReservations; st = table.GetNEXT()) ++n;
     return n;
-}
-
-template <typename Table, typename Fill>
-int InsertMany(const std::string& folder, int count, Fill fill) {
-    Table table;
-    int status = table.Open(folder);
-    for (int i = 0; status == 0 && i < count; i += kBatch) {
-        if ((status = CBaseDBCall::BeginTran()) != 0) break;
-        for (int j = i; status == 0 && j < std::min(count, i + kBatch); ++j) {
-            table.ClearData();
-            fill(j, table.m_Data);
-            status = table.Insert();
-        }
-        status = status == 0 ? CBaseDBCall::EndTran() : (CBaseDBCall::AbortTran(), status);
-    }
-    return status;
 }
 
 int Generate(const std::string& folder) {
