@@ -26,6 +26,7 @@
 
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
@@ -43,6 +44,7 @@ enum class ETable {
     CreditCate,
     TreatmentCategory,
     MaterialItemCate,
+    ResReason,
 };
 
 // Name widths are those of the record fields less the terminator; staff names also go to
@@ -64,6 +66,8 @@ constexpr CMasterTableInfo kTables[] = {
      false, false},
     {"MATERIALITEMCATE", "技工物区分の追加", 4, 9999, sizeof(tagMATERIALITEMCATEDB::Name) - 1,
      false, false, false},
+    {"RESREASON", "キャンセル理由の追加", 3, 999, sizeof(tagRESREASONDB::ReasonName) - 1, false,
+     false, false, "キャンセル理由"},
 };
 constexpr ETable kKinds[] = {
     ETable::Unit,
@@ -76,6 +80,7 @@ constexpr ETable kKinds[] = {
     ETable::CreditCate,
     ETable::TreatmentCategory,
     ETable::MaterialItemCate,
+    ETable::ResReason,
 };
 static_assert(std::size(kTables) == std::size(kKinds));
 
@@ -187,6 +192,9 @@ int UsedNumbers(CVeloDBSys* db, ETable kind, const std::string& category, std::s
         case ETable::MaterialItemCate:
             return ForEach<CMaterialItemCateDB>(
                 db, [&](const tagMATERIALITEMCATEDB& r) { add(FieldText(r.Code)); });
+        case ETable::ResReason:
+            return ForEach<CResReasonDB>(
+                db, [&](const tagRESREASONDB& r) { add(FieldText(r.ReasonCode)); });
     }
     return 0;
 }
@@ -282,6 +290,11 @@ int InsertEntry(CVeloDBSys* db, ETable kind, const std::string& code, const CMas
             return InsertRecord<CMaterialItemCateDB>(db, [&](tagMATERIALITEMCATEDB& r) {
                 SetField(r.Code, code.c_str());
                 SetCp932Field(r.Name, sizeof r.Name, name);
+            });
+        case ETable::ResReason:
+            return InsertRecord<CResReasonDB>(db, [&](tagRESREASONDB& r) {
+                SetField(r.ReasonCode, code.c_str());
+                SetCp932Field(r.ReasonName, sizeof r.ReasonName, name);
             });
     }
     return recman::kInvalidOperation;
@@ -456,7 +469,7 @@ CNewTblItemDlg::CNewTblItemDlg(CVeloDBSys* db, const CMasterTableInfo& info, QWi
     form->addRow(QStringLiteral("コード"), m_code);
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("name"));
-    form->addRow(QStringLiteral("名称"), m_name);
+    form->addRow(QString::fromUtf8(info.nameLabel), m_name);
     if (info.hasColour) {
         m_colour = new QComboBox(this);
         m_colour->setObjectName(QStringLiteral("colour"));
@@ -496,6 +509,12 @@ void CNewTblItemDlg::OnCategoryChanged() {
     m_code->setText(NextMasterCode(m_db, m_info.table, category));
 }
 
+void CNewTblItemDlg::SetCategory(const QString& categoryCode) {
+    if (m_category == nullptr) return;
+    const int index = m_category->findData(categoryCode);
+    if (index >= 0) m_category->setCurrentIndex(index);
+}
+
 void CNewTblItemDlg::OnOK() {
     CMasterEntry entry;
     entry.code = m_code->text();
@@ -517,6 +536,7 @@ void CNewTblItemDlg::OnOK() {
         }
         return;
     }
+    m_storedCategory = entry.category.trimmed();
     accept();
 }
 
@@ -577,6 +597,10 @@ QString CVeloComDlg::DoGetNewTblItem(CVeloDBSys* db, const char* table, QWidget*
     CNewTblItemDlg dialog(db, *info, DefaultParent(parent));
     if (dialog.exec() != QDialog::Accepted) return QString();
     return dialog.StoredCode();
+}
+
+QString CVeloComDlg::OpenNewResReason(CVeloDBSys* db, QWidget* parent) {
+    return DoGetNewTblItem(db, "RESREASON", parent);
 }
 
 QString CVeloComDlg::DoGetNewStaff(CVeloDBSys* db, QWidget* parent) {

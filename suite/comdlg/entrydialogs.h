@@ -1,9 +1,9 @@
 // The suite's small entry dialogs: add one entry to a master table (units, doctors,
 // reservation types and ways, staff, fee categories and items, insurance types, treatment
-// and lab-item categories) or a lab-item name to the lab-item master, and hand back what
-// was added. The checks and the writing live in plain functions below so that tests and
-// other callers reach them without a window; the dialog classes only gather the input,
-// call them and show their messages through CMessageService.
+// and lab-item categories, cancel reasons) or a lab-item name to the lab-item master, and
+// hand back what was added. The checks and the writing live in plain functions below so
+// that tests and other callers reach them without a window; the dialog classes only gather
+// the input, call them and show their messages through CMessageService.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +27,8 @@ struct CMasterTableInfo {
     bool hasColour;     // reservation types carry a bar colour
     bool hasPrice;      // fee items carry a price
     bool hasCategory;   // fee items belong to a fee category
+    // Label of the name field.
+    const char* nameLabel = "名称";
 };
 
 // The table of that name (compared without regard to case), or null.
@@ -87,6 +89,10 @@ public:
 
     // The code written after the dialog was accepted; "" before.
     QString StoredCode() const { return m_storedCode; }
+    // Fee items: the category the new item was written under; "" for other tables.
+    QString StoredCategory() const { return m_storedCategory; }
+    // Fee items: starts on this fee category (and proposes its next code) when it exists.
+    void SetCategory(const QString& categoryCode);
 
 private:
     void OnOK();
@@ -100,6 +106,7 @@ private:
     QComboBox* m_colour = nullptr;
     QSpinBox* m_price = nullptr;
     QString m_storedCode;
+    QString m_storedCategory;
 };
 
 // Dialog for a new lab-item name within a category.

@@ -20,9 +20,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <string>
 
 class CVeloDBSys;
+struct tagPATIENTDB;
 class CXListCtrl;
 class QComboBox;
 class QWidget;
@@ -65,10 +67,39 @@ public:
     // `parent` (the active window when null) and returns "" when the user cancels.
     // Adds an entry to the master table named "UNIT", "DOCTOR", "RESERVATION_TYPE",
     // "RESERVATIONWAY", "STAFF", "CREDIT", "CREDITCATE", "INSSURANCETYPE",
-    // "TREATMENTCATEGORY" or "MATERIALITEMCATE" and returns its code as written (for
-    // "CREDIT" the item code within the category chosen in the dialog). Staff are written to
-    // the staff master and to the lab's staff names (custom table "AA") under one number.
+    // "TREATMENTCATEGORY", "MATERIALITEMCATE" or "RESREASON" and returns its code as
+    // written (for "CREDIT" the item code within the category chosen in the dialog). Staff
+    // are written to the staff master and to the lab's staff names (custom table "AA") under
+    // one number.
     static QString DoGetNewTblItem(CVeloDBSys* db, const char* table, QWidget* parent);
+    // Adds a cancel reason (code and name, the next free "%03d" code proposed) to the
+    // cancel reason file and returns its code.
+    static QString OpenNewResReason(CVeloDBSys* db, QWidget* parent = nullptr);
+    // The patient entry dialog (patiententrydlg.cpp): mode 1 registers a new patient, mode 2
+    // edits the patient whose PatientID is `patientKey`. Returns the patient record as saved
+    // in both patient files (include suite/dbcall/patientdb.h to use it), or null when the
+    // user cancels, the patient to edit is not found or the mode is unknown (the last two
+    // are reported to the user).
+    static std::unique_ptr<tagPATIENTDB> GetNewPatientData(CVeloDBSys* db, int mode,
+                                                           const char* patientKey,
+                                                           QWidget* parent = nullptr);
+    // The fee-item picker (credititemdlg.cpp): the visible fee items of the category (every
+    // category when `categoryCode` is empty or unknown, with a category combo to narrow the
+    // list), with name and price; the user picks one (double click or OK) or adds one.
+    // Returns the chosen item's key, MakeItemKey(category code, item code), e.g. "001-004".
+    static QString OpenCreditItem(CVeloDBSys* db, const char* categoryCode,
+                                  QWidget* parent = nullptr);
+    // The treatment item editor (treatmentitemdlg.cpp) of one treatment category ("%03d"):
+    // lists the category's items and adds, renames and deletes them. Returns
+    // MakeItemKey(category, item) of the item chosen with 選択; after 閉じる, the key of the
+    // last item added, renamed or deleted (so the caller knows to refill its list), or ""
+    // when nothing changed.
+    static QString OpenTreatmentItem(CVeloDBSys* db, const char* categoryCode,
+                                     QWidget* parent = nullptr);
+    // Keys of fee items and treatment items: the category code and the item code as stored,
+    // joined by "-" ("001-004"). SplitItemKey is false for a text without the "-".
+    static QString MakeItemKey(const QString& category, const QString& item);
+    static bool SplitItemKey(const QString& key, QString* category, QString* item);
     // DoGetNewTblItem for "STAFF".
     static QString DoGetNewStaff(CVeloDBSys* db, QWidget* parent);
     // Adds a lab-item name to the category and returns the name.

@@ -1,0 +1,683 @@
+// Patient entry: the checks of a patient's basic data, the proposed ID, the new patient key
+// from the patient counter, the writing of both patient files in one transaction, the
+// dialog, and CVeloComDlg::GetNewPatientData that runs it.
+#include "suite/comdlg/patiententrydlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "suite/comdlg/velocomdlg.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/dbcall/indexcontroldb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/date.h"
+#include "suite/tool/editex.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/tools.h"
+
+namespace {
+
+constexpr char kPatientCounter[] = "PATIENT";
+constexpr int kPatientIdDigits = 10;
+constexpr int kFirstYear = 1900;
+constexpr char kMale[] = "1";
+constexpr char kFemale[] = "2";
+// Insurance combos carry "K CC": the category kind, a blank, then the code.
+constexpr int kInsuranceCodeStart = 2;
+
+const QString kLabelChartNo = QStringLiteral("ID");
+const QString kLabelName = QStringLiteral("氏名");
+const QString kLabelKana = QStringLiteral("フリガナ");
+const QString kLabelBirth = QStringLiteral("生年月日");
+const QString kLabelFirstVisit = QStringLiteral("初診日");
+const QString kLabelZip = QStringLiteral("〒");
+const QString kLabelAddress1 = QStringLiteral("住所1");
+const QString kLabelAddress2 = QStringLiteral("住所2");
+const QString kLabelHomeTel = QStringLiteral("自宅");
+const QString kLabelMobileTel = QStringLiteral("携帯・PHS");
+const QString kLabelOtherTel = QStringLiteral("その他");
+
+int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
+    if (db != nullptr && !db->GetDatabaseFolder().empty()) {
+        return table.Open(db->GetDatabaseFolder());
+    }
+    return table.Open();
+}
+
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+template <size_t N>
+QString FieldQString(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Runs the writes in the caller's transaction, or in one of its own.
+int Transacted(const std::function<int()>& work) {
+    const bool own = !CBaseDBCall::InTransaction();
+    if (own) {
+        const int status = CBaseDBCall::BeginTran();
+        if (status != 0) return status;
+    }
+    int status = work();
+    if (own) {
+        if (status == 0) {
+            status = CBaseDBCall::EndTran();
+            if (status != 0) CBaseDBCall::AbortTran();
+        } else {
+            CBaseDBCall::AbortTran();
+        }
+    }
+    return status;
+}
+
+CPatientSaveResult Failure(EPatientResult result, const QString& field = QString()) {
+    CPatientSaveResult failure;
+    failure.result = result;
+    failure.field = field;
+    return failure;
+}
+
+CPatientSaveResult DatabaseFailure(int status) {
+    CPatientSaveResult failure = Failure(EPatientResult::DatabaseError);
+    failure.status = status;
+    return failure;
+}
+
+// One text of the entry and the record field it goes to.
+struct TextField {
+    const QString& label;
+    const QString& text;
+    size_t width;
+};
+
+// A telephone number without "-" and blanks, for the digit-only search fields.
+std::string TelDigits(const std::string& tel) {
+    std::string digits;
+    for (char c : tel) {
+        if (c != '-' && c != ' ') digits += c;
+    }
+    return digits;
+}
+
+void SetText(char* field, size_t width, const QString& text) {
+    SetCp932Field(field, width, text.trimmed());
+}
+
+// Writes the entry's fields into the record; the caller has checked the entry.
+void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
+    tagPATIENTDB& r = *record;
+    std::string birth;
+    std::string firstVisit;
+    ParseEntryDate(entry.birthDate, &birth);
+    ParseEntryDate(entry.firstVisitDate, &firstVisit);
+    SetText(r.ChartNo, sizeof r.ChartNo, entry.chartNo);
+    SetText(r.Name, sizeof r.Name, entry.name);
+    SetText(r.Kana, sizeof r.Kana, entry.kana);
+    SetField(r.Sex, entry.male ? kMale : kFemale);
+    SetField(r.BirthDate, birth.c_str());
+    SetField(r.FirstVisitDate, firstVisit.c_str());
+    SetText(r.ZipCode, sizeof r.ZipCode, entry.zipCode);
+    SetText(r.Address1, sizeof r.Address1, entry.address1);
+    SetText(r.Address2, sizeof r.Address2, entry.address2);
+    SetText(r.HomeTel, sizeof r.HomeTel, entry.homeTel);
+    SetText(r.MobileTel, sizeof r.MobileTel, entry.mobileTel);
+    SetText(r.OtherTel, sizeof r.OtherTel, entry.otherTel);
+    CopyTextField(r.HomeTelDigits, sizeof r.HomeTelDigits, TelDigits(FieldText(r.HomeTel)));
+    CopyTextField(r.MobileTelDigits, sizeof r.MobileTelDigits, TelDigits(FieldText(r.MobileTel)));
+    SetField(r.DoctorCode, entry.doctorCode.trimmed().toLatin1().constData());
+    SetField(r.InsuranceType, entry.insuranceType.trimmed().toLatin1().constData());
+    r.InactiveFlag = entry.inactive ? 1 : 0;
+}
+
+// The highest number among the all-digit patient keys (key 0 is in text order, and the
+// suite's keys are zero-padded to one width, so the last all-digit key is the highest).
+int HighestPatientNumber(CPatient1DB& patients, long long* highest) {
+    *highest = 0;
+    patients.SetKey(CPatient1DB::kKeyPatientID);
+    int status = patients.GetLAST();
+    for (; status == 0; status = patients.GetPREV()) {
+        const std::string id = FieldText(patients.m_Data.PatientID);
+        if (AllDigits(id) && id.size() <= static_cast<size_t>(kPatientIdDigits)) {
+            *highest = std::stoll(id);
+            return 0;
+        }
+    }
+    return status == recman::kEndOfFile || status == recman::kKeyNotFound ? 0 : status;
+}
+
+// Takes the next patient key and advances the counter. REQUIRES: inside a transaction.
+int TakePatientId(CVeloDBSys* db, std::string* id) {
+    CPatient1DB patients;
+    int status = OpenIn(patients, db);
+    if (status != 0) return status;
+    long long highest = 0;
+    status = HighestPatientNumber(patients, &highest);
+    if (status != 0) return status;
+
+    CIndexControlDB counter;
+    status = OpenIn(counter, db);
+    if (status != 0) return status;
+    char key[sizeof(tagINDEXCONTROLDB::IndexName)] = {};
+    std::memcpy(key, kPatientCounter, sizeof kPatientCounter - 1);
+    counter.SetKey(CIndexControlDB::kKeyIndexName);
+    counter.SetKeyBuffer(key, sizeof key);
+    const int found = counter.GetEQUAL();
+    if (found != 0 && found != recman::kKeyNotFound) return found;
+    const long long stored =
+        found == 0 && counter.m_Data.NextValue > 0 ? counter.m_Data.NextValue : 1;
+    const long long next = std::max(stored, highest + 1);
+    if (next >= INT32_MAX) return recman::kInvalidOperation;
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*lld", kPatientIdDigits, next);
+    *id = text;
+    if (found == 0) {
+        counter.m_Data.NextValue = static_cast<int32_t>(next + 1);
+        return counter.Update();
+    }
+    counter.ClearData();
+    SetField(counter.m_Data.IndexName, kPatientCounter);
+    counter.m_Data.NextValue = static_cast<int32_t>(next + 1);
+    return counter.Insert();
+}
+
+}  // namespace
+
+QString PatientResultMessage(const CPatientSaveResult& result) {
+    switch (result.result) {
+        case EPatientResult::Ok:
+            return QString();
+        case EPatientResult::EmptyName:
+            return QStringLiteral("氏名を入力してください。");
+        case EPatientResult::EmptyChartNo:
+            return QStringLiteral("IDを入力してください。");
+        case EPatientResult::DuplicateChartNo:
+            return QStringLiteral(
+                       "このIDは既に他の患者（%1）に使われています。\n別のIDを入力してください。")
+                .arg(result.otherPatient);
+        case EPatientResult::BadDate:
+            return QStringLiteral(
+                       "%1が正しい日付ではありません。\n年/月/日 の形で入力してください（例 "
+                       "2010/04/01）。")
+                .arg(result.field);
+        case EPatientResult::BirthInFuture:
+            return QStringLiteral("生年月日が今日より後の日付になっています。");
+        case EPatientResult::BirthAfterFirstVisit:
+            return QStringLiteral("生年月日が初診日より後の日付になっています。");
+        case EPatientResult::TextTooLong:
+            return QStringLiteral("%1が長すぎます。短くしてください。").arg(result.field);
+        case EPatientResult::NotFound:
+            return QStringLiteral("患者データが見つかりません。");
+        case EPatientResult::DatabaseError:
+            return QStringLiteral("データベースの登録・更新が失敗しました。\n（状態 %1）")
+                .arg(result.status);
+    }
+    return QString();
+}
+
+bool ParseEntryDate(const QString& text, std::string* ymd) {
+    const QString plain = text.normalized(QString::NormalizationForm_KC).trimmed();
+    ymd->clear();
+    if (plain.isEmpty()) return true;
+    static const QRegularExpression separated(
+        QStringLiteral("^(\\d{4})[/.-](\\d{1,2})[/.-](\\d{1,2})$"));
+    static const QRegularExpression compact(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
+    QRegularExpressionMatch match = separated.match(plain);
+    if (!match.hasMatch()) match = compact.match(plain);
+    if (!match.hasMatch()) return false;
+    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(),
+                     match.captured(3).toInt());
+    if (!date.isValid() || date.year() < kFirstYear) return false;
+    *ymd = CDate::ToYmd(date);
+    return true;
+}
+
+QString EntryDateText(const char* yyyymmdd) {
+    if (!CDate::IsValid(yyyymmdd)) return QString();
+    return CDate::FromYmd(yyyymmdd).toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& r) {
+    CPatientEntry entry;
+    entry.chartNo = FieldQString(r.ChartNo);
+    entry.name = FieldQString(r.Name);
+    entry.kana = FieldQString(r.Kana);
+    entry.male = r.Sex[0] == '1';
+    entry.birthDate = EntryDateText(r.BirthDate);
+    entry.firstVisitDate = EntryDateText(r.FirstVisitDate);
+    entry.zipCode = FieldQString(r.ZipCode);
+    entry.address1 = FieldQString(r.Address1);
+    entry.address2 = FieldQString(r.Address2);
+    entry.homeTel = FieldQString(r.HomeTel);
+    entry.mobileTel = FieldQString(r.MobileTel);
+    entry.otherTel = FieldQString(r.OtherTel);
+    entry.doctorCode = QString::fromLatin1(FieldText(r.DoctorCode).c_str());
+    entry.insuranceType = QString::fromLatin1(FieldText(r.InsuranceType).c_str());
+    entry.inactive = r.InactiveFlag != 0;
+    return entry;
+}
+
+QString NextChartNo(CVeloDBSys* db) {
+    CPatient1DB patients;
+    if (OpenIn(patients, db) != 0) return QString();
+    long long highest = -1;
+    int width = 1;
+    patients.SetKey(CPatient1DB::kKeyPatientID);
+    int status = patients.GetFIRST();
+    for (; status == 0; status = patients.GetNEXT()) {
+        const std::string chartNo = FieldText(patients.m_Data.ChartNo);
+        // Longer numbers are not IDs a person counts on.
+        if (!AllDigits(chartNo) || chartNo.size() > 15) continue;
+        const long long number = std::stoll(chartNo);
+        if (number > highest) {
+            highest = number;
+            width = static_cast<int>(chartNo.size());
+        }
+    }
+    if (status != recman::kEndOfFile && status != recman::kKeyNotFound) return QString();
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*lld", width, std::max(highest, 0LL) + 1);
+    return QString::fromLatin1(text);
+}
+
+CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
+                                     const std::string& ownPatientId) {
+    if (entry.name.trimmed().isEmpty()) return Failure(EPatientResult::EmptyName, kLabelName);
+    if (entry.chartNo.trimmed().isEmpty()) {
+        return Failure(EPatientResult::EmptyChartNo, kLabelChartNo);
+    }
+    const TextField texts[] = {
+        {kLabelChartNo, entry.chartNo, sizeof(tagPATIENTDB::ChartNo)},
+        {kLabelName, entry.name, sizeof(tagPATIENTDB::Name)},
+        {kLabelKana, entry.kana, sizeof(tagPATIENTDB::Kana)},
+        {kLabelZip, entry.zipCode, sizeof(tagPATIENTDB::ZipCode)},
+        {kLabelAddress1, entry.address1, sizeof(tagPATIENTDB::Address1)},
+        {kLabelAddress2, entry.address2, sizeof(tagPATIENTDB::Address2)},
+        {kLabelHomeTel, entry.homeTel, sizeof(tagPATIENTDB::HomeTel)},
+        {kLabelMobileTel, entry.mobileTel, sizeof(tagPATIENTDB::MobileTel)},
+        {kLabelOtherTel, entry.otherTel, sizeof(tagPATIENTDB::OtherTel)},
+    };
+    for (const TextField& field : texts) {
+        if (QStringToCp932(field.text.trimmed()).size() > field.width - 1) {
+            return Failure(EPatientResult::TextTooLong, field.label);
+        }
+    }
+    std::string birth;
+    std::string firstVisit;
+    if (!ParseEntryDate(entry.birthDate, &birth)) {
+        return Failure(EPatientResult::BadDate, kLabelBirth);
+    }
+    if (!ParseEntryDate(entry.firstVisitDate, &firstVisit)) {
+        return Failure(EPatientResult::BadDate, kLabelFirstVisit);
+    }
+    if (!birth.empty() && birth > CDate::ToYmd(CDate::Today())) {
+        return Failure(EPatientResult::BirthInFuture, kLabelBirth);
+    }
+    if (!birth.empty() && !firstVisit.empty() && birth > firstVisit) {
+        return Failure(EPatientResult::BirthAfterFirstVisit, kLabelBirth);
+    }
+
+    CPatient1DB patients;
+    int status = OpenIn(patients, db);
+    if (status != 0) return DatabaseFailure(status);
+    const std::string chartNo = QStringToCp932(entry.chartNo.trimmed());
+    char key[sizeof(tagPATIENTDB::ChartNo)] = {};
+    std::memcpy(key, chartNo.data(), chartNo.size());
+    patients.SetKey(CPatient1DB::kKeyChartNo);
+    patients.SetKeyBuffer(key, sizeof key);
+    for (status = patients.GetGREQ(); status == 0; status = patients.GetNEXT()) {
+        if (FieldText(patients.m_Data.ChartNo) != chartNo) break;
+        if (FieldText(patients.m_Data.PatientID) != ownPatientId) {
+            CPatientSaveResult duplicate = Failure(EPatientResult::DuplicateChartNo, kLabelChartNo);
+            duplicate.otherPatient = FieldQString(patients.m_Data.Name);
+            return duplicate;
+        }
+    }
+    if (status != 0 && status != recman::kEndOfFile && status != recman::kKeyNotFound) {
+        return DatabaseFailure(status);
+    }
+    return CPatientSaveResult();
+}
+
+CPatientSaveResult InsertNewPatient(CVeloDBSys* db, const CPatientEntry& entry,
+                                    tagPATIENTDB* saved) {
+    CPatientSaveResult check = CheckPatientEntry(db, entry);
+    if (!check.IsOk()) return check;
+    CPatientDB patients;
+    const int status = Transacted([&] {
+        std::string id;
+        int result = TakePatientId(db, &id);
+        if (result != 0) return result;
+        result = OpenIn(patients, db);
+        if (result != 0) return result;
+        patients.ClearData();
+        SetField(patients.m_Data.PatientID, id.c_str());
+        SetField(patients.m_Data.Patient2ID, id.c_str());
+        SetField(patients.m_Data.EntryDate, CDate::ToYmd(CDate::Today()).c_str());
+        ApplyEntry(entry, &patients.m_Data);
+        return patients.Insert();
+    });
+    if (status != 0) return DatabaseFailure(status);
+    if (saved != nullptr) *saved = patients.m_Data;
+    return CPatientSaveResult();
+}
+
+CPatientSaveResult UpdatePatient(CVeloDBSys* db, const std::string& patientId,
+                                 const CPatientEntry& entry, tagPATIENTDB* saved) {
+    {
+        CPatient1DB stored;
+        int status = OpenIn(stored, db);
+        if (status == 0) status = stored.GetPatient1Data(patientId.c_str());
+        if (status == recman::kKeyNotFound) return Failure(EPatientResult::NotFound);
+        if (status != 0) return DatabaseFailure(status);
+    }
+    CPatientSaveResult check = CheckPatientEntry(db, entry, patientId);
+    if (!check.IsOk()) return check;
+    CPatientDB patients;
+    bool found = true;
+    const int status = Transacted([&] {
+        int result = OpenIn(patients, db);
+        if (result != 0) return result;
+        result = patients.GetPatientData(patientId.c_str());
+        if (result == recman::kKeyNotFound) found = false;
+        if (result != 0) return result;
+        ApplyEntry(entry, &patients.m_Data);
+        return patients.Update();
+    });
+    if (!found) return Failure(EPatientResult::NotFound);
+    if (status != 0) return DatabaseFailure(status);
+    if (saved != nullptr) *saved = patients.m_Data;
+    return CPatientSaveResult();
+}
+
+namespace {
+
+QLineEdit* MakeLine(QWidget* parent, int id, size_t width) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::number(id));
+    edit->setMaxLength(static_cast<int>(width) - 1);
+    return edit;
+}
+
+CEditEx* MakeEditEx(QWidget* parent, int id, size_t width, int imeMode) {
+    auto* edit = new CEditEx(parent);
+    edit->setObjectName(QString::number(id));
+    edit->setMaxLength(static_cast<int>(width) - 1);
+    edit->SetIMEModes(imeMode);
+    return edit;
+}
+
+QLineEdit* MakeDateLine(QWidget* parent, int id) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::number(id));
+    edit->setPlaceholderText(QStringLiteral("yyyy/mm/dd"));
+    edit->setMaxLength(10);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000/00/00")) + 16);
+    return edit;
+}
+
+}  // namespace
+
+CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTDB* stored,
+                                   QWidget* parent)
+    : QDialog(parent), m_db(db), m_mode(mode) {
+    setWindowTitle(mode == kEditPatient ? QStringLiteral("患者データ修正")
+                                        : QStringLiteral("新規患者登録"));
+    const bool imeAuto = CVeloSubTools::GetGlobalSettingInt("IME", "ModeAuto", 1) != 0;
+    const int nameMode = imeAuto ? CVeloSubTools::GetGlobalSettingInt("IME", "ModeName", 1) : -1;
+    const int kanaMode =
+        imeAuto ? CVeloSubTools::GetGlobalSettingInt("IME", "ModeFurigana", 2) : -1;
+
+    m_chartNo = MakeLine(this, kIdChartNo, sizeof(tagPATIENTDB::ChartNo));
+    m_chartNo->setFixedWidth(m_chartNo->fontMetrics().horizontalAdvance(QString(12, '0')) + 16);
+    m_name = MakeEditEx(this, kIdName, sizeof(tagPATIENTDB::Name), nameMode);
+    m_kana = MakeEditEx(this, kIdKana, sizeof(tagPATIENTDB::Kana), kanaMode);
+    m_male = new QRadioButton(QStringLiteral("男"), this);
+    m_male->setObjectName(QString::number(kIdMale));
+    m_female = new QRadioButton(QStringLiteral("女"), this);
+    m_female->setObjectName(QString::number(kIdFemale));
+    auto* sex = new QHBoxLayout;
+    sex->addWidget(m_male);
+    sex->addWidget(m_female);
+    sex->addStretch();
+    m_birthDate = MakeDateLine(this, kIdBirthDate);
+    m_age = new QLabel(this);
+    m_age->setObjectName(QString::number(kIdAge));
+    auto* birth = new QHBoxLayout;
+    birth->addWidget(m_birthDate);
+    birth->addWidget(m_age);
+    birth->addStretch();
+    m_firstVisit = MakeDateLine(this, kIdFirstVisit);
+    m_doctor = new QComboBox(this);
+    m_doctor->setObjectName(QString::number(kIdDoctor));
+    m_insurance = new QComboBox(this);
+    m_insurance->setObjectName(QString::number(kIdInsurance));
+    m_inactive = new QCheckBox(QStringLiteral("無効（検索・予約の一覧に出さない）"), this);
+    m_inactive->setObjectName(QString::number(kIdInactive));
+
+    auto* basic = new QGroupBox(QStringLiteral("基本情報"), this);
+    auto* basicForm = new QFormLayout(basic);
+    basicForm->addRow(kLabelChartNo, m_chartNo);
+    basicForm->addRow(kLabelName, m_name);
+    basicForm->addRow(kLabelKana, m_kana);
+    basicForm->addRow(QStringLiteral("性別"), sex);
+    basicForm->addRow(kLabelBirth, birth);
+    basicForm->addRow(kLabelFirstVisit, m_firstVisit);
+    basicForm->addRow(QStringLiteral("担当医"), m_doctor);
+    basicForm->addRow(QStringLiteral("保険種別"), m_insurance);
+    basicForm->addRow(QString(), m_inactive);
+
+    m_zipCode = MakeLine(this, kIdZipCode, sizeof(tagPATIENTDB::ZipCode));
+    m_zipCode->setFixedWidth(m_zipCode->fontMetrics().horizontalAdvance(QString(10, '0')) + 16);
+    m_address1 = MakeEditEx(this, kIdAddress1, sizeof(tagPATIENTDB::Address1), nameMode);
+    m_address2 = MakeEditEx(this, kIdAddress2, sizeof(tagPATIENTDB::Address2), nameMode);
+    m_homeTel = MakeLine(this, kIdHomeTel, sizeof(tagPATIENTDB::HomeTel));
+    m_mobileTel = MakeLine(this, kIdMobileTel, sizeof(tagPATIENTDB::MobileTel));
+    m_otherTel = MakeLine(this, kIdOtherTel, sizeof(tagPATIENTDB::OtherTel));
+    auto* contact = new QGroupBox(QStringLiteral("連絡先"), this);
+    auto* contactForm = new QFormLayout(contact);
+    contactForm->addRow(kLabelZip, m_zipCode);
+    contactForm->addRow(kLabelAddress1, m_address1);
+    contactForm->addRow(kLabelAddress2, m_address2);
+    contactForm->addRow(kLabelHomeTel, m_homeTel);
+    contactForm->addRow(kLabelMobileTel, m_mobileTel);
+    contactForm->addRow(kLabelOtherTel, m_otherTel);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("2"));
+    connect(ok, &QPushButton::clicked, this, &CPatientEntryDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_birthDate, &QLineEdit::textChanged, this, &CPatientEntryDlg::UpdateAge);
+    connect(m_firstVisit, &QLineEdit::textChanged, this, &CPatientEntryDlg::UpdateAge);
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(basic, 1);
+    columns->addWidget(contact, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(buttons);
+    setMinimumWidth(760);
+
+    CPatientEntry entry;
+    if (mode == kEditPatient && stored != nullptr) {
+        m_patientId = FieldText(stored->PatientID);
+        entry = PatientEntryFromRecord(*stored);
+    } else {
+        entry.chartNo = NextChartNo(db);
+        entry.firstVisitDate = CDate::Today().toString(QStringLiteral("yyyy/MM/dd"));
+    }
+    Fill(entry);
+    m_name->setFocus();
+}
+
+void CPatientEntryDlg::Fill(const CPatientEntry& entry) {
+    m_chartNo->setText(entry.chartNo);
+    m_name->setText(entry.name);
+    m_kana->setText(entry.kana);
+    m_male->setChecked(entry.male);
+    m_female->setChecked(!entry.male);
+    m_birthDate->setText(entry.birthDate);
+    m_firstVisit->setText(entry.firstVisitDate);
+    m_zipCode->setText(entry.zipCode);
+    m_address1->setText(entry.address1);
+    m_address2->setText(entry.address2);
+    m_homeTel->setText(entry.homeTel);
+    m_mobileTel->setText(entry.mobileTel);
+    m_otherTel->setText(entry.otherTel);
+    FillCodeCombo(m_doctor, true, entry.doctorCode);
+    FillCodeCombo(m_insurance, false, entry.insuranceType);
+    m_inactive->setChecked(entry.inactive);
+    UpdateAge();
+}
+
+// Doctors and insurance types, led by a "not set" entry. A stored code the master no longer
+// lists (or hides) is kept as an entry of its own, so saving never changes it unasked.
+void CPatientEntryDlg::FillCodeCombo(QComboBox* combo, bool doctor, const QString& code) {
+    const QByteArray bytes = code.trimmed().toLatin1();
+    if (doctor) {
+        CVeloComDlg::EnumDoctor(m_db, combo, bytes.constData());
+    } else {
+        CVeloComDlg::EnumInssuranceType(m_db, combo, bytes.constData());
+    }
+    const QString prefix = doctor ? QString() : QStringLiteral("2 ");
+    const bool found = !bytes.isEmpty() && combo->currentIndex() >= 0;
+    combo->insertItem(0, QStringLiteral("（未設定）"), prefix);
+    if (bytes.isEmpty()) {
+        combo->setCurrentIndex(0);
+    } else if (!found) {
+        combo->addItem(QStringLiteral("（コード %1）").arg(code.trimmed()),
+                       prefix + code.trimmed());
+        combo->setCurrentIndex(combo->count() - 1);
+    }
+}
+
+CPatientEntry CPatientEntryDlg::Entry() const {
+    CPatientEntry entry;
+    entry.chartNo = m_chartNo->text();
+    entry.name = m_name->text();
+    entry.kana = m_kana->text();
+    entry.male = m_male->isChecked();
+    entry.birthDate = m_birthDate->text();
+    entry.firstVisitDate = m_firstVisit->text();
+    entry.zipCode = m_zipCode->text();
+    entry.address1 = m_address1->text();
+    entry.address2 = m_address2->text();
+    entry.homeTel = m_homeTel->text();
+    entry.mobileTel = m_mobileTel->text();
+    entry.otherTel = m_otherTel->text();
+    entry.doctorCode = m_doctor->currentData().toString();
+    entry.insuranceType = m_insurance->currentData().toString().mid(kInsuranceCodeStart);
+    entry.inactive = m_inactive->isChecked();
+    return entry;
+}
+
+// "12歳 3ヶ月" at today, once the birth date is a date.
+void CPatientEntryDlg::UpdateAge() {
+    std::string birth;
+    if (!ParseEntryDate(m_birthDate->text(), &birth) || birth.empty()) {
+        m_age->clear();
+        return;
+    }
+    int years = 0;
+    int months = 0;
+    CTools::CaclAge(birth.c_str(), CDate::ToYmd(CDate::Today()).c_str(), &years, &months);
+    m_age->setText(QStringLiteral("%1歳 %2ヶ月").arg(years).arg(months));
+}
+
+void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
+    const std::pair<const QString*, QLineEdit*> fields[] = {
+        {&kLabelChartNo, m_chartNo},
+        {&kLabelName, m_name},
+        {&kLabelKana, m_kana},
+        {&kLabelBirth, m_birthDate},
+        {&kLabelFirstVisit, m_firstVisit},
+        {&kLabelZip, m_zipCode},
+        {&kLabelAddress1, m_address1},
+        {&kLabelAddress2, m_address2},
+        {&kLabelHomeTel, m_homeTel},
+        {&kLabelMobileTel, m_mobileTel},
+        {&kLabelOtherTel, m_otherTel},
+    };
+    for (const auto& [label, edit] : fields) {
+        if (*label == result.field) {
+            edit->setFocus();
+            edit->selectAll();
+            return;
+        }
+    }
+}
+
+void CPatientEntryDlg::OnOK() {
+    const CPatientEntry entry = Entry();
+    const CPatientSaveResult result = m_mode == kEditPatient
+                                          ? UpdatePatient(m_db, m_patientId, entry, &m_saved)
+                                          : InsertNewPatient(m_db, entry, &m_saved);
+    if (!result.IsOk()) {
+        CMessageService::MessageBox(this, PatientResultMessage(result), windowTitle(),
+                                    CMessageService::EIcon::Warning);
+        FocusFieldOf(result);
+        return;
+    }
+    accept();
+}
+
+std::unique_ptr<tagPATIENTDB> CVeloComDlg::GetNewPatientData(CVeloDBSys* db, int mode,
+                                                             const char* patientKey,
+                                                             QWidget* parent) {
+    QWidget* owner = parent != nullptr ? parent : QApplication::activeWindow();
+    const QString title = QStringLiteral("患者データ");
+    tagPATIENTDB stored{};
+    if (mode == CPatientEntryDlg::kEditPatient) {
+        CPatientDB patients;
+        int status = OpenIn(patients, db);
+        if (status == 0) {
+            status = patients.GetPatientData(patientKey != nullptr ? patientKey : "");
+        }
+        if (status != 0) {
+            CPatientSaveResult failure;
+            failure.result = status == recman::kKeyNotFound ? EPatientResult::NotFound
+                                                            : EPatientResult::DatabaseError;
+            failure.status = status;
+            CMessageService::MessageBox(owner, PatientResultMessage(failure), title,
+                                        CMessageService::EIcon::Warning);
+            return nullptr;
+        }
+        stored = patients.m_Data;
+    } else if (mode != CPatientEntryDlg::kNewPatient) {
+        CMessageService::MessageBox(
+            owner, QStringLiteral("患者データの画面を開けません。（モード %1）").arg(mode), title,
+            CMessageService::EIcon::Warning);
+        return nullptr;
+    }
+    CPatientEntryDlg dialog(db, static_cast<CPatientEntryDlg::EMode>(mode), &stored, owner);
+    if (dialog.exec() != QDialog::Accepted) return nullptr;
+    return std::make_unique<tagPATIENTDB>(dialog.SavedRecord());
+}

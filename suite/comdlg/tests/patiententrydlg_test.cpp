@@ -1,0 +1,357 @@
+// Tests of patient entry: new patients keyed from the patient counter and written to both
+// patient files, edits that keep what the dialog does not show, the checks (ID unique among
+// patients, dates, lengths), the proposed ID, and the dialog driven through its controls.
+#include "suite/comdlg/patiententrydlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cstring>
+
+#include "recman/recman.h"
+#include "suite/comdlg/velocomdlg.h"
+#include "suite/dbcall/indexcontroldb.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+
+namespace {
+
+template <typename Widget>
+Widget* Child(QWidget* parent, int id) {
+    auto* widget = parent->findChild<Widget*>(QString::number(id));
+    EXPECT_NE(widget, nullptr) << id;
+    return widget;
+}
+
+template <size_t N>
+QString Text(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
+
+class PatientEntryTest : public DbFolderTest {
+protected:
+    void SetUp() override {
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "patiententrydlg_test";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        CDate::SetTodayForTesting(2024, 6, 10);
+        CMessageService::ClearHistory();
+    }
+
+    void TearDown() override {
+        CDate::SetTodayForTesting(0, 0, 0);
+        CMessageService::SetScript(nullptr);
+    }
+
+    template <typename Table, typename Fill>
+    void Insert(Fill fill) {
+        Table table;
+        ASSERT_EQ(table.Open(m_folder), recman::kOk);
+        table.ClearData();
+        fill(table.m_Data);
+        ASSERT_EQ(table.Insert(), recman::kOk);
+    }
+
+    // A stored patient with fields the dialog does not show filled in.
+    void AddPatient(const char* id, const char* chartNo, const QString& name) {
+        CPatientDB patients;
+        ASSERT_EQ(patients.Open(m_folder), recman::kOk);
+        patients.ClearData();
+        tagPATIENTDB& r = patients.m_Data;
+        SetField(r.PatientID, id);
+        SetField(r.Patient2ID, id);
+        SetField(r.ChartNo, chartNo);
+        SetCp932Field(r.Name, sizeof r.Name, name);
+        SetField(r.Sex, "1");
+        SetField(r.EntryDate, "20200401");
+        SetField(r.LastVisitDate, "20240501");
+        SetField(r.DoctorCode, "02");
+        SetCp932Field(r.GuardianName, sizeof r.GuardianName, QStringLiteral("保護者"));
+        SetField(r.Email, "patient@example.jp");
+        SetCp932Field(r.Comment, sizeof r.Comment, QStringLiteral("金属アレルギー"));
+        SetCp932Field(r.NextVisitContent, sizeof r.NextVisitContent, QStringLiteral("調整"));
+        SetField(r.NextVisitDate, "20240710");
+        r.NextInterval = 4;
+        r.NextFee = 5000;
+        ASSERT_EQ(patients.Insert(), recman::kOk);
+    }
+
+    CPatientEntry Entry(const QString& chartNo, const QString& name) {
+        CPatientEntry entry;
+        entry.chartNo = chartNo;
+        entry.name = name;
+        entry.kana = QStringLiteral("ヤマダ　ハナコ");
+        entry.birthDate = QStringLiteral("2012/4/3");
+        entry.firstVisitDate = QStringLiteral("2024/06/10");
+        entry.homeTel = QStringLiteral("03-1234 5678");
+        entry.otherTel = QStringLiteral("090-0000-1111");
+        entry.insuranceType = QStringLiteral("02");
+        return entry;
+    }
+
+    int PatientCount() {
+        CPatient1DB patients;
+        if (patients.Open(m_folder) != 0) return -1;
+        int n = 0;
+        for (int s = patients.GetFIRST(); s == 0; s = patients.GetNEXT()) ++n;
+        return n;
+    }
+
+    int CounterValue() {
+        CIndexControlDB counter;
+        if (counter.Open(m_folder) != 0) return -1;
+        char key[sizeof(tagINDEXCONTROLDB::IndexName)] = "PATIENT";
+        counter.SetKey(0);
+        counter.SetKeyBuffer(key, sizeof key);
+        return counter.GetEQUAL() == 0 ? counter.m_Data.NextValue : 0;
+    }
+};
+
+TEST_F(PatientEntryTest, NewPatientGoesToBothFilesUnderTheNextKey) {
+    AddPatient("0000000005", "00005", QStringLiteral("既存患者"));
+    tagPATIENTDB saved{};
+    const CPatientSaveResult result =
+        InsertNewPatient(&m_db, Entry(QStringLiteral("00006"), QStringLiteral("山田花子")), &saved);
+    ASSERT_TRUE(result.IsOk()) << PatientResultMessage(result).toStdString();
+    // Without a counter the key follows the highest key in the file.
+    EXPECT_STREQ(saved.PatientID, "0000000006");
+    EXPECT_EQ(CounterValue(), 7);
+
+    CPatient1DB part1;
+    ASSERT_EQ(part1.Open(m_folder), 0);
+    ASSERT_EQ(part1.GetPatient1Data("0000000006"), 0);
+    EXPECT_EQ(Text(part1.m_Data.Name), QStringLiteral("山田花子"));
+    EXPECT_STREQ(part1.m_Data.BirthDate, "20120403");
+    EXPECT_STREQ(part1.m_Data.FirstVisitDate, "20240610");
+    EXPECT_STREQ(part1.m_Data.EntryDate, "20240610");
+    EXPECT_STREQ(part1.m_Data.LastVisitDate, "");
+    EXPECT_STREQ(part1.m_Data.Sex, "2");
+    EXPECT_STREQ(part1.m_Data.HomeTel, "03-1234 5678");
+    EXPECT_STREQ(part1.m_Data.HomeTelDigits, "0312345678");
+    CPatient2DB part2;
+    ASSERT_EQ(part2.Open(m_folder), 0);
+    ASSERT_EQ(part2.GetPatient2Data("0000000006"), 0);
+    EXPECT_STREQ(part2.m_Data.OtherTel, "090-0000-1111");
+    EXPECT_STREQ(part2.m_Data.InsuranceType, "02");
+
+    // The counter, once stored, hands out the next keys even when it runs ahead of the file.
+    ASSERT_TRUE(InsertNewPatient(&m_db, Entry("00007", QStringLiteral("次の患者")), &saved).IsOk());
+    EXPECT_STREQ(saved.PatientID, "0000000007");
+    {
+        CIndexControlDB counter;
+        ASSERT_EQ(counter.Open(m_folder), 0);
+        char key[sizeof(tagINDEXCONTROLDB::IndexName)] = "PATIENT";
+        counter.SetKeyBuffer(key, sizeof key);
+        ASSERT_EQ(counter.GetEQUAL(), 0);
+        counter.m_Data.NextValue = 40;
+        ASSERT_EQ(counter.Update(), 0);
+    }
+    ASSERT_TRUE(InsertNewPatient(&m_db, Entry("00040", QStringLiteral("飛び番")), &saved).IsOk());
+    EXPECT_STREQ(saved.PatientID, "0000000040");
+    EXPECT_EQ(CounterValue(), 41);
+    // The reservation counter is a different record and is left alone.
+    CIndexControlDB reservations;
+    ASSERT_EQ(reservations.Open(m_folder), 0);
+    EXPECT_EQ(reservations.GetNexReservationIndex(), "0000000001");
+}
+
+TEST_F(PatientEntryTest, EditKeepsTheFieldsTheDialogDoesNotShow) {
+    AddPatient("0000000003", "A0003", QStringLiteral("旧姓"));
+    CPatientEntry entry = Entry(QStringLiteral("A0003"), QStringLiteral("新姓"));
+    entry.mobileTel = QStringLiteral("080-1111-2222");
+    entry.doctorCode = QStringLiteral("05");
+    entry.inactive = true;
+    tagPATIENTDB saved{};
+    // Its own ID is no duplicate.
+    const CPatientSaveResult result = UpdatePatient(&m_db, "0000000003", entry, &saved);
+    ASSERT_TRUE(result.IsOk()) << PatientResultMessage(result).toStdString();
+
+    CPatientDB patients;
+    ASSERT_EQ(patients.Open(m_folder), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000003"), 0);
+    const tagPATIENTDB& r = patients.m_Data;
+    EXPECT_EQ(Text(r.Name), QStringLiteral("新姓"));
+    EXPECT_STREQ(r.MobileTelDigits, "08011112222");
+    EXPECT_STREQ(r.DoctorCode, "05");
+    EXPECT_EQ(r.InactiveFlag, 1);
+    EXPECT_STREQ(r.EntryDate, "20200401");
+    EXPECT_STREQ(r.LastVisitDate, "20240501");
+    EXPECT_EQ(Text(r.GuardianName), QStringLiteral("保護者"));
+    EXPECT_STREQ(r.Email, "patient@example.jp");
+    EXPECT_EQ(Text(r.Comment), QStringLiteral("金属アレルギー"));
+    EXPECT_EQ(Text(r.NextVisitContent), QStringLiteral("調整"));
+    EXPECT_STREQ(r.NextVisitDate, "20240710");
+    EXPECT_EQ(r.NextInterval, 4);
+    EXPECT_EQ(r.NextFee, 5000);
+    EXPECT_EQ(std::memcmp(&saved, &r, sizeof r), 0);
+    EXPECT_EQ(PatientCount(), 1);
+
+    EXPECT_EQ(UpdatePatient(&m_db, "0000000099", entry).result, EPatientResult::NotFound);
+}
+
+TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
+    AddPatient("0000000001", "00001", QStringLiteral("田中一郎"));
+    AddPatient("0000000002", "00002", QStringLiteral("田中二郎"));
+    auto insert = [&](const CPatientEntry& entry) { return InsertNewPatient(&m_db, entry); };
+    CPatientEntry entry = Entry(QStringLiteral(" 00001 "), QStringLiteral("重複"));
+    CPatientSaveResult result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::DuplicateChartNo);
+    EXPECT_EQ(result.otherPatient, QStringLiteral("田中一郎"));
+    EXPECT_TRUE(PatientResultMessage(result).contains(QStringLiteral("田中一郎")));
+    // Editing one patient onto another's ID is refused as well.
+    EXPECT_EQ(UpdatePatient(&m_db, "0000000002", entry).result, EPatientResult::DuplicateChartNo);
+
+    entry.chartNo = QStringLiteral("00003");
+    entry.name = QStringLiteral("　 ");
+    EXPECT_EQ(insert(entry).result, EPatientResult::EmptyName);
+    entry.name = QStringLiteral("佐藤");
+    entry.chartNo.clear();
+    EXPECT_EQ(insert(entry).result, EPatientResult::EmptyChartNo);
+    entry.chartNo = QStringLiteral("00003");
+
+    entry.birthDate = QStringLiteral("2023/02/29");
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::BadDate);
+    EXPECT_EQ(result.field, QStringLiteral("生年月日"));
+    entry.birthDate = QStringLiteral("1899/12/31");
+    EXPECT_EQ(insert(entry).result, EPatientResult::BadDate);
+    entry.birthDate = QStringLiteral("2024/06/11");
+    EXPECT_EQ(insert(entry).result, EPatientResult::BirthInFuture);
+    entry.birthDate = QStringLiteral("2010/01/01");
+    entry.firstVisitDate = QStringLiteral("2009/12/31");
+    EXPECT_EQ(insert(entry).result, EPatientResult::BirthAfterFirstVisit);
+    entry.firstVisitDate = QStringLiteral("20xx/01/01");
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::BadDate);
+    EXPECT_EQ(result.field, QStringLiteral("初診日"));
+    entry.firstVisitDate.clear();
+
+    // Names hold 40 bytes: twenty double-byte characters fit, twenty-one do not.
+    entry.name = QString(21, QChar(0x5C71));
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::TextTooLong);
+    EXPECT_EQ(result.field, QStringLiteral("氏名"));
+    EXPECT_EQ(PatientCount(), 2);
+    EXPECT_EQ(CounterValue(), 0);
+
+    entry.name = QString(20, QChar(0x5C71));
+    EXPECT_TRUE(insert(entry).IsOk());
+    EXPECT_EQ(PatientCount(), 3);
+}
+
+TEST_F(PatientEntryTest, DatesAreReadInTheFormsPeopleType) {
+    std::string ymd;
+    EXPECT_TRUE(ParseEntryDate(QStringLiteral("2010/4/1"), &ymd));
+    EXPECT_EQ(ymd, "20100401");
+    EXPECT_TRUE(ParseEntryDate(QStringLiteral("20100401"), &ymd));
+    EXPECT_EQ(ymd, "20100401");
+    EXPECT_TRUE(ParseEntryDate(QStringLiteral("２０１０／０４／０１"), &ymd));
+    EXPECT_EQ(ymd, "20100401");
+    EXPECT_TRUE(ParseEntryDate(QStringLiteral("  "), &ymd));
+    EXPECT_EQ(ymd, "");
+    EXPECT_FALSE(ParseEntryDate(QStringLiteral("2010/13/01"), &ymd));
+    EXPECT_FALSE(ParseEntryDate(QStringLiteral("201041"), &ymd));
+    EXPECT_EQ(EntryDateText("20100401"), QStringLiteral("2010/04/01"));
+    EXPECT_EQ(EntryDateText(""), QString());
+}
+
+TEST_F(PatientEntryTest, ProposedIdFollowsTheHighestNumericIdWithItsPadding) {
+    EXPECT_EQ(NextChartNo(&m_db), "1");
+    AddPatient("0000000001", "00041", QStringLiteral("一"));
+    AddPatient("0000000002", "A0999", QStringLiteral("二"));
+    AddPatient("0000000003", "7", QStringLiteral("三"));
+    EXPECT_EQ(NextChartNo(&m_db), "00042");
+}
+
+TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
+    Insert<CDoctorDB>([](tagDOCTORDB& r) {
+        SetField(r.Code, "01");
+        SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("院長"));
+    });
+    AddPatient("0000000001", "00001", QStringLiteral("既存"));
+    bool warned = false;
+    OnModal([&](QDialog* dialog) {
+        EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdChartNo)->text(), "00002");
+        EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdFirstVisit)->text(), "2024/06/10");
+        auto* doctor = Child<QComboBox>(dialog, CPatientEntryDlg::kIdDoctor);
+        EXPECT_EQ(doctor->currentIndex(), 0);  // not set
+        doctor->setCurrentIndex(doctor->findText(QStringLiteral("院長")));
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->setText(QStringLiteral("鈴木太郎"));
+        Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale)->setChecked(true);
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/30");
+        Child<QPushButton>(dialog, 1)->click();
+        warned = dialog->isVisible() && CMessageService::History().size() == 1;
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/28");
+        EXPECT_EQ(Child<QLabel>(dialog, CPatientEntryDlg::kIdAge)->text(),
+                  QStringLiteral("9歳 3ヶ月"));
+        Child<QPushButton>(dialog, 1)->click();
+    });
+    std::unique_ptr<tagPATIENTDB> saved = CVeloComDlg::GetNewPatientData(&m_db, 1, "", nullptr);
+    EXPECT_TRUE(warned);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_STREQ(saved->PatientID, "0000000002");
+    EXPECT_STREQ(saved->ChartNo, "00002");
+    EXPECT_STREQ(saved->Sex, "1");
+    EXPECT_STREQ(saved->DoctorCode, "01");
+    EXPECT_STREQ(saved->BirthDate, "20150228");
+    EXPECT_EQ(CMessageService::History()[0].text,
+              PatientResultMessage({EPatientResult::BadDate, QStringLiteral("生年月日"), {}, 0}));
+    EXPECT_EQ(PatientCount(), 2);
+}
+
+TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) {
+    AddPatient("0000000004", "00004", QStringLiteral("高橋"));
+    OnModal([](QDialog* dialog) {
+        EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->text(),
+                  QStringLiteral("高橋"));
+        EXPECT_TRUE(Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale)->isChecked());
+        // Doctor "02" is in no master: it stays chosen rather than turning into "not set".
+        EXPECT_EQ(Child<QComboBox>(dialog, CPatientEntryDlg::kIdDoctor)->currentData().toString(),
+                  "02");
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdKana)->setText(QStringLiteral("タカハシ"));
+        Child<QCheckBox>(dialog, CPatientEntryDlg::kIdInactive)->setChecked(true);
+        Child<QPushButton>(dialog, 1)->click();
+    });
+    std::unique_ptr<tagPATIENTDB> saved =
+        CVeloComDlg::GetNewPatientData(&m_db, 2, "0000000004", nullptr);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(Text(saved->Kana), QStringLiteral("タカハシ"));
+    EXPECT_STREQ(saved->DoctorCode, "02");
+    EXPECT_EQ(saved->InactiveFlag, 1);
+    EXPECT_STREQ(saved->Email, "patient@example.jp");
+
+    // Cancelling returns nothing and leaves the record as it was.
+    OnModal([](QDialog* dialog) {
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->setText(QStringLiteral("取消"));
+        Child<QPushButton>(dialog, 2)->click();
+    });
+    EXPECT_EQ(CVeloComDlg::GetNewPatientData(&m_db, 2, "0000000004", nullptr), nullptr);
+    CPatientDB patients;
+    ASSERT_EQ(patients.Open(m_folder), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000004"), 0);
+    EXPECT_EQ(Text(patients.m_Data.Name), QStringLiteral("高橋"));
+}
+
+TEST_F(PatientEntryTest, EditOfAMissingPatientIsReportedWithoutADialog) {
+    EXPECT_EQ(CVeloComDlg::GetNewPatientData(&m_db, 2, "0000000404", nullptr), nullptr);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              PatientResultMessage({EPatientResult::NotFound, {}, {}, 0}));
+}
+
+}  // namespace
