@@ -16,6 +16,7 @@
 #include "recman/recman.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/testdatabase.h"
@@ -285,6 +286,33 @@ TEST_F(EntryDialogsTest, UnknownTableIsReportedNotIgnored) {
     EXPECT_EQ(CVeloComDlg::DoGetNewTblItem(&m_db, "NOSUCH", nullptr), "");
     ASSERT_EQ(CMessageService::History().size(), 1);
     EXPECT_TRUE(CMessageService::History()[0].text.contains("NOSUCH"));
+}
+
+TEST_F(EntryDialogsTest, NewCancelReasonTakesTheNextCodeAndItsName) {
+    Insert<CResReasonDB>([](tagRESREASONDB& r) {
+        SetField(r.ReasonCode, "001");
+        SetCp932Field(r.ReasonName, sizeof r.ReasonName, QStringLiteral("体調不良"));
+    });
+    Insert<CResReasonDB>([](tagRESREASONDB& r) { SetField(r.ReasonCode, "006"); });
+    OnModal([](QDialog* dialog) {
+        EXPECT_EQ(Child<QLineEdit>(dialog, "code")->text(), "007");
+        // Reasons hold 100 bytes: the dialog refuses a longer one and keeps the typed text.
+        auto* name = Child<QLineEdit>(dialog, "name");
+        name->setText(QString(51, QChar(0x96E8)));
+        Child<QPushButton>(dialog, "1")->click();
+        EXPECT_TRUE(dialog->isVisible());
+        name->setText(QStringLiteral("台風のため"));
+        Child<QPushButton>(dialog, "1")->click();
+    });
+    EXPECT_EQ(CVeloComDlg::OpenNewResReason(&m_db, nullptr), "007");
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text, EntryResultMessage(EEntryResult::NameTooLong));
+    CResReasonDB reasons;
+    ASSERT_EQ(reasons.Open(m_folder), 0);
+    ASSERT_EQ(reasons.GetResReasonData("007"), 0);
+    EXPECT_EQ(Cp932FieldToQString(reasons.m_Data.ReasonName, sizeof reasons.m_Data.ReasonName),
+              QStringLiteral("台風のため"));
+    EXPECT_EQ(Count<CResReasonDB>(), 3);
 }
 
 }  // namespace
