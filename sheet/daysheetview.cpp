@@ -5,17 +5,11 @@
 #include "sheet/daysheetview.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTimer>
-#include <QWheelEvent>
 #include <algorithm>
 
-#include "suite/comdlg/velocomdlg.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/tools.h"
@@ -24,8 +18,6 @@ namespace velo::sheet {
 namespace {
 
 constexpr uint32_t kCellFrame = 0xAFAFAF;
-constexpr int kBalloonKeepMs = 10000;
-constexpr int kBalloonMaxWidth = 800;
 
 int WeekdayOf(const std::string& yyyymmdd) {
     const QDate date = CDate::FromYmd(yyyymmdd.c_str());
@@ -36,105 +28,38 @@ int WeekdayOf(const std::string& yyyymmdd) {
 
 std::vector<int> GreyedMenuCommands(const ReservationBar& bar) {
     std::vector<int> ids;
-    if (bar.status == 1) {
+    if (bar.status != 0) {
         ids.insert(ids.end(), {kCmdReservationEdit, kCmdReservationDelete, kCmdReservationCancel,
                                kCmdReservationChange});
     } else {
-        ids.push_back(kCmdReservationNotCame);
+        ids.push_back(kCmdReservationBilling);
     }
     if (bar.patientId.empty()) {
-        ids.insert(ids.end(), {kCmdReservationCancel, kCmdReservationChange, kCmdReservationNotCame,
-                               kCmdReservationCame});
+        ids.insert(ids.end(), {kCmdReservationCancel, kCmdReservationChange, kCmdReservationBilling,
+                               kCmdReservationPatient});
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     return ids;
 }
 
-CSheetBalloon::CSheetBalloon(QWidget* owner)
-    : m_label(new QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint)),
-      m_hideTimer(new QTimer(m_label)) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                      QStringLiteral("Noto Sans Mono CJK JP"), font.family()});
-    font.setPointSize(10);
-    m_label->setFont(font);
-    m_label->setMargin(5);
-    m_label->setMaximumWidth(kBalloonMaxWidth);
-    m_label->setWordWrap(false);
-    m_label->setTextFormat(Qt::PlainText);
-    m_label->setStyleSheet(QStringLiteral(
-        "QLabel { background: #fffff4; color: #202020; border: 1px solid #8c8c8c; }"));
-    m_hideTimer->setSingleShot(true);
-    QObject::connect(m_hideTimer, &QTimer::timeout, m_label, &QLabel::hide);
-}
-
-CSheetBalloon::~CSheetBalloon() = default;
-
-void CSheetBalloon::Show(const QString& text, const QPoint& globalPos) {
-    if (text.isEmpty()) {
-        Hide();
-        return;
-    }
-    m_label->setText(text);
-    m_label->adjustSize();
-    m_label->move(globalPos + QPoint(12, 16));
-    m_label->show();
-    m_hideTimer->start(kBalloonKeepMs);
-}
-
-void CSheetBalloon::Hide() {
-    m_hideTimer->stop();
-    m_label->hide();
-    m_label->clear();
-}
-
-bool CSheetBalloon::IsShown() const { return m_label->isVisible(); }
-
-QString CSheetBalloon::Text() const { return m_label->isVisible() ? m_label->text() : QString(); }
-
-CDaySheetView::CDaySheetView(CVeloDBSys* db, QWidget* parent)
-    : QAbstractScrollArea(parent), m_db(db), m_balloon(this) {
+CDaySheetView::CDaySheetView(CVeloDBSys* db, QWidget* parent) : CSheetGridView(db, parent) {
     setObjectName(QStringLiteral("1003"));
-    setMouseTracking(true);
-    viewport()->setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);
-    m_date = CDate::Today().toString(QStringLiteral("yyyyMMdd")).toStdString();
-    horizontalScrollBar()->setSingleStep(kScrollLine);
-    verticalScrollBar()->setSingleStep(kScrollLine);
+    m_date = CDate::ToYmd(CDate::Today());
 }
 
 CDaySheetView::~CDaySheetView() = default;
 
 void CDaySheetView::SetDate(const std::string& yyyymmdd) { m_date = yyyymmdd; }
 
-void CDaySheetView::SetLayoutMode(int mode) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_layoutMode = mode == 1 ? 1 : 0;
-    m_columns = LoadColumnEntities(m_db, m_layoutMode);
-    Reload(false);
-    QApplication::restoreOverrideCursor();
-}
-
-int CDaySheetView::Vs() const { return verticalScrollBar()->value(); }
-int CDaySheetView::Hs() const { return horizontalScrollBar()->value(); }
-
 int CDaySheetView::Reload(bool keepScroll) {
     m_loading = true;
-    m_settings = ReadSheetSettings();
-    const HostSheetProfile profile = ReadHostSheetProfile();
-    m_tipKana = profile.tipKana;
-    m_timeKana = profile.timeKana;
+    ReadDisplaySettings();
     VELOOFFICEHOUR hours{};
     CGlobalSettings::GetOfficeHours(&hours);
     const int weekday = WeekdayOf(m_date);
     m_dayHours = EffectiveOfficeHours(hours, weekday);
     m_config = MakeTimeGridConfig(m_settings, DayTimeRange(m_settings, hours, weekday, true));
-    m_barItems = LoadBarItems();
-    m_balloonItems = LoadBalloonItems();
-    m_freeTableNames.clear();
-    CVeloComDlg::EnumFreeTblName(m_db, &m_freeTableNames);
-    if (m_columns.empty()) m_columns = LoadColumnEntities(m_db, m_layoutMode);
 
     m_balloon.Hide();
     m_balloonBar = -1;
@@ -145,10 +70,7 @@ int CDaySheetView::Reload(bool keepScroll) {
     m_data.date = m_date;
     const int status = LoadDay(m_db, m_date, m_layoutMode, m_columns, false, &m_data);
     UpdateScrollBars();
-    if (!keepScroll) {
-        horizontalScrollBar()->setValue(0);
-        verticalScrollBar()->setValue(0);
-    }
+    ResetScroll(keepScroll);
     LayoutBars();
     m_loading = false;
     viewport()->update();
@@ -199,8 +121,6 @@ QRect CDaySheetView::CellRect(int time, int column) const {
     const GridRect r = DayCellRect(m_config, index, column, Vs(), Hs());
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
-
-QString CDaySheetView::BalloonText() const { return m_balloon.Text(); }
 
 int CDaySheetView::BarAt(const QPoint& pos) const {
     if (pos.x() < kDayTimeColumnWidth || pos.y() < kHeaderHeight) return -1;
@@ -270,41 +190,10 @@ bool CDaySheetView::HighlightReservation(const std::string& reservationNo) {
     return true;
 }
 
-void CDaySheetView::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    UpdateScrollBars();
-    LayoutBars();
-}
-
-void CDaySheetView::scrollContentsBy(int, int) {
-    LayoutBars();
-    viewport()->update();
-}
-
-QImage CDaySheetView::RenderImage() {
-    LayoutBars();
-    QImage image;
-    Render(&image);
-    return image;
-}
-
-void CDaySheetView::paintEvent(QPaintEvent*) {
-    LayoutBars();
-    Render(&m_image);
-    QPainter painter(viewport());
-    painter.drawImage(0, 0, m_image);
-}
-
 void CDaySheetView::Render(QImage* image) {
+    PrepareImage(image);
     const QSize area = viewport()->size();
-    const qreal ratio = devicePixelRatioF();
-    if (image->size() != area * ratio) {
-        *image = QImage(area * ratio, QImage::Format_RGB32);
-        image->setDevicePixelRatio(ratio);
-    }
     const QPalette pal = palette();
-    // Beyond the last column and cell the view shows a muted surface, so the grid ends clearly.
-    image->fill(pal.color(QPalette::Window).lighter(104));
     QPainter p(image);
     p.setRenderHint(QPainter::TextAntialiasing);
     const int vs = Vs();
@@ -511,30 +400,6 @@ void CDaySheetView::leaveEvent(QEvent* event) {
     m_balloon.Hide();
     m_balloonBar = -1;
     QAbstractScrollArea::leaveEvent(event);
-}
-
-void CDaySheetView::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    verticalScrollBar()->setValue(Vs() - delta);
-    event->accept();
-}
-
-void CDaySheetView::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        case Qt::Key_Delete:
-            emit deleteRequested();
-            return;
-        case Qt::Key_F5:
-            emit refreshRequested();
-            return;
-        default:
-            QAbstractScrollArea::keyPressEvent(event);
-    }
 }
 
 }  // namespace velo::sheet

@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QProcess>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -54,6 +56,31 @@ std::string Ymd(const QDate& date) {
     return date.toString(QStringLiteral("yyyyMMdd")).toStdString();
 }
 
+// A window frame with a title bar, drawn at the toolbar's size: the style's own title-bar
+// glyphs are only a few pixels wide.
+void DrawWindowFrame(QPainter* painter, const QRectF& frame) {
+    painter->setBrush(QColor(0xF4, 0xF6, 0xFA));
+    painter->drawRect(frame);
+    painter->fillRect(QRectF(frame.left(), frame.top(), frame.width(), frame.height() / 4.0),
+                      QColor(0x3A, 0x6E, 0xB5));
+}
+
+QIcon WindowIcon(bool zoomed) {
+    constexpr int kSize = 48;
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x30, 0x30, 0x30), 3));
+    if (zoomed) {
+        DrawWindowFrame(&painter, QRectF(5, 7, 38, 34));
+    } else {
+        DrawWindowFrame(&painter, QRectF(15, 5, 28, 24));
+        DrawWindowFrame(&painter, QRectF(5, 19, 28, 24));
+    }
+    return QIcon(pixmap);
+}
+
 QStyle::StandardPixmap IconOf(int id) {
     switch (id) {
         case kCmdClose:
@@ -89,10 +116,6 @@ QStyle::StandardPixmap IconOf(int id) {
             return QStyle::SP_MediaPlay;
         case kCmdXylo:
             return QStyle::SP_DesktopIcon;
-        case kCmdZoom:
-            return QStyle::SP_TitleBarMaxButton;
-        case kCmdRestore:
-            return QStyle::SP_TitleBarNormalButton;
         case kCmdDayView:
             return QStyle::SP_FileDialogStart;
         case kCmdWeekView:
@@ -112,6 +135,12 @@ QStyle::StandardPixmap IconOf(int id) {
         default:
             return QStyle::SP_CustomBase;
     }
+}
+
+QIcon IconFor(int id, QStyle* style) {
+    if (id == kCmdZoom) return WindowIcon(true);
+    if (id == kCmdRestore) return WindowIcon(false);
+    return style->standardIcon(IconOf(id));
 }
 
 }  // namespace
@@ -241,24 +270,10 @@ void CReserveSheetDlg::Build() {
     std::vector<int> normal{kCmdZoom}, zoomed{kCmdRestore};
     normal.insert(normal.end(), viewButtons);
     zoomed.insert(zoomed.end(), viewButtons);
-    m_viewToolbar = MakeToolbar(kIdrViewToolbar, {}, kViewIconSize);
-    m_zoomViewToolbar = MakeToolbar(kIdrZoomViewToolbar, {}, kViewIconSize);
-    for (auto [toolbar, ids] : {std::pair{m_viewToolbar, &normal}, {m_zoomViewToolbar, &zoomed}}) {
-        for (int id : *ids) {
-            if (id == kToolbarSeparator) {
-                toolbar->addSeparator();
-                continue;
-            }
-            QAction* action = toolbar->addAction(style()->standardIcon(IconOf(id)), QString());
-            action->setData(id);
-            action->setObjectName(QString::number(id));
-            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-            m_actions.emplace(id, action);
-        }
-        CTools::SetText2ToolbarOfDlg(toolbar);
-        CTools::SetTip2ToolbarOfDlg(toolbar);
-        right->addWidget(toolbar);
-    }
+    m_viewToolbar = MakeToolbar(kIdrViewToolbar, normal, kViewIconSize);
+    m_zoomViewToolbar = MakeToolbar(kIdrZoomViewToolbar, zoomed, kViewIconSize);
+    right->addWidget(m_viewToolbar);
+    right->addWidget(m_zoomViewToolbar);
     for (int id : {kCmdDayView, kCmdWeekView, kCmdLayoutUnit, kCmdLayoutDoctor}) {
         for (auto [it, end] = m_actions.equal_range(id); it != end; ++it)
             it->second->setCheckable(true);
@@ -344,7 +359,7 @@ void CReserveSheetDlg::Build() {
     UpdateToolbar();
 }
 
-QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::initializer_list<int>& ids,
+QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::vector<int>& ids,
                                         int iconSize) {
     auto* toolbar = new QToolBar(this);
     toolbar->setObjectName(QString::number(toolbarId));
@@ -354,7 +369,7 @@ QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::initializer_li
             toolbar->addSeparator();
             continue;
         }
-        QAction* action = toolbar->addAction(style()->standardIcon(IconOf(id)), QString());
+        QAction* action = toolbar->addAction(IconFor(id, style()), QString());
         action->setData(id);
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });

@@ -89,7 +89,7 @@ protected:
 
 private:
     void Build();
-    QToolBar* MakeToolbar(int toolbarId, const std::initializer_list<int>& ids, int iconSize);
+    QToolBar* MakeToolbar(int toolbarId, const std::vector<int>& ids, int iconSize);
     QWidget* BuildCalendarArea();
     void Reload();
     void ReloadActiveView(bool keepScroll);

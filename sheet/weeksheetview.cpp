@@ -39,15 +39,9 @@ std::string WeekStartOf(const std::string& yyyymmdd, int calendarMode) {
     return CDate::ToYmd(date.addDays(-back));
 }
 
-CWeekSheetView::CWeekSheetView(CVeloDBSys* db, QWidget* parent)
-    : QAbstractScrollArea(parent), m_db(db), m_balloon(this) {
+CWeekSheetView::CWeekSheetView(CVeloDBSys* db, QWidget* parent) : CSheetGridView(db, parent) {
     setObjectName(QStringLiteral("1008"));
-    setMouseTracking(true);
-    viewport()->setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);
     m_date = CDate::ToYmd(CDate::Today());
-    horizontalScrollBar()->setSingleStep(kScrollLine);
-    verticalScrollBar()->setSingleStep(kScrollLine);
 }
 
 CWeekSheetView::~CWeekSheetView() = default;
@@ -57,22 +51,8 @@ void CWeekSheetView::SetDates(const std::string& shownDate, const std::string& w
     m_weekStart = weekStart;
 }
 
-void CWeekSheetView::SetLayoutMode(int mode) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_layoutMode = mode == 1 ? 1 : 0;
-    m_columns = LoadColumnEntities(m_db, m_layoutMode);
-    Reload(false);
-    QApplication::restoreOverrideCursor();
-}
-
-int CWeekSheetView::Vs() const { return verticalScrollBar()->value(); }
-int CWeekSheetView::Hs() const { return horizontalScrollBar()->value(); }
-
 int CWeekSheetView::Reload(bool keepScroll) {
-    m_settings = ReadSheetSettings();
-    const HostSheetProfile profile = ReadHostSheetProfile();
-    m_tipKana = profile.tipKana;
-    m_timeKana = profile.timeKana;
+    ReadDisplaySettings();
     if (m_weekStart.empty()) m_weekStart = WeekStartOf(m_date, m_settings.calendarMode);
     VELOOFFICEHOUR hours{};
     CGlobalSettings::GetOfficeHours(&hours);
@@ -85,11 +65,6 @@ int CWeekSheetView::Reload(bool keepScroll) {
         m_dayHours[size_t(d)] = EffectiveOfficeHours(hours, weekday);
     }
     m_config = MakeTimeGridConfig(m_settings, DayTimeRange(m_settings, hours, 0, false));
-    m_barItems = LoadBarItems();
-    m_balloonItems = LoadBalloonItems();
-    m_freeTableNames.clear();
-    CVeloComDlg::EnumFreeTblName(m_db, &m_freeTableNames);
-    if (m_columns.empty()) m_columns = LoadColumnEntities(m_db, m_layoutMode);
 
     m_balloon.Hide();
     m_balloonBar = BarRef{};
@@ -99,10 +74,7 @@ int CWeekSheetView::Reload(bool keepScroll) {
     m_outsideDay = DayData{};
     m_outsideDay.date = m_date;
     UpdateScrollBars();
-    if (!keepScroll) {
-        horizontalScrollBar()->setValue(0);
-        verticalScrollBar()->setValue(0);
-    }
+    ResetScroll(keepScroll);
     LayoutBars();
     viewport()->update();
     return status;
@@ -174,8 +146,6 @@ QRect CWeekSheetView::CellRect(int day, int row, int time) const {
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
 
-QString CWeekSheetView::BalloonText() const { return m_balloon.Text(); }
-
 CWeekSheetView::BarRef CWeekSheetView::BarAt(const QPoint& pos) const {
     if (pos.x() < kWeekLabelWidth || pos.y() < kHeaderHeight) return BarRef{};
     for (int d = 0; d < kWeekDays; ++d) {
@@ -217,41 +187,10 @@ void CWeekSheetView::SelectBar(const BarRef& ref) {
     viewport()->update();
 }
 
-void CWeekSheetView::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    UpdateScrollBars();
-    LayoutBars();
-}
-
-void CWeekSheetView::scrollContentsBy(int, int) {
-    LayoutBars();
-    viewport()->update();
-}
-
-QImage CWeekSheetView::RenderImage() {
-    LayoutBars();
-    QImage image;
-    Render(&image);
-    return image;
-}
-
-void CWeekSheetView::paintEvent(QPaintEvent*) {
-    LayoutBars();
-    Render(&m_image);
-    QPainter painter(viewport());
-    painter.drawImage(0, 0, m_image);
-}
-
 void CWeekSheetView::Render(QImage* image) {
+    PrepareImage(image);
     const QSize area = viewport()->size();
-    const qreal ratio = devicePixelRatioF();
-    if (image->size() != area * ratio) {
-        *image = QImage(area * ratio, QImage::Format_RGB32);
-        image->setDevicePixelRatio(ratio);
-    }
     const QPalette pal = palette();
-    // Beyond the last column and cell the view shows a muted surface, so the grid ends clearly.
-    image->fill(pal.color(QPalette::Window).lighter(104));
     QPainter p(image);
     p.setRenderHint(QPainter::TextAntialiasing);
     const int vs = Vs();
@@ -533,29 +472,6 @@ void CWeekSheetView::leaveEvent(QEvent* event) {
         m_balloonBar = BarRef{};
     }
     QAbstractScrollArea::leaveEvent(event);
-}
-
-void CWeekSheetView::wheelEvent(QWheelEvent* event) {
-    verticalScrollBar()->setValue(Vs() - event->angleDelta().y());
-    event->accept();
-}
-
-void CWeekSheetView::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        case Qt::Key_Delete:
-            emit deleteRequested();
-            return;
-        case Qt::Key_F5:
-            emit refreshRequested();
-            return;
-        default:
-            QAbstractScrollArea::keyPressEvent(event);
-    }
 }
 
 }  // namespace velo::sheet

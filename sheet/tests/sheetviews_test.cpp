@@ -313,7 +313,7 @@ TEST_F(SheetViewsTest, DayHighlightScrollsTheBarIntoViewAndRightClicksSelect) {
 TEST(SheetMenuTest, BarStateGreysTheReservationMenu) {
     ReservationBar booked;
     booked.patientId = "0000000001";
-    EXPECT_EQ(GreyedMenuCommands(booked), std::vector<int>{kCmdReservationNotCame});
+    EXPECT_EQ(GreyedMenuCommands(booked), std::vector<int>{kCmdReservationBilling});
     ReservationBar came = booked;
     came.status = 1;
     EXPECT_EQ(GreyedMenuCommands(came),
@@ -323,7 +323,7 @@ TEST(SheetMenuTest, BarStateGreysTheReservationMenu) {
     ReservationBar blocked;
     EXPECT_EQ(GreyedMenuCommands(blocked),
               (std::vector<int>{kCmdReservationCancel, kCmdReservationChange,
-                                kCmdReservationNotCame, kCmdReservationCame}));
+                                kCmdReservationBilling, kCmdReservationPatient}));
 }
 
 TEST_F(SheetViewsTest, WeekShowsSevenDayBlocksAndDragsWithinOneRow) {
