@@ -1,10 +1,13 @@
-// sheetshots: saves pictures of the appointment sheet's day and week grids and of its main
-// window on a database folder for the documentation, as PNG files in an output folder. It
-// shows the busiest day of the current and the next month (today when none has
-// reservations), in the unit layout, with one bar selected, and closes the windows without
+// sheetshots: saves pictures of the appointment sheet on a database folder for the
+// documentation, as PNG files in an output folder: the day and week grids, the main window
+// in day view, in week view, zoomed and with a reservation's balloon shown, and the
+// display-item dialog. It shows the busiest day of the current and the next month (today
+// when none has reservations), in the unit layout, and closes every window without
 // waiting for input.
 #include <QApplication>
 #include <QBuffer>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
@@ -14,8 +17,10 @@
 
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
+#include "sheet/displayitemdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
+#include "sheet/sheetstrings.h"
 #include "sheet/weeksheetview.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/atomicfile.h"
@@ -26,12 +31,11 @@ namespace {
 
 constexpr QSize kViewSize(1280, 760);
 
-bool Save(QWidget* view, const QString& folder, const char* name) {
-    QApplication::processEvents();
+bool SavePixmap(const QPixmap& picture, const QString& folder, const char* name) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!view->grab().save(&buffer, "PNG")) {
+    if (!picture.save(&buffer, "PNG")) {
         std::fprintf(stderr, "sheetshots: cannot render %s\n", name);
         return false;
     }
@@ -44,6 +48,34 @@ bool Save(QWidget* view, const QString& folder, const char* name) {
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+bool Save(QWidget* view, const QString& folder, const char* name) {
+    QApplication::processEvents();
+    return SavePixmap(view->grab(), folder, name);
+}
+
+// The shown tooltip-style windows (the sheet's balloon) drawn over a grab of `window`, as
+// they stand on the screen.
+QPixmap GrabWithPopups(QWidget* window) {
+    QApplication::processEvents();
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    for (QWidget* popup : QApplication::topLevelWidgets()) {
+        if (!popup->isVisible() || popup->windowType() != Qt::ToolTip) continue;
+        painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))),
+                           popup->grab());
+    }
+    return picture;
+}
+
+// Moves the pointer over the middle of a reservation's bar, as a person does to see its
+// balloon.
+void HoverBar(velo::sheet::CDaySheetView* view, const std::string& reservationNo) {
+    const QPoint at = view->BarRect(reservationNo).center();
+    QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
 }
 
 // The date with the most live reservations in this month and the next, YYYYMMDD.
@@ -123,6 +155,26 @@ int main(int argc, char** argv) {
         if (sheet.DayList()->RowCount() > 0)
             sheet.DayList()->SelectReservation(sheet.DayList()->Entry(0)->reservationNo);
         ok = Save(&sheet, out, "sheet-window") && ok;
+
+        velo::sheet::CDaySheetView* view = sheet.DayView();
+        if (!view->Data().list.empty()) {
+            const std::string& no = view->Data().list.front().reservationNo;
+            view->HighlightReservation(no);
+            HoverBar(view, no);
+        }
+        ok = SavePixmap(GrabWithPopups(&sheet), out, "sheet-window-balloon") && ok;
+
+        sheet.RunCommand(velo::sheet::kCmdWeekView);
+        ok = Save(&sheet, out, "sheet-window-week") && ok;
+        sheet.RunCommand(velo::sheet::kCmdDayView);
+        sheet.RunCommand(velo::sheet::kCmdZoom);
+        ok = Save(&sheet, out, "sheet-window-zoomed") && ok;
+        sheet.RunCommand(velo::sheet::kCmdRestore);
+    }
+    {
+        CDisplayItemDlg items(&db, 0, false);
+        items.show();
+        ok = Save(&items, out, "sheet-display-items") && ok;
     }
     return ok ? 0 : 1;
 }
