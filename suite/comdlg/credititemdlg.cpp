@@ -104,7 +104,8 @@ int ListCreditItems(CVeloDBSys* db, const QString& category, std::vector<CCredit
 CCreditItemDlg::CCreditItemDlg(CVeloDBSys* db, const QString& category, QWidget* parent)
     : QDialog(parent), m_db(db) {
     setWindowTitle(QStringLiteral("料金項目の選択"));
-    resize(560, 420);
+    setMinimumSize(520, 360);
+    resize(600, 440);
     m_category = new QComboBox(this);
     m_category->setObjectName(QString::number(kIdCategory));
     m_category->setMinimumWidth(200);

@@ -452,6 +452,7 @@ QColor FromBgr(uint32_t bgr) {
 CNewTblItemDlg::CNewTblItemDlg(CVeloDBSys* db, const CMasterTableInfo& info, QWidget* parent)
     : QDialog(parent), m_db(db), m_info(info) {
     setWindowTitle(QString::fromUtf8(info.title));
+    setMinimumWidth(340);
     auto* form = new QFormLayout;
     if (info.hasCategory) {
         m_category = new QComboBox(this);

@@ -128,30 +128,47 @@ void SetText(char* field, size_t width, const QString& text) {
     SetCp932Field(field, width, text.trimmed());
 }
 
-// Writes the entry's fields into the record; the caller has checked the entry.
+// Writes the entry's fields into the record; the caller has checked the entry. A field the
+// user left as it was shown keeps its stored bytes, so a stored value the dialog cannot show
+// exactly (a text that is not code page 932, a date that is no date, a sex byte other than
+// "1" or "2") is never rewritten unasked.
 void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
     tagPATIENTDB& r = *record;
-    std::string birth;
-    std::string firstVisit;
-    ParseEntryDate(entry.birthDate, &birth);
-    ParseEntryDate(entry.firstVisitDate, &firstVisit);
-    SetText(r.ChartNo, sizeof r.ChartNo, entry.chartNo);
-    SetText(r.Name, sizeof r.Name, entry.name);
-    SetText(r.Kana, sizeof r.Kana, entry.kana);
-    SetField(r.Sex, entry.male ? kMale : kFemale);
-    SetField(r.BirthDate, birth.c_str());
-    SetField(r.FirstVisitDate, firstVisit.c_str());
-    SetText(r.ZipCode, sizeof r.ZipCode, entry.zipCode);
-    SetText(r.Address1, sizeof r.Address1, entry.address1);
-    SetText(r.Address2, sizeof r.Address2, entry.address2);
-    SetText(r.HomeTel, sizeof r.HomeTel, entry.homeTel);
-    SetText(r.MobileTel, sizeof r.MobileTel, entry.mobileTel);
-    SetText(r.OtherTel, sizeof r.OtherTel, entry.otherTel);
-    CopyTextField(r.HomeTelDigits, sizeof r.HomeTelDigits, TelDigits(FieldText(r.HomeTel)));
-    CopyTextField(r.MobileTelDigits, sizeof r.MobileTelDigits, TelDigits(FieldText(r.MobileTel)));
-    SetField(r.DoctorCode, entry.doctorCode.trimmed().toLatin1().constData());
-    SetField(r.InsuranceType, entry.insuranceType.trimmed().toLatin1().constData());
-    r.InactiveFlag = entry.inactive ? 1 : 0;
+    const CPatientEntry shown = PatientEntryFromRecord(r);
+    auto text = [](char* field, size_t width, const QString& now, const QString& before) {
+        if (now != before) SetText(field, width, now);
+    };
+    auto date = [](char* field, size_t width, const QString& now, const QString& before) {
+        if (now == before) return;
+        std::string ymd;
+        ParseEntryDate(now, &ymd);
+        SetField(field, width, ymd.c_str());
+    };
+    auto code = [](char* field, size_t width, const QString& now, const QString& before) {
+        if (now != before) SetField(field, width, now.trimmed().toLatin1().constData());
+    };
+    text(r.ChartNo, sizeof r.ChartNo, entry.chartNo, shown.chartNo);
+    text(r.Name, sizeof r.Name, entry.name, shown.name);
+    text(r.Kana, sizeof r.Kana, entry.kana, shown.kana);
+    if (entry.male != shown.male || r.Sex[0] == 0) SetField(r.Sex, entry.male ? kMale : kFemale);
+    date(r.BirthDate, sizeof r.BirthDate, entry.birthDate, shown.birthDate);
+    date(r.FirstVisitDate, sizeof r.FirstVisitDate, entry.firstVisitDate, shown.firstVisitDate);
+    text(r.ZipCode, sizeof r.ZipCode, entry.zipCode, shown.zipCode);
+    text(r.Address1, sizeof r.Address1, entry.address1, shown.address1);
+    text(r.Address2, sizeof r.Address2, entry.address2, shown.address2);
+    if (entry.homeTel != shown.homeTel) {
+        SetText(r.HomeTel, sizeof r.HomeTel, entry.homeTel);
+        CopyTextField(r.HomeTelDigits, sizeof r.HomeTelDigits, TelDigits(FieldText(r.HomeTel)));
+    }
+    if (entry.mobileTel != shown.mobileTel) {
+        SetText(r.MobileTel, sizeof r.MobileTel, entry.mobileTel);
+        CopyTextField(r.MobileTelDigits, sizeof r.MobileTelDigits,
+                      TelDigits(FieldText(r.MobileTel)));
+    }
+    text(r.OtherTel, sizeof r.OtherTel, entry.otherTel, shown.otherTel);
+    code(r.DoctorCode, sizeof r.DoctorCode, entry.doctorCode, shown.doctorCode);
+    code(r.InsuranceType, sizeof r.InsuranceType, entry.insuranceType, shown.insuranceType);
+    if (entry.inactive != shown.inactive) r.InactiveFlag = entry.inactive ? 1 : 0;
 }
 
 // The highest number among the all-digit patient keys (key 0 is in text order, and the

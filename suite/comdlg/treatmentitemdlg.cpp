@@ -237,6 +237,7 @@ CTreatmentItemDlg::CTreatmentItemDlg(CVeloDBSys* db, const QString& category,
                                      const QString& categoryName, QWidget* parent)
     : QDialog(parent), m_db(db), m_category(category) {
     setWindowTitle(QStringLiteral("処置内容の登録"));
+    setMinimumSize(460, 360);
     resize(520, 440);
     auto* heading = new QLabel(QStringLiteral("処置分類：%1").arg(categoryName), this);
     QFont bold = heading->font();

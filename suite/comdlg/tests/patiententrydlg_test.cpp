@@ -204,6 +204,32 @@ TEST_F(PatientEntryTest, EditKeepsTheFieldsTheDialogDoesNotShow) {
     EXPECT_EQ(UpdatePatient(&m_db, "0000000099", entry).result, EPatientResult::NotFound);
 }
 
+TEST_F(PatientEntryTest, SavingAnUntouchedEntryChangesNoByte) {
+    AddPatient("0000000008", "00008", QStringLiteral("元のまま"));
+    {
+        // Values the dialog cannot show exactly: a byte that is not code page 932, a date
+        // that is no date, an old sex byte, an unlisted insurance code.
+        CPatientDB patients;
+        ASSERT_EQ(patients.Open(m_folder), 0);
+        ASSERT_EQ(patients.GetPatientData("0000000008"), 0);
+        std::strcpy(patients.m_Data.Kana, "abc\xFF");
+        std::strcpy(patients.m_Data.BirthDate, "00000000");
+        std::strcpy(patients.m_Data.Sex, "0");
+        std::strcpy(patients.m_Data.HomeTel, "03 1111");
+        std::strcpy(patients.m_Data.HomeTelDigits, "031111");
+        std::strcpy(patients.m_Data.InsuranceType, "7");
+        patients.m_Data.InactiveFlag = 2;
+        ASSERT_EQ(patients.Update(), 0);
+    }
+    CPatientDB before;
+    ASSERT_EQ(before.Open(m_folder), 0);
+    ASSERT_EQ(before.GetPatientData("0000000008"), 0);
+    const CPatientEntry entry = PatientEntryFromRecord(before.m_Data);
+    tagPATIENTDB saved{};
+    ASSERT_TRUE(UpdatePatient(&m_db, "0000000008", entry, &saved).IsOk());
+    EXPECT_EQ(std::memcmp(&saved, &before.m_Data, sizeof saved), 0);
+}
+
 TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
     AddPatient("0000000001", "00001", QStringLiteral("田中一郎"));
     AddPatient("0000000002", "00002", QStringLiteral("田中二郎"));
