@@ -27,6 +27,7 @@
 #include "sheet/displayitemdlg.h"
 #include "sheet/displayitems.h"
 #include "sheet/reservation.h"
+#include "sheet/reservationcommands.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/weeksheetview.h"
 #include "suite/comdlg/velocomdlg.h"
@@ -144,32 +145,6 @@ QIcon IconFor(int id, QStyle* style) {
 }
 
 }  // namespace
-
-int SetReservationCame(CVeloDBSys* db, const std::string& reservationNo, bool came) {
-    if (db == nullptr) return recman::kFileNotOpen;
-    CReservationDB reservations;
-    int status = reservations.SetAssociatedDB(db);
-    if (status != recman::kOk) return status;
-    status = CBaseDBCall::BeginTran();
-    if (status != recman::kOk) return status;
-    status = reservations.GetReservationData(reservationNo.c_str());
-    if (status == recman::kOk && !IsLiveStatus(reservations.m_Data.Status)) {
-        status = recman::kInvalidPositioning;
-    }
-    if (status == recman::kOk) {
-        reservations.m_Data.Status =
-            static_cast<uint8_t>(came ? ResStatus::Came : ResStatus::Booked);
-        status = reservations.Update();
-    }
-    if (status == recman::kOk && reservations.m_Data.PatientID[0] != '\0') {
-        status = LastVisitRule(db, reservations.m_Data.PatientID, reservations.m_Data.ResDate);
-    }
-    if (status != recman::kOk) {
-        CBaseDBCall::AbortTran();
-        return status;
-    }
-    return CBaseDBCall::EndTran();
-}
 
 CReserveSheetDlg::CReserveSheetDlg(CVeloDBSys* db, QWidget* parent) : QDialog(parent), m_db(db) {
     Build();
@@ -321,6 +296,10 @@ void CReserveSheetDlg::Build() {
         UpdateHeading();
         UpdateToolbar();
     });
+    connect(m_dayView, &CDaySheetView::deleteRequested, this,
+            [this] { RunCommand(kCmdDeleteReservation); });
+    connect(m_weekView, &CWeekSheetView::deleteRequested, this,
+            [this] { RunCommand(kCmdDeleteReservation); });
     connect(m_dayList, &CDayList::CameToggled, this, &CReserveSheetDlg::OnCameToggled);
     connect(m_dayList, &CDayList::SelectionChanged, this, &CReserveSheetDlg::OnListSelection);
     connect(m_dayList, &CDayList::ContextMenuWanted, this, [this](int row, const QPoint& at) {
@@ -528,6 +507,9 @@ void CReserveSheetDlg::RunCommand(int commandId) {
                           QStringLiteral("ID=") + QString::fromStdString(entry->patientId)});
             break;
         }
+        case kCmdDeleteReservation:
+            DeleteTargetReservation();
+            break;
         default:
             // The reservation, cancel, memo, standby, reference, search and print dialogs
             // are not part of this window yet.
@@ -671,12 +653,34 @@ void CReserveSheetDlg::SetZoom(bool zoomed) {
     }
 }
 
+const ReservationBar* CReserveSheetDlg::SelectedBar() const {
+    return m_appointMode == 1 ? m_weekView->SelectedBar() : m_dayView->SelectedBar();
+}
+
+CReserveSheetDlg::Target CReserveSheetDlg::TargetReservation() const {
+    if (const DayListRow* entry = m_dayList->SelectedEntry(); entry != nullptr) {
+        return {entry->reservationNo, entry->patientId, entry->status};
+    }
+    if (const ReservationBar* bar = SelectedBar(); bar != nullptr) {
+        return {bar->reservationNo, bar->patientId, bar->status};
+    }
+    return {};
+}
+
+void CReserveSheetDlg::DeleteTargetReservation() {
+    const Target target = TargetReservation();
+    if (target.reservationNo.empty() || target.status != 0 || m_busyInit != 0 || m_busyMode != 0)
+        return;
+    if (AskAndDeleteReservation(m_db, target.reservationNo, this) != 1) return;
+    // The day's count changes with the delete, so the calendar is counted again too.
+    Reload();
+}
+
 std::string CReserveSheetDlg::TargetPatient() const {
     if (const DayListRow* entry = m_dayList->SelectedEntry(); entry != nullptr) {
         return entry->patientId;
     }
-    const ReservationBar* bar =
-        m_appointMode == 1 ? m_weekView->SelectedBar() : m_dayView->SelectedBar();
+    const ReservationBar* bar = SelectedBar();
     return bar != nullptr ? bar->patientId : std::string();
 }
 
@@ -694,8 +698,10 @@ void CReserveSheetDlg::OnCameToggled(int row, bool came) {
     const DayListRow* entry = m_dayList->Entry(row);
     if (entry == nullptr) return;
     const std::string reservationNo = entry->reservationNo;
-    const int status = SetReservationCame(m_db, reservationNo, came);
-    if (status != 0) {
+    // A refused switch (a receipted fee) has told the user why; any other failure is a
+    // failed write.
+    const int status = SwitchCame(m_db, reservationNo, came, m_settings, this);
+    if (status != 0 && status != kCameSwitchRefused) {
         CMessageService::MessageBox(this, LoadString(1514), windowTitle(),
                                     CMessageService::EIcon::Warning);
     }

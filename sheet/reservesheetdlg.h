@@ -31,12 +31,6 @@ class CDayList;
 class CDaySheetView;
 class CWeekSheetView;
 
-// Marks a reservation as came (Status 1) or back to booked (Status 0) and brings the
-// patient's LastVisitDate up to date. Only a booked or came reservation changes; any
-// other status gives 8 (invalid positioning) and changes nothing. Returns 0 or the record
-// status of the failing step (4 when there is no such reservation). Fees are not touched.
-int SetReservationCame(CVeloDBSys* db, const std::string& reservationNo, bool came);
-
 // The reservation menu's commands to grey for a list row: a came row cannot be edited,
 // changed, cancelled or deleted (ascending order); a row without the tick has no payment.
 std::vector<int> ListMenuGreyed(const DayListRow& row);
@@ -105,6 +99,17 @@ private:
     void OnListSelection(int row);
     void RunForTargetPatient(bool billing);
     void ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at);
+    void DeleteTargetReservation();
+
+    // The reservation the commands act on: the selected list row, else the selected bar of
+    // the active view (a blocked-time entry has no row).
+    struct Target {
+        std::string reservationNo;
+        std::string patientId;
+        uint8_t status = 0;
+    };
+    Target TargetReservation() const;
+    const ReservationBar* SelectedBar() const;
     std::string TargetPatient() const;
 
     CVeloDBSys* m_db;

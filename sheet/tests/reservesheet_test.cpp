@@ -259,11 +259,43 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
     EXPECT_EQ(ListMenuGreyed(*list->Entry(0)), std::vector<int>{kCmdBilling});
     EXPECT_EQ(StoredStatus("0000000001"), 0);
     EXPECT_FALSE(list->IsCame(0));
+}
 
-    // Only live reservations change; a missing one is reported as not found.
-    EXPECT_EQ(SetReservationCame(&m_db, "0000000002", true), recman::kInvalidPositioning);
-    EXPECT_EQ(StoredStatus("0000000002"), 4);
-    EXPECT_EQ(SetReservationCame(&m_db, "0000000099", true), recman::kKeyNotFound);
+TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
+    AddPatient("0000000001");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    AddReservation("0000000002", "0000000001", "20240328", 1);
+    CReserveSheetDlg sheet(&m_db);
+    CDayList* list = sheet.DayList();
+    ASSERT_EQ(list->RowCount(), 2);
+    const auto pressDelete = [&sheet] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QApplication::sendEvent(&sheet, &press);
+    };
+    int questions = 0;
+    int answer = CMessageService::IDNO;
+    CMessageService::SetScript([&](const CMessageService::Request&) {
+        ++questions;
+        return answer;
+    });
+
+    // A came reservation offers no delete: nothing is asked.
+    ASSERT_TRUE(list->SelectReservation("0000000002"));
+    pressDelete();
+    EXPECT_EQ(questions, 0);
+
+    // Declined: the booked one stays; accepted: it is gone from the file and the list.
+    ASSERT_TRUE(list->SelectReservation("0000000001"));
+    pressDelete();
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(StoredStatus("0000000001"), 0);
+    answer = CMessageService::IDYES;
+    pressDelete();
+    EXPECT_EQ(questions, 2);
+    CReservationDB table;
+    ASSERT_EQ(table.Open(m_folder), recman::kOk);
+    EXPECT_EQ(table.GetReservationData("0000000001"), recman::kKeyNotFound);
+    EXPECT_EQ(list->RowCount(), 1);
 }
 
 TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
