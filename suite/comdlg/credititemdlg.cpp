@@ -109,10 +109,12 @@ CCreditItemDlg::CCreditItemDlg(CVeloDBSys* db, const QString& category, QWidget*
     m_category = new QComboBox(this);
     m_category->setObjectName(QString::number(kIdCategory));
     m_category->setMinimumWidth(200);
-    CVeloComDlg::EnumCreditCategory(db, m_category, "");
+    // The filler matches codes as numbers too ("1" finds "001").
+    const QByteArray code = category.trimmed().toLatin1();
+    CVeloComDlg::EnumCreditCategory(db, m_category, code.constData());
+    const int found = code.isEmpty() ? -1 : m_category->currentIndex();
     m_category->insertItem(0, QStringLiteral("（すべての区分）"), QString());
-    const int start = category.isEmpty() ? -1 : m_category->findData(category);
-    m_category->setCurrentIndex(start > 0 ? start : 0);
+    m_category->setCurrentIndex(found >= 0 ? found + 1 : 0);
     auto* add = new QPushButton(QStringLiteral("新規追加..."), this);
     add->setObjectName(QString::number(kIdAdd));
     add->setAutoDefault(false);

@@ -156,6 +156,13 @@ TEST_F(CreditItemDlgTest, PicksAnItemOfTheGivenCategoryByDoubleClick) {
         emit list->itemDoubleClicked(list->topLevelItem(1), 0);
     });
     EXPECT_EQ(CVeloComDlg::OpenCreditItem(&m_db, "002", nullptr), "002-002");
+
+    // A category code written without its zeros finds the same category.
+    OnModal([](QDialog* dialog) {
+        EXPECT_EQ(Child<QComboBox>(dialog, CCreditItemDlg::kIdCategory)->currentData(), "002");
+        Child<QPushButton>(dialog, 2)->click();
+    });
+    EXPECT_EQ(CVeloComDlg::OpenCreditItem(&m_db, "2", nullptr), "");
 }
 
 TEST_F(CreditItemDlgTest, AddedItemIsSelectedAndReturnedOnOK) {
