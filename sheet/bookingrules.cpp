@@ -89,7 +89,10 @@ int LoadStrip(CVeloDBSys* db, const StripRequest& request, std::vector<StripItem
     if (status != recman::kOk) return status;
     CPatientDB patients;
     patients.SetAssociatedDB(db);  // without it every patient shows nameless and active
-    const std::string day = request.day.substr(0, 8);
+    std::string day;
+    for (char c : request.day)
+        if (c != '/') day += c;
+    day = day.substr(0, 8);
     return ForEachReservationOfColumn(
         reservations, request.doctorMode, request.columnCode.c_str(), day.c_str(),
         [&](const tagRESERVATIONDB& record) {

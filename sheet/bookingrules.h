@@ -30,7 +30,7 @@ struct StripItem {
 struct StripRequest {
     bool doctorMode = false;     // true: key 3 by DoctorCode; false: key 4 by UnitCode
     std::string columnCode;      // unit or doctor code; empty means "00"
-    std::string day;             // YYYYMMDD (a longer text is cut to its first 8 characters)
+    std::string day;             // YYYYMMDD; any "/" is removed and the rest cut to 8 characters
     std::string editingNo;       // reservation passed over (the one being edited); may be empty
     bool clock24 = true;         // MENTE/Show12or24 == 1
 };

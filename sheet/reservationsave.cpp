@@ -424,4 +424,11 @@ SaveResult SaveReservation(CVeloDBSys* db, const ReservationInput& input,
     return result;
 }
 
+void ShowSaveFailure(QWidget* parent, const SaveResult& result) {
+    if (result.ok) return;
+    RegisterBookingStrings();
+    Tell(parent, result.stringId != 0 ? result.stringId : kIdsUpdateFailed,
+         CMessageService::EIcon::Warning);
+}
+
 }  // namespace velo::sheet

@@ -100,6 +100,10 @@ struct SaveResult {
 SaveResult SaveReservation(CVeloDBSys* db, const ReservationInput& input,
                            const SheetSettings& settings);
 
+// Shows a failed save's message (LoadString(result.stringId): 1554 or 1514) through
+// CMessageService with the title "予約". Does nothing for a successful save.
+void ShowSaveFailure(QWidget* parent, const SaveResult& result);
+
 // Tax and amounts of a collected fee.
 struct FeeAmounts {
     int amount = 0;         // without tax (the fee)

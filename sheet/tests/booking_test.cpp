@@ -265,7 +265,7 @@ TEST_F(BookingTest, StripPassesOverEditedCancelledAndInactiveAndKeepsBlockedTime
     EXPECT_EQ(strip[1].reservationNo, "0000000106");
     EXPECT_EQ(strip[1].status, 1);
 
-    ASSERT_EQ(LoadStrip(&m_db, {true, "02", kDay, "", true}, &strip), 0);
+    ASSERT_EQ(LoadStrip(&m_db, {true, "02", "2010/05/10", "", true}, &strip), 0);
     ASSERT_EQ(strip.size(), 1u);
     EXPECT_EQ(strip[0].reservationNo, "0000000105");
 }
@@ -664,6 +664,12 @@ TEST_F(BookingTest, FailingWriteRollsBackEverythingWith1514) {
     EXPECT_EQ(SaleLineCount(), 0);
     EXPECT_EQ(NextNumber(), next);
     EXPECT_FALSE(CBaseDBCall::InTransaction());
+
+    CMessageService::ClearHistory();
+    ShowSaveFailure(nullptr, result);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              QStringLiteral("データの更新を行なう際、エラーが発生します。"));
 }
 
 TEST_F(BookingTest, CameSwitchRefusesReceivedFeeAndKeepsOrRemovesSales) {
