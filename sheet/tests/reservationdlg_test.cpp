@@ -1,0 +1,490 @@
+// Tests of the reservation dialog driven through its controls on the offscreen platform:
+// choosing a band on the strip with the mouse and saving it, the band texts in 24- and
+// 12-hour mode, saving without a band, the enabling rules of the fee, insurance, blocked
+// time and OK controls, refilling a combo after "#", editing a stored reservation and
+// changing one to another day, and the treatment selection dialog.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "sheet/reservation.h"
+#include "sheet/reservationdlg.h"
+#include "sheet/timestrip.h"
+#include "sheet/treatmentselectdlg.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
+#include "suite/text/cp932.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+
+namespace velo::sheet {
+namespace {
+
+using Request = CMessageService::Request;
+constexpr char kPatient[] = "0000000001";
+constexpr char kDay[] = "20240501";
+
+template <typename T>
+T* Control(QWidget* dialog, int id) {
+    T* control = dialog->findChild<T*>(QString::number(id));
+    EXPECT_NE(control, nullptr) << "control " << id;
+    return control;
+}
+
+class ReservationDlgTest : public DbFolderTest {
+protected:
+    void SetUp() override {
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "reservationdlg_test";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+        ASSERT_TRUE(m_config.isValid());
+        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
+        CHostProfile::SetProgramName(QStringLiteral("reservationdlgtest"));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        CDate::SetTodayForTesting(2024, 4, 20);
+        CMessageService::ClearHistory();
+        AnswerEverything(CMessageService::IDYES);
+        AddCategory("1", "01", "ユニット1");
+        AddCategory("1", "02", "ユニット2");
+        AddCategory("0", "01", "診療");
+        AddCategory("2", "01", "社保");
+        AddDoctor("01");
+        AddPatient(kPatient, "山田太郎");
+        AddCreditItem("001", "001", "調整料", 3000);
+    }
+    void TearDown() override {
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
+    }
+
+    void AnswerEverything(int answer) {
+        CMessageService::SetScript([answer](const Request&) { return answer; });
+    }
+
+    void AddCategory(const char* type, const char* code, const char* name) {
+        CCategoryDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.Type, type);
+        SetField(table.m_Data.Code, code);
+        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(name));
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    void AddDoctor(const char* code) {
+        CDoctorDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.Code, code);
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    void AddPatient(const char* id, const char* name) {
+        CPatientDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.PatientID, id);
+        SetField(table.m_Data.Patient2ID, id);
+        SetField(table.m_Data.ChartNo, "A001");
+        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(name));
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    void AddCreditItem(const char* category, const char* item, const char* name, int price) {
+        CCreditCategoryDB categories;
+        ASSERT_EQ(categories.SetAssociatedDB(&m_db), 0);
+        SetField(categories.m_Data.Code, category);
+        ASSERT_EQ(categories.Insert(), 0);
+        CCreditItemDB items;
+        ASSERT_EQ(items.SetAssociatedDB(&m_db), 0);
+        SetField(items.m_Data.CategoryCode, category);
+        SetField(items.m_Data.ItemCode, item);
+        SetCp932Field(items.m_Data.ItemName, sizeof items.m_Data.ItemName, QString::fromUtf8(name));
+        items.m_Data.Price = price;
+        ASSERT_EQ(items.Insert(), 0);
+    }
+    void AddReservation(const char* no, const char* day, int start, int end, int fee = 0) {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.ReservationNo, no);
+        SetField(table.m_Data.PatientID, kPatient);
+        SetField(table.m_Data.ResDate, day);
+        SetTimeField(table.m_Data.StartTime, start);
+        SetTimeField(table.m_Data.EndTime, end);
+        SetField(table.m_Data.UnitCode, "01");
+        SetField(table.m_Data.DoctorCode, "01");
+        SetField(table.m_Data.ResTypeCode, "01");
+        SetField(table.m_Data.StaffCode, "000");
+        SetField(table.m_Data.ResWayCode, "000");
+        SetField(table.m_Data.CreditCateCode, "001");
+        SetField(table.m_Data.CreditItemCode, "001");
+        SetCp932Field(table.m_Data.Treatment, sizeof table.m_Data.Treatment,
+                      QStringLiteral("調整"));
+        table.m_Data.Fee = fee;
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    std::vector<tagRESERVATIONDB> Reservations() {
+        std::vector<tagRESERVATIONDB> all;
+        CReservationDB table;
+        EXPECT_EQ(table.SetAssociatedDB(&m_db), 0);
+        for (int st = table.GetFIRST(); st == 0 && !table.IsEOF(); st = table.GetNEXT())
+            all.push_back(table.m_Data);
+        return all;
+    }
+
+    ReservationDlgInputs NewInputs() {
+        ReservationDlgInputs inputs;
+        inputs.columnKey = "01";
+        inputs.date = kDay;
+        inputs.patientId = kPatient;
+        return inputs;
+    }
+
+    // Presses on the strip cell of `from` and drags to the cell of `to`.
+    static void DragOnStrip(CReservationDlg& dialog, int from, int to) {
+        auto* strip = Control<CTimeStrip>(&dialog, CTimeStrip::kControlId);
+        const int y = CTimeStrip::kLabelHeight + CTimeStrip::kCellHeight / 2;
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->XOfTime(from) + 2, y));
+        if (to != from) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(strip->XOfTime(to) + 2, y),
+                             strip->mapToGlobal(QPointF(strip->XOfTime(to) + 2, y)),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(strip, &move);
+        }
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->XOfTime(to) + 2, y));
+    }
+
+    static QString BandLabel(CReservationDlg& dialog) {
+        return Control<QLabel>(&dialog, CReservationDlg::kIdBandText)->text();
+    }
+    static void ClickOk(CReservationDlg& dialog) {
+        Control<QPushButton>(&dialog, CReservationDlg::kIdOk)->click();
+    }
+
+    QTemporaryDir m_config;
+};
+
+TEST_F(ReservationDlgTest, ANewReservationIsSavedWithTheBandChosenOnTheStrip) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("新規予約"));
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("00:00 - 00:00 (0分間)"));
+
+    DragOnStrip(dialog, 945, 945);
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("09:45 - 10:00 (15分間)"));
+    ClickOk(dialog);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(std::string(all[0].StartTime), "0945");
+    EXPECT_EQ(std::string(all[0].EndTime), "1000");
+    EXPECT_EQ(std::string(all[0].PatientID), kPatient);
+    EXPECT_EQ(std::string(all[0].UnitCode), "01");
+    EXPECT_EQ(std::string(all[0].ResDate), kDay);
+    EXPECT_EQ(dialog.SavedReservationNo(), std::string(all[0].ReservationNo));
+    EXPECT_EQ(dialog.DateText(), QStringLiteral("2024/05/01"));
+}
+
+TEST_F(ReservationDlgTest, DraggingBackwardsWidensTheBandFromTheEarlierCell) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    DragOnStrip(dialog, 1030, 945);
+    EXPECT_EQ(dialog.BandStart(), 945);
+    EXPECT_EQ(dialog.BandEnd(), 1045);
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("09:45 - 10:45 (60分間)"));
+}
+
+TEST_F(ReservationDlgTest, TwelveHourTextsKeepTwentyFourHourTimesInTheRecord) {
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingInt("MENTE", "Show12or24", 0));
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    dialog.ChooseBand(1300, 1330);
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("01:00 - 01:30 (30分間)"));
+    ClickOk(dialog);
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(std::string(all[0].StartTime), "1300");
+    EXPECT_EQ(std::string(all[0].EndTime), "1330");
+}
+
+TEST_F(ReservationDlgTest, SavingWithoutABandAsksAndSavesOnlyOnYes) {
+    AnswerEverything(CMessageService::IDNO);
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    ClickOk(dialog);
+    ASSERT_FALSE(CMessageService::History().isEmpty());
+    EXPECT_TRUE(CMessageService::History().front().text.startsWith(
+        QStringLiteral("予約時間の指定がありませんが")));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(Reservations().empty());
+
+    AnswerEverything(CMessageService::IDYES);
+    ClickOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Reservations().size(), 1u);
+}
+
+TEST_F(ReservationDlgTest, AnOverlappingBandIsRefusedAndTheDialogStaysOpen) {
+    AddReservation("0000000050", kDay, 930, 1000);
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    dialog.ChooseBand(945, 1015);
+    ClickOk(dialog);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_FALSE(CMessageService::History().isEmpty());
+    EXPECT_EQ(CMessageService::History().back().text, QStringLiteral("予約が重複しています。"));
+    EXPECT_EQ(Reservations().size(), 1u);
+}
+
+TEST_F(ReservationDlgTest, FeeAndInsuranceControlsFollowTheirCheckBoxes) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    auto* collect = Control<QCheckBox>(&dialog, CReservationDlg::kIdCollectFee);
+    auto* insurance = Control<QCheckBox>(&dialog, CReservationDlg::kIdInsurance);
+    auto* fee = Control<QLineEdit>(&dialog, CReservationDlg::kIdFee);
+    auto* insuranceType = Control<QComboBox>(&dialog, CReservationDlg::kIdInsuranceType);
+    EXPECT_FALSE(fee->isEnabled());
+    EXPECT_FALSE(insurance->isEnabled());
+    collect->click();
+    EXPECT_TRUE(fee->isEnabled());
+    EXPECT_TRUE(Control<QComboBox>(&dialog, CReservationDlg::kIdFeeItem)->isEnabled());
+    EXPECT_FALSE(insuranceType->isEnabled());
+    insurance->click();
+    EXPECT_TRUE(insuranceType->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(&dialog, CReservationDlg::kIdAddInsuranceType)->isEnabled());
+    collect->click();
+    EXPECT_FALSE(insuranceType->isEnabled());
+    EXPECT_FALSE(fee->isEnabled());
+}
+
+TEST_F(ReservationDlgTest, ChoosingAFeeItemTakesItsPriceAndTheSaveStoresIt) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    Control<QCheckBox>(&dialog, CReservationDlg::kIdCollectFee)->click();
+    auto* items = Control<QComboBox>(&dialog, CReservationDlg::kIdFeeItem);
+    ASSERT_EQ(items->count(), 1);
+    items->setCurrentIndex(-1);
+    items->setCurrentIndex(0);
+    EXPECT_EQ(Control<QLineEdit>(&dialog, CReservationDlg::kIdFee)->text(), QStringLiteral("3000"));
+    dialog.ChooseBand(1000, 1030);
+    ClickOk(dialog);
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].Fee, 3000);
+    EXPECT_EQ(std::string(all[0].CreditItemCode), "001");
+}
+
+TEST_F(ReservationDlgTest, OkNeedsAPatientAndTypingDropsTheShownPatient) {
+    ReservationDlgInputs inputs = NewInputs();
+    inputs.patientId.clear();
+    CReservationDlg dialog(&m_db, inputs);
+    dialog.show();
+    auto* ok = Control<QPushButton>(&dialog, CReservationDlg::kIdOk);
+    EXPECT_FALSE(ok->isEnabled());
+
+    auto* chart = Control<QLineEdit>(&dialog, CReservationDlg::kIdChartNo);
+    chart->setFocus();
+    QTest::keyClicks(chart, "A0");
+    QString listTitle;
+    OnModal([&listTitle](QDialog* list) {
+        listTitle = list->windowTitle();
+        auto* rows = list->findChild<QTreeWidget*>();
+        ASSERT_NE(rows, nullptr);
+        ASSERT_EQ(rows->topLevelItemCount(), 1);
+        rows->setCurrentItem(rows->topLevelItem(0));
+        list->findChild<QPushButton*>(QStringLiteral("1"))->click();
+    });
+    Control<QPushButton>(&dialog, CReservationDlg::kIdSearchChartNo)->click();
+    EXPECT_EQ(listTitle, QStringLiteral("該当患者リスト"));
+    ASSERT_EQ(dialog.PatientId(), kPatient);
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(Control<QLineEdit>(&dialog, CReservationDlg::kIdName)->text(),
+              QStringLiteral("山田太郎"));
+
+    chart->setFocus();
+    QTest::keyClicks(chart, "1");
+    EXPECT_TRUE(dialog.PatientId().empty());
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_EQ(chart->text(), QStringLiteral("A0011"));
+    EXPECT_TRUE(Control<QLineEdit>(&dialog, CReservationDlg::kIdName)->text().isEmpty());
+}
+
+TEST_F(ReservationDlgTest, LeavingTheNameFieldLooksThePatientUpExactly) {
+    ReservationDlgInputs inputs = NewInputs();
+    inputs.patientId.clear();
+    CReservationDlg dialog(&m_db, inputs);
+    dialog.show();
+    auto* name = Control<QLineEdit>(&dialog, CReservationDlg::kIdName);
+    name->setText(QStringLiteral("山田"));
+    emit name->editingFinished();
+    EXPECT_TRUE(dialog.PatientId().empty());
+    name->setText(QStringLiteral("山田太郎"));
+    emit name->editingFinished();
+    EXPECT_EQ(dialog.PatientId(), kPatient);
+}
+
+TEST_F(ReservationDlgTest, BlockedTimeDisablesPatientControlsAndNeedsOnlyABand) {
+    ReservationDlgInputs inputs = NewInputs();
+    inputs.patientId.clear();
+    CReservationDlg dialog(&m_db, inputs);
+    dialog.show();
+    auto* blocked = Control<QCheckBox>(&dialog, CReservationDlg::kIdBlocked);
+    auto* all = Control<QCheckBox>(&dialog, CReservationDlg::kIdBlockedAll);
+    auto* ok = Control<QPushButton>(&dialog, CReservationDlg::kIdOk);
+    EXPECT_FALSE(all->isEnabled());
+    blocked->click();
+    EXPECT_TRUE(all->isEnabled());
+    EXPECT_FALSE(Control<QLineEdit>(&dialog, CReservationDlg::kIdChartNo)->isEnabled());
+    EXPECT_FALSE(Control<QComboBox>(&dialog, CReservationDlg::kIdType)->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(&dialog, CReservationDlg::kIdCame)->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(&dialog, CReservationDlg::kIdCollectFee)->isEnabled());
+    EXPECT_FALSE(Control<QWidget>(&dialog, CReservationDlg::kIdSystemMessages)->isVisible());
+    EXPECT_FALSE(ok->isEnabled());
+    dialog.ChooseBand(1200, 1300);
+    EXPECT_TRUE(ok->isEnabled());
+
+    // The apply-to-all choice is remembered for the next blocked time.
+    all->click();
+    EXPECT_EQ(CVeloSubTools::GetGlobalSettingInt("RESERVATION", "CantRsrvThisDay", 0), 1);
+    blocked->click();
+    EXPECT_FALSE(all->isChecked());
+    EXPECT_FALSE(all->isEnabled());
+    blocked->click();
+    EXPECT_TRUE(all->isChecked());
+
+    ClickOk(dialog);
+    const auto records = Reservations();
+    // The blocked time and its copy to the second unit.
+    ASSERT_EQ(records.size(), 2u);
+    for (const auto& r : records) {
+        EXPECT_STREQ(r.PatientID, "");
+        EXPECT_EQ(std::string(r.StartTime), "1200");
+    }
+}
+
+TEST_F(ReservationDlgTest, AddingATypeRefillsTheComboWithTheNewCodeChosen) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    auto* type = Control<QComboBox>(&dialog, CReservationDlg::kIdType);
+    ASSERT_EQ(type->count(), 1);
+    OnModal([](QDialog* entry) {
+        entry->findChild<QLineEdit*>(QStringLiteral("name"))->setText(QStringLiteral("矯正"));
+        entry->findChild<QPushButton*>(QStringLiteral("1"))->click();
+    });
+    Control<QPushButton>(&dialog, CReservationDlg::kIdAddType)->click();
+    ASSERT_EQ(type->count(), 2);
+    EXPECT_EQ(type->currentText(), QStringLiteral("矯正"));
+    dialog.ChooseBand(1100, 1130);
+    ClickOk(dialog);
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(std::string(all[0].ResTypeCode), type->currentData().toString().mid(2).toStdString());
+}
+
+TEST_F(ReservationDlgTest, EditingShowsTheStoredReservationAndUpdatesItInPlace) {
+    AddReservation("0000000007", kDay, 1000, 1030, 2500);
+    ReservationDlgInputs inputs;
+    inputs.reservationNo = "0000000007";
+    CReservationDlg dialog(&m_db, inputs);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("予約の編集"));
+    EXPECT_EQ(dialog.PatientId(), kPatient);
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("10:00 - 10:30 (30分間)"));
+    EXPECT_TRUE(Control<QCheckBox>(&dialog, CReservationDlg::kIdCollectFee)->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(&dialog, CReservationDlg::kIdFee)->text(), QStringLiteral("2500"));
+    EXPECT_EQ(Control<QLineEdit>(&dialog, CReservationDlg::kIdTreatment)->text(),
+              QStringLiteral("調整"));
+    dialog.ChooseBand(1030, 1100);
+    ClickOk(dialog);
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(std::string(all[0].ReservationNo), "0000000007");
+    EXPECT_EQ(std::string(all[0].StartTime), "1030");
+    EXPECT_EQ(all[0].Fee, 2500);
+}
+
+TEST_F(ReservationDlgTest, AChangeKeepsTheOldRecordAsChangedAndBooksANewNumber) {
+    AddReservation("0000000007", kDay, 1000, 1030);
+    ReservationDlgInputs inputs;
+    inputs.reservationNo = "0000000007";
+    inputs.dialogMode = kDialogModeChange;
+    CReservationDlg dialog(&m_db, inputs);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("予約の変更"));
+    EXPECT_TRUE(Control<QLineEdit>(&dialog, CReservationDlg::kIdName)->isReadOnly());
+    EXPECT_FALSE(Control<QCheckBox>(&dialog, CReservationDlg::kIdCame)->isVisible());
+    auto* reason = Control<QComboBox>(&dialog, CReservationDlg::kIdChangeReason);
+    ASSERT_TRUE(reason->isVisible());
+    reason->setEditText(QStringLiteral("患者都合"));
+    Control<QDateEdit>(&dialog, CReservationDlg::kIdDate)->setDate(QDate(2024, 5, 8));
+    dialog.ChooseBand(1400, 1430);
+    ClickOk(dialog);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_NE(dialog.SavedReservationNo(), "0000000007");
+    EXPECT_EQ(dialog.DateText(), QStringLiteral("2024/05/08"));
+    const auto all = Reservations();
+    ASSERT_EQ(all.size(), 2u);
+    for (const auto& r : all) {
+        if (std::string(r.ReservationNo) == "0000000007") {
+            EXPECT_EQ(r.Status, static_cast<uint8_t>(ResStatus::Changed));
+            EXPECT_EQ(Cp932FieldToQString(r.StatusReason, sizeof r.StatusReason),
+                      QStringLiteral("患者都合"));
+            EXPECT_EQ(std::string(r.StatusDate), "20240420");
+        } else {
+            EXPECT_EQ(std::string(r.ReservationNo), dialog.SavedReservationNo());
+            EXPECT_EQ(r.Status, static_cast<uint8_t>(ResStatus::Booked));
+            EXPECT_EQ(std::string(r.ResDate), "20240508");
+            EXPECT_EQ(std::string(r.StartTime), "1400");
+        }
+    }
+}
+
+TEST_F(ReservationDlgTest, TreatmentSelectionAppendsItemTextsWithinTheLimit) {
+    CTreatmentCategoryDB categories;
+    ASSERT_EQ(categories.SetAssociatedDB(&m_db), 0);
+    SetField(categories.m_Data.Code, "001");
+    SetCp932Field(categories.m_Data.Name, sizeof categories.m_Data.Name, QStringLiteral("矯正"));
+    ASSERT_EQ(categories.Insert(), 0);
+    SetField(categories.m_Data.Code, "002");
+    SetField(categories.m_Data.HiddenMark, "__");
+    ASSERT_EQ(categories.Insert(), 0);
+    CTreatmentItemDB items;
+    ASSERT_EQ(items.SetAssociatedDB(&m_db), 0);
+    SetField(items.m_Data.CategoryCode, "001");
+    SetField(items.m_Data.ItemCode, "001");
+    SetCp932Field(items.m_Data.Text, sizeof items.m_Data.Text, QStringLiteral("ワイヤー調整"));
+    ASSERT_EQ(items.Insert(), 0);
+
+    QLineEdit treatment;
+    treatment.setText(QStringLiteral("定期"));
+    CTreatmentSelectDlg dialog(&m_db, &treatment);
+    auto* combo = Control<QComboBox>(&dialog, CTreatmentSelectDlg::kIdCategory);
+    EXPECT_EQ(combo->count(), 1);
+    auto* list = Control<QListWidget>(&dialog, CTreatmentSelectDlg::kIdItems);
+    ASSERT_EQ(list->count(), 1);
+    list->setCurrentRow(0);
+    Control<QPushButton>(&dialog, CTreatmentSelectDlg::kIdAppend)->click();
+    EXPECT_EQ(treatment.text(), QStringLiteral("定期ワイヤー調整"));
+
+    treatment.setText(QString(98, QChar(u'歯')));  // 196 bytes
+    dialog.AppendSelected();
+    EXPECT_EQ(treatment.text(), QString(98, QChar(u'歯')) + QStringLiteral("ワイ"));
+}
+
+}  // namespace
+}  // namespace velo::sheet
