@@ -18,10 +18,12 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "sheet/cancelreasondlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/timestrip.h"
 #include "sheet/treatmentselectdlg.h"
+#include "sheet/velosheet.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
@@ -484,6 +486,102 @@ TEST_F(ReservationDlgTest, TreatmentSelectionAppendsItemTextsWithinTheLimit) {
     treatment.setText(QString(98, QChar(u'歯')));  // 196 bytes
     dialog.AppendSelected();
     EXPECT_EQ(treatment.text(), QString(98, QChar(u'歯')) + QStringLiteral("ワイ"));
+}
+
+TEST_F(ReservationDlgTest, OnNewReservationGivesTheBookedDayOrNothing) {
+    CVeloSheet module;
+    OnModal([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(module.OnNewReservation(&m_db, kPatient), QString());
+    EXPECT_TRUE(Reservations().empty());
+
+    QString proposed;
+    bool patientFixed = false;
+    OnModal([&](QDialog* shown) {
+        auto* dialog = qobject_cast<CReservationDlg*>(shown);
+        ASSERT_NE(dialog, nullptr);
+        proposed = dialog->DateText();
+        patientFixed = Control<QLineEdit>(dialog, CReservationDlg::kIdChartNo)->isReadOnly();
+        Control<QDateEdit>(dialog, CReservationDlg::kIdDate)->setDate(QDate(2024, 5, 1));
+        dialog->ChooseBand(1500, 1530);
+        Control<QPushButton>(dialog, CReservationDlg::kIdOk)->click();
+    });
+    EXPECT_EQ(module.OnNewReservation(&m_db, kPatient), QStringLiteral("20240501"));
+    EXPECT_EQ(proposed, QStringLiteral("2024/05/20"));  // today + 30
+    EXPECT_TRUE(patientFixed);
+    ASSERT_EQ(Reservations().size(), 1u);
+    EXPECT_EQ(std::string(Reservations()[0].PatientID), kPatient);
+}
+
+TEST_F(ReservationDlgTest, DoChangeReservationGivesTheNewDay) {
+    AddReservation("0000000009", kDay, 900, 930);
+    CVeloSheet module;
+    OnModal([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(module.DoChangeReservation(&m_db, "0000000009"), QString());
+
+    OnModal([](QDialog* shown) {
+        auto* dialog = qobject_cast<CReservationDlg*>(shown);
+        ASSERT_NE(dialog, nullptr);
+        Control<QDateEdit>(dialog, CReservationDlg::kIdDate)->setDate(QDate(2024, 6, 3));
+        dialog->ChooseBand(1000, 1030);
+        Control<QPushButton>(dialog, CReservationDlg::kIdOk)->click();
+    });
+    EXPECT_EQ(module.DoChangeReservation(&m_db, "0000000009"), QStringLiteral("20240603"));
+    int changed = 0;
+    for (const auto& r : Reservations()) changed += r.Status == uint8_t(ResStatus::Changed);
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(Reservations().size(), 2u);
+}
+
+TEST_F(ReservationDlgTest, DoCancelReservationAnsweredNoChangesNothing) {
+    AddReservation("0000000009", kDay, 900, 930);
+    AnswerEverything(CMessageService::IDNO);
+    CVeloSheet module;
+    EXPECT_EQ(module.DoCancelReservation(&m_db, "0000000009", 2), 2);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("予約をキャンセルしてもよろしいですか。"));
+    EXPECT_EQ(Reservations()[0].Status, 0);
+
+    AnswerEverything(CMessageService::IDYES);
+    EXPECT_EQ(module.DoCancelReservation(&m_db, "", 2), 0);
+}
+
+TEST_F(ReservationDlgTest, TheCancelReasonDialogWritesStatusDayAndReason) {
+    AddReservation("0000000009", kDay, 900, 930);
+    CVeloSheet module;
+    QString reasonAfterAdd;
+    OnModal([&](QDialog* dialog) {
+        ASSERT_EQ(dialog->windowTitle(), QStringLiteral("キャンセル理由入力"));
+        auto* combo = Control<QComboBox>(dialog, CCancelReasonDlg::kIdReason);
+        EXPECT_EQ(combo->count(), 0);
+        OnModal([](QDialog* entry) {
+            entry->findChild<QLineEdit*>(QStringLiteral("name"))->setText(QStringLiteral("体調不良"));
+            entry->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        });
+        Control<QPushButton>(dialog, CCancelReasonDlg::kIdAddReason)->click();
+        EXPECT_EQ(combo->count(), 1);
+        reasonAfterAdd = combo->currentText();
+        Control<QPushButton>(dialog, CCancelReasonDlg::kIdOk)->click();
+    });
+    EXPECT_EQ(module.DoCancelReservation(&m_db, "0000000009", 3), 1);
+    EXPECT_EQ(reasonAfterAdd, QStringLiteral("体調不良"));
+    const tagRESERVATIONDB r = Reservations()[0];
+    EXPECT_EQ(r.Status, 3);
+    EXPECT_EQ(std::string(r.StatusDate), "20240420");
+    EXPECT_EQ(Cp932FieldToQString(r.StatusReason, sizeof r.StatusReason), QStringLiteral("体調不良"));
+}
+
+TEST_F(ReservationDlgTest, TheCancelReasonDialogStaysOpenWhenTheWriteFails) {
+    CCancelReasonDlg dialog(&m_db, "0000000404", 2);
+    dialog.show();
+    // A reason longer than the field is cut at 100 bytes while typed.
+    auto* combo = Control<QComboBox>(&dialog, CCancelReasonDlg::kIdReason);
+    combo->setEditText(QString(60, QChar(u'理')));
+    EXPECT_EQ(combo->currentText(), QString(50, QChar(u'理')));
+    Control<QPushButton>(&dialog, CCancelReasonDlg::kIdOk)->click();
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_FALSE(CMessageService::History().isEmpty());
+    EXPECT_EQ(CMessageService::History().back().text,
+              QStringLiteral("データの更新を行なう際、エラーが発生します。"));
 }
 
 }  // namespace
