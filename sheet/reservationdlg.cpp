@@ -195,8 +195,12 @@ void CReservationDlg::BuildLayout() {
     setSizeGripEnabled(true);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(BuildPatientGroup());
+    QWidget* patient = BuildPatientGroup();
+    // The patient group keeps its height when blocked time hides the lists below it.
+    patient->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    left->addWidget(patient);
     left->addWidget(BuildListsGroup(), 1);
+    left->addStretch(0);
 
     auto* right = new QVBoxLayout;
     right->addWidget(BuildReservationGroup());
@@ -640,7 +644,8 @@ void CReservationDlg::LoadExistingReservation() {
     m_insurance->setChecked(r.InsuranceFlag == 1 && !insuranceType.empty());
     const std::string category = FieldText(r.CreditCateCode);
     CVeloComDlg::EnumCreditCategory(m_db, m_feeCategory, category.c_str());
-    CVeloComDlg::EnumCreditItemsOf(m_db, m_feeItem, category.c_str(),
+    // A reservation without a fee shows the first category's items, as a new one does.
+    CVeloComDlg::EnumCreditItemsOf(m_db, m_feeItem, ComboPlainCode(m_feeCategory).c_str(),
                                    FieldText(r.CreditItemCode).c_str());
     m_fee->setText(QString::asprintf("%d", r.Fee));
     m_collectFee->setChecked(r.Fee != 0);
