@@ -1,27 +1,38 @@
 // sheetshots: saves pictures of the appointment sheet on a database folder for the
 // documentation, as PNG files in an output folder: the day and week grids, the main window
 // in day view, in week view, zoomed and with a reservation's balloon shown, and the
-// display-item dialog. It shows the busiest day of the current and the next month (today
+// display-item dialog, the reservation dialog (a new booking, an edit with a collected fee,
+// a blocked time) and the cancel-reason dialog. It shows the busiest day of the current and the next month (today
 // when none has reservations), in the unit layout, and closes every window without
 // waiting for input.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sheet/bookingrules.h"
+#include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
 #include "sheet/displayitemdlg.h"
+#include "sheet/reservation.h"
+#include "sheet/reservationdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/weeksheetview.h"
+#include "sheet/sheetsettings.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
@@ -97,6 +108,55 @@ std::string BusiestDay(CVeloDBSys* db) {
     return best;
 }
 
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+    return std::string(field, ::strnlen(field, N));
+}
+
+// The first live reservation of the day that has a patient (the dialog shows its patient and
+// history), and the first with a collected fee on any day, when there are such.
+struct DemoReservations {
+    tagRESERVATIONDB firstOfDay{};
+    bool haveFirst = false;
+    std::string withFee;
+};
+
+DemoReservations FindDemoReservations(CVeloDBSys* db, const std::string& day) {
+    DemoReservations found;
+    CReservationDB table;
+    if (table.SetAssociatedDB(db) != 0) return found;
+    for (int st = table.GetFIRST(); st == 0 && !table.IsEOF(); st = table.GetNEXT()) {
+        const tagRESERVATIONDB& r = table.m_Data;
+        if (!velo::sheet::IsLiveStatus(r.Status) || r.PatientID[0] == '\0') continue;
+        if (!found.haveFirst && FieldText(r.ResDate) == day) {
+            found.firstOfDay = r;
+            found.haveFirst = true;
+        }
+        if (found.withFee.empty() && r.Fee != 0 && r.Status == 0)
+            found.withFee = FieldText(r.ReservationNo);
+    }
+    return found;
+}
+
+// A free band of `minutes` in open hours in the unit's column of the day, from 10:00 on; 0, 0 for none.
+std::pair<int, int> FreeBand(CVeloDBSys* db, const std::string& unit, const std::string& day,
+                             int minutes) {
+    velo::sheet::StripRequest request;
+    request.columnCode = unit;
+    request.day = day;
+    std::vector<velo::sheet::StripItem> items;
+    velo::sheet::LoadStrip(db, request, &items);
+    VELOOFFICEHOUR hours{};
+    CVeloSubTools::GetVeloOfficeHourData(&hours);
+    for (int start = 1000; start < 1800; start = velo::sheet::NextCellTime(start, 15)) {
+        int end = start;
+        for (int m = 0; m < minutes; m += 15) end = velo::sheet::NextCellTime(end, 15);
+        if (velo::sheet::IsClosedCell(start, day.c_str(), hours)) continue;
+        if (velo::sheet::FindOverlap(items, start, end) == nullptr) return {start, end};
+    }
+    return {0, 0};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +230,50 @@ int main(int argc, char** argv) {
         sheet.RunCommand(velo::sheet::kCmdZoom);
         ok = Save(&sheet, out, "sheet-window-zoomed") && ok;
         sheet.RunCommand(velo::sheet::kCmdRestore);
+    }
+    const DemoReservations demo = FindDemoReservations(&db, date);
+    {
+        velo::sheet::ReservationDlgInputs inputs;
+        inputs.date = date;
+        if (demo.haveFirst) {
+            inputs.columnKey = FieldText(demo.firstOfDay.UnitCode);
+            inputs.patientId = FieldText(demo.firstOfDay.PatientID);
+        }
+        const auto [start, end] = FreeBand(&db, inputs.columnKey, date, 30);
+        inputs.start = start;
+        inputs.end = end;
+        velo::sheet::CReservationDlg dialog(&db, inputs);
+        dialog.show();
+        ok = Save(&dialog, out, "reservation-new") && ok;
+
+        velo::sheet::ReservationDlgInputs blocked = inputs;
+        blocked.patientId.clear();
+        velo::sheet::CReservationDlg blockedDialog(&db, blocked);
+        blockedDialog.show();
+        blockedDialog.findChild<QCheckBox*>(QStringLiteral("1174"))->click();
+        ok = Save(&blockedDialog, out, "reservation-blocked") && ok;
+    }
+    if (demo.haveFirst) {
+        velo::sheet::ReservationDlgInputs inputs;
+        inputs.reservationNo =
+            demo.withFee.empty() ? FieldText(demo.firstOfDay.ReservationNo) : demo.withFee;
+        velo::sheet::CReservationDlg dialog(&db, inputs);
+        dialog.show();
+        // Without a stored fee the picture shows one chosen in the dialog (nothing is saved).
+        auto* collect = dialog.findChild<QCheckBox*>(QStringLiteral("1070"));
+        if (!collect->isChecked()) {
+            collect->click();
+            auto* items = dialog.findChild<QComboBox*>(QStringLiteral("1104"));
+            if (items->count() > 0) {
+                items->setCurrentIndex(-1);
+                items->setCurrentIndex(0);
+            }
+        }
+        ok = Save(&dialog, out, "reservation-edit-fee") && ok;
+
+        velo::sheet::CCancelReasonDlg cancel(&db, FieldText(demo.firstOfDay.ReservationNo), 2);
+        cancel.show();
+        ok = Save(&cancel, out, "cancel-reason") && ok;
     }
     {
         CDisplayItemDlg items(&db, 0, false);
