@@ -4,9 +4,11 @@
 // at least kMinReservations records, else one generated here in a temporary folder
 // through the table classes (kPatients patients, kReservations reservations over a year,
 // some cancelled, some blocked time). The plain SQLite side keeps the same reservations in
-// one table with an index on (date, start) and the patients by id, plus the category and
-// doctor masters; each load reads the day's (week's, month's) reservations in time order,
-// looks each patient and master up once per load and builds the same bar and row texts.
+// one table with an index on (date, start), the patients' two records in two tables by id
+// as the suite stores them, the lab items by number, and the category, doctor, fee-item,
+// staff and reservation-way masters; each load reads the day's (week's, month's)
+// reservations in time order, looks each patient, lab item and master up once per load, as
+// the sheet does, and builds the bar and row texts.
 // The shown day is the day of the middle reservation in date order. The run ends in
 //   RATIO SheetDay <record manager time / SQLite time> 3.0
 //   RATIO SheetWeek ... 3.0
@@ -44,6 +46,7 @@
 #include "sheet/weeksheetview.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
@@ -157,8 +160,36 @@ const char* kSqliteSchema =
     " patient TEXT, data BLOB);"
     "CREATE INDEX r_date ON reservation(date, start);"
     "CREATE TABLE patient(id TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE patient2(id TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE material(no TEXT PRIMARY KEY, data BLOB);"
     "CREATE TABLE category(type TEXT, code TEXT, data BLOB, PRIMARY KEY(type, code));"
-    "CREATE TABLE doctor(code TEXT PRIMARY KEY, data BLOB);";
+    "CREATE TABLE doctor(code TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE credit(cate TEXT, item TEXT, data BLOB, PRIMARY KEY(cate, item));"
+    "CREATE TABLE staff(code TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE way(code TEXT PRIMARY KEY, data BLOB);";
+
+// Copies every record of a table class into a plain table: `bind` binds the key columns
+// (from 1) and returns the number bound; the record itself goes last.
+template <typename Table, typename Bind>
+bool CopyTable(sqlite3* db, const std::string& folder, const char* sql, int key, Bind bind) {
+    sqlite3_stmt* stmt = nullptr;
+    bool ok = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK;
+    Table table;
+    ok = ok && table.Open(folder) == 0;
+    table.SetKey(key);
+    for (int st = ok ? table.GetFIRST() : 9; ok && st == 0; st = table.GetNEXT()) {
+        const int bound = bind(stmt, table.m_Data);
+        sqlite3_bind_blob(stmt, bound + 1, &table.m_Data, sizeof table.m_Data, SQLITE_TRANSIENT);
+        ok = sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+void BindText(sqlite3_stmt* stmt, int column, const std::string& text) {
+    sqlite3_bind_text(stmt, column, text.c_str(), -1, SQLITE_TRANSIENT);
+}
 
 // Copies the reservations, patients and masters of the folder into a fresh SQLite file
 // and collects the reservations' dates.
@@ -190,18 +221,41 @@ bool CopyToSqlite(const std::string& folder, const std::string& path,
     }
     sqlite3_finalize(stmt);
 
-    sqlite3_prepare_v2(db, "INSERT INTO patient VALUES(?,?)", -1, &stmt, nullptr);
-    CPatientDB patients;
-    ok = ok && patients.Open(folder) == 0;
-    patients.SetKey(CPatientDB::kKeyPatientID);
-    for (int st = ok ? patients.GetFIRST() : 9; ok && st == 0; st = patients.GetNEXT()) {
-        const tagPATIENTDB& r = patients.m_Data;
-        sqlite3_bind_text(stmt, 1, Text(r.PatientID).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_blob(stmt, 2, &r, sizeof r, SQLITE_TRANSIENT);
-        ok = ok && sqlite3_step(stmt) == SQLITE_DONE;
-        sqlite3_reset(stmt);
-    }
-    sqlite3_finalize(stmt);
+    ok = ok &&
+         CopyTable<CPatient1DB>(db, folder, "INSERT INTO patient VALUES(?,?)", 0,
+                                [](sqlite3_stmt* st, const tagPATIENT1DB& r) {
+                                    BindText(st, 1, Text(r.PatientID));
+                                    return 1;
+                                }) &&
+         CopyTable<CPatient2DB>(db, folder, "INSERT INTO patient2 VALUES(?,?)", 0,
+                                [](sqlite3_stmt* st, const tagPATIENT2DB& r) {
+                                    BindText(st, 1, Text(r.PatientID));
+                                    return 1;
+                                }) &&
+         CopyTable<CMaterialDB>(db, folder, "INSERT INTO material VALUES(?,?)",
+                                CMaterialDB::kKeyMaterialNo,
+                                [](sqlite3_stmt* st, const tagMATERIALDB& r) {
+                                    BindText(st, 1, Text(r.MaterialNo));
+                                    return 1;
+                                }) &&
+         CopyTable<CCreditItemDB>(db, folder, "INSERT OR REPLACE INTO credit VALUES(?,?,?)",
+                                  CCreditItemDB::kKeyCategoryItem,
+                                  [](sqlite3_stmt* st, const tagCREDITITEMDB& r) {
+                                      BindText(st, 1, Text(r.CategoryCode));
+                                      BindText(st, 2, Text(r.ItemCode));
+                                      return 2;
+                                  }) &&
+         CopyTable<CStaffDB>(db, folder, "INSERT OR REPLACE INTO staff VALUES(?,?)",
+                             CStaffDB::kKeyCode, [](sqlite3_stmt* st, const tagSTAFFDB& r) {
+                                 BindText(st, 1, Text(r.Code));
+                                 return 1;
+                             }) &&
+         CopyTable<CReservationWayDB>(db, folder, "INSERT OR REPLACE INTO way VALUES(?,?)",
+                                      CReservationWayDB::kKeyCode,
+                                      [](sqlite3_stmt* st, const tagRESERVATIONWAYDB& r) {
+                                          BindText(st, 1, Text(r.Code));
+                                          return 1;
+                                      });
 
     sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO category VALUES(?,?,?)", -1, &stmt, nullptr);
     CCategoryDB categories;
@@ -282,12 +336,21 @@ public:
                            " WHERE date >= ? AND date <= ? ORDER BY date, start",
                            -1, &m_month, nullptr);
         sqlite3_prepare_v2(m_db, "SELECT data FROM patient WHERE id = ?", -1, &m_patient, nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT data FROM patient2 WHERE id = ?", -1, &m_patient2,
+                           nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT data FROM material WHERE no = ?", -1, &m_material,
+                           nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT data FROM credit WHERE cate = ? AND item = ?", -1,
+                           &m_credit, nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT data FROM staff WHERE code = ?", -1, &m_staff, nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT data FROM way WHERE code = ?", -1, &m_way, nullptr);
         sqlite3_prepare_v2(m_db, "SELECT data FROM category WHERE type = ? AND code = ?", -1,
                            &m_category, nullptr);
         sqlite3_prepare_v2(m_db, "SELECT data FROM doctor WHERE code = ?", -1, &m_doctor, nullptr);
     }
     ~CPlainSheet() {
-        for (sqlite3_stmt* s : {m_day, m_month, m_patient, m_category, m_doctor})
+        for (sqlite3_stmt* s : {m_day, m_month, m_patient, m_patient2, m_material, m_credit,
+                                m_staff, m_way, m_category, m_doctor})
             sqlite3_finalize(s);
         sqlite3_close(m_db);
     }
@@ -303,7 +366,7 @@ public:
     struct Caches {
         std::unordered_map<std::string, Person> people;
         std::unordered_map<std::string, std::pair<QString, uint32_t>> types;
-        std::unordered_map<std::string, QString> units, doctors;
+        std::unordered_map<std::string, QString> units, doctors, labs, credits, staff, ways;
     };
 
     void LoadDay(const std::string& date, bool weekStyle, Caches& c, DayData* out) {
@@ -352,6 +415,15 @@ public:
                                          QText(p.record.OtherTel));
                 bar.items[19] = QText(p.record.Comment);
             }
+            if (p.found) {
+                bar.items[15] = QText(p.record.OtherTel);
+                bar.items[16] = QText(p.record.InsuranceType);
+            }
+            if (r.MaterialNo[0] != '\0') bar.items[6] = LabOf(Text(r.MaterialNo), c);
+            if (r.CreditItemCode[0] != '\0')
+                bar.items[5] = CreditOf(Text(r.CreditCateCode), Text(r.CreditItemCode), c);
+            bar.items[21] = NameOf(m_staff, Text(r.StaffCode), c.staff);
+            bar.items[22] = NameOf(m_way, Text(r.ResWayCode), c.ways);
             bar.items[23] = CTools::MakeDate(Text(r.EntryDate).c_str());
             if (!id.empty()) {
                 DayListRow row;
@@ -391,7 +463,7 @@ public:
                 sqlite3_bind_text(m_patient, 1, id.c_str(), -1, SQLITE_STATIC);
                 if (sqlite3_step(m_patient) == SQLITE_ROW) {
                     const auto* r =
-                        static_cast<const tagPATIENTDB*>(sqlite3_column_blob(m_patient, 0));
+                        static_cast<const tagPATIENT1DB*>(sqlite3_column_blob(m_patient, 0));
                     counts = r->InactiveFlag == 0;
                 }
                 sqlite3_reset(m_patient);
@@ -408,14 +480,69 @@ private:
         if (it != c.people.end()) return it->second;
         Person p;
         if (!id.empty()) {
+            // The two records of a patient, as the suite keeps them.
+            auto* bytes = reinterpret_cast<char*>(&p.record);
             sqlite3_bind_text(m_patient, 1, id.c_str(), -1, SQLITE_STATIC);
             if (sqlite3_step(m_patient) == SQLITE_ROW) {
                 p.found = true;
-                std::memcpy(&p.record, sqlite3_column_blob(m_patient, 0), sizeof p.record);
+                std::memcpy(bytes, sqlite3_column_blob(m_patient, 0), sizeof(tagPATIENT1DB));
             }
             sqlite3_reset(m_patient);
+            sqlite3_bind_text(m_patient2, 1, id.c_str(), -1, SQLITE_STATIC);
+            if (p.found && sqlite3_step(m_patient2) == SQLITE_ROW) {
+                std::memcpy(bytes + sizeof(tagPATIENT1DB), sqlite3_column_blob(m_patient2, 0),
+                            sizeof(tagPATIENT2DB));
+            }
+            sqlite3_reset(m_patient2);
         }
         return c.people.emplace(id, p).first->second;
+    }
+
+    const QString& LabOf(const std::string& no, Caches& c) {
+        auto it = c.labs.find(no);
+        if (it != c.labs.end()) return it->second;
+        QString text;
+        sqlite3_bind_text(m_material, 1, no.c_str(), -1, SQLITE_STATIC);
+        if (sqlite3_step(m_material) == SQLITE_ROW) {
+            tagMATERIALDB m;
+            std::memcpy(&m, sqlite3_column_blob(m_material, 0), sizeof m);
+            text = QStringLiteral("%1 [完成予定: %2]")
+                       .arg(QText(m.ItemName), CTools::MakeDate(Text(m.CompletionDate).c_str()));
+        }
+        sqlite3_reset(m_material);
+        return c.labs.emplace(no, text).first->second;
+    }
+
+    const QString& CreditOf(const std::string& cate, const std::string& item, Caches& c) {
+        const std::string key = cate + '\x1f' + item;
+        auto it = c.credits.find(key);
+        if (it != c.credits.end()) return it->second;
+        QString name;
+        sqlite3_bind_text(m_credit, 1, cate.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(m_credit, 2, item.c_str(), -1, SQLITE_STATIC);
+        if (sqlite3_step(m_credit) == SQLITE_ROW) {
+            tagCREDITITEMDB r;
+            std::memcpy(&r, sqlite3_column_blob(m_credit, 0), sizeof r);
+            name = QText(r.ItemName);
+        }
+        sqlite3_reset(m_credit);
+        return c.credits.emplace(key, name).first->second;
+    }
+
+    // Staff and reservation-way records share their layout's first fields (code, name).
+    const QString& NameOf(sqlite3_stmt* stmt, const std::string& code,
+                          std::unordered_map<std::string, QString>& cache) {
+        auto it = cache.find(code);
+        if (it != cache.end()) return it->second;
+        QString name;
+        sqlite3_bind_text(stmt, 1, code.c_str(), -1, SQLITE_STATIC);
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            tagSTAFFDB r;
+            std::memcpy(&r, sqlite3_column_blob(stmt, 0), sizeof r);
+            name = QText(r.Name);
+        }
+        sqlite3_reset(stmt);
+        return cache.emplace(code, name).first->second;
     }
 
     const tagCATEGORYDB* Category(const char* type, const std::string& code, tagCATEGORYDB* r) {
@@ -464,6 +591,11 @@ private:
     sqlite3_stmt* m_day = nullptr;
     sqlite3_stmt* m_month = nullptr;
     sqlite3_stmt* m_patient = nullptr;
+    sqlite3_stmt* m_patient2 = nullptr;
+    sqlite3_stmt* m_material = nullptr;
+    sqlite3_stmt* m_credit = nullptr;
+    sqlite3_stmt* m_staff = nullptr;
+    sqlite3_stmt* m_way = nullptr;
     sqlite3_stmt* m_category = nullptr;
     sqlite3_stmt* m_doctor = nullptr;
 };
