@@ -408,6 +408,20 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
     return status;
 }
 
+// Runs a load inside one read transaction, so that it sees a single state of the files
+// (another workstation's commit lands wholly before or after it) and takes the shared
+// locks once instead of once per record read. Inside a caller's transaction the load just
+// runs in it. A load that needs more files than one transaction may hold runs again
+// without one.
+template <typename Load>
+int ReadConsistently(Load load) {
+    if (CBaseDBCall::BeginTran() != recman::kOk) return load();
+    const int status = load();
+    CBaseDBCall::EndTran();
+    if (status == recman::kFileTableFull) return load();
+    return status;
+}
+
 }  // namespace
 
 std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
@@ -448,12 +462,14 @@ int LoadDayWithClock(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode
                      const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
                      DayData* out) {
     if (out == nullptr) return recman::kInvalidOperation;
-    *out = DayData();
-    out->date = yyyymmdd;
-    CLoadContext ctx(db);
-    const int status = ctx.OpenMain();
-    if (status != recman::kOk) return status;
-    return LoadOneDay(ctx, yyyymmdd, layoutMode, columns, weekStyle, clock24, out);
+    return ReadConsistently([&] {
+        *out = DayData();
+        out->date = yyyymmdd;
+        CLoadContext ctx(db);
+        const int status = ctx.OpenMain();
+        if (status != recman::kOk) return status;
+        return LoadOneDay(ctx, yyyymmdd, layoutMode, columns, weekStyle, clock24, out);
+    });
 }
 
 int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
@@ -463,20 +479,23 @@ int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
     for (DayData& day : *out) day = DayData();
     if (!start.IsValid()) return recman::kInvalidOperation;
     const bool clock24 = ReadSheetSettings().clock24;
-    CLoadContext ctx(db);
-    int status = ctx.OpenMain();
-    for (int d = 0; d < 7; ++d) {
-        const std::string date = CDate::ToYmd(start.Date().addDays(d));
-        (*out)[d].date = date;
-        if (status == recman::kOk) {
-            status = LoadOneDay(ctx, date, layoutMode, columns, true, clock24, &(*out)[d]);
+    return ReadConsistently([&] {
+        CLoadContext ctx(db);
+        int status = ctx.OpenMain();
+        for (int d = 0; d < 7; ++d) {
+            const std::string date = CDate::ToYmd(start.Date().addDays(d));
+            (*out)[d] = DayData();
+            (*out)[d].date = date;
+            if (status == recman::kOk) {
+                status = LoadOneDay(ctx, date, layoutMode, columns, true, clock24, &(*out)[d]);
+            }
         }
-    }
-    return status;
+        return status;
+    });
 }
 
-int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
-    if (countsByDay == nullptr) return recman::kInvalidOperation;
+// CountMonth without its read transaction.
+static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
     countsByDay->assign(32, 0);
     if (year < 1 || year > 9999 || month < 1 || month > 12) return recman::kInvalidOperation;
     int status = recman::kOk;
@@ -518,6 +537,11 @@ int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDa
     }
     if (status == recman::kEndOfFile || status == recman::kKeyNotFound) return recman::kOk;
     return status;
+}
+
+int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
+    if (countsByDay == nullptr) return recman::kInvalidOperation;
+    return ReadConsistently([&] { return CountMonthOnce(db, year, month, countsByDay); });
 }
 
 }  // namespace velo::sheet
