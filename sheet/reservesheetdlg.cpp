@@ -26,8 +26,11 @@
 #include "sheet/daysheetview.h"
 #include "sheet/displayitemdlg.h"
 #include "sheet/displayitems.h"
+#include "sheet/cancelreasondlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationcommands.h"
+#include "sheet/reservationdlg.h"
+#include "sheet/reservationsave.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/weeksheetview.h"
 #include "suite/comdlg/velocomdlg.h"
@@ -296,6 +299,21 @@ void CReserveSheetDlg::Build() {
         UpdateHeading();
         UpdateToolbar();
     });
+    connect(m_dayView, &CDaySheetView::rangeChosen, this,
+            [this](int column, int start, int end, const QString& date) {
+                OnRangeChosen(m_dayView->Columns(), column, start, end, date);
+            });
+    connect(m_weekView, &CWeekSheetView::rangeChosen, this,
+            [this](int column, int start, int end, const QString& date) {
+                OnRangeChosen(m_weekView->Columns(), column, start, end, date);
+            });
+    for (CSheetGridView* view : {static_cast<CSheetGridView*>(m_dayView),
+                                 static_cast<CSheetGridView*>(m_weekView)}) {
+        connect(view, &CSheetGridView::barActivated, this,
+                [this] { RunCommand(kCmdEditReservation); });
+    }
+    connect(m_dayList, &CDayList::RowDoubleClicked, this,
+            [this] { RunCommand(kCmdEditReservation); });
     connect(m_dayView, &CDaySheetView::deleteRequested, this,
             [this] { RunCommand(kCmdDeleteReservation); });
     connect(m_weekView, &CWeekSheetView::deleteRequested, this,
@@ -510,6 +528,24 @@ void CReserveSheetDlg::RunCommand(int commandId) {
         case kCmdDeleteReservation:
             DeleteTargetReservation();
             break;
+        case kCmdNewReservation:
+            OpenReservationDialog(NewReservationInputs());
+            break;
+        case kCmdEditReservation:
+            EditTargetReservation(kDialogModeNewOrEdit);
+            break;
+        case kCmdChangeReservation:
+            EditTargetReservation(kDialogModeChange);
+            break;
+        case kCmdCancelWithNotice:
+            CancelTargetReservation(static_cast<uint8_t>(ResStatus::CancelledWithNotice));
+            break;
+        case kCmdCancelLastMinute:
+            CancelTargetReservation(static_cast<uint8_t>(ResStatus::CancelledLastMinute));
+            break;
+        case kCmdRevokeReservation:
+            CancelTargetReservation(static_cast<uint8_t>(ResStatus::Revoked));
+            break;
         default:
             // The reservation, cancel, memo, standby, reference, search and print dialogs
             // are not part of this window yet.
@@ -667,10 +703,70 @@ CReserveSheetDlg::Target CReserveSheetDlg::TargetReservation() const {
     return {};
 }
 
+bool CReserveSheetDlg::IsBusy() const { return m_busyInit != 0 || m_busyMode != 0; }
+
+ReservationDlgInputs CReserveSheetDlg::NewReservationInputs() const {
+    ReservationDlgInputs inputs;
+    inputs.columnMode = m_layoutMode;
+    inputs.date = Ymd(m_dates.shown);
+    return inputs;
+}
+
+void CReserveSheetDlg::OpenReservationDialog(const ReservationDlgInputs& inputs) {
+    CReservationDlg dialog(m_db, inputs, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The sheet follows the reservation to its day; the counts of the month change too.
+    const QDate day = QDate::fromString(dialog.DateText(), QStringLiteral("yyyy/MM/dd"));
+    if (day.isValid() && day != m_dates.shown) {
+        MoveDates(PickDay(day), true);
+    } else {
+        Reload();
+    }
+    const std::string saved = dialog.SavedReservationNo();
+    if (!saved.empty() && m_dayList->SelectReservation(saved) && m_appointMode == 0)
+        m_dayView->HighlightReservation(saved);
+    UpdateToolbar();
+}
+
+void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,
+                                     int start, int end, const QString& date) {
+    if (column < 0 || size_t(column) >= columns.size()) return;
+    ReservationDlgInputs inputs = NewReservationInputs();
+    inputs.columnKey = columns[size_t(column)].code;
+    inputs.start = start;
+    inputs.end = end;
+    inputs.date = date.toStdString();
+    // The patient picked by the reserved-patient search goes to this one booking only.
+    inputs.patientId = m_bookingPatient;
+    m_bookingPatient.clear();
+    OpenReservationDialog(inputs);
+}
+
+void CReserveSheetDlg::EditTargetReservation(int dialogMode) {
+    const Target target = TargetReservation();
+    if (target.reservationNo.empty() || target.status != 0 || IsBusy()) return;
+    if (dialogMode == kDialogModeChange && target.patientId.empty()) return;
+    ReservationDlgInputs inputs = NewReservationInputs();
+    inputs.reservationNo = target.reservationNo;
+    inputs.dialogMode = dialogMode;
+    OpenReservationDialog(inputs);
+}
+
+void CReserveSheetDlg::CancelTargetReservation(uint8_t status) {
+    const Target target = TargetReservation();
+    if (target.reservationNo.empty() || target.patientId.empty() || target.status != 0 ||
+        IsBusy()) {
+        return;
+    }
+    if (!CMessageService::AskYesNo(this, LoadString(kIdsCancelQuestion), windowTitle())) return;
+    CCancelReasonDlg dialog(m_db, target.reservationNo, status, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    Reload();
+}
+
 void CReserveSheetDlg::DeleteTargetReservation() {
     const Target target = TargetReservation();
-    if (target.reservationNo.empty() || target.status != 0 || m_busyInit != 0 || m_busyMode != 0)
-        return;
+    if (target.reservationNo.empty() || target.status != 0 || IsBusy()) return;
     if (AskAndDeleteReservation(m_db, target.reservationNo, this) != 1) return;
     // The day's count changes with the delete, so the calendar is counted again too.
     Reload();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sheet/monthcalendar.h"
+#include "sheet/reservationdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/sheetsettings.h"
 
@@ -100,6 +101,19 @@ private:
     void RunForTargetPatient(bool billing);
     void ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at);
     void DeleteTargetReservation();
+    bool IsBusy() const;
+    // Inputs of a new reservation on the shown date, in the current layout.
+    ReservationDlgInputs NewReservationInputs() const;
+    // Runs the reservation dialog; on OK the sheet moves to the reservation's day, reloads
+    // and counts the month again.
+    void OpenReservationDialog(const ReservationDlgInputs& inputs);
+    void OnRangeChosen(const std::vector<ColumnEntity>& columns, int column, int start, int end,
+                       const QString& date);
+    // Edit (dialog mode 0) or change (mode 1) of a booked target reservation.
+    void EditTargetReservation(int dialogMode);
+    // Asks, then marks the booked target reservation cancelled with `status` through the
+    // cancel-reason dialog.
+    void CancelTargetReservation(uint8_t status);
 
     // The reservation the commands act on: the selected list row, else the selected bar of
     // the active view (a blocked-time entry has no row).
@@ -124,6 +138,9 @@ private:
     HostSheetProfile m_profile;
     SheetSettings m_settings;
     QSize m_initialSize;
+    // The patient chosen for booking by the reserved-patient search, handed to the next
+    // booking made on the grid.
+    std::string m_bookingPatient;
 
     CNavigationStrip* m_strip = nullptr;
     QToolBar* m_mainToolbar = nullptr;

@@ -7,13 +7,18 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 
+#include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
+#include "sheet/daysheetview.h"
+#include "sheet/reservationdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/velosheet.h"
+#include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/modal.h"
@@ -296,6 +301,64 @@ TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
     ASSERT_EQ(table.Open(m_folder), recman::kOk);
     EXPECT_EQ(table.GetReservationData("0000000001"), recman::kKeyNotFound);
     EXPECT_EQ(list->RowCount(), 1);
+}
+
+TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
+    {
+        CCategoryDB units;
+        ASSERT_EQ(units.Open(m_folder), recman::kOk);
+        units.ClearData();
+        SetField(units.m_Data.Type, "1");
+        SetField(units.m_Data.Code, "01");
+        SetField(units.m_Data.Name, "Unit 1");
+        ASSERT_EQ(units.Insert(), recman::kOk);
+    }
+    AddPatient("0000000001");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    CReserveSheetDlg sheet(&m_db);
+    ASSERT_EQ(sheet.DayView()->Columns().size(), 1u);
+
+    // A dragged range books in its column and band on the shown day.
+    QString title;
+    int bandStart = 0, bandEnd = 0;
+    OnModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        if (auto* booking = qobject_cast<CReservationDlg*>(dialog); booking != nullptr) {
+            bandStart = booking->BandStart();
+            bandEnd = booking->BandEnd();
+        }
+        dialog->reject();
+    });
+    emit sheet.DayView()->rangeChosen(0, 945, 1000, QStringLiteral("20240328"));
+    EXPECT_EQ(title, QStringLiteral("新規予約"));
+    EXPECT_EQ(bandStart, 945);
+    EXPECT_EQ(bandEnd, 1000);
+
+    // A double click on the list row edits that reservation.
+    ASSERT_TRUE(sheet.DayList()->SelectReservation("0000000001"));
+    title.clear();
+    OnModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        dialog->reject();
+    });
+    emit sheet.DayList()->RowDoubleClicked(0);
+    EXPECT_EQ(title, QStringLiteral("予約の編集"));
+
+    // Cancel with notice: asked first, then the reason dialog marks it and the row goes.
+    CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDYES; });
+    bool reasonAsked = false;
+    OnModal([&](QDialog* dialog) {
+        reasonAsked = qobject_cast<CCancelReasonDlg*>(dialog) != nullptr;
+        if (auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("1")); ok != nullptr)
+            ok->click();
+        else
+            dialog->reject();
+    });
+    ASSERT_TRUE(sheet.DayList()->SelectReservation("0000000001"));
+    sheet.RunCommand(kCmdCancelWithNotice);
+    EXPECT_TRUE(reasonAsked);
+    EXPECT_EQ(StoredStatus("0000000001"), 2);
+    EXPECT_EQ(sheet.DayList()->RowCount(), 0);
 }
 
 TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
