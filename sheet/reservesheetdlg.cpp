@@ -222,6 +222,7 @@ void CReserveSheetDlg::Build() {
                                  kCmdXylo},
                                 kMainIconSize);
     m_mainToolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    AttachCancelKinds();
     layout->addWidget(m_mainToolbar);
 
     auto* body = new QHBoxLayout();
@@ -824,13 +825,49 @@ void CReserveSheetDlg::ShowReservationMenu(const std::vector<int>& greyed, const
                   {kCmdEditReservation, "予約の編集"},   {kCmdChangeReservation, "予約の変更"},
                   {kCmdRevokeReservation, "予約の取消"}, {kCmdDeleteReservation, "予約の削除"}};
     QMenu menu(this);
+    const auto isEnabled = [&greyed](int id) {
+        return std::find(greyed.begin(), greyed.end(), id) == greyed.end();
+    };
     for (const auto& item : kItems) {
         QAction* action = menu.addAction(QString::fromUtf8(item.text));
-        action->setEnabled(std::find(greyed.begin(), greyed.end(), item.id) == greyed.end());
+        action->setEnabled(isEnabled(item.id));
         const int id = item.id;
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
     }
+    // The two kinds of cancellation follow the revoke item's state.
+    QMenu* cancelKinds = menu.addMenu(QStringLiteral("キャンセル"));
+    cancelKinds->setEnabled(isEnabled(kCmdRevokeReservation));
+    for (const auto& [id, text] : CancelKinds()) {
+        const int command = id;
+        connect(cancelKinds->addAction(text), &QAction::triggered, this,
+                [this, command] { RunCommand(command); });
+    }
     menu.exec(at);
+}
+
+std::vector<std::pair<int, QString>> CReserveSheetDlg::CancelKinds() {
+    return {{kCmdCancelLastMinute, QStringLiteral("キャンセル　<来院直前>")},
+            {kCmdCancelWithNotice, QStringLiteral("キャンセル　<連絡あり>")}};
+}
+
+void CReserveSheetDlg::AttachCancelKinds() {
+    // The revoke button opens the two kinds of cancellation from its arrow.
+    QAction* revoke = Action(kCmdRevokeReservation);
+    auto* button = revoke != nullptr
+                       ? qobject_cast<QToolButton*>(m_mainToolbar->widgetForAction(revoke))
+                       : nullptr;
+    if (button == nullptr) return;
+    auto* menu = new QMenu(button);
+    for (const auto& [id, text] : CancelKinds()) {
+        QAction* action = menu->addAction(text);
+        action->setData(id);
+        action->setObjectName(QString::number(id));
+        const int command = id;
+        connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+        m_actions.emplace(id, action);
+    }
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
 void CReserveSheetDlg::OnListSelection(int row) {
@@ -867,6 +904,8 @@ void CReserveSheetDlg::UpdateToolbar() {
     enable(kCmdDeleteReservation, edit);
     enable(kCmdChangeReservation, change);
     enable(kCmdRevokeReservation, change);
+    enable(kCmdCancelWithNotice, change);
+    enable(kCmdCancelLastMinute, change);
     enable(kCmdBilling, billing);
     enable(kCmdPatientDetail, detail);
     enable(kCmdXylo, m_profile.isXylo && !m_profile.xyloDir.isEmpty() &&

@@ -114,6 +114,10 @@ private:
     // Asks, then marks the booked target reservation cancelled with `status` through the
     // cancel-reason dialog.
     void CancelTargetReservation(uint8_t status);
+    // The commands and captions of the two kinds of cancellation (the "Sub" menu).
+    static std::vector<std::pair<int, QString>> CancelKinds();
+    // Hangs the two kinds of cancellation under the revoke button's arrow.
+    void AttachCancelKinds();
 
     // The reservation the commands act on: the selected list row, else the selected bar of
     // the active view (a blocked-time entry has no row).

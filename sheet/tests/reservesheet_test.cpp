@@ -254,6 +254,9 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
     EXPECT_FALSE(sheet.Action(kCmdDeleteReservation)->isEnabled());
     EXPECT_FALSE(sheet.Action(kCmdChangeReservation)->isEnabled());
     EXPECT_FALSE(sheet.Action(kCmdRevokeReservation)->isEnabled());
+    ASSERT_NE(sheet.Action(kCmdCancelWithNotice), nullptr);
+    EXPECT_FALSE(sheet.Action(kCmdCancelWithNotice)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdCancelLastMinute)->isEnabled());
     EXPECT_TRUE(sheet.Action(kCmdBilling)->isEnabled());
 
     EXPECT_EQ(ListMenuGreyed(*list->Entry(0)),
