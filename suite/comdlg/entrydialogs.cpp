@@ -199,24 +199,6 @@ int UsedNumbers(CVeloDBSys* db, ETable kind, const std::string& category, std::s
     return 0;
 }
 
-// Runs the writes in the caller's transaction, or in one of its own.
-int Transacted(const std::function<int()>& work) {
-    const bool own = !CBaseDBCall::InTransaction();
-    if (own) {
-        const int status = CBaseDBCall::BeginTran();
-        if (status != 0) return status;
-    }
-    int status = work();
-    if (own) {
-        if (status == 0) {
-            status = CBaseDBCall::EndTran();
-        } else {
-            CBaseDBCall::AbortTran();
-        }
-    }
-    return status;
-}
-
 // Opens the table, fills a zeroed record and inserts it.
 template <typename Table>
 int InsertRecord(CVeloDBSys* db, const std::function<void(decltype(Table::m_Data)&)>& fill) {
@@ -382,7 +364,7 @@ EEntryResult AddMasterEntry(CVeloDBSys* db, const char* table, const CMasterEntr
     if (result == 0) {
         CMasterEntry clean = entry;
         clean.category = QString::fromStdString(category);
-        result = Transacted([&] { return InsertEntry(db, kind, code, clean, number); });
+        result = CBaseDBCall::RunInTransaction([&] { return InsertEntry(db, kind, code, clean, number); });
     }
     if (result == recman::kDuplicateKey) return EEntryResult::DuplicateCode;
     if (result != 0) {
@@ -414,7 +396,7 @@ EEntryResult AddMaterialItem(CVeloDBSys* db, const char* categoryCode, const QSt
     if (result == 0 && duplicate) return EEntryResult::DuplicateName;
     const std::string number = Format(kMaterialItemNoDigits, highest + 1);
     if (result == 0) {
-        result = Transacted([&] {
+        result = CBaseDBCall::RunInTransaction([&] {
             return InsertRecord<CMaterialItemDB>(db, [&](tagMATERIALITEMDB& r) {
                 SetField(r.ItemNo, number.c_str());
                 SetField(r.CategoryCode, category.c_str());

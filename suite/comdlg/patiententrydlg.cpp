@@ -76,25 +76,6 @@ bool AllDigits(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Runs the writes in the caller's transaction, or in one of its own.
-int Transacted(const std::function<int()>& work) {
-    const bool own = !CBaseDBCall::InTransaction();
-    if (own) {
-        const int status = CBaseDBCall::BeginTran();
-        if (status != 0) return status;
-    }
-    int status = work();
-    if (own) {
-        if (status == 0) {
-            status = CBaseDBCall::EndTran();
-            if (status != 0) CBaseDBCall::AbortTran();
-        } else {
-            CBaseDBCall::AbortTran();
-        }
-    }
-    return status;
-}
-
 CPatientSaveResult Failure(EPatientResult result, const QString& field = QString()) {
     CPatientSaveResult failure;
     failure.result = result;
@@ -385,7 +366,7 @@ CPatientSaveResult InsertNewPatient(CVeloDBSys* db, const CPatientEntry& entry,
     CPatientSaveResult check = CheckPatientEntry(db, entry);
     if (!check.IsOk()) return check;
     CPatientDB patients;
-    const int status = Transacted([&] {
+    const int status = CBaseDBCall::RunInTransaction([&] {
         std::string id;
         int result = TakePatientId(db, &id);
         if (result != 0) return result;
@@ -416,7 +397,7 @@ CPatientSaveResult UpdatePatient(CVeloDBSys* db, const std::string& patientId,
     if (!check.IsOk()) return check;
     CPatientDB patients;
     bool found = true;
-    const int status = Transacted([&] {
+    const int status = CBaseDBCall::RunInTransaction([&] {
         int result = OpenIn(patients, db);
         if (result != 0) return result;
         result = patients.GetPatientData(patientId.c_str());

@@ -50,24 +50,6 @@ bool IsHidden(const tagTREATMENTITEMDB& r) {
     return std::strncmp(r.HiddenMark, kHiddenMark, 2) == 0;
 }
 
-int Transacted(const std::function<int()>& work) {
-    const bool own = !CBaseDBCall::InTransaction();
-    if (own) {
-        const int status = CBaseDBCall::BeginTran();
-        if (status != 0) return status;
-    }
-    int status = work();
-    if (own) {
-        if (status == 0) {
-            status = CBaseDBCall::EndTran();
-            if (status != 0) CBaseDBCall::AbortTran();
-        } else {
-            CBaseDBCall::AbortTran();
-        }
-    }
-    return status;
-}
-
 // Reads every item of the category (hidden ones too) in item order while visit says so.
 int ScanCategory(CTreatmentItemDB& items, CVeloDBSys* db, const std::string& category,
                  const std::function<void(const tagTREATMENTITEMDB&)>& visit) {
@@ -189,7 +171,7 @@ ETreatmentItemResult AddTreatmentItem(CVeloDBSys* db, const QString& category, c
     }
     char code[8];
     std::snprintf(code, sizeof code, "%0*d", kItemDigits, next);
-    result = Transacted([&] {
+    result = CBaseDBCall::RunInTransaction([&] {
         items.ClearData();
         SetField(items.m_Data.CategoryCode, cat.c_str());
         SetField(items.m_Data.ItemCode, code);
@@ -209,7 +191,7 @@ ETreatmentItemResult RenameTreatmentItem(CVeloDBSys* db, const QString& category
     CTreatmentItemDB items;
     int result = OpenIn(items, db);
     if (result == 0) {
-        result = Transacted([&] {
+        result = CBaseDBCall::RunInTransaction([&] {
             const int found = items.GetTreatmentItemData(cat.c_str(), item.toLatin1().constData());
             if (found != 0) return found;
             SetCp932Field(items.m_Data.Text, sizeof items.m_Data.Text, text.trimmed());
@@ -224,7 +206,7 @@ ETreatmentItemResult DeleteTreatmentItem(CVeloDBSys* db, const QString& category
     CTreatmentItemDB items;
     int result = OpenIn(items, db);
     if (result == 0) {
-        result = Transacted([&] {
+        result = CBaseDBCall::RunInTransaction([&] {
             const int found = items.GetTreatmentItemData(category.toLatin1().constData(),
                                                          item.toLatin1().constData());
             return found != 0 ? found : items.Delete();

@@ -219,3 +219,21 @@ int CBaseDBCall::BeginTran() { return TransactionCall(recman::kOpBeginTransactio
 int CBaseDBCall::EndTran() { return TransactionCall(recman::kOpEndTransaction); }
 int CBaseDBCall::AbortTran() { return TransactionCall(recman::kOpAbortTransaction); }
 bool CBaseDBCall::InTransaction() { return recman::InTransaction(); }
+
+int CBaseDBCall::RunInTransaction(const std::function<int()>& work) {
+    const bool own = !InTransaction();
+    if (own) {
+        const int status = BeginTran();
+        if (status != 0) return status;
+    }
+    int status = work();
+    if (own) {
+        if (status == 0) {
+            status = EndTran();
+            if (status != 0) AbortTran();
+        } else {
+            AbortTran();
+        }
+    }
+    return status;
+}

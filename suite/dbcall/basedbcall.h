@@ -5,6 +5,8 @@
 // destructor.
 #pragma once
 
+#include <functional>
+
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -86,6 +88,11 @@ public:
     static int EndTran();
     static int AbortTran();
     static bool InTransaction();
+    // Runs `work` (which returns a record status) inside the caller's transaction when one
+    // is open, else inside one of its own that commits when `work` returns 0 and is rolled
+    // back otherwise (also when the commit fails). Returns work's status, or the failing
+    // begin or commit status.
+    static int RunInTransaction(const std::function<int()>& work);
 
 protected:
     // Runs after every successful Get; derived classes complete the record here (the
