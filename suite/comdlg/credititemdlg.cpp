@@ -18,6 +18,7 @@
 #include <string>
 
 #include "suite/comdlg/entrydialogs.h"
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/velodbsys.h"
@@ -27,16 +28,11 @@
 
 namespace {
 
+using comdlg::OpenIn;
+
 constexpr char kHiddenMark[] = "__";
 constexpr QChar kKeySeparator = u'-';
 constexpr int kKeyRole = Qt::UserRole;
-
-int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
-    if (db != nullptr && !db->GetDatabaseFolder().empty()) {
-        return table.Open(db->GetDatabaseFolder());
-    }
-    return table.Open();
-}
 
 template <size_t N>
 QString FieldQString(const char (&field)[N]) {

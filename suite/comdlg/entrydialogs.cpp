@@ -24,6 +24,7 @@
 #include <iterator>
 #include <set>
 
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/reservationdb.h"
@@ -32,6 +33,9 @@
 #include "suite/tool/messageservice.h"
 
 namespace {
+
+using comdlg::OpenIn;
+using comdlg::FieldText;
 
 enum class ETable {
     Unit,
@@ -101,18 +105,6 @@ const char* CategoryType(ETable kind) {
         default:
             return nullptr;
     }
-}
-
-int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
-    if (db != nullptr && !db->GetDatabaseFolder().empty()) {
-        return table.Open(db->GetDatabaseFolder());
-    }
-    return table.Open();
-}
-
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
 }
 
 // The number of a code of digits only (blanks around it allowed); -1 otherwise, and for

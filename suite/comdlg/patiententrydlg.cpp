@@ -22,6 +22,7 @@
 #include <cstring>
 #include <functional>
 
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/indexcontroldb.h"
@@ -33,6 +34,9 @@
 #include "suite/tool/tools.h"
 
 namespace {
+
+using comdlg::OpenIn;
+using comdlg::FieldText;
 
 constexpr char kPatientCounter[] = "PATIENT";
 constexpr int kPatientIdDigits = 10;
@@ -53,18 +57,6 @@ const QString kLabelAddress2 = QStringLiteral("住所2");
 const QString kLabelHomeTel = QStringLiteral("自宅");
 const QString kLabelMobileTel = QStringLiteral("携帯・PHS");
 const QString kLabelOtherTel = QStringLiteral("その他");
-
-int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
-    if (db != nullptr && !db->GetDatabaseFolder().empty()) {
-        return table.Open(db->GetDatabaseFolder());
-    }
-    return table.Open();
-}
-
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
 
 template <size_t N>
 QString FieldQString(const char (&field)[N]) {

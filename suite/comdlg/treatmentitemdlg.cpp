@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/masterdb.h"
@@ -27,22 +28,13 @@
 
 namespace {
 
+using comdlg::OpenIn;
+using comdlg::FieldText;
+
 constexpr char kHiddenMark[] = "__";
 constexpr int kItemDigits = 3;
 constexpr int kMaxItem = 999;
 enum EColumn : int { kColCode, kColText };
-
-int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
-    if (db != nullptr && !db->GetDatabaseFolder().empty()) {
-        return table.Open(db->GetDatabaseFolder());
-    }
-    return table.Open();
-}
-
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
 
 bool IsEnd(int status) { return status == recman::kEndOfFile || status == recman::kKeyNotFound; }
 

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/atomicfile.h"
@@ -24,6 +25,8 @@
 #include "suite/tool/xlistctrl.h"
 
 namespace {
+
+using comdlg::FieldText;
 
 constexpr char kUnitKind[] = "1";
 constexpr char kReservationTypeKind[] = "0";
@@ -38,11 +41,6 @@ struct Entry {
     std::string code;
     QVariant data;
 };
-
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
 
 template <size_t N>
 QString FieldQString(const char (&field)[N]) {
