@@ -492,6 +492,10 @@ int Create(void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen, int8_
 
 void SetBusyTimeout(int milliseconds) { Engine::Get().SetBusyTimeout(milliseconds); }
 bool InTransaction() { return Engine::Get().InTransaction(); }
+
+namespace testing {
+uint64_t AttachmentsMade() { return Engine::Get().AttachmentsMade(); }
+}  // namespace testing
 int CheckFile(const std::string& path, std::string* report) { return Engine::Get().Check(path, report); }
 void Shutdown() { Engine::Get().Shutdown(); }
 

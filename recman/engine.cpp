@@ -19,6 +19,8 @@ constexpr const char* kFormatName = "recman table file 1";
 constexpr size_t kHeaderMapLength = 4096;
 constexpr int kChangeCounterOffset = 24;
 constexpr long long kMmapSize = 1LL << 30;
+// Files below this size are cheap to attach again (masters, small lists).
+constexpr uint64_t kSmallFileBytes = 4ULL << 20;
 
 std::string Quote(const std::string& s) {
     std::string out = "'";
@@ -179,6 +181,7 @@ int Engine::Attach(TableFile* file) {
         return st == kOk ? kIoError : st;
     }
     file->attached = true;
+    ++m_attachmentsMade;
     // Reads through a memory mapping instead of a copy per page: scans and lookups cost
     // about a third less. Writes still go through the journal as before.
     Exec(m_db, "PRAGMA " + file->alias + ".mmap_size = " + std::to_string(kMmapSize));
@@ -186,15 +189,27 @@ int Engine::Attach(TableFile* file) {
 }
 
 bool Engine::FreeSlot() {
-    // Files nobody has open go first, the least recently used first; files with open
-    // cursors only outside a transaction. Inside one, SQLite refuses to let go of a
-    // file the transaction has read or written, and the next candidate is tried.
+    // Files nobody has open go first; files with open cursors only outside a transaction
+    // (inside one, SQLite refuses to let go of a file the transaction has read or written,
+    // and the next candidate is tried). Among the closed ones:
+    //  - files not opened for a while (stale) go first, the least recently used first, so
+    //    a screen's files push out those of the screen before;
+    //  - when every closed file was opened lately, the screen works with more files than
+    //    there are slots and goes through them in turn: letting go of the least recently
+    //    used would miss on every open, so the most recently used goes instead;
+    //  - small files before large ones, whose mapping and page cache are dearer to rebuild.
+    const uint64_t limit = uint64_t(sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1));
+    const auto stale = [&](const TableFile* f) { return m_acquireClock - f->lastAcquire > 2 * limit; };
     std::vector<TableFile*> candidates;
     for (auto& [path, f] : m_files)
         if (f->attached && (f->openCount == 0 || !m_inTransaction)) candidates.push_back(f.get());
-    std::sort(candidates.begin(), candidates.end(), [](const TableFile* a, const TableFile* b) {
+    std::sort(candidates.begin(), candidates.end(), [&](const TableFile* a, const TableFile* b) {
         if ((a->openCount == 0) != (b->openCount == 0)) return a->openCount == 0;
-        return a->lastUse < b->lastUse;
+        if (a->openCount > 0) return a->lastUse < b->lastUse;
+        if (stale(a) != stale(b)) return stale(a);
+        const bool aSmall = a->size < kSmallFileBytes, bSmall = b->size < kSmallFileBytes;
+        if (aSmall != bSmall) return aSmall;
+        return stale(a) ? a->lastUse < b->lastUse : a->lastUse > b->lastUse;
     });
     for (TableFile* f : candidates) {
         if (!Detach(f)) continue;
@@ -309,6 +324,7 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
     if (TableFile* kept = FindKept(path)) {
         ++kept->openCount;
         kept->lastUse = ++m_useClock;
+        kept->lastAcquire = ++m_acquireClock;
         *out = kept;
         return kOk;
     }
@@ -342,6 +358,7 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
     }
     ++file->openCount;
     file->lastUse = ++m_useClock;
+    file->lastAcquire = ++m_acquireClock;
     *out = file;
     return kOk;
 }
@@ -351,6 +368,11 @@ void Engine::Release(TableFile* file) {
     // opening it again (a window refreshing its list) costs nothing; it is detached when
     // its slot is needed for another file, and checked for replacement when reopened.
     if (--file->openCount > 0) return;
+    if (m_inTransaction) file->identifyAfterTransaction = true;
+    RememberIdentity(file);
+}
+
+void Engine::RememberIdentity(TableFile* file) {
     uint64_t id[4] = {};
     if (!Identify(file->path, id)) {
         Detach(file);
@@ -360,6 +382,18 @@ void Engine::Release(TableFile* file) {
     file->inode = id[1];
     file->size = id[2];
     file->modified = id[3];
+}
+
+void Engine::RememberIdentitiesAfterTransaction() {
+    // While the transaction ran, its locks kept other processes from committing to the
+    // files it read or wrote, so whatever changed them since their close was this process.
+    std::vector<TableFile*> released;
+    for (auto& [path, f] : m_files) {
+        if (!f->identifyAfterTransaction) continue;
+        f->identifyAfterTransaction = false;
+        if (f->attached && f->openCount == 0) released.push_back(f.get());
+    }
+    for (TableFile* f : released) RememberIdentity(f);
 }
 
 int Engine::Ensure(TableFile* file) {
@@ -451,9 +485,11 @@ int Engine::Commit() {
         if (!sqlite3_get_autocommit(m_db)) return ReadStatus(rc);  // still open: the caller aborts
         m_inTransaction = false;
         ++m_writeGeneration;
+        RememberIdentitiesAfterTransaction();
         return ReadStatus(rc);
     }
     m_inTransaction = false;
+    RememberIdentitiesAfterTransaction();
     return kOk;
 }
 
@@ -468,6 +504,7 @@ int Engine::Abort() {
     Exec(m_db, "ROLLBACK");
     m_inTransaction = false;
     ++m_writeGeneration;
+    RememberIdentitiesAfterTransaction();
     return kOk;
 }
 

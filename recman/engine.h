@@ -31,7 +31,11 @@ struct TableFile {
     // The file as it stood when it was last let go (device, inode, size, modification
     // time): a kept file that differs on reopening is attached afresh.
     uint64_t device = 0, inode = 0, size = 0, modified = 0;
-    uint64_t lastUse = 0;
+    uint64_t lastUse = 0;      // operation clock of the last use
+    uint64_t lastAcquire = 0;  // open clock of the last open
+    // Let go inside a transaction: its identity is taken again when the transaction ends,
+    // since this process's own commit changes the file after the close.
+    bool identifyAfterTransaction = false;
 
     // First bytes of the file, mapped read-only: the change counter that SQLite bumps
     // on every commit tells a cursor whether its read-ahead is still current without
@@ -65,6 +69,7 @@ public:
     int Commit();
     int Abort();
     bool InTransaction() const { return m_inTransaction; }
+    uint64_t AttachmentsMade() const { return m_attachmentsMade; }
 
     // Bumped on every write by this process and on every abort: read-ahead taken before
     // a change of our own is no longer trusted.
@@ -93,6 +98,11 @@ private:
     bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
     bool FreeSlot();
     TableFile* FindKept(const std::string& path);
+    // Records the file's identity as it stands now, as kept files are compared against.
+    // Detaches it when it cannot be read.
+    void RememberIdentity(TableFile* file);
+    // After a commit or rollback: the files let go during the transaction.
+    void RememberIdentitiesAfterTransaction();
     int ReadSchema(TableFile* file);
     void MapHeader(TableFile* file);
     static bool Identify(const std::string& path, uint64_t out[4]);
@@ -103,6 +113,8 @@ private:
     std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
     std::map<std::string, std::string> m_canonical;              // path as given -> canonical
     uint64_t m_useClock = 0;
+    uint64_t m_acquireClock = 0;
+    uint64_t m_attachmentsMade = 0;
     uint64_t m_writeGeneration = 1;
     uint64_t m_aliasCounter = 0;
     bool m_inTransaction = false;

@@ -186,6 +186,9 @@ enum class FileEvent { kWrite, kSync, kDelete, kTruncate };
 // an I/O error. Must be installed before the first file is opened.
 using FileEventHook = std::function<bool(FileEvent event, const char* path)>;
 void SetFileEventHook(FileEventHook hook);
+// How many times this process has attached a table file to its connection: a file kept
+// attached since its last close is reused without one.
+uint64_t AttachmentsMade();
 }  // namespace testing
 
 }  // namespace recman

@@ -159,6 +159,39 @@ TEST_F(RecmanTest, AbortRestoresEveryFileTheTransactionTouched) {
     EXPECT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kNoTransaction);
 }
 
+TEST_F(RecmanTest, AFileClosedInsideItsOwnTransactionIsReusedAfterTheCommit) {
+    const std::string path = Path("A.BTR");
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    {
+        Table a(path);
+        ASSERT_EQ(a.Insert(MakeRecord("one")), 0);
+    }
+    ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    // The commit changed the file after its close; that change is this process's own, so
+    // the kept attachment (page cache, statements, mapping) serves the next open.
+    const uint64_t attached = recman::testing::AttachmentsMade();
+    {
+        Table a(path);
+        EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"one"}));
+    }
+    EXPECT_EQ(recman::testing::AttachmentsMade(), attached);
+
+    // A change made behind the kept file's back (here: the file copied over) is still
+    // noticed and the file attached afresh.
+    const std::string copy = Path("B.BTR");
+    {
+        Table b(copy);
+        ASSERT_EQ(b.Insert(MakeRecord("two")), 0);
+    }
+    std::filesystem::copy_file(copy, path, std::filesystem::copy_options::overwrite_existing);
+    {
+        Table a(path);
+        EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"two"}));
+    }
+    EXPECT_GT(recman::testing::AttachmentsMade(), attached);
+}
+
 TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
     Table scan(Path("A.BTR"));
     Table writer(Path("A.BTR"));
