@@ -444,9 +444,10 @@ int GetDirect(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t
     return Deliver(c, dataBuf, dataLen, keyBuf);
 }
 
-int Stat(Cursor& c, void* dataBuf, uint32_t* dataLen) {
+int Stat(Cursor& c, void* dataBuf, uint32_t* dataLen, int8_t mode) {
     Engine& engine = Engine::Get();
     if (int st = engine.Ensure(c.file); st != kOk) return st;
+    if (mode == kStatLayoutOnly) return SpecFromSchema(c.file->schema, 0, c.file->pageSize, dataBuf, dataLen);
     sqlite3_stmt* stmt = nullptr;
     uint32_t count = 0;
     int rc = sqlite3_prepare_v2(engine.Db(), ("SELECT count(*) FROM " + c.file->alias + ".rec").c_str(), -1, &stmt, nullptr);
@@ -533,7 +534,7 @@ extern "C" int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dat
         case kOpGetLast: return Position(*c, op, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpGetNext: return Step(*c, 1, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpGetPrevious: return Step(*c, -1, dataBuf, dataLen, keyBuf, keyLen, keyNum);
-        case kOpStat: return Stat(*c, dataBuf, dataLen);
+        case kOpStat: return Stat(*c, dataBuf, dataLen, keyNum);
         case kOpGetPosition: {
             if (!c->current) return kInvalidPositioning;
             if (*dataLen < 4) return kDataBufferTooShort;

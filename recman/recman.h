@@ -93,6 +93,12 @@ constexpr int8_t kModeNormal = 0;
 constexpr int8_t kModeReadOnly = -2;
 constexpr int8_t kModeExclusive = -4;
 
+// Stat modes (keyNum of kOpStat). Counting the records walks the whole file; a caller
+// that only checks the layout (record length, keys) asks without the count and gets
+// recordCount 0.
+constexpr int8_t kStatWithCount = 0;
+constexpr int8_t kStatLayoutOnly = -1;
+
 // Create modes (keyNum of kOpCreate).
 constexpr int8_t kCreateOverwrite = 0;
 constexpr int8_t kCreateNoOverwrite = -1;

@@ -233,6 +233,21 @@ TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     EXPECT_EQ(spec.recordLength, sizeof(Record));
     EXPECT_EQ(spec.keyCount, 3);
     EXPECT_EQ(spec.recordCount, 2u);
+
+    // The layout alone: the same record length and keys, no count.
+    std::memset(&t.Rec(), 0x55, sizeof(Record));
+    ASSERT_EQ(t.Call(kOpStat, kStatLayoutOnly), 0);
+    FileSpec layout;
+    std::memcpy(&layout, &t.Rec(), sizeof layout);
+    EXPECT_EQ(layout.recordLength, sizeof(Record));
+    EXPECT_EQ(layout.keyCount, 3);
+    EXPECT_EQ(layout.recordCount, 0u);
+    KeySpec first, counted;
+    std::memcpy(&first, reinterpret_cast<const char*>(&t.Rec()) + sizeof layout, sizeof first);
+    ASSERT_EQ(t.Call(kOpStat, kStatWithCount), 0);
+    std::memcpy(&counted, reinterpret_cast<const char*>(&t.Rec()) + sizeof spec, sizeof counted);
+    EXPECT_EQ(first.position, counted.position);
+    EXPECT_EQ(first.length, counted.length);
 }
 
 TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {

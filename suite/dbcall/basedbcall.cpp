@@ -75,8 +75,10 @@ int CBaseDBCall::Open(const std::string& folder) {
     std::vector<unsigned char> stat(kStatBufferSize);
     uint32_t statLength = kStatBufferSize;
     char statKey[recman::kMaxKeyLength] = {};
+    // Only the record length is checked: the layout without counting the records, which
+    // would walk the whole file on every open.
     status = BTRCALL(recman::kOpStat, m_positionBlock, stat.data(), &statLength, statKey,
-                     recman::kMaxKeyLength, 0);
+                     recman::kMaxKeyLength, recman::kStatLayoutOnly);
     if (status == recman::kOk) {
         recman::FileSpec spec;
         std::memcpy(&spec, stat.data(), sizeof spec);
