@@ -110,16 +110,35 @@ void Engine::SetBusyTimeout(int ms) {
     if (m_db) sqlite3_busy_timeout(m_db, ms);
 }
 
-int Engine::OpenConnection() {
-    if (m_db) return kOk;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/recman-XXXXXX";
+namespace {
+
+// Makes an empty private file from the mkstemp pattern; "" when it cannot be made.
+std::string MakeWorkingFile(std::string pattern) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());
-    if (fd < 0) return kIoError;
+    if (fd < 0) return std::string();
     ::close(fd);
-    m_mainPath = name.data();
+    return name.data();
+}
+
+}  // namespace
+
+int Engine::OpenConnection(const std::string& folder) {
+    if (m_db) return kOk;
+    // The working file lives beside the table files, so the super-journal of a commit
+    // across several files lands there too: a process that recovers the files after a
+    // crash (after a reboot that emptied the temporary folder, or on another workstation
+    // sharing the folder) must find it, or it takes a half-done commit for a whole one.
+    // A folder that cannot take it (read-only) falls back to the temporary folder.
+    std::string path;
+    if (!folder.empty()) path = MakeWorkingFile(folder + "/.recman-XXXXXX");
+    if (path.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        path = MakeWorkingFile(std::string(tmp && *tmp ? tmp : "/tmp") + "/recman-XXXXXX");
+    }
+    if (path.empty()) return kIoError;
+    m_mainPath = path;
     const int rc = sqlite3_open_v2(m_mainPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(m_db);
@@ -129,7 +148,26 @@ int Engine::OpenConnection() {
     }
     sqlite3_busy_timeout(m_db, m_busyTimeout);
     sqlite3_extended_result_codes(m_db, 1);
+    if (m_beginPending) {
+        m_beginPending = false;
+        if (const int begun = Exec(m_db, "BEGIN"); begun != SQLITE_OK) {
+            m_inTransaction = false;
+            return ReadStatus(begun);
+        }
+    }
     return kOk;
+}
+
+void Engine::RehomeIfWorkingFileGone() {
+    if (!m_db || m_inTransaction || ::access(m_mainPath.c_str(), F_OK) == 0) return;
+    // The folder it was in went away (a database folder removed while this process
+    // lives on): without it no commit across files could write its super-journal.
+    // Cursors still open attach their files again on their next call.
+    for (auto& [path, file] : m_files) Detach(file.get());
+    std::erase_if(m_files, [](const auto& entry) { return entry.second->openCount == 0; });
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    OpenConnection(m_lastFolder);
 }
 
 int Engine::AttachedCount() const {
@@ -318,7 +356,9 @@ TableFile* Engine::FindKept(const std::string& path) {
 }
 
 int Engine::Acquire(const std::string& path, TableFile** out) {
-    if (int st = OpenConnection(); st != kOk) return st;
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    m_lastFolder = folder.empty() ? "." : folder;
+    if (int st = OpenConnection(m_lastFolder); st != kOk) return st;
     // Opening a file this process has open or kept costs one stat at most: a window
     // opens and closes its tables on every refresh.
     if (TableFile* kept = FindKept(path)) {
@@ -470,7 +510,16 @@ int Engine::WriteStatus(int rc) {
 
 int Engine::Begin() {
     if (m_inTransaction) return kTransactionActive;
-    if (int st = OpenConnection(); st != kOk) return st;
+    m_rolledBackByError = false;
+    if (!m_db) {
+        // Nothing opened yet, so the folder of the working file is not known: the
+        // transaction begins when the first file is opened.
+        m_inTransaction = true;
+        m_beginPending = true;
+        return kOk;
+    }
+    RehomeIfWorkingFileGone();
+    if (!m_db) return kIoError;
     const int rc = Exec(m_db, "BEGIN");
     if (rc != SQLITE_OK) return ReadStatus(rc);
     m_inTransaction = true;
@@ -480,6 +529,11 @@ int Engine::Begin() {
 
 int Engine::Commit() {
     if (!m_inTransaction) return m_rolledBackByError ? kIoError : kNoTransaction;
+    if (m_beginPending) {  // no file was opened inside it: nothing to commit
+        m_beginPending = false;
+        m_inTransaction = false;
+        return kOk;
+    }
     const int rc = Exec(m_db, "COMMIT");
     if (rc != SQLITE_OK) {
         if (!sqlite3_get_autocommit(m_db)) return ReadStatus(rc);  // still open: the caller aborts
@@ -500,6 +554,11 @@ int Engine::Abort() {
             return kOk;
         }
         return kNoTransaction;
+    }
+    if (m_beginPending) {
+        m_beginPending = false;
+        m_inTransaction = false;
+        return kOk;
     }
     Exec(m_db, "ROLLBACK");
     m_inTransaction = false;
@@ -617,7 +676,11 @@ int Engine::Check(const std::string& path, std::string* report) {
 }
 
 void Engine::Shutdown() {
-    if (!m_db) return;
+    m_beginPending = false;
+    if (!m_db) {
+        m_inTransaction = false;  // only a transaction begun before any file was opened
+        return;
+    }
     if (m_inTransaction) Exec(m_db, "ROLLBACK");
     m_inTransaction = false;
     for (auto& [path, file] : m_files) Detach(file.get());

@@ -2,9 +2,11 @@
 // files attached, the attachment limit, transactions, and the prepared statements of
 // each file.
 //
-// The main database of the connection is a private, empty working file in the
-// temporary folder. It only exists so that SQLite can write the super-journal that
-// makes a commit across several attached files atomic; it is removed at shutdown.
+// The main database of the connection is a private, empty working file beside the first
+// table file the process opens (in the temporary folder when that folder is read-only).
+// It only exists so that SQLite can write the super-journal that makes a commit across
+// several attached files atomic, next to the files it belongs to; it is removed at
+// shutdown.
 #pragma once
 
 #include <sqlite3.h>
@@ -93,7 +95,12 @@ public:
 
 private:
     Engine() = default;
-    int OpenConnection();
+    // Opens the connection with its working file in folder; begins a transaction
+    // asked for before the connection existed.
+    int OpenConnection(const std::string& folder);
+    // Outside a transaction: opens the connection afresh in the folder of the last file
+    // opened when its working file is gone.
+    void RehomeIfWorkingFileGone();
     int Attach(TableFile* file);
     bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
     bool FreeSlot();
@@ -110,6 +117,8 @@ private:
 
     sqlite3* m_db = nullptr;
     std::string m_mainPath;
+    std::string m_lastFolder;  // folder of the file last opened
+    bool m_beginPending = false;  // begun before the connection existed
     std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
     std::map<std::string, std::string> m_canonical;              // path as given -> canonical
     uint64_t m_useClock = 0;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "recman/recman.h"
@@ -142,14 +143,19 @@ TEST_F(RecmanProcessTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
     EXPECT_STREQ(t.Rec().note, "from the other desk");
 }
 
-TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
+// Kills a peer's commit across A, B and C at every file event in turn until one commits,
+// checking after each kill that every transaction so far is wholly in all three files or
+// in none. wipeTemporaryFolder: the peer's temporary folder is emptied after each kill, as
+// a reboot does, and as it looks from another workstation that recovers the files.
+void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, bool wipeTemporaryFolder,
+                             const std::function<bool(const std::string&, const std::string&)>& has) {
     int killed = 0;
     bool committed = false;
     std::vector<std::string> tags;
     for (int point = 1; point < 400 && !committed; ++point) {
         const std::string tag = "t" + std::to_string(point);
         tags.push_back(tag);
-        Peer peer({"crash", m_dir, tag, std::to_string(point)}, m_tmp);
+        Peer peer({"crash", dir, tag, std::to_string(point)}, tmp);
         const std::string line = peer.ReadLine();
         const int status = peer.Wait();
         if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
@@ -158,19 +164,32 @@ TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) 
             ASSERT_EQ(line, "committed");
             committed = true;
         }
-        // Every transaction so far is wholly in all three files or in none.
+        if (wipeTemporaryFolder) {
+            std::filesystem::remove_all(tmp);
+            std::filesystem::create_directory(tmp);
+        }
         for (const std::string& t : tags) {
-            const int in = int(Has("A.BTR", t)) + int(Has("B.BTR", t)) + int(Has("C.BTR", t));
+            const int in = int(has("A.BTR", t)) + int(has("B.BTR", t)) + int(has("C.BTR", t));
             ASSERT_TRUE(in == 0 || in == 3) << t << " is in " << in << " files after a kill at " << point;
         }
     }
     EXPECT_TRUE(committed);
     EXPECT_GT(killed, 10);
-    EXPECT_TRUE(Has("A.BTR", tags.back()));
+    EXPECT_TRUE(has("A.BTR", tags.back()));
     for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
         std::string report;
-        EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << report;
+        EXPECT_EQ(recman::CheckFile(dir + "/" + name, &report), kOk) << report;
     }
+}
+
+TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
+    KillCommitsAtEveryPoint(m_dir, m_tmp, false,
+                            [&](const std::string& file, const std::string& id) { return Has(file, id); });
+}
+
+TEST_F(RecmanProcessTest, CommitKilledAtAnyPointStaysWholeWhenTheKilledProcessTemporaryFolderIsGone) {
+    KillCommitsAtEveryPoint(m_dir, m_tmp, true,
+                            [&](const std::string& file, const std::string& id) { return Has(file, id); });
 }
 
 }  // namespace

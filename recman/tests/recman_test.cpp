@@ -408,4 +408,48 @@ TEST_F(RecmanTest, FailingWriteLeavesTheFileAsItWas) {
     recman::testing::SetFileEventHook(nullptr);
 }
 
+TEST_F(RecmanTest, TransactionsWorkBeforeAnyFileIsOpenAndAfterTheFirstFolderIsGone) {
+    recman::Shutdown();
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+    // Begun before this process has opened any file.
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    EXPECT_TRUE(recman::InTransaction());
+    EXPECT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_FALSE(recman::InTransaction());
+    recman::Shutdown();
+    const std::string first = m_dir + "/first", second = m_dir + "/second";
+    std::filesystem::create_directory(first);
+    std::filesystem::create_directory(second);
+    for (const std::string& dir : {first, second})
+        for (const char* name : {"/A.BTR", "/B.BTR"}) ASSERT_EQ(recman_test::CreateTestFile(dir + name), 0);
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    {
+        Table a(first + "/A.BTR"), b(first + "/B.BTR");
+        ASSERT_EQ(a.Insert(MakeRecord("gone")), 0);
+        ASSERT_EQ(b.Insert(MakeRecord("gone")), 0);
+    }
+    ASSERT_EQ(tx(kOpAbortTransaction), 0);
+    EXPECT_TRUE(Table(first + "/A.BTR").Scan(0).empty());
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    {
+        Table a(first + "/A.BTR"), b(first + "/B.BTR");
+        ASSERT_EQ(a.Insert(MakeRecord("both")), 0);
+        ASSERT_EQ(b.Insert(MakeRecord("both")), 0);
+    }
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_EQ(Table(first + "/B.BTR").Scan(0), (std::vector<std::string>{"both"}));
+
+    // The folder the process started in is removed while the process lives on; a commit
+    // across two files of another folder still goes through.
+    std::filesystem::remove_all(first);
+    Table a(second + "/A.BTR"), b(second + "/B.BTR");
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(a.Insert(MakeRecord("later")), 0);
+    ASSERT_EQ(b.Insert(MakeRecord("later")), 0);
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"later"}));
+    EXPECT_EQ(b.Scan(0), (std::vector<std::string>{"later"}));
+}
+
 }  // namespace
