@@ -150,7 +150,7 @@ int Engine::OpenConnection(const std::string& folder) {
     sqlite3_extended_result_codes(m_db, 1);
     if (m_beginPending) {
         m_beginPending = false;
-        if (const int begun = Exec(m_db, "BEGIN"); begun != SQLITE_OK) {
+        if (const int begun = Control(&m_beginStmt, "BEGIN"); begun != SQLITE_OK) {
             m_inTransaction = false;
             return ReadStatus(begun);
         }
@@ -165,6 +165,7 @@ void Engine::RehomeIfWorkingFileGone() {
     // Cursors still open attach their files again on their next call.
     for (auto& [path, file] : m_files) Detach(file.get());
     std::erase_if(m_files, [](const auto& entry) { return entry.second->openCount == 0; });
+    FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     OpenConnection(m_lastFolder);
@@ -508,6 +509,28 @@ int Engine::WriteStatus(int rc) {
     return status;
 }
 
+int Engine::Control(sqlite3_stmt** stmt, const char* sql) {
+    // Prepared once: a transaction per screen load makes parsing them a visible cost.
+    if (!*stmt) {
+        const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(*stmt);
+            *stmt = nullptr;
+            return rc;
+        }
+    }
+    const int rc = sqlite3_step(*stmt);
+    sqlite3_reset(*stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+void Engine::FinalizeControls() {
+    for (sqlite3_stmt** stmt : {&m_beginStmt, &m_commitStmt, &m_rollbackStmt}) {
+        sqlite3_finalize(*stmt);
+        *stmt = nullptr;
+    }
+}
+
 int Engine::Begin() {
     if (m_inTransaction) return kTransactionActive;
     m_rolledBackByError = false;
@@ -520,7 +543,7 @@ int Engine::Begin() {
     }
     RehomeIfWorkingFileGone();
     if (!m_db) return kIoError;
-    const int rc = Exec(m_db, "BEGIN");
+    const int rc = Control(&m_beginStmt, "BEGIN");
     if (rc != SQLITE_OK) return ReadStatus(rc);
     m_inTransaction = true;
     m_rolledBackByError = false;
@@ -534,7 +557,7 @@ int Engine::Commit() {
         m_inTransaction = false;
         return kOk;
     }
-    const int rc = Exec(m_db, "COMMIT");
+    const int rc = Control(&m_commitStmt, "COMMIT");
     if (rc != SQLITE_OK) {
         if (!sqlite3_get_autocommit(m_db)) return ReadStatus(rc);  // still open: the caller aborts
         m_inTransaction = false;
@@ -560,7 +583,7 @@ int Engine::Abort() {
         m_inTransaction = false;
         return kOk;
     }
-    Exec(m_db, "ROLLBACK");
+    Control(&m_rollbackStmt, "ROLLBACK");
     m_inTransaction = false;
     ++m_writeGeneration;
     RememberIdentitiesAfterTransaction();
@@ -686,6 +709,7 @@ void Engine::Shutdown() {
     for (auto& [path, file] : m_files) Detach(file.get());
     m_files.clear();
     m_canonical.clear();
+    FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     ::unlink(m_mainPath.c_str());

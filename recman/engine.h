@@ -101,6 +101,9 @@ private:
     // Outside a transaction: opens the connection afresh in the folder of the last file
     // opened when its working file is gone.
     void RehomeIfWorkingFileGone();
+    // Runs BEGIN, COMMIT or ROLLBACK through its kept statement; an SQLite result code.
+    int Control(sqlite3_stmt** stmt, const char* sql);
+    void FinalizeControls();
     int Attach(TableFile* file);
     bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
     bool FreeSlot();
@@ -119,6 +122,9 @@ private:
     std::string m_mainPath;
     std::string m_lastFolder;  // folder of the file last opened
     bool m_beginPending = false;  // begun before the connection existed
+    sqlite3_stmt* m_beginStmt = nullptr;
+    sqlite3_stmt* m_commitStmt = nullptr;
+    sqlite3_stmt* m_rollbackStmt = nullptr;
     std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
     std::map<std::string, std::string> m_canonical;              // path as given -> canonical
     uint64_t m_useClock = 0;

@@ -59,7 +59,7 @@ struct StripPatient {
     bool inactive = false;
 };
 
-StripPatient ReadStripPatient(CPatientDB& patients, const char* patientId) {
+StripPatient ReadStripPatient(CPatient1DB& patients, const char* patientId) {
     StripPatient result;
     if (patientId[0] == '\0' || !patients.IsOpen()) return result;
     if (patients.GetPatient1Data(patientId) != recman::kOk) return result;
@@ -82,12 +82,14 @@ QString StripTipText(int start, int end, const QString& patientName, bool clock2
         .arg(MinutesLongWord(), name);
 }
 
-int LoadStrip(CVeloDBSys* db, const StripRequest& request, std::vector<StripItem>* items) {
+namespace {
+
+int LoadStripOnce(CVeloDBSys* db, const StripRequest& request, std::vector<StripItem>* items) {
     items->clear();
     CReservationDB reservations;
     int status = reservations.SetAssociatedDB(db);
     if (status != recman::kOk) return status;
-    CPatientDB patients;
+    CPatient1DB patients;  // the name and the inactive mark are in the first part
     patients.SetAssociatedDB(db);  // without it every patient shows nameless and active
     std::string day;
     for (char c : request.day)
@@ -112,6 +114,13 @@ int LoadStrip(CVeloDBSys* db, const StripRequest& request, std::vector<StripItem
             items->push_back(std::move(item));
             return true;
         });
+}
+
+}  // namespace
+
+int LoadStrip(CVeloDBSys* db, const StripRequest& request, std::vector<StripItem>* items) {
+    // One patient read per reservation of the column: one read transaction for them all.
+    return CBaseDBCall::ReadConsistently([&] { return LoadStripOnce(db, request, items); });
 }
 
 bool BandsOverlap(int start1, int end1, int start2, int end2) {

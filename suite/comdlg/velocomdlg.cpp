@@ -110,17 +110,23 @@ int OpenTable(CBaseDBCall& table, CVeloDBSys* db) {
     return table.Open();
 }
 
-// Reads the table on `key` from the key value `start` while `visit` returns true.
+// Reads the table on `key` from the key value `start` while `visit` returns true, in one
+// read transaction: the table is locked once for the list, not once per record call. Only
+// the open can ask for the read to run again without a transaction (too many files held),
+// and it does so before anything was visited.
 template <typename Table>
 void Scan(Table& table, CVeloDBSys* db, int key, const void* start, int startLength,
           const std::function<bool(const decltype(Table::m_Data)&)>& visit) {
-    if (OpenTable(table, db) != 0) return;
-    table.SetKey(key);
-    table.SetKeyBuffer(start, startLength);
-    for (int status = table.GetGREQ(); status == 0 && !table.IsEOF(); status = table.GetNEXT()) {
-        if (!visit(table.m_Data)) break;
-    }
-    table.Close();
+    CBaseDBCall::ReadConsistently([&] {
+        if (const int opened = OpenTable(table, db); opened != 0) return opened;
+        table.SetKey(key);
+        table.SetKeyBuffer(start, startLength);
+        for (int status = table.GetGREQ(); status == 0 && !table.IsEOF(); status = table.GetNEXT()) {
+            if (!visit(table.m_Data)) break;
+        }
+        table.Close();
+        return 0;
+    });
 }
 
 // Entries of one category kind: text "K C..." as item data (kind, blank, code).

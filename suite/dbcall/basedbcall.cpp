@@ -239,3 +239,11 @@ int CBaseDBCall::RunInTransaction(const std::function<int()>& work) {
     }
     return status;
 }
+
+int CBaseDBCall::ReadConsistently(const std::function<int()>& read) {
+    if (InTransaction() || BeginTran() != recman::kOk) return read();
+    const int status = read();
+    EndTran();
+    if (status == recman::kFileTableFull) return read();
+    return status;
+}

@@ -93,6 +93,12 @@ public:
     // back otherwise (also when the commit fails). Returns work's status, or the failing
     // begin or commit status.
     static int RunInTransaction(const std::function<int()>& work);
+    // Runs `read` (which returns a record status) inside one read transaction when none is
+    // open: every file it reads is locked once for the whole read instead of once per
+    // record call, and it sees one state of the files (another workstation's commit lands
+    // wholly before or after it). Inside the caller's transaction it just runs. A read that
+    // needs more files than one transaction may hold runs again without one.
+    static int ReadConsistently(const std::function<int()>& read);
 
 protected:
     // Runs after every successful Get; derived classes complete the record here (the

@@ -248,6 +248,48 @@ TEST_F(BaseDBCallTest, ReservationNumbersCountUpAndRollBackWithTheTransaction) {
     EXPECT_EQ(closed.GetLastStatus(), recman::kFileNotOpen);
 }
 
+TEST_F(BaseDBCallTest, ReadConsistentlyReadsInOneTransactionOrWithoutOneWhenFilesRunOut) {
+    std::vector<bool> runs;
+    const auto note = [&] {
+        runs.push_back(CBaseDBCall::InTransaction());
+        return recman::kOk;
+    };
+    EXPECT_EQ(CBaseDBCall::ReadConsistently(note), recman::kOk);
+    EXPECT_FALSE(CBaseDBCall::InTransaction());
+    ASSERT_EQ(CBaseDBCall::BeginTran(), recman::kOk);
+    EXPECT_EQ(CBaseDBCall::ReadConsistently(note), recman::kOk);
+    EXPECT_TRUE(CBaseDBCall::InTransaction());  // the caller's transaction goes on
+    ASSERT_EQ(CBaseDBCall::AbortTran(), recman::kOk);
+    EXPECT_EQ(runs, (std::vector<bool>{true, true}));
+
+    // Ten tables held open fill every slot a transaction may hold: an eleventh opens only
+    // outside one, so the read runs a second time without a transaction.
+    CReservationDB reservations;
+    CIndexControlDB counter;
+    CSaleDB sales;
+    CSaleItemDB lines;
+    CCategoryDB categories;
+    CDoctorDB doctors;
+    CStaffDB staff;
+    CReservationWayDB ways;
+    CResReasonDB reasons;
+    CCreditCategoryDB feeCategories;
+    for (CBaseDBCall* table : std::initializer_list<CBaseDBCall*>{
+             &reservations, &counter, &sales, &lines, &categories, &doctors, &staff, &ways,
+             &reasons, &feeCategories})
+        ASSERT_EQ(table->SetAssociatedDB(&m_db), recman::kOk) << table->GetFileName();
+    CCreditItemDB feeItems;
+    runs.clear();
+    EXPECT_EQ(CBaseDBCall::ReadConsistently([&] {
+                  runs.push_back(CBaseDBCall::InTransaction());
+                  return feeItems.SetAssociatedDB(&m_db);
+              }),
+              recman::kOk);
+    EXPECT_EQ(runs, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(feeItems.IsOpen());
+    EXPECT_FALSE(CBaseDBCall::InTransaction());
+}
+
 class SaleTest : public BaseDBCallTest {
 protected:
     void SetUp() override {
