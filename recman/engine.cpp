@@ -193,9 +193,18 @@ void Engine::MapHeader(TableFile* file) {
     const int fd = ::open(file->path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size >= 100) {
-        void* p = ::mmap(nullptr, kHeaderMapLength, PROT_READ, MAP_SHARED, fd, 0);
-        if (p != MAP_FAILED) file->header = static_cast<const volatile uint8_t*>(p);
+    if (::fstat(fd, &st) == 0) {
+        // The identity before SQLite reads anything: a change made after this moment by
+        // another process shows as a difference when the file is reopened.
+        file->device = uint64_t(st.st_dev);
+        file->inode = uint64_t(st.st_ino);
+        file->size = uint64_t(st.st_size);
+        file->modified = uint64_t(st.st_mtim.tv_sec) * 1000000000u + uint64_t(st.st_mtim.tv_nsec);
+        file->identityGeneration = m_writeGeneration;
+        if (st.st_size >= 100) {
+            void* p = ::mmap(nullptr, kHeaderMapLength, PROT_READ, MAP_SHARED, fd, 0);
+            if (p != MAP_FAILED) file->header = static_cast<const volatile uint8_t*>(p);
+        }
     }
     ::close(fd);
 }
@@ -409,8 +418,13 @@ void Engine::Release(TableFile* file) {
     // opening it again (a window refreshing its list) costs nothing; it is detached when
     // its slot is needed for another file, and checked for replacement when reopened.
     if (--file->openCount > 0) return;
-    if (m_inTransaction) file->identifyAfterTransaction = true;
-    RememberIdentity(file);
+    // The identity taken on attaching or reopening still holds unless this process wrote
+    // since (its own write changes size and time). Were another process's commit missed
+    // by keeping it, the reopening would only attach the file afresh.
+    if (m_inTransaction)
+        file->identifyAfterTransaction = true;
+    else if (file->identityGeneration != m_writeGeneration)
+        RememberIdentity(file);
 }
 
 void Engine::RememberIdentity(TableFile* file) {
@@ -423,6 +437,7 @@ void Engine::RememberIdentity(TableFile* file) {
     file->inode = id[1];
     file->size = id[2];
     file->modified = id[3];
+    file->identityGeneration = m_writeGeneration;
 }
 
 void Engine::RememberIdentitiesAfterTransaction() {
@@ -432,7 +447,8 @@ void Engine::RememberIdentitiesAfterTransaction() {
     for (auto& [path, f] : m_files) {
         if (!f->identifyAfterTransaction) continue;
         f->identifyAfterTransaction = false;
-        if (f->attached && f->openCount == 0) released.push_back(f.get());
+        if (f->attached && f->openCount == 0 && f->identityGeneration != m_writeGeneration)
+            released.push_back(f.get());
     }
     for (TableFile* f : released) RememberIdentity(f);
 }

@@ -30,9 +30,13 @@ struct TableFile {
     uint16_t pageSize = 0;
     int openCount = 0;
     bool attached = false;  // stays attached after the last close until its slot is needed
-    // The file as it stood when it was last let go (device, inode, size, modification
-    // time): a kept file that differs on reopening is attached afresh.
+    // The file as it stood when it was attached or last let go after a write of this
+    // process (device, inode, size, modification time): a kept file that differs on
+    // reopening is attached afresh.
     uint64_t device = 0, inode = 0, size = 0, modified = 0;
+    // The engine's write generation when that identity was taken (0: never): a release
+    // takes it again only after a write of this process.
+    uint64_t identityGeneration = 0;
     uint64_t lastUse = 0;      // operation clock of the last use
     uint64_t lastAcquire = 0;  // open clock of the last open
     // Let go inside a transaction: its identity is taken again when the transaction ends,

@@ -143,6 +143,24 @@ TEST_F(RecmanProcessTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
     EXPECT_STREQ(t.Rec().note, "from the other desk");
 }
 
+TEST_F(RecmanProcessTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening) {
+    {
+        Table t(m_dir + "/A.BTR");
+        ASSERT_EQ(t.Insert(MakeRecord("107")), 0);
+    }
+    {
+        Table t(m_dir + "/A.BTR");
+        ASSERT_EQ(t.Call(kOpGetEqual, 0, "107"), 0);
+        EXPECT_STREQ(t.Rec().note, "");
+    }
+    Peer peer({"note", m_dir, "107", "from the other desk"}, m_tmp);
+    ASSERT_EQ(peer.ReadLine(), "noted");
+    ASSERT_EQ(WEXITSTATUS(peer.Wait()), 0);
+    Table t(m_dir + "/A.BTR");
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "107"), 0);
+    EXPECT_STREQ(t.Rec().note, "from the other desk");
+}
+
 // Kills a peer's commit across A, B and C at every file event in turn until one commits,
 // checking after each kill that every transaction so far is wholly in all three files or
 // in none. wipeTemporaryFolder: the peer's temporary folder is emptied after each kill, as

@@ -452,4 +452,26 @@ TEST_F(RecmanTest, TransactionsWorkBeforeAnyFileIsOpenAndAfterTheFirstFolderIsGo
     EXPECT_EQ(b.Scan(0), (std::vector<std::string>{"later"}));
 }
 
+TEST_F(RecmanTest, AFileOnlyReadIsReusedOnEveryReopeningAndAWrittenOneAfterItsWrite) {
+    const std::string path = Path("A.BTR");
+    {
+        Table a(path);
+        ASSERT_EQ(a.Insert(MakeRecord("one")), 0);
+    }
+    const uint64_t attached = recman::testing::AttachmentsMade();
+    for (int i = 0; i < 3; ++i) {
+        Table a(path);
+        EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"one"}));
+    }
+    {
+        Table a(path);
+        ASSERT_EQ(a.Insert(MakeRecord("two")), 0);
+    }
+    {
+        Table a(path);
+        EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"one", "two"}));
+    }
+    EXPECT_EQ(recman::testing::AttachmentsMade(), attached);
+}
+
 }  // namespace
