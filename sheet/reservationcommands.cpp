@@ -157,14 +157,19 @@ int AskAndDeleteReservation(CVeloDBSys* db, const std::string& reservationNo, QW
 
 QStringList CancelReasonNames(CVeloDBSys* db) {
     QStringList names;
-    CResReasonDB reasons;
-    if (reasons.SetAssociatedDB(db) != recman::kOk) return names;
-    const ReasonKey key = ReasonKey::Make("");
-    reasons.SetKey(kReasonKeyCode);
-    reasons.SetKeyBuffer(&key, sizeof key);
-    for (int st = reasons.GetGREQ(); st == recman::kOk && !reasons.IsEOF(); st = reasons.GetNEXT()) {
-        names << Cp932FieldToQString(reasons.m_Data.ReasonName, sizeof reasons.m_Data.ReasonName);
-    }
+    // The list takes a few batch reads: one read transaction for them.
+    CBaseDBCall::ReadConsistently([&] {
+        names.clear();
+        CResReasonDB reasons;
+        if (const int st = reasons.SetAssociatedDB(db); st != recman::kOk) return st;
+        const ReasonKey key = ReasonKey::Make("");
+        reasons.SetKey(kReasonKeyCode);
+        reasons.SetKeyBuffer(&key, sizeof key);
+        for (int st = reasons.GetGREQ(); st == recman::kOk && !reasons.IsEOF(); st = reasons.GetNEXT()) {
+            names << Cp932FieldToQString(reasons.m_Data.ReasonName, sizeof reasons.m_Data.ReasonName);
+        }
+        return int(recman::kOk);
+    });
     return names;
 }
 
