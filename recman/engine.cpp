@@ -18,6 +18,7 @@ namespace {
 constexpr const char* kFormatName = "recman table file 1";
 constexpr size_t kHeaderMapLength = 4096;
 constexpr int kChangeCounterOffset = 24;
+constexpr int kSchemaCookieOffset = 40;
 constexpr long long kMmapSize = 1LL << 30;
 // Files below this size are cheap to attach again (masters, small lists).
 constexpr uint64_t kSmallFileBytes = 4ULL << 20;
@@ -89,11 +90,16 @@ bool SameSchema(const Schema& a, const Schema& b) {
 
 }  // namespace
 
-uint32_t TableFile::ChangeCounter() const {
+namespace {
+uint32_t BigEndianAt(const volatile uint8_t* header, int offset) {
     if (!header) return 0;
-    const volatile uint8_t* p = header + kChangeCounterOffset;
+    const volatile uint8_t* p = header + offset;
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
+}  // namespace
+
+uint32_t TableFile::ChangeCounter() const { return BigEndianAt(header, kChangeCounterOffset); }
+uint32_t TableFile::SchemaCookie() const { return BigEndianAt(header, kSchemaCookieOffset); }
 
 Engine& Engine::Get() {
     // Never destroyed: Shutdown runs from atexit and leaves an empty engine behind.
@@ -261,10 +267,44 @@ bool Engine::FreeSlot() {
     });
     for (TableFile* f : candidates) {
         if (!Detach(f)) continue;
-        if (f->openCount == 0) m_files.erase(f->path);
+        if (f->openCount == 0) {
+            KeepSchema(*f);
+            m_files.erase(f->path);
+        }
         return true;
     }
     return false;
+}
+
+void Engine::KeepSchema(const TableFile& file) {
+    if (!file.schemaStamped) return;
+    m_knownSchemas[file.path] = {file.schemaIdentity[0], file.schemaIdentity[1], file.schemaIdentity[2],
+                                 file.schemaIdentity[3], file.schemaCounter, file.schemaCookie,
+                                 file.schema, file.pageSize};
+}
+
+bool Engine::ReuseKeptSchema(TableFile* file) {
+    // A file let go of and attached again (a screen cycling through more files than there
+    // are slots) is the same file with the same keys when it is the same inode and no
+    // commit has touched it since its keys were read: SQLite bumps the change counter on
+    // every commit and the schema cookie on every change of its tables.
+    const auto known = m_knownSchemas.find(file->path);
+    if (known == m_knownSchemas.end() || !file->header || file->openCount > 0) return false;
+    const KnownSchema& k = known->second;
+    if (k.device != file->device || k.inode != file->inode || k.size != file->size ||
+        k.modified != file->modified || k.changeCounter != file->ChangeCounter() ||
+        k.schemaCookie != file->SchemaCookie())
+        return false;
+    file->schema = k.schema;
+    file->pageSize = k.pageSize;
+    file->forward.assign(file->schema.keys.size(), nullptr);
+    file->backward.assign(file->schema.keys.size(), nullptr);
+    file->schemaStamped = true;
+    const std::array<uint64_t, 4> identity = k.identity();
+    std::copy(identity.begin(), identity.end(), file->schemaIdentity);
+    file->schemaCounter = k.changeCounter;
+    file->schemaCookie = k.schemaCookie;
+    return true;
 }
 
 bool Engine::Detach(TableFile* file) {
@@ -287,6 +327,11 @@ bool Engine::Detach(TableFile* file) {
 }
 
 int Engine::ReadSchema(TableFile* file) {
+    // Stamped before reading: a commit between the stamp and the read leaves the stamp
+    // behind the keys read, which only means they are read again next time.
+    const bool stamped = file->header != nullptr;
+    const uint32_t counter = file->ChangeCounter(), cookie = file->SchemaCookie();
+    const uint64_t identity[4] = {file->device, file->inode, file->size, file->modified};
     Schema schema;
     sqlite3_stmt* stmt = nullptr;
     std::string sql = "SELECT format, record_length FROM " + file->alias + ".recman_file";
@@ -345,6 +390,10 @@ int Engine::ReadSchema(TableFile* file) {
     file->schema = std::move(schema);
     file->forward.assign(file->schema.keys.size(), nullptr);
     file->backward.assign(file->schema.keys.size(), nullptr);
+    file->schemaStamped = stamped;
+    std::copy(std::begin(identity), std::end(identity), file->schemaIdentity);
+    file->schemaCounter = counter;
+    file->schemaCookie = cookie;
     return kOk;
 }
 
@@ -398,12 +447,14 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
             if (file->openCount == 0) m_files.erase(canonical);
             return st;
         }
-        if (int st = ReadSchema(file); st != kOk) {
-            if (file->openCount == 0) {
-                Detach(file);
-                m_files.erase(canonical);
+        if (!ReuseKeptSchema(file)) {
+            if (int st = ReadSchema(file); st != kOk) {
+                if (file->openCount == 0) {
+                    Detach(file);
+                    m_files.erase(canonical);
+                }
+                return st;
             }
-            return st;
         }
     }
     ++file->openCount;
@@ -725,6 +776,7 @@ void Engine::Shutdown() {
     for (auto& [path, file] : m_files) Detach(file.get());
     m_files.clear();
     m_canonical.clear();
+    m_knownSchemas.clear();
     FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;

@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -56,7 +57,14 @@ struct TableFile {
     sqlite3_stmt* remove = nullptr;
     sqlite3_stmt* direct = nullptr;
 
+    // The identity (as taken on attaching), change counter and schema cookie at the time
+    // the keys were read.
+    bool schemaStamped = false;
+    uint64_t schemaIdentity[4] = {};
+    uint32_t schemaCounter = 0, schemaCookie = 0;
+
     uint32_t ChangeCounter() const;
+    uint32_t SchemaCookie() const;
 };
 
 class Engine {
@@ -118,6 +126,8 @@ private:
     // After a commit or rollback: the files let go during the transaction.
     void RememberIdentitiesAfterTransaction();
     int ReadSchema(TableFile* file);
+    void KeepSchema(const TableFile& file);
+    bool ReuseKeptSchema(TableFile* file);
     void MapHeader(TableFile* file);
     static bool Identify(const std::string& path, uint64_t out[4]);
     int AttachedCount() const;
@@ -131,6 +141,15 @@ private:
     sqlite3_stmt* m_rollbackStmt = nullptr;
     std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
     std::map<std::string, std::string> m_canonical;              // path as given -> canonical
+    // The keys of files let go of for their slot, reused when the file comes back unchanged.
+    struct KnownSchema {
+        uint64_t device = 0, inode = 0, size = 0, modified = 0;
+        uint32_t changeCounter = 0, schemaCookie = 0;
+        Schema schema;
+        uint16_t pageSize = 0;
+        std::array<uint64_t, 4> identity() const { return {device, inode, size, modified}; }
+    };
+    std::map<std::string, KnownSchema> m_knownSchemas;  // by canonical path
     uint64_t m_useClock = 0;
     uint64_t m_acquireClock = 0;
     uint64_t m_attachmentsMade = 0;

@@ -474,4 +474,43 @@ TEST_F(RecmanTest, AFileOnlyReadIsReusedOnEveryReopeningAndAWrittenOneAfterItsWr
     EXPECT_EQ(recman::testing::AttachmentsMade(), attached);
 }
 
+TEST_F(RecmanTest, AFileLetGoForItsSlotAndCopiedOverShowsItsNewLayoutOnReopening) {
+    const std::string a = Path("A.BTR");
+    {
+        Table t(a);
+        ASSERT_EQ(t.Insert(MakeRecord("x")), 0);
+    }
+    // Another layout in a file of its own, copied over A in place (same inode) once A has
+    // been let go of for its slot.
+    const std::string other = m_dir + "/OTHER.BTR";
+    struct {
+        FileSpec file;
+        KeySpec key;
+    } spec{};
+    spec.file.recordLength = 96;
+    spec.file.keyCount = 1;
+    spec.key = {1, 11, kKeyExtendedType, 0, kTypeText, 0, {}, 0, 0};
+    uint32_t len = sizeof spec;
+    char name[256] = {};
+    std::strncpy(name, other.c_str(), 255);
+    ASSERT_EQ(BTRCALL(kOpCreate, nullptr, &spec, &len, name, 255, kCreateNoOverwrite), 0);
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 24; ++i) ASSERT_EQ(Table(Path("T" + std::to_string(i) + ".BTR")).OpenStatus(), 0);
+    std::filesystem::copy_file(other, a, std::filesystem::copy_options::overwrite_existing);
+
+    unsigned char block[kPositionBlockSize] = {};
+    std::strncpy(name, a.c_str(), 255);
+    uint32_t none = 0;
+    ASSERT_EQ(BTRCALL(kOpOpen, block, nullptr, &none, name, 255, kModeNormal), 0);
+    unsigned char stat[sizeof(FileSpec) + 8 * sizeof(KeySpec)] = {};
+    uint32_t statLength = sizeof stat;
+    char key[256] = {};
+    ASSERT_EQ(BTRCALL(kOpStat, block, stat, &statLength, key, 255, kStatLayoutOnly), 0);
+    FileSpec layout;
+    std::memcpy(&layout, stat, sizeof layout);
+    EXPECT_EQ(layout.recordLength, 96);
+    EXPECT_EQ(layout.keyCount, 1);
+    EXPECT_EQ(BTRCALL(kOpClose, block, nullptr, &none, key, 255, 0), 0);
+}
+
 }  // namespace
