@@ -1,6 +1,8 @@
 // The connection, the attached table files, transactions, creation and checking.
 #include "recman/engine.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -414,6 +416,29 @@ TableFile* Engine::FindKept(const std::string& path) {
     return file;
 }
 
+int Engine::CanonicalTablePath(const std::string& path, std::string* canonical) {
+    struct stat named;
+    if (::stat(path.c_str(), &named) != 0) return errno == ENOENT ? kFileNotFound : kIoError;
+    if (!S_ISREG(named.st_mode)) return kNotATableFile;
+    // A name resolved before is taken as it was while it still leads to the same file:
+    // resolving it again costs a look at every folder on the way.
+    if (auto known = m_canonical.find(path); known != m_canonical.end()) {
+        struct stat resolved;
+        if (known->second == path ||
+            (::stat(known->second.c_str(), &resolved) == 0 && resolved.st_dev == named.st_dev &&
+             resolved.st_ino == named.st_ino)) {
+            *canonical = known->second;
+            return kOk;
+        }
+    }
+    std::error_code ec;
+    *canonical = std::filesystem::canonical(path, ec).string();
+    if (ec) return kIoError;
+    m_canonical[path] = *canonical;
+    m_canonical[*canonical] = *canonical;
+    return kOk;
+}
+
 int Engine::Acquire(const std::string& path, TableFile** out) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     m_lastFolder = folder.empty() ? "." : folder;
@@ -427,13 +452,8 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
         *out = kept;
         return kOk;
     }
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return kFileNotFound;
-    if (!std::filesystem::is_regular_file(path, ec)) return kNotATableFile;
-    const std::string canonical = std::filesystem::canonical(path, ec).string();
-    if (ec) return kIoError;
-    m_canonical[path] = canonical;
-    m_canonical[canonical] = canonical;
+    std::string canonical;
+    if (int st = CanonicalTablePath(path, &canonical); st != kOk) return st;
 
     auto& slot = m_files[canonical];
     if (!slot) {

@@ -120,6 +120,9 @@ private:
     bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
     bool FreeSlot();
     TableFile* FindKept(const std::string& path);
+    // The canonical path of an existing regular file; kFileNotFound when there is none,
+    // kNotATableFile for a folder or device.
+    int CanonicalTablePath(const std::string& path, std::string* canonical);
     // Records the file's identity as it stands now, as kept files are compared against.
     // Detaches it when it cannot be read.
     void RememberIdentity(TableFile* file);
