@@ -133,7 +133,6 @@ const char* kPlainTables =
     "CREATE TABLE credit(cate TEXT, item TEXT, data BLOB, PRIMARY KEY(cate, item));"
     "CREATE TABLE staff(code TEXT PRIMARY KEY, data BLOB);"
     "CREATE TABLE way(code TEXT PRIMARY KEY, data BLOB);"
-    "CREATE TABLE reason(code TEXT PRIMARY KEY, data BLOB);"
     "CREATE TABLE material(no TEXT PRIMARY KEY, data BLOB);"
     "CREATE TABLE contract(patient TEXT, contract TEXT, item TEXT, due TEXT, data BLOB,"
     " PRIMARY KEY(patient, contract, item));"
@@ -274,10 +273,6 @@ bool CopyMasters(sqlite3* db, const std::string& folder, ReservationSurvey* surv
                                     }) &&
            CopyTable<CStaffDB>(db, folder, Insert("staff", 2), code) &&
            CopyTable<CReservationWayDB>(db, folder, Insert("way", 2), code) &&
-           CopyTable<CResReasonDB>(db, folder, Insert("reason", 2),
-                                   [](const tagRESREASONDB& r) {
-                                       return std::vector<std::string>{Text(r.ReasonCode)};
-                                   }) &&
            CopyTable<CMaterialDB>(db, folder, Insert("material", 2),
                                   [](const tagMATERIALDB& r) {
                                       return std::vector<std::string>{Text(r.MaterialNo)};
@@ -522,7 +517,6 @@ int ReadLikeDialog(CVeloDBSys* db, const std::string& reservationNo, const Sheet
     CVeloComDlg::EnumReservationWay(db, combos.way, Text(r.ResWayCode).c_str());
     for (const QComboBox* combo : {combos.feeCategory, combos.feeItem, combos.staff, combos.way})
         entries += combo != nullptr ? size_t(combo->count()) : 0;
-    entries += size_t(CancelReasonNames(db).size());
     out->masterEntries = entries;
 
     out->lab.clear();
@@ -562,7 +556,6 @@ public:
         m_feeItems = Prepare("SELECT data FROM credit WHERE cate = ? ORDER BY item");
         m_staff = Prepare("SELECT data FROM staff ORDER BY code");
         m_ways = Prepare("SELECT data FROM way ORDER BY code");
-        m_reasons = Prepare("SELECT data FROM reason ORDER BY code");
         m_material = Prepare("SELECT data FROM material WHERE no = ?");
         m_counter = Prepare("SELECT data FROM counter WHERE name = ?");
         m_counterUpdate = Prepare("UPDATE counter SET data = ? WHERE name = ?");
@@ -628,9 +621,6 @@ public:
                 if (std::strncmp(c.HiddenMark, "__", 3) != 0) names.push_back(QText(c.Name));
             });
         }
-        ReadEach<tagRESREASONDB>(m_reasons, {}, [&](const tagRESREASONDB& c) {
-            names.push_back(QText(c.ReasonName));
-        });
         out->masterEntries = names.size();
 
         out->lab.clear();
@@ -902,7 +892,7 @@ private:
     std::vector<sqlite3_stmt*> m_statements;
     sqlite3_stmt *m_reservation, *m_column, *m_window, *m_visits, *m_patient, *m_patient2,
         *m_payments, *m_credit, *m_categories, *m_doctors, *m_feeCategories, *m_feeItems,
-        *m_staff, *m_ways, *m_reasons, *m_material, *m_counter, *m_counterUpdate, *m_insert,
+        *m_staff, *m_ways, *m_material, *m_counter, *m_counterUpdate, *m_insert,
         *m_update, *m_lastSale, *m_saleInsert, *m_lineInsert, *m_patientUpdate,
         *m_patient2Update;
 };

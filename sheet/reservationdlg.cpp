@@ -571,7 +571,8 @@ void CReservationDlg::InitDialog() {
     CVeloComDlg::EnumCreditCategory(m_db, m_feeCategory, "");
     CVeloComDlg::EnumCreditItemsOf(m_db, m_feeItem, ComboPlainCode(m_feeCategory).c_str(), "");
     CVeloComDlg::EnumInssuranceType(m_db, m_insuranceType, "");
-    FillChangeReasons();
+    // The change reason is asked only when a reservation is moved.
+    if (m_inputs.dialogMode == kDialogModeChange) FillChangeReasons();
     m_date->setDate(DateFromInput(m_inputs.date));
     m_entryDate->setDate(CDate::Today());
     m_bandStart = m_inputs.start;
