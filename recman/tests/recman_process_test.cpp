@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "recman/recman.h"
 #include "recman/tests/testfile.h"
+#include "suite/testsupport/peerprocess.h"
 
 using namespace recman;
 using recman_test::MakeRecord;
@@ -20,63 +22,11 @@ using recman_test::Table;
 
 namespace {
 
-// A peer process with its standard input and output on pipes.
-class Peer {
+// The record manager's peer program, with its own temporary folder.
+class Peer : public CPeerProcess {
 public:
-    Peer(std::vector<std::string> args, const std::string& tmpdir) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            setenv("TMPDIR", tmpdir.c_str(), 1);
-            std::vector<char*> argv;
-            static std::string peer = RECMAN_PEER;
-            argv.push_back(peer.data());
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        m_in = fdopen(in[1], "w");
-        m_out = fdopen(out[0], "r");
-    }
-    ~Peer() {
-        if (m_in) fclose(m_in);
-        if (m_out) fclose(m_out);
-        if (m_pid > 0 && !m_waited) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    std::string ReadLine() {
-        char buf[256];
-        if (!m_out || !fgets(buf, sizeof buf, m_out)) return "";
-        std::string s(buf);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-        return s;
-    }
-    void Send(const std::string& line) {
-        fprintf(m_in, "%s\n", line.c_str());
-        fflush(m_in);
-    }
-    int Wait() {
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_waited = true;
-        return status;
-    }
-
-private:
-    pid_t m_pid = -1;
-    FILE* m_in = nullptr;
-    FILE* m_out = nullptr;
-    bool m_waited = false;
+    Peer(std::vector<std::string> args, const std::string& tmpdir)
+        : CPeerProcess(RECMAN_PEER, std::move(args), {{"TMPDIR", tmpdir}}) {}
 };
 
 class RecmanProcessTest : public ::testing::Test {
