@@ -1,0 +1,85 @@
+// CStandbyDlg: the standby list dialog (1028). The upper list holds the standby entries whose
+// wished days meet its filter range, the lower one the patients who cancelled or did not
+// come in its own range. Entries are added, edited and deleted here, and "予約に追加" hands
+// the chosen entry's number back to the caller:
+//
+//   CStandbyDlg dialog(db, CStandbyDlg::kModeSheet, this);
+//   if (dialog.exec() == QDialog::Accepted) book(dialog.ChosenStandbyNo());
+//
+// In kModeSheet (opened from the sheet window) "予約に追加" first asks whether to go back
+// and pick a time; in kModeReservation (from the reservation dialog) it hands the number
+// over at once, and a double click books instead of editing. Closing returns Rejected with
+// no number.
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class CVeloDBSys;
+class CXListCtrl;
+class QCheckBox;
+class QDateEdit;
+class QPushButton;
+
+namespace velo::sheet {
+
+class CStandbyDlg final : public QDialog {
+    Q_OBJECT
+public:
+    enum Mode : int { kModeSheet = 0, kModeReservation = 1 };
+    enum ControlId : int {
+        kIdDialog = 1028,
+        kIdClose = 1131,
+        kIdStandbyList = 1132, kIdAdd = 1133, kIdEdit = 1134, kIdDelete = 1135, kIdBook = 1136,
+        kIdStandbyFrom = 1137, kIdStandbyTo = 1138, kIdShowBooked = 1157,
+        kIdCancelledList = 1139, kIdCancelledFrom = 1140, kIdCancelledTo = 1141,
+        kIdNoShowOnly = 1158,
+    };
+    // Icons of the rows: an open entry or a cancellation, a booked entry or a no-show.
+    enum RowIcon : int { kIconPlain = 0, kIconMarked = 1 };
+
+    CStandbyDlg(CVeloDBSys* db, int mode, QWidget* parent = nullptr);
+
+    // "%010d" of the entry chosen with "予約に追加"; "" when the dialog closed otherwise.
+    const std::string& ChosenStandbyNo() const { return m_chosen; }
+
+    void RefillStandbyList();
+    void RefillCancelledList();
+
+    void done(int result) override;
+
+private:
+    void BuildLayout();
+    void ConnectSignals();
+    void KeepRangeOrdered(QDateEdit* changed, QDateEdit* from, QDateEdit* to);
+    void UpdateButtons();
+    // The selected rows of the upper list, in ascending order.
+    std::vector<int> SelectedRows() const;
+    // The one selected row when it is not booked, else -1.
+    int SingleOpenRow() const;
+    void OnAdd();
+    void OnEdit();
+    void OnDelete();
+    void OnBook();
+    void OnClose();
+
+    CVeloDBSys* m_db;
+    int m_mode;
+    std::string m_chosen;
+    std::vector<bool> m_rowBooked;
+
+    CXListCtrl* m_standby = nullptr;
+    CXListCtrl* m_cancelled = nullptr;
+    QDateEdit* m_standbyFrom = nullptr;
+    QDateEdit* m_standbyTo = nullptr;
+    QDateEdit* m_cancelledFrom = nullptr;
+    QDateEdit* m_cancelledTo = nullptr;
+    QCheckBox* m_showBooked = nullptr;
+    QCheckBox* m_noShowOnly = nullptr;
+    QPushButton* m_edit = nullptr;
+    QPushButton* m_delete = nullptr;
+    QPushButton* m_book = nullptr;
+};
+
+}  // namespace velo::sheet
