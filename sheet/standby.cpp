@@ -189,6 +189,7 @@ int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& 
 
 int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string& to,
                       bool noShowOnly, std::vector<CancelledRow>* out) {
+    RegisterStandbyStrings();
     // The day index reads only the range; sorting afterwards gives the patient order in
     // which the list has always been shown.
     struct Found {

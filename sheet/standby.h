@@ -43,7 +43,7 @@ struct CancelledRow {
     std::string reservationNo, patientId;
     bool noShow = false;  // still booked (status 0) after its day: the patient never came
     QString chartNo, name;
-    QString time;  // "2024年 5月 1日 09:00-09:30  30分間", preceded by "＊" for a no-show
+    QString time;  // "2024年  5月 1日 09:00-09:30  30分間", preceded by "＊" for a no-show
     QString reason;
 };
 
