@@ -2,12 +2,13 @@
 // documentation, as PNG files in an output folder: the day and week grids, the main window
 // in day view, in week view, zoomed and with a reservation's balloon shown, and the
 // display-item dialog, the reservation dialog (a new booking, an edit with a collected fee,
-// a blocked time) and the cancel-reason dialog. It shows the busiest day of the current and the next month (today
+// a blocked time), the cancel-reason dialog and the standby dialogs. It shows the busiest day of the current and the next month (today
 // when none has reservations), in the unit layout, and closes every window without
 // waiting for input.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,6 +30,8 @@
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/sheetstrings.h"
+#include "sheet/standbydlg.h"
+#include "sheet/standbyentrydlg.h"
 #include "sheet/weeksheetview.h"
 #include "sheet/sheetsettings.h"
 #include "suite/comdlg/velosubtools.h"
@@ -37,6 +40,7 @@
 #include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
+#include "suite/tool/xlistctrl.h"
 
 namespace {
 
@@ -274,6 +278,20 @@ int main(int argc, char** argv) {
         velo::sheet::CCancelReasonDlg cancel(&db, FieldText(demo.firstOfDay.ReservationNo), 2);
         cancel.show();
         ok = Save(&cancel, out, "cancel-reason") && ok;
+    }
+    {
+        // The standby list with the booked entries shown and a month of cancellations.
+        velo::sheet::CStandbyDlg standby(&db, velo::sheet::CStandbyDlg::kModeSheet);
+        standby.resize(900, 700);
+        standby.show();
+        standby.findChild<QCheckBox*>(QStringLiteral("1157"))->setChecked(true);
+        standby.findChild<QDateEdit*>(QStringLiteral("1140"))->setDate(CDate::Today().addDays(-30));
+        ok = Save(&standby, out, "standby-list") && ok;
+        auto* rows = standby.findChild<CXListCtrl*>(QStringLiteral("1132"));
+        const int first = rows->GetItemCount() > 0 ? static_cast<int>(rows->GetItemData(0)) : 0;
+        velo::sheet::CStandbyEntryDlg entry(&db, first);
+        entry.show();
+        ok = Save(&entry, out, "standby-entry") && ok;
     }
     {
         CDisplayItemDlg items(&db, 0, false);
