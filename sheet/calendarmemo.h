@@ -1,12 +1,14 @@
 // Reader of the calendar memo files: one note per day, one text file per year
-// ("CalendarMemoYYYY.txt" in the database folder, code page 932). The sheet shows these
-// notes as marks and tooltips in its month calendar and as the day's note in the status
-// line. The file is a small block format (named blocks in braces, key=value lines, "//"
-// comments); notes keep their line breaks as "<BR>", which reading turns back into CR LF.
+// ("CalendarMemoYYYY.txt" in the database folder, code page 932, lines ended by CR LF).
+// The sheet shows these notes as marks and tooltips in its month calendar and as the day's
+// note in the status line; the memo dialog edits them through CalendarMemoBook. The file is
+// a small block format (named blocks in braces, key=value lines, "//" comments); notes keep
+// their line breaks as "<BR>", which reading turns back into CR LF.
 #pragma once
 
 #include <QString>
 #include <array>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,5 +41,47 @@ bool ReadCalendarMemoYear(const std::string& folder, int year, std::vector<Calen
 
 // The notes of one month from its year's file; all empty when there is none.
 MonthMemos ReadMonthMemos(const std::string& folder, int year, int month);
+
+// "YYYYMMDD" of a date.
+std::string CalendarMemoKey(int year, int month, int day);
+
+// The bytes of one year's file (code page 932, CR LF): the header, then the notes of that
+// year, which must be sorted by key, in month blocks. Line breaks of a note (CR LF, LF or a
+// lone CR) become "<BR>"; an empty note is written as a day line ending in "=".
+std::string FormatCalendarMemoYear(int year, const std::vector<CalendarMemo>& sortedNotes);
+
+// The loaded notes with the pending edits laid over them, sorted by key (byte-wise): a
+// pending note replaces the loaded one of the same key; the later of two pending edits
+// of one key wins.
+std::vector<CalendarMemo> MergeCalendarMemos(const std::vector<CalendarMemo>& loaded,
+                                             const std::vector<CalendarMemo>& pending);
+
+// The notes of one day at a time, as the memo dialog edits them: the notes read from the
+// year files, and the edits not yet saved. Saving writes each edited year to its own file,
+// atomically, so a failed save leaves every file either old or new and keeps the edits.
+class CalendarMemoBook {
+public:
+    explicit CalendarMemoBook(std::string folder) : m_folder(std::move(folder)) {}
+
+    // Reads a year's file once; a missing or malformed file adds nothing.
+    void LoadYear(int year);
+    // The note shown for a key: the pending edit, else the loaded note, else "".
+    QString NoteOf(const std::string& key) const;
+    // Records an edit of a key, replacing an earlier edit of the same key.
+    void SetPending(const std::string& key, const QString& text);
+    bool HasPending() const { return !m_pending.empty(); }
+
+    // Writes every year that has a pending edit (the year's loaded notes merged with the
+    // edits). Returns false at the first year that cannot be written, with its path and the
+    // reason in *error when not null; the pending edits are kept either way, so the save can
+    // be tried again. On success the edits become loaded notes.
+    bool Save(std::string* error);
+
+private:
+    std::string m_folder;
+    std::set<int> m_loadedYears;
+    std::vector<CalendarMemo> m_loaded;
+    std::vector<CalendarMemo> m_pending;
+};
 
 }  // namespace velo::sheet

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "sheet/sheetdata.h"
+#include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/tool/date.h"
 
@@ -66,6 +67,22 @@ QStringList LegendTexts(const SheetSettings& settings) {
             QStringLiteral("それ以上")};
 }
 
+std::array<bool, 7> ClosedWeekdays(const VELOOFFICEHOUR& hours) {
+    std::array<bool, 7> closed{};
+    for (size_t weekday = 0; weekday < closed.size(); ++weekday) {
+        const VELOOFFICEHOURDATA& day = hours.Week[weekday];
+        closed[weekday] =
+            day.Open == 0 && day.BreakStart == 0 && day.BreakEnd == 0 && day.Close == 0;
+    }
+    return closed;
+}
+
+bool MonthCalendarData::DayNumberIsRed(int day) const {
+    if (IsDayOff(day)) return true;
+    const int weekday = CDate::DayWeek(year, month, day);
+    return weekday >= 0 && closedWeekdays[size_t(weekday)];
+}
+
 bool MonthCalendarData::IsDayOff(int day) const {
     const std::string ymd = Ymd(year, month, day);
     for (const std::string& off : daysOff)
@@ -85,6 +102,9 @@ int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, i
         const std::string ymd = Ymd(year, month, day);
         if (dates.IsDayOff(ymd.c_str()) != CDate::kWorking) out->daysOff.push_back(ymd);
     }
+    VELOOFFICEHOUR hours{};
+    CVeloSubTools::GetVeloOfficeHourData(&hours);
+    out->closedWeekdays = ClosedWeekdays(hours);
     if (!memoFolder.empty()) out->memos = ReadMonthMemos(memoFolder, year, month);
     if (db == nullptr) return 0;
     std::vector<int> counts;
@@ -224,7 +244,8 @@ void CMonthCalendar::paintEvent(QPaintEvent*) {
 
         painter.fillRect(fill,
                          FromColorRef(CountBandColor(m_settings, m_data.counts[size_t(day)])));
-        QColor numberColour = FromColorRef(m_data.IsDayOff(day) ? kDayOffColour : kDayNumberColour);
+        QColor numberColour =
+            FromColorRef(m_data.DayNumberIsRed(day) ? kDayOffColour : kDayNumberColour);
         QColor frameColour = palette().mid().color();
         if (shown || today) {
             frameColour = FromColorRef(shown ? kShownColour : kTodayColour);

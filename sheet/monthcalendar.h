@@ -19,6 +19,7 @@
 
 #include "sheet/calendarmemo.h"
 #include "sheet/sheetsettings.h"
+#include "suite/text/officehour.h"
 
 class CVeloDBSys;
 
@@ -43,19 +44,27 @@ QString CalendarTitle(int year, int month);
 // The legend's four texts for the bands up to the legend thresholds.
 QStringList LegendTexts(const SheetSettings& settings);
 
+// The weekdays (0 Sunday .. 6 Saturday) whose four office-hour values are all zero.
+std::array<bool, 7> ClosedWeekdays(const VELOOFFICEHOUR& hours);
+
 // Everything the calendar draws for one month.
 struct MonthCalendarData {
     int year = 0, month = 0;
     std::array<int, kCalendarCells> cells{};
-    std::array<int, 32> counts{};      // index 1..31
-    std::vector<std::string> daysOff;  // YYYYMMDD
-    MonthMemos memos;                  // index 1..31
+    std::array<int, 32> counts{};          // index 1..31
+    std::vector<std::string> daysOff;      // YYYYMMDD
+    MonthMemos memos;                      // index 1..31
+    std::array<bool, 7> closedWeekdays{};  // by weekday, Sunday first
 
     bool IsDayOff(int day) const;
+    // A day's number is drawn red when it is a day off or its weekday has no office hours.
+    // The weekday is the day's own, not its grid column: with Monday first they differ.
+    bool DayNumberIsRed(int day) const;
     bool HasMemo(int day) const { return day >= 1 && day <= 31 && !memos[size_t(day)].isEmpty(); }
 };
 
-// Builds a month: cells for calendarMode, days off from CDate::IsDayOff, counts from
+// Builds a month: cells for calendarMode, days off from CDate::IsDayOff, the weekdays
+// without office hours from the suite's office-hour table, counts from
 // CountMonth when db is set, memos from the folder's memo file when memoFolder is not
 // empty. Returns 0 or the status of a failed count (the counts are then zero).
 int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, int month,

@@ -13,6 +13,8 @@ void RegisterSheetStrings() {
         {kIdsCancelQuestion, "予約をキャンセルしてもよろしいですか。"},
         {kIdsDayTips, "前日\n今日\n翌日"},
         {kIdsWeekTips, "前の週\n今週\n次の週"},
+        {kIdsMemoWriteFailed,
+         "カレンダーメモを保存できませんでした。入力した内容はそのまま残っています。\n%1"},
 
         {kCmdClose, "画面を閉じる\n　閉じる"},
         {kCmdPatientDetail, "患者詳細情報を表示\n患者詳細"},

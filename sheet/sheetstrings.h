@@ -59,6 +59,7 @@ constexpr int kIdsWeekdayNames = 1506;  // "日 月 火 水 木 金 土", Sunday
 constexpr int kIdsCancelQuestion = 1558;
 constexpr int kIdsDayTips = 1594;   // "前日\n今日\n翌日": tooltips of 1022, 1024, 1023
 constexpr int kIdsWeekTips = 1596;  // "前の週\n今週\n次の週"
+constexpr int kIdsMemoWriteFailed = 1640;  // the calendar memo could not be saved; %1 = file
 
 // Registers the sheet window's strings; calling it again is harmless.
 void RegisterSheetStrings();

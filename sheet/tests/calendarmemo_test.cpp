@@ -1,5 +1,7 @@
-// Tests of the calendar memo reader: the block format with comments, trimming and "<BR>"
-// breaks, rejected headers, code page 932 bytes that look like braces, and missing files.
+// Tests of the calendar memo files: the reader's block format with comments, trimming and
+// "<BR>" breaks, rejected headers and malformed blocks, code page 932 bytes that look like
+// braces, missing files; the writer's exact layout, emptied notes, one file per year, and a
+// failed save that keeps both the old file and the edits.
 #include "sheet/calendarmemo.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +9,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 
 namespace velo::sheet {
@@ -111,6 +115,136 @@ TEST_F(CalendarMemoFileTest, DecodesCodePage932BeforeLookingForBraces) {
     EXPECT_TRUE(march[7].isEmpty());
     const MonthMemos april = ReadMonthMemos(m_folder, 2024, 4);
     for (const QString& memo : april) EXPECT_TRUE(memo.isEmpty());
+}
+
+TEST(CalendarMemoTest, UnbalancedBracesAndStrayLinesYieldNoNotes) {
+    bool ok = false;
+    const auto notes = Parse(
+        "CalendarMemoFile\r\nVersion 1.00\r\n\r\n"
+        "}\r\n}\r\n"
+        "stray text without an equals sign\r\n"
+        "=no key\r\n"
+        "2024 {\r\n\t}\r\n\t}\r\n\t\t05=closed too early\r\n"
+        "\t03 {\r\n\t\t{\r\n\t\t06=three blocks deep\r\n",
+        &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(notes.empty());
+}
+
+TEST(CalendarMemoTest, MergeLaysLaterEditsOverLoadedNotesInKeyOrder) {
+    const std::vector<CalendarMemo> loaded{{"20240310", QStringLiteral("loaded 10")},
+                                           {"20240301", QStringLiteral("loaded 1")},
+                                           {"20231231", QStringLiteral("old year")}};
+    const std::vector<CalendarMemo> pending{{"20240310", QStringLiteral("first edit")},
+                                            {"20240305", QStringLiteral("new")},
+                                            {"20240310", QStringLiteral("second edit")}};
+    const auto merged = MergeCalendarMemos(loaded, pending);
+    ASSERT_EQ(merged.size(), 4u);
+    EXPECT_EQ(merged[0].key, "20231231");
+    EXPECT_EQ(merged[1].text, QStringLiteral("loaded 1"));
+    EXPECT_EQ(merged[2].text, QStringLiteral("new"));
+    EXPECT_EQ(merged[3].text, QStringLiteral("second edit"));
+}
+
+TEST(CalendarMemoTest, YearFileHasTheExactLayout) {
+    const std::vector<CalendarMemo> notes{{"20240305", QStringLiteral("a\r\nb\nc\rd")},
+                                          {"20240306", QString()},
+                                          {"20240401", QString::fromUtf8("新年度")},
+                                          {"20250101", QStringLiteral("other year")}};
+    EXPECT_EQ(FormatCalendarMemoYear(2024, notes),
+              "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2024 {\r\n"
+              "\t03 {\r\n\t\t05=a<BR>b<BR>c<BR>d\r\n\t\t06=\r\n\t}\r\n"
+              "\t04 {\r\n\t\t01=\x90\x56\x94\x4E\x93\x78\r\n\t}\r\n}\r\n");
+}
+
+TEST_F(CalendarMemoFileTest, TwoLineNoteSurvivesSavingAndReading) {
+    CalendarMemoBook book(m_folder);
+    book.LoadYear(2024);
+    book.SetPending("20240305", QString::fromUtf8("午前休診\r\n午後は通常"));
+    ASSERT_TRUE(book.Save(nullptr));
+    EXPECT_FALSE(book.HasPending());
+
+    std::vector<CalendarMemo> notes;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2024, &notes));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].key, "20240305");
+    EXPECT_EQ(notes[0].text, QString::fromUtf8("午前休診\r\n午後は通常"));
+    CalendarMemoBook again(m_folder);
+    again.LoadYear(2024);
+    EXPECT_EQ(again.NoteOf("20240305"), notes[0].text);
+}
+
+TEST_F(CalendarMemoFileTest, EmptiedNoteIsWrittenBareAndNotReadAgain) {
+    Write(2024,
+          "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2024 {\r\n\t03 {\r\n"
+          "\t\t05=消す\r\n\t\t06=残す\r\n\t}\r\n}\r\n");
+    CalendarMemoBook book(m_folder);
+    book.LoadYear(2024);
+    ASSERT_FALSE(book.NoteOf("20240305").isEmpty());
+    book.SetPending("20240305", QString());
+    EXPECT_TRUE(book.NoteOf("20240305").isEmpty());
+    ASSERT_TRUE(book.Save(nullptr));
+
+    std::ifstream file(CalendarMemoPath(m_folder, 2024), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    EXPECT_NE(bytes.str().find("\t\t05=\r\n"), std::string::npos);
+    std::vector<CalendarMemo> notes;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2024, &notes));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].key, "20240306");
+}
+
+TEST_F(CalendarMemoFileTest, EditsOfSeveralYearsGoToOneFilePerYear) {
+    Write(2025,
+          "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t06 {\r\n"
+          "\t\t10=kept\r\n\t}\r\n}\r\n");
+    CalendarMemoBook book(m_folder);
+    book.LoadYear(2024);
+    book.SetPending("20241231", QStringLiteral("end"));
+    // 2025 is edited without being shown first: its other notes must survive.
+    book.SetPending("20250101", QStringLiteral("start"));
+    ASSERT_TRUE(book.Save(nullptr));
+
+    std::vector<CalendarMemo> y2024, y2025;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2024, &y2024));
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2025, &y2025));
+    ASSERT_EQ(y2024.size(), 1u);
+    EXPECT_EQ(y2024[0].key, "20241231");
+    ASSERT_EQ(y2025.size(), 2u);
+    EXPECT_EQ(y2025[0].text, QStringLiteral("start"));
+    EXPECT_EQ(y2025[1].text, QStringLiteral("kept"));
+    EXPECT_FALSE(std::filesystem::exists(CalendarMemoPath(m_folder, 2023)));
+}
+
+TEST_F(CalendarMemoFileTest, FailedSaveNamesTheFileAndKeepsOldFileAndEdits) {
+    const std::string old =
+        "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t01 {\r\n"
+        "\t\t02=old\r\n\t}\r\n}\r\n";
+    Write(2025, old);
+    CalendarMemoBook book(m_folder);
+    book.LoadYear(2025);
+    book.SetPending("20250102", QStringLiteral("new"));
+    const std::string target = CalendarMemoPath(m_folder, 2025);
+    SetAtomicWriteHookForTesting([&](EAtomicWriteStep step, const std::string& path) {
+        return !(step == EAtomicWriteStep::Rename && path == target);
+    });
+    std::string error;
+    EXPECT_FALSE(book.Save(&error));
+    SetAtomicWriteHookForTesting({});
+    EXPECT_NE(error.find("CalendarMemo2025.txt"), std::string::npos) << error;
+    EXPECT_TRUE(book.HasPending());
+    EXPECT_EQ(book.NoteOf("20250102"), QStringLiteral("new"));
+    std::ifstream file(target, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    EXPECT_EQ(bytes.str(), old);
+
+    ASSERT_TRUE(book.Save(&error));
+    std::vector<CalendarMemo> notes;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2025, &notes));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].text, QStringLiteral("new"));
 }
 
 TEST_F(CalendarMemoFileTest, MissingOrForeignFileYieldsNoNotesAndLeavesOutputAlone) {

@@ -44,6 +44,38 @@ TEST(MonthCalendarLayoutTest, FirstOnASundayMovesWithTheFirstWeekday) {
     for (int cell : BuildMonthCells(2024, 13, 0)) EXPECT_EQ(cell, 0);
 }
 
+TEST(MonthCalendarLayoutTest, MondayFirstPutsASundayFirstOfMarchInTheSeventhColumn) {
+    ASSERT_EQ(CDate::DayWeek(2026, 3, 1), 0);
+    const auto cells = BuildMonthCells(2026, 3, 1);
+    EXPECT_EQ(cells[6], 1);
+    EXPECT_EQ(cells[7], 2);
+    EXPECT_EQ(WeekdayHeadings(1)[6], QStringLiteral("日"));
+    EXPECT_EQ(cells[36], 31);  // Tuesday the 31st starts the sixth row
+}
+
+TEST(MonthCalendarLayoutTest, DayNumberColourFollowsTheDaysOwnWeekday) {
+    VELOOFFICEHOUR hours{};
+    for (int weekday = 1; weekday < 7; ++weekday) hours.Week[weekday] = {900, 1300, 1400, 1800};
+    hours.Week[3] = {0, 0, 0, 0};    // Wednesday closed
+    hours.Week[6] = {900, 0, 0, 0};  // one value set: open
+    const auto closed = ClosedWeekdays(hours);
+    EXPECT_EQ(closed, (std::array<bool, 7>{true, false, false, true, false, false, false}));
+
+    // With Monday first, column 0 is Monday and column 6 Sunday.
+    MonthCalendarData data;
+    data.year = 2026;
+    data.month = 3;
+    data.cells = BuildMonthCells(2026, 3, 1);
+    data.closedWeekdays = closed;
+    EXPECT_TRUE(data.DayNumberIsRed(1));   // Sunday, column 6
+    EXPECT_FALSE(data.DayNumberIsRed(2));  // Monday, column 0
+    EXPECT_TRUE(data.DayNumberIsRed(4));   // Wednesday, column 2
+    EXPECT_FALSE(data.DayNumberIsRed(5));  // Thursday, column 3
+    EXPECT_FALSE(data.DayNumberIsRed(7));
+    data.daysOff.push_back("20260305");
+    EXPECT_TRUE(data.DayNumberIsRed(5));
+}
+
 TEST(MonthCalendarLayoutTest, HeadingsTitleAndLegendTexts) {
     EXPECT_EQ(WeekdayHeadings(0).join(u','), QStringLiteral("日,月,火,水,木,金,土"));
     EXPECT_EQ(WeekdayHeadings(1).join(u','), QStringLiteral("月,火,水,木,金,土,日"));
