@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "sheet/bookingrules.h"
+#include "sheet/calendarmemodlg.h"
 #include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
@@ -297,6 +299,14 @@ int main(int argc, char** argv) {
         CDisplayItemDlg items(&db, 0, false);
         items.show();
         ok = Save(&items, out, "sheet-display-items") && ok;
+    }
+    {
+        // A note typed but not saved, so the demo folder keeps no memo file.
+        velo::sheet::CCalendarMemoDlg memo(db.GetDatabaseFolder(), CDate::FromYmd(date.c_str()));
+        memo.findChild<QPlainTextEdit*>(QStringLiteral("1160"))
+            ->setPlainText(QStringLiteral("午後は院内研修のため休診\n技工所の集荷 16:00"));
+        memo.show();
+        ok = Save(&memo, out, "calendar-memo") && ok;
     }
     return ok ? 0 : 1;
 }
