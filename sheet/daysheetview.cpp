@@ -87,10 +87,12 @@ void CDaySheetView::UpdateScrollBars() {
     verticalScrollBar()->setRange(0, MaxScrollPos(ranges.vertical));
 }
 
-void CDaySheetView::LayoutBars() {
-    m_barRects.assign(m_data.bars.size(), QRect());
+void CDaySheetView::LayoutBars() { m_barRects = BarRectsAt(Vs(), Hs()); }
+
+std::vector<QRect> CDaySheetView::BarRectsAt(int vs, int hs) const {
+    std::vector<QRect> rects(m_data.bars.size(), QRect());
     const int cells = CellCount(m_config);
-    if (cells == 0) return;
+    if (cells == 0) return rects;
     const int dayStart = HhmmToMinutes(m_config.start);
     const int dayEnd = HhmmToMinutes(m_config.end);
     for (size_t i = 0; i < m_data.bars.size(); ++i) {
@@ -101,11 +103,23 @@ void CDaySheetView::LayoutBars() {
         if (end <= dayStart || start >= dayEnd) continue;
         const int first = CellIndexContaining(m_config, bar.start);
         const int last = CellIndexContaining(m_config, MinutesToHhmm(end - 1));
-        const GridRect top = DayCellRect(m_config, first, bar.column, Vs(), Hs());
-        const GridRect bottom = DayCellRect(m_config, last, bar.column, Vs(), Hs());
-        m_barRects[i] =
-            QRect(QPoint(top.left, top.top), QPoint(bottom.right - 1, bottom.bottom - 1));
+        const GridRect top = DayCellRect(m_config, first, bar.column, vs, hs);
+        const GridRect bottom = DayCellRect(m_config, last, bar.column, vs, hs);
+        rects[i] = QRect(QPoint(top.left, top.top), QPoint(bottom.right - 1, bottom.bottom - 1));
     }
+    return rects;
+}
+
+ScrollRanges CDaySheetView::FullScrollRanges() const {
+    return DayScrollRanges(m_config, int(m_columns.size()), 0, 0);
+}
+
+void CDaySheetView::PaintForPrint(QPainter* painter, bool withBars) {
+    const ScrollRanges full = FullScrollRanges();
+    PaintOptions options;
+    options.printing = true;
+    options.bars = withBars;
+    Paint(painter, QSize(full.horizontal.max, full.vertical.max), 0, 0, BarRectsAt(0, 0), options);
 }
 
 QRect CDaySheetView::BarRect(const std::string& reservationNo) const {
@@ -192,16 +206,20 @@ bool CDaySheetView::HighlightReservation(const std::string& reservationNo) {
 
 void CDaySheetView::Render(QImage* image) {
     PrepareImage(image);
-    const QSize area = viewport()->size();
+    QPainter painter(image);
+    Paint(&painter, viewport()->size(), Vs(), Hs(), m_barRects, PaintOptions{});
+}
+
+void CDaySheetView::Paint(QPainter* painter, const QSize& area, int vs, int hs,
+                          const std::vector<QRect>& barRects, const PaintOptions& options) {
+    QPainter& p = *painter;
     const QPalette pal = palette();
-    QPainter p(image);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const int vs = Vs();
-    const int hs = Hs();
     const int cells = CellCount(m_config);
     const int columns = int(m_columns.size());
     const QColor offColour = CTools::ColorFromRef(m_settings.veloColorOff);
-    const QColor frame = CTools::ColorFromRef(kCellFrame);
+    // On paper the cell lines are black, so they survive the printer's greys.
+    const QColor frame = options.printing ? QColor(Qt::black) : CTools::ColorFromRef(kCellFrame);
 
     // Time cells, with a stronger line at every full and half hour.
     for (int k = 0; k < cells; ++k) {
@@ -226,8 +244,8 @@ void CDaySheetView::Render(QImage* image) {
         }
     }
 
-    // The dragged range.
-    if (!IsEmpty(m_range) && m_range.column < columns) {
+    // The dragged range (never printed).
+    if (!options.printing && !IsEmpty(m_range) && m_range.column < columns) {
         const int first = CellIndexContaining(m_config, m_range.start);
         const int last =
             CellIndexContaining(m_config, MinutesToHhmm(HhmmToMinutes(m_range.end) - 1));
@@ -243,12 +261,13 @@ void CDaySheetView::Render(QImage* image) {
         }
     }
 
-    // Bars, later ones over earlier ones.
+    // Bars, later ones over earlier ones; the book leaves them out.
     QFont barFont = font();
     barFont.setPixelSize(12);
     p.setFont(barFont);
-    for (size_t i = 0; i < m_data.bars.size() && i < m_barRects.size(); ++i) {
-        const QRect rect = m_barRects[i];
+    const size_t barCount = options.bars ? std::min(m_data.bars.size(), barRects.size()) : 0;
+    for (size_t i = 0; i < barCount; ++i) {
+        const QRect rect = barRects[i];
         if (rect.isNull()) continue;
         const ReservationBar& bar = m_data.bars[i];
         const bool came = bar.status == 1;
@@ -259,7 +278,7 @@ void CDaySheetView::Render(QImage* image) {
             fill = pal.color(QPalette::Button);
         }
         p.fillRect(rect, fill);
-        if (int(i) == m_selectedBar) {
+        if (int(i) == m_selectedBar && !options.printing) {
             p.setPen(QPen(Qt::black, 2));
             p.drawRect(rect.adjusted(1, 1, -1, -1));
         } else {
@@ -272,8 +291,8 @@ void CDaySheetView::Render(QImage* image) {
     }
 
     // Headings over the scrolled grid: the time column and the column names.
-    const QColor headBack = pal.color(QPalette::Window);
-    const QColor headLine = CTools::ColorFromRef(kCellFrame);
+    const QColor headBack = options.printing ? QColor(Qt::white) : pal.color(QPalette::Window);
+    const QColor headLine = frame;
     p.fillRect(QRect(0, 0, kDayTimeColumnWidth, area.height()), headBack);
     QFont labelFont = font();
     labelFont.setBold(true);

@@ -5,6 +5,7 @@
 // reports what the user did by signals; the main window owns the dialogs and the day list.
 #pragma once
 
+#include <QPainter>
 #include <QString>
 #include <string>
 #include <vector>
@@ -62,6 +63,12 @@ public:
     // Client rectangle of the cell at `time` in `column` at the current scroll position.
     QRect CellRect(int time, int column) const;
 
+    // The scroll extents of the whole grid, whatever the window's size.
+    ScrollRanges FullScrollRanges() const;
+    // Paints the whole grid unscrolled, in screen pixels from the origin, for paper: black
+    // cell lines, no dragged range and no selection frame; the bars only when withBars.
+    void PaintForPrint(QPainter* painter, bool withBars);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -73,6 +80,15 @@ private:
     void UpdateScrollBars() override;
     void Render(QImage* image) override;
     void LayoutBars() override;
+    struct PaintOptions {
+        bool printing = false;
+        bool bars = true;
+    };
+    // The one drawing routine of the screen and of paper: `area` is the visible size and
+    // vs/hs the scroll position the cells and bar rectangles were computed for.
+    void Paint(QPainter* painter, const QSize& area, int vs, int hs,
+               const std::vector<QRect>& barRects, const PaintOptions& options);
+    std::vector<QRect> BarRectsAt(int vs, int hs) const;
     int BarAt(const QPoint& pos) const;
     std::vector<TimeBand> ColumnBands(int column) const;
     void SelectBar(int index);

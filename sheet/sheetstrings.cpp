@@ -15,6 +15,8 @@ void RegisterSheetStrings() {
         {kIdsWeekTips, "前の週\n今週\n次の週"},
         {kIdsMemoWriteFailed,
          "カレンダーメモを保存できませんでした。入力した内容はそのまま残っています。\n%1"},
+        {kIdsPrintTitle, "の予約"},
+        {kIdsPrintCount, "予約件数："},
 
         {kCmdClose, "画面を閉じる\n　閉じる"},
         {kCmdPatientDetail, "患者詳細情報を表示\n患者詳細"},

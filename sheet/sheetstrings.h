@@ -60,6 +60,8 @@ constexpr int kIdsCancelQuestion = 1558;
 constexpr int kIdsDayTips = 1594;   // "前日\n今日\n翌日": tooltips of 1022, 1024, 1023
 constexpr int kIdsWeekTips = 1596;  // "前の週\n今週\n次の週"
 constexpr int kIdsMemoWriteFailed = 1640;  // the calendar memo could not be saved; %1 = file
+constexpr int kIdsPrintTitle = 1553;  // "の予約": after the printed heading, and the job name
+constexpr int kIdsPrintCount = 1559;  // "予約件数："
 
 // Registers the sheet window's strings; calling it again is harmless.
 void RegisterSheetStrings();

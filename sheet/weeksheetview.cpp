@@ -97,14 +97,17 @@ void CWeekSheetView::UpdateScrollBars() {
     verticalScrollBar()->setRange(0, MaxScrollPos(ranges.vertical));
 }
 
-void CWeekSheetView::LayoutBars() {
+void CWeekSheetView::LayoutBars() { m_barRects = BarRectsAt(Vs(), Hs()); }
+
+CWeekSheetView::WeekBarRects CWeekSheetView::BarRectsAt(int vs, int hs) const {
+    WeekBarRects all;
     const int rows = int(m_columns.size());
     const int cells = CellCount(m_config);
     const int dayStart = HhmmToMinutes(m_config.start);
     const int dayEnd = HhmmToMinutes(m_config.end);
     for (int d = 0; d < kWeekDays; ++d) {
         const std::vector<ReservationBar>& bars = m_week[size_t(d)].bars;
-        std::vector<QRect>& rects = m_barRects[size_t(d)];
+        std::vector<QRect>& rects = all[size_t(d)];
         rects.assign(bars.size(), QRect());
         if (cells == 0) continue;
         for (size_t i = 0; i < bars.size(); ++i) {
@@ -115,11 +118,30 @@ void CWeekSheetView::LayoutBars() {
             if (end <= dayStart || start >= dayEnd) continue;
             const int firstCell = CellIndexContaining(m_config, bar.start);
             const int lastCell = CellIndexContaining(m_config, MinutesToHhmm(end - 1));
-            const GridRect a = WeekCellRect(m_config, rows, d, bar.column, firstCell, Vs(), Hs());
-            const GridRect b = WeekCellRect(m_config, rows, d, bar.column, lastCell, Vs(), Hs());
+            const GridRect a = WeekCellRect(m_config, rows, d, bar.column, firstCell, vs, hs);
+            const GridRect b = WeekCellRect(m_config, rows, d, bar.column, lastCell, vs, hs);
             rects[i] = QRect(QPoint(a.left, a.top), QPoint(b.right - 1, b.bottom - 1));
         }
     }
+    return all;
+}
+
+ScrollRanges CWeekSheetView::FullScrollRanges() const {
+    return WeekScrollRanges(m_config, int(m_columns.size()), 0, 0);
+}
+
+int CWeekSheetView::WeekCount() const {
+    int total = 0;
+    for (const DayData& day : m_week) total += day.count;
+    return total;
+}
+
+void CWeekSheetView::PaintForPrint(QPainter* painter, bool withBars) {
+    const ScrollRanges full = FullScrollRanges();
+    PaintOptions options;
+    options.printing = true;
+    options.bars = withBars;
+    Paint(painter, QSize(full.horizontal.max, full.vertical.max), 0, 0, BarRectsAt(0, 0), options);
 }
 
 const ReservationBar* CWeekSheetView::Bar(const BarRef& ref) const {
@@ -189,16 +211,20 @@ void CWeekSheetView::SelectBar(const BarRef& ref) {
 
 void CWeekSheetView::Render(QImage* image) {
     PrepareImage(image);
-    const QSize area = viewport()->size();
+    QPainter painter(image);
+    Paint(&painter, viewport()->size(), Vs(), Hs(), m_barRects, PaintOptions{});
+}
+
+void CWeekSheetView::Paint(QPainter* painter, const QSize& area, int vs, int hs,
+                           const WeekBarRects& barRects, const PaintOptions& options) {
+    QPainter& p = *painter;
     const QPalette pal = palette();
-    QPainter p(image);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const int vs = Vs();
-    const int hs = Hs();
     const int rows = int(m_columns.size());
     const int cells = CellCount(m_config);
     const QColor offColour = CTools::ColorFromRef(m_settings.veloColorOff);
-    const QColor frame = CTools::ColorFromRef(kCellFrame);
+    // On paper the cell lines are black, so they survive the printer's greys.
+    const QColor frame = options.printing ? QColor(Qt::black) : CTools::ColorFromRef(kCellFrame);
     const QDate first = CDate::FromYmd(m_weekStart.c_str());
 
     // Time cells of every row of every day block.
@@ -226,7 +252,7 @@ void CWeekSheetView::Render(QImage* image) {
     }
 
     // The dragged range, with its length painted inside.
-    if (!IsEmpty(m_range) && m_rangeDay >= 0 && m_range.column < rows) {
+    if (!options.printing && !IsEmpty(m_range) && m_rangeDay >= 0 && m_range.column < rows) {
         const int a = CellIndexContaining(m_config, m_range.start);
         const int b = CellIndexContaining(m_config, MinutesToHhmm(HhmmToMinutes(m_range.end) - 1));
         if (a >= 0 && b >= a) {
@@ -241,14 +267,14 @@ void CWeekSheetView::Render(QImage* image) {
         }
     }
 
-    // Bars: one line of bar text in a 25-pixel row.
+    // Bars: one line of bar text in a 25-pixel row; the book leaves them out.
     QFont barFont = font();
     barFont.setPixelSize(12);
     p.setFont(barFont);
-    for (int d = 0; d < kWeekDays; ++d) {
+    for (int d = 0; d < kWeekDays && options.bars; ++d) {
         const std::vector<ReservationBar>& bars = m_week[size_t(d)].bars;
-        for (size_t i = 0; i < bars.size() && i < m_barRects[size_t(d)].size(); ++i) {
-            const QRect rect = m_barRects[size_t(d)][i];
+        for (size_t i = 0; i < bars.size() && i < barRects[size_t(d)].size(); ++i) {
+            const QRect rect = barRects[size_t(d)][i];
             if (rect.isNull()) continue;
             const ReservationBar& bar = bars[i];
             const bool came = bar.status == 1;
@@ -259,7 +285,7 @@ void CWeekSheetView::Render(QImage* image) {
                 fill = pal.color(QPalette::Button);
             }
             p.fillRect(rect, fill);
-            if (m_selected == BarRef{d, int(i)}) {
+            if (m_selected == BarRef{d, int(i)} && !options.printing) {
                 p.setPen(QPen(Qt::black, 2));
                 p.drawRect(rect.adjusted(1, 1, -1, -1));
             } else {
@@ -274,7 +300,7 @@ void CWeekSheetView::Render(QImage* image) {
     }
 
     // The label column: each block's date and its rows' names.
-    const QColor headBack = pal.color(QPalette::Window);
+    const QColor headBack = options.printing ? QColor(Qt::white) : pal.color(QPalette::Window);
     p.fillRect(QRect(0, 0, kWeekLabelWidth, area.height()), headBack);
     for (int d = 0; d < kWeekDays; ++d) {
         const GridRect block = WeekBlockRect(m_config, rows, d, vs, hs);
@@ -309,9 +335,12 @@ void CWeekSheetView::Render(QImage* image) {
             p.setFont(small);
             p.drawText(QRect(4, block.top + 42, kDateLabelWidth - 4, 14), Qt::AlignLeft,
                        QStringLiteral("(%1)").arg(weekday));
-            p.setPen(QColor(0x60, 0x60, 0x60));
-            p.drawText(QRect(4, block.top + 58, kDateLabelWidth - 4, 14), Qt::AlignLeft,
-                       QString::fromUtf8("%1件").arg(m_week[size_t(d)].count));
+            // The book is for writing on by hand: it carries no counts.
+            if (options.bars) {
+                p.setPen(QColor(0x60, 0x60, 0x60));
+                p.drawText(QRect(4, block.top + 58, kDateLabelWidth - 4, 14), Qt::AlignLeft,
+                           QString::fromUtf8("%1件").arg(m_week[size_t(d)].count));
+            }
         }
         QFont rowFont = font();
         rowFont.setPixelSize(12);

@@ -5,6 +5,7 @@
 // of the shown date; the main window owns the dialogs and fills its day list from Data().
 #pragma once
 
+#include <QPainter>
 #include <QString>
 #include <array>
 #include <string>
@@ -55,6 +56,14 @@ public:
     // Client rectangle of the cell at `time` in row `row` of block `day`.
     QRect CellRect(int day, int row, int time) const;
 
+    // The reservations with a patient over the seven days.
+    int WeekCount() const;
+    // The scroll extents of the whole grid, whatever the window's size.
+    ScrollRanges FullScrollRanges() const;
+    // Paints the whole grid unscrolled, in screen pixels from the origin, for paper: black
+    // cell lines, no dragged range and no selection frame; the bars only when withBars.
+    void PaintForPrint(QPainter* painter, bool withBars);
+
 signals:
     // A button down in another day block made that block's date the shown date.
     void dateChanged(const QString& date);
@@ -76,6 +85,16 @@ private:
     void UpdateScrollBars() override;
     void Render(QImage* image) override;
     void LayoutBars() override;
+    using WeekBarRects = std::array<std::vector<QRect>, kWeekDays>;
+    struct PaintOptions {
+        bool printing = false;
+        bool bars = true;
+    };
+    // The one drawing routine of the screen and of paper: `area` is the visible size and
+    // vs/hs the scroll position the cells and bar rectangles were computed for.
+    void Paint(QPainter* painter, const QSize& area, int vs, int hs, const WeekBarRects& barRects,
+               const PaintOptions& options);
+    WeekBarRects BarRectsAt(int vs, int hs) const;
     BarRef BarAt(const QPoint& pos) const;
     const ReservationBar* Bar(const BarRef& ref) const;
     std::vector<TimeBand> RowBands(int day, int row) const;
@@ -87,7 +106,7 @@ private:
     std::string m_weekStart;
     std::array<DayData, kWeekDays> m_week;
     DayData m_outsideDay;  // Data() when the shown date is not in the week
-    std::array<std::vector<QRect>, kWeekDays> m_barRects;
+    WeekBarRects m_barRects;
     std::array<VELOOFFICEHOURDATA, kWeekDays> m_dayHours{};
     std::array<bool, kWeekDays> m_noHours{};
     int m_rangeDay = -1;
