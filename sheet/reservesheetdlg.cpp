@@ -26,12 +26,15 @@
 #include "sheet/daysheetview.h"
 #include "sheet/displayitemdlg.h"
 #include "sheet/displayitems.h"
+#include "sheet/calendarmemodlg.h"
 #include "sheet/cancelreasondlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationcommands.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/reservationsave.h"
+#include "sheet/sheetprint.h"
 #include "sheet/sheetstrings.h"
+#include "sheet/standbydlg.h"
 #include "sheet/weeksheetview.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
@@ -415,6 +418,8 @@ QWidget* CReserveSheetDlg::BuildCalendarArea() {
     column->addWidget(m_dayList, 1);
     connect(m_calendar, &CMonthCalendar::DayClicked, this,
             [this](const QDate& day) { MoveDates(PickDay(day), true); });
+    connect(m_calendar, &CMonthCalendar::DayDoubleClicked, this,
+            [this](const QDate& day) { OpenCalendarMemo(day); });
     return area;
 }
 
@@ -528,6 +533,18 @@ void CReserveSheetDlg::RunCommand(int commandId) {
         }
         case kCmdDeleteReservation:
             DeleteTargetReservation();
+            break;
+        case kCmdStandby:
+            OpenStandbyList();
+            break;
+        case kCmdCalendarMemo:
+            OpenCalendarMemo(m_dates.shown);
+            break;
+        case kCmdPrintSheet:
+        case kCmdPrintBook:
+            PrintSheetView(ActiveView(),
+                           commandId == kCmdPrintSheet ? PrintVariant::Sheet : PrintVariant::Book,
+                           this);
             break;
         case kCmdNewReservation:
             OpenReservationDialog(NewReservationInputs());
@@ -690,6 +707,11 @@ void CReserveSheetDlg::SetZoom(bool zoomed) {
     }
 }
 
+CSheetGridView* CReserveSheetDlg::ActiveView() const {
+    return m_appointMode == 1 ? static_cast<CSheetGridView*>(m_weekView)
+                              : static_cast<CSheetGridView*>(m_dayView);
+}
+
 const ReservationBar* CReserveSheetDlg::SelectedBar() const {
     return m_appointMode == 1 ? m_weekView->SelectedBar() : m_dayView->SelectedBar();
 }
@@ -729,6 +751,24 @@ void CReserveSheetDlg::OpenReservationDialog(const ReservationDlgInputs& inputs)
     UpdateToolbar();
 }
 
+void CReserveSheetDlg::OpenCalendarMemo(const QDate& day) {
+    if (m_db == nullptr || m_db->GetDatabaseFolder().empty()) return;
+    CCalendarMemoDlg memo(m_db->GetDatabaseFolder(), day, m_settings.imeModeAuto,
+                          m_settings.imeModeComment, this);
+    memo.exec();
+    if (!memo.MemosChanged()) return;
+    // The calendar's marks and tooltips and today's note in the status line.
+    m_calendar->Reload();
+    UpdateStatusLine();
+}
+
+void CReserveSheetDlg::OpenStandbyList() {
+    CStandbyDlg standby(m_db, CStandbyDlg::kModeSheet, this);
+    const bool chosen = standby.exec() == QDialog::Accepted && !standby.ChosenStandbyNo().empty();
+    m_standbyNo = chosen ? standby.ChosenStandbyNo() : std::string();
+    UpdateStatusLine();
+}
+
 void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,
                                      int start, int end, const QString& date) {
     if (column < 0 || size_t(column) >= columns.size()) return;
@@ -740,6 +780,10 @@ void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, i
     // The patient picked by the reserved-patient search goes to this one booking only.
     inputs.patientId = m_bookingPatient;
     m_bookingPatient.clear();
+    // A patient taken from the standby list is booked into the band chosen next.
+    inputs.standbyNo = m_standbyNo;
+    m_standbyNo.clear();
+    UpdateStatusLine();
     OpenReservationDialog(inputs);
 }
 

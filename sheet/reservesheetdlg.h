@@ -30,6 +30,7 @@ namespace velo::sheet {
 
 class CDayList;
 class CDaySheetView;
+class CSheetGridView;
 class CWeekSheetView;
 
 // The reservation menu's commands to grey for a list row: a came row cannot be edited,
@@ -49,6 +50,8 @@ public:
 
     // The code of the strip button that ended the sheet, or -100.
     int ScreenCode() const { return m_screenCode; }
+    // The number of the standby entry waiting for a band ("" when none).
+    const std::string& PendingStandbyNo() const { return m_standbyNo; }
 
     // Runs a command (sheetstrings.h) as if its button was pressed. Disabled commands and
     // commands whose dialogs this window does not have yet do nothing.
@@ -111,6 +114,10 @@ private:
                        const QString& date);
     // Edit (dialog mode 0) or change (mode 1) of a booked target reservation.
     void EditTargetReservation(int dialogMode);
+    // The calendar memo dialog on `day`; the calendar and the status line follow its edits.
+    void OpenCalendarMemo(const QDate& day);
+    // The standby list; an entry handed back waits for the next band chosen on the grid.
+    void OpenStandbyList();
     // Asks, then marks the booked target reservation cancelled with `status` through the
     // cancel-reason dialog.
     void CancelTargetReservation(uint8_t status);
@@ -128,6 +135,8 @@ private:
     };
     Target TargetReservation() const;
     const ReservationBar* SelectedBar() const;
+    // The view shown: the week view in week mode, else the day view.
+    CSheetGridView* ActiveView() const;
     std::string TargetPatient() const;
 
     CVeloDBSys* m_db;
@@ -145,6 +154,8 @@ private:
     // The patient chosen for booking by the reserved-patient search, handed to the next
     // booking made on the grid.
     std::string m_bookingPatient;
+    // The standby entry chosen on the standby list, booked into the next band chosen.
+    std::string m_standbyNo;
 
     CNavigationStrip* m_strip = nullptr;
     QToolBar* m_mainToolbar = nullptr;

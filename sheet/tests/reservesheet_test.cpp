@@ -364,6 +364,30 @@ TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
     EXPECT_EQ(sheet.DayList()->RowCount(), 0);
 }
 
+TEST_F(ReserveSheetTest, MemoStandbyAndPrintCommandsOpenTheirDialogs) {
+    CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    for (int command : {kCmdCalendarMemo, kCmdStandby}) {
+        QString opened;
+        OnModal([&](QDialog* dialog) {
+            opened = QString::fromUtf8(dialog->metaObject()->className());
+            dialog->reject();
+        });
+        sheet.RunCommand(command);
+        EXPECT_TRUE(opened.endsWith(command == kCmdCalendarMemo ? QStringLiteral("CCalendarMemoDlg")
+                                                                : QStringLiteral("CStandbyDlg")))
+            << opened.toStdString();
+    }
+    EXPECT_TRUE(sheet.PendingStandbyNo().empty());
+
+    // Printing asks for the printer first; cancelled, nothing is printed.
+    CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDCANCEL; });
+    sheet.RunCommand(kCmdPrintSheet);
+    const auto history = CMessageService::History();
+    ASSERT_FALSE(history.isEmpty());
+    EXPECT_EQ(history.back().kind, CMessageService::EKind::Print);
+}
+
 TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
     AddPatient("0000000001");
     AddReservation("0000000001", "0000000001", "20240328", 0);
