@@ -22,7 +22,9 @@
 #include "lab/velolab.h"
 #include "sheet/bookingstrings.h"
 #include "sheet/reservation.h"
+#include "sheet/referencedlg.h"
 #include "sheet/reservationcommands.h"
+#include "sheet/standbydlg.h"
 #include "sheet/textlimit.h"
 #include "sheet/timestrip.h"
 #include "sheet/treatmentselectdlg.h"
@@ -295,6 +297,7 @@ QWidget* CReservationDlg::BuildPatientGroup() {
     connect(clear, &QPushButton::clicked, this, [this] { ClearPatientFields(nullptr); });
     connect(edit, &QPushButton::clicked, this, &CReservationDlg::OnEditPatient);
     connect(create, &QPushButton::clicked, this, &CReservationDlg::OnNewPatient);
+    connect(m_standby, &QPushButton::clicked, this, &CReservationDlg::OnPickStandby);
     m_patientButtons.insert(m_patientButtons.end(), {clear, edit, create});
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(clear);
@@ -350,8 +353,7 @@ QWidget* CReservationDlg::BuildReservationGroup() {
     connect(addUnit, &QPushButton::clicked, this, [this] { OnAddMaster("UNIT", m_unit); });
     connect(addDoctor, &QPushButton::clicked, this, [this] { OnAddMaster("DOCTOR", m_doctor); });
     QPushButton* reference = NewButton(QStringLiteral("予約参照"), kIdReference, group);
-    reference->setEnabled(false);
-    reference->setToolTip(QStringLiteral("予約参照はまだ使えません"));
+    connect(reference, &QPushButton::clicked, this, &CReservationDlg::OpenReference);
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("日付"), group));
     top->addWidget(m_date);
@@ -609,9 +611,6 @@ void CReservationDlg::ApplyModeRules() {
     m_changeReason->setVisible(change);
     m_addChangeReason->setVisible(change);
     m_came->setVisible(!change);
-    // The standby list has no picker in this dialog yet.
-    m_standby->setEnabled(false);
-    m_standby->setToolTip(QStringLiteral("キャンセル待ちからの選択はまだ使えません"));
     m_blockedAll->setEnabled(m_blocked->isChecked());
 }
 
@@ -664,6 +663,15 @@ void CReservationDlg::LoadExistingReservation() {
     m_filling = false;
     // A stored blocked time is edited as blocked time, or it could never be saved again.
     if (patient.empty()) m_blocked->setChecked(true);
+}
+
+void CReservationDlg::OnPickStandby() {
+    CStandbyDlg standby(m_db, CStandbyDlg::kModeReservation, this);
+    if (standby.exec() != QDialog::Accepted || standby.ChosenStandbyNo().empty()) return;
+    // The entry's patient and wish become this booking's; the entry is linked on save.
+    m_inputs.standbyNo = standby.ChosenStandbyNo();
+    LoadStandbyEntry();
+    UpdateEnabling();
 }
 
 void CReservationDlg::LoadStandbyEntry() {
@@ -857,6 +865,43 @@ void CReservationDlg::ScrollBandIntoView() {
         m_stripScroll->setValue(x - 2 * m_strip->Config().cellPixels);
 }
 
+void CReservationDlg::OpenReference() {
+    ReferenceDlgInputs inputs;
+    inputs.columnMode = m_inputs.columnMode;
+    inputs.columnKey = m_columnKey;
+    inputs.dialogMode = m_inputs.dialogMode;
+    inputs.reservationNo = m_inputs.reservationNo;
+    inputs.date = m_date->date();
+    inputs.start = m_bandStart;
+    inputs.end = m_bandEnd;
+    inputs.patientName = m_name->text();
+    CReferenceDlg reference(m_db, inputs, this);
+    connect(&reference, &CReferenceDlg::ChoiceApplied, this,
+            &CReservationDlg::ApplyReferenceChoice);
+    reference.exec();
+}
+
+void CReservationDlg::ApplyReferenceChoice(const ReferenceChoice& choice) {
+    if (!choice.date.isValid()) return;
+    // The day, the column (unless "すべて" was chosen) and the band found on the reference.
+    m_filling = true;
+    if (!choice.columnKey.empty()) {
+        m_columnKey = choice.columnKey;
+        if (m_inputs.columnMode == 0)
+            CVeloComDlg::EnumUnit(m_db, m_unit, m_columnKey.c_str());
+        else
+            CVeloComDlg::EnumDoctor(m_db, m_doctor, m_columnKey.c_str());
+    }
+    m_date->setDate(choice.date);
+    m_filling = false;
+    m_bandStart = choice.start;
+    m_bandEnd = choice.end;
+    ReloadStrip();
+    RefillLists();
+    ChooseBand(choice.start, choice.end);
+    ScrollBandIntoView();
+}
+
 void CReservationDlg::ChooseBand(int start, int end) {
     m_bandStart = start;
     m_bandEnd = end;
@@ -1008,6 +1053,7 @@ void CReservationDlg::UpdateEnabling() {
     const bool patient = !m_patientId.empty();
     for (CEditEx* edit : {m_chartNo, m_kana, m_name}) edit->setEnabled(!blocked);
     for (QPushButton* button : m_patientButtons) button->setEnabled(!blocked && !fixedPatient);
+    m_standby->setEnabled(!blocked && !fixedPatient);
     findChild<QPushButton*>(QString::number(kIdEditPatient))
         ->setEnabled(!blocked && !fixedPatient && patient);
     for (QWidget* control : m_patientBoundControls) control->setEnabled(!blocked);

@@ -32,6 +32,7 @@ struct tagPATIENTDB;
 namespace velo::sheet {
 
 class CTimeStrip;
+struct ReferenceChoice;
 
 // What the caller sets before the dialog opens.
 struct ReservationDlgInputs {
@@ -123,6 +124,12 @@ private:
     void ConnectSignals();
     void InitDialog();
     void LoadExistingReservation();
+    // "予約参照": looks for a free place across days and columns; its choice comes back
+    // through ApplyReferenceChoice.
+    void OpenReference();
+    void ApplyReferenceChoice(const ReferenceChoice& choice);
+    // "キャンセル待ちから選択": books the entry chosen on the standby list.
+    void OnPickStandby();
     void LoadStandbyEntry();
     void ApplyModeRules();
 

@@ -20,6 +20,7 @@
 
 #include "sheet/cancelreasondlg.h"
 #include "sheet/reservation.h"
+#include "sheet/referencedlg.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/timestrip.h"
 #include "sheet/treatmentselectdlg.h"
@@ -199,6 +200,30 @@ TEST_F(ReservationDlgTest, ANewReservationIsSavedWithTheBandChosenOnTheStrip) {
     EXPECT_EQ(std::string(all[0].ResDate), kDay);
     EXPECT_EQ(dialog.SavedReservationNo(), std::string(all[0].ReservationNo));
     EXPECT_EQ(dialog.DateText(), QStringLiteral("2024/05/01"));
+}
+
+TEST_F(ReservationDlgTest, TheReferenceHandsBackItsDayAndBand) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    bool opened = false;
+    OnModal([&](QDialog* modal) {
+        auto* reference = qobject_cast<CReferenceDlg*>(modal);
+        opened = reference != nullptr;
+        if (reference != nullptr) {
+            ReferenceChoice choice;
+            choice.date = QDate(2024, 6, 3);
+            choice.start = 1400;
+            choice.end = 1430;
+            emit reference->ChoiceApplied(choice);
+        }
+        modal->reject();
+    });
+    Control<QPushButton>(&dialog, CReservationDlg::kIdReference)->click();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(dialog.DateText(), QStringLiteral("2024/06/03"));
+    EXPECT_EQ(dialog.BandStart(), 1400);
+    EXPECT_EQ(dialog.BandEnd(), 1430);
+    EXPECT_EQ(BandLabel(dialog), QStringLiteral("14:00 - 14:30 (30分間)"));
 }
 
 TEST_F(ReservationDlgTest, DraggingBackwardsWidensTheBandFromTheEarlierCell) {
