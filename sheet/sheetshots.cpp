@@ -6,15 +6,16 @@
 // when none has reservations), in the unit layout, and closes every window without
 // waiting for input.
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QDir>
-#include <QFileInfo>
+#include <QProcess>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,15 +28,17 @@
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
 #include "sheet/displayitemdlg.h"
+#include "sheet/referencedlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
+#include "sheet/sheetprint.h"
+#include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/standbydlg.h"
 #include "sheet/standbyentrydlg.h"
 #include "sheet/weeksheetview.h"
-#include "sheet/sheetsettings.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
@@ -84,6 +87,28 @@ QPixmap GrabWithPopups(QWidget* window) {
                            popup->grab());
     }
     return picture;
+}
+
+// Prints the view to NAME.pdf in the output folder and renders its page to NAME.png with
+// pdftoppm (poppler-utils).
+bool SavePrintedPage(velo::sheet::CSheetGridView* view, const QString& folder, const char* name) {
+    const QString base = QDir(folder).filePath(QString::fromUtf8(name));
+    QString error;
+    if (!velo::sheet::PrintSheetViewToPdf(view, velo::sheet::PrintVariant::Sheet,
+                                          base + QStringLiteral(".pdf"), &error)) {
+        std::fprintf(stderr, "sheetshots: cannot print %s: %s\n", name, qPrintable(error));
+        return false;
+    }
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
+                  QStringLiteral("-singlefile"), base + QStringLiteral(".pdf"), base});
+    if (!render.waitForFinished(60000) || render.exitCode() != 0) {
+        std::fprintf(stderr, "sheetshots: pdftoppm could not render %s\n", name);
+        return false;
+    }
+    std::printf("%s.png\n", qPrintable(base));
+    return true;
 }
 
 // Moves the pointer over the middle of a reservation's bar, as a person does to see its
@@ -307,6 +332,23 @@ int main(int argc, char** argv) {
             ->setPlainText(QStringLiteral("午後は院内研修のため休診\n技工所の集荷 16:00"));
         memo.show();
         ok = Save(&memo, out, "calendar-memo") && ok;
+    }
+    {
+        velo::sheet::ReferenceDlgInputs inputs;
+        inputs.columnKey = "01";
+        inputs.date = CDate::FromYmd(date.c_str());
+        velo::sheet::CReferenceDlg reference(&db, inputs);
+        reference.resize(1100, 720);
+        reference.show();
+        ok = Save(&reference, out, "reservation-reference") && ok;
+    }
+    {
+        // The day sheet as printed: an A4 PDF, and its page as a picture.
+        velo::sheet::CDaySheetView day(&db);
+        day.resize(kViewSize);
+        day.SetDate(date);
+        day.SetLayoutMode(0);
+        ok = SavePrintedPage(&day, out, "printed-day-sheet") && ok;
     }
     return ok ? 0 : 1;
 }
