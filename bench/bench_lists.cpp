@@ -1,0 +1,635 @@
+// The reservation reference's opening reads and the cancelled-patient list of the standby
+// dialog, against plain SQLite on the same data, in one run.
+//
+// The record manager side reads the demo clinic named by VELO_BENCH_DB in place (it only
+// reads). The plain SQLite side keeps the same records in a temporary file as the suite
+// keeps its tables: reservations by number with an index on (date, start) like the date
+// key, each patient's two records by id, the categories by (type, code); every read goes
+// through prepared statements. The cases:
+//   ReferenceOpen           the record reads CReferenceDlg does when it opens on the day of
+//                           the middle reservation (the units for the tabs, the month's
+//                           busy-day counts for the calendar, the grid's days with every
+//                           unit as a row, as many day blocks as its shown grid holds),
+//                           through the functions it calls, beside the same
+//                           reads in SQLite;
+//   ReferenceDialog         constructing and showing CReferenceDlg itself (offscreen): its
+//                           reads, its widgets and the grid's reload at its shown size,
+//                           without painting;
+//   StandbyCancelled30Days  the cancelled-patient rows of 30 days from that day through
+//                           LoadCancelledRows, beside the same reads and rows in SQLite.
+// Both sides' results are compared before anything is timed. The run ends in RATIO and
+// FIGURE lines that scripts/bench collects.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "ratioreporter.h"
+#include "recman/recman.h"
+#include "sheet/referencedata.h"
+#include "sheet/referencedlg.h"
+#include "sheet/referenceview.h"
+#include "sheet/reservation.h"
+#include "sheet/sheetdata.h"
+#include "sheet/standby.h"
+#include "sheet/timegrid.h"
+#include "suite/dbcall/masterdb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/date.h"
+#include "suite/tool/strings.h"
+
+namespace {
+
+using namespace velo::sheet;
+namespace fs = std::filesystem;
+
+constexpr int kStandbyDays = 30;
+constexpr const char* kCategoryUnit = "1";
+constexpr const char* kCategoryResType = "0";
+
+template <size_t N>
+std::string Text(const char (&field)[N]) {
+    return std::string(field, ::strnlen(field, N));
+}
+
+template <size_t N>
+QString QText(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
+
+struct Setup {
+    std::string folder;  // the demo clinic, read in place
+    std::string work;    // the temporary folder of the plain copy
+    std::string plain;
+    std::string reservationNo, day;  // the middle reservation and its day
+    std::string standbyTo;           // the last day of the standby range
+    int gridDays = 0;                // day blocks the dialog's grid loads on opening
+    std::string error;
+};
+
+// ---- The plain SQLite copy ------------------------------------------------------------
+
+const char* kPlainSchema =
+    "PRAGMA journal_mode=DELETE;"
+    "CREATE TABLE reservation(no TEXT PRIMARY KEY, date TEXT, start TEXT, data BLOB);"
+    "CREATE TABLE patient(id TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE patient2(id TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE category(type TEXT, code TEXT, data BLOB, PRIMARY KEY(type, code));";
+
+const char* kPlainIndexes = "CREATE INDEX r_time ON reservation(date, start);";
+
+bool Exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Copies every record of a table class in key order: `keys` gives the key columns' texts,
+// the record goes last; `seen` sees each record.
+template <typename Table, typename Keys, typename Seen>
+bool CopyTable(sqlite3* db, const std::string& folder, const char* sql, int key, Keys keys,
+               Seen seen) {
+    sqlite3_stmt* stmt = nullptr;
+    bool ok = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK;
+    Table table;
+    ok = ok && table.Open(folder) == 0;
+    table.SetKey(key);
+    for (int st = ok ? table.GetFIRST() : 9; ok && st == 0; st = table.GetNEXT()) {
+        const std::vector<std::string> texts = keys(table.m_Data);
+        for (size_t i = 0; i < texts.size(); ++i)
+            sqlite3_bind_text(stmt, int(i) + 1, texts[i].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_blob(stmt, int(texts.size()) + 1, &table.m_Data, sizeof table.m_Data,
+                          SQLITE_TRANSIENT);
+        ok = sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_reset(stmt);
+        seen(table.m_Data);
+    }
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+// Fills the plain copy and collects the reservations' numbers and days in date order.
+bool FillPlain(const std::string& folder, const std::string& path,
+               std::vector<std::pair<std::string, std::string>>* byTime) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    const auto nothing = [](const auto&) {};
+    bool ok = Exec(db, kPlainSchema) && Exec(db, "BEGIN");
+    ok = ok &&
+         CopyTable<CReservationDB>(
+             db, folder, "INSERT INTO reservation VALUES(?,?,?,?)", CReservationDB::kKeyTime,
+             [](const tagRESERVATIONDB& r) {
+                 return std::vector<std::string>{Text(r.ReservationNo), Text(r.ResDate),
+                                                 Text(r.StartTime)};
+             },
+             [&](const tagRESERVATIONDB& r) {
+                 byTime->emplace_back(Text(r.ReservationNo), Text(r.ResDate));
+             });
+    ok = ok &&
+         CopyTable<CPatient1DB>(
+             db, folder, "INSERT INTO patient VALUES(?,?)", 0,
+             [](const tagPATIENT1DB& r) { return std::vector<std::string>{Text(r.PatientID)}; },
+             nothing) &&
+         CopyTable<CPatient2DB>(
+             db, folder, "INSERT INTO patient2 VALUES(?,?)", 0,
+             [](const tagPATIENT2DB& r) { return std::vector<std::string>{Text(r.PatientID)}; },
+             nothing) &&
+         CopyTable<CCategoryDB>(
+             db, folder, "INSERT OR REPLACE INTO category VALUES(?,?,?)",
+             CCategoryDB::kKeyTypeCode,
+             [](const tagCATEGORYDB& r) {
+                 return std::vector<std::string>{Text(r.Type), Text(r.Code)};
+             },
+             nothing);
+    ok = ok && Exec(db, kPlainIndexes) && Exec(db, "COMMIT");
+    sqlite3_close(db);
+    return ok;
+}
+
+std::string TempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") +
+                          "/velo-benchlists-XXXXXX";
+    const char* made = ::mkdtemp(pattern.data());
+    return made != nullptr ? made : "";
+}
+
+// The day blocks the dialog's grid loads when it opens on the reservation.
+int DialogGridDays(const Setup& s) {
+    CVeloDBSys db(s.folder);
+    ReferenceDlgInputs inputs;
+    inputs.reservationNo = s.reservationNo;
+    inputs.date = CDate::FromYmd(s.day.c_str());
+    CReferenceDlg dialog(&db, inputs);
+    dialog.show();  // the grid takes its shown size and loads the blocks that fit
+    return dialog.View()->Layout().days;
+}
+
+Setup& TheSetup() {
+    static Setup setup = [] {
+        Setup s;
+        s.folder = std::getenv("VELO_BENCH_DB");
+        s.work = TempFolder();
+        if (s.work.empty()) {
+            s.error = "no temporary folder";
+            return s;
+        }
+        s.plain = s.work + "/plain.sqlite";
+        std::vector<std::pair<std::string, std::string>> byTime;
+        if (!FillPlain(s.folder, s.plain, &byTime)) {
+            s.error = "could not fill the SQLite copy";
+            return s;
+        }
+        if (byTime.empty()) {
+            s.error = "the demo clinic has no reservations";
+            return s;
+        }
+        const auto& middle = byTime[byTime.size() / 2];
+        s.reservationNo = middle.first;
+        s.day = middle.second;
+        s.standbyTo = CDate::ToYmd(CDate::FromYmd(s.day.c_str()).addDays(kStandbyDays - 1));
+        s.gridDays = DialogGridDays(s);
+        return s;
+    }();
+    return setup;
+}
+
+// ---- The reference dialog's reads -------------------------------------------------------
+
+// What the opening reads produced, in a form both sides can be compared in.
+struct ReferenceReads {
+    size_t columns = 0;
+    std::vector<int> monthCounts;
+    size_t bars = 0;
+    size_t bookedBars = 0;  // bars of a patient (the rest are blocked time)
+    QString firstBarText, lastBarText;
+
+    bool operator==(const ReferenceReads&) const = default;
+};
+
+ReferenceRequest AllUnitsRequest(const std::vector<ColumnEntity>& columns,
+                                 const std::string& editingNo) {
+    ReferenceRequest request;
+    request.columnMode = 0;
+    request.columns = columns;
+    request.tabColumn = kAllColumnsTab;
+    request.editingNo = editingNo;
+    return request;
+}
+
+void SummariseBars(const std::vector<ReferenceDay>& days, ReferenceReads* out) {
+    for (const ReferenceDay& day : days) {
+        for (const ReferenceBar& bar : day.bars) {
+            if (out->bars == 0) out->firstBarText = bar.text;
+            out->lastBarText = bar.text;
+            ++out->bars;
+            if (bar.text != QStringLiteral("予約不可設定")) ++out->bookedBars;
+        }
+    }
+}
+
+// The dialog's record reads, through the functions it calls on opening.
+int ReadLikeReferenceDialog(CVeloDBSys* db, const Setup& s, ReferenceReads* out) {
+    const std::vector<ColumnEntity> columns = LoadColumnEntities(db, 0);
+    out->columns = columns.size();
+    const QDate day = CDate::FromYmd(s.day.c_str());
+    int status = CountMonth(db, day.year(), day.month(), &out->monthCounts);
+    std::vector<ReferenceDay> days;
+    if (status == 0)
+        status = LoadReferenceDays(db, AllUnitsRequest(columns, s.reservationNo), day, s.gridDays,
+                                   &days);
+    SummariseBars(days, out);
+    return status;
+}
+
+// ---- The cancelled-patient rows's plain twin ---------------------------------------------
+
+bool IsCancelled(uint8_t status) {
+    return status == uint8_t(ResStatus::CancelledWithNotice) ||
+           status == uint8_t(ResStatus::CancelledLastMinute) || status == uint8_t(ResStatus::Revoked);
+}
+
+int Digits(const std::string& text, size_t offset, size_t count) {
+    int value = 0;
+    for (size_t i = offset; i < offset + count && i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') break;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+QString CancelledTime(const tagRESERVATIONDB& r) {
+    const std::string day = Text(r.ResDate);
+    const int start = ParseTimeField(r.StartTime);
+    const int end = ParseTimeField(r.EndTime);
+    return QString::asprintf("%4d%s %2d%s%2d%s %02d:%02d-%02d:%02d %3d%s", Digits(day, 0, 4),
+                             "年", Digits(day, 4, 2), "月", Digits(day, 6, 2), "日", start / 100,
+                             start % 100, end / 100, end % 100, SpanMinutes(end, start),
+                             kMinutesUnitText);
+}
+
+class CPlainClinic {
+public:
+    explicit CPlainClinic(const std::string& path) {
+        m_ready = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+        m_units = Prepare("SELECT data FROM category WHERE type = ? ORDER BY code");
+        m_category = Prepare("SELECT data FROM category WHERE type = ? AND code = ?");
+        m_range = Prepare(
+            "SELECT data FROM reservation WHERE date >= ? AND date <= ? ORDER BY date, start");
+        m_patient = Prepare("SELECT data FROM patient WHERE id = ?");
+        m_patient2 = Prepare("SELECT data FROM patient2 WHERE id = ?");
+    }
+    ~CPlainClinic() {
+        for (sqlite3_stmt* stmt : m_statements) sqlite3_finalize(stmt);
+        sqlite3_close(m_db);
+    }
+    CPlainClinic(const CPlainClinic&) = delete;
+    CPlainClinic& operator=(const CPlainClinic&) = delete;
+
+    bool Ready() const { return m_ready; }
+
+    bool ReadLikeReferenceDialog(const Setup& s, ReferenceReads* out) {
+        const std::vector<std::string> units = Units();
+        out->columns = units.size();
+        const QDate day = CDate::FromYmd(s.day.c_str());
+        out->monthCounts.assign(32, 0);
+        CountMonth(day, &out->monthCounts);
+        std::vector<ReferenceDay> days;
+        for (int d = 0; d < s.gridDays; ++d) {
+            ReferenceDay one;
+            one.date = CDate::ToYmd(day.addDays(d));
+            one.dayOff = CDate().IsDayOff(one.date.c_str()) != 0;
+            days.push_back(std::move(one));
+        }
+        m_patientTexts.clear();
+        m_colours.clear();
+        for (ReferenceDay& one : days) LoadDay(units, s.reservationNo, &one);
+        SummariseBars(days, out);
+        return true;
+    }
+
+    bool LoadCancelledRows(const std::string& from, const std::string& to,
+                           std::vector<CancelledRow>* out) {
+        struct Found {
+            std::string patientId, day, start;
+            CancelledRow row;
+        };
+        std::vector<Found> found;
+        std::map<std::string, std::optional<tagPATIENTDB>> patients;
+        const std::string today = CDate::ToYmd(CDate::Today());
+        const std::string firstPatient = StandbyNoText(0);
+        const QString noShowMark = QStringLiteral("＊");
+        Bind(m_range, {from, to});
+        while (sqlite3_step(m_range) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+            const std::string day = Text(r.ResDate);
+            const bool noShow = r.Status == uint8_t(ResStatus::Booked) && day < today;
+            if (!noShow && !IsCancelled(r.Status)) continue;
+            const std::string patientId = Text(r.PatientID);
+            if (patientId < firstPatient) continue;
+            auto it = patients.find(patientId);
+            if (it == patients.end()) it = patients.emplace(patientId, ReadPatient(patientId)).first;
+            if (!it->second) continue;
+            const tagPATIENTDB& patient = *it->second;
+            Found item{patientId, day, Text(r.StartTime), {}};
+            item.row.reservationNo = Text(r.ReservationNo);
+            item.row.patientId = patientId;
+            item.row.noShow = noShow;
+            item.row.chartNo = QText(patient.ChartNo);
+            item.row.name = QText(patient.Name);
+            item.row.time = (noShow ? noShowMark : QString()) + CancelledTime(r);
+            item.row.reason = QText(r.StatusReason);
+            found.push_back(std::move(item));
+        }
+        sqlite3_reset(m_range);
+        std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+            return std::tie(a.patientId, a.day, a.start) < std::tie(b.patientId, b.day, b.start);
+        });
+        out->clear();
+        for (Found& item : found) out->push_back(std::move(item.row));
+        return true;
+    }
+
+private:
+    sqlite3_stmt* Prepare(const char* sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) m_ready = false;
+        m_statements.push_back(stmt);
+        return stmt;
+    }
+
+    static void Bind(sqlite3_stmt* stmt, std::initializer_list<std::string> texts) {
+        int column = 0;
+        for (const std::string& text : texts)
+            sqlite3_bind_text(stmt, ++column, text.c_str(), -1, SQLITE_TRANSIENT);
+    }
+
+    template <typename Record>
+    static const Record& RecordAt(sqlite3_stmt* stmt) {
+        return *static_cast<const Record*>(sqlite3_column_blob(stmt, 0));
+    }
+
+    template <typename Out>
+    bool ReadOne(sqlite3_stmt* stmt, std::initializer_list<std::string> keys, Out* out) {
+        Bind(stmt, keys);
+        const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+        if (found) std::memcpy(out, sqlite3_column_blob(stmt, 0), sizeof *out);
+        sqlite3_reset(stmt);
+        return found;
+    }
+
+    std::optional<tagPATIENTDB> ReadPatient(const std::string& id) {
+        if (id.empty()) return std::nullopt;
+        tagPATIENTDB patient{};
+        auto* bytes = reinterpret_cast<char*>(&patient);
+        if (!ReadOne(m_patient, {id}, reinterpret_cast<tagPATIENT1DB*>(bytes))) return std::nullopt;
+        if (!ReadOne(m_patient2, {id}, reinterpret_cast<tagPATIENT2DB*>(bytes + sizeof(tagPATIENT1DB))))
+            return std::nullopt;
+        return patient;
+    }
+
+    std::vector<std::string> Units() {
+        std::vector<std::string> units;
+        Bind(m_units, {kCategoryUnit});
+        while (sqlite3_step(m_units) == SQLITE_ROW) {
+            const tagCATEGORYDB& c = RecordAt<tagCATEGORYDB>(m_units);
+            if (std::strncmp(c.HiddenMark, "__", 2) == 0) continue;
+            units.push_back(Text(c.Code));
+            benchmark::DoNotOptimize(QText(c.Name));
+        }
+        sqlite3_reset(m_units);
+        return units;
+    }
+
+    void CountMonth(const QDate& day, std::vector<int>* counts) {
+        char first[16], last[16];
+        std::snprintf(first, sizeof first, "%04d%02d01", day.year(), day.month());
+        std::snprintf(last, sizeof last, "%04d%02d31", day.year(), day.month());
+        std::unordered_map<std::string, bool> patientCounts;
+        Bind(m_range, {first, last});
+        while (sqlite3_step(m_range) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+            if (!IsLiveStatus(r.Status)) continue;
+            const std::string id = Text(r.PatientID);
+            if (id.empty()) continue;
+            auto it = patientCounts.find(id);
+            if (it == patientCounts.end()) {
+                tagPATIENT1DB patient;
+                const bool read = ReadOne(m_patient, {id}, &patient);
+                it = patientCounts.emplace(id, read && patient.InactiveFlag == 0).first;
+            }
+            if (it->second) ++(*counts)[size_t(Digits(Text(r.ResDate), 6, 2))];
+        }
+        sqlite3_reset(m_range);
+    }
+
+    const QString& PatientText(const std::string& id) {
+        auto it = m_patientTexts.find(id);
+        if (it != m_patientTexts.end()) return it->second;
+        tagPATIENT1DB patient;
+        const QString text = ReadOne(m_patient, {id}, &patient)
+                                 ? QStringLiteral("[%1] %2").arg(QText(patient.ChartNo),
+                                                                 QText(patient.Name))
+                                 : QStringLiteral("[] ");
+        return m_patientTexts.emplace(id, text).first->second;
+    }
+
+    uint32_t TypeColour(const std::string& code) {
+        auto it = m_colours.find(code);
+        if (it != m_colours.end()) return it->second;
+        tagCATEGORYDB type;
+        const uint32_t colour = ReadOne(m_category, {kCategoryResType, code}, &type)
+                                    ? uint32_t(type.Colour)
+                                    : kDefaultBarColour;
+        return m_colours.emplace(code, colour).first->second;
+    }
+
+    void LoadDay(const std::vector<std::string>& units, const std::string& editingNo,
+                 ReferenceDay* day) {
+        Bind(m_range, {day->date, day->date});
+        while (sqlite3_step(m_range) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+            if (!IsLiveStatus(r.Status)) continue;
+            const std::string number = Text(r.ReservationNo);
+            if (number == editingNo) continue;
+            const auto unit = std::find(units.begin(), units.end(), Text(r.UnitCode));
+            if (unit == units.end()) continue;
+            ReferenceBar bar;
+            bar.reservationNo = number;
+            bar.start = ParseTimeField(r.StartTime);
+            bar.end = ParseTimeField(r.EndTime);
+            bar.row = int(unit - units.begin());
+            bar.came = r.Status == uint8_t(ResStatus::Came);
+            bar.colour = TypeColour(Text(r.ResTypeCode));
+            const std::string patientId = Text(r.PatientID);
+            bar.text = patientId.empty() ? QStringLiteral("予約不可設定") : PatientText(patientId);
+            day->bars.push_back(std::move(bar));
+        }
+        sqlite3_reset(m_range);
+    }
+
+    sqlite3* m_db = nullptr;
+    bool m_ready = true;
+    std::vector<sqlite3_stmt*> m_statements;
+    sqlite3_stmt *m_units, *m_category, *m_range, *m_patient, *m_patient2;
+    std::unordered_map<std::string, QString> m_patientTexts;
+    std::unordered_map<std::string, uint32_t> m_colours;
+};
+
+// ---- Both sides agree before anything is timed ------------------------------------------
+
+std::string CheckSameResults(const Setup& s) {
+    CVeloDBSys db(s.folder);
+    CPlainClinic clinic(s.plain);
+    if (!clinic.Ready()) return "SQLite could not prepare its reads";
+    ReferenceReads ours, plain;
+    if (ReadLikeReferenceDialog(&db, s, &ours) != 0)
+        return "the suite could not read the reference dialog's records";
+    clinic.ReadLikeReferenceDialog(s, &plain);
+    if (!(ours == plain)) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "the reference reads differ: columns %zu/%zu, bars %zu/%zu, booked %zu/%zu",
+                      ours.columns, plain.columns, ours.bars, plain.bars, ours.bookedBars,
+                      plain.bookedBars);
+        return text;
+    }
+    std::vector<CancelledRow> ourRows, plainRows;
+    if (LoadCancelledRows(&db, s.day, s.standbyTo, false, &ourRows) != 0)
+        return "the suite could not read the cancelled rows";
+    clinic.LoadCancelledRows(s.day, s.standbyTo, &plainRows);
+    bool same = ourRows.size() == plainRows.size();
+    for (size_t i = 0; same && i < ourRows.size(); ++i)
+        same = ourRows[i].reservationNo == plainRows[i].reservationNo &&
+               ourRows[i].time == plainRows[i].time && ourRows[i].name == plainRows[i].name;
+    if (!same) return "the cancelled rows differ between the two sides";
+    std::fprintf(stderr,
+                 "lists: the reference opens on %s with %zu units, %d day blocks, %zu bars "
+                 "(%zu of patients); the cancelled list of %s-%s has %zu rows\n",
+                 s.day.c_str(), ours.columns, s.gridDays, ours.bars, ours.bookedBars,
+                 s.day.c_str(), s.standbyTo.c_str(), ourRows.size());
+    return std::string();
+}
+
+const std::string& CheckError() {
+    static const std::string error =
+        TheSetup().error.empty() ? CheckSameResults(TheSetup()) : TheSetup().error;
+    return error;
+}
+
+// ---- The cases ----------------------------------------------------------------------------
+
+void BM_ReferenceOpen_Recman(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CVeloDBSys db(s.folder);
+    for (auto _ : state) {
+        ReferenceReads reads;
+        if (ReadLikeReferenceDialog(&db, s, &reads) != 0) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(reads.bars);
+    }
+}
+
+void BM_ReferenceOpen_Sqlite(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CPlainClinic clinic(s.plain);
+    for (auto _ : state) {
+        ReferenceReads reads;
+        clinic.ReadLikeReferenceDialog(s, &reads);
+        benchmark::DoNotOptimize(reads.bars);
+    }
+}
+
+void BM_ReferenceDialog(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CVeloDBSys db(s.folder);
+    ReferenceDlgInputs inputs;
+    inputs.reservationNo = s.reservationNo;
+    inputs.date = CDate::FromYmd(s.day.c_str());
+    for (auto _ : state) {
+        auto dialog = std::make_unique<CReferenceDlg>(&db, inputs);
+        dialog->show();
+        benchmark::DoNotOptimize(dialog.get());
+        state.PauseTiming();
+        dialog.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_StandbyCancelled30Days_Recman(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CVeloDBSys db(s.folder);
+    for (auto _ : state) {
+        std::vector<CancelledRow> rows;
+        if (LoadCancelledRows(&db, s.day, s.standbyTo, false, &rows) != 0)
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
+void BM_StandbyCancelled30Days_Sqlite(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CPlainClinic clinic(s.plain);
+    for (auto _ : state) {
+        std::vector<CancelledRow> rows;
+        clinic.LoadCancelledRows(s.day, s.standbyTo, &rows);
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
+BENCHMARK(BM_ReferenceOpen_Recman)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceOpen_Sqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceDialog)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StandbyCancelled30Days_Recman)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StandbyCancelled30Days_Sqlite)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* demo = std::getenv("VELO_BENCH_DB");
+    if (demo == nullptr || *demo == '\0' || !fs::is_directory(demo)) {
+        std::printf(
+            "bench_lists: VELO_BENCH_DB names no demo clinic; run it through scripts/bench, "
+            "which makes one\n");
+        return 0;
+    }
+    // The dialog needs an application object; nothing is shown.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    CRatioReporter reporter;
+    RunBenchmarks(argc, argv, &reporter);
+    reporter.PrintRatios({{"ReferenceOpen", 3.0}, {"StandbyCancelled30Days", 3.0}});
+    if (const auto t = reporter.Time("BM_ReferenceOpen_Recman"))
+        std::printf("FIGURE ReferenceOpen %.2f ms (target < 100)\n", *t);
+    if (const auto t = reporter.Time("BM_ReferenceDialog"))
+        std::printf("FIGURE ReferenceDialog %.2f ms (target < 100)\n", *t);
+    if (const auto t = reporter.Time("BM_StandbyCancelled30Days_Recman"))
+        std::printf("FIGURE StandbyCancelled30Days %.2f ms (target < 100)\n", *t);
+    recman::Shutdown();
+    const Setup& s = TheSetup();
+    std::error_code error;
+    if (!s.work.empty()) fs::remove_all(s.work, error);
+    return 0;
+}
