@@ -14,6 +14,7 @@
 
 #include "sheet/sheetsettings.h"
 #include "suite/comdlg/velocomdlg.h"
+#include "suite/tool/dialogbuttons.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
 
@@ -121,12 +122,8 @@ void CDisplayItemDlg::BuildLayout() {
     middle->addWidget(m_list, 1);
     middle->addLayout(side);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QPushButton* ok = nullptr;
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this, &ok);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_instruction);
@@ -141,7 +138,6 @@ void CDisplayItemDlg::BuildLayout() {
     connect(clearAll, &QPushButton::clicked, this, [this] { SetAllChecks(false); });
     connect(reset, &QPushButton::clicked, this, &CDisplayItemDlg::OnReset);
     connect(ok, &QPushButton::clicked, this, &CDisplayItemDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void CDisplayItemDlg::SetFilePath(const std::string& path) {

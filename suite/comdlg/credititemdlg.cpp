@@ -25,6 +25,7 @@
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/tools.h"
+#include "suite/tool/dialogbuttons.h"
 
 namespace {
 
@@ -134,12 +135,7 @@ CCreditItemDlg::CCreditItemDlg(CVeloDBSys* db, const QString& category, QWidget*
     m_list->setColumnWidth(kColCode, 60);
     m_list->setColumnWidth(kColPrice, 110);
 
-    auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    m_ok->setObjectName(QStringLiteral("1"));
-    m_ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this, &m_ok);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -149,7 +145,6 @@ CCreditItemDlg::CCreditItemDlg(CVeloDBSys* db, const QString& category, QWidget*
     connect(m_category, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
     connect(add, &QPushButton::clicked, this, &CCreditItemDlg::OnAdd);
     connect(m_ok, &QPushButton::clicked, this, &CCreditItemDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CCreditItemDlg::OnSelectionChanged);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CCreditItemDlg::OnOK);
     Reload();

@@ -31,6 +31,7 @@
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/dialogbuttons.h"
 
 namespace {
 
@@ -463,14 +464,9 @@ CNewTblItemDlg::CNewTblItemDlg(CVeloDBSys* db, const CMasterTableInfo& info, QWi
         m_price->setSuffix(QStringLiteral(" 円"));
         form->addRow(QStringLiteral("金額（税抜）"), m_price);
     }
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QPushButton* ok = nullptr;
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this, &ok);
     connect(ok, &QPushButton::clicked, this, &CNewTblItemDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -532,14 +528,9 @@ CNewMaterialItemDlg::CNewMaterialItemDlg(CVeloDBSys* db, const QString& category
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("name"));
     form->addRow(QStringLiteral("技工物名"), m_name);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QPushButton* ok = nullptr;
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this, &ok);
     connect(ok, &QPushButton::clicked, this, &CNewMaterialItemDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

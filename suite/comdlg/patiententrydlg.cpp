@@ -32,6 +32,7 @@
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/tools.h"
+#include "suite/tool/dialogbuttons.h"
 
 namespace {
 
@@ -497,14 +498,9 @@ CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTD
     contactForm->addRow(kLabelMobileTel, m_mobileTel);
     contactForm->addRow(kLabelOtherTel, m_otherTel);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    QPushButton* ok = nullptr;
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this, &ok);
     connect(ok, &QPushButton::clicked, this, &CPatientEntryDlg::OnOK);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_birthDate, &QLineEdit::textChanged, this, &CPatientEntryDlg::UpdateAge);
     connect(m_firstVisit, &QLineEdit::textChanged, this, &CPatientEntryDlg::UpdateAge);
 
