@@ -32,6 +32,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -61,12 +62,7 @@ void Type(QWidget* edit, const QString& text) {
 class LabItemDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "labitemdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("labitemdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CDate::SetTodayForTesting(2025, 6, 2);
         // Monday to Friday open, weekends closed.

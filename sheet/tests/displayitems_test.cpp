@@ -17,6 +17,7 @@
 #include "sheet/sheetsettings.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
+#include "suite/testsupport/application.h"
 
 using namespace velo::sheet;
 
@@ -251,12 +252,7 @@ TEST_F(DisplayTextTest, FreeTableLabelsAreCutToThirteenBytesWithoutSplittingACha
 class DisplayItemDlgTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "displayitems_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("displayitems_test");
     }
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());

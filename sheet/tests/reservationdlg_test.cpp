@@ -19,8 +19,8 @@
 #include <QTreeWidget>
 
 #include "sheet/cancelreasondlg.h"
-#include "sheet/reservation.h"
 #include "sheet/referencedlg.h"
+#include "sheet/reservation.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/timestrip.h"
 #include "sheet/treatmentselectdlg.h"
@@ -29,6 +29,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
@@ -53,12 +54,7 @@ T* Control(QWidget* dialog, int id) {
 class ReservationDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "reservationdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("reservationdlg_test");
         ASSERT_TRUE(m_config.isValid());
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         CHostProfile::SetProgramName(QStringLiteral("reservationdlgtest"));

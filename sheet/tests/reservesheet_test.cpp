@@ -21,6 +21,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/hostprofile.h"
@@ -38,12 +39,7 @@ constexpr int kPositionLab = 7;
 class ReserveSheetTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "reservesheet_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("reservesheet_test");
         ASSERT_TRUE(m_config.isValid());
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         CHostProfile::SetProgramName(QStringLiteral("reservesheettest"));

@@ -18,6 +18,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
@@ -59,12 +60,7 @@ TEST(SheetPrintLayout, ExtentsOrientationAndScale) {
 class SheetPrintTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "sheetprint_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("sheetprint_test");
         ASSERT_TRUE(m_config.isValid());
         ASSERT_TRUE(m_out.isValid());
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);

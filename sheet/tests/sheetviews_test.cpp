@@ -18,6 +18,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
@@ -47,12 +48,7 @@ struct Res {
 class SheetViewsTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "sheetviews_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("sheetviews_test");
         ASSERT_TRUE(m_config.isValid());
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         CHostProfile::SetProgramName(QStringLiteral("sheetviewstest"));

@@ -20,6 +20,7 @@
 #include "sheet/standbyentrydlg.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
@@ -44,12 +45,7 @@ T* Control(QWidget* dialog, int id) {
 class StandbyTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "standby_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("standby_test");
         ASSERT_TRUE(m_config.isValid());
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         CHostProfile::SetProgramName(QStringLiteral("standbytest"));

@@ -21,6 +21,7 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -55,12 +56,7 @@ void OnModalOf(std::function<void(Dialog*)> act) {
 class CreditItemDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "credititemdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("credititemdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
         AddCategory("001", QStringLiteral("矯正料金"));

@@ -22,6 +22,7 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -35,12 +36,7 @@ Widget* Child(QWidget* parent, const char* name) {
 class EntryDialogsTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "entrydialogs_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("entrydialogs_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
     }

@@ -24,6 +24,7 @@
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -42,12 +43,7 @@ QString Text(const char (&field)[N]) {
 class PatientEntryTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "patiententrydlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("patiententrydlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CDate::SetTodayForTesting(2024, 6, 10);
         CMessageService::ClearHistory();

@@ -17,6 +17,7 @@
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -29,12 +30,7 @@ std::vector<std::string> Ids(const std::vector<CPatientHit>& hits) {
 class QueryPatientTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "querypatientdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("querypatientdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         AddPatient(1, "01200", "山田　花子", "ヤマダ　ハナコ", "2", "20100405");
         AddPatient(2, "01201", "山本　太郎", "ヤマモト　タロウ", "1", "");

@@ -17,6 +17,7 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ Widget* Child(QWidget* parent, int id) {
 class TreatmentItemTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "treatmentitemdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("treatmentitemdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
         AddCategory("001", QStringLiteral("矯正治療"));

@@ -22,6 +22,7 @@
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -39,12 +40,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 class ComDlgTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "velocomdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("velocomdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::ClearHistory();
     }

@@ -17,18 +17,14 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
 class VisitFlowTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "visitflowdlg_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("visitflowdlg_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CCategoryDB units;
         ASSERT_EQ(units.Open(m_folder), 0);

@@ -26,6 +26,7 @@
 #include "suite/tool/messageservice.h"
 #include "suite/tool/tools.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/testsupport/application.h"
 
 namespace {
 
@@ -38,12 +39,7 @@ QString FieldValue(const std::vector<CPatientField>& fields, const QString& labe
 class VeloCoreTest : public DbFolderTest {
 protected:
     void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "velocore_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("velocore_test");
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CMessageService::SetScript({});
         CMessageService::ClearHistory();

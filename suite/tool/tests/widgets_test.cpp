@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "suite/testsupport/application.h"
 #include "suite/tool/buttonex.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
@@ -22,12 +23,7 @@ namespace {
 class WidgetsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "widgets_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        EnsureQApplication("widgets_test");
     }
     void TearDown() override {
         CMessageService::SetScript(nullptr);
