@@ -865,7 +865,18 @@ void CReservationDlg::ScrollBandIntoView() {
         m_stripScroll->setValue(x - 2 * m_strip->Config().cellPixels);
 }
 
-void CReservationDlg::OpenReference() {
+int CReservationDlg::exec() {
+    if (m_inputs.dialogMode == kDialogModeChange && !m_referenceOpenedForChange) {
+        m_referenceOpenedForChange = true;
+        // The dialog is not shown yet, so the reference is placed over the dialog's owner.
+        OpenReferenceOver(parentWidget());
+    }
+    return QDialog::exec();
+}
+
+void CReservationDlg::OpenReference() { OpenReferenceOver(this); }
+
+void CReservationDlg::OpenReferenceOver(QWidget* owner) {
     ReferenceDlgInputs inputs;
     inputs.columnMode = m_inputs.columnMode;
     inputs.columnKey = m_columnKey;
@@ -875,7 +886,7 @@ void CReservationDlg::OpenReference() {
     inputs.start = m_bandStart;
     inputs.end = m_bandEnd;
     inputs.patientName = m_name->text();
-    CReferenceDlg reference(m_db, inputs, this);
+    CReferenceDlg reference(m_db, inputs, owner);
     connect(&reference, &CReferenceDlg::ChoiceApplied, this,
             &CReservationDlg::ApplyReferenceChoice);
     reference.exec();

@@ -114,6 +114,11 @@ public:
     // The treatment edit (the treatment selection dialog appends to it).
     QLineEdit* TreatmentEdit() const;
 
+    // In change mode the new day and band are picked on the reservation reference first;
+    // the dialog shows itself when the reference closes, whichever way it was closed, so
+    // the change can still be finished (or cancelled) by hand.
+    int exec() override;
+
 private:
     void BuildLayout();
     QWidget* BuildPatientGroup();
@@ -127,6 +132,7 @@ private:
     // "予約参照": looks for a free place across days and columns; its choice comes back
     // through ApplyReferenceChoice.
     void OpenReference();
+    void OpenReferenceOver(QWidget* owner);
     void ApplyReferenceChoice(const ReferenceChoice& choice);
     // "キャンセル待ちから選択": books the entry chosen on the standby list.
     void OnPickStandby();
@@ -180,6 +186,7 @@ private:
     std::string m_columnKey;
     std::string m_patientId;
     std::string m_savedNo;
+    bool m_referenceOpenedForChange = false;
     bool m_recordFound = false;
     int m_bandStart = 0;
     int m_bandEnd = 0;

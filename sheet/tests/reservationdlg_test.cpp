@@ -536,17 +536,33 @@ TEST_F(ReservationDlgTest, OnNewReservationGivesTheBookedDayOrNothing) {
 TEST_F(ReservationDlgTest, DoChangeReservationGivesTheNewDay) {
     AddReservation("0000000009", kDay, 900, 930);
     CVeloSheet module;
-    OnModal([](QDialog* dialog) { dialog->reject(); });
+    // The reference comes first; closing it still shows the dialog, whose cancel changes nothing.
+    bool referenceFirst = false;
+    OnModal([&](QDialog* reference) {
+        referenceFirst = qobject_cast<CReferenceDlg*>(reference) != nullptr;
+        OnModal([](QDialog* dialog) { dialog->reject(); });
+        reference->reject();
+    });
     EXPECT_EQ(module.DoChangeReservation(&m_db, "0000000009"), QString());
+    EXPECT_TRUE(referenceFirst);
 
-    OnModal([](QDialog* shown) {
-        auto* dialog = qobject_cast<CReservationDlg*>(shown);
-        ASSERT_NE(dialog, nullptr);
-        Control<QDateEdit>(dialog, CReservationDlg::kIdDate)->setDate(QDate(2024, 6, 3));
-        dialog->ChooseBand(1000, 1030);
-        Control<QPushButton>(dialog, CReservationDlg::kIdOk)->click();
+    // The day picked on the reference arrives in the dialog, which books the change.
+    QString dateShown;
+    OnModal([&](QDialog* shown) {
+        auto* reference = qobject_cast<CReferenceDlg*>(shown);
+        ASSERT_NE(reference, nullptr);
+        OnModal([&](QDialog* shownAgain) {
+            auto* dialog = qobject_cast<CReservationDlg*>(shownAgain);
+            ASSERT_NE(dialog, nullptr);
+            dateShown = dialog->DateText();
+            dialog->ChooseBand(1000, 1030);
+            Control<QPushButton>(dialog, CReservationDlg::kIdOk)->click();
+        });
+        reference->SelectDay(QDate(2024, 6, 3));
+        reference->findChild<QPushButton*>(QString::number(CReferenceDlg::kIdOk))->click();
     });
     EXPECT_EQ(module.DoChangeReservation(&m_db, "0000000009"), QStringLiteral("20240603"));
+    EXPECT_EQ(dateShown, QStringLiteral("2024/06/03"));
     int changed = 0;
     for (const auto& r : Reservations()) changed += r.Status == uint8_t(ResStatus::Changed);
     EXPECT_EQ(changed, 1);
