@@ -287,22 +287,47 @@ std::string DemoChartNo(int index) {
     return Number("%05lld", index + 1LL);
 }
 
-std::string DemoUnitCode(int index) { return index < 0 ? "" : kUnits[index].m_code; }
+constexpr size_t kNamedUnits = std::size(kUnits) - 1;  // the last entry is the hidden spare
+constexpr int kSpareUnitNumber = 9;
+
+int DemoUnitNumber(int index) {
+    const int number = index + 1;
+    return number >= kSpareUnitNumber ? number + 1 : number;
+}
+
+std::string DemoUnitCode(int index) {
+    if (index < 0) return "";
+    if (static_cast<size_t>(index) < kNamedUnits) return kUnits[index].m_code;
+    return Number("%02lld", DemoUnitNumber(index));
+}
+
+// The visible units in order, then the hidden spare chair.
+SCodeName DemoUnit(size_t i, int unitCount, std::string* code, std::string* name) {
+    const size_t visible = static_cast<size_t>(unitCount);
+    if (i >= visible) return kUnits[kNamedUnits];
+    if (i < kNamedUnits) return kUnits[i];
+    *code = DemoUnitCode(static_cast<int>(i));
+    *name = "チェア" + std::to_string(i + 1);
+    return {code->c_str(), name->c_str(), "", false};
+}
 std::string DemoDoctorCode(int index) { return index < 0 ? "" : kDoctors[index].m_code; }
 
-int WriteDemoMasters(const std::string& folder, std::string* failedTable) {
+int WriteDemoMasters(const std::string& folder, int unitCount, std::string* failedTable) {
+    const size_t units = static_cast<size_t>(unitCount) + 1;
     int status = WriteTable<CCategoryDB>(
-        folder, std::size(kUnits) + kKinds.size() + std::size(kInsuranceTypes),
-        [](size_t i, tagCATEGORYDB& r) {
-            if (i < std::size(kUnits)) {
+        folder, units + kKinds.size() + std::size(kInsuranceTypes),
+        [units, unitCount](size_t i, tagCATEGORYDB& r) {
+            if (i < units) {
+                std::string code, name;
+                const SCodeName unit = DemoUnit(i, unitCount, &code, &name);
                 Ascii(r.Type, "1");
-                Ascii(r.Code, kUnits[i].m_code);
-                Text(r.Name, kUnits[i].m_name);
-                Text(r.ShortName, kUnits[i].m_name);
-                Hidden(r.HiddenMark, kUnits[i].m_hidden);
+                Ascii(r.Code, unit.m_code);
+                Text(r.Name, unit.m_name);
+                Text(r.ShortName, unit.m_name);
+                Hidden(r.HiddenMark, unit.m_hidden);
                 return;
             }
-            i -= std::size(kUnits);
+            i -= units;
             if (i < kKinds.size()) {
                 Ascii(r.Type, "0");
                 Ascii(r.Code, kKinds[i].m_typeCode);

@@ -17,8 +17,10 @@
 
 namespace velodb {
 
-// Visible units and doctors; one more of each is hidden (its name begins with "__").
+// Visible units and doctors; one more of each is hidden (its name begins with "__"). The
+// unit count can be raised to show a larger clinic (the benchmarks use a 12-chair day).
 constexpr int kDemoUnitCount = 4;
+constexpr int kDemoMaxUnitCount = 30;
 constexpr int kDemoDoctorCount = 3;
 
 extern const char kDemoClinicName[];
@@ -60,13 +62,15 @@ std::string DemoPatientId(int index);
 // The ID staff see: five digits; the second patient's and every 50th after it carry a
 // letter ("A0002").
 std::string DemoChartNo(int index);
-// Two-digit unit and doctor codes; index -1 gives "".
+// Two-digit unit and doctor codes; index -1 gives "". Units past the fourth are numbered
+// on from "05", passing over the hidden spare chair's "09".
 std::string DemoUnitCode(int index);
 std::string DemoDoctorCode(int index);
 
 // Writes every master table of the demo into folder (each table in its own transaction).
 // Returns a record-manager status; on failure *failedTable names the table.
-int WriteDemoMasters(const std::string& folder, std::string* failedTable);
+// unitCount visible units are written (1 to kDemoMaxUnitCount).
+int WriteDemoMasters(const std::string& folder, int unitCount, std::string* failedTable);
 
 void FillDemoPatient(CDemoRandom& random, int index, const QDate& today,
                      const QDate& firstReservation, const QDate& lastCame, bool mayBeInactive,

@@ -119,7 +119,7 @@ private:
         input.m_first = m_today.addDays(-m_options.m_daysBack);
         input.m_last = m_today.addDays(m_options.m_daysAhead);
         input.m_today = m_today;
-        input.m_units = kDemoUnitCount;
+        input.m_units = m_options.m_units;
         input.m_doctors = kDemoDoctorCount;
         input.m_patients = m_options.m_patients;
         input.m_kinds = DemoKindSlotCount();
@@ -180,7 +180,7 @@ private:
 
     bool WriteMasters() {
         std::string failed;
-        const int status = WriteDemoMasters(m_folder, &failed);
+        const int status = WriteDemoMasters(m_folder, m_options.m_units, &failed);
         return status == 0 || Fail("writing " + failed, status);
     }
 
@@ -339,6 +339,10 @@ bool BuildDemoDatabase(const SDemoOptions& options, SDemoSummary* summary, std::
                        std::string* error) {
     if (options.m_patients < 1) {
         *error = "a demo needs at least one patient";
+        return false;
+    }
+    if (options.m_units < 1 || options.m_units > kDemoMaxUnitCount) {
+        *error = "a demo clinic has 1 to " + std::to_string(kDemoMaxUnitCount) + " chairs";
         return false;
     }
     return CDemoBuilder(options, progress).Run(summary, error);

@@ -21,6 +21,7 @@ bool CreateDatabase(const std::string& folder, bool force, std::string* error);
 struct SDemoOptions {
     std::string m_folder;
     int m_patients = 300;
+    int m_units = 4;  // visible chairs, 1 to 30
     int m_daysBack = 30;
     int m_daysAhead = 60;
     uint64_t m_seed = 1;

@@ -15,7 +15,7 @@ constexpr int kExitUsage = 2;
 void PrintUsage(std::ostream& err) {
     err << "usage:\n"
            "  velodb create DIR [--force]\n"
-           "  velodb demo DIR [--patients N] [--days-back N] [--days-ahead N] [--seed S]\n"
+           "  velodb demo DIR [--patients N] [--units N] [--days-back N] [--days-ahead N] [--seed S]\n"
            "                  [--reservations N] [--xylo DIR2] [--today YYYYMMDD] [--force]\n"
            "  velodb dump DIR TABLE [--key N]\n"
            "  velodb check DIR\n";
@@ -85,6 +85,8 @@ int RunDemo(const SArguments& a, std::ostream& out, std::ostream& err) {
         bool ok = true;
         if (flag == "--patients") {
             ok = ParseNumber(value, &options.m_patients, 1);
+        } else if (flag == "--units") {
+            ok = ParseNumber(value, &options.m_units, 1);
         } else if (flag == "--days-back") {
             ok = ParseNumber(value, &options.m_daysBack, 0);
         } else if (flag == "--days-ahead") {
@@ -167,7 +169,7 @@ int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (ok) return RunCreate(a, out, err);
     } else if (command == "demo") {
         ok = SplitArguments(args, 1,
-                            {"--patients", "--days-back", "--days-ahead", "--seed",
+                            {"--patients", "--units", "--days-back", "--days-ahead", "--seed",
                              "--reservations", "--xylo", "--today"},
                             true, &a);
         if (ok) return RunDemo(a, out, err);

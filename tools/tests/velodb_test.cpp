@@ -398,6 +398,47 @@ TEST_F(VelodbTest, DemoIsReproducibleBySeedAndHonoursAReservationCount) {
     EXPECT_NE(first, other);
 }
 
+TEST_F(VelodbTest, ALargerClinicBooksEveryChairAndKeepsTheSpareHidden) {
+    SDemoOptions options;
+    options.m_folder = m_folder;
+    options.m_patients = 40;
+    options.m_daysBack = 2;
+    options.m_daysAhead = 2;
+    options.m_today = kToday;
+    options.m_units = 12;
+    SDemoSummary summary;
+    std::string error;
+    ASSERT_TRUE(BuildDemoDatabase(options, &summary, nullptr, &error)) << error;
+
+    CCategoryDB categories;
+    ASSERT_EQ(categories.Open(m_folder), 0);
+    std::set<std::string> visible;
+    for (int st = categories.GetFIRST(); st == 0 && !categories.IsEOF(); st = categories.GetNEXT()) {
+        if (std::string(categories.m_Data.Type) != "1") continue;
+        if (std::string(categories.m_Data.HiddenMark) == "__") {
+            EXPECT_STREQ(categories.m_Data.Code, "09");
+        } else {
+            visible.insert(categories.m_Data.Code);
+        }
+    }
+    EXPECT_EQ(visible.size(), 12u);
+    EXPECT_EQ(visible.count("09"), 0u);
+    EXPECT_EQ(visible.count("13"), 1u);
+
+    std::set<std::string> booked;
+    CReservationDB reservations;
+    ASSERT_EQ(reservations.Open(m_folder), 0);
+    for (int st = reservations.GetFIRST(); st == 0 && !reservations.IsEOF();
+         st = reservations.GetNEXT()) {
+        if (reservations.m_Data.UnitCode[0] != 0) booked.insert(reservations.m_Data.UnitCode);
+    }
+    EXPECT_EQ(booked, visible);
+
+    options.m_units = 31;
+    EXPECT_FALSE(BuildDemoDatabase(options, &summary, nullptr, &error));
+    EXPECT_NE(error.find("1 to 30 chairs"), std::string::npos);
+}
+
 TEST_F(VelodbTest, CheckNamesTruncatedForeignAndMissingFiles) {
     std::string error;
     ASSERT_TRUE(CreateDatabase(m_folder, false, &error)) << error;
