@@ -13,6 +13,7 @@
 #include "sheet/bookingstrings.h"
 #include "sheet/collectedfee.h"
 #include "sheet/reservation.h"
+#include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/indexcontroldb.h"
 #include "suite/dbcall/masterdb.h"
@@ -242,6 +243,27 @@ int LinkStandbyEntry(CVeloDBSys* db, const std::string& standbyNo, const std::st
     return standby.Update();
 }
 
+// A changed reservation lives on under a new number; standby entries booked into the old
+// one follow it, so the standby list keeps showing them as booked at the new time rather
+// than at the time that was given up.
+int RelinkStandbyEntries(CVeloDBSys* db, const std::string& oldNo, const std::string& newNo) {
+    CReservationStandbyDB standby;
+    int status = standby.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    std::vector<std::string> linked;
+    standby.SetKey(CReservationStandbyDB::kKeyStandbyNo);
+    for (status = standby.GetFIRST(); status == recman::kOk; status = standby.GetNEXT()) {
+        if (comdlg::FieldText(standby.m_Data.ReservationNo) == oldNo)
+            linked.push_back(comdlg::FieldText(standby.m_Data.StandbyNo));
+    }
+    if (status != recman::kEndOfFile && status != recman::kKeyNotFound) return status;
+    for (const std::string& standbyNo : linked) {
+        status = LinkStandbyEntry(db, standbyNo, newNo);
+        if (status != recman::kOk) return status;
+    }
+    return recman::kOk;
+}
+
 // One attempt of the whole save inside an open transaction. REQUIRES: a transaction is open.
 AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
                                  const SheetSettings& settings) {
@@ -275,6 +297,8 @@ AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
         if (outcome.status != recman::kOk) return outcome;
         reservations.m_Data = copy;
         outcome.status = InsertUnderNewNumber(db, reservations, &outcome.reservationNo);
+        if (outcome.status != recman::kOk) return outcome;
+        outcome.status = RelinkStandbyEntries(db, in.reservationNo, outcome.reservationNo);
     } else {
         reservations.m_Data.Status = static_cast<uint8_t>(in.came ? ResStatus::Came : ResStatus::Booked);
         if (found) {

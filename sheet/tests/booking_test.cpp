@@ -561,7 +561,7 @@ TEST_F(BookingTest, ChangeLeavesOldRecordAsChangedAndInsertsANewNumber) {
     EXPECT_EQ(ReservationCount(), 2);
 }
 
-TEST_F(BookingTest, StandbyEntryGetsTheNewNumberAndCameRunsTheLastVisitRule) {
+TEST_F(BookingTest, StandbyEntryFollowsItsBookingAndCameRunsTheLastVisitRule) {
     AddPatient("0000000001", "山田");
     {
         CReservationStandbyDB standby;
@@ -583,6 +583,21 @@ TEST_F(BookingTest, StandbyEntryGetsTheNewNumberAndCameRunsTheLastVisitRule) {
     ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
     ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
     EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
+
+    // Changing the booked reservation moves the entry to the new booking; another entry
+    // stays as it was.
+    SetField(standby.m_Data.StandbyNo, "0000000005");
+    SetField(standby.m_Data.ReservationNo, "0000000099");
+    ASSERT_EQ(standby.Insert(), 0);
+    ReservationInput change = NewInput(1400, 1430);
+    change.dialogMode = kDialogModeChange;
+    change.reservationNo = saved.reservationNo;
+    const SaveResult changed = SaveReservation(&m_db, change, m_settings);
+    ASSERT_TRUE(changed.ok);
+    ASSERT_EQ(standby.GetReservationStandbyData("0000000004"), 0);
+    EXPECT_EQ(FIELD(standby.m_Data.ReservationNo), changed.reservationNo);
+    ASSERT_EQ(standby.GetReservationStandbyData("0000000005"), 0);
+    EXPECT_EQ(FIELD(standby.m_Data.ReservationNo), "0000000099");
 }
 
 TEST_F(BookingTest, BlockedTimeCopiesToVisibleUnitsAndRollsBackWholeOnOneOverlap) {
