@@ -70,6 +70,7 @@ public:
     // Records an edit of a key, replacing an earlier edit of the same key.
     void SetPending(const std::string& key, const QString& text);
     bool HasPending() const { return !m_pending.empty(); }
+    const std::vector<CalendarMemo>& Pending() const { return m_pending; }
 
     // Writes every year that has a pending edit (the year's loaded notes merged with the
     // edits). Returns false at the first year that cannot be written, with its path and the

@@ -14,9 +14,11 @@
 #include <QVBoxLayout>
 
 #include "sheet/sheetstrings.h"
+#include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 
 namespace velo::sheet {
@@ -198,6 +200,14 @@ void CCalendarMemoDlg::OnHiddenFieldsEdited() {
 
 void CCalendarMemoDlg::OnOK() {
     KeepEdit();
+    // A note with a character the file cannot hold is shown with the message, so the user
+    // sees which day's note to correct.
+    for (const CalendarMemo& memo : m_book.Pending()) {
+        if (CharactersCp932Lacks(memo.text).isEmpty()) continue;
+        GoTo(QDate::fromString(QString::fromStdString(memo.key), QStringLiteral("yyyyMMdd")));
+        CheckStorableText(this, windowTitle(), memo.text);
+        return;
+    }
     const bool edited = m_book.HasPending();
     std::string error;
     if (!m_book.Save(&error)) {

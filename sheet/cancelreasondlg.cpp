@@ -15,6 +15,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 
 namespace velo::sheet {
@@ -97,6 +98,7 @@ void CCancelReasonDlg::OnAddReason() {
 }
 
 void CCancelReasonDlg::OnOK() {
+    if (!CheckStorableText(this, windowTitle(), m_reason->currentText())) return;
     const int status = CancelReservation(m_db, m_reservationNo, m_status, m_reason->currentText());
     if (status != 0) {
         CMessageService::MessageBox(this, LoadString(kIdsUpdateFailed), windowTitle(),

@@ -38,6 +38,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 
@@ -1163,6 +1164,7 @@ bool CReservationDlg::CheckCombosChosen(const ReservationInput& input) {
 void CReservationDlg::OnOK() {
     ReservationInput input = GatherInput();
     if (!CheckCombosChosen(input)) return;
+    if (!CheckStorableText(this, windowTitle(), input.treatment + input.changeReason)) return;
     const bool hadPatient = !input.patientId.empty();
     const bool goOn = ConfirmBeforeSave(m_db, input, m_settings, this);
     // The first question may have cleared the patient of a blocked time.

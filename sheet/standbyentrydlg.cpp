@@ -25,6 +25,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 
 namespace velo::sheet {
@@ -301,6 +302,7 @@ void CStandbyEntryDlg::OnOK() {
                                     MessageTitle(), CMessageService::EIcon::Warning);
         return;
     }
+    if (!CheckStorableText(this, MessageTitle(), entry.memo)) return;
     int saved = 0;
     if (SaveStandbyEntry(m_db, entry, &saved) != 0) {
         CMessageService::MessageBox(this, LoadString(kIdsStandbyAddFailed), MessageTitle(),

@@ -169,6 +169,29 @@ TEST_F(CalendarMemoDlgTest, FailedSaveSaysSoAndKeepsTheDialogWithItsEdits) {
     EXPECT_EQ(Read(2026)[0].text, QStringLiteral("do not lose me"));
 }
 
+TEST_F(CalendarMemoDlgTest, ANoteWithACharacterTheFileLacksIsShownAndNothingIsWritten) {
+    CCalendarMemoDlg dialog(m_folder, QDate(2026, 3, 1));
+    dialog.show();
+    const QString sushi = QString::fromUtf8("\xF0\x9F\x8D\xA3");
+    Note(dialog)->setPlainText(QStringLiteral("昼は") + sushi);
+    Click(dialog, CCalendarMemoDlg::kIdNextDay);
+    Note(dialog)->setPlainText(QStringLiteral("髙橋先生 来院"));
+    Click(dialog, CCalendarMemoDlg::kIdOk);
+
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(sushi));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Control<QDateEdit>(dialog, CCalendarMemoDlg::kIdDate)->date(), QDate(2026, 3, 1));
+    EXPECT_EQ(Note(dialog)->toPlainText(), QStringLiteral("昼は") + sushi);
+    EXPECT_FALSE(std::filesystem::exists(CalendarMemoPath(m_folder, 2026)));
+
+    Note(dialog)->setPlainText(QStringLiteral("昼は寿司"));
+    Click(dialog, CCalendarMemoDlg::kIdOk);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(Read(2026).size(), 2u);
+    EXPECT_EQ(Read(2026)[1].text, QStringLiteral("髙橋先生 来院"));
+}
+
 }  // namespace
 }  // namespace velo::sheet
 

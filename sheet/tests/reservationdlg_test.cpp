@@ -198,6 +198,21 @@ TEST_F(ReservationDlgTest, ANewReservationIsSavedWithTheBandChosenOnTheStrip) {
     EXPECT_EQ(dialog.DateText(), QStringLiteral("2024/05/01"));
 }
 
+TEST_F(ReservationDlgTest, ATreatmentWithACharacterTheRecordLacksIsRefusedAndKept) {
+    CReservationDlg dialog(&m_db, NewInputs());
+    dialog.show();
+    dialog.ChooseBand(1000, 1030);
+    const QString treatment = QStringLiteral("装置") + QString::fromUtf8("\xF0\x9F\xA6\xB7");
+    dialog.TreatmentEdit()->setText(treatment);
+    AnswerEverything(CMessageService::IDOK);
+    ClickOk(dialog);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(Reservations().empty());
+    EXPECT_EQ(dialog.TreatmentEdit()->text(), treatment);
+    ASSERT_FALSE(CMessageService::History().empty());
+    EXPECT_TRUE(CMessageService::History().back().text.contains(QStringLiteral("保存できません")));
+}
+
 TEST_F(ReservationDlgTest, TheReferenceHandsBackItsDayAndBand) {
     CReservationDlg dialog(&m_db, NewInputs());
     dialog.show();

@@ -5,6 +5,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -49,7 +50,8 @@ size_t Utf8SequenceLength(unsigned char c) {
 }
 
 // Runs iconv over `in`, appending to `out`. On an unconvertible or invalid input sequence
-// `onBad` appends a replacement and returns how many input bytes to skip.
+// `onBad(at, left, out)` appends a replacement and returns how many input bytes to skip;
+// `at` points at the offending sequence, `left` bytes of input remain from there.
 template <typename OnBad>
 void Convert(CIconv& cd, std::string_view in, std::string& out, OnBad onBad) {
     cd.Reset();
@@ -64,7 +66,7 @@ void Convert(CIconv& cd, std::string_view in, std::string& out, OnBad onBad) {
         if (rc != static_cast<size_t>(-1)) continue;
         if (errno == E2BIG) continue;
         // EILSEQ (invalid or unmappable) or EINVAL (incomplete at the end).
-        size_t skip = onBad(static_cast<unsigned char>(*src), srcLeft, out);
+        size_t skip = onBad(static_cast<const char*>(src), srcLeft, out);
         if (skip > srcLeft) skip = srcLeft;
         src += skip;
         srcLeft -= skip;
@@ -93,7 +95,7 @@ QString Cp932ToQString(std::string_view bytes) {
     }
     std::string utf8;
     utf8.reserve(bytes.size() * 2);
-    Convert(cd, bytes, utf8, [](unsigned char, size_t, std::string& out) {
+    Convert(cd, bytes, utf8, [](const char*, size_t, std::string& out) {
         out.append("\xEF\xBF\xBD");  // U+FFFD
         return size_t{1};
     });
@@ -120,11 +122,37 @@ std::string QStringToCp932(const QString& text) {
         return out;
     }
     Convert(cd, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), out,
-            [](unsigned char lead, size_t, std::string& o) {
+            [](const char* at, size_t, std::string& o) {
                 o.append(kGetaMark);
-                return Utf8SequenceLength(lead);
+                return Utf8SequenceLength(static_cast<unsigned char>(*at));
             });
     return out;
+}
+
+QString CharactersCp932Lacks(const QString& text) {
+    QString lacking;
+    if (text.isEmpty()) return lacking;
+    CIconv& cd = ToCp932();
+    const QByteArray utf8 = text.toUtf8();
+    auto note = [&lacking](const char* at, size_t left) {
+        const size_t length = std::min(Utf8SequenceLength(static_cast<unsigned char>(*at)), left);
+        const QString ch = QString::fromUtf8(at, static_cast<qsizetype>(length));
+        if (!lacking.contains(ch)) lacking += ch;
+        return length;
+    };
+    if (!cd.Valid()) {
+        // Without a converter only ASCII is kept (see QStringToCp932).
+        for (size_t i = 0; i < static_cast<size_t>(utf8.size());) {
+            const char* at = utf8.constData() + i;
+            const size_t left = static_cast<size_t>(utf8.size()) - i;
+            i += static_cast<unsigned char>(*at) < 0x80 ? 1 : note(at, left);
+        }
+        return lacking;
+    }
+    std::string out;
+    Convert(cd, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), out,
+            [&note](const char* at, size_t left, std::string&) { return note(at, left); });
+    return lacking;
 }
 
 void CopyTextField(char* field, size_t width, std::string_view bytes) {

@@ -21,6 +21,11 @@ QString Cp932FieldToQString(const char* field, size_t width);
 // "〓" (0x81 0xAC) and the conversion goes on.
 std::string QStringToCp932(const QString& text);
 
+// The characters of `text` that code page 932 cannot hold, each once, in order of first
+// appearance; empty when the whole text can be stored. Dialogs use it to refuse such text
+// with a message instead of letting it be stored as "〓".
+QString CharactersCp932Lacks(const QString& text);
+
 // Zero-fills the field and writes the text into it as code page 932: at most width-1
 // bytes, cut on a character boundary, so the field always ends with a zero byte.
 void SetCp932Field(char* field, size_t width, const QString& text);

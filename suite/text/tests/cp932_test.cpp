@@ -23,6 +23,13 @@ TEST(Cp932Test, UnmappableCharacterBecomesGetaAndConversionGoesOn) {
         QStringLiteral("歯") + QString::fromUtf8("\xF0\x9F\x98\x80") + QStringLiteral("科€x");
     const std::string bytes = QStringToCp932(text);
     EXPECT_EQ(Cp932ToQString(bytes), QStringLiteral("歯〓科〓x"));
+
+    // The same characters are named beforehand, each once; the vendor kanji 髙 and 﨑 and
+    // circled numbers are code page 932's own and are not among them.
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(CharactersCp932Lacks(text + smile + QStringLiteral("€")), smile + QStringLiteral("€"));
+    EXPECT_EQ(CharactersCp932Lacks(QStringLiteral("髙橋 山﨑 ①")), QString());
+    EXPECT_EQ(CharactersCp932Lacks(QString()), QString());
 }
 
 TEST(Cp932Test, InvalidBytesBecomeReplacementCharacters) {
