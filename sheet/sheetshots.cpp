@@ -309,7 +309,7 @@ int main(int argc, char** argv) {
     {
         // The standby list with the booked entries shown and a month of cancellations.
         velo::sheet::CStandbyDlg standby(&db, velo::sheet::CStandbyDlg::kModeSheet);
-        standby.resize(900, 700);
+        standby.resize(standby.width(), 700);  // the dialog's own width
         standby.show();
         standby.findChild<QCheckBox*>(QStringLiteral("1157"))->setChecked(true);
         standby.findChild<QDateEdit*>(QStringLiteral("1140"))->setDate(CDate::Today().addDays(-30));

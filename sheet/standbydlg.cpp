@@ -3,6 +3,7 @@
 #include "sheet/standbydlg.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -62,14 +63,34 @@ QIcon RowIconOf(int icon) {
     return QIcon(pixmap);
 }
 
-CXListCtrl* NewList(int id, std::initializer_list<std::pair<const char*, int>> columns,
-                    QWidget* parent) {
+// A list column: its heading, its width at the original font, and a typical cell text. The
+// width grows to fit the sample in the font actually used, so dates and times stay whole
+// whatever font size the desktop gives.
+struct ListColumn {
+    const char* heading;
+    int width;
+    const char* sample;
+};
+
+CXListCtrl* NewList(int id, std::initializer_list<ListColumn> columns, QWidget* parent) {
     auto* list = new CXListCtrl(parent);
     list->setObjectName(QString::number(id));
     list->setIconSize(QSize(kIconSize, kIconSize));
-    for (const auto& [heading, width] : columns)
-        list->InsertColumn(list->GetColumnCount(), QString::fromUtf8(heading), width);
+    const QFontMetrics metrics(list->font());
+    constexpr int kCellPadding = 16;
+    for (const ListColumn& column : columns) {
+        const int icon = list->GetColumnCount() == 0 ? kIconSize + 6 : 0;
+        const int fit = metrics.horizontalAdvance(QString::fromUtf8(column.sample)) + kCellPadding + icon;
+        list->InsertColumn(list->GetColumnCount(), QString::fromUtf8(column.heading),
+                           std::max(column.width, fit));
+    }
     return list;
+}
+
+int TotalColumnWidth(CXListCtrl* list) {
+    int total = 0;
+    for (int i = 0; i < list->GetColumnCount(); ++i) total += list->columnWidth(i);
+    return total;
 }
 
 // Runs `fill` with the wait cursor shown.
@@ -100,8 +121,11 @@ void CStandbyDlg::BuildLayout() {
 
     auto* upper = new QGroupBox(QStringLiteral("予約キャンセル待ち患者リスト"), this);
     m_standby = NewList(kIdStandbyList,
-                        {{"ＩＤ", 60}, {"氏名", 120}, {"希望日", 190}, {"予約時間", 130},
-                         {"連絡欄", 250}},
+                        {{"ＩＤ", 60, "A0000"},
+                         {"氏名", 120, ""},
+                         {"希望日", 190, "12月31日 14:30 ～ 12月31日 17:00"},
+                         {"予約時間", 130, "12月31日 09:30-10:00"},
+                         {"連絡欄", 250, ""}},
                         upper);
     m_standby->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_standbyFrom = NewDatePicker(kIdStandbyFrom, today, upper);
@@ -130,7 +154,10 @@ void CStandbyDlg::BuildLayout() {
 
     auto* lower = new QGroupBox(QStringLiteral("キャンセルされた患者"), this);
     m_cancelled = NewList(kIdCancelledList,
-                          {{"ＩＤ", 60}, {"氏名", 120}, {"予約時間", 210}, {"キャンセル理由", 300}},
+                          {{"ＩＤ", 60, "A0000"},
+                           {"氏名", 120, ""},
+                           {"予約時間", 210, "＊2026年 12月31日 16:30-17:00  30分間"},
+                           {"キャンセル理由", 300, ""}},
                           lower);
     m_cancelledFrom = NewDatePicker(kIdCancelledFrom, today, lower);
     m_cancelledTo = NewDatePicker(kIdCancelledTo, until, lower);
@@ -158,7 +185,9 @@ void CStandbyDlg::BuildLayout() {
     layout->addWidget(upper, 1);
     layout->addWidget(lower, 1);
     layout->addLayout(closeRow);
-    resize(820, 640);
+    // Wide enough for every column of both lists, the frames and a scroll bar.
+    const int columns = std::max(TotalColumnWidth(m_standby), TotalColumnWidth(m_cancelled));
+    resize(std::max(820, columns + 80), 640);
 }
 
 void CStandbyDlg::ConnectSignals() {
