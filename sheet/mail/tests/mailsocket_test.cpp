@@ -1,0 +1,184 @@
+// Tests of the mail connection against the scripted server: whole replies however the
+// server splits them, bytes kept for the next read, time-outs, dropped connections (without
+// the process being killed by SIGPIPE), refused and unknown servers, over-long replies, and
+// the options read from the settings.
+#include "sheet/mail/mailsocket.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+
+#include "sheet/mail/tests/scriptedserver.h"
+#include "suite/text/globalsettings.h"
+
+namespace velo::mail {
+namespace {
+
+using test::CScriptedServer;
+using test::ScriptStep;
+
+MailSocketOptions ShortTimeout(int seconds = 2) {
+    MailSocketOptions options;
+    options.timeoutSeconds = seconds;
+    return options;
+}
+
+TEST(MailSocketTest, RepliesComeWholeHoweverTheServerSplitsThem) {
+    CScriptedServer server({
+        ScriptStep::SendSplit("220 mail.example ready\r\n"),
+        ScriptStep::ExpectSplit("EHLO", "250-mail.example\r\n250-SIZE 1000\r\n250 AUTH LOGIN\r\n"),
+        ScriptStep::Expect("NOOP", "250 "),  // the rest of this reply comes with the next
+        ScriptStep::Send("ok\r\n"),
+    });
+    ASSERT_GT(server.Port(), 0) << server.Error();
+    CMailSocket socket(ShortTimeout());
+    ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port(), false)) << socket.ErrorDetail();
+    EXPECT_FALSE(socket.IsSecure());
+
+    std::string reply;
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(reply, "220 mail.example ready\r\n");
+    ASSERT_TRUE(socket.SendAll("EHLO me\r\n"));
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(reply, "250-mail.example\r\n250-SIZE 1000\r\n250 AUTH LOGIN\r\n");
+    ASSERT_TRUE(socket.SendAll("NOOP\r\n"));
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(reply, "250 ok\r\n");
+    socket.Close();
+    EXPECT_FALSE(socket.IsOpen());
+    ASSERT_TRUE(server.WaitUntilFinished());
+    EXPECT_EQ(server.Error(), "");
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"EHLO me", "NOOP"}));
+}
+
+TEST(MailSocketTest, BytesBeyondAReplyWaitForTheNextRead) {
+    CScriptedServer server({
+        ScriptStep::Send("+OK ready\r\n+OK second\r\n220\r\n250-a\r\n250 b\r\n-ERR last\n"),
+    });
+    CMailSocket socket(ShortTimeout());
+    ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port(), false));
+    std::string text;
+    ASSERT_TRUE(socket.ReadLine(&text));
+    EXPECT_EQ(text, "+OK ready\r\n");
+    ASSERT_TRUE(socket.ReadLine(&text));
+    EXPECT_EQ(text, "+OK second\r\n");
+    ASSERT_TRUE(socket.ReadSmtpReply(&text));
+    EXPECT_EQ(text, "220\r\n");  // a bare code is a whole reply
+    ASSERT_TRUE(socket.ReadSmtpReply(&text));
+    EXPECT_EQ(text, "250-a\r\n250 b\r\n");
+    ASSERT_TRUE(socket.ReadLine(&text));
+    EXPECT_EQ(text, "-ERR last\n");
+}
+
+TEST(MailSocketTest, SilentServerTimesOutAfterTheSetTime) {
+    CScriptedServer server({ScriptStep::Send("220 hello\r\n"), ScriptStep::Stall("HELO")});
+    CMailSocket socket(ShortTimeout(1));
+    ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port(), false));
+    std::string reply;
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    ASSERT_TRUE(socket.SendAll("HELO me\r\n"));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(socket.ReadSmtpReply(&reply));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kTimedOut);
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    EXPECT_TRUE(server.AllStepsPlayed());
+}
+
+TEST(MailSocketTest, DroppedConnectionIsReportedAsClosedWithoutKillingTheProcess) {
+    CScriptedServer server({ScriptStep::Send("220 hello\r\n"), ScriptStep::Drop("HELO")});
+    CMailSocket socket(ShortTimeout());
+    ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port(), false));
+    std::string reply;
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    ASSERT_TRUE(socket.SendAll("HELO me\r\n"));
+    EXPECT_FALSE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kClosed);
+    ASSERT_TRUE(server.WaitUntilFinished());
+
+    // Writing on into the closed connection must fail, not raise SIGPIPE.
+    const std::string block(64 * 1024, 'x');
+    bool sent = true;
+    for (int i = 0; i < 20 && sent; ++i) sent = socket.SendAll(block);
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kClosed);
+}
+
+TEST(MailSocketTest, OverlongReplyIsRefused) {
+    CScriptedServer server({ScriptStep::Send(std::string(70 * 1024, 'a'))});
+    CMailSocket socket(ShortTimeout());
+    ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port(), false));
+    std::string reply;
+    EXPECT_FALSE(socket.ReadLine(&reply));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kSocketError);
+
+    std::string many;
+    for (int i = 0; i < 2000; ++i) many += "250-continued line of a reply that never ends\r\n";
+    CScriptedServer endless({ScriptStep::Send(many)});
+    ASSERT_TRUE(socket.Connect("127.0.0.1", endless.Port(), false));
+    EXPECT_FALSE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kSocketError);
+}
+
+TEST(MailSocketTest, RefusedUnknownAndMissingServersFailToConnect) {
+    // A port that was free a moment ago refuses.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(probe);
+
+    CMailSocket socket(ShortTimeout());
+    EXPECT_FALSE(socket.Connect("127.0.0.1", ntohs(address.sin_port), false));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kConnectFailed);
+    EXPECT_FALSE(socket.IsOpen());
+    EXPECT_FALSE(socket.Connect("no-such-host.invalid", 25, false));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kConnectFailed);
+    EXPECT_FALSE(socket.Connect("", 25, false));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kConnectFailed);
+
+    std::string reply;
+    EXPECT_FALSE(socket.ReadLine(&reply));
+    EXPECT_FALSE(socket.SendAll("QUIT\r\n"));
+}
+
+TEST(MailSocketTest, NameWithSeveralAddressesTriesEachInTurn) {
+    // The scripted server listens on 127.0.0.1 only; "localhost" may name ::1 first.
+    CScriptedServer server({ScriptStep::Send("+OK here\r\n")});
+    CMailSocket socket(ShortTimeout());
+    ASSERT_TRUE(socket.Connect("localhost", server.Port(), false)) << socket.ErrorDetail();
+    std::string line;
+    ASSERT_TRUE(socket.ReadLine(&line));
+    EXPECT_EQ(line, "+OK here\r\n");
+}
+
+TEST(MailSocketTest, OptionsComeFromTheEMailSettings) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    CGlobalSettings::SetDatabaseFolder(folder.path().toStdString());
+    MailSocketOptions options = MailSocketOptionsFromSettings();
+    EXPECT_EQ(options.timeoutSeconds, 60);
+    EXPECT_TRUE(options.verifyPeer);
+
+    ASSERT_TRUE(CGlobalSettings::SetInt("EMail", "Timeout", 15));
+    ASSERT_TRUE(CGlobalSettings::SetInt("EMail", "TlsVerify", 0));
+    options = MailSocketOptionsFromSettings();
+    EXPECT_EQ(options.timeoutSeconds, 15);
+    EXPECT_FALSE(options.verifyPeer);
+
+    ASSERT_TRUE(CGlobalSettings::SetInt("EMail", "Timeout", -3));
+    EXPECT_EQ(MailSocketOptionsFromSettings().timeoutSeconds, 60);
+    CGlobalSettings::SetDatabaseFolder("");
+}
+
+}  // namespace
+}  // namespace velo::mail
