@@ -362,9 +362,11 @@ bool CMailSocket::StartTls() {
     if (s.fd < 0) return s.Fail(EMailSocketError::kSocketError, "not connected");
     if (s.ssl != nullptr) return s.Fail(EMailSocketError::kTlsFailed, "already secured");
     // Anything that came after the server's go-ahead was sent in the clear and would be
-    // taken as if it came through TLS: refuse it rather than trust it.
-    if (!s.pending.empty())
+    // taken as if it came through TLS: refuse it, and the connection with it.
+    if (!s.pending.empty()) {
+        Close();
         return s.Fail(EMailSocketError::kTlsFailed, "plain text received before the TLS start");
+    }
     if (s.Handshake()) return true;
     const EMailSocketError kind = s.error;
     const std::string detail = s.detail;

@@ -1,7 +1,8 @@
 // Tests of the mail connection against the scripted server: whole replies however the
 // server splits them, bytes kept for the next read, time-outs, dropped connections (without
-// the process being killed by SIGPIPE), refused and unknown servers, over-long replies, and
-// the options read from the settings.
+// the process being killed by SIGPIPE), refused and unknown servers, over-long replies, the
+// options read from the settings, and TLS: from the start and by STARTTLS, with the
+// certificate and its name checked or, when told, not.
 #include "sheet/mail/mailsocket.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,17 @@
 
 #include <QTemporaryDir>
 #include <chrono>
+#include <memory>
 
 #include "sheet/mail/tests/scriptedserver.h"
+#include "sheet/mail/tests/testcert.h"
 #include "suite/text/globalsettings.h"
 
 namespace velo::mail {
 namespace {
 
 using test::CScriptedServer;
+using test::CTestCertificate;
 using test::ScriptStep;
 
 MailSocketOptions ShortTimeout(int seconds = 2) {
@@ -178,6 +182,135 @@ TEST(MailSocketTest, OptionsComeFromTheEMailSettings) {
     ASSERT_TRUE(CGlobalSettings::SetInt("EMail", "Timeout", -3));
     EXPECT_EQ(MailSocketOptionsFromSettings().timeoutSeconds, 60);
     CGlobalSettings::SetDatabaseFolder("");
+}
+
+class MailSocketTlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_cert = std::make_unique<CTestCertificate>();
+        s_wrongName = std::make_unique<CTestCertificate>("DNS:elsewhere.invalid");
+    }
+    static void TearDownTestSuite() {
+        s_cert.reset();
+        s_wrongName.reset();
+    }
+    void SetUp() override {
+        ASSERT_EQ(s_cert->Error(), "");
+        ASSERT_EQ(s_wrongName->Error(), "");
+    }
+    static MailSocketOptions Trusting(const CTestCertificate& cert) {
+        MailSocketOptions options = ShortTimeout();
+        options.caFile = cert.CaFile();
+        return options;
+    }
+    // A server that goes over to TLS at once and then speaks one POP3 exchange.
+    static std::vector<ScriptStep> TlsGreeting() {
+        return {ScriptStep::StartTls(), ScriptStep::Send("+OK secure\r\n"),
+                ScriptStep::Expect("QUIT", "+OK bye\r\n")};
+    }
+
+    static std::unique_ptr<CTestCertificate> s_cert;
+    static std::unique_ptr<CTestCertificate> s_wrongName;
+};
+std::unique_ptr<CTestCertificate> MailSocketTlsTest::s_cert;
+std::unique_ptr<CTestCertificate> MailSocketTlsTest::s_wrongName;
+
+TEST_F(MailSocketTlsTest, TlsFromTheStartChecksTheNameOrTheAddress) {
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        SCOPED_TRACE(host);
+        CScriptedServer server(TlsGreeting(), s_cert->CertFile(), s_cert->KeyFile());
+        CMailSocket socket(Trusting(*s_cert));
+        ASSERT_TRUE(socket.Connect(host, server.Port(), true)) << socket.ErrorDetail();
+        EXPECT_TRUE(socket.IsSecure());
+        std::string line;
+        ASSERT_TRUE(socket.ReadLine(&line));
+        EXPECT_EQ(line, "+OK secure\r\n");
+        ASSERT_TRUE(socket.SendAll("QUIT\r\n"));
+        ASSERT_TRUE(socket.ReadLine(&line));
+        EXPECT_EQ(line, "+OK bye\r\n");
+        socket.Close();
+        ASSERT_TRUE(server.WaitUntilFinished());
+        EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"});
+    }
+}
+
+TEST_F(MailSocketTlsTest, StartTlsTurnsThePlainConnectionSecure) {
+    CScriptedServer server({ScriptStep::Send("220 hello\r\n"),
+                            ScriptStep::StartTls("STARTTLS", "220 go ahead\r\n"),
+                            ScriptStep::Expect("EHLO", "250-hello again\r\n250 AUTH LOGIN\r\n")},
+                           s_cert->CertFile(), s_cert->KeyFile());
+    CMailSocket socket(Trusting(*s_cert));
+    ASSERT_TRUE(socket.Connect("localhost", server.Port(), false));
+    std::string reply;
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    ASSERT_TRUE(socket.SendAll("STARTTLS\r\n"));
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    ASSERT_TRUE(socket.StartTls()) << socket.ErrorDetail();
+    EXPECT_TRUE(socket.IsSecure());
+    ASSERT_TRUE(socket.SendAll("EHLO me\r\n"));
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    EXPECT_EQ(reply, "250-hello again\r\n250 AUTH LOGIN\r\n");
+    EXPECT_FALSE(socket.StartTls());  // already secure
+}
+
+TEST_F(MailSocketTlsTest, PlainTextSmuggledAfterTheGoAheadIsRefused) {
+    CScriptedServer server({ScriptStep::Send("220 hello\r\n"),
+                            ScriptStep::Expect("STARTTLS", "220 go ahead\r\n250 forged\r\n")},
+                           s_cert->CertFile(), s_cert->KeyFile());
+    CMailSocket socket(Trusting(*s_cert));
+    ASSERT_TRUE(socket.Connect("localhost", server.Port(), false));
+    std::string reply;
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    ASSERT_TRUE(socket.SendAll("STARTTLS\r\n"));
+    ASSERT_TRUE(socket.ReadSmtpReply(&reply));
+    EXPECT_FALSE(socket.StartTls());
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kTlsFailed);
+    EXPECT_FALSE(socket.IsOpen());
+}
+
+TEST_F(MailSocketTlsTest, UnknownAuthorityOrWrongNameIsRefusedUnlessVerificationIsOff) {
+    {
+        CScriptedServer server(TlsGreeting(), s_cert->CertFile(), s_cert->KeyFile());
+        CMailSocket socket(ShortTimeout());  // the system's trust store alone
+        EXPECT_FALSE(socket.Connect("localhost", server.Port(), true));
+        EXPECT_EQ(socket.LastError(), EMailSocketError::kTlsFailed);
+        EXPECT_FALSE(socket.IsOpen());
+    }
+    {
+        CScriptedServer server(TlsGreeting(), s_wrongName->CertFile(), s_wrongName->KeyFile());
+        CMailSocket socket(Trusting(*s_wrongName));
+        EXPECT_FALSE(socket.Connect("localhost", server.Port(), true));
+        EXPECT_EQ(socket.LastError(), EMailSocketError::kTlsFailed);
+        EXPECT_NE(socket.ErrorDetail().find("mismatch"), std::string::npos) << socket.ErrorDetail();
+    }
+    {
+        CScriptedServer server(TlsGreeting(), s_wrongName->CertFile(), s_wrongName->KeyFile());
+        MailSocketOptions options = ShortTimeout();
+        options.verifyPeer = false;
+        CMailSocket socket(options);
+        ASSERT_TRUE(socket.Connect("localhost", server.Port(), true)) << socket.ErrorDetail();
+        std::string line;
+        ASSERT_TRUE(socket.ReadLine(&line));
+        EXPECT_EQ(line, "+OK secure\r\n");
+    }
+}
+
+TEST_F(MailSocketTlsTest, SecureServerThatDropsIsClosedNotKilling) {
+    CScriptedServer server({ScriptStep::StartTls(), ScriptStep::Send("+OK secure\r\n"),
+                            ScriptStep::Drop("USER")},
+                           s_cert->CertFile(), s_cert->KeyFile());
+    CMailSocket socket(Trusting(*s_cert));
+    ASSERT_TRUE(socket.Connect("localhost", server.Port(), true)) << socket.ErrorDetail();
+    std::string line;
+    ASSERT_TRUE(socket.ReadLine(&line));
+    ASSERT_TRUE(socket.SendAll("USER me\r\n"));
+    EXPECT_FALSE(socket.ReadLine(&line));
+    EXPECT_EQ(socket.LastError(), EMailSocketError::kClosed);
+    ASSERT_TRUE(server.WaitUntilFinished());
+    const std::string block(64 * 1024, 'x');
+    bool sent = true;
+    for (int i = 0; i < 20 && sent; ++i) sent = socket.SendAll(block);
+    EXPECT_FALSE(sent);
 }
 
 }  // namespace

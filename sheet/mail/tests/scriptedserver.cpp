@@ -3,8 +3,13 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,7 +26,9 @@ constexpr int kSplitPauseMs = 150;
 
 }  // namespace
 
-CScriptedServer::CScriptedServer(std::vector<ScriptStep> steps) : m_steps(std::move(steps)) {
+CScriptedServer::CScriptedServer(std::vector<ScriptStep> steps, std::string certFile,
+                                 std::string keyFile)
+    : m_steps(std::move(steps)), m_certFile(std::move(certFile)), m_keyFile(std::move(keyFile)) {
     if (::pipe2(m_stopPipe, O_CLOEXEC) != 0) {
         m_error = "pipe: " + std::string(std::strerror(errno));
         m_finished = true;
@@ -51,6 +58,8 @@ CScriptedServer::~CScriptedServer() {
         [[maybe_unused]] const ssize_t n = ::write(m_stopPipe[1], &stop, 1);
     }
     if (m_thread.joinable()) m_thread.join();
+    if (m_tls != nullptr) SSL_free(m_tls);
+    if (m_tlsContext != nullptr) SSL_CTX_free(m_tlsContext);
     for (int fd : {m_listenFd, m_stopPipe[0], m_stopPipe[1]})
         if (fd >= 0) ::close(fd);
 }
@@ -100,9 +109,11 @@ bool CScriptedServer::ReadClientLine(int fd, std::string* line, int waitMs) {
             m_received.push_back(*line);
             return true;
         }
-        if (!WaitReadable(fd, waitMs)) return false;
+        const bool buffered = m_tls != nullptr && SSL_pending(m_tls) > 0;
+        if (!buffered && !WaitReadable(fd, waitMs)) return false;
         char buf[4096];
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        const ssize_t n = m_tls != nullptr ? SSL_read(m_tls, buf, sizeof buf)
+                                           : ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0) return false;
         m_buffer.append(buf, static_cast<std::size_t>(n));
     }
@@ -111,7 +122,10 @@ bool CScriptedServer::ReadClientLine(int fd, std::string* line, int waitMs) {
 bool CScriptedServer::SendBytes(int fd, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n =
+            m_tls != nullptr
+                ? SSL_write(m_tls, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
+                : ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
@@ -154,11 +168,41 @@ bool CScriptedServer::PlayStep(int fd, const ScriptStep& step) {
             return false;
         }
         case ScriptStep::EAction::kDrop: m_stepsPlayed = true; return false;
+        case ScriptStep::EAction::kStartTls: return SendBytes(fd, step.reply) && AcceptTls(fd);
     }
     return false;
 }
 
+bool CScriptedServer::AcceptTls(int fd) {
+    if (!m_buffer.empty()) {
+        SetError("the client sent plain text before the TLS handshake");
+        return false;
+    }
+    m_tlsContext = SSL_CTX_new(TLS_server_method());
+    if (m_tlsContext == nullptr ||
+        SSL_CTX_use_certificate_chain_file(m_tlsContext, m_certFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(m_tlsContext, m_keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SetError("the server cannot load its certificate " + m_certFile);
+        return false;
+    }
+    m_tls = SSL_new(m_tlsContext);
+    SSL_set_fd(m_tls, fd);
+    if (SSL_accept(m_tls) != 1) {
+        // A client that refuses the certificate ends here; the test reads that from the
+        // client's side, so this is no script error.
+        ERR_clear_error();
+        return false;
+    }
+    return true;
+}
+
 void CScriptedServer::Run() {
+    // OpenSSL writes with write(), which raises SIGPIPE on a connection the client closed;
+    // blocked here it stays with this thread instead of ending the test program.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     if (!WaitReadable(m_listenFd, kClientWaitMs)) {
         SetError("no client connected");
         m_finished = true;
@@ -170,6 +214,9 @@ void CScriptedServer::Run() {
         m_finished = true;
         return;
     }
+    // A TLS read or handshake blocks; this bounds it should the client never answer.
+    const timeval limit{kClientWaitMs / 1000, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     bool going = true;
     for (const ScriptStep& step : m_steps) {
         going = PlayStep(fd, step);
@@ -182,6 +229,7 @@ void CScriptedServer::Run() {
         while (ReadClientLine(fd, &line, kClientWaitMs)) {
         }
     }
+    if (m_tls != nullptr) SSL_shutdown(m_tls);
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
     m_finished = true;

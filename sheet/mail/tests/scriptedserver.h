@@ -2,7 +2,8 @@
 // it listens on a free loopback port, takes one connection, and plays a fixed list of
 // steps - read the client's next line and check its start, then answer, answer in two
 // sends, fall silent, or drop the connection. It records every line the client sent, also
-// after the last step, so a test can tell what was and was not sent.
+// after the last step, so a test can tell what was and was not sent. Given a certificate it
+// can also turn the connection into TLS at a step, to stand for STARTTLS or a TLS port.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
+struct ssl_st;
 
 namespace velo::mail::test {
 
@@ -19,6 +23,7 @@ struct ScriptStep {
         kSplitReply,  // send `reply` in two pieces with a pause between them
         kStall,       // send nothing more and keep the connection open until the end
         kDrop,        // close the connection
+        kStartTls,    // send `reply` (if any), then take a TLS handshake as the server
     };
 
     // Read one line from the client first (false: act at once, as for a greeting).
@@ -45,6 +50,11 @@ struct ScriptStep {
     static ScriptStep ExpectMessage(std::string reply) {
         return {true, {}, true, EAction::kReply, std::move(reply)};
     }
+    // Reads a line when `prefix` is given (not null), answers `reply`, then goes over to TLS.
+    static ScriptStep StartTls(const char* prefix = nullptr, std::string reply = {}) {
+        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kStartTls,
+                std::move(reply)};
+    }
     // Reads a line when `prefix` is given (not null), then stalls.
     static ScriptStep Stall(const char* prefix = nullptr) {
         return {prefix != nullptr, prefix ? prefix : "", false, EAction::kStall, {}};
@@ -57,7 +67,9 @@ struct ScriptStep {
 
 class CScriptedServer {
 public:
-    explicit CScriptedServer(std::vector<ScriptStep> steps);
+    // `certFile` and `keyFile` (PEM) are needed only by a script with a kStartTls step.
+    explicit CScriptedServer(std::vector<ScriptStep> steps, std::string certFile = {},
+                             std::string keyFile = {});
     // Stops a stalled script and waits for the server thread.
     ~CScriptedServer();
     CScriptedServer(const CScriptedServer&) = delete;
@@ -85,9 +97,14 @@ private:
     bool SendBytes(int fd, const std::string& bytes);
     bool PlayStep(int fd, const ScriptStep& step);
     bool WaitReadable(int fd, int milliseconds);
+    bool AcceptTls(int fd);
     void SetError(const std::string& text);
 
     std::vector<ScriptStep> m_steps;
+    std::string m_certFile;
+    std::string m_keyFile;
+    ssl_ctx_st* m_tlsContext = nullptr;
+    ssl_st* m_tls = nullptr;
     int m_listenFd = -1;
     int m_port = 0;
     int m_stopPipe[2] = {-1, -1};
