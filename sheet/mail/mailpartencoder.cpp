@@ -1,0 +1,115 @@
+#include "sheet/mail/mailpartencoder.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "sheet/mail/base64codec.h"
+#include "sheet/mail/mailmessage.h"
+
+namespace velo::mail {
+namespace {
+
+constexpr size_t kFileBlockBytes = 54;  // 72 Base64 characters to a line
+
+// The file name of a path, without the folder.
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A header parameter value in quotes, so that spaces and the "=" and "?" of encoded words
+// stay inside it.
+std::string QuotedParameter(const std::string& value) {
+    std::string quoted = "\"";
+    for (const char ch : value) {
+        if (ch == '"' || ch == '\\') quoted += '\\';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+}  // namespace
+
+bool CTextPartEncoder::EncodePart(const std::string& content, const std::string& suffix,
+                                  int /*extraFlag*/, int /*partFlag*/, std::string* out) const {
+    *out += MakePartHeader(content, suffix);
+    *out += content;
+    return true;
+}
+
+std::string CTextPartEncoder::GetContentType() const { return "text/plain"; }
+
+std::string CTextPartEncoder::MakePartHeader(const std::string& /*content*/,
+                                             const std::string& suffix) const {
+    const std::string type = GetContentType() + suffix;
+    std::string header = "Content-Type: " + type;
+    if (type == "text/plain") header += "; charset=ISO-2022-JP";
+    header += "\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
+    return header;
+}
+
+bool CFilePartEncoder::EncodePart(const std::string& content, const std::string& suffix,
+                                  int /*extraFlag*/, int /*partFlag*/, std::string* out) const {
+    std::string bytes;
+    if (!ReadWholeFile(content, &bytes)) return false;
+    *out += MakePartHeader(content, suffix);
+    *out += FilePartLines(bytes);
+    return true;
+}
+
+std::string CFilePartEncoder::GetContentType() const { return "application/octet-stream"; }
+
+std::string CFilePartEncoder::MakePartHeader(const std::string& content,
+                                             const std::string& /*suffix*/) const {
+    std::string name = FileNameOf(content);
+    CMailMessage::EncodeHeaderText(name);
+    const std::string quoted = QuotedParameter(name);
+    return "Content-Type: " + GetContentType() + "; file=" + quoted +
+           "\r\nContent-Transfer-Encoding: base64\r\n"
+           "Content-Disposition: attachment; filename=" + quoted + "\r\n\r\n";
+}
+
+std::string FilePartLines(const std::string& bytes) {
+    std::string lines;
+    lines.reserve(bytes.size() * 4 / 3 + bytes.size() / kFileBlockBytes * 2 + 8);
+    size_t pos = 0;
+    for (;;) {
+        const size_t blockBytes = std::min(kFileBlockBytes, bytes.size() - pos);
+        lines += CBase64Codec::Encode(bytes.data() + pos, blockBytes);
+        lines += "\r\n";
+        pos += blockBytes;
+        if (blockBytes < kFileBlockBytes) break;
+    }
+    lines += "\r\n";
+    return lines;
+}
+
+void CMailPartEncoderRegistry::Register(std::unique_ptr<CMailPartEncoder> encoder) {
+    if (encoder) m_encoders.push_back(std::move(encoder));
+}
+
+const CMailPartEncoder* CMailPartEncoderRegistry::Find(int kind) const {
+    for (const auto& encoder : m_encoders) {
+        if (encoder->Kind() == kind) return encoder.get();
+    }
+    return nullptr;
+}
+
+const CMailPartEncoderRegistry& CMailPartEncoderRegistry::Default() {
+    static const CMailPartEncoderRegistry* const registry = [] {
+        static CMailPartEncoderRegistry made;
+        made.Register(std::make_unique<CTextPartEncoder>(76));
+        made.Register(std::make_unique<CFilePartEncoder>());
+        return &made;
+    }();
+    return *registry;
+}
+
+}  // namespace velo::mail

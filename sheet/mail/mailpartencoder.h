@@ -1,0 +1,91 @@
+// Encoders of the body parts of a multipart message, found by kind: kind 0 writes a text
+// part that is already ISO-2022-JP, kind 1 a file as a Base64 attachment. A message looks
+// its encoders up in a registry; the process-wide default registry holds one of each and
+// never changes after it is made, so messages on any thread may share it without a lock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velo::mail {
+
+inline constexpr int kTextPartKind = 0;
+inline constexpr int kFilePartKind = 1;
+
+class CMailPartEncoder {
+public:
+    explicit CMailPartEncoder(int kind) : m_kind(kind) {}
+    virtual ~CMailPartEncoder() = default;
+    CMailPartEncoder(const CMailPartEncoder&) = delete;
+    CMailPartEncoder& operator=(const CMailPartEncoder&) = delete;
+
+    int Kind() const { return m_kind; }
+
+    // Appends the part header and the part body to *out. Returns false, appending
+    // nothing, when the part cannot be made (a file that cannot be read).
+    virtual bool EncodePart(const std::string& content, const std::string& suffix,
+                            int extraFlag, int partFlag, std::string* out) const = 0;
+    // The MIME type the encoder writes ("text/plain", "application/octet-stream").
+    virtual std::string GetContentType() const = 0;
+    // The part's header block, ending with the empty line.
+    virtual std::string MakePartHeader(const std::string& content,
+                                       const std::string& suffix) const = 0;
+
+private:
+    int m_kind;
+};
+
+// A text part: the content is written as given (already ISO-2022-JP, 7 bit).
+class CTextPartEncoder final : public CMailPartEncoder {
+public:
+    // lineLength is kept for callers that fold; text parts are not folded.
+    explicit CTextPartEncoder(int lineLength = 76)
+        : CMailPartEncoder(kTextPartKind), m_lineLength(lineLength) {}
+    bool EncodePart(const std::string& content, const std::string& suffix, int extraFlag,
+                    int partFlag, std::string* out) const override;
+    std::string GetContentType() const override;
+    std::string MakePartHeader(const std::string& content,
+                               const std::string& suffix) const override;
+    int LineLength() const { return m_lineLength; }
+
+private:
+    int m_lineLength;
+};
+
+// A file attachment: the content is the file's path; the body is the file in Base64,
+// 54 bytes (72 characters) to a line.
+class CFilePartEncoder final : public CMailPartEncoder {
+public:
+    CFilePartEncoder() : CMailPartEncoder(kFilePartKind) {}
+    bool EncodePart(const std::string& content, const std::string& suffix, int extraFlag,
+                    int partFlag, std::string* out) const override;
+    std::string GetContentType() const override;
+    std::string MakePartHeader(const std::string& content,
+                               const std::string& suffix) const override;
+};
+
+// The Base64 lines of a file part's body for the given bytes: 54 bytes to a line, each line
+// ended by CR LF; a last block shorter than 54 bytes (an empty one when the length is a
+// multiple of 54) ends the lines, and one more CR LF follows them.
+std::string FilePartLines(const std::string& bytes);
+
+class CMailPartEncoderRegistry {
+public:
+    CMailPartEncoderRegistry() = default;
+    CMailPartEncoderRegistry(const CMailPartEncoderRegistry&) = delete;
+    CMailPartEncoderRegistry& operator=(const CMailPartEncoderRegistry&) = delete;
+
+    void Register(std::unique_ptr<CMailPartEncoder> encoder);
+    // The first registered encoder of the kind; null when there is none.
+    const CMailPartEncoder* Find(int kind) const;
+
+    // The process-wide registry with one text encoder (line length 76) and one file
+    // encoder. Made on first use, destroyed when the library unloads.
+    static const CMailPartEncoderRegistry& Default();
+
+private:
+    std::vector<std::unique_ptr<CMailPartEncoder>> m_encoders;
+};
+
+}  // namespace velo::mail
