@@ -1,0 +1,357 @@
+// The SMTP dialogue of one connection: greeting, HELO/EHLO, STARTTLS, AUTH LOGIN, one
+// transaction per message, QUIT; and the shaping of what goes on the wire (Message-Id, the
+// transparent body, the header without its blind copies).
+#include "sheet/mail/smtpsession.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "sheet/mail/base64codec.h"
+#include "sheet/mail/mailmessage.h"
+#include "sheet/mail/mailtext.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/text/cp932.h"
+
+namespace velo::mail {
+
+namespace {
+
+struct ReplyCheck {
+    int code;
+    const char* message;  // UTF-8; shown as "code:message" when the server answers otherwise
+};
+
+// Read by CSmtpSession::EReplyCheck.
+constexpr ReplyCheck kReplyChecks[] = {
+    {250, "SMTPサーバーエラー"},
+    {220, "SMTPサーバーが存在しません"},
+    {354, "SMTPサーバーの準備が出来ていません"},
+    {221, "SMTPサーバーとの接続を終了できません"},
+    {334, "SMTP認証に失敗しました"},
+    {235, "SMTP認証に失敗しました(PASSWORDエラー)"},
+    {220, "STARTTLSが使用できません"},
+};
+
+enum ESecurity { kSecurityNone = 0, kSecurityStartTls = 1, kSecurityTls = 2 };
+
+// Characters an id may hold on the left of a Message-Id's "@" (RFC 5322 atext).
+bool IsAtext(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return true;
+    if (c >= 'a' && c <= 'z') return true;
+    if (c >= '0' && c <= '9') return true;
+    return std::string_view("!#$%&'*+/=?^_`{|}~-").find(char(c)) != std::string_view::npos;
+}
+
+// The text as dot-separated atext: every run of other bytes ("@", spaces, double-byte
+// characters, dots) becomes one ".", and none is left at either end.
+std::string DotAtomText(std::string_view text) {
+    std::string out;
+    bool pendingDot = false;
+    for (unsigned char c : text) {
+        if (!IsAtext(c)) {
+            pendingDot = !out.empty();
+            continue;
+        }
+        if (pendingDot) out += '.';
+        pendingDot = false;
+        out += char(c);
+    }
+    return out;
+}
+
+// Milliseconds of the system's monotonic clock modulo 10000, the tick of the Message-Id.
+long TickModulo10000() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return long(ms.count() % 10000);
+}
+
+std::string LocalHostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+    return name;
+}
+
+// The header block as it goes to the server: a Bcc line names the blind copies, which the
+// other recipients must not see, so it is left out (the sender's own copy keeps it).
+std::string HeaderForTransmission(std::string_view header) {
+    std::string out;
+    out.reserve(header.size());
+    size_t start = 0;
+    while (start < header.size()) {
+        size_t end = header.find("\r\n", start);
+        end = end == std::string_view::npos ? header.size() : end + 2;
+        const std::string_view line = header.substr(start, end - start);
+        if (line.size() < 4 || strncasecmp(line.data(), "bcc:", 4) != 0) out += line;
+        start = end;
+    }
+    return out;
+}
+
+std::string ProgressText(size_t sent, size_t total) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%zu/%zu bytes  %d %%", sent, total,
+                  int((unsigned long long)sent * 100 / total));
+    return text;
+}
+
+std::string SettingCp932(const char* key) {
+    return QStringToCp932(CVeloSubTools::GetGlobalSettingString("EMail", key, QString()));
+}
+
+// The SMTP AUTH credentials: "SmtpUserID"/"SmtpPassword", each falling back to the POP3
+// account's "UserID"/"Password" when empty.
+std::string AuthSetting(const char* key, const char* fallbackKey) {
+    std::string value = SettingCp932(key);
+    return value.empty() ? SettingCp932(fallbackKey) : value;
+}
+
+// Shapes one body, optionally doubling leading dots; see DotStuffBody.
+std::string WithCrLfLines(std::string_view body, bool stuffDots) {
+    std::string out;
+    out.reserve(body.size() + body.size() / 32 + 4);
+    bool lineStart = true;
+    for (size_t i = 0; i < body.size(); ++i) {
+        const char c = body[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == '.' && stuffDots) out += '.';
+        out += c;
+        lineStart = false;
+    }
+    if (!lineStart) out += "\r\n";
+    return out;
+}
+
+}  // namespace
+
+std::string MakeMessageId(std::time_t seconds, long tick, std::string_view account,
+                          std::string_view server) {
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%ld.%04ld", long(seconds), tick);
+    std::string id = "<";
+    id += stamp;
+    id += DotAtomText(account);
+    id += '@';
+    id += DotAtomText(server);
+    id += '>';
+    return id;
+}
+
+std::string DotStuffBody(std::string_view body) { return WithCrLfLines(body, true); }
+
+std::string NormalizeLineEnds(std::string_view body) { return WithCrLfLines(body, false); }
+
+CSmtpSession::CSmtpSession(std::string server, int port)
+    : m_errorText("OK"), m_port(port), m_server(std::move(server)) {}
+
+CSmtpSession::~CSmtpSession() {
+    Quit();
+    if (m_statusWindow != nullptr) m_statusWindow->SetStatusText(m_savedStatusText);
+}
+
+void CSmtpSession::SetStatusWindow(IMailStatusWindow* window) {
+    m_statusWindow = window;
+    m_savedStatusText = window != nullptr ? window->GetStatusText() : std::string();
+}
+
+void CSmtpSession::SetAccount(std::string_view name) { m_account = name; }
+
+void CSmtpSession::SetSocketOptions(const MailSocketOptions& options) { m_socketOptions = options; }
+
+int CSmtpSession::Connect() {
+    if (m_connected) return 1;
+    const int attach = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpAttach", 0);
+    const int security = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpSecurity", kSecurityNone);
+    const MailSocketOptions options =
+        m_socketOptions ? *m_socketOptions : MailSocketOptionsFromSettings();
+    if (!ConnectSocket(options, security)) return 0;
+    if (!CheckReply(kCheckGreeting)) {
+        m_errorText = Sjis("サーバーが反応しません");
+        CloseConnection();
+        return 0;
+    }
+    // The plain dialogue keeps HELO, which every server takes. AUTH and STARTTLS are
+    // extensions that servers offer (and accept) only after EHLO.
+    const bool extended = attach != 0 || security == kSecurityStartTls;
+    bool ok = Greet(extended ? "EHLO" : "HELO");
+    if (ok && security == kSecurityStartTls) ok = SecureWithStartTls() && Greet("EHLO");
+    if (ok && attach != 0) ok = LogIn();
+    if (!ok) {
+        CloseConnection();
+        return 0;
+    }
+    m_connected = 1;
+    return 1;
+}
+
+bool CSmtpSession::ConnectSocket(const MailSocketOptions& options, int security) {
+    m_socket = std::make_unique<CMailSocket>(options);
+    ShowStatus("CONNECT", m_server);
+    if (!m_socket->Connect(m_server, m_port, security == kSecurityTls)) {
+        const EMailSocketError error = m_socket->LastError();
+        if (error == EMailSocketError::kConnectFailed)
+            m_errorText = Sjis("サーバーに接続できません");
+        else
+            SetErrorFromSocket();
+        CloseConnection();
+        return false;
+    }
+    if (security == kSecurityTls) ShowStatus("TLS", m_server);
+    return true;
+}
+
+bool CSmtpSession::Greet(const char* verb) {
+    const std::string host = LocalHostName();
+    ShowStatus(verb, host);
+    return SendText(std::string(verb) + " " + host + "\r\n") && CheckReply(kCheckOk);
+}
+
+bool CSmtpSession::SecureWithStartTls() {
+    ShowStatus("STARTTLS", m_server);
+    if (!SendText("STARTTLS\r\n") || !CheckReply(kCheckStartTls)) return false;
+    if (!m_socket->StartTls()) {
+        SetErrorFromSocket();
+        return false;
+    }
+    return true;
+}
+
+bool CSmtpSession::LogIn() {
+    const std::string user = AuthSetting("SmtpUserID", "UserID");
+    const std::string password = AuthSetting("SmtpPassword", "Password");
+    ShowStatus("AUTH LOGIN", "");
+    if (!SendText("AUTH LOGIN\r\n") || !CheckReply(kCheckAuth)) return false;
+    const std::string encodedUser = CBase64Codec::Encode(user);
+    ShowStatus("User", encodedUser);
+    if (!SendText(encodedUser + "\r\n") || !CheckReply(kCheckAuth)) return false;
+    // One star per character, never the password itself.
+    ShowStatus("pass", std::string(size_t(Cp932ToQString(password).size()), '*'));
+    return SendText(CBase64Codec::Encode(password) + "\r\n") && CheckReply(kCheckPassword);
+}
+
+int CSmtpSession::Send(CMailMessage& message) {
+    if (!m_connected) {
+        m_errorText = Sjis("サーバーに接続されていません");
+        return 0;
+    }
+    message.SetMessageId(MakeMessageId(std::time(nullptr), TickModulo10000(), m_account, m_server));
+    if (!PrepareMessage(message)) return 0;
+    m_lineFailed = false;
+    if (TransmitMessage(message)) return 1;
+    // A broken or silent line cannot carry the next message or a QUIT; waiting for either
+    // would only repeat the time-out.
+    if (m_lineFailed) CloseConnection();
+    return 0;
+}
+
+int CSmtpSession::PrepareMessage(CMailMessage& message) {
+    if (message.GetAddressCount(kAddressTo) == 0) {
+        m_errorText = Sjis("宛先が指定されていません");
+        return 0;
+    }
+    message.ClearHeader();
+    message.BuildHeader();
+    message.EndHeader();
+    message.BuildBody();
+    return 1;
+}
+
+int CSmtpSession::TransmitMessage(CMailMessage& message) {
+    if (!SendText("MAIL From: <" + message.EnvelopeSender() + ">\r\n") || !CheckReply(kCheckOk))
+        return 0;
+    for (int kind : {kAddressTo, kAddressCc, kAddressBcc}) {
+        for (const CMailMessage::MailAddress& entry : message.Addresses(kind)) {
+            // A refused recipient does not stop the others.
+            if (!SendText("RCPT TO: <" + entry.address + ">\r\n") || !ReadReply()) return 0;
+        }
+    }
+    if (!SendText("DATA\r\n") || !CheckReply(kCheckData)) return 0;
+    if (!SendText(HeaderForTransmission(message.Header()))) return 0;
+
+    static const std::string sending = Sjis("送信中");
+    const std::string body = DotStuffBody(message.Body());
+    for (size_t sent = 0; sent < body.size();) {
+        const size_t piece = std::min(kBodyPieceSize, body.size() - sent);
+        ShowStatus(sending, ProgressText(sent + piece, body.size()));
+        if (!SendText(std::string_view(body).substr(sent, piece))) return 0;
+        sent += piece;
+    }
+    // The header block and the stuffed body both end in CR LF, so the final "." stands on
+    // a line of its own without adding an empty line to the message.
+    return SendText(".\r\n") && CheckReply(kCheckOk);
+}
+
+int CSmtpSession::Quit() {
+    if (!m_connected) return 1;
+    ShowStatus("QUIT", "");
+    const bool ok = SendText("QUIT\r\n") && CheckReply(kCheckQuit);
+    CloseConnection();
+    return ok ? 1 : 0;
+}
+
+bool CSmtpSession::SendText(std::string_view text) {
+    if (m_socket->SendAll(text)) return true;
+    SetErrorFromSocket();
+    return false;
+}
+
+bool CSmtpSession::ReadReply() {
+    m_reply.clear();
+    if (m_socket->ReadSmtpReply(&m_reply)) return true;
+    SetErrorFromSocket();
+    return false;
+}
+
+bool CSmtpSession::CheckReply(int index) {
+    if (!ReadReply()) return false;
+    const int code = std::atoi(m_reply.substr(0, 3).c_str());
+    const ReplyCheck& check = kReplyChecks[index];
+    if (code == check.code) return true;
+    m_errorText = std::to_string(code) + ":" + Sjis(check.message);
+    return false;
+}
+
+void CSmtpSession::SetErrorFromSocket() {
+    m_lineFailed = true;
+    switch (m_socket->LastError()) {
+    case EMailSocketError::kTimedOut:
+        m_errorText = Sjis("サーバーが反応しません");
+        break;
+    case EMailSocketError::kTlsFailed:
+        m_errorText = Sjis("安全な接続(TLS)を確立できません");
+        if (!m_socket->ErrorDetail().empty())
+            m_errorText += "\r\n" + Sjis(m_socket->ErrorDetail().c_str());
+        break;
+    default:
+        m_errorText = Sjis("ソケットエラー");
+        break;
+    }
+}
+
+void CSmtpSession::ShowStatus(std::string_view step, std::string_view detail) {
+    if (m_statusWindow == nullptr) return;
+    std::string text(step);
+    if (!detail.empty()) {
+        text += ' ';
+        text += detail;
+    }
+    m_statusWindow->SetStatusText(text);
+}
+
+void CSmtpSession::CloseConnection() {
+    if (m_socket != nullptr) m_socket->Close();
+    m_socket.reset();
+    m_connected = 0;
+}
+
+}  // namespace velo::mail

@@ -1,0 +1,120 @@
+// CSmtpSession: one SMTP connection that sends built messages. Connect greets the server
+// (optionally securing the line with STARTTLS or TLS and logging in by AUTH LOGIN), Send
+// builds and transmits one message, Quit ends the dialogue. Every step is shown in the
+// status window (never the password), every failure leaves a complete Japanese text in
+// GetErrorText() for the caller to show, and every byte goes through CMailSocket, so a
+// server that stops answering ends the wait after the time-out instead of freezing.
+#pragma once
+
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sheet/mail/mailsocket.h"
+
+namespace velo::mail {
+
+class CMailMessage;
+class IMailStatusWindow;
+
+// The Message-Id of a message: "<seconds.tick@...>" with the tick (milliseconds modulo
+// 10000) padded with zeros to four places, so the value stays one unbroken token.
+std::string MakeMessageId(std::time_t seconds, long tick, std::string_view account,
+                          std::string_view server);
+
+// The body as it goes between DATA and the final ".": every line ends in CR LF (a lone CR
+// or LF becomes CR LF, so no bare line end can reach the server) and every line that
+// begins with "." gets a second "." in front (RFC 5321 transparency), whatever follows the
+// dot. The result always ends in CR LF unless the body is empty.
+std::string DotStuffBody(std::string_view body);
+
+// The body with every line ending in CR LF, as above but without the dots doubled: the
+// message exactly as the recipient receives it.
+std::string NormalizeLineEnds(std::string_view body);
+
+class CSmtpSession {
+public:
+    // Indexes of the reply-check table: the expected code of each step and the text shown
+    // when the server answers otherwise.
+    enum EReplyCheck : int {
+        kCheckOk = 0,         // HELO/EHLO, MAIL, RCPT, end of data: 250
+        kCheckGreeting = 1,   // greeting after connect: 220
+        kCheckData = 2,       // DATA: 354
+        kCheckQuit = 3,       // QUIT: 221
+        kCheckAuth = 4,       // AUTH LOGIN and the user name: 334
+        kCheckPassword = 5,   // the password: 235
+        kCheckStartTls = 6,   // STARTTLS: 220
+    };
+    // Size of the pieces the body is sent in; the status line advances with each.
+    static constexpr size_t kBodyPieceSize = 512;
+
+    CSmtpSession(std::string server, int port);
+    // Puts the saved status text back and quits when still connected.
+    virtual ~CSmtpSession();
+    CSmtpSession(const CSmtpSession&) = delete;
+    CSmtpSession& operator=(const CSmtpSession&) = delete;
+
+    // Remembers the window and the text it shows now (put back on destruction).
+    void SetStatusWindow(IMailStatusWindow* window);
+    // Account name used inside the Message-Id.
+    void SetAccount(std::string_view name);
+    // Socket options to use instead of those of the settings ("Timeout", "TlsVerify");
+    // a clinic's own certificate authority goes here.
+    void SetSocketOptions(const MailSocketOptions& options);
+
+    // Connects and greets, per the settings of section "EMail": "SmtpSecurity" (0 plain,
+    // 1 STARTTLS, 2 TLS from the start) and "SmtpAttach" (1: AUTH LOGIN with "SmtpUserID"/
+    // "SmtpPassword", falling back to "UserID"/"Password"). Returns 1 when connected
+    // (also when it already was), else 0 with the socket closed and GetErrorText() set.
+    int Connect();
+    // Sets the Message-Id, builds the message and transmits it. Returns 1 when the server
+    // accepted it, else 0 with GetErrorText() set. A socket failure or time-out on the way
+    // closes the connection, so the session is no longer connected afterwards.
+    int Send(CMailMessage& message);
+    // Sends QUIT and closes. Returns the QUIT reply check; 1 when not connected.
+    int Quit();
+
+    const std::string& GetErrorText() const { return m_errorText; }
+    const std::string& GetServer() const { return m_server; }
+    int GetPort() const { return m_port; }
+    bool IsConnected() const { return m_connected != 0; }
+    // The last whole reply of the server, every line of it (for tests and diagnostics).
+    const std::string& LastReply() const { return m_reply; }
+
+protected:
+    // Refuses a message without recipients ("宛先が指定されていません"), else builds it in
+    // the order ClearHeader, BuildHeader, EndHeader, BuildBody. 1 or 0.
+    virtual int PrepareMessage(CMailMessage& message);
+    // MAIL, RCPT for every To, Cc and Bcc address (a refused recipient does not stop the
+    // send), DATA, the header in one send, the stuffed body in 512-byte pieces with the
+    // progress in the status line, and the final ".". 1 or 0.
+    virtual int TransmitMessage(CMailMessage& message);
+
+private:
+    bool ConnectSocket(const MailSocketOptions& options, int security);
+    bool Greet(const char* verb);
+    bool SecureWithStartTls();
+    bool LogIn();
+    bool SendText(std::string_view text);
+    bool CheckReply(int index);
+    bool ReadReply();
+    void SetErrorFromSocket();
+    void ShowStatus(std::string_view step, std::string_view detail);
+    void CloseConnection();
+
+    IMailStatusWindow* m_statusWindow = nullptr;
+    std::string m_savedStatusText;
+    std::string m_errorText;
+    int m_connected = 0;
+    int m_port = 25;
+    std::string m_server;
+    std::string m_account;
+    std::unique_ptr<CMailSocket> m_socket;
+    std::string m_reply;  // the last whole reply
+    bool m_lineFailed = false;  // a send or receive failed or timed out
+    std::optional<MailSocketOptions> m_socketOptions;
+};
+
+}  // namespace velo::mail
