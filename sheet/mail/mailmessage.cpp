@@ -258,6 +258,13 @@ void CMailMessage::EncodeHeaderText(std::string& text) {
             continue;
         }
         if (runStart != std::string::npos) {
+            // Readers drop the white space between two encoded words, so blanks between
+            // Japanese words ("山田 太郎") go inside the one word to keep them.
+            const size_t next = text.find_first_not_of(" \t", pos);
+            if (next != pos && next != std::string::npos && JapaneseCharLength(text, next) > 0) {
+                pos = next;
+                continue;
+            }
             AppendEncodedWord(std::string_view(text).substr(runStart, pos - runStart), &out);
             runStart = std::string::npos;
         }

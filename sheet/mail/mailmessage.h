@@ -69,7 +69,9 @@ public:
     const std::vector<MailAddress>& Addresses(int kind) const;
 
     // Replaces each run of double-byte characters (and half-width katakana) by one
-    // "=?ISO-2022-JP?B?...?=" word; ASCII, spaces included, stays outside the words.
+    // "=?ISO-2022-JP?B?...?=" word; other ASCII stays outside the words. Blanks between
+    // two Japanese words go inside one word, since readers drop white space between
+    // adjacent encoded words and "山田 太郎" would arrive as "山田太郎".
     static void EncodeHeaderText(std::string& text);
     // The reverse, for showing a sent header: every complete "=?ISO-2022-JP?B?...?=" word
     // is decoded to code page 932; everything else is copied unchanged.

@@ -5,6 +5,7 @@
 
 #include "sheet/mail/base64codec.h"
 #include "sheet/mail/mailmessage.h"
+#include "suite/text/cp932.h"
 
 namespace velo::mail {
 namespace {
@@ -28,8 +29,10 @@ std::string QuotedParameter(const std::string& value) {
     return quoted + "\"";
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    std::ifstream file(path, std::ios::binary);
+// The path is code page 932 like every text of a message; the file system's names are
+// UTF-8.
+bool ReadWholeFile(const std::string& cp932Path, std::string* bytes) {
+    std::ifstream file(Cp932ToQString(cp932Path).toStdString(), std::ios::binary);
     if (!file) return false;
     bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     return !file.bad();

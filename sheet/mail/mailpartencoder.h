@@ -53,8 +53,8 @@ private:
     int m_lineLength;
 };
 
-// A file attachment: the content is the file's path; the body is the file in Base64,
-// 54 bytes (72 characters) to a line.
+// A file attachment: the content is the file's path (code page 932, as every text of a
+// message); the body is the file in Base64, 54 bytes (72 characters) to a line.
 class CFilePartEncoder final : public CMailPartEncoder {
 public:
     CFilePartEncoder() : CMailPartEncoder(kFilePartKind) {}
