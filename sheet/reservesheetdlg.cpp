@@ -32,6 +32,7 @@
 #include "sheet/reservationcommands.h"
 #include "sheet/reservationdlg.h"
 #include "sheet/reservationsave.h"
+#include "sheet/reservedsearchdlg.h"
 #include "sheet/sheetprint.h"
 #include "sheet/sheetstrings.h"
 #include "sheet/standbydlg.h"
@@ -537,6 +538,9 @@ void CReserveSheetDlg::RunCommand(int commandId) {
         case kCmdStandby:
             OpenStandbyList();
             break;
+        case kCmdSearch:
+            OpenReservedSearch();
+            break;
         case kCmdCalendarMemo:
             OpenCalendarMemo(m_dates.shown);
             break;
@@ -565,8 +569,7 @@ void CReserveSheetDlg::RunCommand(int commandId) {
             CancelTargetReservation(static_cast<uint8_t>(ResStatus::Revoked));
             break;
         default:
-            // The reservation, cancel, memo, standby, reference, search and print dialogs
-            // are not part of this window yet.
+            // Commands handled elsewhere (the toolbar's own menus) or not this window's.
             break;
     }
     UpdateToolbar();
@@ -767,6 +770,37 @@ void CReserveSheetDlg::OpenStandbyList() {
     const bool chosen = standby.exec() == QDialog::Accepted && !standby.ChosenStandbyNo().empty();
     m_standbyNo = chosen ? standby.ChosenStandbyNo() : std::string();
     UpdateStatusLine();
+}
+
+void CReserveSheetDlg::OpenReservedSearch() {
+    CReservedSearchDlg search(m_db, this);
+    const int result = search.exec();
+    const std::string number = search.ChosenReservationNo();
+    if (number.empty()) return;
+    if (result == CReservedSearchDlg::kResultChange) {
+        ReservationDlgInputs inputs = NewReservationInputs();
+        inputs.reservationNo = number;
+        inputs.dialogMode = kDialogModeChange;
+        const QDate day = ReservationDay(m_db, number);
+        if (day.isValid()) inputs.date = Ymd(day);
+        OpenReservationDialog(inputs);
+    } else if (result == CReservedSearchDlg::kResultCancel) {
+        CancelFoundReservation(number);
+    }
+}
+
+void CReserveSheetDlg::CancelFoundReservation(const std::string& reservationNo) {
+    if (!CMessageService::AskYesNo(this, LoadString(kIdsCancelQuestion), windowTitle())) return;
+    CCancelReasonDlg dialog(m_db, reservationNo,
+                            static_cast<uint8_t>(ResStatus::CancelledLastMinute), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The sheet shows the day the cancelled reservation was on, counted again.
+    const QDate day = ReservationDay(m_db, reservationNo);
+    if (day.isValid() && day != m_dates.shown) {
+        MoveDates(PickDay(day), true);
+    } else {
+        Reload();
+    }
 }
 
 void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,

@@ -118,6 +118,9 @@ private:
     void OpenCalendarMemo(const QDate& day);
     // The standby list; an entry handed back waits for the next band chosen on the grid.
     void OpenStandbyList();
+    // The reserved-patient search; its change and cancel requests are carried out here.
+    void OpenReservedSearch();
+    void CancelFoundReservation(const std::string& reservationNo);
     // Asks, then marks the booked target reservation cancelled with `status` through the
     // cancel-reason dialog.
     void CancelTargetReservation(uint8_t status);

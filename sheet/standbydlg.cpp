@@ -3,14 +3,12 @@
 #include "sheet/standbydlg.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -19,6 +17,7 @@
 
 #include "sheet/bookingstrings.h"
 #include "sheet/sheetsettings.h"
+#include "sheet/rowmark.h"
 #include "sheet/standby.h"
 #include "sheet/standbyentrydlg.h"
 #include "suite/tool/date.h"
@@ -30,7 +29,7 @@ namespace velo::sheet {
 namespace {
 
 constexpr int kFilterDays = 7;  // the to-pickers start this many days after today
-constexpr int kIconSize = 16;
+constexpr int kIconSize = kRowMarkSize;
 
 QString MessageTitle() { return QStringLiteral("予約キャンセル待ち編集"); }
 
@@ -52,20 +51,11 @@ QDateEdit* NewDatePicker(int id, const QDate& date, QWidget* parent) {
 // The two row icons: a plain mark for open entries and cancellations, a marked one for
 // booked entries and patients who did not come.
 QIcon RowIconOf(int icon) {
-    QPixmap pixmap(kIconSize, kIconSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QColor(0x40, 0x40, 0x40));
-    painter.setBrush(icon == CStandbyDlg::kIconMarked ? QColor(0xE0, 0x40, 0x40)
-                                                      : QColor(0x40, 0x90, 0xE0));
-    painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
-    return QIcon(pixmap);
+    return RowMark(icon == CStandbyDlg::kIconMarked ? QColor(0xE0, 0x40, 0x40)
+                                                    : QColor(0x40, 0x90, 0xE0));
 }
 
-// A list column: its heading, its width at the original font, and a typical cell text. The
-// width grows to fit the sample in the font actually used, so dates and times stay whole
-// whatever font size the desktop gives.
+// A list column: its heading, its width at the original font, and a typical cell text.
 struct ListColumn {
     const char* heading;
     int width;
@@ -76,21 +66,10 @@ CXListCtrl* NewList(int id, std::initializer_list<ListColumn> columns, QWidget* 
     auto* list = new CXListCtrl(parent);
     list->setObjectName(QString::number(id));
     list->setIconSize(QSize(kIconSize, kIconSize));
-    const QFontMetrics metrics(list->font());
-    constexpr int kCellPadding = 16;
-    for (const ListColumn& column : columns) {
-        const int icon = list->GetColumnCount() == 0 ? kIconSize + 6 : 0;
-        const int fit = metrics.horizontalAdvance(QString::fromUtf8(column.sample)) + kCellPadding + icon;
-        list->InsertColumn(list->GetColumnCount(), QString::fromUtf8(column.heading),
-                           std::max(column.width, fit));
-    }
+    for (const ListColumn& column : columns)
+        list->AppendFittingColumn(QString::fromUtf8(column.heading), column.width,
+                                  QString::fromUtf8(column.sample));
     return list;
-}
-
-int TotalColumnWidth(CXListCtrl* list) {
-    int total = 0;
-    for (int i = 0; i < list->GetColumnCount(); ++i) total += list->columnWidth(i);
-    return total;
 }
 
 // Runs `fill` with the wait cursor shown.
@@ -186,7 +165,7 @@ void CStandbyDlg::BuildLayout() {
     layout->addWidget(lower, 1);
     layout->addLayout(closeRow);
     // Wide enough for every column of both lists, the frames and a scroll bar.
-    const int columns = std::max(TotalColumnWidth(m_standby), TotalColumnWidth(m_cancelled));
+    const int columns = std::max(m_standby->TotalColumnWidth(), m_cancelled->TotalColumnWidth());
     resize(std::max(820, columns + 80), 640);
 }
 

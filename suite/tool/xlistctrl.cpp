@@ -1,7 +1,9 @@
 // CXListCtrl over QTreeWidget: top-level items are the rows.
 #include "suite/tool/xlistctrl.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <algorithm>
 
 namespace {
 constexpr int kDataRole = Qt::UserRole + 1;
@@ -43,6 +45,19 @@ void CXListCtrl::SetSelIndex(int row) {
     }
     setCurrentItem(item);
     item->setSelected(true);
+}
+
+int CXListCtrl::AppendFittingColumn(const QString& heading, int width, const QString& sample) {
+    constexpr int kCellPadding = 16;
+    const int icon = columnCount() == 0 ? iconSize().width() + 6 : 0;
+    const int fit = QFontMetrics(font()).horizontalAdvance(sample) + kCellPadding + icon;
+    return InsertColumn(columnCount(), heading, std::max(width, fit));
+}
+
+int CXListCtrl::TotalColumnWidth() const {
+    int total = 0;
+    for (int i = 0; i < columnCount(); ++i) total += columnWidth(i);
+    return total;
 }
 
 int CXListCtrl::InsertColumn(int column, const QString& heading, int width) {

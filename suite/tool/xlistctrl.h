@@ -20,6 +20,12 @@ public:
     // Inserts a column at `column` (appended when past the end); returns its index.
     int InsertColumn(int column, const QString& heading, int width);
     int GetColumnCount() const { return columnCount(); }
+    // Appends a column `width` pixels wide, or wider when `sample` (a typical cell text)
+    // needs more in the list's font, so dates and times stay whole whatever font size the
+    // desktop gives. The first column also makes room for the row icon.
+    int AppendFittingColumn(const QString& heading, int width, const QString& sample);
+    // The widths of all columns together.
+    int TotalColumnWidth() const;
 
     // Inserts a row with the first column's text at `row` (appended when past the end or
     // negative); returns its index.

@@ -1,0 +1,213 @@
+#include "sheet/reservedsearch.h"
+
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string_view>
+
+#include "recman/recman.h"
+#include "sheet/reservation.h"
+#include "suite/comdlg/tablehelpers.h"
+#include "suite/comdlg/velosubtools.h"
+#include "suite/dbcall/basedbcall.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/tabledb.h"
+#include "suite/text/cp932.h"
+#include "suite/tool/date.h"
+#include "suite/tool/tools.h"
+
+namespace velo::sheet {
+namespace {
+
+using comdlg::FieldText;
+
+constexpr int kDefaultContactStates = 3;
+constexpr const char* kDefaultContactNames[kDefaultContactStates] = {"未", "不通", "済み"};
+// Name mode reaches every reservation from today on.
+constexpr char kLastDay[] = "99999999";
+
+template <size_t N>
+QString Text(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
+
+bool StartsWith(std::string_view field, const std::string& prefix) {
+    return field.substr(0, prefix.size()) == prefix;
+}
+
+QString DateText(const std::string& ymd) {
+    const QDate day = CDate::FromYmd(ymd.c_str());
+    return day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+}
+
+QString StartText(const char* startTime) {
+    const int hhmm = ParseTimeField(startTime);
+    return QString::asprintf("%02d:%02d", hhmm / 100, hhmm % 100);
+}
+
+void FillContactColumns(const tagRESERVATIONDB& r, const QStringList& states,
+                        ReservedSearchRow* row) {
+    const int state = r.ContactStatus;
+    row->contactState = state < states.size() ? states[state] : QString();
+    row->contactComment = Text(r.ContactComment);
+    row->contactMethod = state != 0 ? ContactMethodName(r.ContactMethod) : QString();
+    row->contactDate = CTools::MakeDate(FieldText(r.ContactDate).c_str());
+}
+
+// Patients of one search, each read once.
+class CPatientCache {
+public:
+    explicit CPatientCache(CPatient1DB& table) : m_table(table) {}
+
+    const tagPATIENT1DB* Find(const std::string& id) {
+        auto it = m_found.find(id);
+        if (it == m_found.end()) {
+            const bool exists = m_table.GetPatient1Data(id.c_str()) == recman::kOk;
+            it = m_found.emplace(id, exists ? std::optional(m_table.m_Data) : std::nullopt).first;
+        }
+        return it->second ? &*it->second : nullptr;
+    }
+
+private:
+    CPatient1DB& m_table;
+    std::map<std::string, std::optional<tagPATIENT1DB>> m_found;
+};
+
+bool PatientMatches(const ReservedSearchRequest& request, const std::string& typed,
+                    const tagPATIENT1DB& patient) {
+    if (!request.byName) return true;
+    const std::string field = request.byKana ? FieldText(patient.Kana) : FieldText(patient.Name);
+    return StartsWith(field, typed);
+}
+
+int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::string& from,
+           const std::string& to, std::vector<ReservedSearchRow>* out) {
+    CReservationDB reservations;
+    int status = reservations.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    CPatient1DB patientTable;
+    status = patientTable.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    CPatientCache patients(patientTable);
+    const QStringList states = ContactStatusNames();
+    const std::string typed = QStringToCp932(request.text);
+
+    reservations.SetKey(CReservationDB::kKeyTime);
+    const ReservationDateKey key = ReservationDateKey::Make(from.c_str(), "");
+    reservations.SetKeyBuffer(&key, sizeof key);
+    for (status = reservations.GetGREQ(); status == recman::kOk; status = reservations.GetNEXT()) {
+        const tagRESERVATIONDB& r = reservations.m_Data;
+        const std::string day = FieldText(r.ResDate);
+        if (day > to) break;
+        const std::string patientId = FieldText(r.PatientID);
+        if (patientId.empty()) continue;  // blocked time
+        if (!request.byName && request.uncontactedOnly && r.ContactStatus != 0) continue;
+        if (r.Status > static_cast<uint8_t>(ResStatus::Came)) continue;
+        const tagPATIENT1DB* patient = patients.Find(patientId);
+        if (patient == nullptr || patient->InactiveFlag == 1) continue;
+        if (!PatientMatches(request, typed, *patient)) continue;
+
+        ReservedSearchRow row;
+        row.patientId = patientId;
+        row.reservationNo = FieldText(r.ReservationNo);
+        row.status = r.Status;
+        row.chartNo = Text(patient->ChartNo);
+        row.name = Text(patient->Name);
+        row.date = DateText(day);
+        row.time = StartText(r.StartTime);
+        row.homeTel = Text(patient->HomeTel);
+        row.mobileTel = Text(patient->MobileTel);
+        row.mail = Text(patient->Email);
+        FillContactColumns(r, states, &row);
+        out->push_back(std::move(row));
+    }
+    return status == recman::kEndOfFile || status == recman::kKeyNotFound ? recman::kOk : status;
+}
+
+}  // namespace
+
+QStringList ContactStatusNames() {
+    const int count = CVeloSubTools::GetGlobalSettingInt("Reservation", "ContactStatusCount",
+                                                         kDefaultContactStates);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        const QString fallback =
+            i < kDefaultContactStates ? QString::fromUtf8(kDefaultContactNames[i]) : QString();
+        const std::string key = "ContactStatusName" + std::to_string(i);
+        names << CVeloSubTools::GetGlobalSettingString("Reservation", key.c_str(), fallback);
+    }
+    return names;
+}
+
+QString ContactMethodName(int method) {
+    return method == kContactByMail ? QStringLiteral("Email") : QStringLiteral("電話");
+}
+
+int SearchReservedPatients(CVeloDBSys* db, const ReservedSearchRequest& request,
+                           const QDate& today, std::vector<ReservedSearchRow>* out) {
+    out->clear();
+    const std::string from = request.byName ? CDate::ToYmd(today) : request.from;
+    const std::string to = request.byName ? std::string(kLastDay) : request.to;
+    return CBaseDBCall::ReadConsistently([&] {
+        out->clear();
+        return Search(db, request, from, to, out);
+    });
+}
+
+int ReadContact(CVeloDBSys* db, const std::string& reservationNo, ContactRecord* out) {
+    CReservationDB reservations;
+    int status = reservations.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    status = reservations.GetReservationData(reservationNo.c_str());
+    if (status != recman::kOk) return status;
+    const tagRESERVATIONDB& r = reservations.m_Data;
+    *out = ContactRecord();
+    out->date = CDate::FromYmd(FieldText(r.ContactDate).c_str());
+    out->state = r.ContactStatus;
+    out->comment = Text(r.ContactComment);
+    out->method = r.ContactMethod == kContactByMail ? kContactByMail : kContactByTelephone;
+    return recman::kOk;
+}
+
+int SaveContact(CVeloDBSys* db, const std::string& reservationNo, const ContactRecord& contact) {
+    return CBaseDBCall::RunInTransaction([&] {
+        CReservationDB reservations;
+        int status = reservations.SetAssociatedDB(db);
+        if (status != recman::kOk) return status;
+        status = reservations.GetReservationData(reservationNo.c_str());
+        if (status != recman::kOk) return status;
+        tagRESERVATIONDB& r = reservations.m_Data;
+        std::memset(r.ContactDate, 0, sizeof r.ContactDate);
+        std::memset(r.ContactComment, 0, sizeof r.ContactComment);
+        r.ContactStatus = static_cast<uint8_t>(contact.state);
+        if (contact.state != 0) {
+            SetField(r.ContactDate, CDate::ToYmd(contact.date).c_str());
+            SetCp932Field(r.ContactComment, sizeof r.ContactComment, contact.comment);
+            r.ContactMethod = static_cast<uint8_t>(contact.method);
+        } else {
+            r.ContactMethod = kContactByTelephone;
+        }
+        return reservations.Update();
+    });
+}
+
+int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row) {
+    CReservationDB reservations;
+    int status = reservations.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    status = reservations.GetReservationData(row->reservationNo.c_str());
+    if (status != recman::kOk) return status;
+    FillContactColumns(reservations.m_Data, ContactStatusNames(), row);
+    return recman::kOk;
+}
+
+QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo) {
+    CReservationDB reservations;
+    if (reservations.SetAssociatedDB(db) != recman::kOk ||
+        reservations.GetReservationData(reservationNo.c_str()) != recman::kOk)
+        return QDate();
+    return CDate::FromYmd(FieldText(reservations.m_Data.ResDate).c_str());
+}
+
+}  // namespace velo::sheet

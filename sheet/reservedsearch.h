@@ -1,0 +1,83 @@
+// The reserved-patient search: the reservations of a date range, or a patient's future
+// reservations found by name or reading, each with the patient's telephones, mail address
+// and the state of the last contact; and the contact record the staff keeps per
+// reservation. Reads and writes go through the table classes, so the rules can be tested
+// without a window; the search dialog and the contact dialog gather input and show rows.
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+class CVeloDBSys;
+
+namespace velo::sheet {
+
+// The contact states' names: "ContactStatusCount" of section "Reservation" states (default
+// 3), state i named by "ContactStatusName<i>" ("未", "不通", "済み", then empty).
+// State 0 means not contacted yet.
+QStringList ContactStatusNames();
+
+enum EContactMethod { kContactByTelephone = 0, kContactByMail = 1 };
+// "電話" or "Email".
+QString ContactMethodName(int method);
+
+struct ReservedSearchRequest {
+    bool byName = false;
+    // Date mode: the days searched (YYYYMMDD) and whether only reservations not yet
+    // contacted are listed.
+    std::string from, to;
+    bool uncontactedOnly = false;
+    // Name mode: every reservation from today on whose patient's reading (byKana) or name
+    // begins with the text.
+    QString text;
+    bool byKana = true;
+};
+
+// One row of the result list.
+struct ReservedSearchRow {
+    std::string patientId, reservationNo;
+    int status = 0;  // the reservation's Status, chooses the row's image
+    QString chartNo, name;
+    QString date;  // "%Y/%m/%d"
+    QString time;  // "%02d:%02d" of the start
+    QString homeTel, mobileTel;
+    QString contactState;  // the state's name, empty past the configured states
+    QString contactComment;
+    QString contactMethod;  // empty while not contacted
+    QString contactDate;    // the suite's date display, empty when none
+    QString mail;
+};
+
+// Runs the search: reservations in date order on the date key; blocked times, cancelled or
+// changed reservations (status above 1) and reservations of missing or inactive patients
+// are left out. today bounds the name mode. Returns 0 or the failing read's status.
+int SearchReservedPatients(CVeloDBSys* db, const ReservedSearchRequest& request,
+                           const QDate& today, std::vector<ReservedSearchRow>* out);
+
+// The contact kept on a reservation.
+struct ContactRecord {
+    QDate date;  // invalid when none is stored
+    int state = 0;
+    QString comment;
+    int method = kContactByTelephone;
+};
+
+// Reads the reservation's contact; 4 when the reservation is gone.
+int ReadContact(CVeloDBSys* db, const std::string& reservationNo, ContactRecord* out);
+
+// Stores a contact on the reservation: state 0 ("未") erases the date and comment and sets
+// the method to telephone; any other state writes the date, comment and method. The record
+// is read again inside the write, so other fields changed meanwhile are kept.
+int SaveContact(CVeloDBSys* db, const std::string& reservationNo, const ContactRecord& contact);
+
+// Fills the row's contact columns again from the stored reservation, as after a contact
+// was recorded. Returns 0 or the read's status (the row is left as it was then).
+int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row);
+
+// The day a reservation is on; invalid when it cannot be read.
+QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo);
+
+}  // namespace velo::sheet

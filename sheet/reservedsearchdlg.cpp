@@ -1,0 +1,332 @@
+#include "sheet/reservedsearchdlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "sheet/contactdlg.h"
+#include "sheet/reservation.h"
+#include "sheet/rowmark.h"
+#include "suite/comdlg/velocomdlg.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/xlistctrl.h"
+
+namespace velo::sheet {
+namespace {
+
+constexpr int kInitialDays = 3;  // the date range opens as today to today + 3
+
+struct ListColumn {
+    const char* heading;
+    int width;
+    const char* sample;
+};
+
+constexpr ListColumn kColumns[] = {
+    {"ID", 80, "A00000"},
+    {"氏名", 150, ""},
+    {"予約日", 80, "2026/12/31"},
+    {"時間", 80, "12:30"},
+    {"自宅電話", 100, "03-1234-5678"},
+    {"携帯・PHS", 100, "090-1234-5678"},
+    {"確認状況", 80, "確認状況"},
+    {"コメント", 120, ""},
+    {"連絡方法", 80, "連絡方法"},
+    {"最終連絡日", 80, "2026/12/31(木)"},
+    {"メールアドレス", 200, ""},
+};
+
+// Toolbar commands: id, caption, tooltip, icon.
+struct ToolCommand {
+    int id;
+    const char* caption;
+    const char* tip;
+    QStyle::StandardPixmap icon;
+};
+
+constexpr ToolCommand kCommands[] = {
+    {CReservedSearchDlg::kIdSearch, "検索実行", "検索実行", QStyle::SP_FileDialogContentsView},
+    {CReservedSearchDlg::kIdSendMail, "Eメール", "メールを送信する", QStyle::SP_ArrowForward},
+    {CReservedSearchDlg::kIdMailSetting, "送信設定", "メール送信の設定を行なう",
+     QStyle::SP_FileDialogDetailedView},
+    {CReservedSearchDlg::kIdContact, "履歴入力", "連絡履歴を入力する", QStyle::SP_FileDialogInfoView},
+    {CReservedSearchDlg::kIdTemplate, "ﾃﾝﾌﾟﾚｰﾄ", "メールのテンプレートを設定する",
+     QStyle::SP_FileIcon},
+    {CReservedSearchDlg::kIdPostcard, "はがき", "はがきの印刷", QStyle::SP_DriveFDIcon},
+    {CReservedSearchDlg::kIdChange, "予約変更", "予約を変更する", QStyle::SP_ArrowRight},
+    {CReservedSearchDlg::kIdCancelReservation, "予約取消", "予約を取り消す",
+     QStyle::SP_DialogDiscardButton},
+};
+
+bool IsTool(int id) {
+    return id == CReservedSearchDlg::kIdSendMail || id == CReservedSearchDlg::kIdMailSetting ||
+           id == CReservedSearchDlg::kIdTemplate || id == CReservedSearchDlg::kIdPostcard;
+}
+
+bool NeedsRow(int id) {
+    return id == CReservedSearchDlg::kIdContact || id == CReservedSearchDlg::kIdChange ||
+           id == CReservedSearchDlg::kIdCancelReservation;
+}
+
+QIcon StatusMark(int status) {
+    return RowMark(status == static_cast<int>(ResStatus::Came) ? QColor(0x40, 0xB0, 0x60)
+                                                              : QColor(0x40, 0x90, 0xE0));
+}
+
+template <typename Widget>
+Widget* Named(Widget* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
+
+}  // namespace
+
+CReservedSearchDlg::CReservedSearchDlg(CVeloDBSys* db, QWidget* parent, bool mailMode)
+    : QDialog(parent), m_db(db), m_mailMode(mailMode) {
+    setObjectName(QString::number(kIdDialog));
+    setWindowTitle(QStringLiteral("予約された患者の検索"));
+    setSizeGripEnabled(true);
+    BuildLayout();
+    UpdateActions();
+}
+
+void CReservedSearchDlg::BuildLayout() {
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(QSize(24, 24));
+    BuildToolbar(toolbar);
+
+    m_list = Named(new CXListCtrl(this), kIdList);
+    m_list->setIconSize(QSize(kRowMarkSize, kRowMarkSize));
+    for (const ListColumn& column : kColumns)
+        m_list->AppendFittingColumn(QString::fromUtf8(column.heading), column.width,
+                                    QString::fromUtf8(column.sample));
+    connect(m_list, &QTreeWidget::itemChanged, this, &CReservedSearchDlg::OnItemChanged);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CReservedSearchDlg::UpdateActions);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { RecordContact(); });
+
+    auto* status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    m_count = Named(new QLabel(this), kIdCount);
+    status->addWidget(m_count);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->addWidget(toolbar);
+    layout->addWidget(BuildConditions());
+    layout->addWidget(m_list, 1);
+    layout->addWidget(status);
+    m_count->setText(QStringLiteral("件数：%1 件").arg(0, 3));
+    resize(std::max(900, m_list->TotalColumnWidth() + 40), 600);
+}
+
+void CReservedSearchDlg::BuildToolbar(QToolBar* toolbar) {
+    for (const ToolCommand& command : kCommands) {
+        QAction* action = toolbar->addAction(style()->standardIcon(command.icon),
+                                             QString::fromUtf8(command.caption));
+        action->setObjectName(QString::number(command.id));
+        action->setData(command.id);
+        action->setToolTip(QString::fromUtf8(command.tip));
+        action->setStatusTip(QString::fromUtf8(command.tip));
+        const int id = command.id;
+        if (IsTool(id)) m_toolActions.push_back(action);
+        if (NeedsRow(id)) m_rowActions.push_back(action);
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (id == kIdSearch) {
+                RunSearch();
+            } else if (id == kIdContact) {
+                RecordContact();
+            } else if (id == kIdChange) {
+                FinishWith(kResultChange);
+            } else if (id == kIdCancelReservation) {
+                FinishWith(kResultCancel);
+            } else if (m_toolHandler) {
+                m_toolHandler(id);
+            }
+        });
+        if (id == kIdSearch || id == kIdTemplate || id == kIdPostcard) toolbar->addSeparator();
+    }
+}
+
+QWidget* CReservedSearchDlg::BuildConditions() {
+    auto* box = new QGroupBox(this);
+    const QDate today = CDate::Today();
+    m_byDate = Named(new QRadioButton(QStringLiteral("日付範囲の指定"), box), kIdByDate);
+    m_from = Named(new QDateEdit(today, box), kIdFrom);
+    m_to = Named(new QDateEdit(today.addDays(kInitialDays), box), kIdTo);
+    for (QDateEdit* picker : {m_from, m_to}) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    }
+    m_uncontactedOnly = Named(new QCheckBox(QStringLiteral("未連絡のみ"), box), kIdUncontactedOnly);
+    m_byName = Named(new QRadioButton(QStringLiteral("患者氏名検索"), box), kIdByName);
+    m_nameText = Named(new QLineEdit(box), kIdNameText);
+    m_nameText->setMinimumWidth(200);
+    // The reading/kanji pair is a group of its own, apart from the two search modes.
+    auto* nameKind = new QWidget(box);
+    m_byKana = Named(new QRadioButton(QStringLiteral("フリガナ"), nameKind), kIdByKana);
+    m_byKanji = Named(new QRadioButton(QStringLiteral("漢字"), nameKind), kIdByKanji);
+    auto* nameKindLayout = new QHBoxLayout(nameKind);
+    nameKindLayout->setContentsMargins(0, 0, 0, 0);
+    nameKindLayout->addWidget(m_byKana);
+    nameKindLayout->addWidget(m_byKanji);
+    m_byKana->setChecked(true);
+    m_byDate->setChecked(true);
+    auto* search = Named(new QPushButton(QStringLiteral("検索実行"), box), kIdSearch);
+    search->setAutoDefault(false);
+    connect(search, &QPushButton::clicked, this, &CReservedSearchDlg::RunSearch);
+
+    m_sender = Named(new QComboBox(box), kIdSender);
+    CVeloComDlg::EnumStaffData(m_db, m_sender, "");
+    // The staff list leads with "not chosen"; a mail always has a sender, so it goes.
+    if (m_sender->count() > 1 && m_sender->itemData(0).toInt() == 0) m_sender->removeItem(0);
+    m_sender->setCurrentIndex(0);
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(m_byDate, 0, 0);
+    grid->addWidget(m_from, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("～"), box), 0, 2);
+    grid->addWidget(m_to, 0, 3);
+    grid->addWidget(m_uncontactedOnly, 0, 4);
+    grid->addWidget(new QLabel(QStringLiteral("メール送信者"), box), 0, 6, Qt::AlignRight);
+    grid->addWidget(m_sender, 0, 7);
+    grid->addWidget(m_byName, 1, 0);
+    grid->addWidget(m_nameText, 1, 1, 1, 3);
+    grid->addWidget(nameKind, 1, 4);
+    grid->addWidget(search, 1, 7);
+    grid->setColumnStretch(5, 1);
+    return box;
+}
+
+void CReservedSearchDlg::SetToolHandler(std::function<void(int)> handler) {
+    m_toolHandler = std::move(handler);
+    UpdateActions();
+}
+
+void CReservedSearchDlg::RunSearch() {
+    ReservedSearchRequest request;
+    request.byName = m_byName->isChecked();
+    request.from = CDate::ToYmd(m_from->date());
+    request.to = CDate::ToYmd(m_to->date());
+    request.uncontactedOnly = m_uncontactedOnly->isChecked();
+    request.text = m_nameText->text();
+    request.byKana = m_byKana->isChecked();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows);
+    QApplication::restoreOverrideCursor();
+    ShowRows();
+    if (status != 0) {
+        CMessageService::MessageBox(this, QStringLiteral("予約を読み込めませんでした。"),
+                                    windowTitle(), CMessageService::EIcon::Warning);
+    }
+}
+
+void CReservedSearchDlg::ShowRows() {
+    m_filling = true;
+    m_list->setUpdatesEnabled(false);
+    m_list->DeleteAllItems();
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const ReservedSearchRow& row = m_rows[i];
+        const int index = m_list->InsertItem(-1, row.chartNo);
+        m_list->SetItemData(index, i);
+        m_list->SetCheck(index, false);
+        m_list->topLevelItem(index)->setIcon(kColChartNo, StatusMark(row.status));
+        m_list->SetItemText(index, kColName, row.name);
+        m_list->SetItemText(index, kColDate, row.date);
+        m_list->SetItemText(index, kColTime, row.time);
+        m_list->SetItemText(index, kColHomeTel, row.homeTel);
+        m_list->SetItemText(index, kColMobileTel, row.mobileTel);
+        m_list->SetItemText(index, kColMail, row.mail);
+        ShowRowContact(index);
+    }
+    m_list->setUpdatesEnabled(true);
+    m_filling = false;
+    m_count->setText(QStringLiteral("件数：%1 件").arg(static_cast<int>(m_rows.size()), 3));
+    UpdateActions();
+}
+
+void CReservedSearchDlg::ShowRowContact(int index) {
+    const ReservedSearchRow& row = m_rows[m_list->GetItemData(index)];
+    m_list->SetItemText(index, kColContactState, row.contactState);
+    m_list->SetItemText(index, kColComment, row.contactComment);
+    m_list->SetItemText(index, kColContactMethod, row.contactMethod);
+    m_list->SetItemText(index, kColContactDate, row.contactDate);
+}
+
+void CReservedSearchDlg::RefreshRow(int index) {
+    if (index < 0 || index >= m_list->GetItemCount()) return;
+    ReservedSearchRow& row = m_rows[m_list->GetItemData(index)];
+    if (RefreshContactColumns(m_db, &row) == 0) ShowRowContact(index);
+}
+
+void CReservedSearchDlg::RecordContact() {
+    const int index = m_list->GetSelIndex();
+    if (index < 0) return;
+    CContactDlg dialog(m_db, m_rows[m_list->GetItemData(index)].reservationNo, this);
+    if (dialog.exec() == QDialog::Accepted) RefreshRow(index);
+}
+
+std::vector<int> CReservedSearchDlg::CheckedRows() const {
+    std::vector<int> rows;
+    for (int i = 0; i < m_list->GetItemCount(); ++i) {
+        if (m_list->GetCheck(i)) rows.push_back(i);
+    }
+    return rows;
+}
+
+int CReservedSearchDlg::SenderNumber() const {
+    return m_sender->currentIndex() >= 0 ? m_sender->currentData().toInt() : 0;
+}
+
+void CReservedSearchDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
+    if (m_filling || column != kColChartNo || !m_mailMode) return;
+    const int index = m_list->indexOfTopLevelItem(item);
+    if (index < 0 || !m_list->GetCheck(index)) return;
+    if (!m_list->GetItemText(index, kColMail).trimmed().isEmpty()) return;
+    // A reminder cannot reach a patient without an address.
+    CMessageService::MessageBox(
+        this, QStringLiteral("指定された患者にはメールアドレスが設定されておりません。"),
+        windowTitle(), CMessageService::EIcon::Information);
+    m_filling = true;
+    m_list->SetCheck(index, false);
+    m_filling = false;
+}
+
+void CReservedSearchDlg::UpdateActions() {
+    const bool row = m_list != nullptr && m_list->GetSelIndex() >= 0;
+    for (QAction* action : m_rowActions) action->setEnabled(row);
+    for (QAction* action : m_toolActions) action->setEnabled(static_cast<bool>(m_toolHandler));
+}
+
+void CReservedSearchDlg::FinishWith(int result) {
+    const int index = m_list->GetSelIndex();
+    if (index < 0) return;
+    m_chosen = m_rows[m_list->GetItemData(index)].reservationNo;
+    done(result);
+}
+
+void CReservedSearchDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (focusWidget() == m_nameText && m_byName->isChecked()) RunSearch();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace velo::sheet

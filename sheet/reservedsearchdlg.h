@@ -1,0 +1,111 @@
+// CReservedSearchDlg: the reserved-patient search (1013, "予約された患者の検索"), a resizable
+// window with a toolbar and a status bar. It lists the reservations of a date range, or a
+// patient's future reservations by reading or name, with telephones, mail addresses and the
+// contact state. From it the staff records a contact, ticks patients for reminder mail, or
+// asks the sheet to change or cancel the selected reservation:
+//
+//   CReservedSearchDlg dialog(db, this);
+//   switch (dialog.exec()) {
+//       case CReservedSearchDlg::kResultChange: change(dialog.ChosenReservationNo()); break;
+//       case CReservedSearchDlg::kResultCancel: cancel(dialog.ChosenReservationNo()); break;
+//   }
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sheet/reservedsearch.h"
+
+class CVeloDBSys;
+class CXListCtrl;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QToolBar;
+class QTreeWidgetItem;
+
+namespace velo::sheet {
+
+class CReservedSearchDlg final : public QDialog {
+    Q_OBJECT
+public:
+    enum ControlId : int {
+        kIdDialog = 1013,
+        kIdByDate = 1125, kIdFrom = 1079, kIdTo = 1080, kIdUncontactedOnly = 1092,
+        kIdByName = 1126, kIdNameText = 1124, kIdByKana = 1122, kIdByKanji = 1123,
+        kIdSearch = 1030, kIdSender = 1168, kIdList = 1000, kIdCount = 1001,
+        kIdSendMail = 1031, kIdMailSetting = 1032, kIdContact = 1036, kIdTemplate = 1037,
+        kIdPostcard = 1545, kIdChange = 1012, kIdCancelReservation = 1006,
+    };
+    // The list's columns, as the reminder run reads and writes them.
+    enum Column : int {
+        kColChartNo = 0, kColName, kColDate, kColTime, kColHomeTel, kColMobileTel,
+        kColContactState, kColComment, kColContactMethod, kColContactDate, kColMail,
+    };
+    // exec() results that ask the sheet to act on ChosenReservationNo().
+    enum Result : int { kResultChange = 100, kResultCancel = 101 };
+
+    explicit CReservedSearchDlg(CVeloDBSys* db, QWidget* parent = nullptr, bool mailMode = true);
+
+    // Runs the search with the controls' conditions and fills the list.
+    void RunSearch();
+
+    CXListCtrl* List() const { return m_list; }
+    const std::vector<ReservedSearchRow>& Rows() const { return m_rows; }
+    // The number of the staff member chosen as the mail's sender (0 when none).
+    int SenderNumber() const;
+    // The reservation of a result 100 or 101.
+    const std::string& ChosenReservationNo() const { return m_chosen; }
+    // Opens the contact dialog for the selected row and refreshes its columns after OK.
+    void RecordContact();
+    // The rows whose check boxes are ticked, in list order.
+    std::vector<int> CheckedRows() const;
+    // Writes a row's contact columns from its reservation again (after a contact or a mail).
+    void RefreshRow(int row);
+
+    // Runs when a toolbar command that belongs to the mail and postcard tools is chosen
+    // (1031, 1032, 1037, 1545); without one they stay disabled.
+    void SetToolHandler(std::function<void(int command)> handler);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildConditions();
+    void BuildToolbar(QToolBar* toolbar);
+    void ShowRows();
+    void ShowRowContact(int row);
+    void OnItemChanged(QTreeWidgetItem* item, int column);
+    void UpdateActions();
+    void FinishWith(int result);
+
+    CVeloDBSys* m_db;
+    bool m_mailMode;
+    std::vector<ReservedSearchRow> m_rows;
+    std::string m_chosen;
+    std::function<void(int)> m_toolHandler;
+    bool m_filling = false;
+
+    QRadioButton* m_byDate = nullptr;
+    QRadioButton* m_byName = nullptr;
+    QDateEdit* m_from = nullptr;
+    QDateEdit* m_to = nullptr;
+    QCheckBox* m_uncontactedOnly = nullptr;
+    QLineEdit* m_nameText = nullptr;
+    QRadioButton* m_byKana = nullptr;
+    QRadioButton* m_byKanji = nullptr;
+    QComboBox* m_sender = nullptr;
+    CXListCtrl* m_list = nullptr;
+    QLabel* m_count = nullptr;
+    std::vector<QAction*> m_rowActions;   // need a selected row
+    std::vector<QAction*> m_toolActions;  // mail and postcard tools
+};
+
+}  // namespace velo::sheet

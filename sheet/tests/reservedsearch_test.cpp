@@ -1,0 +1,261 @@
+// Tests of the reserved-patient search: what the date and name modes list and leave out,
+// the contact record (erasing on "未", the configured state names), and the search dialog
+// driven through its controls (the mail-address check on ticking a row, the contact dialog
+// refreshing its row in place, change and cancel requests handed back with the number).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include "sheet/contactdlg.h"
+#include "sheet/reservation.h"
+#include "sheet/reservedsearch.h"
+#include "sheet/reservedsearchdlg.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
+#include "suite/testsupport/modal.h"
+#include "suite/testsupport/testdatabase.h"
+#include "suite/text/cp932.h"
+#include "suite/text/globalsettings.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/xlistctrl.h"
+
+namespace velo::sheet {
+namespace {
+
+struct Patient {
+    const char* id;
+    const char* chartNo;
+    const char* name;
+    const char* kana;
+    const char* mail;
+    uint8_t inactive = 0;
+};
+
+class ReservedSearchTest : public DbFolderTest {
+protected:
+    void SetUp() override {
+        EnsureQApplication("reservedsearch_test");
+        ASSERT_TRUE(m_config.isValid());
+        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
+        CHostProfile::SetProgramName(QStringLiteral("reservedsearchtest"));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        CDate::SetTodayForTesting(2024, 5, 10);
+        CMessageService::ClearHistory();
+        CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDOK; });
+        AddPatient({"0000000001", "A001", "山田　太郎", "ヤマダ　タロウ", "taro@example.jp"});
+        AddPatient({"0000000002", "A002", "山本　花子", "ヤマモト　ハナコ", ""});
+        AddPatient({"0000000003", "A003", "佐藤　一", "サトウ　ハジメ", "sato@example.jp"});
+        AddPatient({"0000000004", "A004", "山口　休", "ヤマグチ　キュウ", "x@example.jp", 1});
+    }
+    void TearDown() override {
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
+    }
+
+    void AddPatient(const Patient& p) {
+        CPatientDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.PatientID, p.id);
+        SetField(table.m_Data.Patient2ID, p.id);
+        SetField(table.m_Data.ChartNo, p.chartNo);
+        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(p.name));
+        SetCp932Field(table.m_Data.Kana, sizeof table.m_Data.Kana, QString::fromUtf8(p.kana));
+        SetField(table.m_Data.Email, p.mail);
+        SetField(table.m_Data.HomeTel, "03-1111-2222");
+        table.m_Data.InactiveFlag = p.inactive;
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    void AddReservation(const char* no, const char* patient, const char* day, int start,
+                        ResStatus status = ResStatus::Booked, uint8_t contact = 0) {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.ReservationNo, no);
+        SetField(table.m_Data.PatientID, patient);
+        SetField(table.m_Data.ResDate, day);
+        SetTimeField(table.m_Data.StartTime, start);
+        SetTimeField(table.m_Data.EndTime, start + 30);
+        table.m_Data.Status = static_cast<uint8_t>(status);
+        table.m_Data.ContactStatus = contact;
+        if (contact != 0) SetField(table.m_Data.ContactDate, "20240508");
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    std::vector<std::string> Found(const ReservedSearchRequest& request) {
+        std::vector<ReservedSearchRow> rows;
+        EXPECT_EQ(SearchReservedPatients(&m_db, request, CDate::Today(), &rows), 0);
+        std::vector<std::string> numbers;
+        for (const auto& row : rows) numbers.push_back(row.reservationNo);
+        return numbers;
+    }
+    tagRESERVATIONDB Stored(const char* no) {
+        CReservationDB table;
+        EXPECT_EQ(table.SetAssociatedDB(&m_db), 0);
+        EXPECT_EQ(table.GetReservationData(no), 0);
+        return table.m_Data;
+    }
+    // A day of every kind the search must tell apart.
+    void AddMixedReservations() {
+        AddReservation("0000000010", "0000000001", "20240510", 900);
+        AddReservation("0000000011", "0000000002", "20240511", 1000, ResStatus::Came, 2);
+        AddReservation("0000000012", "", "20240511", 1200);                      // blocked
+        AddReservation("0000000013", "0000000003", "20240512", 900, ResStatus::CancelledWithNotice);
+        AddReservation("0000000014", "0000000004", "20240512", 930);             // inactive
+        AddReservation("0000000015", "0000000099", "20240512", 1000);            // no patient
+        AddReservation("0000000016", "0000000003", "20240513", 1100, ResStatus::Changed);
+        AddReservation("0000000017", "0000000003", "20240514", 1400);
+        AddReservation("0000000018", "0000000001", "20240501", 900);             // past
+        AddReservation("0000000019", "0000000001", "20240520", 900);             // later
+    }
+
+    QTemporaryDir m_config;
+};
+
+TEST_F(ReservedSearchTest, DateModeListsLiveReservationsOfExistingActivePatientsInOrder) {
+    AddMixedReservations();
+    ReservedSearchRequest request;
+    request.from = "20240510";
+    request.to = "20240514";
+    EXPECT_EQ(Found(request), (std::vector<std::string>{"0000000010", "0000000011", "0000000017"}));
+    request.uncontactedOnly = true;
+    EXPECT_EQ(Found(request), (std::vector<std::string>{"0000000010", "0000000017"}));
+
+    std::vector<ReservedSearchRow> rows;
+    request.uncontactedOnly = false;
+    ASSERT_EQ(SearchReservedPatients(&m_db, request, CDate::Today(), &rows), 0);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].chartNo, QStringLiteral("A002"));
+    EXPECT_EQ(rows[1].date, QStringLiteral("2024/05/11"));
+    EXPECT_EQ(rows[1].time, QStringLiteral("10:00"));
+    EXPECT_EQ(rows[1].contactState, QStringLiteral("済み"));
+    EXPECT_EQ(rows[1].contactMethod, QStringLiteral("電話"));
+    EXPECT_EQ(rows[1].contactDate, QStringLiteral("2024/05/08(水)"));
+    EXPECT_EQ(rows[0].contactState, QStringLiteral("未"));
+    EXPECT_TRUE(rows[0].contactMethod.isEmpty());
+    EXPECT_EQ(rows[0].mail, QStringLiteral("taro@example.jp"));
+}
+
+TEST_F(ReservedSearchTest, NameModeFindsFutureReservationsByReadingOrNamePrefix) {
+    AddMixedReservations();
+    ReservedSearchRequest request;
+    request.byName = true;
+    request.text = QStringLiteral("ヤマ");
+    // From today on: the past reservation of 1 May is not listed, 20 May is.
+    EXPECT_EQ(Found(request), (std::vector<std::string>{"0000000010", "0000000011", "0000000019"}));
+    request.byKana = false;
+    request.text = QStringLiteral("佐藤");
+    EXPECT_EQ(Found(request), (std::vector<std::string>{"0000000017"}));
+    request.text = QStringLiteral("ヤマ");  // a reading does not match names
+    EXPECT_TRUE(Found(request).empty());
+}
+
+TEST_F(ReservedSearchTest, ContactStateZeroErasesTheContactAndNamesFollowTheSettings) {
+    AddReservation("0000000010", "0000000001", "20240510", 900);
+    ContactRecord contact;
+    contact.date = QDate(2024, 5, 9);
+    contact.state = 1;
+    contact.comment = QStringLiteral("留守電");
+    contact.method = kContactByMail;
+    ASSERT_EQ(SaveContact(&m_db, "0000000010", contact), 0);
+    tagRESERVATIONDB stored = Stored("0000000010");
+    EXPECT_STREQ(stored.ContactDate, "20240509");
+    EXPECT_EQ(stored.ContactStatus, 1);
+    EXPECT_EQ(stored.ContactMethod, 1);
+    EXPECT_EQ(Cp932FieldToQString(stored.ContactComment, sizeof stored.ContactComment),
+              QStringLiteral("留守電"));
+
+    contact.state = 0;
+    ASSERT_EQ(SaveContact(&m_db, "0000000010", contact), 0);
+    stored = Stored("0000000010");
+    EXPECT_STREQ(stored.ContactDate, "");
+    EXPECT_STREQ(stored.ContactComment, "");
+    EXPECT_EQ(stored.ContactStatus, 0);
+    EXPECT_EQ(stored.ContactMethod, 0);
+    EXPECT_EQ(SaveContact(&m_db, "0000000077", contact), 4);
+
+    ASSERT_TRUE(CGlobalSettings::SetInt(QStringLiteral("Reservation"),
+                                        QStringLiteral("ContactStatusCount"), 4));
+    ASSERT_TRUE(CGlobalSettings::SetString(QStringLiteral("Reservation"),
+                                           QStringLiteral("ContactStatusName1"),
+                                           QStringLiteral("留守")));
+    EXPECT_EQ(ContactStatusNames(),
+              (QStringList{QStringLiteral("未"), QStringLiteral("留守"), QStringLiteral("済み"),
+                           QString()}));
+}
+
+class ReservedSearchDlgTest : public ReservedSearchTest {
+protected:
+    static QAction* Action(QDialog& dialog, int id) {
+        auto* action = dialog.findChild<QAction*>(QString::number(id));
+        EXPECT_NE(action, nullptr) << id;
+        return action;
+    }
+    static void SearchDays(CReservedSearchDlg& dialog, const QDate& from, const QDate& to) {
+        dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdFrom))->setDate(from);
+        dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdTo))->setDate(to);
+        Action(dialog, CReservedSearchDlg::kIdSearch)->trigger();
+    }
+};
+
+TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShown) {
+    AddMixedReservations();
+    CReservedSearchDlg dialog(&m_db);
+    dialog.show();
+    SearchDays(dialog, QDate(2024, 5, 10), QDate(2024, 5, 14));
+    CXListCtrl* list = dialog.List();
+    ASSERT_EQ(list->GetItemCount(), 3);
+    auto* count = dialog.findChild<QLabel*>(QString::number(CReservedSearchDlg::kIdCount));
+    EXPECT_EQ(count->text(), QStringLiteral("件数：  3 件"));
+
+    list->SetCheck(0, true);  // has an address
+    list->SetCheck(1, true);  // has none
+    EXPECT_TRUE(list->GetCheck(0));
+    EXPECT_FALSE(list->GetCheck(1));
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              QStringLiteral("指定された患者にはメールアドレスが設定されておりません。"));
+    EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
+}
+
+TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber) {
+    AddMixedReservations();
+    CReservedSearchDlg dialog(&m_db);
+    dialog.show();
+    SearchDays(dialog, QDate(2024, 5, 10), QDate(2024, 5, 14));
+    EXPECT_FALSE(Action(dialog, CReservedSearchDlg::kIdContact)->isEnabled());
+    dialog.List()->SetSelIndex(2);
+    EXPECT_TRUE(Action(dialog, CReservedSearchDlg::kIdContact)->isEnabled());
+
+    OnModal([](QDialog* contact) {
+        contact->findChild<QComboBox*>(QString::number(CContactDlg::kIdState))->setCurrentIndex(1);
+        contact->findChild<QRadioButton*>(QString::number(CContactDlg::kIdByMail))->setChecked(true);
+        contact->findChild<QLineEdit*>(QString::number(CContactDlg::kIdComment))
+            ->setText(QStringLiteral("不在"));
+        contact->findChild<QPushButton*>(QString::number(CContactDlg::kIdOk))->click();
+    });
+    Action(dialog, CReservedSearchDlg::kIdContact)->trigger();
+    CXListCtrl* list = dialog.List();
+    EXPECT_EQ(list->GetItemText(2, CReservedSearchDlg::kColContactState), QStringLiteral("不通"));
+    EXPECT_EQ(list->GetItemText(2, CReservedSearchDlg::kColComment), QStringLiteral("不在"));
+    EXPECT_EQ(list->GetItemText(2, CReservedSearchDlg::kColContactMethod), QStringLiteral("Email"));
+    EXPECT_EQ(list->GetItemText(2, CReservedSearchDlg::kColContactDate),
+              QStringLiteral("2024/05/10(金)"));
+    EXPECT_EQ(Stored("0000000017").ContactStatus, 1);
+
+    Action(dialog, CReservedSearchDlg::kIdChange)->trigger();
+    EXPECT_EQ(dialog.result(), CReservedSearchDlg::kResultChange);
+    EXPECT_EQ(dialog.ChosenReservationNo(), "0000000017");
+}
+
+}  // namespace
+}  // namespace velo::sheet
