@@ -49,14 +49,12 @@ constexpr SjisAlias kSjisAliases[] = {
 
 // Full-width JIS codes of the half-width katakana 0xA1-0xDF.
 constexpr std::array<uint16_t, 63> kHalfWidthKana = {
-    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523,
-    0x2525, 0x2527, 0x2529, 0x2563, 0x2565, 0x2567, 0x2543, 0x213C,
-    0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B, 0x252D, 0x252F,
-    0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F,
-    0x2541, 0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D,
-    0x254E, 0x254F, 0x2552, 0x2555, 0x2558, 0x255B, 0x255E, 0x255F,
-    0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569, 0x256A,
-    0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,
+    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523, 0x2525, 0x2527, 0x2529,
+    0x2563, 0x2565, 0x2567, 0x2543, 0x213C, 0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B,
+    0x252D, 0x252F, 0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F, 0x2541,
+    0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D, 0x254E, 0x254F, 0x2552, 0x2555,
+    0x2558, 0x255B, 0x255E, 0x255F, 0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569,
+    0x256A, 0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,
 };
 constexpr unsigned char kHalfWidthFirst = 0xA1;
 constexpr unsigned char kHalfWidthLast = 0xDF;
@@ -117,17 +115,28 @@ bool IsJisX0208Assigned(uint16_t jis) {
     const int row = high - 0x20;
     const int cell = low - 0x20;
     switch (row) {
-        case 1: return true;
-        case 2: return InRanges(kRow2, cell);
-        case 3: return InRanges(kRow3, cell);
-        case 4: return InRanges(kRow4, cell);
-        case 5: return InRanges(kRow5, cell);
-        case 6: return InRanges(kRow6, cell);
-        case 7: return InRanges(kRow7, cell);
-        case 8: return InRanges(kRow8, cell);
-        case 47: return InRanges(kRow47, cell);
-        case 84: return InRanges(kRow84, cell);
-        default: return (row >= 16 && row <= 46) || (row >= 48 && row <= 83);
+        case 1:
+            return true;
+        case 2:
+            return InRanges(kRow2, cell);
+        case 3:
+            return InRanges(kRow3, cell);
+        case 4:
+            return InRanges(kRow4, cell);
+        case 5:
+            return InRanges(kRow5, cell);
+        case 6:
+            return InRanges(kRow6, cell);
+        case 7:
+            return InRanges(kRow7, cell);
+        case 8:
+            return InRanges(kRow8, cell);
+        case 47:
+            return InRanges(kRow47, cell);
+        case 84:
+            return InRanges(kRow84, cell);
+        default:
+            return (row >= 16 && row <= 46) || (row >= 48 && row <= 83);
     }
 }
 
@@ -221,7 +230,8 @@ std::string Iso2022JpToSjis(std::string_view jis) {
         }
         if (inDoubleByte && pos + 1 < jis.size() && IsJisByte(c) &&
             IsJisByte(static_cast<unsigned char>(jis[pos + 1]))) {
-            const uint16_t sjis = JisToSjis(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(jis[pos + 1])));
+            const uint16_t sjis =
+                JisToSjis(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(jis[pos + 1])));
             out += static_cast<char>(sjis >> 8);
             out += static_cast<char>(sjis & 0xFF);
             pos += 2;

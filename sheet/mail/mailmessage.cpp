@@ -169,20 +169,28 @@ std::string CMailMessage::AddressLine(const std::vector<MailAddress>& list) cons
 
 std::vector<CMailMessage::MailAddress>* CMailMessage::MutableAddresses(int kind) {
     switch (kind) {
-        case kAddressTo: return &m_to;
-        case kAddressCc: return &m_cc;
-        case kAddressBcc: return &m_bcc;
-        default: return nullptr;
+        case kAddressTo:
+            return &m_to;
+        case kAddressCc:
+            return &m_cc;
+        case kAddressBcc:
+            return &m_bcc;
+        default:
+            return nullptr;
     }
 }
 
 const std::vector<CMailMessage::MailAddress>& CMailMessage::Addresses(int kind) const {
     static const std::vector<MailAddress> kNone;
     switch (kind) {
-        case kAddressTo: return m_to;
-        case kAddressCc: return m_cc;
-        case kAddressBcc: return m_bcc;
-        default: return kNone;
+        case kAddressTo:
+            return m_to;
+        case kAddressCc:
+            return m_cc;
+        case kAddressBcc:
+            return m_bcc;
+        default:
+            return kNone;
     }
 }
 
@@ -236,8 +244,7 @@ int CMailMessage::GetAddressCount(int kind) const {
     return static_cast<int>(Addresses(kind).size());
 }
 
-int CMailMessage::GetAddress(int kind, int index, std::string* address,
-                             std::string* name) const {
+int CMailMessage::GetAddress(int kind, int index, std::string* address, std::string* name) const {
     const std::vector<MailAddress>& list = Addresses(kind);
     if (index < 0 || index >= static_cast<int>(list.size())) return 0;
     if (address != nullptr) *address = list[static_cast<size_t>(index)].address;

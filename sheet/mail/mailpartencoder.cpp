@@ -76,7 +76,8 @@ std::string CFilePartEncoder::MakePartHeader(const std::string& content,
     const std::string quoted = QuotedParameter(name);
     return "Content-Type: " + GetContentType() + "; file=" + quoted +
            "\r\nContent-Transfer-Encoding: base64\r\n"
-           "Content-Disposition: attachment; filename=" + quoted + "\r\n\r\n";
+           "Content-Disposition: attachment; filename=" +
+           quoted + "\r\n\r\n";
 }
 
 std::string FilePartLines(const std::string& bytes) {
@@ -106,11 +107,12 @@ const CMailPartEncoder* CMailPartEncoderRegistry::Find(int kind) const {
 }
 
 const CMailPartEncoderRegistry& CMailPartEncoderRegistry::Default() {
-    static const CMailPartEncoderRegistry* const registry = [] {
-        static CMailPartEncoderRegistry made;
-        made.Register(std::make_unique<CTextPartEncoder>(76));
-        made.Register(std::make_unique<CFilePartEncoder>());
-        return &made;
+    // Made once, thread-safely, on first use; read-only afterwards, so lookups need no lock.
+    static const std::unique_ptr<const CMailPartEncoderRegistry> registry = [] {
+        auto made = std::make_unique<CMailPartEncoderRegistry>();
+        made->Register(std::make_unique<CTextPartEncoder>(76));
+        made->Register(std::make_unique<CFilePartEncoder>());
+        return std::unique_ptr<const CMailPartEncoderRegistry>(std::move(made));
     }();
     return *registry;
 }

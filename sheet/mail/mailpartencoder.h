@@ -24,8 +24,8 @@ public:
 
     // Appends the part header and the part body to *out. Returns false, appending
     // nothing, when the part cannot be made (a file that cannot be read).
-    virtual bool EncodePart(const std::string& content, const std::string& suffix,
-                            int extraFlag, int partFlag, std::string* out) const = 0;
+    virtual bool EncodePart(const std::string& content, const std::string& suffix, int extraFlag,
+                            int partFlag, std::string* out) const = 0;
     // The MIME type the encoder writes ("text/plain", "application/octet-stream").
     virtual std::string GetContentType() const = 0;
     // The part's header block, ending with the empty line.

@@ -2,8 +2,6 @@
 // against glibc's converters: every JIS X 0208 code both ways, every double-byte code of
 // code page 932 (vendor characters become "〓" or their standard twin), half-width
 // katakana going out full-width, and conversion going on past characters JIS X 0208 lacks.
-#include "sheet/mail/jisconvert.h"
-
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -12,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "sheet/mail/jisconvert.h"
 #include "suite/text/cp932.h"
 
 namespace velo::mail {
@@ -110,8 +109,8 @@ TEST(JisConvertTest, EveryJisX0208CodeMapsBothWaysAsGlibcDoes) {
             }
             if (!assigned) continue;
             if (SjisToJis(found->second) != jis || JisToSjis(jis) != found->second) {
-                ADD_FAILURE() << std::hex << "JIS " << jis << " SJIS " << found->second
-                              << " ours " << SjisToJis(found->second) << "/" << JisToSjis(jis);
+                ADD_FAILURE() << std::hex << "JIS " << jis << " SJIS " << found->second << " ours "
+                              << SjisToJis(found->second) << "/" << JisToSjis(jis);
                 ++mismatches;
             }
             if (mismatches > 20) return;

@@ -36,7 +36,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// The code page 932 text inside the first encoded word of a line, and the raw word.
+// The ISO-2022-JP bytes inside the first encoded word of a line.
 std::string FirstWordJis(const std::string& line) {
     const size_t start = line.find("=?ISO-2022-JP?B?");
     const size_t end = line.find("?=", start + 16);
@@ -106,16 +106,19 @@ TEST(MailMessageTest, SinglePartMessageHasExactlyTheBaseLinesAndAJisBody) {
     ScopedTimeZone tokyo("JST-9");
     CMimeMessage message = ReminderMessage();
     Build(message);
-    const std::string expected = "From: clinic@example.jp\r\n"
-                                 "To: taro@example.jp\r\n"
-                                 "Date: " + FormatMailDate(message.Date()) + "\r\n"
-                                 "Subject: Reminder\r\n"
-                                 "Message-Id: <1700000000.  42@mail.example.jp>\r\n"
-                                 "X-Mailer: DuvuZedi Ver.1.0\r\n"
-                                 "MIME-Version: 1.0\r\n"
-                                 "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
-                                 "Content-Transfer-Encoding: 7bit\r\n"
-                                 "\r\n";
+    const std::string expected =
+        "From: clinic@example.jp\r\n"
+        "To: taro@example.jp\r\n"
+        "Date: " +
+        FormatMailDate(message.Date()) +
+        "\r\n"
+        "Subject: Reminder\r\n"
+        "Message-Id: <1700000000.  42@mail.example.jp>\r\n"
+        "X-Mailer: DuvuZedi Ver.1.0\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n"
+        "\r\n";
     EXPECT_EQ(message.Header(), expected);
     EXPECT_EQ(message.Body(), "\x1B$@L@F|$NM=Ls$G$9!#\x1B(B\r\n.5 mm\r\n");
     EXPECT_GT(message.Date(), 0);
@@ -307,7 +310,8 @@ TEST_F(AddressListTest, CcNamesAreEncodedAndBadItemsShowTheirMessage) {
                                             QString::fromUtf8("メールアドレスが不正です\nァ")}));
 
     CMessageService::ClearHistory();
-    const QString angleMessage = QString::fromUtf8("メールアドレスの < と > の関係が正しくありません");
+    const QString angleMessage =
+        QString::fromUtf8("メールアドレスの < と > の関係が正しくありません");
     EXPECT_EQ(message.SetRecipients("Taro <taro@example.jp", "", ""), 0);
     EXPECT_EQ(message.SetRecipients("Taro >taro@example.jp<", "", ""), 0);
     EXPECT_EQ(message.SetRecipients("", "", "x@example.jp, Taro <taro@example.jp"), 0);
@@ -316,8 +320,12 @@ TEST_F(AddressListTest, CcNamesAreEncodedAndBadItemsShowTheirMessage) {
 }
 
 TEST(Base64Test, EncodesAndDecodesUntilTheFirstInvalidByte) {
-    const char* vectors[][2] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-                                {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+    const char* vectors[][2] = {{"", ""},
+                                {"f", "Zg=="},
+                                {"fo", "Zm8="},
+                                {"foo", "Zm9v"},
+                                {"foob", "Zm9vYg=="},
+                                {"fooba", "Zm9vYmE="},
                                 {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(CBase64Codec::Encode(std::string_view(plain)), encoded);
@@ -378,9 +386,10 @@ TEST_F(MultipartTest, TextAndFileLaidOutBetweenBoundaries) {
     const std::string& boundary = message.Boundary();
     EXPECT_EQ(boundary.rfind("MM_Boundary_", 0), 0u);
     EXPECT_EQ(boundary.size(), 12u + 14u);
-    EXPECT_NE(message.Header().find("MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=" +
-                                    boundary + "\r\n\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        message.Header().find("MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=" +
+                              boundary + "\r\n\r\n"),
+        std::string::npos);
     EXPECT_EQ(message.Header().find("charset"), std::string::npos);
 
     const auto lines = Lines(message.Body());
@@ -438,7 +447,8 @@ TEST_F(MultipartTest, PythonMailParserReadsTheBuiltMessage) {
     CMimeMessage message = ReminderMessage();
     message.SetSubject(S("【確認】山田 太郎 様 6/1 ご予約"));
     message.SetFrom(S("さくら歯科 受付 <clinic@example.jp>"));
-    ASSERT_EQ(message.SetRecipients(S("山田 太郎 <taro@example.jp>"), S("ｻｸﾗ <cc@example.jp>"), ""), 1);
+    ASSERT_EQ(message.SetRecipients(S("山田 太郎 <taro@example.jp>"), S("ｻｸﾗ <cc@example.jp>"), ""),
+              1);
     message.SetBody(S("山田 様\r\n髙橋先生の診察は 10:00 です。\r\n.\r\n"));
     message.SetAttachmentCount(1);
     message.AddPart(S(WriteFile("地図.bin", bytes).c_str()), kFilePartKind, "", 0, 0);
