@@ -48,7 +48,7 @@ constexpr ListColumn kColumns[] = {
     {"コメント", 120, ""},
     {"連絡方法", 80, "連絡方法"},
     {"最終連絡日", 80, "2026/12/31(木)"},
-    {"メールアドレス", 200, ""},
+    {"メールアドレス", 200, "tomoya.hasegawa86@example.com"},
 };
 
 // Toolbar commands: id, caption, tooltip, icon.

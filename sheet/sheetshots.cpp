@@ -1,10 +1,11 @@
 // sheetshots: saves pictures of the appointment sheet on a database folder for the
-// documentation, as PNG files in an output folder: the day and week grids, the main window
-// in day view, in week view, zoomed and with a reservation's balloon shown, and the
-// display-item dialog, the reservation dialog (a new booking, an edit with a collected fee,
-// a blocked time), the cancel-reason dialog and the standby dialogs. It shows the busiest day of the current and the next month (today
-// when none has reservations), in the unit layout, and closes every window without
-// waiting for input.
+// documentation, as PNG files in an output folder: the day and week grids; the main window
+// in day view, in week view, zoomed and with a reservation's balloon shown; the display-item
+// dialog, the reservation dialog (a new booking, an edit with a collected fee, a blocked
+// time), the cancel-reason dialog, the standby dialogs, the reserved-patient search and its
+// contact dialog, the calendar memo, the reservation reference and a printed day sheet. It
+// shows the busiest day of the current and the next month (today when none has
+// reservations), in the unit layout, and closes every window without waiting for input.
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -36,6 +37,8 @@
 #include "sheet/sheetprint.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
+#include "sheet/contactdlg.h"
+#include "sheet/reservedsearchdlg.h"
 #include "sheet/standbydlg.h"
 #include "sheet/standbyentrydlg.h"
 #include "sheet/weeksheetview.h"
@@ -319,6 +322,27 @@ int main(int argc, char** argv) {
         velo::sheet::CStandbyEntryDlg entry(&db, first);
         entry.show();
         ok = Save(&entry, out, "standby-entry") && ok;
+    }
+    {
+        // The reserved-patient search over the next week, two rows ticked for mail, and the
+        // contact dialog of the first row (not saved).
+        velo::sheet::CReservedSearchDlg search(&db);
+        search.findChild<QDateEdit*>(QStringLiteral("1080"))->setDate(CDate::Today().addDays(7));
+        search.show();
+        search.RunSearch();
+        CXListCtrl* found = search.List();
+        for (int row = 0, ticked = 0; row < found->GetItemCount() && ticked < 2; ++row) {
+            if (found->GetItemText(row, velo::sheet::CReservedSearchDlg::kColMail).isEmpty()) continue;
+            found->SetCheck(row, true);
+            ++ticked;
+        }
+        found->SetSelIndex(0);
+        ok = Save(&search, out, "reserved-search") && ok;
+        if (!search.Rows().empty()) {
+            velo::sheet::CContactDlg contact(&db, search.Rows()[0].reservationNo);
+            contact.show();
+            ok = Save(&contact, out, "contact-record") && ok;
+        }
     }
     {
         CDisplayItemDlg items(&db, 0, false);

@@ -585,7 +585,7 @@ void FillDemoMaterial(CDemoRandom& random, const char* materialNo, const QDate& 
 
 void FillDemoReservation(CDemoRandom& random, long long number, const SPlannedReservation& r,
                          const SPlannedReservation* replacement, const QDate& today,
-                         const std::string& materialNo, tagRESERVATIONDB* record) {
+                         const std::string& materialNo, bool patientHasMail, tagRESERVATIONDB* record) {
     std::memset(record, 0, sizeof *record);
     tagRESERVATIONDB& out = *record;
     Ascii(out.ReservationNo, Number("%010lld", number));
@@ -639,7 +639,8 @@ void FillDemoReservation(CDemoRandom& random, long long number, const SPlannedRe
     // Reminders already given for the next few days.
     const qint64 ahead = today.daysTo(r.m_date);
     if (r.m_status == kResBooked && ahead >= 0 && ahead <= 3 && random.Percent(60)) {
-        out.ContactMethod = random.Percent(50) ? 1 : 0;
+        const bool byMail = random.Percent(50) && patientHasMail;
+        out.ContactMethod = byMail ? 1 : 0;
         out.ContactStatus = 2;
         Text(out.ContactComment, "予約確認済み");
         Ascii(out.ContactDate, Ymd(today.addDays(-random.Range(0, 1))));

@@ -80,10 +80,12 @@ void FillDemoMaterial(CDemoRandom& random, const char* materialNo, const QDate& 
                       const QDate& due, bool finished, int patient, const SDemoKind& kind,
                       tagMATERIALDB* record);
 
-// number is the ReservationNo; replacement the new booking of a changed reservation.
+// number is the ReservationNo; replacement the new booking of a changed reservation;
+// patientHasMail whether a reminder could have gone by mail.
 void FillDemoReservation(CDemoRandom& random, long long number, const SPlannedReservation& r,
                          const SPlannedReservation* replacement, const QDate& today,
-                         const std::string& materialNo, tagRESERVATIONDB* record);
+                         const std::string& materialNo, bool patientHasMail,
+                         tagRESERVATIONDB* record);
 
 // booked/reservationNo: the reservation the entry was booked as, or nullptr/0.
 void FillDemoStandby(CDemoRandom& random, int number, int patient, const QDate& today,

@@ -33,6 +33,7 @@ struct SPatientFacts {
     QDate m_firstReservation;
     QDate m_lastCame;
     bool m_hasReservation = false;
+    bool m_hasMail = false;  // reminders by mail only reach patients with an address
 };
 
 class CDemoBuilder {
@@ -195,6 +196,7 @@ private:
                             m_facts[static_cast<size_t>(i)].m_firstReservation,
                             m_facts[static_cast<size_t>(i)].m_lastCame,
                             !m_facts[static_cast<size_t>(i)].m_hasReservation, &patients.m_Data);
+            m_facts[static_cast<size_t>(i)].m_hasMail = patients.m_Data.Email[0] != '\0';
             status = patients.Insert();
             if (status != 0) return Fail("adding patient " + std::to_string(i + 1), status);
             if (!Step(i + 1)) return false;
@@ -249,8 +251,9 @@ private:
             const SPlannedReservation* replacement =
                 r.m_newBooking >= 0 ? &m_plan[static_cast<size_t>(r.m_newBooking)] : nullptr;
             const auto material = m_materialOf.find(static_cast<size_t>(i));
+            const bool mail = r.m_patient >= 0 && m_facts[static_cast<size_t>(r.m_patient)].m_hasMail;
             FillDemoReservation(m_random, i + 1, r, replacement, m_today,
-                                material == m_materialOf.end() ? "" : material->second,
+                                material == m_materialOf.end() ? "" : material->second, mail,
                                 &reservations.m_Data);
             status = reservations.Insert();
             if (status != 0) return Fail("adding reservation " + std::to_string(i + 1), status);

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <algorithm>
 
 namespace {
@@ -49,7 +50,10 @@ void CXListCtrl::SetSelIndex(int row) {
 
 int CXListCtrl::AppendFittingColumn(const QString& heading, int width, const QString& sample) {
     constexpr int kCellPadding = 16;
-    const int icon = columnCount() == 0 ? iconSize().width() + 6 : 0;
+    // The first column also holds the row's check box and icon.
+    const int icon = columnCount() == 0
+                         ? style()->pixelMetric(QStyle::PM_IndicatorWidth) + iconSize().width() + 12
+                         : 0;
     const int fit = QFontMetrics(font()).horizontalAdvance(sample) + kCellPadding + icon;
     return InsertColumn(columnCount(), heading, std::max(width, fit));
 }

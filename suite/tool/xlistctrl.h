@@ -22,7 +22,7 @@ public:
     int GetColumnCount() const { return columnCount(); }
     // Appends a column `width` pixels wide, or wider when `sample` (a typical cell text)
     // needs more in the list's font, so dates and times stay whole whatever font size the
-    // desktop gives. The first column also makes room for the row icon.
+    // desktop gives. The first column also makes room for a check box and the row icon.
     int AppendFittingColumn(const QString& heading, int width, const QString& sample);
     // The widths of all columns together.
     int TotalColumnWidth() const;
