@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
 #include "sheet/reservationdlg.h"
+#include "sheet/reservedsearchdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
@@ -28,6 +30,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/tools.h"
+#include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
 namespace {
@@ -358,6 +361,32 @@ TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
     EXPECT_TRUE(reasonAsked);
     EXPECT_EQ(StoredStatus("0000000001"), 2);
     EXPECT_EQ(sheet.DayList()->RowCount(), 0);
+}
+
+TEST_F(ReserveSheetTest, AReservationFoundBySearchIsCancelledAndTheSheetMovesToItsDay) {
+    AddPatient("0000000001");
+    AddReservation("0000000007", "0000000001", "20240330", 0);
+    CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDYES; });
+    bool reasonAsked = false;
+    OnModal([&](QDialog* dialog) {
+        auto* search = qobject_cast<CReservedSearchDlg*>(dialog);
+        ASSERT_NE(search, nullptr);
+        search->RunSearch();
+        ASSERT_EQ(search->List()->GetItemCount(), 1);
+        search->List()->SetSelIndex(0);
+        OnModal([&](QDialog* reason) {
+            reasonAsked = qobject_cast<CCancelReasonDlg*>(reason) != nullptr;
+            reason->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        });
+        search->findChild<QAction*>(QString::number(CReservedSearchDlg::kIdCancelReservation))
+            ->trigger();
+    });
+    sheet.RunCommand(kCmdSearch);
+    EXPECT_TRUE(reasonAsked);
+    EXPECT_EQ(StoredStatus("0000000007"), 3);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 30));
 }
 
 TEST_F(ReserveSheetTest, MemoStandbyAndPrintCommandsOpenTheirDialogs) {
