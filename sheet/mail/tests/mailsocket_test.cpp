@@ -276,10 +276,11 @@ TEST_F(MailSocketTlsTest, UnknownAuthorityOrWrongNameIsRefusedUnlessVerification
         EXPECT_EQ(socket.LastError(), EMailSocketError::kTlsFailed);
         EXPECT_FALSE(socket.IsOpen());
     }
-    {
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        SCOPED_TRACE(host);
         CScriptedServer server(TlsGreeting(), s_wrongName->CertFile(), s_wrongName->KeyFile());
         CMailSocket socket(Trusting(*s_wrongName));
-        EXPECT_FALSE(socket.Connect("localhost", server.Port(), true));
+        EXPECT_FALSE(socket.Connect(host, server.Port(), true));
         EXPECT_EQ(socket.LastError(), EMailSocketError::kTlsFailed);
         EXPECT_NE(socket.ErrorDetail().find("mismatch"), std::string::npos) << socket.ErrorDetail();
     }
