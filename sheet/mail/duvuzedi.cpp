@@ -1,0 +1,220 @@
+// The mail front object: settings checks, the POP3 login before SMTP, one SMTP connection
+// kept across the run's messages, and the copy of the last message sent.
+#include "sheet/mail/duvuzedi.h"
+
+#include <ctime>
+
+#include "sheet/mail/mailpartencoder.h"
+#include "sheet/mail/mailtext.h"
+#include "sheet/mail/pop3session.h"
+#include "sheet/mail/smtpsession.h"
+#include "suite/text/atomicfile.h"
+
+namespace velo::mail {
+
+namespace {
+
+constexpr int kDefaultSmtpPort = 25;
+constexpr int kDefaultPop3Port = 110;
+
+void Show(const char* utf8) { ShowMailMessage(Sjis(utf8)); }
+
+// The From header text: "name <address>", or the bare address without a name.
+std::string ComposeFrom(std::string_view name, std::string_view address) {
+    if (name.empty()) return std::string(address);
+    std::string from(name);
+    from += " <";
+    from += address;
+    from += '>';
+    return from;
+}
+
+}  // namespace
+
+std::string FormatLastDateText(std::time_t moment) {
+    std::tm local{};
+    localtime_r(&moment, &local);
+    char zone[16] = {};
+    std::strftime(zone, sizeof zone, "%Z", &local);
+    return FormatMailDate(moment) + " (" + zone + ")";
+}
+
+CDuvuZedi::CDuvuZedi() : m_mailer("DuvuZedi Ver.1.0") {}
+
+CDuvuZedi::~CDuvuZedi() { Disconnect(); }
+
+void CDuvuZedi::SetStatusWindow(IMailStatusWindow* window) { m_statusWindow = window; }
+
+void CDuvuZedi::SetSocketOptions(const MailSocketOptions& options) { m_socketOptions = options; }
+
+int CDuvuZedi::SetServer(int kind, const char* server, const char* account, const char* password,
+                         int apop) {
+    if (account != nullptr) m_account = account;
+    if (password != nullptr) m_password = password;
+    if (apop != -1) m_useApop = apop;
+    if (kind == kSmtp) {
+        if (server != nullptr) m_smtpServer = server;
+        if (m_smtpServer.empty()) {
+            Show("SMTP サーバー名が設定されていません");
+            return 0;
+        }
+        return 1;
+    }
+    if (kind == kPop3) {
+        if (server != nullptr) m_popServer = server;
+        return CheckPopSettings() ? 1 : 0;
+    }
+    return 0;
+}
+
+bool CDuvuZedi::CheckPopSettings() const {
+    if (m_popServer.empty()) {
+        Show("POP サーバー名が設定されていません");
+        return false;
+    }
+    if (m_account.empty()) {
+        Show("メールアカウントが設定されていません");
+        return false;
+    }
+    if (m_password.empty()) {
+        Show("パスワードが設定されていません");
+        return false;
+    }
+    return true;
+}
+
+int CDuvuZedi::Connect(int kind, const char* server, int port, const char* account,
+                       const char* password, int apop) {
+    if (account != nullptr) m_account = account;
+    if (password != nullptr) m_password = password;
+    if (apop != -1) m_useApop = apop;
+    int connected = 0;
+    if (kind == kSmtp) {
+        if (server != nullptr) m_smtpServer = server;
+        connected = ConnectSmtp(port == -1 ? kDefaultSmtpPort : port);
+    } else if (kind == kPop3) {
+        if (server != nullptr) m_popServer = server;
+        connected = ConnectPop3(port == -1 ? kDefaultPop3Port : port);
+    }
+    if (connected) m_connectedKind = kind;
+    return connected;
+}
+
+int CDuvuZedi::ConnectSmtp(int port) {
+    if (m_smtpServer.empty()) {
+        Show("SMTP サーバー名が設定されていません");
+        return 0;
+    }
+    m_smtpPort = port;
+    m_smtp = std::make_unique<CSmtpSession>(m_smtpServer, port);
+    m_smtp->SetStatusWindow(m_statusWindow);
+    if (m_socketOptions) m_smtp->SetSocketOptions(*m_socketOptions);
+    if (!m_account.empty()) m_smtp->SetAccount(m_account);
+    if (m_smtp->Connect()) return 1;
+    ShowMailMessage(m_smtp->GetErrorText());
+    m_smtp.reset();
+    return 0;
+}
+
+int CDuvuZedi::ConnectPop3(int port) {
+    if (!CheckPopSettings()) return 0;
+    m_pop3 = std::make_unique<CPop3Session>(m_popServer, port);
+    m_pop3->SetStatusWindow(m_statusWindow);
+    if (m_socketOptions) m_pop3->SetSocketOptions(*m_socketOptions);
+    m_pop3->SetLogin(m_account, m_password);
+    if (m_pop3->Login(m_useApop)) return 1;
+    ShowMailMessage(m_pop3->GetErrorText());
+    m_pop3.reset();
+    return 0;
+}
+
+int CDuvuZedi::Disconnect() {
+    int result = 1;
+    if (m_connectedKind == kSmtp && m_smtp != nullptr) result = m_smtp->Quit();
+    if (m_connectedKind == kPop3 && m_pop3 != nullptr) result = m_pop3->Quit();
+    m_smtp.reset();
+    m_pop3.reset();
+    m_connectedKind = kNone;
+    return result;
+}
+
+void CDuvuZedi::SetFrom(std::string_view address, std::string_view name) {
+    m_senderAddress = address;
+    m_senderName = name;
+    m_from = ComposeFrom(name, address);
+}
+
+void CDuvuZedi::SetRecipients(const char* to, const char* cc, const char* bcc) {
+    m_to = to != nullptr ? to : "";
+    m_cc = cc != nullptr ? cc : "";
+    m_bcc = bcc != nullptr ? bcc : "";
+}
+
+void CDuvuZedi::SetSubjectAndBody(std::string_view subject, std::string_view body) {
+    m_subject = subject;
+    m_body = body;
+}
+
+int CDuvuZedi::Send(int disconnectAfter) {
+    CMimeMessage message;
+    message.SetMailer(m_mailer);
+    if (m_senderAddress.empty()) {
+        Show("送信者のメールアドレスが設定されていません");
+        return 0;
+    }
+    if (m_to.empty()) {
+        Show("送信先の指定がありません");
+        return 0;
+    }
+    if (m_subject.empty()) {
+        Show("メールのタイトルがありません");
+        return 0;
+    }
+    if (m_body.empty()) {
+        Show("メールの本文がありません");
+        return 0;
+    }
+    if (m_from.empty()) m_from = ComposeFrom(m_senderName, m_senderAddress);
+    message.SetEnvelopeSender(m_senderAddress);
+    message.SetFrom(m_from);
+    if (!message.SetRecipients(m_to, m_cc, m_bcc)) return 0;
+    message.SetSubject(m_subject);
+    message.SetReference(m_reference);
+    message.SetBody(m_body);
+    message.SetAttachmentCount(int(m_attachments.size()));
+    for (const std::string& path : m_attachments) message.AddPart(path, kFilePartKind, "", 0, 0);
+
+    // Reconnects on the port of the last connection: 25 is only the first default, and a
+    // server on the submission port would never answer there.
+    if (m_connectedKind != kSmtp && !Connect(kSmtp, nullptr, m_smtpPort)) return 0;
+    if (!m_smtp->Send(message)) {
+        ShowMailMessage(m_smtp->GetErrorText());
+        Disconnect();
+        return 0;
+    }
+    KeepLastMessage(message);
+    if (disconnectAfter != 0) Disconnect();
+    m_to.clear();
+    m_cc.clear();
+    m_bcc.clear();
+    m_subject.clear();
+    m_reference.clear();
+    m_body.clear();
+    m_attachments.clear();
+    return 1;
+}
+
+void CDuvuZedi::KeepLastMessage(const CMimeMessage& message) {
+    m_lastHeader = message.Header();
+    CMailMessage::DecodeHeaderText(m_lastHeader);
+    m_lastMessage = message;
+    m_lastDate = message.Date();
+    m_lastDateText = FormatLastDateText(m_lastDate);
+}
+
+int CDuvuZedi::SaveLastMessage(const std::string& path) const {
+    const std::string text = m_lastMessage.Header() + NormalizeLineEnds(m_lastMessage.Body());
+    return WriteFileAtomically(path, text, nullptr) ? 0 : -1;
+}
+
+}  // namespace velo::mail
