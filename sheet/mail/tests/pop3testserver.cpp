@@ -169,7 +169,9 @@ bool CPop3TestServer::WriteConfiguration(const CTestCertificate& certificate,
          << "default_login_user = " << accounts.loginUser << "\n"
          << "default_internal_user = " << accounts.internalUser << "\n"
          << "default_internal_group = " << accounts.internalGroup << "\n"
-         << "service pop3-login {\n"
+         // Only root may chroot; the tests need no jail for these processes.
+         << "service anvil {\n  chroot =\n}\n"
+         << "service pop3-login {\n  chroot =\n"
          << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << m_port << "\n  }\n"
          << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << m_tlsPort
          << "\n    ssl = yes\n  }\n}\n";
