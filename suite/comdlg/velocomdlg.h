@@ -115,6 +115,13 @@ public:
     static void OpenVisitFlowDialog(CVeloDBSys* db, const char* yyyymmdd,
                                     QWidget* parent = nullptr);
 
+    // The reminder mail's settings (mailsettingdlg.cpp): sender, SMTP and POP servers,
+    // dial-up and connection security, section "EMail". True when OK stored them.
+    static bool OpenMailSetting(QWidget* parent = nullptr);
+    // The reminder mail templates (mailtemplatedlg.cpp), opened on template `number` (the
+    // first template when there is no such one). True when OK stored the changes.
+    static bool OpenMailTemplateSetting(int number, QWidget* parent = nullptr);
+
     // Flags of ListToCSV.
     enum CsvFlag {
         // `path` is only a suggested file name: the user picks the file (".csv" added to a
