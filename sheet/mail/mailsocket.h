@@ -50,7 +50,10 @@ public:
     bool Connect(const std::string& host, int port, bool tls);
     // Turns the open plain connection into TLS, after the server accepted STARTTLS/STLS.
     bool StartTls();
-    bool SendAll(std::string_view bytes);
+    // moreFollows: more of the same message comes before the server is to answer, so the
+    // system may hold these bytes back and send them together with the next (plain
+    // connections; a TLS record goes out as it is).
+    bool SendAll(std::string_view bytes, bool moreFollows = false);
     // One whole SMTP reply, CR LF included, every line of a multi-line reply.
     bool ReadSmtpReply(std::string* reply);
     // One line up to and including CR LF (a POP3 status reply).

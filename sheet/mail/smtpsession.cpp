@@ -276,14 +276,16 @@ int CSmtpSession::TransmitMessage(CMailMessage& message) {
         }
     }
     if (!SendText("DATA\r\n") || !CheckReply(kCheckData)) return 0;
-    if (!SendText(HeaderForTransmission(message.Header()))) return 0;
+    // The header and the body pieces go out held together until the final "." asks for
+    // the server's answer.
+    if (!SendText(HeaderForTransmission(message.Header()), true)) return 0;
 
     static const std::string sending = Sjis("送信中");
     const std::string body = DotStuffBody(message.Body());
     for (size_t sent = 0; sent < body.size();) {
         const size_t piece = std::min(kBodyPieceSize, body.size() - sent);
         ShowStatus(sending, ProgressText(sent + piece, body.size()));
-        if (!SendText(std::string_view(body).substr(sent, piece))) return 0;
+        if (!SendText(std::string_view(body).substr(sent, piece), true)) return 0;
         sent += piece;
     }
     // The header block and the stuffed body both end in CR LF, so the final "." stands on
@@ -299,8 +301,8 @@ int CSmtpSession::Quit() {
     return ok ? 1 : 0;
 }
 
-bool CSmtpSession::SendText(std::string_view text) {
-    if (m_socket->SendAll(text)) return true;
+bool CSmtpSession::SendText(std::string_view text, bool moreFollows) {
+    if (m_socket->SendAll(text, moreFollows)) return true;
     SetErrorFromSocket();
     return false;
 }

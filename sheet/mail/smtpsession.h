@@ -97,7 +97,7 @@ private:
     bool Greet(const char* verb);
     bool SecureWithStartTls();
     bool LogIn();
-    bool SendText(std::string_view text);
+    bool SendText(std::string_view text, bool moreFollows = false);
     bool CheckReply(int index);
     bool ReadReply();
     void SetErrorFromSocket();
