@@ -1,0 +1,270 @@
+// Tests of the reminder mail run end to end: mails go to a real SMTP server (aiosmtpd on
+// loopback) and are read back with Python's mail parser; the reservation marks, the sent-mail
+// records and the kept message files are checked in the database folder. Error paths (a send
+// refused half-way, the POP3 login first) use the scripted server.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "sheet/mail/mailtext.h"
+#include "sheet/mail/tests/scriptedserver.h"
+#include "sheet/mail/tests/smtptestserver.h"
+#include "sheet/remindermail.h"
+#include "sheet/reservation.h"
+#include "suite/dbcall/maildb.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/application.h"
+#include "suite/testsupport/testdatabase.h"
+#include "suite/text/cp932.h"
+#include "suite/text/globalsettings.h"
+#include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+
+namespace velo::sheet {
+namespace {
+
+namespace fs = std::filesystem;
+using velo::mail::test::CScriptedServer;
+using velo::mail::test::CSmtpTestServer;
+using velo::mail::test::ScriptStep;
+
+class CStatusLines final : public velo::mail::IMailStatusWindow {
+public:
+    std::string GetStatusText() const override { return m_text; }
+    void SetStatusText(const std::string& cp932) override {
+        m_text = cp932;
+        lines.push_back(Cp932ToQString(cp932));
+    }
+    int IndexOf(const QString& prefix) const {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].startsWith(prefix)) return static_cast<int>(i);
+        return -1;
+    }
+    std::vector<QString> lines;
+
+private:
+    std::string m_text;
+};
+
+class ReminderMailTest : public DbFolderTest {
+protected:
+    void SetUp() override {
+        EnsureQApplication("remindermail_test");
+        ASSERT_TRUE(m_work.isValid());
+        ::setenv("XDG_CONFIG_HOME", m_work.path().toUtf8().constData(), 1);
+        CHostProfile::SetProgramName(QStringLiteral("remindermailtest"));
+        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        CDate::SetTodayForTesting(2024, 5, 10);
+        CMessageService::ClearHistory();
+        CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDOK; });
+        // The subject keeps its placeholder: only the body is filled.
+        ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(
+            3, QStringLiteral("確認"), QStringLiteral("ご予約の確認 $_PNAME"),
+            QStringLiteral("$_PNAME 様\n$_REDATE $_RETIME にお待ちしております。\n"
+                           "$_PNAME 様、送信 $_DATETIME")));
+        AddReservation("0000000010", "0000000001");
+        AddReservation("0000000011", "0000000002");
+        m_settings.dialUp = false;
+        m_settings.smtpServer = "127.0.0.1";
+        m_settings.senderAddress = "clinic@example.jp";
+        m_settings.senderName = velo::mail::Sjis("さくら矯正歯科");
+        m_settings.account = "clinic";
+        m_settings.templateNumber = 3;
+        m_rows = {Row("0000000010", "山田　太郎", "taro@example.jp"),
+                  Row("0000000011", "佐藤　花子", "hanako@example.jp"),
+                  Row("0000000099", "鈴木　一", "hajime@example.jp")};  // no reservation
+    }
+    void TearDown() override {
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
+    }
+
+    static ReminderRow Row(const char* no, const char* name, const char* mail) {
+        ReminderRow row;
+        row.checked = true;
+        row.reservationNo = no;
+        row.name = QString::fromUtf8(name);
+        row.date = QStringLiteral("2024/05/13");
+        row.time = QStringLiteral("10:30");
+        row.mail = QString::fromUtf8(mail);
+        return row;
+    }
+    void AddReservation(const char* no, const char* patient) {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        SetField(table.m_Data.ReservationNo, no);
+        SetField(table.m_Data.PatientID, patient);
+        SetField(table.m_Data.ResDate, "20240513");
+        SetTimeField(table.m_Data.StartTime, 1030);
+        SetTimeField(table.m_Data.EndTime, 1100);
+        ASSERT_EQ(table.Insert(), 0);
+    }
+    ReminderRunOptions Options(int port) {
+        ReminderRunOptions options;
+        options.settings = m_settings;
+        options.settings->smtpPort = port;
+        options.senderNumber = 4;
+        options.startedAt = QDateTime(QDate(2024, 5, 10), QTime(9, 5, 7));
+        velo::mail::MailSocketOptions socket;
+        socket.timeoutSeconds = 5;
+        options.socketOptions = socket;
+        return options;
+    }
+    std::vector<tagSENTANDRECEIVEDDB> SentRecords() {
+        std::vector<tagSENTANDRECEIVEDDB> records;
+        CSentAndReceivedDB table;
+        EXPECT_EQ(table.SetAssociatedDB(&m_db), 0);
+        for (int st = table.GetFIRST(); st == 0; st = table.GetNEXT()) records.push_back(table.m_Data);
+        return records;
+    }
+    tagRESERVATIONDB Stored(const char* no) {
+        CReservationDB table;
+        EXPECT_EQ(table.SetAssociatedDB(&m_db), 0);
+        EXPECT_EQ(table.GetReservationData(no), 0);
+        return table.m_Data;
+    }
+    std::string MailFolder() const { return m_folder + "/Mail/"; }
+
+    QTemporaryDir m_work;
+    ReminderSettings m_settings;
+    std::vector<ReminderRow> m_rows;
+};
+
+TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecorded) {
+    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    ASSERT_TRUE(server.Start({})) << server.Error();
+    std::vector<size_t> marked;
+    ReminderHooks hooks;
+    hooks.rowMarked = [&marked](size_t row) { marked.push_back(row); };
+    CStatusLines status;
+    const ReminderRunResult result = RunReminderMail(&m_db, m_rows, &status, hooks, Options(server.Port()));
+    EXPECT_TRUE(result.connected);
+    EXPECT_EQ(result.sent, 3);
+    EXPECT_EQ(result.recorded, 2);
+    EXPECT_EQ(marked, (std::vector<size_t>{0, 1}));
+
+    const std::vector<std::string> received = server.ReceivedMessages();
+    ASSERT_EQ(received.size(), 3u) << server.Log();
+    for (size_t i = 0; i < received.size(); ++i) {
+        std::string error;
+        const std::string json = velo::mail::test::DecodeWithPython(
+            received[i], m_work.path().toStdString(), &error);
+        ASSERT_FALSE(json.empty()) << error;
+        const QJsonObject mail = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+        EXPECT_EQ(mail["subject"].toString(), QStringLiteral("ご予約の確認 $_PNAME"));
+        const QString body = mail["body"].toString();
+        EXPECT_TRUE(body.startsWith(m_rows[i].name + QStringLiteral(" 様\n2024/05/13 10:30 に")))
+            << body.toStdString();
+        EXPECT_TRUE(body.contains(m_rows[i].name + QStringLiteral(" 様、送信 2024/05/10 09:05:07")))
+            << body.toStdString();
+    }
+
+    // The first mail into an empty table is number 1, with its file; the contacts are marked.
+    const auto records = SentRecords();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_STREQ(records[0].MailID, "0000000001");
+    EXPECT_STREQ(records[0].MailNo, "0000000001");
+    EXPECT_STREQ(records[0].PatientID, "0000000001");
+    EXPECT_STREQ(records[0].SenderCode, "004");
+    EXPECT_EQ(std::string(records[0].SentDateTime).size(), 14u);
+    EXPECT_STREQ(records[1].MailNo, "0000000002");
+    EXPECT_TRUE(fs::exists(MailFolder() + "0000000001.eml"));
+    EXPECT_TRUE(fs::exists(MailFolder() + "0000000002.eml"));
+    EXPECT_FALSE(fs::exists(MailFolder() + "0000000003.eml"));
+    const tagRESERVATIONDB first = Stored("0000000010");
+    EXPECT_EQ(first.ContactStatus, 2);
+    EXPECT_EQ(first.ContactMethod, 1);
+    EXPECT_STREQ(first.ContactDate, "20240510");
+}
+
+TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
+    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    ASSERT_TRUE(server.Start({})) << server.Error();
+    for (ReminderRow& row : m_rows) row.checked = false;
+    ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
+    EXPECT_TRUE(result.connected);
+    EXPECT_EQ(result.sent, 0);
+    EXPECT_TRUE(SentRecords().empty());
+    EXPECT_FALSE(fs::exists(MailFolder() + "0000000001.eml"));
+
+    // "ｷｬﾝｾﾙ" pressed while the first mail goes: the second row is not sent.
+    for (ReminderRow& row : m_rows) row.checked = true;
+    int asked = 0;
+    ReminderHooks hooks;
+    hooks.stopRequested = [&asked] { return ++asked > 1; };
+    result = RunReminderMail(&m_db, m_rows, nullptr, hooks, Options(server.Port()));
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.sent, 1);
+    EXPECT_EQ(server.ReceivedMessages().size(), 1u);
+}
+
+TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopAndKeepsWhatWasDone) {
+    const std::string data = "354 go ahead\r\n";
+    CScriptedServer server({
+        ScriptStep::Send("220 test ready\r\n"),
+        ScriptStep::Expect("HELO", "250 hello\r\n"),
+        ScriptStep::Expect("MAIL", "250 ok\r\n"),
+        ScriptStep::Expect("RCPT", "250 ok\r\n"),
+        ScriptStep::Expect("DATA", data),
+        ScriptStep::ExpectMessage("250 queued\r\n"),
+        ScriptStep::Expect("MAIL", "552 mailbox full\r\n"),
+        ScriptStep::Expect("QUIT", "221 bye\r\n"),
+    });
+    ASSERT_NE(server.Port(), 0) << server.Error();
+    const ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
+    EXPECT_TRUE(result.sendFailed);
+    EXPECT_EQ(result.sent, 1);
+    EXPECT_EQ(result.recorded, 1);
+    EXPECT_EQ(SentRecords().size(), 1u);
+    EXPECT_EQ(Stored("0000000010").ContactStatus, 2);
+    EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
+    ASSERT_FALSE(CMessageService::History().empty());
+    EXPECT_TRUE(CMessageService::History().back().text.contains(QStringLiteral("552")));
+}
+
+TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
+    CScriptedServer pop({
+        ScriptStep::Send("+OK ready\r\n"),
+        ScriptStep::Expect("USER clinic", "+OK\r\n"),
+        ScriptStep::Expect("PASS secret", "+OK\r\n"),
+        ScriptStep::Expect("QUIT", "+OK bye\r\n"),
+    });
+    ASSERT_NE(pop.Port(), 0) << pop.Error();
+    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    ASSERT_TRUE(server.Start({})) << server.Error();
+    m_settings.popBeforeSmtp = true;
+    m_settings.popServer = "127.0.0.1";
+    m_settings.password = "secret";
+    ReminderRunOptions options = Options(server.Port());
+    options.settings->popPort = pop.Port();
+    m_rows.resize(1);
+    CStatusLines status;
+    ReminderRunResult result = RunReminderMail(&m_db, m_rows, &status, {}, options);
+    EXPECT_TRUE(pop.WaitUntilFinished());
+    EXPECT_TRUE(pop.Error().empty()) << pop.Error();
+    EXPECT_EQ(result.sent, 1);
+    const int popQuit = status.IndexOf(QStringLiteral("QUIT"));
+    const int smtpHelo = status.IndexOf(QStringLiteral("HELO"));
+    ASSERT_GE(popQuit, 0);
+    ASSERT_GE(smtpHelo, 0);
+    EXPECT_LT(popQuit, smtpHelo);
+
+    // No POP3 server at all: its message is shown and the mail still goes.
+    options.settings->popPort = 1;
+    CMessageService::ClearHistory();
+    result = RunReminderMail(&m_db, m_rows, nullptr, {}, options);
+    EXPECT_EQ(result.sent, 1);
+    ASSERT_FALSE(CMessageService::History().empty());
+    EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("サーバーに接続できません"));
+}
+
+}  // namespace
+}  // namespace velo::sheet
