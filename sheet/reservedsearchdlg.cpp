@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "sheet/contactdlg.h"
+#include "sheet/remindermaildlg.h"
 #include "sheet/reservation.h"
 #include "sheet/rowmark.h"
 #include "suite/comdlg/velocomdlg.h"
@@ -155,6 +156,8 @@ void CReservedSearchDlg::BuildToolbar(QToolBar* toolbar) {
                 FinishWith(kResultChange);
             } else if (id == kIdCancelReservation) {
                 FinishWith(kResultCancel);
+            } else if (id == kIdSendMail) {
+                SendReminders();
             } else if (m_toolHandler) {
                 m_toolHandler(id);
             }
@@ -211,6 +214,11 @@ QWidget* CReservedSearchDlg::BuildConditions() {
     grid->addWidget(search, 1, 7);
     grid->setColumnStretch(5, 1);
     return box;
+}
+
+void CReservedSearchDlg::SendReminders() {
+    CReminderMailDlg run(m_db, this, m_reminderOptions);
+    run.exec();
 }
 
 void CReservedSearchDlg::SetToolHandler(std::function<void(int)> handler) {
@@ -310,7 +318,8 @@ void CReservedSearchDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
 void CReservedSearchDlg::UpdateActions() {
     const bool row = m_list != nullptr && m_list->GetSelIndex() >= 0;
     for (QAction* action : m_rowActions) action->setEnabled(row);
-    for (QAction* action : m_toolActions) action->setEnabled(static_cast<bool>(m_toolHandler));
+    for (QAction* action : m_toolActions)
+        action->setEnabled(action->data().toInt() == kIdSendMail || static_cast<bool>(m_toolHandler));
 }
 
 void CReservedSearchDlg::FinishWith(int result) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet/remindermail.h"
 #include "sheet/reservedsearch.h"
 
 class CVeloDBSys;
@@ -69,6 +70,11 @@ public:
     // Writes a row's contact columns from its reservation again (after a contact or a mail).
     void RefreshRow(int row);
 
+    // Sends the reminder mails to the ticked rows ("メールを送信する").
+    void SendReminders();
+    // Options of the reminder runs started here (tests point them at their own servers).
+    void SetReminderOptions(ReminderRunOptions options) { m_reminderOptions = std::move(options); }
+
     // Runs when a toolbar command that belongs to the mail and postcard tools is chosen
     // (1031, 1032, 1037, 1545); without one they stay disabled.
     void SetToolHandler(std::function<void(int command)> handler);
@@ -91,6 +97,7 @@ private:
     std::vector<ReservedSearchRow> m_rows;
     std::string m_chosen;
     std::function<void(int)> m_toolHandler;
+    ReminderRunOptions m_reminderOptions;
     bool m_filling = false;
 
     QRadioButton* m_byDate = nullptr;

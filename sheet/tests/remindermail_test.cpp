@@ -5,18 +5,21 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "sheet/mail/mailtext.h"
 #include "sheet/mail/tests/scriptedserver.h"
 #include "sheet/mail/tests/smtptestserver.h"
 #include "sheet/remindermail.h"
 #include "sheet/reservation.h"
+#include "sheet/reservedsearchdlg.h"
 #include "suite/dbcall/maildb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
@@ -27,6 +30,7 @@
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
 namespace {
@@ -264,6 +268,37 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
     EXPECT_EQ(result.sent, 1);
     ASSERT_FALSE(CMessageService::History().empty());
     EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("サーバーに接続できません"));
+}
+
+TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
+    for (const auto& [id, name, mail] : {std::tuple{"0000000001", "山田　太郎", "taro@example.jp"},
+                                         std::tuple{"0000000002", "佐藤　花子", "hanako@example.jp"}}) {
+        CPatientDB patients;
+        ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
+        SetField(patients.m_Data.PatientID, id);
+        SetField(patients.m_Data.Patient2ID, id);
+        SetCp932Field(patients.m_Data.Name, sizeof patients.m_Data.Name, QString::fromUtf8(name));
+        SetField(patients.m_Data.Email, mail);
+        ASSERT_EQ(patients.Insert(), 0);
+    }
+    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    ASSERT_TRUE(server.Start({})) << server.Error();
+
+    CReservedSearchDlg search(&m_db);
+    search.SetReminderOptions(Options(server.Port()));
+    search.show();
+    search.RunSearch();
+    CXListCtrl* list = search.List();
+    ASSERT_EQ(list->GetItemCount(), 2);
+    list->SetCheck(1, true);
+    search.findChild<QAction*>(QString::number(CReservedSearchDlg::kIdSendMail))->trigger();
+
+    ASSERT_EQ(server.ReceivedMessages().size(), 1u) << server.Log();
+    EXPECT_FALSE(list->GetCheck(1));
+    EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactState), QStringLiteral("済み"));
+    EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactMethod), QStringLiteral("Email"));
+    EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactDate), QStringLiteral("2024/05/10(金)"));
+    EXPECT_EQ(list->GetItemText(0, CReservedSearchDlg::kColContactState), QStringLiteral("未"));
 }
 
 }  // namespace
