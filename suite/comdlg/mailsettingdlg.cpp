@@ -117,9 +117,9 @@ CMailSettingDlg::CMailSettingDlg(QWidget* parent) : QDialog(parent) {
     smtpForm->addRow(QStringLiteral("認証パスワード"), m_smtpPassword);
 
     auto* popBox = new QGroupBox(QStringLiteral("POP（受信）"), this);
-    m_popBeforeSmtp =
-        MakeCheck(popBox, kIdPopBeforeSmtp, QStringLiteral("送信前にPOPサーバーにログインする"
-                                                           "（POP before SMTP）"));
+    m_popBeforeSmtp = MakeCheck(popBox, kIdPopBeforeSmtp,
+                                QStringLiteral("送信前にPOPサーバーにログインする"
+                                               "（POP before SMTP）"));
     m_popServer = MakeEdit(popBox, kIdPopServer);
     m_popPort = MakeNumberEdit(popBox, kIdPopPort, 5);
     m_popSecurity = MakeSecurityCombo(popBox, kIdPopSecurity);
@@ -132,7 +132,8 @@ CMailSettingDlg::CMailSettingDlg(QWidget* parent) : QDialog(parent) {
     popForm->addRow(m_apop);
 
     auto* dialBox = new QGroupBox(QStringLiteral("ダイヤルアップ"), this);
-    m_connection = MakeCheck(dialBox, kIdConnection, QStringLiteral("ダイヤルアップ接続を使用する"));
+    m_connection =
+        MakeCheck(dialBox, kIdConnection, QStringLiteral("ダイヤルアップ接続を使用する"));
     m_connectionName = MakeEdit(dialBox, kIdConnectionName);
     auto* dialForm = new QFormLayout(dialBox);
     dialForm->addRow(m_connection);
@@ -236,8 +237,8 @@ void CMailSettingDlg::UpdateEnabling() {
     m_smtpUserId->setEnabled(auth);
     m_smtpPassword->setEnabled(auth);
     const bool pop = m_popBeforeSmtp->isChecked();
-    for (QWidget* field : std::initializer_list<QWidget*>{m_popServer, m_popPort, m_popSecurity,
-                                                          m_apop}) {
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{m_popServer, m_popPort, m_popSecurity, m_apop}) {
         field->setEnabled(pop);
     }
     m_connectionName->setEnabled(m_connection->isChecked());
@@ -288,9 +289,8 @@ QWidget* CMailSettingDlg::FieldWidget(EMailSettingField field) const {
 // Every text field must be storable in code page 932; the first that is not is named by
 // the message and gets the focus.
 bool CMailSettingDlg::TextsStorable() {
-    for (QLineEdit* edit :
-         {m_sender, m_emailAddress, m_userId, m_password, m_smtpServer, m_smtpUserId,
-          m_smtpPassword, m_popServer, m_connectionName}) {
+    for (QLineEdit* edit : {m_sender, m_emailAddress, m_userId, m_password, m_smtpServer,
+                            m_smtpUserId, m_smtpPassword, m_popServer, m_connectionName}) {
         if (!CheckStorableText(this, windowTitle(), edit->text())) {
             edit->setFocus();
             edit->selectAll();

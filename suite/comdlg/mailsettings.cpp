@@ -31,7 +31,8 @@ Key IntKey(const char* name, int CMailSettings::*field) {
 Key FlagKey(const char* name, bool CMailSettings::*field) {
     return {name,
             [name, field](CMailSettings& s) {
-                s.*field = CVeloSubTools::GetGlobalSettingInt(kSection, name, s.*field ? 1 : 0) != 0;
+                s.*field =
+                    CVeloSubTools::GetGlobalSettingInt(kSection, name, s.*field ? 1 : 0) != 0;
             },
             [name, field](const CMailSettings& s) {
                 return CVeloSubTools::SetGlobalSettingInt(kSection, name, s.*field ? 1 : 0);

@@ -14,12 +14,12 @@ struct CMailSettings {
     bool connection = true;  // "Connection"
     QString connectionName;  // "ConnectionName"
     // SMTP
-    QString smtpServer;                   // "Stmp"
-    int smtpPort = 25;                    // "SMTP_Port"
+    QString smtpServer;                    // "Stmp"
+    int smtpPort = 25;                     // "SMTP_Port"
     int smtpSecurity = kMailSecurityNone;  // "SmtpSecurity"
-    bool smtpAuth = false;                // "SmtpAttach"
-    QString smtpUserId;                   // "SmtpUserID"
-    QString smtpPassword;                 // "SmtpPassword"
+    bool smtpAuth = false;                 // "SmtpAttach"
+    QString smtpUserId;                    // "SmtpUserID"
+    QString smtpPassword;                  // "SmtpPassword"
     // POP
     QString popServer;                    // "Pop"
     int popPort = 110;                    // "POP3_Port"

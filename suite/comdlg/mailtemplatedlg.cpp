@@ -267,11 +267,10 @@ void CMailTemplateDlg::OnOK() {
     if (!TextsStorable()) return;
     std::string error;
     if (!m_set.Save(&error)) {
-        CMessageService::MessageBox(
-            this,
-            QStringLiteral("テンプレートを保存できませんでした。\n%1")
-                .arg(QString::fromLocal8Bit(error.c_str())),
-            windowTitle(), CMessageService::EIcon::Warning);
+        CMessageService::MessageBox(this,
+                                    QStringLiteral("テンプレートを保存できませんでした。\n%1")
+                                        .arg(QString::fromLocal8Bit(error.c_str())),
+                                    windowTitle(), CMessageService::EIcon::Warning);
         return;
     }
     QDialog::accept();

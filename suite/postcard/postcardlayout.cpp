@@ -38,8 +38,8 @@ constexpr double kMinScale = 0.5;
 
 QFont CardFont(double sizeMm, bool bold = false) {
     QFont font;
-    font.setFamilies({QStringLiteral("IPAMincho"), QStringLiteral("IPA明朝"),
-                      QStringLiteral("IPAPMincho")});
+    font.setFamilies(
+        {QStringLiteral("IPAMincho"), QStringLiteral("IPA明朝"), QStringLiteral("IPAPMincho")});
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(U(sizeMm)))));
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferNoHinting);
@@ -59,7 +59,6 @@ struct Paragraph {
     bool bold = false;
     double indent = 0;
 };
-
 
 // How a character stands in a vertical line.
 enum class ETurn { Upright, Rotated, Corner, Small };
@@ -147,8 +146,8 @@ VerticalFit FitVertical(const std::vector<Paragraph>& paragraphs, double height,
     for (const Paragraph& p : paragraphs) {
         const double size = p.sizeMm * scale;
         const int perColumn = std::max(1, static_cast<int>(height / (size * kCellFactor)));
-        fit.columns.push_back(VerticalColumns(VerticalText(p.text), perColumn,
-                                              static_cast<int>(p.indent)));
+        fit.columns.push_back(
+            VerticalColumns(VerticalText(p.text), perColumn, static_cast<int>(p.indent)));
         fit.width += fit.columns.back().size() * size * kPitchFactor;
     }
     return fit;
@@ -187,7 +186,6 @@ void DrawVerticalBlock(QPainter& painter, const std::vector<Paragraph>& paragrap
     }
     painter.restore();
 }
-
 
 QStringList WrapLine(const QString& text, const QFontMetricsF& metrics, double width,
                      double indentWidth) {
@@ -251,7 +249,6 @@ void DrawHorizontalBlock(QPainter& painter, const std::vector<Paragraph>& paragr
     }
     painter.restore();
 }
-
 
 void DrawZipBoxes(QPainter& painter, const QString& digits) {
     painter.save();
@@ -320,8 +317,8 @@ void PaintHorizontalCard(QPainter& painter, const CPostcardAddressee& card,
     std::vector<Paragraph> address = {{card.address1, 5.0}};
     if (!card.address2.isEmpty()) address.push_back({card.address2, 5.0, false, 2});
     DrawHorizontalBlock(painter, address, 12, 92, 28, 56);
-    DrawHorizontalBlock(painter, {{NameWithHonorific(card, QStringLiteral("　")), 8.0}}, 8, 92,
-                        60, 80, true);
+    DrawHorizontalBlock(painter, {{NameWithHonorific(card, QStringLiteral("　")), 8.0}}, 8, 92, 60,
+                        80, true);
     DrawFrame(painter, QRectF(8, 86, 84, 26));
     DrawHorizontalBlock(painter, ReminderParagraphs(card), 11, 89, 88, 111);
     DrawHorizontalBlock(painter, SenderParagraphs(sender), 8, 92, 117, 143);
@@ -355,8 +352,8 @@ std::vector<QString> PostcardReminderLines(const CPostcardAddressee& card) {
 
 // The standard postcard size (100 x 148 mm), so that a printer picks its postcard tray.
 QPageLayout PostcardPageLayout() {
-    return QPageLayout(QPageSize(QPageSize::Postcard), QPageLayout::Portrait,
-                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    return QPageLayout(QPageSize(QPageSize::Postcard), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
 }
 
 bool PaintPostcards(QPainter& painter, QPagedPaintDevice& device,

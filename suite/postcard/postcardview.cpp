@@ -58,21 +58,18 @@ void ShowPreview(const std::vector<CPostcardAddressee>& cards, const CPostcardSe
 
 }  // namespace
 
-int CPostcardView::DoPreview(CVeloDBSys* db, const std::vector<std::string>& patientIds,
-                             int mode) {
+int CPostcardView::DoPreview(CVeloDBSys* db, const std::vector<std::string>& patientIds, int mode) {
     std::vector<CPostcardAddressee> cards;
     const int status = ReadPostcardAddressees(db, patientIds, &cards);
     if (status != 0) {
         CMessageService::MessageBox(
-            nullptr,
-            QStringLiteral("患者データを読み込めませんでした。\n（状態 %1）").arg(status),
+            nullptr, QStringLiteral("患者データを読み込めませんでした。\n（状態 %1）").arg(status),
             Title(), CMessageService::EIcon::Warning);
         return 0;
     }
     if (cards.empty()) {
-        CMessageService::MessageBox(nullptr,
-                                    QStringLiteral("はがきを印刷する患者がいません。"), Title(),
-                                    CMessageService::EIcon::Information);
+        CMessageService::MessageBox(nullptr, QStringLiteral("はがきを印刷する患者がいません。"),
+                                    Title(), CMessageService::EIcon::Information);
         return 0;
     }
     const CPostcardSender sender = ReadPostcardSender();

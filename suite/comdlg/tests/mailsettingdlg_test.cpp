@@ -212,8 +212,7 @@ TEST_F(MailSettingTest, BadInputIsRefusedAndNothingIsWritten) {
         {"SMTP port 0", [](CMailSettings& s) { s.smtpPort = 0; }, Dlg::kIdSmtpPort},
         {"SMTP port 65536", [](CMailSettings& s) { s.smtpPort = 65536; }, Dlg::kIdSmtpPort},
         {"POP port 70000", [](CMailSettings& s) { s.popPort = 70000; }, Dlg::kIdPopPort},
-        {"POP without a server", [](CMailSettings& s) { s.popServer.clear(); },
-         Dlg::kIdPopServer},
+        {"POP without a server", [](CMailSettings& s) { s.popServer.clear(); }, Dlg::kIdPopServer},
         {"server with a blank", [](CMailSettings& s) { s.smtpServer = "smtp example"; },
          Dlg::kIdSmtpServer},
         {"time-out 4 s", [](CMailSettings& s) { s.timeout = 4; }, Dlg::kIdTimeout},
@@ -259,24 +258,24 @@ TEST_F(MailSettingTest, AddressesAcceptedAndRefused) {
         s.emailAddress = QString::fromUtf8(good);
         EXPECT_EQ(CheckMailSettings(s).field, EMailSettingField::None) << good;
     }
-    for (const char* bad : {"@b.jp", "a@", "a@@b.jp", "a@b@c", "a@.b", "a@b.", "a@b..jp",
-                            "ａ@b.jp", "a@b.jp "}) {
+    for (const char* bad :
+         {"@b.jp", "a@", "a@@b.jp", "a@b@c", "a@.b", "a@b.", "a@b..jp", "ａ@b.jp", "a@b.jp "}) {
         s.emailAddress = QString::fromUtf8(bad);
         EXPECT_EQ(CheckMailSettings(s).field, EMailSettingField::EmailAddress) << bad;
     }
 }
 
 TEST_F(MailSettingTest, AFailedWriteIsToldAndTheDialogStays) {
-    SetAtomicWriteHookForTesting([](EAtomicWriteStep step, const std::string&) {
-        return step != EAtomicWriteStep::Rename;
-    });
+    SetAtomicWriteHookForTesting(
+        [](EAtomicWriteStep step, const std::string&) { return step != EAtomicWriteStep::Rename; });
     Dlg dialog;
     dialog.show();
     Type(&dialog, Sample());
     ClickOK(&dialog);
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(CMessageService::History().size(), 1);
-    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("保存できませんでした")));
+    EXPECT_TRUE(
+        CMessageService::History()[0].text.contains(QStringLiteral("保存できませんでした")));
     EXPECT_FALSE(SettingsFileExists());
 
     // Once the folder can be written again, the same input goes through.

@@ -99,8 +99,8 @@ TEST_F(MailTemplateTest, WorkingCopyNumbersAndSavesOnlyItsChanges) {
     EXPECT_EQ(set.Chosen(), 2);
     EXPECT_FALSE(set.IsModified());
     // Typing the same text again is no change.
-    ASSERT_TRUE(set.Edit(0, QStringLiteral("前日"), QStringLiteral("明日のご予約"),
-                         set.Find(0)->body));
+    ASSERT_TRUE(
+        set.Edit(0, QStringLiteral("前日"), QStringLiteral("明日のご予約"), set.Find(0)->body));
     EXPECT_FALSE(set.IsModified());
 
     EXPECT_EQ(set.Add(QStringLiteral("当日")), 3);
@@ -191,8 +191,9 @@ TEST_F(MailTemplateTest, EditsSurviveSwitchingAndOkWritesThem) {
     chosen->setCurrentIndex(chosen->findData(0));
     Click(&dialog, 1);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(*Read(0), (Stored{QStringLiteral("前日（改）"), QStringLiteral("明日のご予約について"),
-                                QStringLiteral("こんにちは、$_PNAME様。\n二行目")}));
+    EXPECT_EQ(*Read(0),
+              (Stored{QStringLiteral("前日（改）"), QStringLiteral("明日のご予約について"),
+                      QStringLiteral("こんにちは、$_PNAME様。\n二行目")}));
     EXPECT_EQ(Read(2)->body, QStringLiteral("二番の本文"));
     EXPECT_EQ(Choice(), "0");
 }
@@ -204,7 +205,8 @@ TEST_F(MailTemplateTest, AddAndDeleteAfterAsking) {
     EXPECT_EQ(dialog.CurrentNumber(), 3);
     EXPECT_EQ(List(&dialog)->topLevelItemCount(), 3);
     Title(&dialog)->setText(QStringLiteral("新患向け"));
-    EXPECT_EQ(Child<QComboBox>(&dialog, Dlg::kIdChosen)->itemText(2), QStringLiteral("3：新患向け"));
+    EXPECT_EQ(Child<QComboBox>(&dialog, Dlg::kIdChosen)->itemText(2),
+              QStringLiteral("3：新患向け"));
 
     Select(&dialog, 2);
     Answer(CMessageService::IDNO);
@@ -235,7 +237,8 @@ TEST_F(MailTemplateTest, ClosingWithChangesAsksFirst) {
     Answer(CMessageService::IDYES);
     dialog.reject();
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(Read(0)->body, QStringLiteral("$_PNAME 様\n明日 $_REDATE $_RETIME にお待ちしております。"));
+    EXPECT_EQ(Read(0)->body,
+              QStringLiteral("$_PNAME 様\n明日 $_REDATE $_RETIME にお待ちしております。"));
 
     // Without changes nobody is asked.
     CMessageService::ClearHistory();

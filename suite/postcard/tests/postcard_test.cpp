@@ -1,8 +1,6 @@
 // Tests of the reminder postcards: which patients get a card and which reservation it
 // names, the cards printed to PDF and read back with poppler's tools (page size, texts,
 // and where the vertical and horizontal texts stand), and the preview's refusals.
-#include "suite/postcard/postcardview.h"
-
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -17,6 +15,7 @@
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/postcard/postcardlayout.h"
+#include "suite/postcard/postcardview.h"
 #include "suite/testsupport/application.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
@@ -42,8 +41,8 @@ protected:
         CMessageService::ClearHistory();
         ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("GLOBAL", "ClinicName",
                                                           QStringLiteral("さくら矯正歯科")));
-        ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString(
-            "GLOBAL", "ClinicAddress", QStringLiteral("東京都港区南青山2-3-4")));
+        ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("GLOBAL", "ClinicAddress",
+                                                          QStringLiteral("東京都港区南青山2-3-4")));
         ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("GLOBAL", "ClinicTel",
                                                           QStringLiteral("03-1234-5678")));
 
@@ -124,10 +123,10 @@ protected:
 
     // Words of one page with their top-left corners.
     static std::vector<Word> Words(const QString& pdf, int page) {
-        const QString html = Run(QStringLiteral("pdftotext"),
-                                 {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page),
-                                  QStringLiteral("-l"), QString::number(page), pdf,
-                                  QStringLiteral("-")});
+        const QString html =
+            Run(QStringLiteral("pdftotext"),
+                {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page),
+                 QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
         static const QRegularExpression word(
             QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
         std::vector<Word> words;
@@ -172,7 +171,8 @@ TEST_F(PostcardTest, PdfHoldsOnePostcardSizedPagePerPatient) {
     const QString pdf = Print(kPostcardVertical);
     const QString info = Run(QStringLiteral("pdfinfo"), {pdf});
     if (info.isEmpty()) GTEST_SKIP() << "poppler-utils are not installed";
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))))
+        << info.toStdString();
     const QRegularExpressionMatch size =
         QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
     ASSERT_TRUE(size.hasMatch()) << info.toStdString();
@@ -233,8 +233,8 @@ TEST_F(PostcardTest, LongVerticalAddressWrapsIntoTheNextColumnOnTheCard) {
     AddPatient("0000000004", "高橋", "0600001",
                "北海道札幌市中央区北一条西二丁目一番地札幌市役所本庁舎内十二階東側", "");
     const QString path = m_out.filePath(QStringLiteral("long.pdf"));
-    ASSERT_TRUE(PrintPostcardsToPdf(path.toStdString(), Cards({"0000000004"}),
-                                    ReadPostcardSender(), kPostcardVertical));
+    ASSERT_TRUE(PrintPostcardsToPdf(path.toStdString(), Cards({"0000000004"}), ReadPostcardSender(),
+                                    kPostcardVertical));
     const std::vector<Word> words = Words(path, 1);
     if (words.empty()) GTEST_SKIP() << "poppler-utils are not installed";
     const Word* first = Find(words, QStringLiteral("道"));
@@ -262,8 +262,9 @@ TEST_F(PostcardTest, HorizontalCardWritesLinesLeftToRight) {
     EXPECT_TRUE(text.contains(QStringLiteral("14時30分からです。")));
     EXPECT_TRUE(text.contains(QStringLiteral("TEL 03-1234-5678")));
     // The patient without a booking gets the reminder without a day.
-    const QString second = Run(QStringLiteral("pdftotext"),
-                               {QStringLiteral("-f"), QStringLiteral("2"), pdf, QStringLiteral("-")});
+    const QString second =
+        Run(QStringLiteral("pdftotext"),
+            {QStringLiteral("-f"), QStringLiteral("2"), pdf, QStringLiteral("-")});
     EXPECT_TRUE(second.contains(QStringLiteral("佐藤花子")));
     EXPECT_FALSE(second.contains(QStringLiteral("次回のご予約は")));
 }
@@ -283,7 +284,8 @@ TEST_F(PostcardTest, PreviewGetsTheCardsAndNothingToPrintIsTold) {
     EXPECT_EQ(CPostcardView::DoPreview(&m_db, {"0000000009", "0000000003"}, 0), 0);
     EXPECT_EQ(calls, 0);
     ASSERT_EQ(CMessageService::History().size(), 2);
-    EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("はがきを印刷する患者がいません。"));
+    EXPECT_EQ(CMessageService::History()[0].text,
+              QStringLiteral("はがきを印刷する患者がいません。"));
 
     EXPECT_EQ(CPostcardView::DoPreview(&m_db, {"0000000001", "0000000002"}, 1), 2);
     EXPECT_EQ(calls, 1);
