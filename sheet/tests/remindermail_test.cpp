@@ -270,6 +270,21 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
     EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("サーバーに接続できません"));
 }
 
+TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold) {
+    // A file where the mail folder should be: no copy can be written.
+    std::ofstream(MailFolder().substr(0, MailFolder().size() - 1)) << "not a folder";
+    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    ASSERT_TRUE(server.Start({})) << server.Error();
+    m_rows.resize(1);
+    const ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
+    EXPECT_EQ(result.sent, 1);
+    EXPECT_EQ(result.recorded, 0);
+    EXPECT_TRUE(SentRecords().empty());
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("山田　太郎")));
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("送信記録を保存できませんでした")));
+}
+
 TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
     for (const auto& [id, name, mail] : {std::tuple{"0000000001", "山田　太郎", "taro@example.jp"},
                                          std::tuple{"0000000002", "佐藤　花子", "hanako@example.jp"}}) {
