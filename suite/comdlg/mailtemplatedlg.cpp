@@ -132,7 +132,6 @@ CMailTemplateDlg::CMailTemplateDlg(int number, QWidget* parent) : QDialog(parent
     const int first = m_set.Templates().empty() ? -1 : m_set.Templates().front().number;
     FillChosen();
     FillList(known ? number : first);
-    if (m_current < 0) ShowTemplate(-1);
 }
 
 QTreeWidgetItem* CMailTemplateDlg::ItemOf(int number) const {
