@@ -23,6 +23,7 @@
 #include "sheet/reservation.h"
 #include "sheet/rowmark.h"
 #include "suite/comdlg/velocomdlg.h"
+#include "suite/postcard/postcardview.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
@@ -73,11 +74,6 @@ constexpr ToolCommand kCommands[] = {
     {CReservedSearchDlg::kIdCancelReservation, "予約取消", "予約を取り消す",
      QStyle::SP_DialogDiscardButton},
 };
-
-bool IsTool(int id) {
-    return id == CReservedSearchDlg::kIdSendMail || id == CReservedSearchDlg::kIdMailSetting ||
-           id == CReservedSearchDlg::kIdTemplate || id == CReservedSearchDlg::kIdPostcard;
-}
 
 bool NeedsRow(int id) {
     return id == CReservedSearchDlg::kIdContact || id == CReservedSearchDlg::kIdChange ||
@@ -145,7 +141,6 @@ void CReservedSearchDlg::BuildToolbar(QToolBar* toolbar) {
         action->setToolTip(QString::fromUtf8(command.tip));
         action->setStatusTip(QString::fromUtf8(command.tip));
         const int id = command.id;
-        if (IsTool(id)) m_toolActions.push_back(action);
         if (NeedsRow(id)) m_rowActions.push_back(action);
         connect(action, &QAction::triggered, this, [this, id] {
             if (id == kIdSearch) {
@@ -158,8 +153,12 @@ void CReservedSearchDlg::BuildToolbar(QToolBar* toolbar) {
                 FinishWith(kResultCancel);
             } else if (id == kIdSendMail) {
                 SendReminders();
-            } else if (m_toolHandler) {
-                m_toolHandler(id);
+            } else if (id == kIdMailSetting) {
+                CVeloComDlg::OpenMailSetting(this);
+            } else if (id == kIdTemplate) {
+                CVeloComDlg::OpenMailTemplateSetting(0, this);
+            } else if (id == kIdPostcard) {
+                PrintPostcards();
             }
         });
         if (id == kIdSearch || id == kIdTemplate || id == kIdPostcard) toolbar->addSeparator();
@@ -221,9 +220,10 @@ void CReservedSearchDlg::SendReminders() {
     run.exec();
 }
 
-void CReservedSearchDlg::SetToolHandler(std::function<void(int)> handler) {
-    m_toolHandler = std::move(handler);
-    UpdateActions();
+void CReservedSearchDlg::PrintPostcards() {
+    std::vector<std::string> patients;
+    for (int row : CheckedRows()) patients.push_back(m_rows[m_list->GetItemData(row)].patientId);
+    CPostcardView::DoPreview(m_db, patients, 0);
 }
 
 void CReservedSearchDlg::RunSearch() {
@@ -318,8 +318,6 @@ void CReservedSearchDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
 void CReservedSearchDlg::UpdateActions() {
     const bool row = m_list != nullptr && m_list->GetSelIndex() >= 0;
     for (QAction* action : m_rowActions) action->setEnabled(row);
-    for (QAction* action : m_toolActions)
-        action->setEnabled(action->data().toInt() == kIdSendMail || static_cast<bool>(m_toolHandler));
 }
 
 void CReservedSearchDlg::FinishWith(int result) {

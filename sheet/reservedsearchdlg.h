@@ -12,7 +12,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,10 +73,8 @@ public:
     void SendReminders();
     // Options of the reminder runs started here (tests point them at their own servers).
     void SetReminderOptions(ReminderRunOptions options) { m_reminderOptions = std::move(options); }
-
-    // Runs when a toolbar command that belongs to the mail and postcard tools is chosen
-    // (1031, 1032, 1037, 1545); without one they stay disabled.
-    void SetToolHandler(std::function<void(int command)> handler);
+    // Shows the postcards of the ticked rows' patients ("はがきの印刷").
+    void PrintPostcards();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -96,7 +93,6 @@ private:
     bool m_mailMode;
     std::vector<ReservedSearchRow> m_rows;
     std::string m_chosen;
-    std::function<void(int)> m_toolHandler;
     ReminderRunOptions m_reminderOptions;
     bool m_filling = false;
 
@@ -112,7 +108,6 @@ private:
     CXListCtrl* m_list = nullptr;
     QLabel* m_count = nullptr;
     std::vector<QAction*> m_rowActions;   // need a selected row
-    std::vector<QAction*> m_toolActions;  // mail and postcard tools
 };
 
 }  // namespace velo::sheet

@@ -20,6 +20,7 @@
 #include "sheet/reservedsearch.h"
 #include "sheet/reservedsearchdlg.h"
 #include "suite/dbcall/patientdb.h"
+#include "suite/postcard/postcardview.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
@@ -255,6 +256,34 @@ TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber
     Action(dialog, CReservedSearchDlg::kIdChange)->trigger();
     EXPECT_EQ(dialog.result(), CReservedSearchDlg::kResultChange);
     EXPECT_EQ(dialog.ChosenReservationNo(), "0000000017");
+}
+
+TEST_F(ReservedSearchDlgTest, MailToolsOpenTheirDialogsAndPostcardsGoToTheTickedPatients) {
+    AddMixedReservations();
+    CReservedSearchDlg dialog(&m_db);
+    dialog.show();
+    SearchDays(dialog, QDate(2024, 5, 10), QDate(2024, 5, 14));
+    for (int command : {CReservedSearchDlg::kIdMailSetting, CReservedSearchDlg::kIdTemplate}) {
+        QString opened;
+        OnModal([&opened](QDialog* shown) {
+            opened = QString::fromUtf8(shown->metaObject()->className());
+            shown->reject();
+        });
+        Action(dialog, command)->trigger();
+        EXPECT_EQ(opened, command == CReservedSearchDlg::kIdMailSetting ? QStringLiteral("CMailSettingDlg")
+                                                                        : QStringLiteral("CMailTemplateDlg"));
+    }
+
+    std::vector<std::string> carded;
+    CPostcardView::SetPreviewHookForTesting(
+        [&carded](const std::vector<CPostcardAddressee>& cards, const CPostcardSender&, int) {
+            for (const auto& card : cards) carded.push_back(card.patientId);
+        });
+    dialog.List()->SetCheck(2, true);
+    dialog.List()->SetCheck(0, true);
+    Action(dialog, CReservedSearchDlg::kIdPostcard)->trigger();
+    CPostcardView::SetPreviewHookForTesting({});
+    EXPECT_EQ(carded, (std::vector<std::string>{"0000000001", "0000000003"}));
 }
 
 }  // namespace
