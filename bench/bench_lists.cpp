@@ -1,5 +1,5 @@
-// The reservation reference's opening reads and the cancelled-patient list of the standby
-// dialog, against plain SQLite on the same data, in one run.
+// The reservation reference's opening reads, the cancelled-patient list of the standby
+// dialog and the reserved-patient search, against plain SQLite on the same data, in one run.
 //
 // The record manager side reads the demo clinic named by VELO_BENCH_DB in place (it only
 // reads). The plain SQLite side keeps the same records in a temporary file as the suite
@@ -16,10 +16,19 @@
 //                           reads, its widgets and the grid's reload at its shown size,
 //                           without painting;
 //   StandbyCancelled30Days  the cancelled-patient rows of 30 days from that day through
-//                           LoadCancelledRows, beside the same reads and rows in SQLite.
+//                           LoadCancelledRows, beside the same reads and rows in SQLite;
+//   ReservedSearch7Days     the reserved-patient search by date over 7 days from that day
+//                           through SearchReservedPatients, beside the same reads in SQLite
+//                           (reservations by (date, start) over the range, each patient's
+//                           first record once, the same skips and the same row texts);
+//   ReservedSearch2000Rows  the same over a range from that day long enough to hold about
+//                           2,000 rows (7 days of the demo clinic hold fewer);
+//   ReservedSearchDialog    constructing and showing CReservedSearchDlg (offscreen), setting
+//                           the 7 days and running its search, so the list is filled.
 // Both sides' results are compared before anything is timed. The run ends in RATIO and
 // FIGURE lines that scripts/bench collects.
 #include <QApplication>
+#include <QDateEdit>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -43,6 +52,8 @@
 #include "sheet/referencedlg.h"
 #include "sheet/referenceview.h"
 #include "sheet/reservation.h"
+#include "sheet/reservedsearch.h"
+#include "sheet/reservedsearchdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/standby.h"
 #include "sheet/timegrid.h"
@@ -53,6 +64,8 @@
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/strings.h"
+#include "suite/tool/tools.h"
+#include "suite/tool/xlistctrl.h"
 
 namespace {
 
@@ -60,6 +73,10 @@ using namespace velo::sheet;
 namespace fs = std::filesystem;
 
 constexpr int kStandbyDays = 30;
+constexpr int kSearchDays = 7;
+constexpr size_t kSearchRows = 2000;
+// How far the range for kSearchRows may reach; the demo clinic fills it well before.
+constexpr int kSearchRowsMaxDays = 366;
 constexpr const char* kCategoryUnit = "1";
 constexpr const char* kCategoryResType = "0";
 
@@ -79,6 +96,9 @@ struct Setup {
     std::string plain;
     std::string reservationNo, day;  // the middle reservation and its day
     std::string standbyTo;           // the last day of the standby range
+    std::string searchTo;            // the last day of the 7-day search
+    std::string searchRowsTo;        // the last day of the search holding kSearchRows rows
+    size_t searchRows = 0, searchRowsLong = 0;  // the rows the two searches list
     int gridDays = 0;                // day blocks the dialog's grid loads on opening
     std::string error;
 };
@@ -182,6 +202,37 @@ int DialogGridDays(const Setup& s) {
     return dialog.View()->Layout().days;
 }
 
+ReservedSearchRequest DateSearch(const std::string& from, const std::string& to) {
+    ReservedSearchRequest request;
+    request.from = from;
+    request.to = to;
+    return request;
+}
+
+size_t SearchRowCount(CVeloDBSys* db, const std::string& from, const std::string& to) {
+    std::vector<ReservedSearchRow> rows;
+    SearchReservedPatients(db, DateSearch(from, to), CDate::FromYmd(from.c_str()), &rows);
+    return rows.size();
+}
+
+// The 7-day range from the middle day, and the shortest range from that day whose search
+// holds kSearchRows rows (up to kSearchRowsMaxDays when even those hold fewer).
+void ChooseSearchRanges(Setup* s) {
+    CVeloDBSys db(s->folder);
+    const QDate first = CDate::FromYmd(s->day.c_str());
+    s->searchTo = CDate::ToYmd(first.addDays(kSearchDays - 1));
+    s->searchRowsTo = CDate::ToYmd(first.addDays(kSearchRowsMaxDays - 1));
+    std::vector<ReservedSearchRow> rows;
+    SearchReservedPatients(&db, DateSearch(s->day, s->searchRowsTo), first, &rows);
+    if (rows.size() >= kSearchRows) {
+        const QDate last =
+            QDate::fromString(rows[kSearchRows - 1].date, QStringLiteral("yyyy/MM/dd"));
+        s->searchRowsTo = CDate::ToYmd(last);
+    }
+    s->searchRows = SearchRowCount(&db, s->day, s->searchTo);
+    s->searchRowsLong = SearchRowCount(&db, s->day, s->searchRowsTo);
+}
+
 Setup& TheSetup() {
     static Setup setup = [] {
         Setup s;
@@ -205,6 +256,7 @@ Setup& TheSetup() {
         s.reservationNo = middle.first;
         s.day = middle.second;
         s.standbyTo = CDate::ToYmd(CDate::FromYmd(s.day.c_str()).addDays(kStandbyDays - 1));
+        ChooseSearchRanges(&s);
         s.gridDays = DialogGridDays(s);
         return s;
     }();
@@ -283,6 +335,40 @@ QString CancelledTime(const tagRESERVATIONDB& r) {
                              "年", Digits(day, 4, 2), "月", Digits(day, 6, 2), "日", start / 100,
                              start % 100, end / 100, end % 100, SpanMinutes(end, start),
                              kMinutesUnitText);
+}
+
+// ---- The reserved-patient search's plain twin ------------------------------------------
+
+ReservedSearchRow PlainSearchRow(const tagRESERVATIONDB& r, const tagPATIENT1DB& patient,
+                                 const QStringList& states) {
+    ReservedSearchRow row;
+    row.patientId = Text(r.PatientID);
+    row.reservationNo = Text(r.ReservationNo);
+    row.status = r.Status;
+    row.chartNo = QText(patient.ChartNo);
+    row.name = QText(patient.Name);
+    const QDate day = CDate::FromYmd(Text(r.ResDate).c_str());
+    row.date = day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    const int start = ParseTimeField(r.StartTime);
+    row.time = QString::asprintf("%02d:%02d", start / 100, start % 100);
+    row.homeTel = QText(patient.HomeTel);
+    row.mobileTel = QText(patient.MobileTel);
+    row.mail = QText(patient.Email);
+    const int state = r.ContactStatus;
+    row.contactState = state < states.size() ? states[state] : QString();
+    row.contactComment = QText(r.ContactComment);
+    row.contactMethod = state != 0 ? ContactMethodName(r.ContactMethod) : QString();
+    row.contactDate = CTools::MakeDate(Text(r.ContactDate).c_str());
+    return row;
+}
+
+bool SameRow(const ReservedSearchRow& a, const ReservedSearchRow& b) {
+    return std::tie(a.patientId, a.reservationNo, a.status, a.chartNo, a.name, a.date, a.time,
+                    a.homeTel, a.mobileTel, a.contactState, a.contactComment, a.contactMethod,
+                    a.contactDate, a.mail) ==
+           std::tie(b.patientId, b.reservationNo, b.status, b.chartNo, b.name, b.date, b.time,
+                    b.homeTel, b.mobileTel, b.contactState, b.contactComment, b.contactMethod,
+                    b.contactDate, b.mail);
 }
 
 class CPlainClinic {
@@ -364,6 +450,31 @@ public:
         });
         out->clear();
         for (Found& item : found) out->push_back(std::move(item.row));
+        return true;
+    }
+
+    // The date search: blocked time, reservations cancelled or changed (status above came)
+    // and those of missing or inactive patients are skipped; each patient is read once.
+    bool SearchReserved(const std::string& from, const std::string& to,
+                        std::vector<ReservedSearchRow>* out) {
+        out->clear();
+        const QStringList states = ContactStatusNames();
+        std::map<std::string, std::optional<tagPATIENT1DB>> patients;
+        Bind(m_range, {from, to});
+        while (sqlite3_step(m_range) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+            const std::string patientId = Text(r.PatientID);
+            if (patientId.empty() || r.Status > uint8_t(ResStatus::Came)) continue;
+            auto it = patients.find(patientId);
+            if (it == patients.end()) {
+                tagPATIENT1DB patient;
+                const bool read = ReadOne(m_patient, {patientId}, &patient);
+                it = patients.emplace(patientId, read ? std::optional(patient) : std::nullopt).first;
+            }
+            if (!it->second || it->second->InactiveFlag == 1) continue;
+            out->push_back(PlainSearchRow(r, *it->second, states));
+        }
+        sqlite3_reset(m_range);
         return true;
     }
 
@@ -495,6 +606,29 @@ private:
 
 // ---- Both sides agree before anything is timed ------------------------------------------
 
+// Both sides list the same rows, as many as the setup counted.
+std::string CheckSameSearch(CVeloDBSys* db, CPlainClinic* clinic, const std::string& from,
+                            const std::string& to, size_t expectedRows) {
+    std::vector<ReservedSearchRow> ours, plain;
+    if (SearchReservedPatients(db, DateSearch(from, to), CDate::FromYmd(from.c_str()), &ours) != 0)
+        return "the suite could not run the reserved search of " + from + "-" + to;
+    clinic->SearchReserved(from, to, &plain);
+    if (ours.size() != plain.size())
+        return "the reserved search of " + from + "-" + to + " has " + std::to_string(ours.size()) +
+               " rows in the suite and " + std::to_string(plain.size()) + " in SQLite";
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (!SameRow(ours[i], plain[i]))
+            return "the reserved search of " + from + "-" + to + " differs at row " +
+                   std::to_string(i) + " (reservation " + ours[i].reservationNo + " / " +
+                   plain[i].reservationNo + ")";
+    }
+    if (ours.size() != expectedRows || ours.empty())
+        return "the reserved search of " + from + "-" + to + " lists " +
+               std::to_string(ours.size()) + " rows, not the " + std::to_string(expectedRows) +
+               " counted before";
+    return std::string();
+}
+
 std::string CheckSameResults(const Setup& s) {
     CVeloDBSys db(s.folder);
     CPlainClinic clinic(s.plain);
@@ -520,11 +654,23 @@ std::string CheckSameResults(const Setup& s) {
         same = ourRows[i].reservationNo == plainRows[i].reservationNo &&
                ourRows[i].time == plainRows[i].time && ourRows[i].name == plainRows[i].name;
     if (!same) return "the cancelled rows differ between the two sides";
+    std::string error = CheckSameSearch(&db, &clinic, s.day, s.searchTo, s.searchRows);
+    if (error.empty()) error = CheckSameSearch(&db, &clinic, s.day, s.searchRowsTo, s.searchRowsLong);
+    if (!error.empty()) return error;
     std::fprintf(stderr,
                  "lists: the reference opens on %s with %zu units, %d day blocks, %zu bars "
                  "(%zu of patients); the cancelled list of %s-%s has %zu rows\n",
                  s.day.c_str(), ours.columns, s.gridDays, ours.bars, ours.bookedBars,
                  s.day.c_str(), s.standbyTo.c_str(), ourRows.size());
+    std::fprintf(stderr,
+                 "lists: the reserved search of %s-%s (%d days) has %zu rows; of %s-%s (%lld "
+                 "days) %zu rows\n",
+                 s.day.c_str(), s.searchTo.c_str(), kSearchDays, s.searchRows, s.day.c_str(),
+                 s.searchRowsTo.c_str(),
+                 static_cast<long long>(CDate::FromYmd(s.day.c_str())
+                                            .daysTo(CDate::FromYmd(s.searchRowsTo.c_str())) +
+                                        1),
+                 s.searchRowsLong);
     return std::string();
 }
 
@@ -598,11 +744,84 @@ void BM_StandbyCancelled30Days_Sqlite(benchmark::State& state) {
     }
 }
 
+void RunSearchCase(benchmark::State& state, const std::string& to) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CVeloDBSys db(s.folder);
+    const ReservedSearchRequest request = DateSearch(s.day, to);
+    const QDate today = CDate::FromYmd(s.day.c_str());
+    for (auto _ : state) {
+        std::vector<ReservedSearchRow> rows;
+        if (SearchReservedPatients(&db, request, today, &rows) != 0)
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
+void RunPlainSearchCase(benchmark::State& state, const std::string& to) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CPlainClinic clinic(s.plain);
+    for (auto _ : state) {
+        std::vector<ReservedSearchRow> rows;
+        clinic.SearchReserved(s.day, to, &rows);
+        benchmark::DoNotOptimize(rows.data());
+    }
+}
+
+void BM_ReservedSearch7Days_Recman(benchmark::State& state) {
+    RunSearchCase(state, TheSetup().searchTo);
+}
+
+void BM_ReservedSearch7Days_Sqlite(benchmark::State& state) {
+    RunPlainSearchCase(state, TheSetup().searchTo);
+}
+
+void BM_ReservedSearch2000Rows_Recman(benchmark::State& state) {
+    RunSearchCase(state, TheSetup().searchRowsTo);
+}
+
+void BM_ReservedSearch2000Rows_Sqlite(benchmark::State& state) {
+    RunPlainSearchCase(state, TheSetup().searchRowsTo);
+}
+
+void BM_ReservedSearchDialog(benchmark::State& state) {
+    if (!CheckError().empty()) return state.SkipWithError(CheckError().c_str());
+    const Setup& s = TheSetup();
+    CVeloDBSys db(s.folder);
+    const QDate from = CDate::FromYmd(s.day.c_str());
+    const QDate to = CDate::FromYmd(s.searchTo.c_str());
+    const QString fromName = QString::number(CReservedSearchDlg::kIdFrom);
+    const QString toName = QString::number(CReservedSearchDlg::kIdTo);
+    for (auto _ : state) {
+        auto dialog = std::make_unique<CReservedSearchDlg>(&db);
+        auto* fromEdit = dialog->findChild<QDateEdit*>(fromName);
+        auto* toEdit = dialog->findChild<QDateEdit*>(toName);
+        if (fromEdit == nullptr || toEdit == nullptr)
+            return state.SkipWithError("the dialog has no date range controls");
+        fromEdit->setDate(from);
+        toEdit->setDate(to);
+        dialog->show();
+        dialog->RunSearch();
+        const int listed = dialog->List()->GetItemCount();
+        state.PauseTiming();
+        if (listed == 0 || size_t(listed) != dialog->Rows().size())
+            state.SkipWithError("the dialog's list does not show the search's rows");
+        dialog.reset();
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_ReferenceOpen_Recman)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceOpen_Sqlite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceDialog)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StandbyCancelled30Days_Recman)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StandbyCancelled30Days_Sqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReservedSearch7Days_Recman)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReservedSearch7Days_Sqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReservedSearch2000Rows_Recman)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReservedSearch2000Rows_Sqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReservedSearchDialog)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -620,15 +839,27 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     CRatioReporter reporter;
     RunBenchmarks(argc, argv, &reporter);
-    reporter.PrintRatios({{"ReferenceOpen", 3.0}, {"StandbyCancelled30Days", 3.0}});
+    const Setup& s = TheSetup();
+    reporter.PrintRatios({{"ReferenceOpen", 3.0},
+                          {"StandbyCancelled30Days", 3.0},
+                          {"ReservedSearch7Days", 3.0},
+                          {"ReservedSearch2000Rows", 3.0}});
     if (const auto t = reporter.Time("BM_ReferenceOpen_Recman"))
         std::printf("FIGURE ReferenceOpen %.2f ms (target < 100)\n", *t);
     if (const auto t = reporter.Time("BM_ReferenceDialog"))
         std::printf("FIGURE ReferenceDialog %.2f ms (target < 100)\n", *t);
     if (const auto t = reporter.Time("BM_StandbyCancelled30Days_Recman"))
         std::printf("FIGURE StandbyCancelled30Days %.2f ms (target < 100)\n", *t);
+    if (const auto t = reporter.Time("BM_ReservedSearch7Days_Recman"))
+        std::printf("FIGURE ReservedSearch7Days %.2f ms for %zu rows (target < 100)\n", *t,
+                    s.searchRows);
+    if (const auto t = reporter.Time("BM_ReservedSearch2000Rows_Recman"))
+        std::printf("FIGURE ReservedSearch2000Rows %.2f ms for %zu rows (target < 100)\n", *t,
+                    s.searchRowsLong);
+    if (const auto t = reporter.Time("BM_ReservedSearchDialog"))
+        std::printf("FIGURE ReservedSearchDialog %.2f ms for %zu rows (target < 100)\n", *t,
+                    s.searchRows);
     recman::Shutdown();
-    const Setup& s = TheSetup();
     std::error_code error;
     if (!s.work.empty()) fs::remove_all(s.work, error);
     return 0;
