@@ -3,7 +3,7 @@
 // in day view, in week view, zoomed and with a reservation's balloon shown; the display-item
 // dialog, the reservation dialog (a new booking, an edit with a collected fee, a blocked
 // time), the cancel-reason dialog, the standby dialogs, the reserved-patient search and its
-// contact dialog, the calendar memo, the reservation reference and a printed day sheet. It
+// contact dialog, the mail settings and templates, a postcard, the calendar memo, the reservation reference and a printed day sheet. It
 // shows the busiest day of the current and the next month (today when none has
 // reservations), in the unit layout, and closes every window without waiting for input.
 #include <QApplication>
@@ -26,25 +26,29 @@
 #include "sheet/bookingrules.h"
 #include "sheet/calendarmemodlg.h"
 #include "sheet/cancelreasondlg.h"
+#include "sheet/contactdlg.h"
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
 #include "sheet/displayitemdlg.h"
 #include "sheet/referencedlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationdlg.h"
+#include "sheet/reservedsearchdlg.h"
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetdata.h"
 #include "sheet/sheetprint.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
-#include "sheet/contactdlg.h"
-#include "sheet/reservedsearchdlg.h"
 #include "sheet/standbydlg.h"
 #include "sheet/standbyentrydlg.h"
 #include "sheet/weeksheetview.h"
+#include "suite/comdlg/mailsettingdlg.h"
+#include "suite/comdlg/mailtemplatedlg.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/postcard/postcarddata.h"
+#include "suite/postcard/postcardlayout.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
@@ -94,14 +98,8 @@ QPixmap GrabWithPopups(QWidget* window) {
 
 // Prints the view to NAME.pdf in the output folder and renders its page to NAME.png with
 // pdftoppm (poppler-utils).
-bool SavePrintedPage(velo::sheet::CSheetGridView* view, const QString& folder, const char* name) {
-    const QString base = QDir(folder).filePath(QString::fromUtf8(name));
-    QString error;
-    if (!velo::sheet::PrintSheetViewToPdf(view, velo::sheet::PrintVariant::Sheet,
-                                          base + QStringLiteral(".pdf"), &error)) {
-        std::fprintf(stderr, "sheetshots: cannot print %s: %s\n", name, qPrintable(error));
-        return false;
-    }
+// Renders the first page of base.pdf as base.png.
+bool RenderFirstPage(const QString& base, const char* name) {
     QProcess render;
     render.start(QStringLiteral("pdftoppm"),
                  {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
@@ -112,6 +110,37 @@ bool SavePrintedPage(velo::sheet::CSheetGridView* view, const QString& folder, c
     }
     std::printf("%s.png\n", qPrintable(base));
     return true;
+}
+
+bool SavePrintedPage(velo::sheet::CSheetGridView* view, const QString& folder, const char* name) {
+    const QString base = QDir(folder).filePath(QString::fromUtf8(name));
+    QString error;
+    if (!velo::sheet::PrintSheetViewToPdf(view, velo::sheet::PrintVariant::Sheet,
+                                          base + QStringLiteral(".pdf"), &error)) {
+        std::fprintf(stderr, "sheetshots: cannot print %s: %s\n", name, qPrintable(error));
+        return false;
+    }
+    return RenderFirstPage(base, name);
+}
+
+// The postcard of the first of these patients that exists, as printed.
+bool SavePostcard(CVeloDBSys* db, const std::vector<std::string>& patients, const QString& folder,
+                  const char* name) {
+    std::vector<CPostcardAddressee> cards;
+    ReadPostcardAddressees(db, patients, &cards);
+    if (cards.empty()) {
+        std::fprintf(stderr, "sheetshots: no patient for the postcard\n");
+        return false;
+    }
+    cards.resize(1);
+    const QString base = QDir(folder).filePath(QString::fromUtf8(name));
+    std::string error;
+    if (!PrintPostcardsToPdf((base + QStringLiteral(".pdf")).toStdString(), cards,
+                             ReadPostcardSender(), 0, &error)) {
+        std::fprintf(stderr, "sheetshots: cannot print %s: %s\n", name, error.c_str());
+        return false;
+    }
+    return RenderFirstPage(base, name);
 }
 
 // Moves the pointer over the middle of a reservation's bar, as a person does to see its
@@ -342,7 +371,16 @@ int main(int argc, char** argv) {
             velo::sheet::CContactDlg contact(&db, search.Rows()[0].reservationNo);
             contact.show();
             ok = Save(&contact, out, "contact-record") && ok;
+            std::vector<std::string> patients;
+            for (const auto& row : search.Rows()) patients.push_back(row.patientId);
+            ok = SavePostcard(&db, patients, out, "postcard") && ok;
         }
+        CMailSettingDlg settings;
+        settings.show();
+        ok = Save(&settings, out, "mail-settings") && ok;
+        CMailTemplateDlg templates(0);
+        templates.show();
+        ok = Save(&templates, out, "mail-templates") && ok;
     }
     {
         CDisplayItemDlg items(&db, 0, false);

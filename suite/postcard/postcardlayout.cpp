@@ -58,6 +58,8 @@ struct Paragraph {
     double sizeMm;
     bool bold = false;
     double indent = 0;
+    // Written in one column, smaller when it would not fit (a name cut in two reads badly).
+    bool oneColumn = false;
 };
 
 // How a character stands in a vertical line.
@@ -141,10 +143,18 @@ struct VerticalFit {
     double width = 0;
 };
 
+// The character size of a paragraph in columns `height` mm high at `scale`.
+double VerticalSize(const Paragraph& p, double height, double scale) {
+    const double size = p.sizeMm * scale;
+    const qsizetype cells = VerticalText(p.text).size() + static_cast<qsizetype>(p.indent);
+    if (!p.oneColumn || cells == 0) return size;
+    return std::min(size, height / (static_cast<double>(cells) * kCellFactor));
+}
+
 VerticalFit FitVertical(const std::vector<Paragraph>& paragraphs, double height, double scale) {
     VerticalFit fit;
     for (const Paragraph& p : paragraphs) {
-        const double size = p.sizeMm * scale;
+        const double size = VerticalSize(p, height, scale);
         const int perColumn = std::max(1, static_cast<int>(height / (size * kCellFactor)));
         fit.columns.push_back(
             VerticalColumns(VerticalText(p.text), perColumn, static_cast<int>(p.indent)));
@@ -168,7 +178,7 @@ void DrawVerticalBlock(QPainter& painter, const std::vector<Paragraph>& paragrap
     double x = right;
     for (size_t i = 0; i < paragraphs.size(); ++i) {
         const Paragraph& p = paragraphs[i];
-        const double size = p.sizeMm * scale;
+        const double size = VerticalSize(p, bottom - top, scale);
         const double cell = size * kCellFactor;
         const double pitch = size * kPitchFactor;
         painter.setFont(CardFont(size, p.bold));
@@ -274,7 +284,7 @@ QString NameWithHonorific(const CPostcardAddressee& card, const QString& gap) {
 std::vector<Paragraph> SenderParagraphs(const CPostcardSender& sender) {
     std::vector<Paragraph> paragraphs;
     if (!sender.address.isEmpty()) paragraphs.push_back({sender.address, 3.4});
-    if (!sender.name.isEmpty()) paragraphs.push_back({sender.name, 4.4, true});
+    if (!sender.name.isEmpty()) paragraphs.push_back({sender.name, 4.4, true, 0, true});
     if (!sender.tel.isEmpty()) {
         paragraphs.push_back({QStringLiteral("TEL ") + sender.tel, 3.2});
     }
