@@ -99,7 +99,8 @@ CReservedSearchDlg::CReservedSearchDlg(CVeloDBSys* db, QWidget* parent, bool mai
     setWindowTitle(QStringLiteral("予約された患者の検索"));
     setSizeGripEnabled(true);
     BuildLayout();
-    UpdateActions();
+    // The coming days are what the staff opens the window for: they are listed at once.
+    RunSearch();
 }
 
 void CReservedSearchDlg::BuildLayout() {
