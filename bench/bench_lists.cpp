@@ -362,13 +362,14 @@ ReservedSearchRow PlainSearchRow(const tagRESERVATIONDB& r, const tagPATIENT1DB&
     return row;
 }
 
+auto RowFields(const ReservedSearchRow& r) {
+    return std::tie(r.patientId, r.reservationNo, r.status, r.chartNo, r.name, r.date, r.time,
+                    r.homeTel, r.mobileTel, r.contactState, r.contactComment, r.contactMethod,
+                    r.contactDate, r.mail);
+}
+
 bool SameRow(const ReservedSearchRow& a, const ReservedSearchRow& b) {
-    return std::tie(a.patientId, a.reservationNo, a.status, a.chartNo, a.name, a.date, a.time,
-                    a.homeTel, a.mobileTel, a.contactState, a.contactComment, a.contactMethod,
-                    a.contactDate, a.mail) ==
-           std::tie(b.patientId, b.reservationNo, b.status, b.chartNo, b.name, b.date, b.time,
-                    b.homeTel, b.mobileTel, b.contactState, b.contactComment, b.contactMethod,
-                    b.contactDate, b.mail);
+    return RowFields(a) == RowFields(b);
 }
 
 class CPlainClinic {
@@ -469,7 +470,8 @@ public:
             if (it == patients.end()) {
                 tagPATIENT1DB patient;
                 const bool read = ReadOne(m_patient, {patientId}, &patient);
-                it = patients.emplace(patientId, read ? std::optional(patient) : std::nullopt).first;
+                it =
+                    patients.emplace(patientId, read ? std::optional(patient) : std::nullopt).first;
             }
             if (!it->second || it->second->InactiveFlag == 1) continue;
             out->push_back(PlainSearchRow(r, *it->second, states));
@@ -655,22 +657,23 @@ std::string CheckSameResults(const Setup& s) {
                ourRows[i].time == plainRows[i].time && ourRows[i].name == plainRows[i].name;
     if (!same) return "the cancelled rows differ between the two sides";
     std::string error = CheckSameSearch(&db, &clinic, s.day, s.searchTo, s.searchRows);
-    if (error.empty()) error = CheckSameSearch(&db, &clinic, s.day, s.searchRowsTo, s.searchRowsLong);
+    if (error.empty())
+        error = CheckSameSearch(&db, &clinic, s.day, s.searchRowsTo, s.searchRowsLong);
     if (!error.empty()) return error;
     std::fprintf(stderr,
                  "lists: the reference opens on %s with %zu units, %d day blocks, %zu bars "
                  "(%zu of patients); the cancelled list of %s-%s has %zu rows\n",
                  s.day.c_str(), ours.columns, s.gridDays, ours.bars, ours.bookedBars,
                  s.day.c_str(), s.standbyTo.c_str(), ourRows.size());
-    std::fprintf(stderr,
-                 "lists: the reserved search of %s-%s (%d days) has %zu rows; of %s-%s (%lld "
-                 "days) %zu rows\n",
-                 s.day.c_str(), s.searchTo.c_str(), kSearchDays, s.searchRows, s.day.c_str(),
-                 s.searchRowsTo.c_str(),
-                 static_cast<long long>(CDate::FromYmd(s.day.c_str())
-                                            .daysTo(CDate::FromYmd(s.searchRowsTo.c_str())) +
-                                        1),
-                 s.searchRowsLong);
+    std::fprintf(
+        stderr,
+        "lists: the reserved search of %s-%s (%d days) has %zu rows; of %s-%s (%lld "
+        "days) %zu rows\n",
+        s.day.c_str(), s.searchTo.c_str(), kSearchDays, s.searchRows, s.day.c_str(),
+        s.searchRowsTo.c_str(),
+        static_cast<long long>(
+            CDate::FromYmd(s.day.c_str()).daysTo(CDate::FromYmd(s.searchRowsTo.c_str())) + 1),
+        s.searchRowsLong);
     return std::string();
 }
 
