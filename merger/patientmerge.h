@@ -1,0 +1,171 @@
+// Bringing the cephalometric (Xylo) patients into the destination database: matching each
+// Xylo patient with a destination patient, giving new patients the next free identifier,
+// the priority options for a matched patient's birth date, comment and guardian, and the
+// copy of every record of the patient (23 tables, in a fixed order) with its media files
+// under the destination identifier. The full merge run and the command "選択患者のみマージ"
+// both use it.
+//
+// Re-running a merge is safe: records already in the destination are skipped (a duplicate
+// key is not a failure), so a run that stopped halfway is completed by running it again.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace unita {
+
+class IMergeProgress;
+
+// One row of a patient list, as the window shows it: the texts of the columns and the
+// numeric value of the patient identifier (the row's item data).
+struct SPatientRow {
+    int64_t m_identifier = 0;
+    QString m_patientId;  // first column "ID"; compared without regard to letter case
+    QString m_kana;
+    QString m_name;       // third column
+    QString m_sex;        // "M" when the sex field is "1", else "F"
+    QString m_birthDate;  // the zero-width fifth column
+};
+
+// The patients of PATIENT1.BTR in `databaseFolder`, in key order, without the deleted
+// ones. An empty list when the file cannot be opened (reported by the wrapper only when
+// showErrors is set, for the folder may hold no database yet).
+std::vector<SPatientRow> ReadPatientRows(const std::string& databaseFolder, bool showErrors,
+                                         QWidget* parent);
+
+// How a Xylo patient is recognised in the destination (radio group "同じ患者のチェック").
+enum class EMatchMode {
+    Id = 0,                // 1036 "ID": the patient ID, without regard to letter case
+    IdAndName = 1,         // 1037 "IDと氏名": the patient ID and the name
+    NameAndBirthDate = 2,  // 1038 "氏名と生年月日": the name and the birth date
+};
+
+struct SMergeOptions {
+    EMatchMode m_match = EMatchMode::Id;
+    bool m_birthDateFromXylo = false;  // 1025 "生年月日はXyloが優先"
+    bool m_commentFromXylo = false;    // 1034 "コメントはXyloが優先"
+    bool m_guardianFromXylo = false;   // 1035 "保護者情報はXyloが優先"
+};
+
+// The Xylo folders and the destination folders; each ends with "/" (added when missing).
+struct SMergeFolders {
+    std::string m_xyloDatabase;
+    std::string m_xyloImage;
+    std::string m_xyloReport;
+    std::string m_xyloSlideshow;
+    std::string m_destDatabase;
+    std::string m_destImage;
+    std::string m_destReport;
+    std::string m_destSlideshow;
+};
+
+// Finds the destination patient of a Xylo patient among the rows of the merge-data list.
+// The first row (in list order) that fits wins. Patients added during a run are added
+// too, so two Xylo patients with one patient ID become one destination patient.
+class CPatientMatcher {
+public:
+    CPatientMatcher(EMatchMode mode, const std::vector<SPatientRow>& destinationRows);
+
+    // The destination identifier (numeric) of the patient `xylo` matches, or -1.
+    int64_t Find(const SPatientRow& xylo) const;
+    // Records a patient the run added under `identifier`.
+    void Add(const SPatientRow& row, int64_t identifier);
+
+private:
+    // The text two rows must share to match; empty when the row can match nothing.
+    QString MatchKey(const SPatientRow& row) const;
+
+    EMatchMode m_mode;
+    QHash<QString, int64_t> m_first;
+};
+
+// What stopped a patient: which patient and which table, for the message that tells the
+// user what failed and that running the merge again completes it.
+struct SMergeFailure {
+    QString m_patientId;
+    QString m_name;
+    std::string m_table;  // the file, e.g. "PATIENT1.BTR" or "CASMAS.BTR"
+
+    // "[ID] name の TABLE でマージに失敗しました。…もう一度…" in the system's words.
+    QString Describe() const;
+};
+
+// The number of progress steps one patient takes (the marking step and one per table).
+constexpr int kStepsPerPatient = 24;
+
+// The per-patient tables, in the order a patient's records are copied.
+const std::vector<std::string>& PatientTableOrder();
+
+// The merge of Xylo patients into the destination over one set of open tables. Construct,
+// Open, then MergePatient for each row; the tables close when the object goes.
+class CPatientMerger {
+public:
+    CPatientMerger(const SMergeFolders& folders, const SMergeOptions& options,
+                   const std::vector<SPatientRow>& destinationRows, IMergeProgress& progress,
+                   QWidget* parent);
+    ~CPatientMerger();
+    CPatientMerger(const CPatientMerger&) = delete;
+    CPatientMerger& operator=(const CPatientMerger&) = delete;
+
+    // Opens the Xylo PATIENT1.BTR, the destination PATIENT1.BTR, the Xylo PATIENT2.BTR and
+    // the destination PATIENT2.BTR, in this order, stopping at the first that fails (the
+    // wrapper reports "BO_OPEN"); false then, and nothing may be merged.
+    bool Open();
+
+    // Merges the patient of Xylo list row `row` (counting from 0): marks the row importing,
+    // then success or failure, and advances the progress by kStepsPerPatient steps at most.
+    // On failure LastFailure() names the patient and the table.
+    bool MergePatient(int row, const SPatientRow& xyloRow);
+
+    const SMergeFailure& LastFailure() const { return m_failure; }
+
+private:
+    struct SState;
+    std::unique_ptr<SState> m_state;
+    SMergeFailure m_failure;
+};
+
+// Copies every record of `sourceId` in `table` of the Xylo database into the destination
+// database under `destId` (identifiers as "%010d" text), with the files of PHOTO.BTR,
+// REPORT.BTR and SLIDESHOW.BTR records that were inserted. Records already in the
+// destination are skipped. False only when one of the two files cannot be opened.
+bool CopyPatientTable(const std::string& table, const SMergeFolders& folders,
+                      const std::string& destId, const std::string& sourceId, QWidget* parent);
+
+// What the command "選択患者のみマージ" (control 1043) is given by the window.
+struct SSelectedMergeRequest {
+    SMergeFolders m_folders;  // trailing "/" added here when missing
+    SMergeOptions m_options;
+    std::vector<SPatientRow> m_xyloRows;         // the whole Xylo list, in list order
+    std::vector<int> m_selectedRows;             // indices into m_xyloRows, in list order
+    std::vector<SPatientRow> m_destinationRows;  // the merge-data list
+};
+
+struct SSelectedMergeResult {
+    bool m_ran = false;      // the merge started (the four tables were tried)
+    int m_refusedField = 0;  // the control to focus with its text selected, 0 when none
+    bool m_failed = false;   // a patient or a table failed
+    SMergeFailure m_failure;
+};
+
+// Control ids the refusals name.
+constexpr int kDestDatabaseField = 1012;
+constexpr int kDestImageField = 1014;
+constexpr int kDestReportField = 1023;
+constexpr int kDestSlideshowField = 1031;
+
+// The command "選択患者のみマージ": refuses a destination folder equal to its Xylo folder
+// (letter case ignored), creates the destination folders, merges the selected rows in list
+// order until the first failure, and says "マージ終了しました。" (after a failure too, then
+// also what failed). Empty destination folders make it do nothing. The window refills the
+// merge-data list afterwards.
+SSelectedMergeResult MergeSelectedPatients(const SSelectedMergeRequest& request,
+                                           IMergeProgress& progress, QWidget* parent);
+
+}  // namespace unita
