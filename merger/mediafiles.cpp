@@ -1,0 +1,272 @@
+// Media file paths and copies of the merger; see mediafiles.h.
+#include "merger/mediafiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace unita {
+
+namespace {
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+// Creates folder with its parents; true when it exists afterwards.
+bool MakeFolder(const std::string& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return fs::is_directory(folder, ec);
+}
+
+// The patient's subfolder of a media folder ("folder/patient/"), created for a destination.
+// "" when it is needed and cannot be made.
+std::string PatientFolder(const std::string& mediaFolder, const std::string& patientId,
+                          EPathFor which) {
+    std::string folder = WithSeparator(WithSeparator(mediaFolder) + patientId);
+    if (which == EPathFor::Destination && !MakeFolder(folder)) return {};
+    return folder;
+}
+
+std::string NumberedFilePath(const std::string& folder, const std::string& patientId,
+                             const std::string& number, const char* extension, EPathFor which) {
+    if (folder.empty() || patientId.empty()) return {};
+    std::string patientFolder = PatientFolder(folder, patientId, which);
+    if (patientFolder.empty()) return {};
+    return patientFolder + number + extension;
+}
+
+class CFd {
+public:
+    explicit CFd(int fd) : m_fd(fd) {}
+    ~CFd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_fd; }
+    bool Close() {
+        int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool CopyBytes(int in, int out) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) return true;
+        const char* p = buffer.data();
+        size_t left = static_cast<size_t>(got);
+        while (left > 0) {
+            ssize_t put = ::write(out, p, left);
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            p += put;
+            left -= static_cast<size_t>(put);
+        }
+    }
+}
+
+// Moves the finished temporary file to its place. With Keep an existing target wins and the
+// temporary file is dropped.
+bool PlaceTemporary(const std::string& temp, const std::string& to, EOverwrite overwrite) {
+    if (overwrite == EOverwrite::Replace) return ::rename(temp.c_str(), to.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: the process is the only writer of the
+    // destination folders during a run, so a check before the rename is enough.
+    if (::access(to.c_str(), F_OK) == 0) return false;
+    return ::rename(temp.c_str(), to.c_str()) == 0;
+}
+
+bool SamePlace(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+bool CopyAndMaybeRemove(const std::string& from, const std::string& to, EOverwrite overwrite,
+                        bool removeSource) {
+    if (!CopyMediaFile(from, to, overwrite)) return false;
+    if (removeSource) ::unlink(from.c_str());
+    return true;
+}
+
+bool Fail(std::string* error, const std::string& what) {
+    if (error) *error = what;
+    return false;
+}
+
+bool CopyTreeInto(const fs::path& source, const fs::path& destination,
+                  std::set<fs::path>& visiting, const fs::path& destinationRoot,
+                  std::string* error) {
+    std::error_code ec;
+    if (!MakeFolder(destination.string()))
+        return Fail(error, "cannot create folder " + destination.string());
+    fs::path here = fs::canonical(source, ec);
+    if (ec) return Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    if (!visiting.insert(here).second) return true;  // reached again through a link
+
+    fs::directory_iterator it(source, ec);
+    if (ec) return Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    bool ok = true;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path& entry = it->path();
+        const fs::path target = destination / entry.filename();
+        if (it->is_directory(ec)) {
+            // The destination may lie inside the source; it is not copied into itself.
+            if (SamePlace(entry.string(), destinationRoot.string())) continue;
+            if (!CopyTreeInto(entry, target, visiting, destinationRoot, error)) {
+                ok = false;
+                break;
+            }
+        } else if (!CopyMediaFile(entry.string(), target.string(), EOverwrite::Replace)) {
+            ok = Fail(error, "cannot copy " + entry.string() + " to " + target.string());
+            break;
+        }
+    }
+    if (ok && ec) ok = Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    visiting.erase(here);
+    return ok;
+}
+
+}  // namespace
+
+const char* MediaExtension(int mediaType) {
+    switch (mediaType) {
+        case kMediaAvi: return ".avi";
+        case kMediaMpg: return ".mpg";
+        case kMediaMpeg: return ".mpeg";
+        case kMediaMov: return ".mov";
+        default: return ".jpg";
+    }
+}
+
+std::string WithSeparator(const std::string& folder) {
+    if (folder.empty() || folder.back() == '/') return folder;
+    return folder + '/';
+}
+
+std::string ImageFilePath(const std::string& imageFolder, const std::string& patientId,
+                          const std::string& number, EPathFor which, int mediaType) {
+    if (imageFolder.empty()) return {};
+    const char* extension = MediaExtension(mediaType);
+    std::string patientFolder = PatientFolder(imageFolder, patientId, which);
+    if (patientFolder.empty()) return {};
+    std::string path = patientFolder + number + extension;
+    if (which == EPathFor::Destination || FileExists(path)) return path;
+    std::string flat = WithSeparator(imageFolder) + patientId + number + extension;
+    return FileExists(flat) ? flat : std::string();
+}
+
+std::string ReportFilePath(const std::string& reportFolder, const std::string& patientId,
+                           const std::string& number, EPathFor which) {
+    return NumberedFilePath(reportFolder, patientId, number, ".xyr", which);
+}
+
+std::string SlideshowFilePath(const std::string& slideshowFolder, const std::string& patientId,
+                              const std::string& number, EPathFor which) {
+    return NumberedFilePath(slideshowFolder, patientId, number, ".sld", which);
+}
+
+bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite overwrite) {
+    if (to.empty() || !FileExists(from)) return false;
+    if (SamePlace(from, to)) return false;
+    if (overwrite == EOverwrite::Keep && ::access(to.c_str(), F_OK) == 0) return false;
+
+    CFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (in.Get() < 0 || ::fstat(in.Get(), &st) != 0) return false;
+
+    std::string pattern = to + ".tmpXXXXXX";
+    std::vector<char> temp(pattern.begin(), pattern.end());
+    temp.push_back('\0');
+    CFd out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (out.Get() < 0) return false;
+    const std::string tempPath(temp.data());
+
+    // The copy keeps the source's permission bits and modification time, as a copy by the
+    // file manager would, so later "is the source newer" checks compare the real ages.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    bool ok = CopyBytes(in.Get(), out.Get()) && ::fchmod(out.Get(), st.st_mode & 07777) == 0 &&
+              ::futimens(out.Get(), times) == 0;
+    ok = out.Close() && ok;
+    ok = ok && PlaceTemporary(tempPath, to, overwrite);
+    if (!ok) ::unlink(tempPath.c_str());
+    return ok;
+}
+
+int CopyPhotoFiles(const SMediaMove& move, int mediaType) {
+    int copied = 0;
+    auto copyType = [&](int type) {
+        std::string from =
+            ImageFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber, EPathFor::Source, type);
+        if (from.empty()) return;
+        std::string to =
+            ImageFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber, EPathFor::Destination, type);
+        if (CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource)) ++copied;
+    };
+    if (mediaType != kMediaStill) copyType(mediaType);
+    copyType(kMediaStill);
+    return copied;
+}
+
+bool CopyReportFile(const SMediaMove& move) {
+    std::string from =
+        ReportFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber, EPathFor::Source);
+    if (!FileExists(from)) return false;
+    std::string to = ReportFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber);
+    return CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource);
+}
+
+bool CopySlideshowFile(const SMediaMove& move) {
+    std::string from = SlideshowFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber,
+                                         EPathFor::Source);
+    if (!FileExists(from)) return false;
+    std::string to = SlideshowFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber);
+    return CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource);
+}
+
+bool CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
+                   const std::string& toImageFolder, const std::string& toPatient) {
+    std::string from =
+        ImageFilePath(fromImageFolder, fromPatient, kMainImageNumber, EPathFor::Source, kMediaStill);
+    if (from.empty()) return false;
+    std::string to =
+        ImageFilePath(toImageFolder, toPatient, kMainImageNumber, EPathFor::Destination, kMediaStill);
+    return CopyMediaFile(from, to, EOverwrite::Keep);
+}
+
+bool CopyTree(const std::string& source, const std::string& destination, std::string* error) {
+    if (source.empty() || destination.empty()) return Fail(error, "no folder given");
+    std::error_code ec;
+    if (!fs::is_directory(source, ec)) return Fail(error, "no folder " + source);
+    if (!MakeFolder(destination)) return Fail(error, "cannot create folder " + destination);
+    std::set<fs::path> visiting;
+    return CopyTreeInto(fs::path(source), fs::path(destination), visiting, fs::path(destination),
+                        error);
+}
+
+}  // namespace unita
