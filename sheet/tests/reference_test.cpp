@@ -22,6 +22,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
 #include "suite/testsupport/testdatabase.h"
+#include "suite/testsupport/records.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "suite/text/hostprofile.h"
@@ -163,11 +164,7 @@ protected:
 
     template <typename Table, typename Fill>
     void Insert(Fill fill) {
-        Table table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        fill(table.m_Data);
-        ASSERT_EQ(table.Insert(), recman::kOk);
+        InsertTestRecord<Table>(m_db, fill);
     }
 
     void AddReservation(const Res& res) {

@@ -24,6 +24,7 @@
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
+#include "suite/testsupport/records.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
@@ -102,14 +103,13 @@ protected:
         return row;
     }
     void AddReservation(const char* no, const char* patient) {
-        CReservationDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.ReservationNo, no);
-        SetField(table.m_Data.PatientID, patient);
-        SetField(table.m_Data.ResDate, "20240513");
-        SetTimeField(table.m_Data.StartTime, 1030);
-        SetTimeField(table.m_Data.EndTime, 1100);
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CReservationDB>(m_db, [&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, no);
+            SetField(r.PatientID, patient);
+            SetField(r.ResDate, "20240513");
+            SetTimeField(r.StartTime, 1030);
+            SetTimeField(r.EndTime, 1100);
+        });
     }
     ReminderRunOptions Options(int port) {
         ReminderRunOptions options;
@@ -288,13 +288,12 @@ TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold
 TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
     for (const auto& [id, name, mail] : {std::tuple{"0000000001", "山田　太郎", "taro@example.jp"},
                                          std::tuple{"0000000002", "佐藤　花子", "hanako@example.jp"}}) {
-        CPatientDB patients;
-        ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
-        SetField(patients.m_Data.PatientID, id);
-        SetField(patients.m_Data.Patient2ID, id);
-        SetCp932Field(patients.m_Data.Name, sizeof patients.m_Data.Name, QString::fromUtf8(name));
-        SetField(patients.m_Data.Email, mail);
-        ASSERT_EQ(patients.Insert(), 0);
+        InsertTestRecord<CPatientDB>(m_db, [&](tagPATIENTDB& r) {
+            SetField(r.PatientID, id);
+            SetField(r.Patient2ID, id);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+            SetField(r.Email, mail);
+        });
     }
     CSmtpTestServer server(m_work.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();

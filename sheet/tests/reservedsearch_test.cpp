@@ -24,6 +24,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
+#include "suite/testsupport/records.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
@@ -66,31 +67,29 @@ protected:
     }
 
     void AddPatient(const Patient& p) {
-        CPatientDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.PatientID, p.id);
-        SetField(table.m_Data.Patient2ID, p.id);
-        SetField(table.m_Data.ChartNo, p.chartNo);
-        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(p.name));
-        SetCp932Field(table.m_Data.Kana, sizeof table.m_Data.Kana, QString::fromUtf8(p.kana));
-        SetField(table.m_Data.Email, p.mail);
-        SetField(table.m_Data.HomeTel, "03-1111-2222");
-        table.m_Data.InactiveFlag = p.inactive;
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CPatientDB>(m_db, [&p](tagPATIENTDB& r) {
+            SetField(r.PatientID, p.id);
+            SetField(r.Patient2ID, p.id);
+            SetField(r.ChartNo, p.chartNo);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(p.name));
+            SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(p.kana));
+            SetField(r.Email, p.mail);
+            SetField(r.HomeTel, "03-1111-2222");
+            r.InactiveFlag = p.inactive;
+        });
     }
     void AddReservation(const char* no, const char* patient, const char* day, int start,
                         ResStatus status = ResStatus::Booked, uint8_t contact = 0) {
-        CReservationDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.ReservationNo, no);
-        SetField(table.m_Data.PatientID, patient);
-        SetField(table.m_Data.ResDate, day);
-        SetTimeField(table.m_Data.StartTime, start);
-        SetTimeField(table.m_Data.EndTime, start + 30);
-        table.m_Data.Status = static_cast<uint8_t>(status);
-        table.m_Data.ContactStatus = contact;
-        if (contact != 0) SetField(table.m_Data.ContactDate, "20240508");
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CReservationDB>(m_db, [&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, no);
+            SetField(r.PatientID, patient);
+            SetField(r.ResDate, day);
+            SetTimeField(r.StartTime, start);
+            SetTimeField(r.EndTime, start + 30);
+            r.Status = static_cast<uint8_t>(status);
+            r.ContactStatus = contact;
+            if (contact != 0) SetField(r.ContactDate, "20240508");
+        });
     }
     std::vector<std::string> Found(const ReservedSearchRequest& request) {
         std::vector<ReservedSearchRow> rows;

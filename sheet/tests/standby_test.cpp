@@ -21,6 +21,7 @@
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
+#include "suite/testsupport/records.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
@@ -66,41 +67,37 @@ protected:
     }
 
     void AddPatient(const char* id, const char* chartNo, const char* name) {
-        CPatientDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.PatientID, id);
-        SetField(table.m_Data.Patient2ID, id);
-        SetField(table.m_Data.ChartNo, chartNo);
-        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(name));
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CPatientDB>(m_db, [&](tagPATIENTDB& r) {
+            SetField(r.PatientID, id);
+            SetField(r.Patient2ID, id);
+            SetField(r.ChartNo, chartNo);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
+        });
     }
     void AddReservation(const char* no, const char* patient, const char* day, int start, int end,
                         ResStatus status, const char* reason = "") {
-        CReservationDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.ReservationNo, no);
-        SetField(table.m_Data.PatientID, patient);
-        SetField(table.m_Data.ResDate, day);
-        SetTimeField(table.m_Data.StartTime, start);
-        SetTimeField(table.m_Data.EndTime, end);
-        table.m_Data.Status = static_cast<uint8_t>(status);
-        SetCp932Field(table.m_Data.StatusReason, sizeof table.m_Data.StatusReason,
-                      QString::fromUtf8(reason));
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CReservationDB>(m_db, [&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, no);
+            SetField(r.PatientID, patient);
+            SetField(r.ResDate, day);
+            SetTimeField(r.StartTime, start);
+            SetTimeField(r.EndTime, end);
+            r.Status = static_cast<uint8_t>(status);
+            SetCp932Field(r.StatusReason, sizeof r.StatusReason, QString::fromUtf8(reason));
+        });
     }
     void AddStandby(int no, const char* patient, const char* from, const char* to,
                     const char* reservationNo = "", const char* memo = "") {
-        CReservationStandbyDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.StandbyNo, StandbyNoText(no).c_str());
-        SetField(table.m_Data.PatientID, patient);
-        SetField(table.m_Data.DateFrom, from);
-        SetField(table.m_Data.DateTo, to);
-        SetField(table.m_Data.TimeFrom, "0930");
-        SetField(table.m_Data.TimeTo, "1200");
-        SetField(table.m_Data.ReservationNo, reservationNo);
-        SetCp932Field(table.m_Data.Memo, sizeof table.m_Data.Memo, QString::fromUtf8(memo));
-        ASSERT_EQ(table.Insert(), 0);
+        InsertTestRecord<CReservationStandbyDB>(m_db, [&](tagRESERVATIONSTANDBYDB& r) {
+            SetField(r.StandbyNo, StandbyNoText(no).c_str());
+            SetField(r.PatientID, patient);
+            SetField(r.DateFrom, from);
+            SetField(r.DateTo, to);
+            SetField(r.TimeFrom, "0930");
+            SetField(r.TimeTo, "1200");
+            SetField(r.ReservationNo, reservationNo);
+            SetCp932Field(r.Memo, sizeof r.Memo, QString::fromUtf8(memo));
+        });
     }
     std::vector<int> StoredStandbyNumbers() {
         std::vector<int> numbers;
