@@ -16,28 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "merger/mergesettings.h"
+#include "merger/patientlist.h"
+
 class QWidget;
 
 namespace unita {
 
 class IMergeProgress;
-
-// One row of a patient list, as the window shows it: the texts of the columns and the
-// numeric value of the patient identifier (the row's item data).
-struct SPatientRow {
-    int64_t m_identifier = 0;
-    QString m_patientId;  // first column "ID"; compared without regard to letter case
-    QString m_kana;
-    QString m_name;       // third column
-    QString m_sex;        // "M" when the sex field is "1", else "F"
-    QString m_birthDate;  // the zero-width fifth column
-};
-
-// The patients of PATIENT1.BTR in `databaseFolder`, in key order, without the deleted
-// ones. An empty list when the file cannot be opened (reported by the wrapper only when
-// showErrors is set, for the folder may hold no database yet).
-std::vector<SPatientRow> ReadPatientRows(const std::string& databaseFolder, bool showErrors,
-                                         QWidget* parent);
 
 // How a Xylo patient is recognised in the destination (radio group "同じ患者のチェック").
 enum class EMatchMode {
@@ -53,18 +39,6 @@ struct SMergeOptions {
     bool m_guardianFromXylo = false;   // 1035 "保護者情報はXyloが優先"
 };
 
-// The Xylo folders and the destination folders; each ends with "/" (added when missing).
-struct SMergeFolders {
-    std::string m_xyloDatabase;
-    std::string m_xyloImage;
-    std::string m_xyloReport;
-    std::string m_xyloSlideshow;
-    std::string m_destDatabase;
-    std::string m_destImage;
-    std::string m_destReport;
-    std::string m_destSlideshow;
-};
-
 // Finds the destination patient of a Xylo patient among the rows of the merge-data list.
 // The first row (in list order) that fits wins. Patients added during a run are added
 // too, so two Xylo patients with one patient ID become one destination patient.
@@ -73,16 +47,16 @@ public:
     CPatientMatcher(EMatchMode mode, const std::vector<SPatientRow>& destinationRows);
 
     // The destination identifier (numeric) of the patient `xylo` matches, or -1.
-    int64_t Find(const SPatientRow& xylo) const;
+    long long Find(const SPatientRow& xylo) const;
     // Records a patient the run added under `identifier`.
-    void Add(const SPatientRow& row, int64_t identifier);
+    void Add(const SPatientRow& row, long long identifier);
 
 private:
     // The text two rows must share to match; empty when the row can match nothing.
     QString MatchKey(const SPatientRow& row) const;
 
     EMatchMode m_mode;
-    QHash<QString, int64_t> m_first;
+    QHash<QString, long long> m_first;
 };
 
 // What stopped a patient: which patient and which table, for the message that tells the
@@ -133,14 +107,15 @@ private:
 
 // Copies every record of `sourceId` in `table` of the Xylo database into the destination
 // database under `destId` (identifiers as "%010d" text), with the files of PHOTO.BTR,
-// REPORT.BTR and SLIDESHOW.BTR records that were inserted. Records already in the
-// destination are skipped. False only when one of the two files cannot be opened.
+// REPORT.BTR and SLIDESHOW.BTR records that were inserted (folders: the Xylo and the
+// destination media folders of `folders`). Records already in the destination are
+// skipped. False only when one of the two files cannot be opened.
 bool CopyPatientTable(const std::string& table, const SMergeFolders& folders,
-                      const std::string& destId, const std::string& sourceId, QWidget* parent);
+                      const std::string& destId, const std::string& sourceId);
 
 // What the command "選択患者のみマージ" (control 1043) is given by the window.
 struct SSelectedMergeRequest {
-    SMergeFolders m_folders;  // trailing "/" added here when missing
+    SMergeFolders m_folders;  // the Xylo and destination fields; "/" added here when missing
     SMergeOptions m_options;
     std::vector<SPatientRow> m_xyloRows;         // the whole Xylo list, in list order
     std::vector<int> m_selectedRows;             // indices into m_xyloRows, in list order
