@@ -8,7 +8,7 @@
 // replaced by the same Xylo record, so a second run leaves the tables as the first did.
 #pragma once
 
-#include <string>
+#include <QString>
 
 class QWidget;
 
@@ -32,36 +32,35 @@ struct STableMergeOptions {
 // CUSTOMTBL record gets its code copied from offset 3 to offset 8 first. Folders end with
 // "/" (added when missing). False when one of the two files cannot be opened (reported by
 // the wrapper); a failed replacement is reported and the scan goes on.
-bool MergeMasterTable(EMasterTable table, const std::string& xyloDatabase,
-                      const std::string& destDatabase, bool forced,
-                      const STableMergeOptions& options, QWidget* parent);
+bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase,
+                      const QString& destDatabase, bool forced,
+                      const STableMergeOptions& options);
 
 // Replaces `file` of destFolder by the one of sourceFolder, atomically (a crash leaves the
-// old or the new file, never a mixture). False, without a message, when the source is
-// missing or the copy fails.
-bool CopyWholeFile(const std::string& sourceFolder, const std::string& destFolder,
-                   const std::string& file);
+// old or the new file, never a mixture). The file is found in either folder without regard
+// to letter case. False, without a message, when the source is missing or the copy fails.
+bool CopyWholeFile(const QString& sourceFolder, const QString& destFolder, const QString& file);
 
 // Copies the records with identifier "0000000000" of XYPHOTOEX.BTR, XYPHOTOEXIMG.BTR or
 // XYPHOTOEXTEXT.BTR (the entries every patient shares); records already there are kept.
-bool CopySharedRecords(const std::string& table, const std::string& xyloDatabase,
-                       const std::string& destDatabase, QWidget* parent);
+bool CopySharedRecords(const char* table, const QString& xyloDatabase,
+                       const QString& destDatabase);
 
 // The table merges of the full run when the Calyx data are converted (1039 checked): the
 // seven master tables not forced; TEXTTBL.BTR, OWNER.BTR, IMGTYPE.BTR (and freetblname.dat
 // when 1040 is checked) copied whole; the shared records of the photo-extension tables.
-void MergeTablesForConvertedRun(const std::string& xyloDatabase, const std::string& destDatabase,
-                                const STableMergeOptions& options, QWidget* parent);
+void MergeTablesForConvertedRun(const QString& xyloDatabase, const QString& destDatabase,
+                                const STableMergeOptions& options);
 
 // The table merges of the full run when the Calyx data are not converted (1039 unchecked):
 // CASEPA and CASE not forced, CONDITION, DOCTOR and CUSTOMTBL forced.
-void MergeTablesForCopiedRun(const std::string& xyloDatabase, const std::string& destDatabase,
-                             const STableMergeOptions& options, QWidget* parent);
+void MergeTablesForCopiedRun(const QString& xyloDatabase, const QString& destDatabase,
+                             const STableMergeOptions& options);
 
 // The table merges of "基本・症例テーブルのみマージ": CASEPA, CASE, CONDITION, DOCTOR and
 // CUSTOMTBL, none forced.
-void MergeTablesOnly(const std::string& xyloDatabase, const std::string& destDatabase,
-                     const STableMergeOptions& options, QWidget* parent);
+void MergeTablesOnly(const QString& xyloDatabase, const QString& destDatabase,
+                     const STableMergeOptions& options);
 
 struct STablesOnlyResult {
     bool m_ran = false;
@@ -72,8 +71,8 @@ struct STablesOnlyResult {
 // database folder is empty; refused with the message when it equals the Xylo database
 // folder (letter case ignored, "/" added first); else the status
 // "テーブルデータをマージしています...", the merges, and "テーブルのマージが終了しました。".
-STablesOnlyResult MergeMasterTablesOnly(const std::string& xyloDatabase,
-                                        const std::string& destDatabase,
+STablesOnlyResult MergeMasterTablesOnly(const QString& xyloDatabase,
+                                        const QString& destDatabase,
                                         const STableMergeOptions& options,
                                         IMergeProgress& progress, QWidget* parent);
 
