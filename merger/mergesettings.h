@@ -15,16 +15,16 @@ namespace unita {
 // The ten folder fields of the main window. Values read from the settings files are kept
 // as stored; browsing and the merge run add the trailing "/".
 struct SMergeFolders {
-    QString m_calyxDatabase;    // 1000
-    QString m_calyxImage;       // 1002
-    QString m_xyloDatabase;     // 1005
-    QString m_xyloImage;        // 1007
-    QString m_xyloReport;       // 1021
-    QString m_xyloSlideshow;    // 1029
-    QString m_destDatabase;     // 1012
-    QString m_destImage;        // 1014
-    QString m_destReport;       // 1023
-    QString m_destSlideshow;    // 1031
+    QString m_calyxDatabase;  // 1000
+    QString m_calyxImage;     // 1002
+    QString m_xyloDatabase;   // 1005
+    QString m_xyloImage;      // 1007
+    QString m_xyloReport;     // 1021
+    QString m_xyloSlideshow;  // 1029
+    QString m_destDatabase;   // 1012
+    QString m_destImage;      // 1014
+    QString m_destReport;     // 1023
+    QString m_destSlideshow;  // 1031
 };
 
 // The folder that holds the products' settings files, ending with "/".
@@ -61,10 +61,10 @@ enum class EFolderClash { None, Database, Image, Report, Slideshow };
 
 // Which sources a command checks the destination against.
 enum class EFolderRuleSet {
-    FullMerge,        // database and image against both products, report and slideshow
-                      // against Xylo
-    SelectedPatients, // all four against Xylo only
-    TablesOnly,       // the database folder against Xylo only
+    FullMerge,         // database and image against both products, report and slideshow
+                       // against Xylo
+    SelectedPatients,  // all four against Xylo only
+    TablesOnly,        // the database folder against Xylo only
 };
 
 // Every destination folder ends with "/" afterwards (empty ones stay empty).

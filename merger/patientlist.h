@@ -12,11 +12,11 @@ class QWidget;
 namespace unita {
 
 struct SPatientRow {
-    QString m_patientId;     // patient ID as shown to users (first column)
-    QString m_kana;          // "カナ"
-    QString m_name;          // "患者氏名"
-    QString m_sex;           // "M" when the sex field is "1", else "F"
-    QString m_birthDate;     // the zero-width fifth column
+    QString m_patientId;         // patient ID as shown to users (first column)
+    QString m_kana;              // "カナ"
+    QString m_name;              // "患者氏名"
+    QString m_sex;               // "M" when the sex field is "1", else "F"
+    QString m_birthDate;         // the zero-width fifth column
     long long m_identifier = 0;  // numeric value of the record identifier (row's item data)
 };
 
