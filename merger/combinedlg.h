@@ -23,19 +23,19 @@ constexpr int kIdCombineOk = 1;        // "合成"
 constexpr int kIdCombineClose = 2;     // "閉じる"
 constexpr int kIdFirstPatient = 1046;  // first patient's text
 constexpr int kIdSecondPatient = 1047;
-constexpr int kIdKeepFirst = 1048;     // "優先" beside the first text, selected at start
+constexpr int kIdKeepFirst = 1048;  // "優先" beside the first text, selected at start
 constexpr int kIdKeepSecond = 1049;
-constexpr int kIdPhotoMap = 1050;      // hidden: text new number, item data old number
-constexpr int kIdAnalysisMap = 1051;   // hidden: new number (10) followed by old number (10)
-constexpr int kIdDeleteData = 1052;    // "データ削除"
+constexpr int kIdPhotoMap = 1050;     // hidden: text new number, item data old number
+constexpr int kIdAnalysisMap = 1051;  // hidden: new number (10) followed by old number (10)
+constexpr int kIdDeleteData = 1052;   // "データ削除"
 
 class CCombineDlg final : public QDialog {
     Q_OBJECT
 public:
     // first and second: the identifiers ("%010d") of the first two selected rows of the
     // merge-data list, in list order.
-    CCombineDlg(const SCombineFolders& folders, const std::string& first,
-                const std::string& second, QWidget* parent = nullptr);
+    CCombineDlg(const SCombineFolders& folders, const std::string& first, const std::string& second,
+                QWidget* parent = nullptr);
 
     // Opens the dialog modally; true when the patients were combined (the caller refills
     // its list).

@@ -94,7 +94,8 @@ bool CopyBytes(int in, int out) {
 // temporary file is dropped.
 bool PlaceTemporary(const std::string& temp, const std::string& to, EOverwrite overwrite) {
     if (overwrite == EOverwrite::Replace) return ::rename(temp.c_str(), to.c_str()) == 0;
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without the no-replace rename: the process is the only writer of the
     // destination folders during a run, so a check before the rename is enough.
@@ -119,9 +120,8 @@ bool Fail(std::string* error, const std::string& what) {
     return false;
 }
 
-bool CopyTreeInto(const fs::path& source, const fs::path& destination,
-                  std::set<fs::path>& visiting, const fs::path& destinationRoot,
-                  std::string* error) {
+bool CopyTreeInto(const fs::path& source, const fs::path& destination, std::set<fs::path>& visiting,
+                  const fs::path& destinationRoot, std::string* error) {
     std::error_code ec;
     if (!MakeFolder(destination.string()))
         return Fail(error, "cannot create folder " + destination.string());
@@ -156,11 +156,16 @@ bool CopyTreeInto(const fs::path& source, const fs::path& destination,
 
 const char* MediaExtension(int mediaType) {
     switch (mediaType) {
-        case kMediaAvi: return ".avi";
-        case kMediaMpg: return ".mpg";
-        case kMediaMpeg: return ".mpeg";
-        case kMediaMov: return ".mov";
-        default: return ".jpg";
+        case kMediaAvi:
+            return ".avi";
+        case kMediaMpg:
+            return ".mpg";
+        case kMediaMpeg:
+            return ".mpeg";
+        case kMediaMov:
+            return ".mov";
+        default:
+            return ".jpg";
     }
 }
 
@@ -221,14 +226,16 @@ bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite ov
 int CopyPhotoFiles(const SMediaMove& move, int mediaType) {
     int copied = 0;
     auto copyType = [&](int type) {
-        std::string from =
-            ImageFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber, EPathFor::Source, type);
+        std::string from = ImageFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber,
+                                         EPathFor::Source, type);
         if (from.empty()) return;
-        std::string to =
-            ImageFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber, EPathFor::Destination, type);
+        std::string to = ImageFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber,
+                                       EPathFor::Destination, type);
         if (CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource)) ++copied;
     };
-    if (mediaType != kMediaStill) copyType(mediaType);
+    // A type without a movie extension of its own (an unknown one) is the still image alone.
+    if (std::strcmp(MediaExtension(mediaType), MediaExtension(kMediaStill)) != 0)
+        copyType(mediaType);
     copyType(kMediaStill);
     return copied;
 }
@@ -251,11 +258,11 @@ bool CopySlideshowFile(const SMediaMove& move) {
 
 bool CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
                    const std::string& toImageFolder, const std::string& toPatient) {
-    std::string from =
-        ImageFilePath(fromImageFolder, fromPatient, kMainImageNumber, EPathFor::Source, kMediaStill);
+    std::string from = ImageFilePath(fromImageFolder, fromPatient, kMainImageNumber,
+                                     EPathFor::Source, kMediaStill);
     if (from.empty()) return false;
-    std::string to =
-        ImageFilePath(toImageFolder, toPatient, kMainImageNumber, EPathFor::Destination, kMediaStill);
+    std::string to = ImageFilePath(toImageFolder, toPatient, kMainImageNumber,
+                                   EPathFor::Destination, kMediaStill);
     return CopyMediaFile(from, to, EOverwrite::Keep);
 }
 

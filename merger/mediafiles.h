@@ -5,8 +5,9 @@
 //
 // Layout: one subfolder per patient in each media folder, the file named by the record's
 // number ("<image folder>/0000000012/0000000007.jpg"). Older installations kept images flat,
-// identifier and number run together in the image folder ("<image folder>/00000000120000000007.jpg");
-// such a source file is still found. Paths are UTF-8 with "/" as the separator.
+// identifier and number run together in the image folder ("<image
+// folder>/00000000120000000007.jpg"); such a source file is still found. Paths are UTF-8 with "/"
+// as the separator.
 //
 // Every file copy here is atomic: the bytes go to a temporary file beside the target that is
 // renamed over it, so an interrupted run leaves either the old target or the whole new one.
