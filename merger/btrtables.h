@@ -101,6 +101,8 @@ protected:
 // program profile's folder.
 #define UNITA_TABLE_CLASS(Name, Base, Record)             \
     class Name final : public Base<Record> {              \
+        using BaseTable = Base<Record>;                   \
+                                                          \
     public:                                               \
         Name();                                           \
         explicit Name(const std::string& folder);         \
@@ -113,6 +115,8 @@ UNITA_TABLE_CLASS(CPatient2Table, CPatientKeyedTable, tagPATIENT2DB)     // PATI
 
 // PATIENT1.BTR, the current patient file.
 class CPatient1Table final : public CPatientKeyedTable<tagPATIENT1DB> {
+    using BaseTable = CPatientKeyedTable<tagPATIENT1DB>;
+
 public:
     CPatient1Table();
     explicit CPatient1Table(const std::string& folder);
