@@ -1,0 +1,498 @@
+// The patient merge: matching, the patient records, the per-patient tables and the
+// selected-patient command.
+#include "merger/patientmerge.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "merger/btrtables.h"
+#include "merger/mediafiles.h"
+#include "merger/mergeprogress.h"
+#include "merger/mergertext.h"
+#include "recman/recman.h"
+
+namespace unita {
+namespace {
+
+constexpr size_t kIdentifierWidth = sizeof(tagPATIENT1DB::PatientID);
+static_assert(kIdentifierWidth == 21);
+
+constexpr char kPatient1File[] = "PATIENT1.BTR";
+constexpr char kPatient2File[] = "PATIENT2.BTR";
+constexpr char kPhotoFile[] = "PHOTO.BTR";
+constexpr char kReportFile[] = "REPORT.BTR";
+constexpr char kSlideshowFile[] = "SLIDESHOW.BTR";
+
+std::string Id10(long long value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%010lld", value);
+    return text;
+}
+
+// The numeric value of a digits field as the products read it: leading blanks, an optional
+// sign, then digits up to the first other character.
+long long FieldNumber(const char* field, size_t width) {
+    size_t i = 0;
+    while (i < width && (field[i] == ' ' || field[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < width && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
+    long long value = 0;
+    for (; i < width && std::isdigit(static_cast<unsigned char>(field[i])); ++i)
+        value = value * 10 + (field[i] - '0');
+    return negative ? -value : value;
+}
+
+// Clears a fixed field and copies `width` bytes of another over it.
+template <size_t N>
+void ReplaceField(char (&target)[N], const char (&source)[N]) {
+    std::memset(target, 0, N);
+    std::memcpy(target, source, N);
+}
+
+// Writes an identifier text over the 21-byte identifier field at the start of a record.
+void WriteIdentifier(char* record, const std::string& identifier) {
+    std::memset(record, 0, kIdentifierWidth);
+    std::memcpy(record, identifier.data(), std::min(identifier.size(), kIdentifierWidth - 1));
+}
+
+std::string FolderText(const QString& folder) { return WithSeparator(folder.toStdString()); }
+
+// A name as the matching compares it: blanks (half and full width) removed, letter case
+// folded.
+QString NameKey(const QString& name) {
+    QString key;
+    key.reserve(name.size());
+    for (QChar c : name)
+        if (c != u' ' && c != u'\u3000' && c != u'\t') key.append(c);
+    return key.toCaseFolded();
+}
+
+// The media folders a record's files move between.
+struct SMediaFolders {
+    std::string m_xyloImage, m_destImage;
+    std::string m_xyloReport, m_destReport;
+    std::string m_xyloSlideshow, m_destSlideshow;
+};
+
+SMediaFolders MediaFoldersOf(const SMergeFolders& folders) {
+    return {FolderText(folders.m_xyloImage),     FolderText(folders.m_destImage),
+            FolderText(folders.m_xyloReport),    FolderText(folders.m_destReport),
+            FolderText(folders.m_xyloSlideshow), FolderText(folders.m_destSlideshow)};
+}
+
+enum class EMediaKind { None, Photo, Report, Slideshow };
+
+EMediaKind MediaKindOf(const std::string& table) {
+    if (table == kPhotoFile) return EMediaKind::Photo;
+    if (table == kReportFile) return EMediaKind::Report;
+    if (table == kSlideshowFile) return EMediaKind::Slideshow;
+    return EMediaKind::None;
+}
+
+// Copies the files of one inserted media record. `overwrite` is Replace for a record this
+// copy inserted; Keep for a record an earlier, interrupted run had already inserted, so its
+// files are completed without touching what is there.
+void CopyRecordFiles(EMediaKind kind, const char* record, const SMediaFolders& media,
+                     const std::string& destId, const std::string& sourceId,
+                     EOverwrite overwrite) {
+    const std::string number(record + kIdentifierWidth,
+                             strnlen(record + kIdentifierWidth, sizeof(tagPHOTODB::RecordNo)));
+    if (kind == EMediaKind::Photo) {
+        const auto& photo = *reinterpret_cast<const tagPHOTODB*>(record);
+        if (overwrite == EOverwrite::Replace) {
+            CopyPhotoFiles({media.m_xyloImage, media.m_destImage, sourceId, destId, number,
+                            number, false},
+                           photo.MediaType);
+            return;
+        }
+        const auto keepCopy = [&](int type) {
+            CopyMediaFile(ImageFilePath(media.m_xyloImage, sourceId, number, EPathFor::Source, type),
+                          ImageFilePath(media.m_destImage, destId, number, EPathFor::Destination,
+                                        type),
+                          EOverwrite::Keep);
+        };
+        if (photo.MediaType != kMediaStill) keepCopy(photo.MediaType);
+        keepCopy(kMediaStill);
+        return;
+    }
+    const bool report = kind == EMediaKind::Report;
+    const std::string& fromFolder = report ? media.m_xyloReport : media.m_xyloSlideshow;
+    const std::string& toFolder = report ? media.m_destReport : media.m_destSlideshow;
+    if (overwrite == EOverwrite::Replace) {
+        const SMediaMove move{fromFolder, toFolder, sourceId, destId, number, number, false};
+        report ? CopyReportFile(move) : CopySlideshowFile(move);
+        return;
+    }
+    const auto path = report ? ReportFilePath : SlideshowFilePath;
+    CopyMediaFile(path(fromFolder, sourceId, number, EPathFor::Source),
+                  path(toFolder, destId, number, EPathFor::Destination), EOverwrite::Keep);
+}
+
+// True when the destination already holds exactly `record` under its primary key: a record
+// an earlier run inserted (the media tables' keys are the first 32 bytes of the record).
+bool StoredRecordIs(CBtrTable& dest, const std::vector<char>& record) {
+    dest.SetKeyNumber(0);
+    dest.SetKey(record.data(), offsetof(tagPHOTODB, PhotoDate));
+    if (dest.GetEqual() != recman::kOk) return false;
+    return std::memcmp(dest.Data(), record.data(), record.size()) == 0;
+}
+
+// Copies one patient's records of a table between two open table objects of the same
+// class. False when a record could not be read or written (duplicates are skipped).
+bool CopyPatientRecords(CBtrTable& source, CBtrTable& dest, const std::string& table,
+                        const std::string& destId, const std::string& sourceId,
+                        const SMediaFolders* media) {
+    const EMediaKind kind = media ? MediaKindOf(table) : EMediaKind::None;
+    std::vector<char> record(source.DataLength());
+    int status = source.FirstOfPatient(sourceId.c_str());
+    while (status == recman::kOk && !source.IsEOF() && source.IsOfPatient(sourceId.c_str())) {
+        std::memcpy(record.data(), source.Data(), record.size());
+        WriteIdentifier(record.data(), destId);
+        std::memcpy(dest.Data(), record.data(), record.size());
+        const int inserted = dest.Insert();
+        if (inserted == recman::kOk) {
+            if (kind != EMediaKind::None)
+                CopyRecordFiles(kind, record.data(), *media, destId, sourceId, EOverwrite::Replace);
+        } else if (inserted == recman::kDuplicateKey) {
+            if (kind != EMediaKind::None && StoredRecordIs(dest, record))
+                CopyRecordFiles(kind, record.data(), *media, destId, sourceId, EOverwrite::Keep);
+        } else {
+            return false;  // reported by the wrapper
+        }
+        status = source.GetNext();
+    }
+    return status == recman::kOk || status == recman::kEndOfFile;
+}
+
+// Opens a table of the catalogue in a folder; nullptr after the wrapper's report.
+std::unique_ptr<CBtrTable> OpenTable(const std::string& table, const std::string& folder) {
+    auto opened = MakeBtrTable(table, folder);
+    if (!opened || opened->Open() != 0) return nullptr;
+    return opened;
+}
+
+enum class ECopyResult { Copied, OpenFailed, CopyFailed };
+
+// Opens `table` in both databases and copies the patient's records; the files are closed
+// again at the end, as every step leaves them (the record manager keeps them at hand).
+ECopyResult CopyTableOfPatient(const std::string& table, const std::string& xyloDatabase,
+                               const std::string& destDatabase, const std::string& destId,
+                               const std::string& sourceId, const SMediaFolders* media) {
+    auto source = OpenTable(table, xyloDatabase);
+    if (!source) return ECopyResult::OpenFailed;
+    auto dest = OpenTable(table, destDatabase);
+    if (!dest) return ECopyResult::OpenFailed;
+    return CopyPatientRecords(*source, *dest, table, destId, sourceId, media)
+               ? ECopyResult::Copied
+               : ECopyResult::CopyFailed;
+}
+
+// Begins a record-manager transaction; the patient's two records go in together or not at
+// all, so an interrupted run never leaves a patient without its second record.
+class CTransaction {
+public:
+    CTransaction() { m_active = Call(recman::kOpBeginTransaction) == recman::kOk; }
+    ~CTransaction() {
+        if (m_active) Call(recman::kOpAbortTransaction);
+    }
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+
+    bool Commit() {
+        if (!m_active) return true;
+        m_active = false;
+        return Call(recman::kOpEndTransaction) == recman::kOk;
+    }
+
+private:
+    static int Call(uint16_t op) {
+        unsigned char block[recman::kPositionBlockSize] = {};
+        char data[1] = {};
+        uint32_t length = 0;
+        char key[1] = {};
+        return BTRCALL(op, block, data, &length, key, 0, 0);
+    }
+
+    bool m_active = false;
+};
+
+}  // namespace
+
+CPatientMatcher::CPatientMatcher(EMatchMode mode, const std::vector<SPatientRow>& destinationRows)
+    : m_mode(mode) {
+    m_first.reserve(static_cast<qsizetype>(destinationRows.size()));
+    for (const SPatientRow& row : destinationRows) Add(row, row.m_identifier);
+}
+
+QString CPatientMatcher::MatchKey(const SPatientRow& row) const {
+    const QString id = row.m_patientId.toCaseFolded();
+    const QString name = NameKey(row.m_name);
+    switch (m_mode) {
+        case EMatchMode::Id:
+            return id;
+        case EMatchMode::IdAndName:
+            if (id.isEmpty() || name.isEmpty()) return {};
+            return id + QChar(0x1F) + name;
+        case EMatchMode::NameAndBirthDate: {
+            const QByteArray birth = row.m_birthDate.trimmed().toLatin1();
+            if (name.isEmpty() || FieldNumber(birth.constData(), size_t(birth.size())) == 0)
+                return {};
+            return name + QChar(0x1F) + row.m_birthDate.trimmed();
+        }
+    }
+    return {};
+}
+
+long long CPatientMatcher::Find(const SPatientRow& xylo) const {
+    const QString key = MatchKey(xylo);
+    if (key.isEmpty()) return -1;
+    return m_first.value(key, -1);
+}
+
+void CPatientMatcher::Add(const SPatientRow& row, long long identifier) {
+    const QString key = MatchKey(row);
+    if (!key.isEmpty() && !m_first.contains(key)) m_first.insert(key, identifier);
+}
+
+QString SMergeFailure::Describe() const {
+    return QStringLiteral("[%1] %2 のデータをマージできませんでした（%3）。\n"
+                          "それまでのデータはマージ先に書き込まれています。"
+                          "原因を取り除いてからもう一度マージすると、残りのデータが取り込まれます"
+                          "（取り込み済みのデータは重複しません）。")
+        .arg(m_patientId, m_name, QString::fromStdString(m_table));
+}
+
+const std::vector<std::string>& PatientTableOrder() {
+    static const std::vector<std::string> order = {
+        "CASMAS.BTR",       "CHEVRON.BTR",    "CVBA.BTR",          "LAS.BTR",
+        "MOEX.BTR",         "MVTO.BTR",       "CASEREG.BTR",       "PILELAT.BTR",
+        "PILEPA.BTR",       "POINTLAT.BTR",   "POINTPA.BTR",       "POINTMO2.BTR",
+        "POINTMO.BTR",      "SPPOINT.BTR",    "SPPOINTP.BTR",      "SURGERY.BTR",
+        "SURGERYTREATMENT.BTR", "XYPHOTOEX.BTR", "XYPHOTOEXIMG.BTR", "XYPHOTOEXTEXT.BTR",
+        kPhotoFile,         kReportFile,      kSlideshowFile,
+    };
+    return order;
+}
+
+bool CopyPatientTable(const std::string& table, const SMergeFolders& folders,
+                      const std::string& destId, const std::string& sourceId) {
+    const SMediaFolders media = MediaFoldersOf(folders);
+    return CopyTableOfPatient(table, FolderText(folders.m_xyloDatabase),
+                              FolderText(folders.m_destDatabase), destId, sourceId,
+                              &media) != ECopyResult::OpenFailed;
+}
+
+// The state of a run: folders, options, the matcher and the four patient files, open for
+// the whole run.
+struct CPatientMerger::SState {
+    SState(const SMergeFolders& folders, const SMergeOptions& options,
+           const std::vector<SPatientRow>& destinationRows, IMergeProgress& progress)
+        : m_xyloDatabase(FolderText(folders.m_xyloDatabase)),
+          m_destDatabase(FolderText(folders.m_destDatabase)),
+          m_media(MediaFoldersOf(folders)),
+          m_options(options),
+          m_matcher(options.m_match, destinationRows),
+          m_progress(progress) {}
+
+    bool MergePatientRecords(const std::string& sourceId, long long match, std::string* destId,
+                             std::string* failedTable);
+    bool AddNewPatient(const std::string& sourceId, std::string* destId, std::string* failedTable);
+    bool ApplyPriorities(const std::string& sourceId, const std::string& destId);
+
+    std::string m_xyloDatabase;
+    std::string m_destDatabase;
+    SMediaFolders m_media;
+    SMergeOptions m_options;
+    CPatientMatcher m_matcher;
+    IMergeProgress& m_progress;
+    std::unique_ptr<CPatient1Table> m_xyloPatient1;
+    std::unique_ptr<CPatient1Table> m_destPatient1;
+    std::unique_ptr<CPatient2Table> m_xyloPatient2;
+    std::unique_ptr<CPatient2Table> m_destPatient2;
+};
+
+bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::string* destId,
+                                           std::string* failedTable) {
+    *failedTable = kPatient1File;
+    if (m_xyloPatient1->GetPatientData(sourceId.c_str()) != recman::kOk) return false;
+    tagPATIENT1DB patient1 = m_xyloPatient1->Rec();
+    // A patient without a second record gets an empty one, so the pair stays whole.
+    m_xyloPatient2->GetPatientData(sourceId.c_str());
+    tagPATIENT2DB patient2 = m_xyloPatient2->Rec();
+
+    *destId = m_destPatient1->NextPatientID();
+    WriteIdentifier(patient1.PatientID, *destId);
+    WriteIdentifier(patient2.PatientID, *destId);
+    // Both destination files are used just before the transaction, so the record manager
+    // holds them at hand and the two inserts need no file made ready inside it.
+    m_destPatient2->GetPatientData(destId->c_str());
+
+    CTransaction transaction;
+    m_destPatient1->Rec() = patient1;
+    if (m_destPatient1->Insert() != recman::kOk) return false;
+    *failedTable = kPatient2File;
+    m_destPatient2->Rec() = patient2;
+    if (m_destPatient2->Insert() != recman::kOk) return false;
+    *failedTable = kPatient1File;
+    return transaction.Commit();
+}
+
+bool CPatientMerger::SState::ApplyPriorities(const std::string& sourceId,
+                                             const std::string& destId) {
+    // A Xylo patient that cannot be read leaves the destination patient as it is.
+    if (m_xyloPatient1->GetPatientData(sourceId.c_str()) != recman::kOk) return true;
+    const tagPATIENT1DB xylo = m_xyloPatient1->Rec();
+    if (m_destPatient1->GetPatientData(destId.c_str()) != recman::kOk) return true;
+    tagPATIENT1DB& dest = m_destPatient1->Rec();
+    bool changed = false;
+    if (m_options.m_birthDateFromXylo &&
+        FieldNumber(xylo.BirthDate, sizeof xylo.BirthDate) != 0) {
+        ReplaceField(dest.BirthDate, xylo.BirthDate);
+        changed = true;
+    }
+    if (m_options.m_commentFromXylo) {
+        ReplaceField(dest.Comment, xylo.Comment);
+        changed = true;
+    }
+    if (m_options.m_guardianFromXylo) {
+        ReplaceField(dest.GuardianName, xylo.GuardianName);
+        ReplaceField(dest.GuardianKana, xylo.GuardianKana);
+        changed = true;
+    }
+    return !changed || m_destPatient1->Update() == recman::kOk;
+}
+
+bool CPatientMerger::SState::MergePatientRecords(const std::string& sourceId, long long match,
+                                                 std::string* destId,
+                                                 std::string* failedTable) {
+    if (match < 0) return AddNewPatient(sourceId, destId, failedTable);
+    *destId = Id10(match);
+    *failedTable = kPatient1File;
+    const bool anyPriority = m_options.m_birthDateFromXylo || m_options.m_commentFromXylo ||
+                             m_options.m_guardianFromXylo;
+    return !anyPriority || ApplyPriorities(sourceId, *destId);
+}
+
+CPatientMerger::CPatientMerger(const SMergeFolders& folders, const SMergeOptions& options,
+                               const std::vector<SPatientRow>& destinationRows,
+                               IMergeProgress& progress, QWidget* parent)
+    : m_state(std::make_unique<SState>(folders, options, destinationRows, progress)) {
+    (void)parent;  // the wrapper reports to the window set with CBtrTable::SetReportParent
+}
+
+CPatientMerger::~CPatientMerger() = default;
+
+bool CPatientMerger::Open() {
+    SState& s = *m_state;
+    m_failure = {};
+    const auto failed = [this](const char* table) {
+        m_failure.m_table = table;
+        return false;
+    };
+    s.m_xyloPatient1 = std::make_unique<CPatient1Table>(s.m_xyloDatabase);
+    if (s.m_xyloPatient1->Open() != 0) return failed(kPatient1File);
+    s.m_destPatient1 = std::make_unique<CPatient1Table>(s.m_destDatabase);
+    if (s.m_destPatient1->Open() != 0) return failed(kPatient1File);
+    s.m_xyloPatient2 = std::make_unique<CPatient2Table>(s.m_xyloDatabase);
+    if (s.m_xyloPatient2->Open() != 0) return failed(kPatient2File);
+    s.m_destPatient2 = std::make_unique<CPatient2Table>(s.m_destDatabase);
+    if (s.m_destPatient2->Open() != 0) return failed(kPatient2File);
+    return true;
+}
+
+bool CPatientMerger::MergePatient(int row, const SPatientRow& xyloRow) {
+    SState& s = *m_state;
+    m_failure = {};
+    const auto fail = [&](const std::string& table) {
+        s.m_progress.MarkXyloRow(row, ERowMark::Failure);
+        m_failure = {xyloRow.m_patientId, xyloRow.m_name, table};
+        return false;
+    };
+    s.m_progress.MarkXyloRow(row, ERowMark::Importing);
+    s.m_progress.SetStatus(QStringLiteral("[%1] %2 のデータをマージしています...")
+                               .arg(xyloRow.m_patientId, xyloRow.m_name));
+    s.m_progress.AdvanceStep();
+    if (!s.m_destPatient1 || !s.m_destPatient2) return fail(kPatient1File);
+
+    const std::string sourceId = Id10(xyloRow.m_identifier);
+    const long long match = s.m_matcher.Find(xyloRow);
+    std::string destId;
+    std::string failedTable;
+    if (!s.MergePatientRecords(sourceId, match, &destId, &failedTable)) return fail(failedTable);
+    if (match < 0) s.m_matcher.Add(xyloRow, std::stoll(destId));
+
+    CopyMainImage(s.m_media.m_xyloImage, sourceId, s.m_media.m_destImage, destId);
+
+    for (const std::string& table : PatientTableOrder()) {
+        s.m_progress.AdvanceStep();
+        if (CopyTableOfPatient(table, s.m_xyloDatabase, s.m_destDatabase, destId, sourceId,
+                               &s.m_media) != ECopyResult::Copied)
+            return fail(table);
+    }
+    s.m_progress.MarkXyloRow(row, ERowMark::Success);
+    s.m_progress.ProcessPendingEvents();
+    return true;
+}
+
+SSelectedMergeResult MergeSelectedPatients(const SSelectedMergeRequest& request,
+                                           IMergeProgress& progress, QWidget* parent) {
+    SSelectedMergeResult result;
+    SMergeFolders folders = request.m_folders;
+    if (!DestinationFoldersFilled(folders)) return result;
+    AddTrailingSeparators(&folders);
+
+    const EFolderClash clash = CheckFolderRules(folders, EFolderRuleSet::SelectedPatients);
+    if (clash != EFolderClash::None) {
+        ShowMergerMessage(parent, FolderClashMessage(clash, EFolderRuleSet::SelectedPatients),
+                          EMergerIcon::Warning);
+        result.m_refusedField = FolderClashField(clash);
+        return result;
+    }
+    QString error;
+    if (!CreateDestinationFolders(folders, &error)) {
+        ShowMergerMessage(parent, error, EMergerIcon::Warning);
+        return result;
+    }
+    if (request.m_xyloRows.empty()) {
+        ShowMergerMessage(parent, QStringLiteral("患者が選択されていません！"),
+                          EMergerIcon::Warning);
+        return result;
+    }
+
+    progress.BeginSteps(kStepsPerPatient * static_cast<int>(request.m_selectedRows.size()));
+    progress.SetStatus(QStringLiteral("Xyloデータをマージしています..."));
+    result.m_ran = true;
+    {
+        CPatientMerger merger(folders, request.m_options, request.m_destinationRows, progress,
+                              parent);
+        if (!merger.Open()) {
+            result.m_failed = true;
+            result.m_failure = merger.LastFailure();
+        } else {
+            for (int row : request.m_selectedRows) {
+                if (row < 0 || row >= static_cast<int>(request.m_xyloRows.size())) continue;
+                if (!merger.MergePatient(row, request.m_xyloRows[size_t(row)])) {
+                    result.m_failed = true;
+                    result.m_failure = merger.LastFailure();
+                    break;
+                }
+            }
+        }
+    }
+    QString done = QStringLiteral("マージ終了しました。");
+    if (result.m_failed) {
+        if (result.m_failure.m_patientId.isEmpty() && result.m_failure.m_name.isEmpty())
+            done += QStringLiteral("\n\n%1 を開けないため、患者をマージできませんでした。")
+                        .arg(QString::fromStdString(result.m_failure.m_table));
+        else
+            done += QStringLiteral("\n\n") + result.m_failure.Describe();
+    }
+    ShowMergerMessage(parent, done,
+                      result.m_failed ? EMergerIcon::Warning : EMergerIcon::Information);
+    return result;
+}
+
+}  // namespace unita
