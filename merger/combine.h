@@ -14,8 +14,6 @@
 #include <utility>
 #include <vector>
 
-class QWidget;
-
 namespace unita {
 
 // The destination folders the combine works in (each ends with "/", added when missing).
@@ -31,8 +29,7 @@ struct SCombineFolders {
 // two address lines, two telephones). `record` is the 3600-byte record.
 QString PatientDescription(const char* record);
 // The description of the patient `identifier` of the database, or "" when it cannot be read.
-QString ReadPatientDescription(const std::string& databaseFolder, const std::string& identifier,
-                               QWidget* parent);
+QString ReadPatientDescription(const std::string& databaseFolder, const std::string& identifier);
 
 // Fills each empty field of the kept patient's PATIENT1.BTR record from the absorbed one:
 // texts whose first byte is 0 (patient ID, name, kana, guardian name and kana, postal code,
@@ -65,15 +62,16 @@ const std::vector<std::string>& CombineTableOrder();
 // afterwards (the dialog shows them in its hidden lists).
 class CPatientCombiner {
 public:
-    CPatientCombiner(const SCombineFolders& folders, QWidget* parent);
+    explicit CPatientCombiner(const SCombineFolders& folders);
 
     // Combines `absorbed` into `kept` (identifiers "%010d"). With deleteData, each moved
-    // record and media file of the absorbed patient is removed once its copy is stored, and
-    // when every table has moved the absorbed patient's PATIENT1.BTR and PATIENT2.BTR records
-    // go too; without it the absorbed patient keeps everything. The first table that cannot be
-    // opened, or a numbered record that cannot be inserted, ends the combine (false); what
-    // moved before stays moved, and with deleteData a second Combine finishes the rest.
-    // A patient is never combined with itself, and both patients must exist.
+    // record and media file of the absorbed patient is removed once its copy is stored;
+    // without it the absorbed patient keeps everything. The absorbed patient's own PATIENT1.BTR
+    // and PATIENT2.BTR records stay in either case (PATIENT2 holds data the kept patient does
+    // not take over). The first table that cannot be opened, or a numbered record that cannot
+    // be inserted, ends the combine (false); what moved before stays moved, and with deleteData
+    // a second Combine finishes the rest. A patient is never combined with itself, and both
+    // patients must exist.
     bool Combine(const std::string& kept, const std::string& absorbed, bool deleteData);
 
     // Moves the absorbed patient's records of one table (a name of CombineTableOrder) to the
@@ -87,17 +85,18 @@ public:
     // The table (or "PATIENT1.BTR") that stopped the last Combine; "" after success.
     const std::string& FailedTable() const { return m_failedTable; }
 
-private:
+    // How one table's records move (which references are renumbered, which files follow).
     struct STableRules;
+
+private:
     bool MoveNumberedRecords(const STableRules& rules, const std::string& kept,
                              const std::string& absorbed);
     bool MoveDependentRecords(const STableRules& rules, const std::string& kept,
                               const std::string& absorbed);
     bool FillKeptPatient(const std::string& kept, const std::string& absorbed);
-    void RemoveAbsorbedPatient(const std::string& absorbed);
+    bool Fail(const std::string& table);
 
     SCombineFolders m_folders;
-    QWidget* m_parent;
     bool m_deleteData = false;
     CNumberMap m_photoMap;
     CNumberMap m_analysisMap;

@@ -1,0 +1,453 @@
+// The patient combine of the merger; see combine.h.
+#include "merger/combine.h"
+
+#include <strings.h>
+
+#include <QStringList>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "merger/btrtables.h"
+#include "merger/mediafiles.h"
+#include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/xylodb.h"
+#include "suite/text/cp932.h"
+
+namespace unita {
+
+namespace {
+
+constexpr size_t kIdentifierWidth = 21;
+constexpr size_t kNumberOffset = 21;
+constexpr size_t kNumberWidth = 11;
+constexpr long long kLargestNumber = 9999999999LL;
+
+static_assert(offsetof(tagPHOTODB, RecordNo) == kNumberOffset);
+static_assert(sizeof(tagPHOTODB::RecordNo) == kNumberWidth);
+static_assert(sizeof(tagPHOTODB::PatientID) == kIdentifierWidth);
+
+// Zero-fills a fixed-width text field and writes text into it (at most width - 1 bytes).
+void WriteField(char* field, size_t width, const std::string& text) {
+    std::memset(field, 0, width);
+    std::memcpy(field, text.data(), std::min(text.size(), width - 1));
+}
+
+std::string ReadField(const char* field, size_t width) {
+    return std::string(field, strnlen(field, width));
+}
+
+std::string NumberText(long long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%010lld", value);
+    return text;
+}
+
+// The companion number of a photo set: "A%09d" of the number's value.
+std::string CompanionNumber(const std::string& number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "A%09lld", std::atoll(number.c_str()));
+    return text;
+}
+
+bool IsCompanionNumber(const std::string& number) { return !number.empty() && number[0] == 'A'; }
+
+// A field of PATIENT1.BTR that the combine may fill.
+struct SFillField {
+    size_t m_offset;
+    size_t m_width;
+    bool m_numeric;  // empty when its numeric value is 0, else when its first byte is 0
+};
+
+#define UNITA_TEXT_FIELD(name) \
+    { offsetof(tagPATIENT1DB, name), sizeof(tagPATIENT1DB::name), false }
+#define UNITA_NUMBER_FIELD(name) \
+    { offsetof(tagPATIENT1DB, name), sizeof(tagPATIENT1DB::name), true }
+constexpr SFillField kFillFields[] = {
+    UNITA_TEXT_FIELD(ChartNo),
+    UNITA_TEXT_FIELD(Address1),
+    UNITA_TEXT_FIELD(Address2),
+    UNITA_TEXT_FIELD(Comment),
+    UNITA_TEXT_FIELD(HomeTelDigits),
+    UNITA_TEXT_FIELD(MobileTelDigits),
+    UNITA_TEXT_FIELD(Name),
+    UNITA_TEXT_FIELD(Kana),
+    UNITA_TEXT_FIELD(GuardianName),
+    UNITA_TEXT_FIELD(GuardianKana),
+    UNITA_TEXT_FIELD(ZipCode),
+    UNITA_TEXT_FIELD(HomeTel),
+    UNITA_TEXT_FIELD(MobileTel),
+    UNITA_NUMBER_FIELD(BirthDate),
+    UNITA_NUMBER_FIELD(FirstVisitDate),
+    UNITA_NUMBER_FIELD(EntryDate),
+    UNITA_NUMBER_FIELD(LastVisitDate),
+    UNITA_NUMBER_FIELD(EndDate),
+};
+#undef UNITA_TEXT_FIELD
+#undef UNITA_NUMBER_FIELD
+
+bool IsEmptyField(const char* record, const SFillField& field) {
+    const char* bytes = record + field.m_offset;
+    if (!field.m_numeric) return bytes[0] == 0;
+    return std::atoll(ReadField(bytes, field.m_width).c_str()) == 0;
+}
+
+// The record numbers referring to photos (through the photo map) and to analyses (through
+// the analysis map), and what else a table's move does.
+enum class EMoveKind { Numbered, Dependent };
+
+}  // namespace
+
+struct CPatientCombiner::STableRules {
+    const char* m_file = nullptr;
+    EMoveKind m_kind = EMoveKind::Numbered;
+    bool m_analysis = false;          // its records are analyses: the analysis map starts afresh
+    bool m_photoSet = false;          // XYPHOTOEX.BTR: "A" companions move with their base record
+    bool m_photos = false;            // PHOTO.BTR: the photo map and the image files
+    bool m_reports = false;           // REPORT.BTR files
+    bool m_slideshows = false;        // SLIDESHOW.BTR files
+    std::vector<size_t> m_photoRefs;  // offsets of photo numbers
+    std::vector<size_t> m_analysisRefs;  // offsets of analysis numbers
+};
+
+namespace {
+
+using STableRules = CPatientCombiner::STableRules;
+
+const std::vector<STableRules>& Rules() {
+    using K = EMoveKind;
+    static const std::vector<STableRules> rules = [] {
+        std::vector<STableRules> r;
+        auto numbered = [&](const char* file) -> STableRules& {
+            r.emplace_back();
+            r.back().m_file = file;
+            r.back().m_kind = K::Numbered;
+            return r.back();
+        };
+        auto dependent = [&](const char* file) -> STableRules& {
+            r.emplace_back();
+            r.back().m_file = file;
+            r.back().m_kind = K::Dependent;
+            return r.back();
+        };
+        numbered("PHOTO.BTR").m_photos = true;
+        {
+            STableRules& t = numbered("POINTLAT.BTR");
+            t.m_analysis = true;
+            t.m_photoRefs = {offsetof(tagPOINTLATDB, PhotoNo), offsetof(tagPOINTLATDB, PhotoNo2),
+                             offsetof(tagPOINTLATDB, PhotoNo3)};
+        }
+        for (const char* file : {"CHEVRON.BTR", "ADDLAT.BTR", "PILELAT.BTR", "SPPOINT.BTR",
+                                 "SURGERY.BTR", "SURGERYTREATMENT.BTR"})
+            dependent(file);
+        numbered("MVTO.BTR").m_analysisRefs = {offsetof(tagMVTODB, AnalysisNo)};
+        {
+            STableRules& t = numbered("POINTPA.BTR");
+            t.m_analysis = true;
+            t.m_photoRefs = {offsetof(tagPOINTPADB, PhotoNo), offsetof(tagPOINTPADB, PhotoNo2)};
+        }
+        dependent("PILEPA.BTR");
+        dependent("SPPOINTP.BTR");
+        {
+            STableRules& t = numbered("POINTMO.BTR");
+            t.m_analysis = true;
+            t.m_photoRefs = {offsetof(tagPOINTMODB, PhotoNo)};
+        }
+        dependent("POINTMO2.BTR");
+        dependent("MOEX.BTR");
+        numbered("CASMAS.BTR").m_photoRefs = {offsetof(tagCASMASDB, PhotoNo)};
+        numbered("CVBA.BTR").m_photoRefs = {offsetof(tagCVBADB, PhotoNo)};
+        numbered("LAS.BTR");
+        numbered("REPORT.BTR").m_reports = true;
+        numbered("SLIDESHOW.BTR").m_slideshows = true;
+        {
+            STableRules& t = numbered("XYPHOTOEX.BTR");
+            t.m_analysis = true;
+            t.m_photoSet = true;
+        }
+        dependent("XYPHOTOEXIMG.BTR").m_photoRefs = {offsetof(tagXYPHOTOEXIMGDB, PhotoNo)};
+        dependent("XYPHOTOEXTEXT.BTR");
+        return r;
+    }();
+    return rules;
+}
+
+const STableRules* FindRules(const std::string& table) {
+    for (const STableRules& rules : Rules())
+        if (strcasecmp(rules.m_file, table.c_str()) == 0) return &rules;
+    return nullptr;
+}
+
+// The records of one patient in key order, read before anything is written so that the
+// inserts of the move cannot disturb the scan. False when the scan stops on an error.
+bool ReadPatientRecords(CBtrTable& table, const std::string& patient, uint32_t recordLength,
+                        std::vector<std::string>* records) {
+    int status = table.FirstOfPatient(patient.c_str());
+    while (status == 0 && !table.IsEOF() && table.IsOfPatient(patient.c_str())) {
+        records->emplace_back(table.Data(), recordLength);
+        status = table.GetNext();
+    }
+    return status == 0 || status == recman::kEndOfFile;
+}
+
+// Positions the table on the record whose primary key is the leading bytes of `record`.
+// The keys of the moved tables are the record's first fields, so the record's own bytes are
+// its key.
+int FindByRecordKey(CBtrTable& table, const std::string& record) {
+    table.SetKeyNumber(0);
+    table.SetKey(record.data(), std::min<size_t>(table.PrimaryKeyLength(), record.size()));
+    return table.GetEqual();
+}
+
+// Deletes the stored record with the key of `record`, when it is still there.
+void DeleteIfPresent(CBtrTable& table, const std::string& record) {
+    if (FindByRecordKey(table, record) == 0) table.Delete();
+}
+
+int InsertRecord(CBtrTable& table, const std::string& record) {
+    std::memcpy(table.Data(), record.data(), record.size());
+    return table.Insert();
+}
+
+void MapReferences(std::string& record, const std::vector<size_t>& offsets, const CNumberMap& map) {
+    for (size_t offset : offsets) {
+        if (offset + kNumberWidth > record.size()) continue;
+        char* field = record.data() + offset;
+        WriteField(field, kNumberWidth, map.NewNumberOf(ReadField(field, kNumberWidth)));
+    }
+}
+
+// The first number, counting up from *next, under which `patient` has no record yet; the
+// numbers below *next are taken already. "" when the table cannot tell.
+std::string FirstFreeNumber(CBtrTable& table, const std::string& patient, long long* next) {
+    std::string key(table.PrimaryKeyLength(), '\0');
+    for (; *next <= kLargestNumber; ++*next) {
+        std::string number = NumberText(*next);
+        WriteField(key.data(), kIdentifierWidth, patient);
+        WriteField(key.data() + kNumberOffset, kNumberWidth, number);
+        table.SetKeyNumber(0);
+        table.SetKey(key.data(), key.size());
+        int status = table.GetEqual();
+        if (status == recman::kKeyNotFound) return number;
+        if (status != 0) return {};
+    }
+    return {};
+}
+
+}  // namespace
+
+QString PatientDescription(const char* record) {
+    const auto& p = *reinterpret_cast<const tagPATIENT1DB*>(record);
+    auto text = [](const char* field, size_t width) { return Cp932FieldToQString(field, width); };
+#define UNITA_FIELD(name) text(p.name, sizeof p.name)
+    QStringList lines;
+    lines << QStringLiteral("登録No.  [ ") + UNITA_FIELD(PatientID) + QStringLiteral(" ]");
+    lines << QStringLiteral("患者ID   [ ") + UNITA_FIELD(ChartNo) + QStringLiteral(" ]");
+    lines << QStringLiteral("患者名   [ ") + UNITA_FIELD(Name) + QStringLiteral(" ( ") +
+                 UNITA_FIELD(Kana) + QStringLiteral(" ) ]");
+    lines << QStringLiteral("性別     [ ") + (std::strncmp(p.Sex, "1", sizeof p.Sex) == 0
+                                                  ? QStringLiteral("M ]")
+                                                  : QStringLiteral("F ]"));
+    lines << QStringLiteral("生年月日 [ ") + UNITA_FIELD(BirthDate) + QStringLiteral(" ]");
+    lines << QStringLiteral("保護者名 [ ") + UNITA_FIELD(GuardianName) + QStringLiteral(" ( ") +
+                 UNITA_FIELD(GuardianKana) + QStringLiteral(" ) ]");
+    lines << QStringLiteral("〒番号   [ ") + UNITA_FIELD(ZipCode) + QStringLiteral(" ]");
+    lines << QStringLiteral("住所     [ ") + UNITA_FIELD(Address1) + QStringLiteral(" ]");
+    lines << QStringLiteral("         [ ") + UNITA_FIELD(Address2) + QStringLiteral(" ]");
+    lines << QStringLiteral("TEL1     [ ") + UNITA_FIELD(HomeTel) + QStringLiteral(" ]");
+    lines << QStringLiteral("TEL2     [ ") + UNITA_FIELD(MobileTel) + QStringLiteral(" ]");
+#undef UNITA_FIELD
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString ReadPatientDescription(const std::string& databaseFolder, const std::string& identifier) {
+    CPatient1Table patients(databaseFolder);
+    if (identifier.empty() || patients.Open() != 0) return {};
+    if (patients.GetPatientData(identifier.c_str()) != 0) return {};
+    return PatientDescription(patients.Data());
+}
+
+int FillEmptyPatientFields(char* kept, const char* absorbed) {
+    int filled = 0;
+    for (const SFillField& field : kFillFields) {
+        if (!IsEmptyField(kept, field) || IsEmptyField(absorbed, field)) continue;
+        std::memcpy(kept + field.m_offset, absorbed + field.m_offset, field.m_width);
+        ++filled;
+    }
+    return filled;
+}
+
+void CNumberMap::Add(const std::string& newNumber, const std::string& oldNumber) {
+    m_pairs.emplace_back(newNumber, oldNumber);
+}
+
+std::string CNumberMap::NewNumberOf(const std::string& oldNumber) const {
+    for (const auto& [newNumber, old] : m_pairs)
+        if (old == oldNumber) return newNumber;
+    return {};
+}
+
+bool CNumberMap::Contains(const std::string& oldNumber) const {
+    for (const auto& pair : m_pairs)
+        if (pair.second == oldNumber) return true;
+    return false;
+}
+
+const std::vector<std::string>& CombineTableOrder() {
+    static const std::vector<std::string> order = [] {
+        std::vector<std::string> names;
+        for (const STableRules& rules : Rules()) names.emplace_back(rules.m_file);
+        return names;
+    }();
+    return order;
+}
+
+CPatientCombiner::CPatientCombiner(const SCombineFolders& folders) : m_folders(folders) {
+    for (std::string* folder :
+         {&m_folders.m_database, &m_folders.m_image, &m_folders.m_report, &m_folders.m_slideshow})
+        *folder = WithSeparator(*folder);
+}
+
+bool CPatientCombiner::Fail(const std::string& table) {
+    m_failedTable = table;
+    return false;
+}
+
+bool CPatientCombiner::Combine(const std::string& kept, const std::string& absorbed,
+                               bool deleteData) {
+    m_failedTable.clear();
+    m_photoMap.Clear();
+    m_analysisMap.Clear();
+    m_deleteData = deleteData;
+    // Combining a patient with itself would move its records onto itself for ever.
+    if (kept.empty() || absorbed.empty() || kept == absorbed) return Fail("PATIENT1.BTR");
+    if (!FillKeptPatient(kept, absorbed)) return false;
+    for (const std::string& table : CombineTableOrder())
+        if (!MoveRecords(table, kept, absorbed)) return false;
+    return true;
+}
+
+bool CPatientCombiner::FillKeptPatient(const std::string& kept, const std::string& absorbed) {
+    CPatient1Table patients(m_folders.m_database);
+    if (patients.Open() != 0) return Fail("PATIENT1.BTR");
+    if (patients.GetPatientData(absorbed.c_str()) != 0) return Fail("PATIENT1.BTR");
+    const tagPATIENT1DB absorbedRecord = patients.Rec();
+    if (patients.GetPatientData(kept.c_str()) != 0) return Fail("PATIENT1.BTR");
+    FillEmptyPatientFields(reinterpret_cast<char*>(&patients.Rec()),
+                           reinterpret_cast<const char*>(&absorbedRecord));
+    if (patients.Update() != 0) return Fail("PATIENT1.BTR");
+    return true;
+}
+
+bool CPatientCombiner::MoveRecords(const std::string& table, const std::string& kept,
+                                   const std::string& absorbed) {
+    const STableRules* rules = FindRules(table);
+    if (!rules) return Fail(table);
+    if (rules->m_kind == EMoveKind::Numbered) return MoveNumberedRecords(*rules, kept, absorbed);
+    return MoveDependentRecords(*rules, kept, absorbed);
+}
+
+bool CPatientCombiner::MoveNumberedRecords(const STableRules& rules, const std::string& kept,
+                                           const std::string& absorbed) {
+    const SBtrTableDef* def = FindBtrTable(rules.m_file);
+    std::unique_ptr<CBtrTable> table = MakeBtrTable(rules.m_file, m_folders.m_database);
+    if (!def || !table || table->Open() != 0) return Fail(rules.m_file);
+    if (rules.m_analysis) m_analysisMap.Clear();
+
+    std::vector<std::string> records;
+    if (!ReadPatientRecords(*table, absorbed, def->m_recordLength, &records))
+        return Fail(rules.m_file);
+
+    long long next = 1;
+    for (const std::string& record : records) {
+        const std::string oldNumber = ReadField(record.data() + kNumberOffset, kNumberWidth);
+        if (rules.m_photoSet && IsCompanionNumber(oldNumber)) continue;
+
+        std::string copy = record;
+        WriteField(copy.data(), kIdentifierWidth, kept);
+        MapReferences(copy, rules.m_photoRefs, m_photoMap);
+        MapReferences(copy, rules.m_analysisRefs, m_analysisMap);
+        const std::string newNumber = FirstFreeNumber(*table, kept, &next);
+        if (newNumber.empty()) return Fail(rules.m_file);
+        WriteField(copy.data() + kNumberOffset, kNumberWidth, newNumber);
+        if (rules.m_photoSet)
+            WriteField(copy.data() + offsetof(tagXYPHOTOEXDB, CompanionNo),
+                       sizeof(tagXYPHOTOEXDB::CompanionNo), CompanionNumber(newNumber));
+        if (InsertRecord(*table, copy) != 0) return Fail(rules.m_file);
+        ++next;
+
+        std::string companion;
+        if (rules.m_photoSet) {
+            // The companion of the old number moves with its base record, renumbered alike.
+            std::string key = record;
+            WriteField(key.data() + kNumberOffset, kNumberWidth, CompanionNumber(oldNumber));
+            if (FindByRecordKey(*table, key) == 0) {
+                companion.assign(table->Data(), def->m_recordLength);
+                std::string moved = companion;
+                WriteField(moved.data(), kIdentifierWidth, kept);
+                WriteField(moved.data() + kNumberOffset, kNumberWidth, CompanionNumber(newNumber));
+                if (InsertRecord(*table, moved) != 0) return Fail(rules.m_file);
+                m_analysisMap.Add(CompanionNumber(newNumber), CompanionNumber(oldNumber));
+            }
+        }
+
+        SMediaMove files{m_folders.m_image, m_folders.m_image, absorbed,    kept,
+                         oldNumber,         newNumber,         m_deleteData};
+        if (rules.m_photos) {
+            m_photoMap.Add(newNumber, oldNumber);
+            CopyPhotoFiles(files, static_cast<uint8_t>(record[offsetof(tagPHOTODB, MediaType)]));
+        }
+        if (rules.m_reports) {
+            files.m_fromFolder = files.m_toFolder = m_folders.m_report;
+            CopyReportFile(files);
+        }
+        if (rules.m_slideshows) {
+            files.m_fromFolder = files.m_toFolder = m_folders.m_slideshow;
+            CopySlideshowFile(files);
+        }
+        if (rules.m_analysis) m_analysisMap.Add(newNumber, oldNumber);
+
+        if (m_deleteData) {
+            DeleteIfPresent(*table, record);
+            if (!companion.empty()) DeleteIfPresent(*table, companion);
+        }
+    }
+    table->Close();
+    return true;
+}
+
+bool CPatientCombiner::MoveDependentRecords(const STableRules& rules, const std::string& kept,
+                                            const std::string& absorbed) {
+    const SBtrTableDef* def = FindBtrTable(rules.m_file);
+    std::unique_ptr<CBtrTable> table = MakeBtrTable(rules.m_file, m_folders.m_database);
+    if (!def || !table || table->Open() != 0) return Fail(rules.m_file);
+
+    std::vector<std::string> records;
+    if (!ReadPatientRecords(*table, absorbed, def->m_recordLength, &records))
+        return Fail(rules.m_file);
+
+    for (const std::string& record : records) {
+        const std::string analysis =
+            m_analysisMap.NewNumberOf(ReadField(record.data() + kNumberOffset, kNumberWidth));
+        // A record whose analysis did not move has nothing to belong to at the kept patient;
+        // it stays with the absorbed patient rather than being lost.
+        if (analysis.empty()) continue;
+        std::string copy = record;
+        WriteField(copy.data(), kIdentifierWidth, kept);
+        WriteField(copy.data() + kNumberOffset, kNumberWidth, analysis);
+        MapReferences(copy, rules.m_photoRefs, m_photoMap);
+        // A copy that cannot be stored is passed over, and its original is then kept.
+        if (InsertRecord(*table, copy) != 0) continue;
+        if (m_deleteData) DeleteIfPresent(*table, record);
+    }
+    table->Close();
+    return true;
+}
+
+QString CombineSucceededText() { return QStringLiteral("合成に成功しました。"); }
+
+QString CombineFailedText() { return QStringLiteral("合成に失敗しました。"); }
+
+}  // namespace unita
