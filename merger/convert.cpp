@@ -1,0 +1,405 @@
+// Conversion of the old patient file, the empty database and the folder copy.
+#include "merger/convert.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "merger/btrtables.h"
+#include "merger/lhaarchive.h"
+#include "merger/mergeprogress.h"
+#include "merger/mergertext.h"
+#include "merger/mergesettings.h"
+
+namespace unita {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Inserts between two commits while a patient file is rebuilt: one commit per record
+// would make the rebuild of a large practice take minutes.
+constexpr int kInsertsPerCommit = 500;
+
+// Copies a zero-terminated text from a field of fromWidth bytes into a field of toWidth
+// bytes, leaving at least one terminator in the target.
+void CopyText(char* to, size_t toWidth, const char* from, size_t fromWidth) {
+    const size_t limit = std::min(fromWidth, toWidth - 1);
+    const char* end = static_cast<const char*>(std::memchr(from, '\0', limit));
+    std::memcpy(to, from, end ? size_t(end - from) : limit);
+}
+
+#define UNITA_COPY_TEXT(to, from) CopyText(to, sizeof(to), from, sizeof(from))
+
+void CopyDigits(char* to, size_t toWidth, const char* telephone, size_t width) {
+    const std::string digits = TelephoneDigits(telephone, width);
+    std::memcpy(to, digits.data(), std::min(digits.size(), toWidth - 1));
+}
+
+std::string PatientKey(long number) {
+    char key[32];
+    std::snprintf(key, sizeof key, "%010ld", number);
+    return key;
+}
+
+// Groups the writes of a rebuild into transactions of kInsertsPerCommit operations, unless
+// the caller already holds a transaction (then its commit decides). Commit() is false when
+// a commit failed, in which case the writes since the previous commit are lost.
+class CBatchCommit {
+public:
+    CBatchCommit() : m_own(!recman::InTransaction()) {
+        if (m_own) m_own = Call(recman::kOpBeginTransaction) == recman::kOk;
+    }
+    ~CBatchCommit() { Commit(); }
+    CBatchCommit(const CBatchCommit&) = delete;
+    CBatchCommit& operator=(const CBatchCommit&) = delete;
+
+    void Count() {
+        if (!m_own || ++m_count < kInsertsPerCommit) return;
+        m_count = 0;
+        if (Call(recman::kOpEndTransaction) != recman::kOk) m_failed = true;
+        m_own = Call(recman::kOpBeginTransaction) == recman::kOk;
+    }
+    bool Commit() {
+        if (m_own && Call(recman::kOpEndTransaction) != recman::kOk) m_failed = true;
+        m_own = false;
+        return !m_failed;
+    }
+
+private:
+    static int Call(uint16_t operation) {
+        unsigned char block[recman::kPositionBlockSize] = {};
+        char key[recman::kMaxKeyLength] = {};
+        uint32_t length = 0;
+        return BTRCALL(operation, block, nullptr, &length, key, recman::kMaxKeyLength, 0);
+    }
+
+    bool m_own;
+    bool m_failed = false;
+    int m_count = 0;
+};
+
+// Empties the target patient file; false when a deletion or its commit failed.
+bool DeleteEveryRecord(CBtrTable& table, IMergeProgress* announce) {
+    int status = table.FirstRecord();
+    if (status != 0 || table.IsEOF()) return status == 0 || status == recman::kEndOfFile;
+    if (announce) announce->SetStatus(QStringLiteral("コンバート先のDBを削除しています..."));
+    CBatchCommit batch;
+    bool ok = true;
+    while (status == 0 && !table.IsEOF()) {
+        if (table.Delete() != 0) ok = false;
+        batch.Count();
+        status = table.GetNext();
+    }
+    if (status != 0 && status != recman::kEndOfFile) ok = false;
+    return batch.Commit() && ok;
+}
+
+// The shared part of both conversions: empty the target, then convert every listed patient
+// found in the old file. perRow receives the row number (from 1) of each converted row.
+template <typename FRow>
+SConvertResult Convert(const std::string& oldFolder, const std::string& targetFolder,
+                       const std::vector<long>& patientNumbers, IMergeProgress* announceDelete,
+                       FRow perRow) {
+    SConvertResult result;
+    CPatient1Table target(targetFolder);
+    COldPatientTable old(oldFolder);
+    if (target.Open() != 0 || old.Open() != 0) return result;
+    result.m_opened = true;
+
+    if (!DeleteEveryRecord(target, announceDelete)) return result;
+    CBatchCommit batch;
+    for (size_t i = 0; i < patientNumbers.size(); ++i) {
+        const std::string id = PatientKey(patientNumbers[i]);
+        if (old.GetPatientData(id.c_str()) != 0) {
+            ++result.m_missing;
+            continue;
+        }
+        perRow(int(i + 1));
+        ConvertPatientRecord(old.Rec(), &target.Rec());
+        if (target.Insert() == 0) {
+            ++result.m_converted;
+        } else {
+            ++result.m_failed;
+        }
+        batch.Count();
+    }
+    const bool committed = batch.Commit();
+    old.Close();
+    target.Close();
+    result.m_complete = committed;
+    return result;
+}
+
+std::string& ProgramFolderSetting() {
+    static std::string folder;
+    return folder;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    return text;
+}
+
+bool SkippedByMode(const std::string& upperName, ECopyMode mode, bool calyxNeedsConversion) {
+    static const char* const kPatientFiles[] = {"PHOTO", "PATIENT.BTR", "PATIENT1.BTR",
+                                                "PATIENT2.BTR"};
+    static const char* const kMasterFiles[] = {"CASE.BTR", "CASEPA.BTR", "CONDITION.BTR",
+                                               "DOCTOR.BTR", "CUSTOMTBL.BTR"};
+    const auto in = [&](const auto& names) {
+        return std::any_of(std::begin(names), std::end(names),
+                           [&](const char* name) { return upperName == name; });
+    };
+    switch (mode) {
+        case ECopyMode::CalyxUnconverted: return in(kPatientFiles) || in(kMasterFiles);
+        case ECopyMode::CalyxDatabase: return calyxNeedsConversion && in(kPatientFiles);
+        case ECopyMode::Images: return false;
+    }
+    return false;
+}
+
+// Lock files of the record manager of the products and the shell's thumbnail cache.
+bool SkippedFile(const std::string& upperName) {
+    if (upperName == "~PVSW~.LOC" || upperName == "THUMBS.DB") return true;
+    return upperName.size() >= 5 && upperName.compare(upperName.size() - 4, 4, ".LCK") == 0;
+}
+
+enum class ECopyResult { Copied, Kept, Failed };
+
+bool SourceIsNewer(const struct stat& source, const struct stat& target) {
+    if (source.st_mtim.tv_sec != target.st_mtim.tv_sec)
+        return source.st_mtim.tv_sec > target.st_mtim.tv_sec;
+    return source.st_mtim.tv_nsec > target.st_mtim.tv_nsec;
+}
+
+// Copies one file through a temporary file in the target's folder, renamed into place, with
+// the source's modification time and permission bits. An existing target is replaced only
+// when the source is newer. *error gets errno on failure.
+ECopyResult CopyOneFile(const std::string& source, const std::string& target, int* error) {
+    struct stat from;
+    if (::stat(source.c_str(), &from) != 0) {
+        *error = errno;
+        return ECopyResult::Failed;
+    }
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0 && !SourceIsNewer(from, existing)) {
+        return ECopyResult::Kept;
+    }
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        *error = errno;
+        return ECopyResult::Failed;
+    }
+    const fs::path targetPath(target);
+    std::string temp = (targetPath.parent_path() / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) {
+        *error = errno;
+        ::close(in);
+        return ECopyResult::Failed;
+    }
+    bool ok = true;
+    char block[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(in, block, sizeof block);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, block + done, size_t(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) {
+                ok = false;
+                break;
+            }
+            done += put;
+        }
+        if (!ok) break;
+    }
+    if (ok) {
+        const struct timespec times[2] = {from.st_atim, from.st_mtim};
+        ok = ::fchmod(out, from.st_mode & 0777) == 0 && ::futimens(out, times) == 0 &&
+             ::fsync(out) == 0;
+    }
+    if (!ok) *error = errno ? errno : EIO;
+    ::close(in);
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        *error = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        *error = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return ECopyResult::Failed;
+    }
+    return ECopyResult::Copied;
+}
+
+void ShowCopyError(QWidget* parent, const std::string& path, int error) {
+    ShowMergerMessage(parent,
+                      QString::fromStdString(path) + QStringLiteral("\n\n") +
+                          QString::fromLocal8Bit(std::strerror(error)),
+                      EMergerIcon::Warning);
+}
+
+void CopyEntries(const std::string& source, const std::string& destination, ECopyMode mode,
+                 bool calyxNeedsConversion, IMergeProgress& progress, QWidget* parent,
+                 SCopyCounts* counts) {
+    if (progress.StopMark()) return;
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries;
+    for (const fs::directory_entry& entry : fs::directory_iterator(source, ec)) entries.push_back(entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+
+    for (const fs::directory_entry& entry : entries) {
+        if (progress.StopMark()) {
+            if (AskMerger(parent, QString::fromUtf8(StopCopyQuestion()))) return;
+            progress.SetStopMark(false);
+        }
+        const std::string name = entry.path().filename().string();
+        const std::string upperName = Upper(name);
+        if (SkippedByMode(upperName, mode, calyxNeedsConversion)) {
+            ++counts->m_skipped;
+            continue;
+        }
+        std::error_code typeError;
+        if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
+            const std::string folder = destination + name;
+            fs::create_directories(folder, typeError);
+            CopyEntries(source + name + "/", folder + "/", mode, calyxNeedsConversion, progress,
+                        parent, counts);
+            continue;
+        }
+        if (!entry.is_regular_file(typeError)) continue;
+        if (SkippedFile(upperName)) {
+            ++counts->m_skipped;
+            continue;
+        }
+        int error = 0;
+        switch (CopyOneFile(source + name, destination + name, &error)) {
+            case ECopyResult::Copied: ++counts->m_copied; break;
+            case ECopyResult::Kept: ++counts->m_kept; break;
+            case ECopyResult::Failed:
+                ++counts->m_failed;
+                ShowCopyError(parent, destination + name, error);
+                progress.SetStopMark(true);
+                if (error == ENOENT) return;
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+std::string TelephoneDigits(const char* telephone, size_t width) {
+    std::string digits;
+    for (size_t i = 0; i < width && telephone[i] != '\0'; ++i) {
+        if (telephone[i] != '-' && telephone[i] != ' ') digits += telephone[i];
+    }
+    return digits;
+}
+
+void ConvertPatientRecord(const tagOLDPATIENTDB& o, tagPATIENT1DB* n) {
+    std::memset(n, 0, sizeof *n);
+    UNITA_COPY_TEXT(n->PatientID, o.PatientID);
+    UNITA_COPY_TEXT(n->Name, o.Name);
+    UNITA_COPY_TEXT(n->Kana, o.Kana);
+    UNITA_COPY_TEXT(n->Sex, o.Sex);
+    UNITA_COPY_TEXT(n->BirthDate, o.BirthDate);
+    UNITA_COPY_TEXT(n->FirstVisitDate, o.FirstVisitDate);
+    UNITA_COPY_TEXT(n->EntryDate, o.FirstVisitDate);
+    UNITA_COPY_TEXT(n->LastVisitDate, o.LastVisitDate);
+    UNITA_COPY_TEXT(n->ChargeCode, o.ChargeCode);
+    UNITA_COPY_TEXT(n->DoctorCode, o.DoctorCode);
+    n->InactiveFlag = o.DeletedMark;
+    UNITA_COPY_TEXT(n->OldExtra, o.OldExtra);
+    UNITA_COPY_TEXT(n->ChartNo, o.ChartNo);
+    UNITA_COPY_TEXT(n->HomeTel, o.Tel1);
+    UNITA_COPY_TEXT(n->MobileTel, o.Tel2);
+    UNITA_COPY_TEXT(n->GuardianName, o.GuardianName);
+    UNITA_COPY_TEXT(n->GuardianKana, o.GuardianKana);
+    UNITA_COPY_TEXT(n->ZipCode, o.ZipCode);
+    UNITA_COPY_TEXT(n->Address1, o.Address1);
+    UNITA_COPY_TEXT(n->Address2, o.Address2);
+    UNITA_COPY_TEXT(n->Comment, o.Comment);
+    CopyDigits(n->HomeTelDigits, sizeof n->HomeTelDigits, o.Tel1, sizeof o.Tel1);
+    CopyDigits(n->MobileTelDigits, sizeof n->MobileTelDigits, o.Tel2, sizeof o.Tel2);
+}
+
+SConvertResult ConvertPatientsInPlace(const std::string& calyxDatabaseFolder,
+                                      const std::vector<long>& patientNumbers,
+                                      IMergeProgress& progress) {
+    const int count = int(patientNumbers.size());
+    progress.SetPosition(0);
+    const SConvertResult result =
+        Convert(calyxDatabaseFolder, calyxDatabaseFolder, patientNumbers, &progress, [&](int row) {
+            progress.SetPosition(row * 100 / count);
+            progress.SetStatus(QString::asprintf("処理中... %3d/%3d", row, count));
+        });
+    if (result.m_complete) {
+        progress.SetStatus(QStringLiteral("コンバート成功"));
+        WriteCurrentDatabaseVersion(QString::fromStdString(calyxDatabaseFolder));
+    }
+    return result;
+}
+
+SConvertResult ConvertPatientsInRun(const std::string& calyxDatabaseFolder,
+                                    const std::string& destinationDatabaseFolder,
+                                    const std::vector<long>& patientNumbers,
+                                    IMergeProgress& progress) {
+    progress.SetStatus(QStringLiteral("Calyxのデータベースをコンバートしています..."));
+    const SConvertResult result = Convert(calyxDatabaseFolder, destinationDatabaseFolder,
+                                          patientNumbers, nullptr, [](int) {});
+    if (result.m_complete) {
+        WriteCurrentDatabaseVersion(QString::fromStdString(destinationDatabaseFolder));
+    }
+    return result;
+}
+
+std::string ProgramFolder() {
+    if (!ProgramFolderSetting().empty()) return ProgramFolderSetting();
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "./";
+    return exe.parent_path().string() + "/";
+}
+
+void SetProgramFolder(const std::string& folder) {
+    ProgramFolderSetting() = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+}
+
+int UnpackEmptyDatabase(const std::string& destinationDatabaseFolder) {
+    const std::string archive = ProgramFolder() + kEmptyDatabaseArchive;
+    char command[2048];
+    std::snprintf(command, sizeof command, "x -x1m1c1n1 %c%s%c %c%s%c", 34, archive.c_str(), 34, 34,
+                  destinationDatabaseFolder.c_str(), 34);
+    char output[300] = {};
+    return Unlha(nullptr, command, output, sizeof output);
+}
+
+SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,
+                       bool calyxNeedsConversion, IMergeProgress& progress, QWidget* parent) {
+    SCopyCounts counts;
+    CopyEntries(source, destination, mode, calyxNeedsConversion, progress, parent, &counts);
+    return counts;
+}
+
+const char* StopCopyQuestion() { return "ファイルのコピーを中止しますか？"; }
+
+}  // namespace unita
