@@ -323,6 +323,12 @@ bool CPatientCombiner::Combine(const std::string& kept, const std::string& absor
     m_deleteData = deleteData;
     // Combining a patient with itself would move its records onto itself for ever.
     if (kept.empty() || absorbed.empty() || kept == absorbed) return Fail("PATIENT1.BTR");
+    // Every table must open before anything is written: a missing or damaged file then
+    // stops the combine with both patients untouched, instead of halfway through.
+    for (const std::string& table : CombineTableOrder()) {
+        std::unique_ptr<CBtrTable> probe = MakeBtrTable(table, m_folders.m_database);
+        if (!probe || probe->Open() != 0) return Fail(table);
+    }
     if (!FillKeptPatient(kept, absorbed)) return false;
     for (const std::string& table : CombineTableOrder())
         if (!MoveRecords(table, kept, absorbed)) return false;

@@ -68,10 +68,11 @@ public:
     // record and media file of the absorbed patient is removed once its copy is stored;
     // without it the absorbed patient keeps everything. The absorbed patient's own PATIENT1.BTR
     // and PATIENT2.BTR records stay in either case (PATIENT2 holds data the kept patient does
-    // not take over). The first table that cannot be opened, or a numbered record that cannot
-    // be inserted, ends the combine (false); what moved before stays moved, and with deleteData
-    // a second Combine finishes the rest. A patient is never combined with itself, and both
-    // patients must exist.
+    // not take over). Every table is opened before anything is written, so a table that
+    // cannot be opened ends the combine (false) with both patients untouched. A numbered
+    // record that cannot be inserted also ends it; what moved before stays moved, and with
+    // deleteData a second Combine moves the rest. A patient is never combined with itself,
+    // and both patients must exist.
     bool Combine(const std::string& kept, const std::string& absorbed, bool deleteData);
 
     // Moves the absorbed patient's records of one table (a name of CombineTableOrder) to the
