@@ -1,0 +1,318 @@
+// Tests of the patient merge: matching, new identifiers, the priority options, the copy of a
+// patient's records and files, the selected-patient command's refusals, and a merge that
+// fails halfway and is completed by running it again.
+#include "merger/patientmerge.h"
+
+#include "merger/tests/mergetestdb.h"
+
+namespace unita {
+namespace {
+
+using namespace testdb;
+
+SPatientRow Row(long long id, const char* patientId, const char* name = "",
+                const char* birth = "") {
+    SPatientRow row;
+    row.m_identifier = id;
+    row.m_patientId = QString::fromUtf8(patientId);
+    row.m_name = QString::fromUtf8(name);
+    row.m_birthDate = QString::fromUtf8(birth);
+    return row;
+}
+
+TEST(PatientMatcherTest, IdIgnoresLetterCaseFirstRowWinsAndEmptyNeverMatches) {
+    CPatientMatcher matcher(EMatchMode::Id, {Row(7, "A12"), Row(9, "a12"), Row(3, ""),
+                                             Row(4, "Ｂ５")});
+    EXPECT_EQ(matcher.Find(Row(100, "a12")), 7);
+    EXPECT_EQ(matcher.Find(Row(100, "A12")), 7);
+    EXPECT_EQ(matcher.Find(Row(100, "ｂ５")), 4);  // full-width letters fold too
+    EXPECT_EQ(matcher.Find(Row(100, "")), -1);
+    EXPECT_EQ(matcher.Find(Row(100, "A1")), -1);
+
+    // A patient the run added is found by the next Xylo patient with the same ID.
+    matcher.Add(Row(100, "Z9"), 51);
+    EXPECT_EQ(matcher.Find(Row(101, "z9")), 51);
+}
+
+TEST(PatientMatcherTest, OtherModesNeedEveryPartAndIgnoreBlanksInNames) {
+    const std::vector<SPatientRow> dest = {Row(5, "P1", "山田 太郎", "19800102"),
+                                           Row(6, "P2", "佐藤花子", "")};
+    CPatientMatcher byIdAndName(EMatchMode::IdAndName, dest);
+    EXPECT_EQ(byIdAndName.Find(Row(1, "p1", "山田　太郎")), 5);
+    EXPECT_EQ(byIdAndName.Find(Row(1, "P1", "山田次郎")), -1);
+    EXPECT_EQ(byIdAndName.Find(Row(1, "P9", "山田太郎")), -1);
+
+    CPatientMatcher byNameAndBirth(EMatchMode::NameAndBirthDate, dest);
+    EXPECT_EQ(byNameAndBirth.Find(Row(1, "X", "山田太郎", "19800102")), 5);
+    EXPECT_EQ(byNameAndBirth.Find(Row(1, "X", "山田太郎", "19800103")), -1);
+    // Without a birth date nothing can be recognised by it.
+    EXPECT_EQ(byNameAndBirth.Find(Row(1, "X", "佐藤花子", "")), -1);
+    EXPECT_EQ(byNameAndBirth.Find(Row(1, "X", "佐藤花子", "00000000")), -1);
+}
+
+class PatientMergeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        CMessageService::ClearHistory();
+        m_root = fs::path(m_dir.path().toStdString());
+        CreateEmpty(Xylo());
+        CreateEmpty(Dest());
+        m_request.m_folders.m_xyloDatabase = QString::fromStdString(Xylo());
+        m_request.m_folders.m_xyloImage = QString::fromStdString(Folder("xyloimg"));
+        m_request.m_folders.m_xyloReport = QString::fromStdString(Folder("xylorep"));
+        m_request.m_folders.m_xyloSlideshow = QString::fromStdString(Folder("xylosld"));
+        // Typed without the trailing "/": the command adds it.
+        m_request.m_folders.m_destDatabase = QString::fromStdString((m_root / "dest").string());
+        m_request.m_folders.m_destImage = QString::fromStdString(Folder("destimg"));
+        m_request.m_folders.m_destReport = QString::fromStdString(Folder("destrep"));
+        m_request.m_folders.m_destSlideshow = QString::fromStdString(Folder("destsld"));
+    }
+
+    std::string Folder(const char* name) const { return (m_root / name).string() + "/"; }
+    std::string Xylo() const { return Folder("xylo"); }
+    std::string Dest() const { return Folder("dest"); }
+
+    // The Xylo list and the merge-data list as the window would give them, every Xylo row
+    // selected.
+    void AddXylo(const SPatient& p) {
+        AddPatient(Xylo(), p);
+        m_request.m_xyloRows.push_back(Row(p.m_id, p.m_patientId.c_str(), p.m_name.c_str(),
+                                           p.m_birthDate.c_str()));
+        m_request.m_selectedRows.push_back(int(m_request.m_xyloRows.size()) - 1);
+    }
+    void AddDest(const SPatient& p) {
+        AddPatient(Dest(), p);
+        m_request.m_destinationRows.push_back(
+            Row(p.m_id, p.m_patientId.c_str(), p.m_name.c_str(), p.m_birthDate.c_str()));
+    }
+
+    SSelectedMergeResult Merge() { return MergeSelectedPatients(m_request, m_progress, nullptr); }
+
+    QTemporaryDir m_dir;
+    fs::path m_root;
+    SSelectedMergeRequest m_request;
+    CRecordingProgress m_progress;
+};
+
+TEST_F(PatientMergeTest, NewPatientContinuesAfterHighestIdWithAllRecordsAndFiles) {
+    AddDest({41, "C41", "Calyx"});
+    AddXylo({3, "X3", "Xylo"});
+    for (const char* table : {"CASMAS.BTR", "LAS.BTR", "SURGERYTREATMENT.BTR", "XYPHOTOEXTEXT.BTR"})
+        AddRecord(Xylo(), table, 3, "0000000001", 'a');
+    AddRecord(Xylo(), "CASEREG.BTR", 3, "01", 'c');
+    AddRecord(Xylo(), "PHOTO.BTR", 3, "0000000007", 'p', kMediaMpg);
+    AddRecord(Xylo(), "REPORT.BTR", 3, "0000000002", 'r');
+    AddRecord(Xylo(), "CASMAS.BTR", 4, "0000000001", 'z');  // another patient: stays behind
+    WriteFile(m_root / "xyloimg/0000000003/0000000007.mpg", "movie");
+    WriteFile(m_root / "xyloimg/0000000003/0000000007.jpg", "still");
+    WriteFile(m_root / "xyloimg/0000000003/0000000000.jpg", "main");
+    WriteFile(m_root / "xylorep/0000000003/0000000002.xyr", "report");
+    const auto before = Snapshot(m_root / "xylo");
+    const auto imagesBefore = Snapshot(m_root / "xyloimg");
+
+    const SSelectedMergeResult result = Merge();
+    ASSERT_TRUE(result.m_ran);
+    EXPECT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
+
+    tagPATIENT1DB merged{};
+    ASSERT_TRUE(ReadPatient(Dest(), 42, &merged));
+    EXPECT_STREQ(merged.ChartNo, "X3");
+    CPatient2Table p2(Dest());
+    ASSERT_EQ(p2.Open(), 0);
+    ASSERT_EQ(p2.GetPatientData("0000000042"), 0);
+    EXPECT_STREQ(p2.Rec().OtherTel, "tel X3");
+
+    for (const char* table : {"CASMAS.BTR", "LAS.BTR", "SURGERYTREATMENT.BTR", "XYPHOTOEXTEXT.BTR"}) {
+        const auto records = RecordsOf(Dest(), table, 42);
+        ASSERT_EQ(records.size(), 1u) << table;
+        EXPECT_EQ(records[0].first, "0000000001") << table;
+        EXPECT_EQ(records[0].second, 'a') << table;
+    }
+    EXPECT_EQ(RecordsOf(Dest(), "CASEREG.BTR", 42).size(), 1u);
+    EXPECT_TRUE(RecordsOf(Dest(), "CASMAS.BTR", 4).empty());
+    EXPECT_TRUE(RecordsOf(Dest(), "CASMAS.BTR", 3).empty());
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000042/0000000007.mpg"), "movie");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000042/0000000007.jpg"), "still");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000042/0000000000.jpg"), "main");
+    EXPECT_EQ(ReadFile(m_root / "destrep/0000000042/0000000002.xyr"), "report");
+
+    EXPECT_EQ(m_progress.m_marks[0],
+              (std::vector<ERowMark>{ERowMark::Importing, ERowMark::Success}));
+    EXPECT_EQ(m_progress.m_positions.back(), 100);
+    EXPECT_EQ(ShownTexts().back(), QStringLiteral("マージ終了しました。"));
+    EXPECT_EQ(Snapshot(m_root / "xylo"), before);
+    EXPECT_EQ(Snapshot(m_root / "xyloimg"), imagesBefore);
+}
+
+TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndTwoXyloPatientsBecomeOne) {
+    AddDest({10, "A12", "Calyx A"});
+    AddXylo({1, "a12", "Xylo a"});
+    AddXylo({2, "A12", "Xylo A"});
+    AddXylo({3, "N7", "new one"});
+    AddXylo({4, "n7", "same new one"});
+    AddRecord(Xylo(), "LAS.BTR", 1, "0000000001", '1');
+    AddRecord(Xylo(), "LAS.BTR", 2, "0000000002", '2');
+    AddRecord(Xylo(), "LAS.BTR", 3, "0000000001", '3');
+    AddRecord(Xylo(), "LAS.BTR", 4, "0000000005", '4');
+
+    ASSERT_FALSE(Merge().m_failed);
+    tagPATIENT1DB kept{};
+    ASSERT_TRUE(ReadPatient(Dest(), 10, &kept));
+    EXPECT_STREQ(kept.Name, "Calyx A");  // no option checked: the destination's record stays
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 10),
+              (std::vector<std::pair<std::string, char>>{{"0000000001", '1'}, {"0000000002", '2'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 11),
+              (std::vector<std::pair<std::string, char>>{{"0000000001", '3'}, {"0000000005", '4'}}));
+    tagPATIENT1DB none{};
+    EXPECT_FALSE(ReadPatient(Dest(), 12, &none));
+}
+
+TEST_F(PatientMergeTest, PriorityOptionsTakeXyloValuesOnlyWhereTheyAreSet) {
+    AddDest({5, "P5", "dest", "19700101", "dest comment", "dest guardian", "dest kana"});
+    AddDest({6, "P6", "dest", "19700101", "dest comment", "dest guardian", "dest kana"});
+    AddXylo({1, "P5", "xylo", "", "", "", ""});  // empty birth date and comment
+    AddXylo({2, "P6", "xylo", "19991231", "xylo comment", "xylo guardian", "xylo kana"});
+
+    m_request.m_options.m_birthDateFromXylo = true;
+    m_request.m_options.m_commentFromXylo = true;
+    ASSERT_FALSE(Merge().m_failed);
+    tagPATIENT1DB p5{}, p6{};
+    ASSERT_TRUE(ReadPatient(Dest(), 5, &p5));
+    ASSERT_TRUE(ReadPatient(Dest(), 6, &p6));
+    EXPECT_STREQ(p5.BirthDate, "19700101");  // an empty Xylo birth date keeps the destination's
+    EXPECT_STREQ(p5.Comment, "");           // the comment option takes even an empty one
+    EXPECT_STREQ(p6.BirthDate, "19991231");
+    EXPECT_STREQ(p6.Comment, "xylo comment");
+    EXPECT_STREQ(p6.GuardianName, "dest guardian");
+    EXPECT_STREQ(p6.Name, "dest");
+
+    m_request.m_options = {};
+    m_request.m_options.m_guardianFromXylo = true;
+    ASSERT_FALSE(Merge().m_failed);
+    ASSERT_TRUE(ReadPatient(Dest(), 6, &p6));
+    EXPECT_STREQ(p6.GuardianName, "xylo guardian");
+    EXPECT_STREQ(p6.GuardianKana, "xylo kana");
+    ASSERT_TRUE(ReadPatient(Dest(), 5, &p5));
+    EXPECT_STREQ(p5.GuardianName, "");
+}
+
+TEST_F(PatientMergeTest, RefusalsAndEmptyCasesWriteNothing) {
+    AddXylo({1, "X1", "x"});
+    const auto destBefore = Snapshot(m_root / "dest");
+
+    // The destination database typed in another letter case than the Xylo one.
+    SSelectedMergeRequest clash = m_request;
+    clash.m_folders.m_destDatabase = QString::fromStdString((m_root / "XYLO").string());
+    fs::create_directories(m_root / "XYLO");
+    SSelectedMergeResult result = MergeSelectedPatients(clash, m_progress, nullptr);
+    EXPECT_EQ(result.m_refusedField, kDestDatabaseField);
+    EXPECT_FALSE(result.m_ran);
+    ASSERT_EQ(ShownTexts().size(), 1u);
+    EXPECT_TRUE(ShownTexts()[0].startsWith(QStringLiteral("マージー先のデータベースフォルダ")));
+
+    clash = m_request;
+    clash.m_folders.m_destSlideshow = m_request.m_folders.m_xyloSlideshow.toUpper();
+    EXPECT_EQ(MergeSelectedPatients(clash, m_progress, nullptr).m_refusedField,
+              kDestSlideshowField);
+
+    clash = m_request;
+    clash.m_folders.m_destReport.clear();
+    CMessageService::ClearHistory();
+    EXPECT_FALSE(MergeSelectedPatients(clash, m_progress, nullptr).m_ran);
+    EXPECT_TRUE(ShownTexts().empty());
+
+    clash = m_request;
+    clash.m_xyloRows.clear();
+    clash.m_selectedRows.clear();
+    EXPECT_FALSE(MergeSelectedPatients(clash, m_progress, nullptr).m_ran);
+    EXPECT_EQ(ShownTexts().back(), QStringLiteral("患者が選択されていません！"));
+
+    // Rows listed but none selected: nothing merged, and the end is still said.
+    clash = m_request;
+    clash.m_selectedRows.clear();
+    EXPECT_TRUE(MergeSelectedPatients(clash, m_progress, nullptr).m_ran);
+    EXPECT_EQ(ShownTexts().back(), QStringLiteral("マージ終了しました。"));
+    EXPECT_EQ(Snapshot(m_root / "dest"), destBefore);
+}
+
+TEST_F(PatientMergeTest, FailureNamesPatientAndTableAndRunningAgainCompletesWithoutDuplicates) {
+    // The reference: the same merge into a destination that works.
+    AddDest({20, "S1", "shared"});
+    AddXylo({1, "S1", "shared"});
+    AddXylo({2, "N2", "second"});
+    AddXylo({3, "N3", "third"});
+    for (long long id : {1, 2, 3}) {
+        AddRecord(Xylo(), "CASMAS.BTR", id, "0000000001", char('a' + id));
+        AddRecord(Xylo(), "LAS.BTR", id, "0000000001", char('k' + id));
+        AddRecord(Xylo(), "PHOTO.BTR", id, "0000000004", char('p' + id));
+        WriteFile(m_root / "xyloimg" / Id10(id) / "0000000004.jpg", "photo " + Id10(id));
+    }
+    const fs::path reference = m_root / "reference";
+    fs::copy(m_root / "dest", reference);
+    SSelectedMergeRequest referenceRequest = m_request;
+    referenceRequest.m_folders.m_destDatabase = QString::fromStdString(reference.string());
+    referenceRequest.m_folders.m_destImage = QString::fromStdString(Folder("refimg"));
+    ASSERT_FALSE(MergeSelectedPatients(referenceRequest, m_progress, nullptr).m_failed);
+
+    // LAS.BTR of the destination is corrupt while the first merge runs.
+    const fs::path las = m_root / "dest" / "LAS.BTR";
+    const std::string good = ReadFile(las);
+    WriteFile(las, "this is not a table file");
+    CMessageService::ClearHistory();
+    m_progress.m_marks.clear();
+    SSelectedMergeResult result = Merge();
+    ASSERT_TRUE(result.m_failed);
+    EXPECT_EQ(result.m_failure.m_table, "LAS.BTR");
+    EXPECT_EQ(result.m_failure.m_patientId, QStringLiteral("S1"));
+    const std::vector<QString> shown = ShownTexts();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_TRUE(shown.front().contains(QStringLiteral("BO_OPEN")));
+    EXPECT_TRUE(shown.back().startsWith(QStringLiteral("マージ終了しました。")));
+    EXPECT_TRUE(shown.back().contains(QStringLiteral("LAS.BTR")));
+    EXPECT_TRUE(shown.back().contains(QStringLiteral("[S1]")));
+    EXPECT_EQ(m_progress.m_marks[0].back(), ERowMark::Failure);
+    EXPECT_EQ(m_progress.m_marks.count(1), 0u);  // later patients keep no mark
+
+    // After each command the window lists the destination's patients again.
+    WriteFile(las, good);
+    m_request.m_destinationRows = ListedPatients(Dest());
+    result = Merge();
+    EXPECT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
+    // Running a finished merge again changes nothing either.
+    m_request.m_destinationRows = ListedPatients(Dest());
+    EXPECT_FALSE(Merge().m_failed);
+    EXPECT_EQ(DumpAll(Dest()), DumpAll(reference.string() + "/"));
+    EXPECT_EQ(Snapshot(m_root / "destimg"), Snapshot(m_root / "refimg"));
+}
+
+TEST_F(PatientMergeTest, MissingXyloTableFailsThePatientWithoutCrashing) {
+    AddXylo({1, "X1", "x"});
+    fs::remove(m_root / "xylo" / "MOEX.BTR");
+    const SSelectedMergeResult result = Merge();
+    ASSERT_TRUE(result.m_failed);
+    EXPECT_EQ(result.m_failure.m_table, "MOEX.BTR");
+    // The patient and the tables before MOEX.BTR are in; the rest comes with the next run.
+    tagPATIENT1DB added{};
+    EXPECT_TRUE(ReadPatient(Dest(), 1, &added));
+}
+
+TEST_F(PatientMergeTest, InterruptedMediaRecordGetsItsFilesOnTheNextRun) {
+    AddXylo({1, "X1", "x"});
+    AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000002", 'p');
+    WriteFile(m_root / "xyloimg/0000000001/0000000002.jpg", "photo");
+    // An earlier run wrote the patient and the photo record, then stopped before its file.
+    AddDest({1, "X1", "x"});
+    AddRecord(Dest(), "PHOTO.BTR", 1, "0000000002", 'p');
+    // A destination record that only shares the key is someone else's: its file stays.
+    AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000003", 'q');
+    AddRecord(Dest(), "PHOTO.BTR", 1, "0000000003", 'Q');
+    WriteFile(m_root / "xyloimg/0000000001/0000000003.jpg", "xylo three");
+
+    ASSERT_FALSE(Merge().m_failed);
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000001/0000000002.jpg"), "photo");
+    EXPECT_FALSE(fs::exists(m_root / "destimg/0000000001/0000000003.jpg"));
+}
+
+}  // namespace
+}  // namespace unita
