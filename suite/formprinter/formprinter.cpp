@@ -26,12 +26,6 @@ CFormPrinter::PreviewHook PreviewHook() {
     return g_previewHook;
 }
 
-bool Interactive() {
-    if (QGuiApplication::instance() == nullptr) return false;
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-}
-
 QString PathText(const std::string& path) { return QString::fromLocal8Bit(path.c_str()); }
 
 QPageLayout LayoutOf(const FormDefinition& form) {
@@ -91,7 +85,7 @@ int CFormPrinter::OnStart(const char* dataFile, const char* formFile, const char
     }
     if (caption.isEmpty()) caption = form.title;
     if (const PreviewHook hook = ::PreviewHook()) return hook(form, data, caption);
-    if (!Interactive()) return kOk;
+    if (CMessageService::IsHeadless()) return kOk;
 
     // Size and orientation are set one by one: a whole layout with zero margins would be
     // refused by a printer that cannot print to the edge. Full-page mode puts the origin at

@@ -22,12 +22,6 @@ CPostcardView::PreviewHook PreviewHook() {
     return g_previewHook;
 }
 
-bool Interactive() {
-    if (QGuiApplication::instance() == nullptr) return false;
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-}
-
 QString Title() { return QStringLiteral("はがきの印刷"); }
 
 void ShowPreview(const std::vector<CPostcardAddressee>& cards, const CPostcardSender& sender,
@@ -75,7 +69,7 @@ int CPostcardView::DoPreview(CVeloDBSys* db, const std::vector<std::string>& pat
     const CPostcardSender sender = ReadPostcardSender();
     if (const CPostcardView::PreviewHook hook = ::PreviewHook()) {
         hook(cards, sender, mode);
-    } else if (Interactive()) {
+    } else if (!CMessageService::IsHeadless()) {
         ShowPreview(cards, sender, mode);
     }
     return static_cast<int>(cards.size());

@@ -18,12 +18,6 @@ QList<CMessageService::Request> g_history;
 
 using Request = CMessageService::Request;
 
-bool Headless() {
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
-           QGuiApplication::instance() == nullptr;
-}
-
 int DefaultAnswer(const Request& request) {
     switch (request.buttons) {
         case CMessageService::EButtons::Ok:
@@ -130,7 +124,7 @@ QString Pick(QWidget* parent, CMessageService::EKind kind, const QString& title,
     request.filter = filter;
     request.buttons = CMessageService::EButtons::OkCancel;
     if (!Scripted(&request)) {
-        if (Headless()) {
+        if (CMessageService::IsHeadless()) {
             request.result = CMessageService::IDCANCEL;
         } else {
             switch (kind) {
@@ -157,6 +151,12 @@ QString Pick(QWidget* parent, CMessageService::EKind kind, const QString& title,
 
 }  // namespace
 
+bool CMessageService::IsHeadless() {
+    if (QGuiApplication::instance() == nullptr) return true;
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
 int CMessageService::MessageBox(QWidget* parent, const QString& text, const QString& title,
                                 EIcon icon, EButtons buttons) {
     Request request;
@@ -166,7 +166,8 @@ int CMessageService::MessageBox(QWidget* parent, const QString& text, const QStr
     request.icon = icon;
     request.buttons = buttons;
     if (!Scripted(&request)) {
-        request.result = Headless() ? DefaultAnswer(request) : ShowMessageBox(parent, request);
+        request.result =
+            CMessageService::IsHeadless() ? DefaultAnswer(request) : ShowMessageBox(parent, request);
     }
     Record(request);
     return request.result;
@@ -199,7 +200,7 @@ bool CMessageService::ExecPrintDialog(QPrintDialog* dialog) {
     if (dialog == nullptr) {
         request.result = IDCANCEL;
     } else if (!Scripted(&request)) {
-        if (Headless()) {
+        if (CMessageService::IsHeadless()) {
             request.result = IDCANCEL;
         } else {
             request.result = dialog->exec() == QDialog::Accepted ? IDOK : IDCANCEL;

@@ -51,6 +51,9 @@ public:
     // Runs the print dialog; true when the user accepted it (the dialog's printer then
     // holds the choices). A script's IDOK accepts without showing the dialog.
     static bool ExecPrintDialog(QPrintDialog* dialog);
+    // True when no person can see a window: no application object, or the offscreen or
+    // minimal platform (tests, scripted runs). Previews and dialogs are then skipped.
+    static bool IsHeadless();
 
     // Installs the answerer for every kind of request (an empty function removes it). For
     // pickers, IDOK/IDYES accepts with the path from the path script, anything else cancels.
