@@ -7,8 +7,6 @@
 #include <QString>
 #include <vector>
 
-class QWidget;
-
 namespace unita {
 
 struct SPatientRow {
@@ -32,11 +30,20 @@ enum class EPatientFile {
 // set, the wrapper's "BO_OPEN" report is shown. *opened (when not null) says whether the
 // file could be read.
 PatientRows LoadPatientRows(const QString& databaseFolder, EPatientFile file, bool showErrors,
-                            QWidget* parent = nullptr, bool* opened = nullptr);
+                            bool* opened = nullptr);
 
 // The first row whose patient ID equals `patientId` without regard to letter case, or -1.
 // An empty patient ID never matches.
 int FindPatientRow(const PatientRows& rows, const QString& patientId);
+
+// The text of a row's column as the lists show it.
+QString ColumnText(const SPatientRow& row, int column);
+
+// The order that sorts the rows by one column's text (0 patient ID, 1 kana, 2 name, 3 sex,
+// 4 birth date), comparing the code page 932 bytes as the lists always have; equal texts
+// keep their order. descending reverses the comparison. Returns the old row indices in
+// their new order.
+std::vector<int> SortedRowOrder(const PatientRows& rows, int column, bool descending);
 
 // "%010d" of a row's identifier, as written in record keys.
 QString IdentifierText(long long identifier);
