@@ -94,8 +94,8 @@ bool IsEmptyField(const char* record, const SFillField& field) {
     return std::atoll(ReadField(bytes, field.m_width).c_str()) == 0;
 }
 
-// The record numbers referring to photos (through the photo map) and to analyses (through
-// the analysis map), and what else a table's move does.
+// Numbered records take the kept patient's first free numbers; dependent records belong to
+// an analysis and take its new number from the analysis map.
 enum class EMoveKind { Numbered, Dependent };
 
 }  // namespace
