@@ -257,9 +257,21 @@ void ShowCopyError(QWidget* parent, const std::string& path, int error) {
                       EMergerIcon::Warning);
 }
 
-void CopyEntries(const std::string& source, const std::string& destination, ECopyMode mode,
-                 bool calyxNeedsConversion, IMergeProgress& progress, QWidget* parent,
-                 SCopyCounts* counts) {
+// What stays the same through the folders of one copy.
+struct SCopyRun {
+    ECopyMode m_mode;
+    bool m_calyxNeedsConversion;
+    IMergeProgress& m_progress;
+    QWidget* m_parent;
+    // The destination as the file system names it: a source folder that holds the
+    // destination never copies the destination into itself again.
+    fs::path m_destinationRoot;
+    SCopyCounts m_counts;
+};
+
+void CopyEntries(const std::string& source, const std::string& destination, SCopyRun& run) {
+    IMergeProgress& progress = run.m_progress;
+    SCopyCounts* counts = &run.m_counts;
     if (progress.StopMark()) return;
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
@@ -269,21 +281,21 @@ void CopyEntries(const std::string& source, const std::string& destination, ECop
 
     for (const fs::directory_entry& entry : entries) {
         if (progress.StopMark()) {
-            if (AskMerger(parent, QString::fromUtf8(StopCopyQuestion()))) return;
+            if (AskMerger(run.m_parent, QString::fromUtf8(StopCopyQuestion()))) return;
             progress.SetStopMark(false);
         }
         const std::string name = entry.path().filename().string();
         const std::string upperName = Upper(name);
-        if (SkippedByMode(upperName, mode, calyxNeedsConversion)) {
+        if (SkippedByMode(upperName, run.m_mode, run.m_calyxNeedsConversion)) {
             ++counts->m_skipped;
             continue;
         }
         std::error_code typeError;
         if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
+            if (fs::weakly_canonical(entry.path(), typeError) == run.m_destinationRoot) continue;
             const std::string folder = destination + name;
             fs::create_directories(folder, typeError);
-            CopyEntries(source + name + "/", folder + "/", mode, calyxNeedsConversion, progress,
-                        parent, counts);
+            CopyEntries(source + name + "/", folder + "/", run);
             continue;
         }
         if (!entry.is_regular_file(typeError)) continue;
@@ -297,7 +309,7 @@ void CopyEntries(const std::string& source, const std::string& destination, ECop
             case ECopyResult::Kept: ++counts->m_kept; break;
             case ECopyResult::Failed:
                 ++counts->m_failed;
-                ShowCopyError(parent, destination + name, error);
+                ShowCopyError(run.m_parent, destination + name, error);
                 progress.SetStopMark(true);
                 if (error == ENOENT) return;
                 break;
@@ -395,9 +407,12 @@ int UnpackEmptyDatabase(const std::string& destinationDatabaseFolder) {
 
 SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,
                        bool calyxNeedsConversion, IMergeProgress& progress, QWidget* parent) {
-    SCopyCounts counts;
-    CopyEntries(source, destination, mode, calyxNeedsConversion, progress, parent, &counts);
-    return counts;
+    std::error_code ec;
+    fs::path root = fs::weakly_canonical(destination, ec);
+    if (!root.has_filename()) root = root.parent_path();
+    SCopyRun run{mode, calyxNeedsConversion, progress, parent, root, {}};
+    CopyEntries(source, destination, run);
+    return run.m_counts;
 }
 
 const char* StopCopyQuestion() { return "ファイルのコピーを中止しますか？"; }

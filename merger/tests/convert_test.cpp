@@ -265,6 +265,18 @@ TEST_F(CopyFolderTest, LockFilesAndThumbnailCachesAreNeverCopied) {
     EXPECT_EQ(Snapshot(m_target).size(), 3u);
 }
 
+TEST_F(CopyFolderTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
+    WriteFile(m_source + "a.jpg", "a");
+    WriteFile(m_source + "sub/b.jpg", "b");
+    const std::string inside = m_source + "merged/";
+    fs::create_directories(inside);
+    CRecorder progress;
+    const SCopyCounts counts = CopyFolder(m_source, inside, ECopyMode::Images, false, progress);
+    EXPECT_EQ(counts.m_copied, 2);
+    EXPECT_TRUE(fs::exists(inside + "sub/b.jpg"));
+    EXPECT_FALSE(fs::exists(inside + "merged"));
+}
+
 TEST_F(CopyFolderTest, ModesLeaveOutTheirDatabaseFiles) {
     const char* names[] = {"Photo/0000000001/0000000000.jpg", "PATIENT.BTR", "patient1.btr", "PATIENT2.BTR",
                            "CASE.BTR",  "CASEPA.BTR", "CONDITION.BTR", "doctor.btr", "CUSTOMTBL.BTR",
