@@ -225,12 +225,13 @@ QWidget* CUnitaDlg::BuildSettingsGroup() {
 
     auto* folders = new QVBoxLayout;
     auto* grid = new QGridLayout;
-    AddFolderRow(grid, 0, QStringLiteral("データベース"), kIdDestDatabase, kIdDestDatabaseBrowse);
+    QLineEdit* database = AddFolderRow(grid, 0, QStringLiteral("データベース"), kIdDestDatabase,
+                                       kIdDestDatabaseBrowse);
+    connect(database, &QLineEdit::textChanged, this, &CUnitaDlg::RefillMergeData);
     AddFolderRow(grid, 1, QStringLiteral("画像"), kIdDestImage, kIdDestImageBrowse);
     AddFolderRow(grid, 2, QStringLiteral("報告書"), kIdDestReport, kIdDestReportBrowse);
     AddFolderRow(grid, 3, QStringLiteral("スライドショー"), kIdDestSlideshow,
                  kIdDestSlideshowBrowse);
-    connect(Field(kIdDestDatabase), &QLineEdit::textChanged, this, &CUnitaDlg::RefillMergeData);
     folders->addLayout(grid);
     m_pointCalyx = Named(new QCheckBox(QStringLiteral("Calyxのデータ参照先を新しい参照先に変更")),
                          kIdPointCalyxToMerged);

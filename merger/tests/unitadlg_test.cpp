@@ -1,0 +1,245 @@
+// Tests of the merger's main window, offscreen: what start-up discovery shows, enabling by
+// "Calyxのデータをコンバートする", the destination browse, the lists and their sorting, and a
+// merge started from the window with its marks and its refusals.
+#include "merger/unitadlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "merger/convert.h"
+#include "merger/tests/mergetestdb.h"
+#include "merger/unitaids.h"
+#include "suite/text/cp932.h"
+#include "suite/text/inifile.h"
+#include "suite/tool/xlistctrl.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
+QT_END_NAMESPACE
+
+namespace {
+
+using namespace unita;
+namespace fs = std::filesystem;
+
+class UnitaDlgTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_sources = new QTemporaryDir;
+        velodb::SDemoOptions demo;
+        demo.m_folder = Source("calyx");
+        demo.m_xyloFolder = Source("xylo");
+        demo.m_patients = 12;
+        demo.m_daysBack = 1;
+        demo.m_daysAhead = 1;
+        velodb::SDemoSummary summary;
+        std::string error;
+        ASSERT_TRUE(velodb::BuildDemoDatabase(demo, &summary, nullptr, &error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete s_sources;
+        s_sources = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(m_work.isValid());
+        m_windows = m_work.path().toStdString() + "/windows/";
+        setenv("VELO_WINDIR", m_windows.c_str(), 1);
+        fs::create_directories(m_windows);
+        SetProgramFolder(UNITA_PROGRAM_FOLDER);
+        // The products' settings files as the demo set-up writes them.
+        CIniFile::WriteString(m_windows + "VeloV1.ini", "GLOBAL", "DATABASE",
+                              QString::fromStdString(Source("calyx")));
+        const QString xylo = QString::fromStdString(Source("xylo"));
+        CIniFile::WriteString(m_windows + "Xylo8.ini", "DB_DIR", "DATABASE", xylo);
+        CIniFile::WriteString(m_windows + "Xylo8.ini", "DB_DIR", "PHOTO", xylo + "Photo/");
+        CIniFile::WriteString(m_windows + "Xylo8.ini", "DB_DIR", "REPORT", xylo + "Report/");
+        CIniFile::WriteString(m_windows + "Xylo8.ini", "DB_DIR", "SLIDESHOW", xylo + "SlideShow/");
+        CMessageService::ClearHistory();
+        CMessageService::SetScript(
+            [](const CMessageService::Request&) { return int(CMessageService::IDOK); });
+    }
+    void TearDown() override {
+        CMessageService::SetScript(nullptr);
+        CMessageService::SetPathScript(nullptr);
+        unsetenv("VELO_WINDIR");
+    }
+
+    static std::string Source(const char* name) {
+        return s_sources->path().toStdString() + "/" + name + "/";
+    }
+    QString Work(const QString& name) const { return m_work.path() + u'/' + name; }
+
+    template <typename T = QWidget>
+    static T* Control(const CUnitaDlg& dlg, int id) {
+        T* control = dlg.findChild<T*>(QString::number(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    static QStringList Column(const CUnitaDlg& dlg, int listId, int column) {
+        QStringList texts;
+        auto* list = Control<CXListCtrl>(dlg, listId);
+        for (int r = 0; r < list->GetItemCount(); ++r) texts << list->GetItemText(r, column);
+        return texts;
+    }
+    void ChooseDestination(CUnitaDlg& dlg, const QString& folder) {
+        CMessageService::SetPathScript(
+            [folder](const CMessageService::Request&) { return folder; });
+        Control<QPushButton>(dlg, kIdDestDatabaseBrowse)->click();
+    }
+
+    static QTemporaryDir* s_sources;
+    QTemporaryDir m_work;
+    std::string m_windows;
+};
+
+QTemporaryDir* UnitaDlgTest::s_sources = nullptr;
+
+TEST_F(UnitaDlgTest, StartShowsTheDiscoveredFoldersAndEmptyMergeData) {
+    CUnitaDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "Calyx & Xylo データベースマージプログラム");
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdCalyxDatabase)->text(),
+              QString::fromStdString(Source("calyx")));
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdCalyxImage)->text(),
+              QString::fromStdString(Source("calyx") + "Photo/"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdXyloSlideshow)->text(),
+              QString::fromStdString(Source("xylo") + "SlideShow/"));
+    EXPECT_TRUE(Control<QCheckBox>(dlg, kIdConvertCalyx)->isChecked());
+    EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
+    EXPECT_EQ(Control<CXListCtrl>(dlg, kIdMergeDataList)->GetItemCount(), 0);
+    EXPECT_TRUE(CMessageService::History().isEmpty()) << "no database yet is no error";
+    for (int id : {kIdCancel, kIdMergeStart, kIdCombine, kIdProgress, kIdStatus, kIdMatchById,
+                   kIdPointCalyxToMerged, kIdPointXyloToMerged}) {
+        Control(dlg, id);
+    }
+}
+
+TEST_F(UnitaDlgTest, ConvertBoxEnablesTheCalyxAndXyloCommands) {
+    CUnitaDlg dlg;
+    const int governed[] = {kIdCalyxLoad,
+                            kIdCalyxList,
+                            kIdMatchById,
+                            kIdMatchByIdAndName,
+                            kIdMatchByNameAndBirth,
+                            kIdBirthDateXylo,
+                            kIdCommentXylo,
+                            kIdGuardianXylo,
+                            kIdBasicTablesXylo,
+                            kIdCaseTablesXylo,
+                            kIdXyloList,
+                            kIdMergeSelected,
+                            kIdXyloLoad,
+                            kIdMergeTablesOnly};
+    Control<QCheckBox>(dlg, kIdConvertCalyx)->setChecked(false);
+    for (int id : governed) EXPECT_FALSE(Control(dlg, id)->isEnabled()) << id;
+    for (int id : {kIdMergeStart, kIdDestDatabase, kIdDestDatabaseBrowse, kIdCombine}) {
+        EXPECT_TRUE(Control(dlg, id)->isEnabled()) << id;
+    }
+    Control<QCheckBox>(dlg, kIdConvertCalyx)->setChecked(true);
+    for (int id : governed) EXPECT_TRUE(Control(dlg, id)->isEnabled()) << id;
+}
+
+TEST_F(UnitaDlgTest, DestinationBrowseFillsTheFourFoldersAndTypingRefreshesTheMergeData) {
+    CUnitaDlg dlg;
+    Control<QLineEdit>(dlg, kIdDestReport)->setText("/kept/report/");
+    ChooseDestination(dlg, Work("New"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdDestDatabase)->text(), Work("New/Database/"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdDestImage)->text(), Work("New/Photo/"));
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdDestReport)->text(), "/kept/report/");
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdDestSlideshow)->text(), Work("New/SlideShow/"));
+
+    // A cancelled browse changes nothing.
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return int(CMessageService::IDCANCEL); });
+    Control<QPushButton>(dlg, kIdXyloImageBrowse)->click();
+    EXPECT_EQ(Control<QLineEdit>(dlg, kIdXyloImage)->text(),
+              QString::fromStdString(Source("xylo") + "Photo/"));
+
+    // Typing the Calyx database folder into the destination field lists its patients.
+    Control<QLineEdit>(dlg, kIdDestDatabase)->setText(QString::fromStdString(Source("calyx")));
+    EXPECT_EQ(Control<CXListCtrl>(dlg, kIdMergeDataList)->GetItemCount(), 12);
+    Control<QLineEdit>(dlg, kIdDestDatabase)->setText(Work("nothing here"));
+    EXPECT_EQ(Control<CXListCtrl>(dlg, kIdMergeDataList)->GetItemCount(), 0);
+}
+
+TEST_F(UnitaDlgTest, ListsLoadAndSortByColumnBothWays) {
+    CUnitaDlg dlg;
+    Control<QPushButton>(dlg, kIdCalyxLoad)->click();
+    Control<QPushButton>(dlg, kIdXyloLoad)->click();
+    EXPECT_EQ(Control<CXListCtrl>(dlg, kIdCalyxList)->GetItemCount(), 12);
+    auto* xylo = Control<CXListCtrl>(dlg, kIdXyloList);
+    ASSERT_GT(xylo->GetItemCount(), 3);
+    EXPECT_FALSE(dlg.CalyxNeedsConversion());
+    for (const QString& sex : Column(dlg, kIdXyloList, 3)) EXPECT_TRUE(sex == "M" || sex == "F");
+
+    QStringList kana = Column(dlg, kIdXyloList, 1);
+    xylo->header()->sectionClicked(1);
+    QStringList ascending = kana;
+    std::stable_sort(ascending.begin(), ascending.end(), [](const QString& a, const QString& b) {
+        return QStringToCp932(a) < QStringToCp932(b);
+    });
+    EXPECT_EQ(Column(dlg, kIdXyloList, 1), ascending);
+    // Rows move whole: each row still carries its own identifier.
+    const QStringList ids = Column(dlg, kIdXyloList, 0);
+    xylo->header()->sectionClicked(1);
+    QStringList descending = Column(dlg, kIdXyloList, 1);
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(descending, ascending);
+    xylo->header()->sectionClicked(0);  // another column starts ascending again
+    QStringList sortedIds = ids;
+    std::sort(sortedIds.begin(), sortedIds.end(), [](const QString& a, const QString& b) {
+        return QStringToCp932(a) < QStringToCp932(b);
+    });
+    EXPECT_EQ(Column(dlg, kIdXyloList, 0), sortedIds);
+}
+
+TEST_F(UnitaDlgTest, MergeFromTheWindowMarksEveryXyloRowAndShowsTheMergedPatients) {
+    CUnitaDlg dlg;
+    dlg.show();
+    Control<QPushButton>(dlg, kIdCalyxLoad)->click();
+    Control<QPushButton>(dlg, kIdXyloLoad)->click();
+    Control<CXListCtrl>(dlg, kIdXyloList)->header()->sectionClicked(2);
+    ChooseDestination(dlg, Work("M"));
+    Control<QCheckBox>(dlg, kIdPointCalyxToMerged)->setChecked(true);
+    Control<QPushButton>(dlg, kIdMergeStart)->click();
+
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    EXPECT_EQ(Control<QProgressBar>(dlg, kIdProgress)->value(), 100);
+    const int rows = Control<CXListCtrl>(dlg, kIdXyloList)->GetItemCount();
+    for (int r = 0; r < rows; ++r) EXPECT_EQ(dlg.XyloRowMark(r), ERowMark::Success) << r;
+    EXPECT_GE(Control<CXListCtrl>(dlg, kIdMergeDataList)->GetItemCount(), 12);
+    EXPECT_EQ(CIniFile::ReadString(m_windows + "VeloV1.ini", "GLOBAL", "DATABASE"),
+              Work("M/Database/"));
+}
+
+TEST_F(UnitaDlgTest, RefusedDestinationGetsTheFocusWithItsTextSelected) {
+    CUnitaDlg dlg;
+    dlg.show();
+    ChooseDestination(dlg, Work("R"));
+    auto* image = Control<QLineEdit>(dlg, kIdDestImage);
+    image->setText(QString::fromStdString(Source("xylo") + "PHOTO").toLower());
+    Control<QPushButton>(dlg, kIdMergeStart)->click();
+    ASSERT_FALSE(CMessageService::History().isEmpty());
+    EXPECT_EQ(
+        CMessageService::History().last().text,
+        "マージー先の画像フォルダがXyloまたはCalyxの画像フォルダと同じ場所ではマージできません。");
+    EXPECT_EQ(dlg.focusWidget(), image);
+    EXPECT_EQ(image->selectedText(), image->text());
+    EXPECT_FALSE(fs::exists(Work("R").toStdString()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
