@@ -127,7 +127,8 @@ int CBtrTable::Update() {
     BuildPrimaryKey();
     std::vector<char> record(m_data, m_data + m_dataLength);
     std::memset(m_keyBuffer, 0, sizeof m_keyBuffer);
-    std::memcpy(m_keyBuffer, m_primaryKey, std::min<size_t>(m_primaryKeyLength, sizeof m_keyBuffer));
+    std::memcpy(m_keyBuffer, m_primaryKey,
+                std::min<size_t>(m_primaryKeyLength, sizeof m_keyBuffer));
     int status = Call(recman::kOpGetEqual);
     if (status == recman::kOk) {
         std::memcpy(m_data, record.data(), m_dataLength);
@@ -167,8 +168,9 @@ int CBtrTable::GetLessOrEqual() {
 void CBtrTable::GetPosition() {
     uint32_t position = 0;
     uint32_t length = sizeof position;
-    const int status = BTRCALL(recman::kOpGetPosition, m_positionBlock, &position, &length,
-                               m_keyBuffer, static_cast<uint8_t>(recman::kMaxKeyLength), m_keyNumber);
+    const int status =
+        BTRCALL(recman::kOpGetPosition, m_positionBlock, &position, &length, m_keyBuffer,
+                static_cast<uint8_t>(recman::kMaxKeyLength), m_keyNumber);
     m_currentPosition = status == recman::kOk ? position : 0;
 }
 

@@ -20,6 +20,8 @@ constexpr SKeyPart Bytes(uint16_t offset, uint16_t length) { return {offset, len
 #define UNITA_ID_NUMBER_TEXT {Text(0, 21), Text(21, 11)}, 2
 #define UNITA_ID_NUMBER_BYTES {Bytes(0, 21), Bytes(21, 11)}, 2
 
+// The catalogue reads as a table, one row per file.
+// clang-format off
 enum ETable : int {
     kOldPatient, kPatient1, kPatient2, kAddLat, kCasMas, kChevron, kCvba, kLas, kMoex, kMvto,
     kPileLat, kPilePa, kPointLat, kPointPa, kSpPoint, kSpPointP, kPhoto, kPointMo, kPointMo2,
@@ -71,6 +73,8 @@ constexpr SBtrTableDef kTables[kTableCount] = {
      false},
 };
 
+// clang-format on
+
 #undef UNITA_ID_NUMBER_TEXT
 #undef UNITA_ID_NUMBER_BYTES
 
@@ -90,8 +94,7 @@ constexpr bool CatalogueIsConsistent() {
 static_assert(CatalogueIsConsistent());
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
@@ -169,9 +172,9 @@ int CRecordTable<Record>::GetByKey(std::initializer_list<const char*> parts) {
 }
 
 // The three constructors of a table class over its catalogue row.
-#define UNITA_TABLE(Name, index)                                       \
-    Name::Name() : Name(static_cast<const char*>(nullptr)) {}          \
-    Name::Name(const std::string& folder) : Name(folder.c_str()) {}    \
+#define UNITA_TABLE(Name, index)                                    \
+    Name::Name() : Name(static_cast<const char*>(nullptr)) {}       \
+    Name::Name(const std::string& folder) : Name(folder.c_str()) {} \
     Name::Name(const char* folder) : BaseTable(FolderOrProfile(folder).c_str(), kTables[index]) {}
 
 template class CRecordTable<tagOLDPATIENTDB>;
@@ -274,18 +277,23 @@ std::unique_ptr<CBtrTable> Make(const std::string& folder) {
 using FMake = std::unique_ptr<CBtrTable> (*)(const std::string&);
 
 constexpr FMake kMakers[kTableCount] = {
-    Make<COldPatientTable>, Make<CPatient1Table>,      Make<CPatient2Table>,
-    Make<CAddLatTable>,     Make<CCasMasTable>,        Make<CChevronTable>,
-    Make<CCvbaTable>,       Make<CLasTable>,           Make<CMoexTable>,
-    Make<CMvtoTable>,       Make<CPileLatTable>,       Make<CPilePaTable>,
-    Make<CPointLatTable>,   Make<CPointPaTable>,       Make<CSpPointTable>,
-    Make<CSpPointPTable>,   Make<CPhotoTable>,         Make<CPointMoTable>,
-    Make<CPointMo2Table>,   Make<CReportTable>,        Make<CSlideShowTable>,
-    Make<CXyPhotoExTable>,  Make<CXyPhotoExImgTable>,  Make<CXyPhotoExTextTable>,
-    Make<CSurgeryTable>,    Make<CSurgeryTreatmentTable>, Make<CCaseRegTable>,
-    Make<CCaseTable>,       Make<CCasePaTable>,        Make<CCaseRefTable>,
-    Make<CCaseRRegTable>,   Make<CConditionTable>,     Make<CDoctorTable>,
-    Make<CCustomTblTable>,
+    Make<COldPatientTable>,   Make<CPatient1Table>,
+    Make<CPatient2Table>,     Make<CAddLatTable>,
+    Make<CCasMasTable>,       Make<CChevronTable>,
+    Make<CCvbaTable>,         Make<CLasTable>,
+    Make<CMoexTable>,         Make<CMvtoTable>,
+    Make<CPileLatTable>,      Make<CPilePaTable>,
+    Make<CPointLatTable>,     Make<CPointPaTable>,
+    Make<CSpPointTable>,      Make<CSpPointPTable>,
+    Make<CPhotoTable>,        Make<CPointMoTable>,
+    Make<CPointMo2Table>,     Make<CReportTable>,
+    Make<CSlideShowTable>,    Make<CXyPhotoExTable>,
+    Make<CXyPhotoExImgTable>, Make<CXyPhotoExTextTable>,
+    Make<CSurgeryTable>,      Make<CSurgeryTreatmentTable>,
+    Make<CCaseRegTable>,      Make<CCaseTable>,
+    Make<CCasePaTable>,       Make<CCaseRefTable>,
+    Make<CCaseRRegTable>,     Make<CConditionTable>,
+    Make<CDoctorTable>,       Make<CCustomTblTable>,
 };
 
 }  // namespace

@@ -99,19 +99,19 @@ protected:
 
 // Declares a table class: explicit folder, plus a default constructor that reads the
 // program profile's folder.
-#define UNITA_TABLE_CLASS(Name, Base, Record)             \
-    class Name final : public Base<Record> {              \
-        using BaseTable = Base<Record>;                   \
-                                                          \
-    public:                                               \
-        Name();                                           \
-        explicit Name(const std::string& folder);         \
-        explicit Name(const char* folder);                \
+#define UNITA_TABLE_CLASS(Name, Base, Record)     \
+    class Name final : public Base<Record> {      \
+        using BaseTable = Base<Record>;           \
+                                                  \
+    public:                                       \
+        Name();                                   \
+        explicit Name(const std::string& folder); \
+        explicit Name(const char* folder);        \
     };
 
 // Patient files.
 UNITA_TABLE_CLASS(COldPatientTable, CPatientKeyedTable, tagOLDPATIENTDB)  // PATIENT.BTR
-UNITA_TABLE_CLASS(CPatient2Table, CPatientKeyedTable, tagPATIENT2DB)     // PATIENT2.BTR
+UNITA_TABLE_CLASS(CPatient2Table, CPatientKeyedTable, tagPATIENT2DB)      // PATIENT2.BTR
 
 // PATIENT1.BTR, the current patient file.
 class CPatient1Table final : public CPatientKeyedTable<tagPATIENT1DB> {
@@ -128,26 +128,26 @@ public:
 };
 
 // Analysis tables keyed by identifier and number (32-byte keys, text parts).
-UNITA_TABLE_CLASS(CAddLatTable, CNumberedTable, tagADDLATDB)          // ADDLAT.BTR
-UNITA_TABLE_CLASS(CCasMasTable, CNumberedTable, tagCASMASDB)          // CASMAS.BTR
-UNITA_TABLE_CLASS(CChevronTable, CNumberedTable, tagCHEVRONDB)        // CHEVRON.BTR
-UNITA_TABLE_CLASS(CCvbaTable, CNumberedTable, tagCVBADB)              // CVBA.BTR
-UNITA_TABLE_CLASS(CLasTable, CNumberedTable, tagLASDB)                // LAS.BTR
-UNITA_TABLE_CLASS(CMoexTable, CNumberedTable, tagMOEXDB)              // MOEX.BTR
-UNITA_TABLE_CLASS(CMvtoTable, CNumberedTable, tagMVTODB)              // MVTO.BTR
-UNITA_TABLE_CLASS(CPileLatTable, CNumberedTable, tagPILELATDB)        // PILELAT.BTR
-UNITA_TABLE_CLASS(CPilePaTable, CNumberedTable, tagPILEPADB)          // PILEPA.BTR
-UNITA_TABLE_CLASS(CPointLatTable, CNumberedTable, tagPOINTLATDB)      // POINTLAT.BTR
-UNITA_TABLE_CLASS(CPointPaTable, CNumberedTable, tagPOINTPADB)        // POINTPA.BTR
-UNITA_TABLE_CLASS(CSpPointTable, CNumberedTable, tagSPPOINTDB)        // SPPOINT.BTR
-UNITA_TABLE_CLASS(CSpPointPTable, CNumberedTable, tagSPPOINTPDB)      // SPPOINTP.BTR
+UNITA_TABLE_CLASS(CAddLatTable, CNumberedTable, tagADDLATDB)      // ADDLAT.BTR
+UNITA_TABLE_CLASS(CCasMasTable, CNumberedTable, tagCASMASDB)      // CASMAS.BTR
+UNITA_TABLE_CLASS(CChevronTable, CNumberedTable, tagCHEVRONDB)    // CHEVRON.BTR
+UNITA_TABLE_CLASS(CCvbaTable, CNumberedTable, tagCVBADB)          // CVBA.BTR
+UNITA_TABLE_CLASS(CLasTable, CNumberedTable, tagLASDB)            // LAS.BTR
+UNITA_TABLE_CLASS(CMoexTable, CNumberedTable, tagMOEXDB)          // MOEX.BTR
+UNITA_TABLE_CLASS(CMvtoTable, CNumberedTable, tagMVTODB)          // MVTO.BTR
+UNITA_TABLE_CLASS(CPileLatTable, CNumberedTable, tagPILELATDB)    // PILELAT.BTR
+UNITA_TABLE_CLASS(CPilePaTable, CNumberedTable, tagPILEPADB)      // PILEPA.BTR
+UNITA_TABLE_CLASS(CPointLatTable, CNumberedTable, tagPOINTLATDB)  // POINTLAT.BTR
+UNITA_TABLE_CLASS(CPointPaTable, CNumberedTable, tagPOINTPADB)    // POINTPA.BTR
+UNITA_TABLE_CLASS(CSpPointTable, CNumberedTable, tagSPPOINTDB)    // SPPOINT.BTR
+UNITA_TABLE_CLASS(CSpPointPTable, CNumberedTable, tagSPPOINTPDB)  // SPPOINTP.BTR
 // Media and photo-set tables (32-byte keys, bytes parts).
-UNITA_TABLE_CLASS(CPhotoTable, CNumberedTable, tagPHOTODB)            // PHOTO.BTR
-UNITA_TABLE_CLASS(CPointMoTable, CNumberedTable, tagPOINTMODB)        // POINTMO.BTR
-UNITA_TABLE_CLASS(CPointMo2Table, CNumberedTable, tagPOINTMO2DB)      // POINTMO2.BTR
-UNITA_TABLE_CLASS(CReportTable, CNumberedTable, tagREPORTDB)          // REPORT.BTR
-UNITA_TABLE_CLASS(CSlideShowTable, CNumberedTable, tagSLIDESHOWDB)    // SLIDESHOW.BTR
-UNITA_TABLE_CLASS(CXyPhotoExTable, CNumberedTable, tagXYPHOTOEXDB)    // XYPHOTOEX.BTR
+UNITA_TABLE_CLASS(CPhotoTable, CNumberedTable, tagPHOTODB)          // PHOTO.BTR
+UNITA_TABLE_CLASS(CPointMoTable, CNumberedTable, tagPOINTMODB)      // POINTMO.BTR
+UNITA_TABLE_CLASS(CPointMo2Table, CNumberedTable, tagPOINTMO2DB)    // POINTMO2.BTR
+UNITA_TABLE_CLASS(CReportTable, CNumberedTable, tagREPORTDB)        // REPORT.BTR
+UNITA_TABLE_CLASS(CSlideShowTable, CNumberedTable, tagSLIDESHOWDB)  // SLIDESHOW.BTR
+UNITA_TABLE_CLASS(CXyPhotoExTable, CNumberedTable, tagXYPHOTOEXDB)  // XYPHOTOEX.BTR
 // Three- and four-part keys: GetByKey({id, number, part3[, part4]}).
 UNITA_TABLE_CLASS(CXyPhotoExImgTable, CNumberedTable, tagXYPHOTOEXIMGDB)    // XYPHOTOEXIMG.BTR
 UNITA_TABLE_CLASS(CXyPhotoExTextTable, CNumberedTable, tagXYPHOTOEXTEXTDB)  // XYPHOTOEXTEXT.BTR

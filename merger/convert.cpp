@@ -160,9 +160,12 @@ bool SkippedByMode(const std::string& upperName, ECopyMode mode, bool calyxNeeds
                            [&](const char* name) { return upperName == name; });
     };
     switch (mode) {
-        case ECopyMode::CalyxUnconverted: return in(kPatientFiles) || in(kMasterFiles);
-        case ECopyMode::CalyxDatabase: return calyxNeedsConversion && in(kPatientFiles);
-        case ECopyMode::Images: return false;
+        case ECopyMode::CalyxUnconverted:
+            return in(kPatientFiles) || in(kMasterFiles);
+        case ECopyMode::CalyxDatabase:
+            return calyxNeedsConversion && in(kPatientFiles);
+        case ECopyMode::Images:
+            return false;
     }
     return false;
 }
@@ -200,7 +203,8 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
         return ECopyResult::Failed;
     }
     const fs::path targetPath(target);
-    std::string temp = (targetPath.parent_path() / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+    std::string temp =
+        (targetPath.parent_path() / ("." + targetPath.filename().string() + ".XXXXXX")).string();
     const int out = ::mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) {
         *error = errno;
@@ -275,9 +279,11 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
     if (progress.StopMark()) return;
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator(source, ec)) entries.push_back(entry);
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    for (const fs::directory_entry& entry : fs::directory_iterator(source, ec))
+        entries.push_back(entry);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.path().filename() < b.path().filename();
+    });
 
     for (const fs::directory_entry& entry : entries) {
         if (progress.StopMark()) {
@@ -305,8 +311,12 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
         }
         int error = 0;
         switch (CopyOneFile(source + name, destination + name, &error)) {
-            case ECopyResult::Copied: ++counts->m_copied; break;
-            case ECopyResult::Kept: ++counts->m_kept; break;
+            case ECopyResult::Copied:
+                ++counts->m_copied;
+                break;
+            case ECopyResult::Kept:
+                ++counts->m_kept;
+                break;
             case ECopyResult::Failed:
                 ++counts->m_failed;
                 ShowCopyError(run.m_parent, destination + name, error);

@@ -46,7 +46,8 @@ uint16_t Crc16(std::string_view bytes) {
     uint16_t crc = 0;
     for (unsigned char byte : bytes) {
         crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
     }
     return crc;
 }
@@ -66,8 +67,10 @@ uint32_t DosTime(int64_t seconds) {
     struct tm local {};
     localtime_r(&t, &local);
     const int year = std::clamp(local.tm_year + 1900, 1980, 2107);
-    const uint32_t date = uint32_t(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-    const uint32_t time = uint32_t((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    const uint32_t date =
+        uint32_t(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    const uint32_t time =
+        uint32_t((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
     return (date << 16) | time;
 }
 
@@ -127,7 +130,8 @@ int Fail(int code, const std::string& text, char* output, uint32_t outputSize) {
 
 // Reads every entry of the archive into memory, so nothing is written unless the whole
 // archive reads and every name is safe.
-int ReadArchive(const std::string& archivePath, std::vector<SExtracted>* entries, std::string* error) {
+int ReadArchive(const std::string& archivePath, std::vector<SExtracted>* entries,
+                std::string* error) {
     struct archive* reader = archive_read_new();
     archive_read_support_format_lha(reader);
     archive_read_support_filter_none(reader);
@@ -154,7 +158,8 @@ int ReadArchive(const std::string& archivePath, std::vector<SExtracted>* entries
         } else if (type == AE_IFREG) {
             char block[64 * 1024];
             la_ssize_t got;
-            while ((got = archive_read_data(reader, block, sizeof block)) > 0) item.m_bytes.append(block, size_t(got));
+            while ((got = archive_read_data(reader, block, sizeof block)) > 0)
+                item.m_bytes.append(block, size_t(got));
             if (got < 0) {
                 *error = std::string("cannot read ") + name + ": " + archive_error_string(reader);
                 code = kLhaCannotRead;
@@ -184,7 +189,8 @@ int Unlha(void* /*owner*/, const char* command, char* output, uint32_t outputSiz
         operands.push_back(words[i]);
     }
     if (words.empty() || words[0] != "x" || operands.size() != 2 || operands[1].empty()) {
-        return Fail(kLhaBadCommand, "usage: x [-switches] \"archive\" \"destination/\"", output, outputSize);
+        return Fail(kLhaBadCommand, "usage: x [-switches] \"archive\" \"destination/\"", output,
+                    outputSize);
     }
     const std::string& archivePath = operands[0];
     const fs::path destination(operands[1]);
@@ -207,14 +213,16 @@ int Unlha(void* /*owner*/, const char* command, char* output, uint32_t outputSiz
         if (!WriteFileAtomically(target.string(), item.m_bytes, &error)) {
             return Fail(kLhaCannotWrite, error, output, outputSize);
         }
-        const struct timespec times[2] = {{time_t(item.m_modified), 0}, {time_t(item.m_modified), 0}};
+        const struct timespec times[2] = {{time_t(item.m_modified), 0},
+                                          {time_t(item.m_modified), 0}};
         utimensat(AT_FDCWD, target.c_str(), times, 0);
         ++files;
     }
     return Fail(0, std::to_string(files) + " files extracted", output, outputSize);
 }
 
-bool WriteLhaArchive(const std::string& path, const std::vector<SLhaEntry>& entries, std::string* error) {
+bool WriteLhaArchive(const std::string& path, const std::vector<SLhaEntry>& entries,
+                     std::string* error) {
     std::string out;
     for (const SLhaEntry& entry : entries) {
         if (entry.m_name.empty() || entry.m_name.size() > kMaxEntryName) {

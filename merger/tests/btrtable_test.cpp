@@ -65,7 +65,8 @@ protected:
 // A table without a label, as the report then names the file.
 class CUnlabelledPhoto final : public CBtrTable {
 public:
-    explicit CUnlabelledPhoto(const std::string& folder) : CBtrTable(folder.c_str(), "PHOTO.BTR", "") {
+    explicit CUnlabelledPhoto(const std::string& folder)
+        : CBtrTable(folder.c_str(), "PHOTO.BTR", "") {
         SetDataBuffer(m_record);
         SetDataLength(sizeof m_record);
         SetPrimaryKeyArea(m_key, sizeof m_key);
@@ -243,7 +244,8 @@ TEST_F(BtrTableTest, APathLongerThanTheKeyBufferIsRefused) {
         // Keep every path component within the file system's name limit.
         for (size_t at = base.size() + 200; at < folder.size() - 1; at += 200) folder[at] = '/';
         fs::create_directories(folder);
-        fs::copy_file(m_db + "PHOTO.BTR", folder + "/PHOTO.BTR", fs::copy_options::overwrite_existing);
+        fs::copy_file(m_db + "PHOTO.BTR", folder + "/PHOTO.BTR",
+                      fs::copy_options::overwrite_existing);
         CPhotoTable photo(folder);
         ASSERT_EQ(photo.FilePath().size(), length);
         if (length == 254) {
@@ -282,7 +284,8 @@ TEST_F(BtrTableTest, WithoutAFolderTheProgramProfileNamesTheDatabase) {
     ASSERT_TRUE(config.isValid());
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     CHostProfile::SetProgramName("Unita");
-    ASSERT_TRUE(CHostProfile::WriteProfileString("GLOBAL", "DATABASE", QString::fromStdString(m_db)));
+    ASSERT_TRUE(
+        CHostProfile::WriteProfileString("GLOBAL", "DATABASE", QString::fromStdString(m_db)));
     AddPatient("0000000005");
 
     CPatient1Table patients;

@@ -49,14 +49,17 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 std::map<std::string, size_t> Snapshot(const fs::path& folder) {
     std::map<std::string, size_t> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".recman-")) continue;
-        files[fs::relative(entry.path(), folder).string()] = std::hash<std::string>{}(ReadFile(entry.path()));
+        if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".recman-"))
+            continue;
+        files[fs::relative(entry.path(), folder).string()] =
+            std::hash<std::string>{}(ReadFile(entry.path()));
     }
     return files;
 }
 
 void SetModified(const fs::path& path, int secondsFromNow) {
-    fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(secondsFromNow));
+    fs::last_write_time(path,
+                        fs::file_time_type::clock::now() + std::chrono::seconds(secondsFromNow));
 }
 
 class CRecorder final : public IMergeProgress {
@@ -151,7 +154,8 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     EXPECT_STREQ(n.ChargeCode, "07");
     EXPECT_STREQ(n.DoctorCode, "02");
     EXPECT_EQ(n.InactiveFlag, 1);
-    EXPECT_EQ(std::string(n.OldExtra, strnlen(n.OldExtra, sizeof n.OldExtra)), "0123456789012345678901234");
+    EXPECT_EQ(std::string(n.OldExtra, strnlen(n.OldExtra, sizeof n.OldExtra)),
+              "0123456789012345678901234");
     EXPECT_STREQ(n.ChartNo, "A12");
     EXPECT_STREQ(n.HomeTel, "03-1234 5678");
     EXPECT_STREQ(n.MobileTel, "090 - 1111-2222");
@@ -165,7 +169,8 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     EXPECT_STREQ(n.Comment, "comment");
     // Everything else is zero.
     EXPECT_TRUE(std::all_of(std::begin(n.Email), std::end(n.Email), [](char c) { return c == 0; }));
-    EXPECT_TRUE(std::all_of(std::begin(n.Reserved1120), std::end(n.Reserved1120), [](char c) { return c == 0; }));
+    EXPECT_TRUE(std::all_of(std::begin(n.Reserved1120), std::end(n.Reserved1120),
+                            [](char c) { return c == 0; }));
 }
 
 TEST_F(ConvertTest, InPlaceConversionTwiceLeavesOneRecordPerListedPatient) {
@@ -180,13 +185,15 @@ TEST_F(ConvertTest, InPlaceConversionTwiceLeavesOneRecordPerListedPatient) {
         EXPECT_TRUE(result.m_complete);
         EXPECT_EQ(result.m_converted, 3);
         EXPECT_EQ(result.m_missing, 1);
-        EXPECT_EQ(PatientIds(m_calyx), (std::vector<std::string>{"0000000001", "0000000002", "0000000005"}));
+        EXPECT_EQ(PatientIds(m_calyx),
+                  (std::vector<std::string>{"0000000001", "0000000002", "0000000005"}));
         EXPECT_EQ(progress.m_statuses.back(), "コンバート成功");
         EXPECT_EQ(progress.m_positions.back(), 100);
         const bool deleted = std::count(progress.m_statuses.begin(), progress.m_statuses.end(),
                                         "コンバート先のDBを削除しています...") == 1;
         EXPECT_EQ(deleted, run == 1);  // only the second run finds records to delete
-        EXPECT_TRUE(std::count(progress.m_statuses.begin(), progress.m_statuses.end(), "処理中...   4/  4"));
+        EXPECT_TRUE(std::count(progress.m_statuses.begin(), progress.m_statuses.end(),
+                               "処理中...   4/  4"));
     }
     tagPATIENT1DB patient;
     CPatient1Table patients(m_calyx);
@@ -210,7 +217,8 @@ TEST_F(ConvertTest, ConversionIntoTheDestinationLeavesTheCalyxFolderAlone) {
         CRecorder progress;
         const SConvertResult result = ConvertPatientsInRun(m_calyx, dest, {3, 4}, progress);
         EXPECT_TRUE(result.m_complete);
-        EXPECT_EQ(progress.m_statuses, std::vector<QString>{"Calyxのデータベースをコンバートしています..."});
+        EXPECT_EQ(progress.m_statuses,
+                  std::vector<QString>{"Calyxのデータベースをコンバートしています..."});
     }
     EXPECT_EQ(PatientIds(dest), (std::vector<std::string>{"0000000003", "0000000004"}));
     EXPECT_EQ(Version(dest), "1.1.0.0");
@@ -250,14 +258,16 @@ protected:
 };
 
 TEST_F(CopyFolderTest, LockFilesAndThumbnailCachesAreNeverCopied) {
-    for (const char* name : {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "X.LCKA", ".LCK", "a.lck",
-                             "sub/deeper/file.jpg", "sub/THUMBS.DB"})
+    for (const char* name : {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "X.LCKA", ".LCK",
+                             "a.lck", "sub/deeper/file.jpg", "sub/THUMBS.DB"})
         WriteFile(m_source + name, name);
     CRecorder progress;
     const SCopyCounts counts = CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
-    for (const char* name : {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "a.lck", "sub/THUMBS.DB"})
+    for (const char* name :
+         {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "a.lck", "sub/THUMBS.DB"})
         EXPECT_FALSE(Copied(name)) << name;
-    for (const char* name : {"X.LCKA", ".LCK", "sub/deeper/file.jpg"}) EXPECT_TRUE(Copied(name)) << name;
+    for (const char* name : {"X.LCKA", ".LCK", "sub/deeper/file.jpg"})
+        EXPECT_TRUE(Copied(name)) << name;
     EXPECT_EQ(ReadFile(m_target + "sub/deeper/file.jpg"), "sub/deeper/file.jpg");
     EXPECT_EQ(counts.m_copied, 3);
     EXPECT_EQ(counts.m_skipped, 6);
@@ -278,8 +288,15 @@ TEST_F(CopyFolderTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
 }
 
 TEST_F(CopyFolderTest, ModesLeaveOutTheirDatabaseFiles) {
-    const char* names[] = {"Photo/0000000001/0000000000.jpg", "PATIENT.BTR", "patient1.btr", "PATIENT2.BTR",
-                           "CASE.BTR",  "CASEPA.BTR", "CONDITION.BTR", "doctor.btr", "CUSTOMTBL.BTR",
+    const char* names[] = {"Photo/0000000001/0000000000.jpg",
+                           "PATIENT.BTR",
+                           "patient1.btr",
+                           "PATIENT2.BTR",
+                           "CASE.BTR",
+                           "CASEPA.BTR",
+                           "CONDITION.BTR",
+                           "doctor.btr",
+                           "CUSTOMTBL.BTR",
                            "RESERVATION.BTR"};
     for (const char* name : names) WriteFile(m_source + name, name);
     CRecorder progress;
@@ -291,7 +308,8 @@ TEST_F(CopyFolderTest, ModesLeaveOutTheirDatabaseFiles) {
     fs::remove_all(m_target);
     fs::create_directories(m_target);
     CopyFolder(m_source, m_target, ECopyMode::CalyxDatabase, true, progress);
-    for (const char* name : {"Photo", "PATIENT.BTR", "patient1.btr", "PATIENT2.BTR"}) EXPECT_FALSE(Copied(name));
+    for (const char* name : {"Photo", "PATIENT.BTR", "patient1.btr", "PATIENT2.BTR"})
+        EXPECT_FALSE(Copied(name));
     EXPECT_TRUE(Copied("CASE.BTR"));
     EXPECT_TRUE(Copied("doctor.btr"));
 
@@ -381,7 +399,8 @@ TEST_F(ConvertTest, TheEmptyDatabaseArchiveUnpacksIntoOpenableEmptyTables) {
         EXPECT_EQ(table->FirstRecord(), recman::kEndOfFile) << def.m_fileName;
     }
     // Dated long ago, so every real database file counts as newer when copied over them.
-    EXPECT_LT(fs::last_write_time(dest + "PATIENT1.BTR"), fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+    EXPECT_LT(fs::last_write_time(dest + "PATIENT1.BTR"),
+              fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
     EXPECT_TRUE(CMessageService::History().isEmpty());
 
     SetProgramFolder(m_root + "nowhere/");
@@ -394,8 +413,8 @@ TEST(LhaArchiveTest, WrittenArchivesReadBackAndUnsafeNamesAreRefused) {
     const std::string root = dir.path().toStdString() + "/";
     std::string binary(70000, '\0');
     for (size_t i = 0; i < binary.size(); ++i) binary[i] = char(i * 7);
-    ASSERT_TRUE(WriteLhaArchive(root + "a.lzh", {{"empty.dat", "", 946684800}, {"big.bin", binary, 946684800}},
-                                nullptr));
+    ASSERT_TRUE(WriteLhaArchive(
+        root + "a.lzh", {{"empty.dat", "", 946684800}, {"big.bin", binary, 946684800}}, nullptr));
     char output[300];
     const std::string command = "x -x1m1c1n1 \"" + root + "a.lzh\" \"" + root + "out dir/\"";
     ASSERT_EQ(Unlha(nullptr, command.c_str(), output, sizeof output), 0) << output;
@@ -403,7 +422,8 @@ TEST(LhaArchiveTest, WrittenArchivesReadBackAndUnsafeNamesAreRefused) {
     EXPECT_TRUE(fs::exists(root + "out dir/empty.dat"));
     EXPECT_EQ(fs::file_size(root + "out dir/empty.dat"), 0u);
 
-    ASSERT_TRUE(WriteLhaArchive(root + "evil.lzh", {{"fine.txt", "x", 0}, {"../escaped.txt", "x", 0}}, nullptr));
+    ASSERT_TRUE(WriteLhaArchive(root + "evil.lzh",
+                                {{"fine.txt", "x", 0}, {"../escaped.txt", "x", 0}}, nullptr));
     const std::string evil = "x \"" + root + "evil.lzh\" \"" + root + "safe/\"";
     EXPECT_EQ(Unlha(nullptr, evil.c_str(), output, sizeof output), kLhaUnsafeEntry);
     EXPECT_FALSE(fs::exists(root + "escaped.txt"));
