@@ -314,6 +314,14 @@ struct CPatientMerger::SState {
     std::unique_ptr<CPatient2Table> m_destPatient2;
 };
 
+// A patient of a batch: its Xylo list row and both identifiers once known.
+struct CPatientMerger::SBatchEntry {
+    int m_row = 0;
+    const SPatientRow* m_xylo = nullptr;
+    std::string m_sourceId;
+    std::string m_destId;
+};
+
 bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::string* destId,
                                            std::string* failedTable) {
     *failedTable = kPatient1File;
@@ -326,18 +334,11 @@ bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::str
     *destId = m_destPatient1->NextPatientID();
     WriteIdentifier(patient1.PatientID, *destId);
     WriteIdentifier(patient2.PatientID, *destId);
-    // Both destination files are used just before the transaction, so the record manager
-    // holds them at hand and the two inserts need no file made ready inside it.
-    m_destPatient2->GetPatientData(destId->c_str());
-
-    CTransaction transaction;
     m_destPatient1->Rec() = patient1;
     if (m_destPatient1->Insert() != recman::kOk) return false;
     *failedTable = kPatient2File;
     m_destPatient2->Rec() = patient2;
-    if (m_destPatient2->Insert() != recman::kOk) return false;
-    *failedTable = kPatient1File;
-    return transaction.Commit();
+    return m_destPatient2->Insert() == recman::kOk;
 }
 
 bool CPatientMerger::SState::ApplyPriorities(const std::string& sourceId,
@@ -404,39 +405,86 @@ bool CPatientMerger::Open() {
 }
 
 bool CPatientMerger::MergePatient(int row, const SPatientRow& xyloRow) {
-    SState& s = *m_state;
-    m_failure = {};
-    const auto fail = [&](const std::string& table) {
-        s.m_progress.MarkXyloRow(row, ERowMark::Failure);
-        m_failure = {xyloRow.m_patientId, xyloRow.m_name, table};
-        return false;
-    };
-    s.m_progress.MarkXyloRow(row, ERowMark::Importing);
-    s.m_progress.SetStatus(QStringLiteral("[%1] %2 のデータをマージしています...")
-                               .arg(xyloRow.m_patientId, xyloRow.m_name));
-    s.m_progress.AdvanceStep();
-    if (!s.m_destPatient1 || !s.m_destPatient2) return fail(kPatient1File);
+    std::vector<SBatchEntry> batch{{row, &xyloRow, {}, {}}};
+    return MergeBatch(batch);
+}
 
-    const std::string sourceId = Id10(xyloRow.m_identifier);
-    const long long match = s.m_matcher.Find(xyloRow);
-    std::string destId;
-    std::string failedTable;
-    if (!s.MergePatientRecords(sourceId, match, &destId, &failedTable)) return fail(failedTable);
-    if (match < 0) s.m_matcher.Add(xyloRow, std::stoll(destId));
-
-    CopyMainImage(s.m_media.m_xyloImage, sourceId, s.m_media.m_destImage, destId);
-
-    for (const std::string& table : PatientTableOrder()) {
-        s.m_progress.AdvanceStep();
-        if (CopyTableOfPatient(table, s.m_xyloDatabase, s.m_destDatabase, destId, sourceId,
-                               &s.m_media) != ECopyResult::Copied)
-            return fail(table);
+bool CPatientMerger::MergePatients(const std::vector<SPatientRow>& xyloRows,
+                                   const std::vector<int>& rows) {
+    std::vector<SBatchEntry> batch;
+    for (size_t next = 0; next < rows.size();) {
+        batch.clear();
+        for (; next < rows.size() && batch.size() < kPatientsPerBatch; ++next) {
+            const int row = rows[next];
+            if (row >= 0 && size_t(row) < xyloRows.size())
+                batch.push_back({row, &xyloRows[size_t(row)], {}, {}});
+        }
+        if (!batch.empty() && !MergeBatch(batch)) return false;
     }
-    s.m_progress.MarkXyloRow(row, ERowMark::Success);
-    s.m_progress.ProcessPendingEvents();
     return true;
 }
 
+bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
+    SState& s = *m_state;
+    m_failure = {};
+    size_t marked = 0;
+    // The patient that failed gets the failure mark; the others of the batch, whose merge
+    // is not complete, lose their importing mark.
+    const auto fail = [&](size_t failed, const std::string& table) {
+        for (size_t i = 0; i < marked; ++i)
+            if (i != failed) s.m_progress.MarkXyloRow(batch[i].m_row, ERowMark::None);
+        s.m_progress.MarkXyloRow(batch[failed].m_row, ERowMark::Failure);
+        m_failure = {batch[failed].m_xylo->m_patientId, batch[failed].m_xylo->m_name, table};
+        return false;
+    };
+
+    // The patient records of the whole batch go in together or not at all.
+    {
+        CTransaction transaction;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            SBatchEntry& entry = batch[i];
+            s.m_progress.MarkXyloRow(entry.m_row, ERowMark::Importing);
+            ++marked;
+            s.m_progress.SetStatus(QStringLiteral("[%1] %2 のデータをマージしています...")
+                                       .arg(entry.m_xylo->m_patientId, entry.m_xylo->m_name));
+            s.m_progress.AdvanceStep();
+            if (!s.m_destPatient1 || !s.m_destPatient2) return fail(i, kPatient1File);
+            entry.m_sourceId = Id10(entry.m_xylo->m_identifier);
+            const long long match = s.m_matcher.Find(*entry.m_xylo);
+            std::string failedTable;
+            if (!s.MergePatientRecords(entry.m_sourceId, match, &entry.m_destId, &failedTable))
+                return fail(i, failedTable);
+            if (match < 0) s.m_matcher.Add(*entry.m_xylo, std::stoll(entry.m_destId));
+        }
+        if (!transaction.Commit()) return fail(0, kPatient1File);
+    }
+    for (const SBatchEntry& entry : batch)
+        CopyMainImage(s.m_media.m_xyloImage, entry.m_sourceId, s.m_media.m_destImage,
+                      entry.m_destId);
+
+    // Then table by table, each table's records of the batch in one transaction.
+    for (const std::string& table : PatientTableOrder()) {
+        auto source = OpenTable(table, s.m_xyloDatabase);
+        auto dest = source ? OpenTable(table, s.m_destDatabase) : nullptr;
+        if (!dest) {
+            s.m_progress.AdvanceStep();
+            return fail(0, table);
+        }
+        CTransaction transaction;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            s.m_progress.AdvanceStep();
+            if (!CopyPatientRecords(*source, *dest, table, batch[i].m_destId, batch[i].m_sourceId,
+                                    &s.m_media)) {
+                transaction.Commit();  // what was copied is whole and stays
+                return fail(i, table);
+            }
+        }
+        if (!transaction.Commit()) return fail(0, table);
+    }
+    for (const SBatchEntry& entry : batch) s.m_progress.MarkXyloRow(entry.m_row, ERowMark::Success);
+    s.m_progress.ProcessPendingEvents();
+    return true;
+}
 SSelectedMergeResult MergeSelectedPatients(const SSelectedMergeRequest& request,
                                            IMergeProgress& progress, QWidget* parent) {
     SSelectedMergeResult result;
@@ -472,13 +520,9 @@ SSelectedMergeResult MergeSelectedPatients(const SSelectedMergeRequest& request,
             result.m_failed = true;
             result.m_failure = merger.LastFailure();
         } else {
-            for (int row : request.m_selectedRows) {
-                if (row < 0 || row >= static_cast<int>(request.m_xyloRows.size())) continue;
-                if (!merger.MergePatient(row, request.m_xyloRows[size_t(row)])) {
-                    result.m_failed = true;
-                    result.m_failure = merger.LastFailure();
-                    break;
-                }
+            if (!merger.MergePatients(request.m_xyloRows, request.m_selectedRows)) {
+                result.m_failed = true;
+                result.m_failure = merger.LastFailure();
             }
         }
     }

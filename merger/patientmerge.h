@@ -97,13 +97,27 @@ public:
     // On failure LastFailure() names the patient and the table.
     bool MergePatient(int row, const SPatientRow& xyloRow);
 
+    // Merges the patients of the Xylo list rows `rows` (indices into xyloRows, in list
+    // order) until the first failure; the same result as MergePatient row by row, but many
+    // patients share each write to the record manager, so a large list merges many times
+    // faster. A batch is marked importing together and success together; when a patient
+    // fails, it is marked failure, and the other patients of its batch, not yet complete,
+    // lose their mark (running the merge again completes them).
+    bool MergePatients(const std::vector<SPatientRow>& xyloRows, const std::vector<int>& rows);
+
     const SMergeFailure& LastFailure() const { return m_failure; }
 
 private:
     struct SState;
+    struct SBatchEntry;
+    bool MergeBatch(std::vector<SBatchEntry>& batch);
+
     std::unique_ptr<SState> m_state;
     SMergeFailure m_failure;
 };
+
+// Patients merged together by MergePatients.
+constexpr size_t kPatientsPerBatch = 100;
 
 // Copies every record of `sourceId` in `table` of the Xylo database into the destination
 // database under `destId` (identifiers as "%010d" text), with the files of PHOTO.BTR,

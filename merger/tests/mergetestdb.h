@@ -185,6 +185,10 @@ public:
     void SetStatus(const QString& text) override { m_statuses.push_back(text); }
     void SetPosition(int percent) override { m_positions.push_back(percent); }
     void MarkXyloRow(int row, ERowMark mark) override { m_marks[row].push_back(mark); }
+    ERowMark FinalMark(int row) const {
+        const auto found = m_marks.find(row);
+        return found == m_marks.end() ? ERowMark::None : found->second.back();
+    }
 
     std::vector<QString> m_statuses;
     std::vector<int> m_positions;

@@ -271,8 +271,9 @@ TEST_F(PatientMergeTest, FailureNamesPatientAndTableAndRunningAgainCompletesWith
     EXPECT_TRUE(shown.back().startsWith(QStringLiteral("マージ終了しました。")));
     EXPECT_TRUE(shown.back().contains(QStringLiteral("LAS.BTR")));
     EXPECT_TRUE(shown.back().contains(QStringLiteral("[S1]")));
-    EXPECT_EQ(m_progress.m_marks[0].back(), ERowMark::Failure);
-    EXPECT_EQ(m_progress.m_marks.count(1), 0u);  // later patients keep no mark
+    EXPECT_EQ(m_progress.FinalMark(0), ERowMark::Failure);
+    EXPECT_EQ(m_progress.FinalMark(1), ERowMark::None);  // later patients end without a mark
+    EXPECT_EQ(m_progress.FinalMark(2), ERowMark::None);
 
     // After each command the window lists the destination's patients again.
     WriteFile(las, good);
