@@ -12,6 +12,7 @@
 #include "merger/mediafiles.h"
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
+#include "merger/rmtransaction.h"
 #include "recman/recman.h"
 
 namespace unita {
@@ -185,39 +186,10 @@ ECopyResult CopyTableOfPatient(const std::string& table, const std::string& xylo
     if (!source) return ECopyResult::OpenFailed;
     auto dest = OpenTable(table, destDatabase);
     if (!dest) return ECopyResult::OpenFailed;
-    return CopyPatientRecords(*source, *dest, table, destId, sourceId, media)
-               ? ECopyResult::Copied
-               : ECopyResult::CopyFailed;
+    CRecordTransaction transaction;
+    const bool copied = CopyPatientRecords(*source, *dest, table, destId, sourceId, media);
+    return transaction.Commit() && copied ? ECopyResult::Copied : ECopyResult::CopyFailed;
 }
-
-// Begins a record-manager transaction; the patient's two records go in together or not at
-// all, so an interrupted run never leaves a patient without its second record.
-class CTransaction {
-public:
-    CTransaction() { m_active = Call(recman::kOpBeginTransaction) == recman::kOk; }
-    ~CTransaction() {
-        if (m_active) Call(recman::kOpAbortTransaction);
-    }
-    CTransaction(const CTransaction&) = delete;
-    CTransaction& operator=(const CTransaction&) = delete;
-
-    bool Commit() {
-        if (!m_active) return true;
-        m_active = false;
-        return Call(recman::kOpEndTransaction) == recman::kOk;
-    }
-
-private:
-    static int Call(uint16_t op) {
-        unsigned char block[recman::kPositionBlockSize] = {};
-        char data[1] = {};
-        uint32_t length = 0;
-        char key[1] = {};
-        return BTRCALL(op, block, data, &length, key, 0, 0);
-    }
-
-    bool m_active = false;
-};
 
 }  // namespace
 
@@ -440,7 +412,7 @@ bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
 
     // The patient records of the whole batch go in together or not at all.
     {
-        CTransaction transaction;
+        CRecordTransaction transaction;
         for (size_t i = 0; i < batch.size(); ++i) {
             SBatchEntry& entry = batch[i];
             s.m_progress.MarkXyloRow(entry.m_row, ERowMark::Importing);
@@ -470,7 +442,7 @@ bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
             s.m_progress.AdvanceStep();
             return fail(0, table);
         }
-        CTransaction transaction;
+        CRecordTransaction transaction;
         for (size_t i = 0; i < batch.size(); ++i) {
             s.m_progress.AdvanceStep();
             if (!CopyPatientRecords(*source, *dest, table, batch[i].m_destId, batch[i].m_sourceId,

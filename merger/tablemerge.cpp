@@ -13,6 +13,7 @@
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
 #include "merger/patientmerge.h"
+#include "merger/rmtransaction.h"
 #include "merger/mergesettings.h"
 #include "recman/recman.h"
 #include "suite/text/atomicfile.h"
@@ -114,6 +115,7 @@ bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase,
 
     const bool replace = MayReplace(table, forced, options);
     const uint32_t length = source->DataLength();
+    CRecordTransaction transaction;
     int status = source->FirstRecord();
     while (status == recman::kOk && !source->IsEOF()) {
         std::memcpy(dest->Data(), source->Data(), length);
@@ -122,7 +124,7 @@ bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase,
         if (dest->Insert() != recman::kOk && replace) dest->Update();
         status = source->GetNext();
     }
-    return true;
+    return transaction.Commit();
 }
 
 bool CopyWholeFile(const QString& sourceFolder, const QString& destFolder, const QString& file) {
