@@ -178,6 +178,31 @@ bool SkippedFile(const std::string& upperName) {
 
 enum class ECopyResult { Copied, Kept, Failed };
 
+// A copy is written to ".NAME.copy" and six random characters beside its target, then
+// renamed over it.
+std::string TempPrefix(const std::string& name) { return "." + name + ".copy"; }
+
+// Removes what a copy killed before its rename left in destination: the temporary files of
+// the source's file names, and nothing else.
+void RemoveStaleCopies(const std::vector<fs::directory_entry>& sourceEntries,
+                       const std::string& destination) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : sourceEntries)
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const fs::directory_entry& item : fs::directory_iterator(destination, ec)) {
+        const std::string name = item.path().filename().string();
+        const size_t suffix = std::strlen(".copy") + 6;
+        if (name.size() < suffix + 2 || name[0] != '.') continue;
+        const std::string original = name.substr(1, name.size() - suffix - 1);
+        if (TempPrefix(original) + name.substr(name.size() - 6) != name) continue;
+        if (!std::binary_search(names.begin(), names.end(), original)) continue;
+        std::error_code removeError;
+        if (item.is_regular_file(removeError)) fs::remove(item.path(), removeError);
+    }
+}
+
 bool SourceIsNewer(const struct stat& source, const struct stat& target) {
     if (source.st_mtim.tv_sec != target.st_mtim.tv_sec)
         return source.st_mtim.tv_sec > target.st_mtim.tv_sec;
@@ -204,7 +229,8 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
     }
     const fs::path targetPath(target);
     std::string temp =
-        (targetPath.parent_path() / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+        (targetPath.parent_path() / (TempPrefix(targetPath.filename().string()) + "XXXXXX"))
+            .string();
     const int out = ::mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) {
         *error = errno;
@@ -284,6 +310,7 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return a.path().filename() < b.path().filename();
     });
+    RemoveStaleCopies(entries, destination);
 
     for (const fs::directory_entry& entry : entries) {
         if (progress.StopMark()) {

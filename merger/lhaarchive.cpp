@@ -178,6 +178,23 @@ int ReadArchive(const std::string& archivePath, std::vector<SExtracted>* entries
     return code;
 }
 
+// Removes the temporary files an extraction killed before its renames left beside the
+// entries' targets ("NAME.tmp" and six characters, as WriteFileAtomically names them).
+void RemoveStaleTemporaries(const std::vector<SExtracted>& entries, const fs::path& destination) {
+    std::error_code ec;
+    for (const SExtracted& item : entries) {
+        if (item.m_folder) continue;
+        const fs::path target = destination / item.m_path;
+        const std::string prefix = target.filename().string() + ".tmp";
+        for (const fs::directory_entry& found : fs::directory_iterator(target.parent_path(), ec)) {
+            const std::string name = found.path().filename().string();
+            if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0 &&
+                found.is_regular_file(ec))
+                fs::remove(found.path(), ec);
+        }
+    }
+}
+
 }  // namespace
 
 int Unlha(void* /*owner*/, const char* command, char* output, uint32_t outputSize) {
@@ -202,6 +219,7 @@ int Unlha(void* /*owner*/, const char* command, char* output, uint32_t outputSiz
     }
     std::error_code ec;
     fs::create_directories(destination, ec);
+    RemoveStaleTemporaries(entries, destination);
     int files = 0;
     for (const SExtracted& item : entries) {
         const fs::path target = destination / item.m_path;
@@ -259,7 +277,9 @@ bool ReadFolderEntries(const std::string& folder, int64_t modified, std::vector<
     std::error_code ec;
     std::vector<fs::path> files;
     for (const fs::directory_entry& item : fs::directory_iterator(folder, ec)) {
-        if (item.is_regular_file()) files.push_back(item.path());
+        // Hidden files (a working file some program left behind) are no part of a database.
+        if (item.is_regular_file() && item.path().filename().string()[0] != '.')
+            files.push_back(item.path());
     }
     if (ec) {
         if (error) *error = "cannot list " + folder + ": " + ec.message();

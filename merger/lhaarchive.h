@@ -37,7 +37,8 @@ struct SLhaEntry {
 bool WriteLhaArchive(const std::string& path, const std::vector<SLhaEntry>& entries,
                      std::string* error);
 
-// Every regular file directly in folder, in name order, as entries dated `modified`.
+// Every regular file directly in folder but hidden ones, in name order, as entries dated
+// `modified`.
 bool ReadFolderEntries(const std::string& folder, int64_t modified, std::vector<SLhaEntry>* entries,
                        std::string* error);
 

@@ -275,6 +275,19 @@ TEST_F(CopyFolderTest, LockFilesAndThumbnailCachesAreNeverCopied) {
     EXPECT_EQ(Snapshot(m_target).size(), 3u);
 }
 
+TEST_F(CopyFolderTest, TemporariesOfAKilledCopyAreRemovedOnTheNextCopy) {
+    WriteFile(m_source + "a.jpg", "a");
+    WriteFile(m_target + ".a.jpg.copyQ1w2E3", "half a copy");
+    WriteFile(m_target + ".b.jpg.copyQ1w2E3", "not ours: no b.jpg in the source");
+    WriteFile(m_target + ".a.jpg.copy", "not a temporary name");
+    CRecorder progress;
+    CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
+    EXPECT_FALSE(fs::exists(m_target + ".a.jpg.copyQ1w2E3"));
+    EXPECT_TRUE(fs::exists(m_target + ".b.jpg.copyQ1w2E3"));
+    EXPECT_TRUE(fs::exists(m_target + ".a.jpg.copy"));
+    EXPECT_EQ(ReadFile(m_target + "a.jpg"), "a");
+}
+
 TEST_F(CopyFolderTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
     WriteFile(m_source + "a.jpg", "a");
     WriteFile(m_source + "sub/b.jpg", "b");
@@ -392,7 +405,9 @@ TEST_F(ConvertTest, TheEmptyDatabaseArchiveUnpacksIntoOpenableEmptyTables) {
     const std::string dest = m_root + "merged/Database/";
     fs::create_directories(dest);
     WriteFile(dest + "PHOTO.BTR", "stale");
+    WriteFile(dest + "PATIENT1.BTR.tmpAb12Cd", "left by a killed unpack");
     ASSERT_EQ(UnpackEmptyDatabase(dest), 0);
+    EXPECT_FALSE(fs::exists(dest + "PATIENT1.BTR.tmpAb12Cd"));
     for (const SBtrTableDef& def : AllBtrTables()) {
         auto table = MakeBtrTable(def.m_fileName, dest);
         ASSERT_EQ(table->Open(), 0) << def.m_fileName;
