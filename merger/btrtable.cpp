@@ -130,10 +130,10 @@ int CBtrTable::Update() {
     std::memcpy(m_keyBuffer, m_primaryKey,
                 std::min<size_t>(m_primaryKeyLength, sizeof m_keyBuffer));
     int status = Call(recman::kOpGetEqual);
-    if (status == recman::kOk) {
-        std::memcpy(m_data, record.data(), m_dataLength);
-        status = Call(recman::kOpUpdate);
-    }
+    // The buffer holds the caller's record again whatever the lookup found, so a caller
+    // that inserts after a failed update inserts what it meant to.
+    std::memcpy(m_data, record.data(), m_dataLength);
+    if (status == recman::kOk) status = Call(recman::kOpUpdate);
     if (status != recman::kOk && status != recman::kKeyNotFound && status != recman::kEndOfFile) {
         ReportError("BO_UPDATE");
     }

@@ -102,7 +102,9 @@ TEST_F(BtrTableTest, OrdinaryResultsAreSilentAndLeaveStoredRecordsAlone) {
     photo.ClearData();
     Put(photo.Rec().PatientID, "0000000004");
     Put(photo.Rec().RecordNo, "0000000001");
+    Put(photo.Rec().Title, "kept");
     EXPECT_EQ(photo.Update(), recman::kKeyNotFound);
+    EXPECT_STREQ(photo.Rec().Title, "kept");  // the buffer still holds the caller's record
     EXPECT_EQ(photo.GetRecordData("0000000004", "0000000001"), recman::kKeyNotFound);
 
     // A scan over the records of a patient that has none ends at once.
