@@ -289,6 +289,58 @@ TEST_F(MergeRunTest, ClashingOrEmptyDestinationWritesNothing) {
     EXPECT_TRUE(CMessageService::History().isEmpty());
 }
 
+TEST_F(MergeRunTest, OldFormatCalyxIsConvertedIntoTheDestinationOnly) {
+    // A practice database of the old format: its patients in PATIENT.BTR, no current version.
+    const std::string calyx = Work("oldcalyx/");
+    fs::copy(Source("calyx"), calyx, fs::copy_options::recursive);
+    ASSERT_TRUE(CIniFile::WriteString(GlobalSettingPath(QString::fromStdString(calyx)), "GLOBAL",
+                                      "VERSION", "1.0.0.0"));
+    {
+        COldPatientTable old(calyx);
+        ASSERT_EQ(old.Open(), 0);
+        const char* ids[] = {"OLD-1", "OLD-2", "OLD-3"};
+        for (int i = 0; i < 3; ++i) {
+            old.ClearData();
+            testdb::Put(old.Rec().PatientID, testdb::Id10(101 + i));
+            testdb::Put(old.Rec().ChartNo, ids[i]);
+            testdb::Put(old.Rec().Name, "旧患者");
+            testdb::Put(old.Rec().Tel1, "03-1234 5678");
+            old.Rec().DeletedMark = i == 2 ? 1 : 0;
+            ASSERT_EQ(old.Insert(), 0);
+        }
+    }
+    const auto calyxBefore = Snapshot(calyx);
+    SMergeRunRequest request = Request(calyx, Source("xylo"), Work("O"));
+    ASSERT_TRUE(request.m_calyxNeedsConversion);
+    const PatientRows oldRows =
+        LoadPatientRows(QString::fromStdString(calyx), EPatientFile::Old, true);
+    ASSERT_EQ(oldRows.size(), 2u);  // the deleted one is not listed
+    request.m_calyxPatients.clear();
+    for (const SPatientRow& row : oldRows)
+        request.m_calyxPatients.push_back(long(row.m_identifier));
+
+    CRecordingProgress progress;
+    const SMergeRunResult result = RunMerge(request, progress, nullptr);
+    ASSERT_EQ(result.m_outcome, EMergeRunOutcome::Succeeded) << result.m_message.toStdString();
+    EXPECT_EQ(progress.TotalSteps(), 24 * int(request.m_xyloRows.size()) + 5);
+
+    // The converted patients, not the current-format file of the folder, meet the Xylo ones.
+    std::set<QString> expected{"OLD-1", "OLD-2"};
+    for (const SPatientRow& row : request.m_xyloRows) {
+        if (!row.m_patientId.isEmpty()) expected.insert(row.m_patientId.toUpper());
+    }
+    std::set<QString> merged = PatientIds(Work("O/Database/"));
+    merged.erase(QString());
+    EXPECT_EQ(merged, expected);
+    tagPATIENT1DB converted{};
+    ASSERT_TRUE(testdb::ReadPatient(Work("O/Database/"), 101, &converted));
+    EXPECT_STREQ(converted.HomeTelDigits, "0312345678");
+    EXPECT_EQ(CIniFile::ReadString(GlobalSettingPath(QString::fromStdString(Work("O/Database"))),
+                                   "GLOBAL", "VERSION"),
+              "1.1.0.0");
+    EXPECT_EQ(Snapshot(calyx), calyxBefore);  // converted into the destination, not in place
+}
+
 // A progress that ends the process at its n-th report, as a power cut or a kill would.
 class CKillingProgress final : public IMergeProgress {
 public:
