@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "merger/btrtables.h"
 #include "merger/mediafiles.h"
@@ -272,6 +273,7 @@ struct CPatientMerger::SState {
     bool MergePatientRecords(const std::string& sourceId, long long match, std::string* destId,
                              std::string* failedTable);
     bool AddNewPatient(const std::string& sourceId, std::string* destId, std::string* failedTable);
+    bool FindEarlierCopy(const tagPATIENT1DB& xylo, std::string* destId);
     bool ApplyPriorities(const std::string& sourceId, const std::string& destId);
 
     std::string m_xyloDatabase;
@@ -284,6 +286,7 @@ struct CPatientMerger::SState {
     std::unique_ptr<CPatient1Table> m_destPatient1;
     std::unique_ptr<CPatient2Table> m_xyloPatient2;
     std::unique_ptr<CPatient2Table> m_destPatient2;
+    std::unordered_set<std::string> m_claimedByThisRun;  // identifiers added or found
 };
 
 // A patient of a batch: its Xylo list row and both identifiers once known.
@@ -299,6 +302,7 @@ bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::str
     *failedTable = kPatient1File;
     if (m_xyloPatient1->GetPatientData(sourceId.c_str()) != recman::kOk) return false;
     tagPATIENT1DB patient1 = m_xyloPatient1->Rec();
+    if (FindEarlierCopy(patient1, destId)) return true;
     // A patient without a second record gets an empty one, so the pair stays whole.
     m_xyloPatient2->GetPatientData(sourceId.c_str());
     tagPATIENT2DB patient2 = m_xyloPatient2->Rec();
@@ -310,7 +314,40 @@ bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::str
     if (m_destPatient1->Insert() != recman::kOk) return false;
     *failedTable = kPatient2File;
     m_destPatient2->Rec() = patient2;
-    return m_destPatient2->Insert() == recman::kOk;
+    if (m_destPatient2->Insert() != recman::kOk) return false;
+    m_claimedByThisRun.insert(*destId);
+    return true;
+}
+
+// A patient that nothing in the merge-data list matches (no patient ID, say) may have been
+// added by an earlier run that stopped before its end: its record is then the Xylo record
+// itself under another identifier. Finding it keeps a second run from adding the patient
+// twice. Patients this run added or found already are not candidates, so two Xylo
+// patients with the same data stay two.
+bool CPatientMerger::SState::FindEarlierCopy(const tagPATIENT1DB& xylo, std::string* destId) {
+    constexpr size_t kAfterIdentifier = sizeof xylo.PatientID;
+    CPatient1Table& dest = *m_destPatient1;
+    dest.SetKeyNumber(1);  // by name
+    dest.SetKey(xylo.Name, sizeof xylo.Name);
+    bool found = false;
+    for (int status = dest.GetEqual();
+         status == recman::kOk && !dest.IsEOF() &&
+         std::strncmp(dest.Rec().Name, xylo.Name, sizeof xylo.Name) == 0;
+         status = dest.GetNext()) {
+        const tagPATIENT1DB& candidate = dest.Rec();
+        const std::string id(candidate.PatientID, strnlen(candidate.PatientID, kAfterIdentifier));
+        if (std::memcmp(reinterpret_cast<const char*>(&candidate) + kAfterIdentifier,
+                        reinterpret_cast<const char*>(&xylo) + kAfterIdentifier,
+                        sizeof xylo - kAfterIdentifier) == 0 &&
+            !m_claimedByThisRun.contains(id)) {
+            *destId = id;
+            m_claimedByThisRun.insert(id);
+            found = true;
+            break;
+        }
+    }
+    dest.SetKeyNumber(0);
+    return found;
 }
 
 bool CPatientMerger::SState::ApplyPriorities(const std::string& sourceId,

@@ -242,6 +242,9 @@ TEST_F(PatientMergeTest, FailureNamesPatientAndTableAndRunningAgainCompletesWith
     AddXylo({1, "S1", "shared"});
     AddXylo({2, "N2", "second"});
     AddXylo({3, "N3", "third"});
+    // Two patients without a patient ID and with the same data: two new patients, once.
+    AddXylo({4, "", "no id"});
+    AddXylo({5, "", "no id"});
     for (long long id : {1, 2, 3}) {
         AddRecord(Xylo(), "CASMAS.BTR", id, "0000000001", char('a' + id));
         AddRecord(Xylo(), "LAS.BTR", id, "0000000001", char('k' + id));
@@ -284,6 +287,7 @@ TEST_F(PatientMergeTest, FailureNamesPatientAndTableAndRunningAgainCompletesWith
     m_request.m_destinationRows = ListedPatients(Dest());
     EXPECT_FALSE(Merge().m_failed);
     EXPECT_EQ(DumpAll(Dest()), DumpAll(reference.string() + "/"));
+    EXPECT_EQ(ListedPatients(Dest()).size(), 5u);  // 20 and the four new ones
     EXPECT_EQ(Snapshot(m_root / "destimg"), Snapshot(m_root / "refimg"));
 }
 
