@@ -2,7 +2,6 @@
 // selected-patient command.
 #include "merger/patientmerge.h"
 
-#include <QStringList>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -47,10 +46,9 @@ long long FieldNumber(const char* field, size_t width) {
     return negative ? -value : value;
 }
 
-// Clears a fixed field and copies `width` bytes of another over it.
+// Replaces a fixed field with the same field of another record, all of its bytes.
 template <size_t N>
 void ReplaceField(char (&target)[N], const char (&source)[N]) {
-    std::memset(target, 0, N);
     std::memcpy(target, source, N);
 }
 
@@ -98,23 +96,22 @@ EMediaKind MediaKindOf(const std::string& table) {
 // copy inserted; Keep for a record an earlier, interrupted run had already inserted, so its
 // files are completed without touching what is there.
 void CopyRecordFiles(EMediaKind kind, const char* record, const SMediaFolders& media,
-                     const std::string& destId, const std::string& sourceId,
-                     EOverwrite overwrite) {
+                     const std::string& destId, const std::string& sourceId, EOverwrite overwrite) {
     const std::string number(record + kIdentifierWidth,
                              strnlen(record + kIdentifierWidth, sizeof(tagPHOTODB::RecordNo)));
     if (kind == EMediaKind::Photo) {
         const auto& photo = *reinterpret_cast<const tagPHOTODB*>(record);
         if (overwrite == EOverwrite::Replace) {
-            CopyPhotoFiles({media.m_xyloImage, media.m_destImage, sourceId, destId, number,
-                            number, false},
-                           photo.MediaType);
+            CopyPhotoFiles(
+                {media.m_xyloImage, media.m_destImage, sourceId, destId, number, number, false},
+                photo.MediaType);
             return;
         }
         const auto keepCopy = [&](int type) {
-            CopyMediaFile(ImageFilePath(media.m_xyloImage, sourceId, number, EPathFor::Source, type),
-                          ImageFilePath(media.m_destImage, destId, number, EPathFor::Destination,
-                                        type),
-                          EOverwrite::Keep);
+            CopyMediaFile(
+                ImageFilePath(media.m_xyloImage, sourceId, number, EPathFor::Source, type),
+                ImageFilePath(media.m_destImage, destId, number, EPathFor::Destination, type),
+                EOverwrite::Keep);
         };
         if (photo.MediaType != kMediaStill) keepCopy(photo.MediaType);
         keepCopy(kMediaStill);
@@ -231,21 +228,39 @@ void CPatientMatcher::Add(const SPatientRow& row, long long identifier) {
 }
 
 QString SMergeFailure::Describe() const {
-    return QStringLiteral("[%1] %2 のデータをマージできませんでした（%3）。\n"
-                          "それまでのデータはマージ先に書き込まれています。"
-                          "原因を取り除いてからもう一度マージすると、残りのデータが取り込まれます"
-                          "（取り込み済みのデータは重複しません）。")
+    return QStringLiteral(
+               "[%1] %2 のデータをマージできませんでした（%3）。\n"
+               "それまでのデータはマージ先に書き込まれています。"
+               "原因を取り除いてからもう一度マージすると、残りのデータが取り込まれます"
+               "（取り込み済みのデータは重複しません）。")
         .arg(m_patientId, m_name, QString::fromStdString(m_table));
 }
 
 const std::vector<std::string>& PatientTableOrder() {
     static const std::vector<std::string> order = {
-        "CASMAS.BTR",       "CHEVRON.BTR",    "CVBA.BTR",          "LAS.BTR",
-        "MOEX.BTR",         "MVTO.BTR",       "CASEREG.BTR",       "PILELAT.BTR",
-        "PILEPA.BTR",       "POINTLAT.BTR",   "POINTPA.BTR",       "POINTMO2.BTR",
-        "POINTMO.BTR",      "SPPOINT.BTR",    "SPPOINTP.BTR",      "SURGERY.BTR",
-        "SURGERYTREATMENT.BTR", "XYPHOTOEX.BTR", "XYPHOTOEXIMG.BTR", "XYPHOTOEXTEXT.BTR",
-        kPhotoFile,         kReportFile,      kSlideshowFile,
+        "CASMAS.BTR",
+        "CHEVRON.BTR",
+        "CVBA.BTR",
+        "LAS.BTR",
+        "MOEX.BTR",
+        "MVTO.BTR",
+        "CASEREG.BTR",
+        "PILELAT.BTR",
+        "PILEPA.BTR",
+        "POINTLAT.BTR",
+        "POINTPA.BTR",
+        "POINTMO2.BTR",
+        "POINTMO.BTR",
+        "SPPOINT.BTR",
+        "SPPOINTP.BTR",
+        "SURGERY.BTR",
+        "SURGERYTREATMENT.BTR",
+        "XYPHOTOEX.BTR",
+        "XYPHOTOEXIMG.BTR",
+        "XYPHOTOEXTEXT.BTR",
+        kPhotoFile,
+        kReportFile,
+        kSlideshowFile,
     };
     return order;
 }
@@ -358,8 +373,7 @@ bool CPatientMerger::SState::ApplyPriorities(const std::string& sourceId,
     if (m_destPatient1->GetPatientData(destId.c_str()) != recman::kOk) return true;
     tagPATIENT1DB& dest = m_destPatient1->Rec();
     bool changed = false;
-    if (m_options.m_birthDateFromXylo &&
-        FieldNumber(xylo.BirthDate, sizeof xylo.BirthDate) != 0) {
+    if (m_options.m_birthDateFromXylo && FieldNumber(xylo.BirthDate, sizeof xylo.BirthDate) != 0) {
         ReplaceField(dest.BirthDate, xylo.BirthDate);
         changed = true;
     }
@@ -376,8 +390,7 @@ bool CPatientMerger::SState::ApplyPriorities(const std::string& sourceId,
 }
 
 bool CPatientMerger::SState::MergePatientRecords(const std::string& sourceId, long long match,
-                                                 std::string* destId,
-                                                 std::string* failedTable) {
+                                                 std::string* destId, std::string* failedTable) {
     if (match < 0) return AddNewPatient(sourceId, destId, failedTable);
     *destId = Id10(match);
     *failedTable = kPatient1File;

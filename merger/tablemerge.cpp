@@ -12,9 +12,9 @@
 #include "merger/mediafiles.h"
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
+#include "merger/mergesettings.h"
 #include "merger/patientmerge.h"
 #include "merger/rmtransaction.h"
-#include "merger/mergesettings.h"
 #include "recman/recman.h"
 #include "suite/text/atomicfile.h"
 
@@ -93,20 +93,26 @@ private:
 
 const char* MasterTableFile(EMasterTable table) {
     switch (table) {
-        case EMasterTable::CasePa: return "CASEPA.BTR";
-        case EMasterTable::Case: return "CASE.BTR";
-        case EMasterTable::CaseRef: return "CASEREF.BTR";
-        case EMasterTable::CaseRReg: return "CASERREG.BTR";
-        case EMasterTable::Condition: return "CONDITION.BTR";
-        case EMasterTable::Doctor: return "DOCTOR.BTR";
-        case EMasterTable::CustomTbl: return "CUSTOMTBL.BTR";
+        case EMasterTable::CasePa:
+            return "CASEPA.BTR";
+        case EMasterTable::Case:
+            return "CASE.BTR";
+        case EMasterTable::CaseRef:
+            return "CASEREF.BTR";
+        case EMasterTable::CaseRReg:
+            return "CASERREG.BTR";
+        case EMasterTable::Condition:
+            return "CONDITION.BTR";
+        case EMasterTable::Doctor:
+            return "DOCTOR.BTR";
+        case EMasterTable::CustomTbl:
+            return "CUSTOMTBL.BTR";
     }
     return "";
 }
 
-bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase,
-                      const QString& destDatabase, bool forced,
-                      const STableMergeOptions& options) {
+bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase, const QString& destDatabase,
+                      bool forced, const STableMergeOptions& options) {
     const char* file = MasterTableFile(table);
     auto source = MakeBtrTable(file, FolderText(xyloDatabase));
     if (!source || source->Open() != 0) return false;
@@ -146,9 +152,9 @@ bool CopySharedRecords(const char* table, const QString& xyloDatabase,
 
 void MergeTablesForConvertedRun(const QString& xyloDatabase, const QString& destDatabase,
                                 const STableMergeOptions& options) {
-    for (EMasterTable table : {EMasterTable::CasePa, EMasterTable::Case, EMasterTable::CaseRef,
-                               EMasterTable::CaseRReg, EMasterTable::Condition,
-                               EMasterTable::Doctor, EMasterTable::CustomTbl})
+    for (EMasterTable table :
+         {EMasterTable::CasePa, EMasterTable::Case, EMasterTable::CaseRef, EMasterTable::CaseRReg,
+          EMasterTable::Condition, EMasterTable::Doctor, EMasterTable::CustomTbl})
         MergeMasterTable(table, xyloDatabase, destDatabase, false, options);
     for (const char* file : {"TEXTTBL.BTR", "OWNER.BTR", "IMGTYPE.BTR"})
         CopyWholeFile(xyloDatabase, destDatabase, QString::fromLatin1(file));
@@ -174,10 +180,9 @@ void MergeTablesOnly(const QString& xyloDatabase, const QString& destDatabase,
         MergeMasterTable(table, xyloDatabase, destDatabase, false, options);
 }
 
-STablesOnlyResult MergeMasterTablesOnly(const QString& xyloDatabase,
-                                        const QString& destDatabase,
-                                        const STableMergeOptions& options,
-                                        IMergeProgress& progress, QWidget* parent) {
+STablesOnlyResult MergeMasterTablesOnly(const QString& xyloDatabase, const QString& destDatabase,
+                                        const STableMergeOptions& options, IMergeProgress& progress,
+                                        QWidget* parent) {
     STablesOnlyResult result;
     if (destDatabase.isEmpty()) return result;
     SMergeFolders folders;

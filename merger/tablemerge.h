@@ -33,9 +33,8 @@ struct STableMergeOptions {
 // "/" (added when missing). The table's records are stored together in one transaction.
 // False when one of the two files cannot be opened (reported by the wrapper) or the
 // records could not be stored; a failed replacement is reported and the scan goes on.
-bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase,
-                      const QString& destDatabase, bool forced,
-                      const STableMergeOptions& options);
+bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase, const QString& destDatabase,
+                      bool forced, const STableMergeOptions& options);
 
 // Replaces `file` of destFolder by the one of sourceFolder, atomically (a crash leaves the
 // old or the new file, never a mixture). The file is found in either folder without regard
@@ -44,8 +43,7 @@ bool CopyWholeFile(const QString& sourceFolder, const QString& destFolder, const
 
 // Copies the records with identifier "0000000000" of XYPHOTOEX.BTR, XYPHOTOEXIMG.BTR or
 // XYPHOTOEXTEXT.BTR (the entries every patient shares); records already there are kept.
-bool CopySharedRecords(const char* table, const QString& xyloDatabase,
-                       const QString& destDatabase);
+bool CopySharedRecords(const char* table, const QString& xyloDatabase, const QString& destDatabase);
 
 // The table merges of the full run when the Calyx data are converted (1039 checked): the
 // seven master tables not forced; TEXTTBL.BTR, OWNER.BTR, IMGTYPE.BTR (and freetblname.dat
@@ -72,9 +70,8 @@ struct STablesOnlyResult {
 // database folder is empty; refused with the message when it equals the Xylo database
 // folder (letter case ignored, "/" added first); else the status
 // "テーブルデータをマージしています...", the merges, and "テーブルのマージが終了しました。".
-STablesOnlyResult MergeMasterTablesOnly(const QString& xyloDatabase,
-                                        const QString& destDatabase,
-                                        const STableMergeOptions& options,
-                                        IMergeProgress& progress, QWidget* parent);
+STablesOnlyResult MergeMasterTablesOnly(const QString& xyloDatabase, const QString& destDatabase,
+                                        const STableMergeOptions& options, IMergeProgress& progress,
+                                        QWidget* parent);
 
 }  // namespace unita

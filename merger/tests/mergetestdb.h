@@ -55,7 +55,8 @@ inline std::string ReadFile(const fs::path& path) {
 inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file()) files[fs::relative(e.path(), folder).string()] = ReadFile(e.path());
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), folder).string()] = ReadFile(e.path());
     return files;
 }
 
@@ -144,7 +145,8 @@ inline void AddRecord(const std::string& folder, const char* table, long long id
     } else {
         std::memcpy(data + 21, number.c_str(), std::min<size_t>(number.size(), 10));
     }
-    if (std::strcmp(table, "PHOTO.BTR") == 0) data[offsetof(tagPHOTODB, MediaType)] = char(mediaType);
+    if (std::strcmp(table, "PHOTO.BTR") == 0)
+        data[offsetof(tagPHOTODB, MediaType)] = char(mediaType);
     data[t->DataLength() - 1] = marker;
     ASSERT_EQ(t->Insert(), 0) << table;
 }
@@ -156,8 +158,8 @@ inline std::vector<std::pair<std::string, char>> RecordsOf(const std::string& fo
     auto t = MakeBtrTable(table, folder);
     if (!t || t->Open() != 0) return found;
     const std::string key = Id10(id);
-    for (int st = t->FirstOfPatient(key.c_str()); st == 0 && !t->IsEOF() && t->IsOfPatient(key.c_str());
-         st = t->GetNext())
+    for (int st = t->FirstOfPatient(key.c_str());
+         st == 0 && !t->IsEOF() && t->IsOfPatient(key.c_str()); st = t->GetNext())
         found.emplace_back(std::string(t->Data() + 21, strnlen(t->Data() + 21, 11)),
                            t->Data()[t->DataLength() - 1]);
     return found;

@@ -21,8 +21,8 @@ SPatientRow Row(long long id, const char* patientId, const char* name = "",
 }
 
 TEST(PatientMatcherTest, IdIgnoresLetterCaseFirstRowWinsAndEmptyNeverMatches) {
-    CPatientMatcher matcher(EMatchMode::Id, {Row(7, "A12"), Row(9, "a12"), Row(3, ""),
-                                             Row(4, "Ｂ５")});
+    CPatientMatcher matcher(EMatchMode::Id,
+                            {Row(7, "A12"), Row(9, "a12"), Row(3, ""), Row(4, "Ｂ５")});
     EXPECT_EQ(matcher.Find(Row(100, "a12")), 7);
     EXPECT_EQ(matcher.Find(Row(100, "A12")), 7);
     EXPECT_EQ(matcher.Find(Row(100, "ｂ５")), 4);  // full-width letters fold too
@@ -77,8 +77,8 @@ protected:
     // selected.
     void AddXylo(const SPatient& p) {
         AddPatient(Xylo(), p);
-        m_request.m_xyloRows.push_back(Row(p.m_id, p.m_patientId.c_str(), p.m_name.c_str(),
-                                           p.m_birthDate.c_str()));
+        m_request.m_xyloRows.push_back(
+            Row(p.m_id, p.m_patientId.c_str(), p.m_name.c_str(), p.m_birthDate.c_str()));
         m_request.m_selectedRows.push_back(int(m_request.m_xyloRows.size()) - 1);
     }
     void AddDest(const SPatient& p) {
@@ -123,7 +123,8 @@ TEST_F(PatientMergeTest, NewPatientContinuesAfterHighestIdWithAllRecordsAndFiles
     ASSERT_EQ(p2.GetPatientData("0000000042"), 0);
     EXPECT_STREQ(p2.Rec().OtherTel, "tel X3");
 
-    for (const char* table : {"CASMAS.BTR", "LAS.BTR", "SURGERYTREATMENT.BTR", "XYPHOTOEXTEXT.BTR"}) {
+    for (const char* table :
+         {"CASMAS.BTR", "LAS.BTR", "SURGERYTREATMENT.BTR", "XYPHOTOEXTEXT.BTR"}) {
         const auto records = RecordsOf(Dest(), table, 42);
         ASSERT_EQ(records.size(), 1u) << table;
         EXPECT_EQ(records[0].first, "0000000001") << table;
@@ -160,10 +161,10 @@ TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndTwoXyloPatientsBecom
     tagPATIENT1DB kept{};
     ASSERT_TRUE(ReadPatient(Dest(), 10, &kept));
     EXPECT_STREQ(kept.Name, "Calyx A");  // no option checked: the destination's record stays
-    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 10),
-              (std::vector<std::pair<std::string, char>>{{"0000000001", '1'}, {"0000000002", '2'}}));
-    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 11),
-              (std::vector<std::pair<std::string, char>>{{"0000000001", '3'}, {"0000000005", '4'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 10), (std::vector<std::pair<std::string, char>>{
+                                                    {"0000000001", '1'}, {"0000000002", '2'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 11), (std::vector<std::pair<std::string, char>>{
+                                                    {"0000000001", '3'}, {"0000000005", '4'}}));
     tagPATIENT1DB none{};
     EXPECT_FALSE(ReadPatient(Dest(), 12, &none));
 }
@@ -181,7 +182,7 @@ TEST_F(PatientMergeTest, PriorityOptionsTakeXyloValuesOnlyWhereTheyAreSet) {
     ASSERT_TRUE(ReadPatient(Dest(), 5, &p5));
     ASSERT_TRUE(ReadPatient(Dest(), 6, &p6));
     EXPECT_STREQ(p5.BirthDate, "19700101");  // an empty Xylo birth date keeps the destination's
-    EXPECT_STREQ(p5.Comment, "");           // the comment option takes even an empty one
+    EXPECT_STREQ(p5.Comment, "");            // the comment option takes even an empty one
     EXPECT_STREQ(p6.BirthDate, "19991231");
     EXPECT_STREQ(p6.Comment, "xylo comment");
     EXPECT_STREQ(p6.GuardianName, "dest guardian");
