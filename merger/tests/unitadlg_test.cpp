@@ -236,6 +236,39 @@ TEST_F(UnitaDlgTest, RefusedDestinationGetsTheFocusWithItsTextSelected) {
     EXPECT_FALSE(fs::exists(Work("R").toStdString()));
 }
 
+TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton) {
+    const std::string calyx = Work("old").toStdString() + "/";
+    fs::copy(Source("calyx"), calyx, fs::copy_options::recursive);
+    fs::remove(unita::GlobalSettingPath(QString::fromStdString(calyx)).c_str());
+    {
+        COldPatientTable old(calyx);
+        ASSERT_EQ(old.Open(), 0);
+        for (int i = 1; i <= 3; ++i) {
+            old.ClearData();
+            testdb::Put(old.Rec().PatientID, testdb::Id10(i));
+            testdb::Put(old.Rec().ChartNo, "OLD" + std::to_string(i));
+            testdb::Put(old.Rec().Sex, "1");
+            ASSERT_EQ(old.Insert(), 0);
+        }
+    }
+    CUnitaDlg dlg;
+    Control<QLineEdit>(dlg, kIdCalyxDatabase)->setText(QString::fromStdString(calyx));
+    Control<QPushButton>(dlg, kIdCalyxLoad)->click();
+    EXPECT_TRUE(dlg.CalyxNeedsConversion());
+    EXPECT_EQ(Column(dlg, kIdCalyxList, 0), (QStringList{"OLD1", "OLD2", "OLD3"}));
+    EXPECT_EQ(Column(dlg, kIdCalyxList, 3), (QStringList{"M", "M", "M"}));
+    ASSERT_TRUE(Control(dlg, kIdConvert)->isEnabled());
+
+    Control<QPushButton>(dlg, kIdConvert)->click();
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "コンバート成功");
+    EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
+    EXPECT_FALSE(unita::CalyxNeedsConversion(QString::fromStdString(calyx)));
+    const PatientRows converted =
+        LoadPatientRows(QString::fromStdString(calyx), EPatientFile::Current, false);
+    ASSERT_EQ(converted.size(), 3u);
+    EXPECT_EQ(converted[2].m_patientId, "OLD3");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
