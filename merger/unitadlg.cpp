@@ -416,7 +416,10 @@ void CUnitaDlg::MarkXyloRow(int row, ERowMark mark) {
     }
 }
 
-void CUnitaDlg::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+// Repaints only: a click taken here would start a second command inside the running one.
+void CUnitaDlg::ProcessPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 void CUnitaDlg::OnBrowse(int fieldId) {
     // The browse buttons sit one id above their fields.
