@@ -15,6 +15,7 @@
 
 #include "merger/convert.h"
 #include "merger/tests/mergetestdb.h"
+#include "merger/workingfile.h"
 #include "suite/text/inifile.h"
 
 namespace {
@@ -339,6 +340,40 @@ TEST_F(MergeRunTest, OldFormatCalyxIsConvertedIntoTheDestinationOnly) {
                                    "GLOBAL", "VERSION"),
               "1.1.0.0");
     EXPECT_EQ(Snapshot(calyx), calyxBefore);  // converted into the destination, not in place
+}
+
+// Run in a process of its own by the test below: with the working file placed first, reading
+// a database leaves no file of the record manager in its folder.
+TEST(WorkingFileChild, ReadingADatabaseLeavesItsFolderAlone) {
+    const char* folder = std::getenv("UNITA_WORKING_FILE_SOURCE");
+    if (folder == nullptr) GTEST_SKIP() << "run by WorkingFileIsKeptOutOfTheSources";
+    const QTemporaryDir own;
+    ASSERT_TRUE(KeepWorkingFileIn(own.path().toStdString() + "/work"));
+    ASSERT_FALSE(LoadPatientRows(folder, EPatientFile::Current, false).empty());
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        EXPECT_NE(entry.path().filename().string().rfind(".recman", 0), 0u) << entry.path();
+    }
+}
+
+TEST_F(MergeRunTest, WorkingFileIsKeptOutOfTheSources) {
+    const std::string fresh = Work("fresh/");
+    fs::create_directories(fresh);
+    for (const auto& entry : fs::directory_iterator(Source("calyx"))) {
+        if (entry.path().filename().string().rfind(".recman", 0) == 0) continue;
+        fs::copy(entry.path(), fresh + entry.path().filename().string(),
+                 fs::copy_options::recursive);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("UNITA_WORKING_FILE_SOURCE", fresh.c_str(), 1);
+        execl("/proc/self/exe", "mergerun_test",
+              "--gtest_filter=WorkingFileChild.ReadingADatabaseLeavesItsFolderAlone", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // A progress that ends the process at its n-th report, as a power cut or a kill would.
