@@ -5,7 +5,7 @@
 // work in the same run: the practice folder copied, then the same number of records of the
 // same lengths inserted into one SQLite file per table with the record manager's layout
 // (key column, record blob, index on the key), one transaction per table. The data are made
-// once in build/bench-data/unita-P-X.
+// once in build/bench-data/unita2-P-X.
 #include <sqlite3.h>
 
 #include <QString>
@@ -82,7 +82,9 @@ bool InsertMany(const std::string& folder, const char* table, long long count, F
 void PutPatient(char* record, long long id, const std::string& patientId) {
     std::memcpy(record, Id10(id).c_str(), 10);
     std::memcpy(record + offsetof(tagPATIENT1DB, ChartNo), patientId.c_str(), patientId.size());
-    std::memcpy(record + offsetof(tagPATIENT1DB, Name), "PATIENT", 7);
+    // Names differ, as real ones do (the merge looks patients up by name).
+    const std::string name = "PATIENT " + std::to_string(id);
+    std::memcpy(record + offsetof(tagPATIENT1DB, Name), name.c_str(), name.size());
 }
 
 struct SSetup {
@@ -130,8 +132,8 @@ SSetup& TheSetup() {
         const int xylo = EnvInt("UNITA_BENCH_XYLO", 10000);
         const char* data = std::getenv("VELO_BENCH_DATA");
         const std::string root = std::string(data != nullptr && *data ? data : VELO_BENCH_DEFAULT) +
-                                 "/unita-" + std::to_string(practice) + "-" + std::to_string(xylo) +
-                                 "/";
+                                 "/unita2-" + std::to_string(practice) + "-" +
+                                 std::to_string(xylo) + "/";
         setup.m_calyx = root + "calyx/";
         setup.m_xylo = root + "xylo/";
         setup.m_dest = root + "run/";
