@@ -341,6 +341,9 @@ bool CPatientMerger::SState::AddNewPatient(const std::string& sourceId, std::str
 // patients with the same data stay two.
 bool CPatientMerger::SState::FindEarlierCopy(const tagPATIENT1DB& xylo, std::string* destId) {
     constexpr size_t kAfterIdentifier = sizeof xylo.PatientID;
+    // Without a name there is nothing to look it up by (and a scan of every nameless
+    // patient for each one would grow with the square of the lists).
+    if (xylo.Name[0] == '\0') return false;
     CPatient1Table& dest = *m_destPatient1;
     dest.SetKeyNumber(1);  // by name
     dest.SetKey(xylo.Name, sizeof xylo.Name);
