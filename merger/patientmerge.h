@@ -66,7 +66,8 @@ struct SMergeFailure {
     QString m_name;
     std::string m_table;  // the file, e.g. "PATIENT1.BTR" or "CASMAS.BTR"
 
-    // "[ID] name の TABLE でマージに失敗しました。…もう一度…" in the system's words.
+    // "[ID] name のデータをマージできませんでした（TABLE）。" followed by what was written and
+    // that merging again completes it.
     QString Describe() const;
 };
 
@@ -76,8 +77,9 @@ constexpr int kStepsPerPatient = 24;
 // The per-patient tables, in the order a patient's records are copied.
 const std::vector<std::string>& PatientTableOrder();
 
-// The merge of Xylo patients into the destination over one set of open tables. Construct,
-// Open, then MergePatient for each row; the tables close when the object goes.
+// The merge of Xylo patients into the destination. Construct, Open (the four patient
+// files, kept open until the object goes), then MergePatients for the rows (or
+// MergePatient row by row; the same result, more slowly).
 class CPatientMerger {
 public:
     CPatientMerger(const SMergeFolders& folders, const SMergeOptions& options,
@@ -138,16 +140,10 @@ struct SSelectedMergeRequest {
 
 struct SSelectedMergeResult {
     bool m_ran = false;      // the merge started (the four tables were tried)
-    int m_refusedField = 0;  // the control to focus with its text selected, 0 when none
+    int m_refusedField = 0;  // the field (unitaids.h) to focus with its text selected, or 0
     bool m_failed = false;   // a patient or a table failed
     SMergeFailure m_failure;
 };
-
-// Control ids the refusals name.
-constexpr int kDestDatabaseField = 1012;
-constexpr int kDestImageField = 1014;
-constexpr int kDestReportField = 1023;
-constexpr int kDestSlideshowField = 1031;
 
 // The command "選択患者のみマージ": refuses a destination folder equal to its Xylo folder
 // (letter case ignored), creates the destination folders, merges the selected rows in list

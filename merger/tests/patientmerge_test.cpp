@@ -4,6 +4,7 @@
 #include "merger/patientmerge.h"
 
 #include "merger/tests/mergetestdb.h"
+#include "merger/unitaids.h"
 
 namespace unita {
 namespace {
@@ -207,15 +208,14 @@ TEST_F(PatientMergeTest, RefusalsAndEmptyCasesWriteNothing) {
     clash.m_folders.m_destDatabase = QString::fromStdString((m_root / "XYLO").string());
     fs::create_directories(m_root / "XYLO");
     SSelectedMergeResult result = MergeSelectedPatients(clash, m_progress, nullptr);
-    EXPECT_EQ(result.m_refusedField, kDestDatabaseField);
+    EXPECT_EQ(result.m_refusedField, kIdDestDatabase);
     EXPECT_FALSE(result.m_ran);
     ASSERT_EQ(ShownTexts().size(), 1u);
     EXPECT_TRUE(ShownTexts()[0].startsWith(QStringLiteral("マージー先のデータベースフォルダ")));
 
     clash = m_request;
     clash.m_folders.m_destSlideshow = m_request.m_folders.m_xyloSlideshow.toUpper();
-    EXPECT_EQ(MergeSelectedPatients(clash, m_progress, nullptr).m_refusedField,
-              kDestSlideshowField);
+    EXPECT_EQ(MergeSelectedPatients(clash, m_progress, nullptr).m_refusedField, kIdDestSlideshow);
 
     clash = m_request;
     clash.m_folders.m_destReport.clear();

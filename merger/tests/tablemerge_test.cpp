@@ -4,6 +4,7 @@
 #include "merger/tablemerge.h"
 
 #include "merger/tests/mergetestdb.h"
+#include "merger/unitaids.h"
 
 namespace unita {
 namespace {
@@ -178,7 +179,7 @@ TEST_F(TableMergeTest, TablesOnlyRefusesTheXyloFolderTypedWithoutSeparatorOrInOt
     const STablesOnlyResult result =
         MergeMasterTablesOnly(Xylo(), typed, STableMergeOptions{}, progress, nullptr);
     EXPECT_FALSE(result.m_ran);
-    EXPECT_EQ(result.m_refusedField, 1012);
+    EXPECT_EQ(result.m_refusedField, kIdDestDatabase);
     ASSERT_EQ(ShownTexts().size(), 1u);
     EXPECT_EQ(ShownTexts()[0],
               QStringLiteral("マージー先のデータベースフォルダがXylo8.0またCalyxのデータベースフォ"
