@@ -479,7 +479,9 @@ bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
             std::string failedTable;
             if (!s.MergePatientRecords(entry.m_sourceId, match, &entry.m_destId, &failedTable))
                 return fail(i, failedTable);
-            if (match < 0) s.m_matcher.Add(*entry.m_xylo, std::stoll(entry.m_destId));
+            if (match < 0)
+                s.m_matcher.Add(*entry.m_xylo,
+                                FieldNumber(entry.m_destId.c_str(), entry.m_destId.size()));
         }
         if (!transaction.Commit()) return fail(0, kPatient1File);
     }
