@@ -222,7 +222,11 @@ TEST_F(MergeRunTest, FailureInTheLastPatientNamesItAndWritesNoSettings) {
     EXPECT_TRUE(Shown("マージ失敗しました。"));
     EXPECT_EQ(progress.m_statuses.back(), "マージ失敗しました。");
     EXPECT_EQ(progress.m_marks[last].back(), ERowMark::Failure);
-    EXPECT_EQ(progress.m_marks[last - 1].back(), ERowMark::Success);
+    // Patients share their writes in batches: the failed patient's batch is written whole
+    // or not at all, so its earlier patients lose their marks (a second run completes them)
+    // and none of them is shown as failed.
+    EXPECT_NE(progress.m_marks[last - 1].back(), ERowMark::Failure);
+    EXPECT_NE(progress.m_marks[last - 1].back(), ERowMark::Importing);
     EXPECT_FALSE(fs::exists(SettingsFilePath("VeloV1.ini")));
     EXPECT_FALSE(fs::exists(SettingsFilePath("Xylo8.ini")));
     EXPECT_EQ(CIniFile::ReadString(GlobalSettingPath(QString::fromStdString(Work("F/Database"))),
