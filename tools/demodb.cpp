@@ -63,7 +63,7 @@ public:
             input.m_force = m_options.m_force;
             if (!BuildXyloDatabase(input, &m_summary.m_xyloPatients, error)) return false;
         }
-        *summary = m_summary;
+        if (summary != nullptr) *summary = m_summary;
         return true;
     }
 

@@ -46,8 +46,8 @@ struct SDemoSummary {
     int m_xyloPatients = 0;
 };
 
-// Creates the folder and fills it with a demo clinic. Progress lines go to *progress when
-// it is not null.
+// Creates the folder and fills it with a demo clinic. Progress lines go to *progress and
+// the counts to *summary, each when not null.
 bool BuildDemoDatabase(const SDemoOptions& options, SDemoSummary* summary, std::ostream* progress,
                        std::string* error);
 
