@@ -3,7 +3,6 @@
 // patient and the item edit dialog - as PNG files in an output folder. The windows are
 // opened as a receptionist sees them, refreshed, drawn and closed without waiting for input.
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QRadioButton>
@@ -16,32 +15,16 @@
 #include "lab/labstrings.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/velodbsys.h"
-#include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/tool/screenshot.h"
 
 namespace {
 
 constexpr QSize kWindowSize(1280, 760);
 
 bool Save(QWidget* window, const QString& folder, const char* name) {
-    QApplication::processEvents();
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!window->grab().save(&buffer, "PNG")) {
-        std::fprintf(stderr, "labshots: cannot render %s\n", name);
-        return false;
-    }
-    const QString path = QDir(folder).filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
-    std::string error;
-    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(),
-                             std::string_view(png.constData(), size_t(png.size())), &error)) {
-        std::fprintf(stderr, "labshots: cannot write %s: %s\n", qPrintable(path), error.c_str());
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return SaveWidgetScreenshot(window, folder, name, "labshots");
 }
 
 void ShowAtSize(QWidget* window) {

@@ -5,7 +5,6 @@
 // neither a person's settings nor the two source databases are touched.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -15,33 +14,17 @@
 #include "merger/unitadlg.h"
 #include "merger/unitaids.h"
 #include "merger/workingfile.h"
-#include "suite/text/atomicfile.h"
 #include "suite/text/inifile.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/tool/screenshot.h"
 
 namespace {
 
 constexpr QSize kWindowSize(1280, 800);
 
 bool Save(QWidget* window, const QString& folder, const char* name) {
-    QApplication::processEvents();
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!window->grab().save(&buffer, "PNG")) {
-        std::fprintf(stderr, "unitashots: cannot render %s\n", name);
-        return false;
-    }
-    const QString path = QDir(folder).filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
-    std::string error;
-    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(),
-                             std::string_view(png.constData(), size_t(png.size())), &error)) {
-        std::fprintf(stderr, "unitashots: cannot write %s: %s\n", qPrintable(path), error.c_str());
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return SaveWidgetScreenshot(window, folder, name, "unitashots");
 }
 
 QString Folder(const char* path) {

@@ -7,7 +7,6 @@
 // shows the busiest day of the current and the next month (today when none has
 // reservations), in the unit layout, and closes every window without waiting for input.
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -49,9 +48,9 @@
 #include "suite/dbcall/velodbsys.h"
 #include "suite/postcard/postcarddata.h"
 #include "suite/postcard/postcardlayout.h"
-#include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
+#include "suite/tool/screenshot.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace {
@@ -59,27 +58,11 @@ namespace {
 constexpr QSize kViewSize(1280, 760);
 
 bool SavePixmap(const QPixmap& picture, const QString& folder, const char* name) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, "PNG")) {
-        std::fprintf(stderr, "sheetshots: cannot render %s\n", name);
-        return false;
-    }
-    const QString path = QDir(folder).filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
-    std::string error;
-    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(),
-                             std::string_view(png.constData(), size_t(png.size())), &error)) {
-        std::fprintf(stderr, "sheetshots: cannot write %s: %s\n", qPrintable(path), error.c_str());
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return SaveScreenshot(picture, folder, name, "sheetshots");
 }
 
 bool Save(QWidget* view, const QString& folder, const char* name) {
-    QApplication::processEvents();
-    return SavePixmap(view->grab(), folder, name);
+    return SaveWidgetScreenshot(view, folder, name, "sheetshots");
 }
 
 // The shown tooltip-style windows (the sheet's balloon) drawn over a grab of `window`, as
