@@ -19,11 +19,15 @@ namespace unita {
 
 namespace {
 
+// The patient texts line their brackets up by columns, counting a kanji as two: IPAGothic
+// (not its proportional sibling) draws ASCII at half the width of a kanji, as the texts
+// expect. The system's fixed font stands in when it is missing.
 QFont FixedPitchFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setFamilies(
-        {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")});
-    font.setStyleHint(QFont::Monospace);
+    if (QFontDatabase::hasFamily(QStringLiteral("IPAGothic"))) {
+        font = QFont(QStringLiteral("IPAGothic"), font.pointSize());
+        font.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    }
     return font;
 }
 
