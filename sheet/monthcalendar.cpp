@@ -2,9 +2,11 @@
 // them. Colours given as colour references are converted once, where they are painted.
 #include "sheet/monthcalendar.h"
 
+#include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolButton>
 #include <QToolTip>
 #include <cstdio>
 
@@ -336,6 +338,31 @@ void CCalendarLegend::paintEvent(QPaintEvent*) {
         painter.drawText(QRect(swatch.right() + 8, 2 + band * line, width() - 40, line),
                          Qt::AlignLeft | Qt::AlignVCenter, m_texts.value(band));
     }
+}
+
+QHBoxLayout* MakeCalendarButtons(QWidget* parent, const CalendarButtonIds& ids,
+                                 const std::function<void(int id)>& onClick) {
+    const struct {
+        int id;
+        const char* text;
+        const char* tip;
+    } kButtons[] = {{ids.prevMonth, "◀", "前月へ移動"},    {ids.today, "今日", "今日へ移動"},
+                    {ids.nextMonth, "▶", "次月へ移動"},    {ids.fourWeeks, "4週", "４週後へ移動"},
+                    {ids.sixWeeks, "6週", "６週後へ移動"}, {ids.eightWeeks, "8週", "８週後へ移動"}};
+    auto* row = new QHBoxLayout();
+    row->setSpacing(1);
+    for (const auto& b : kButtons) {
+        auto* button = new QToolButton(parent);
+        button->setObjectName(QString::number(b.id));
+        button->setText(QString::fromUtf8(b.text));
+        button->setToolTip(QString::fromUtf8(b.tip));
+        button->setAutoRaise(true);
+        const int id = b.id;
+        QObject::connect(button, &QToolButton::clicked, parent, [onClick, id] { onClick(id); });
+        row->addWidget(button);
+    }
+    row->addStretch(1);
+    return row;
 }
 
 }  // namespace velo::sheet

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "suite/text/officehour.h"
 
 class CVeloDBSys;
+class QHBoxLayout;
 
 namespace velo::sheet {
 
@@ -164,5 +166,16 @@ private:
     SheetSettings m_settings;
     QStringList m_texts;
 };
+
+// The control ids of a calendar's navigation row; the sheet and the reservation reference
+// number them differently.
+struct CalendarButtonIds {
+    int prevMonth, today, nextMonth, fourWeeks, sixWeeks, eightWeeks;
+};
+
+// The row of navigation buttons above a month calendar (◀ 今日 ▶ 4週 6週 8週), each named
+// by its id; a click runs onClick with the button's id.
+QHBoxLayout* MakeCalendarButtons(QWidget* parent, const CalendarButtonIds& ids,
+                                 const std::function<void(int id)>& onClick);
 
 }  // namespace velo::sheet

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "sheet/monthcalendar.h"
@@ -80,46 +79,18 @@ QWidget* CReferenceDlg::BuildCalendarColumn() {
     auto* column = new QVBoxLayout(area);
     column->setContentsMargins(0, 0, 0, 0);
 
-    auto* buttons = new QHBoxLayout();
-    buttons->setSpacing(1);
-    const struct {
-        int id;
-        const char* text;
-        const char* tip;
-    } kButtons[] = {{kIdPrevMonth, "◀", "前月へ移動"},    {kIdToday, "今日", "今日へ移動"},
-                    {kIdNextMonth, "▶", "次月へ移動"},    {kIdFourWeeks, "4週", "４週後へ移動"},
-                    {kIdSixWeeks, "6週", "６週後へ移動"}, {kIdEightWeeks, "8週", "８週後へ移動"}};
-    for (const auto& b : kButtons) {
-        auto* button = new QToolButton(area);
-        button->setObjectName(QString::number(b.id));
-        button->setText(QString::fromUtf8(b.text));
-        button->setToolTip(QString::fromUtf8(b.tip));
-        button->setAutoRaise(true);
-        buttons->addWidget(button);
-        switch (b.id) {
-            case kIdPrevMonth:
-                connect(button, &QToolButton::clicked, this, [this] { MoveMonth(-1); });
-                break;
-            case kIdNextMonth:
-                connect(button, &QToolButton::clicked, this, [this] { MoveMonth(1); });
-                break;
-            case kIdToday:
-                connect(button, &QToolButton::clicked, this,
-                        [this] { SelectDay(CDate::Today()); });
-                break;
-            case kIdFourWeeks:
-                connect(button, &QToolButton::clicked, this, [this] { MoveDays(28); });
-                break;
-            case kIdSixWeeks:
-                connect(button, &QToolButton::clicked, this, [this] { MoveDays(42); });
-                break;
-            default:
-                connect(button, &QToolButton::clicked, this, [this] { MoveDays(56); });
-                break;
+    const CalendarButtonIds ids{kIdPrevMonth, kIdToday,    kIdNextMonth,
+                                kIdFourWeeks, kIdSixWeeks, kIdEightWeeks};
+    column->addLayout(MakeCalendarButtons(area, ids, [this](int id) {
+        switch (id) {
+            case kIdPrevMonth: MoveMonth(-1); break;
+            case kIdNextMonth: MoveMonth(1); break;
+            case kIdToday: SelectDay(CDate::Today()); break;
+            case kIdFourWeeks: MoveDays(28); break;
+            case kIdSixWeeks: MoveDays(42); break;
+            default: MoveDays(56); break;
         }
-    }
-    buttons->addStretch(1);
-    column->addLayout(buttons);
+    }));
 
     m_calendar = new CMonthCalendar(area);
     m_calendar->setObjectName(QString::number(kIdCalendar));

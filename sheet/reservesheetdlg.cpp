@@ -388,27 +388,9 @@ QWidget* CReserveSheetDlg::BuildCalendarArea() {
     auto* column = new QVBoxLayout(area);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
-    auto* buttons = new QHBoxLayout();
-    buttons->setSpacing(1);
-    const struct {
-        int id;
-        const char* text;
-        const char* tip;
-    } kButtons[] = {{kCmdPrevMonth, "◀", "前月へ移動"},    {kCmdTodayButton, "今日", "今日へ移動"},
-                    {kCmdNextMonth, "▶", "次月へ移動"},    {kCmdFourWeeks, "4週", "４週後へ移動"},
-                    {kCmdSixWeeks, "6週", "６週後へ移動"}, {kCmdEightWeeks, "8週", "８週後へ移動"}};
-    for (const auto& b : kButtons) {
-        auto* button = new QToolButton(area);
-        button->setObjectName(QString::number(b.id));
-        button->setText(QString::fromUtf8(b.text));
-        button->setToolTip(QString::fromUtf8(b.tip));
-        button->setAutoRaise(true);
-        const int id = b.id;
-        connect(button, &QToolButton::clicked, this, [this, id] { RunCommand(id); });
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    column->addLayout(buttons);
+    const CalendarButtonIds ids{kCmdPrevMonth, kCmdTodayButton, kCmdNextMonth,
+                                kCmdFourWeeks, kCmdSixWeeks,    kCmdEightWeeks};
+    column->addLayout(MakeCalendarButtons(area, ids, [this](int id) { RunCommand(id); }));
     m_calendar = new CMonthCalendar(area);
     m_calendar->setObjectName(QStringLiteral("1002"));
     m_calendar->setMinimumHeight(230);
