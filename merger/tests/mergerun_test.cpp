@@ -30,15 +30,7 @@ class MergeRunTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_sources = new QTemporaryDir;
-        velodb::SDemoOptions demo;
-        demo.m_folder = Source("calyx");
-        demo.m_xyloFolder = Source("xylo");
-        demo.m_patients = 20;
-        demo.m_daysBack = 1;
-        demo.m_daysAhead = 1;
-        std::string error;
-        velodb::SDemoSummary summary;
-        ASSERT_TRUE(velodb::BuildDemoDatabase(demo, &summary, nullptr, &error)) << error;
+        testdb::BuildDemoPair(Source("calyx"), Source("xylo"), 20);
     }
     static void TearDownTestSuite() {
         delete s_sources;

@@ -27,6 +27,18 @@ namespace unita::testdb {
 
 namespace fs = std::filesystem;
 
+// A small demo practice database and its cephalometric database, made once per test suite.
+inline void BuildDemoPair(const std::string& calyx, const std::string& xylo, int patients) {
+    velodb::SDemoOptions demo;
+    demo.m_folder = calyx;
+    demo.m_xyloFolder = xylo;
+    demo.m_patients = patients;
+    demo.m_daysBack = 1;
+    demo.m_daysAhead = 1;
+    std::string error;
+    ASSERT_TRUE(velodb::BuildDemoDatabase(demo, nullptr, nullptr, &error)) << error;
+}
+
 inline std::string Id10(long long value) {
     char text[32];
     std::snprintf(text, sizeof text, "%010lld", value);

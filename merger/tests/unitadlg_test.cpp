@@ -34,15 +34,7 @@ class UnitaDlgTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_sources = new QTemporaryDir;
-        velodb::SDemoOptions demo;
-        demo.m_folder = Source("calyx");
-        demo.m_xyloFolder = Source("xylo");
-        demo.m_patients = 12;
-        demo.m_daysBack = 1;
-        demo.m_daysAhead = 1;
-        velodb::SDemoSummary summary;
-        std::string error;
-        ASSERT_TRUE(velodb::BuildDemoDatabase(demo, &summary, nullptr, &error)) << error;
+        testdb::BuildDemoPair(Source("calyx"), Source("xylo"), 12);
     }
     static void TearDownTestSuite() {
         delete s_sources;
