@@ -65,7 +65,7 @@ struct Cursor {
     size_t aheadNext = 0;
     int aheadDir = 0;
     int aheadKey = -1;
-    uint64_t aheadGeneration = 0;
+    uint64_t aheadEpoch = 0;  // the file's readAheadEpoch when the read-ahead was taken
     uint32_t aheadCounter = 0;
     uint32_t nextBatch = kFirstBatch;
 };
@@ -144,7 +144,7 @@ void Materialize(Cursor& c) {
 
 bool AheadIsCurrent(const Cursor& c, int key, int dir) {
     return c.aheadDir == dir && c.aheadKey == key && c.aheadNext < c.ahead.size() &&
-           c.aheadGeneration == Engine::Get().WriteGeneration() && c.file->header &&
+           c.aheadEpoch == c.file->readAheadEpoch && c.file->header &&
            c.file->ChangeCounter() == c.aheadCounter;
 }
 
@@ -196,7 +196,7 @@ void Land(Cursor& c, int key, int dir, Batch& rows) {
     c.aheadNext = 1;
     c.aheadDir = dir;
     c.aheadKey = key;
-    c.aheadGeneration = Engine::Get().WriteGeneration();
+    c.aheadEpoch = c.file->readAheadEpoch;
 }
 
 int Deliver(const Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf) {
@@ -253,7 +253,9 @@ int Position(Cursor& c, uint16_t op, void* dataBuf, uint32_t* dataLen, void* key
     if (op == kOpGetEqual && OrderedKeyOfRecord(key, reinterpret_cast<const uint8_t*>(rows.Record(0))) != target)
         return kKeyNotFound;
     Land(c, keyNum, dir, rows);
-    c.nextBatch = kFirstBatch;
+    // Stepping on grows the batch from the one just read: after a get-equal, which is
+    // mostly a lookup of its own, the first step reads a few rows rather than many.
+    c.nextBatch = limit;
     return Deliver(c, dataBuf, dataLen, keyBuf);
 }
 
@@ -325,14 +327,16 @@ int Insert(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     if (*dataLen < schema.recordLength) return kDataBufferTooShort;
     Engine& engine = Engine::Get();
     if (int st = engine.Ensure(c.file); st != kOk) return st;
-    std::string values;
-    for (size_t k = 0; k <= schema.keys.size(); ++k) values += (k ? ", ?" : "?") + std::to_string(k + 1);
-    if (int st = engine.Prepare(c.file,
-                                "INSERT INTO " + c.file->alias + ".rec(" + KeyColumns(schema) + ", data) VALUES(" +
-                                    values + ")",
-                                &c.file->insert);
-        st != kOk)
-        return st;
+    if (!c.file->insert) {  // the statement text is made once per attach
+        std::string values;
+        for (size_t k = 0; k <= schema.keys.size(); ++k) values += (k ? ", ?" : "?") + std::to_string(k + 1);
+        if (int st = engine.Prepare(c.file,
+                                    "INSERT INTO " + c.file->alias + ".rec(" + KeyColumns(schema) +
+                                        ", data) VALUES(" + values + ")",
+                                    &c.file->insert);
+            st != kOk)
+            return st;
+    }
     std::vector<std::string> keys;
     const auto* record = static_cast<const uint8_t*>(dataBuf);
     BindKeys(c.file->insert, schema, record, keys);
@@ -340,7 +344,7 @@ int Insert(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     sqlite3_reset(c.file->insert);
     sqlite3_clear_bindings(c.file->insert);
     if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite();
+    engine.NoteWrite(c.file);
     Batch& rows = c.spare;
     rows.Clear();
     rows.recordLength = schema.recordLength;
@@ -361,15 +365,18 @@ int Update(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     if (*dataLen < schema.recordLength) return kDataBufferTooShort;
     Engine& engine = Engine::Get();
     if (int st = engine.Ensure(c.file); st != kOk) return st;
-    std::string sets;
-    for (size_t k = 0; k < schema.keys.size(); ++k) sets += "k" + std::to_string(k) + " = ?" + std::to_string(k + 1) + ", ";
-    sets += "data = ?" + std::to_string(schema.keys.size() + 1);
-    if (int st = engine.Prepare(c.file,
-                                "UPDATE " + c.file->alias + ".rec SET " + sets + " WHERE id = ?" +
-                                    std::to_string(schema.keys.size() + 2),
-                                &c.file->update);
-        st != kOk)
-        return st;
+    if (!c.file->update) {
+        std::string sets;
+        for (size_t k = 0; k < schema.keys.size(); ++k)
+            sets += "k" + std::to_string(k) + " = ?" + std::to_string(k + 1) + ", ";
+        sets += "data = ?" + std::to_string(schema.keys.size() + 1);
+        if (int st = engine.Prepare(c.file,
+                                    "UPDATE " + c.file->alias + ".rec SET " + sets + " WHERE id = ?" +
+                                        std::to_string(schema.keys.size() + 2),
+                                    &c.file->update);
+            st != kOk)
+            return st;
+    }
     std::vector<std::string> keys;
     const auto* record = static_cast<const uint8_t*>(dataBuf);
     BindKeys(c.file->update, schema, record, keys);
@@ -379,7 +386,7 @@ int Update(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     sqlite3_reset(c.file->update);
     sqlite3_clear_bindings(c.file->update);
     if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite();
+    engine.NoteWrite(c.file);
     if (changed == 0) {  // another workstation deleted it meanwhile
         c.current = false;
         return kInvalidPositioning;
@@ -407,7 +414,7 @@ int Delete(Cursor& c) {
     const int rc = sqlite3_step(c.file->remove);
     sqlite3_reset(c.file->remove);
     if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite();
+    engine.NoteWrite(c.file);
     // The place in the key order stays, so Next and Previous go on from it.
     c.current = false;
     Forget(c);

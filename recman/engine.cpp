@@ -524,6 +524,11 @@ void Engine::RememberIdentitiesAfterTransaction() {
     for (TableFile* f : released) RememberIdentity(f);
 }
 
+void Engine::NoteRollback() {
+    ++m_writeGeneration;
+    for (auto& [path, f] : m_files) ++f->readAheadEpoch;
+}
+
 int Engine::Ensure(TableFile* file) {
     file->lastUse = ++m_useClock;
     if (file->attached) return kOk;
@@ -544,6 +549,7 @@ int Engine::Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt
 }
 
 sqlite3_stmt* Engine::Forward(TableFile* file, int key) {
+    if (file->forward[key]) return file->forward[key];  // the text is made once per attach
     const std::string k = KeyColumn(key);
     Prepare(file,
             "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) > (?1, ?2) ORDER BY " + k +
@@ -553,6 +559,7 @@ sqlite3_stmt* Engine::Forward(TableFile* file, int key) {
 }
 
 sqlite3_stmt* Engine::Backward(TableFile* file, int key) {
+    if (file->backward[key]) return file->backward[key];
     const std::string k = KeyColumn(key);
     Prepare(file,
             "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) < (?1, ?2) ORDER BY " + k +
@@ -591,7 +598,7 @@ int Engine::WriteStatus(int rc) {
         // abort that follows only has to acknowledge it.
         m_inTransaction = false;
         m_rolledBackByError = true;
-        ++m_writeGeneration;
+        NoteRollback();
     }
     return status;
 }
@@ -648,7 +655,7 @@ int Engine::Commit() {
     if (rc != SQLITE_OK) {
         if (!sqlite3_get_autocommit(m_db)) return ReadStatus(rc);  // still open: the caller aborts
         m_inTransaction = false;
-        ++m_writeGeneration;
+        NoteRollback();
         RememberIdentitiesAfterTransaction();
         return ReadStatus(rc);
     }
@@ -672,7 +679,7 @@ int Engine::Abort() {
     }
     Control(&m_rollbackStmt, "ROLLBACK");
     m_inTransaction = false;
-    ++m_writeGeneration;
+    NoteRollback();
     RememberIdentitiesAfterTransaction();
     return kOk;
 }

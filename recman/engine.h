@@ -43,6 +43,10 @@ struct TableFile {
     // Let go inside a transaction: its identity is taken again when the transaction ends,
     // since this process's own commit changes the file after the close.
     bool identifyAfterTransaction = false;
+    // Bumped on every write of this process to this file and on every rollback: a
+    // cursor's read-ahead of this file taken before is no longer trusted. Per file, so
+    // that copying records from one file into another keeps the source's read-ahead.
+    uint64_t readAheadEpoch = 0;
 
     // First bytes of the file, mapped read-only: the change counter that SQLite bumps
     // on every commit tells a cursor whether its read-ahead is still current without
@@ -85,10 +89,12 @@ public:
     bool InTransaction() const { return m_inTransaction; }
     uint64_t AttachmentsMade() const { return m_attachmentsMade; }
 
-    // Bumped on every write by this process and on every abort: read-ahead taken before
-    // a change of our own is no longer trusted.
+    // Bumped on every write by this process and on every abort.
     uint64_t WriteGeneration() const { return m_writeGeneration; }
-    void NoteWrite() { ++m_writeGeneration; }
+    void NoteWrite(TableFile* file) {
+        ++m_writeGeneration;
+        ++file->readAheadEpoch;
+    }
 
     // Statement helpers (attach the file first).
     int Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt);
@@ -128,6 +134,8 @@ private:
     void RememberIdentity(TableFile* file);
     // After a commit or rollback: the files let go during the transaction.
     void RememberIdentitiesAfterTransaction();
+    // A rollback undid writes to files unknown here: every read-ahead is dropped.
+    void NoteRollback();
     int ReadSchema(TableFile* file);
     void KeepSchema(const TableFile& file);
     bool ReuseKeptSchema(TableFile* file);

@@ -208,6 +208,35 @@ TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
     EXPECT_STREQ(scan.Rec().id, "108");
 }
 
+// Copying from one file into another while scanning: the scan's read-ahead outlives the
+// writes to the other file, but never a rollback of writes to its own.
+TEST_F(RecmanTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
+    Table source(Path("A.BTR")), target(Path("B.BTR"));
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(source.Insert(MakeRecord(std::to_string(100 + i))), 0);
+    std::vector<std::string> copied;
+    for (int st = source.Call(kOpGetFirst, 0); st == 0; st = source.Call(kOpGetNext, 0)) {
+        copied.push_back(source.Rec().id);
+        ASSERT_EQ(target.Insert(MakeRecord(source.Rec().id)), 0);
+    }
+    EXPECT_EQ(copied.size(), 40u);
+    EXPECT_EQ(target.Scan(0), source.Scan(0));
+
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    ASSERT_EQ(target.Insert(MakeRecord("1051")), 0);  // rolled back below
+    ASSERT_EQ(source.Call(kOpGetEqual, 0, "100"), 0);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(source.Call(kOpGetNext, 0), 0);
+    Table scan(Path("B.BTR"));
+    ASSERT_EQ(scan.Call(kOpGetEqual, 0, "104"), 0);
+    ASSERT_EQ(scan.Call(kOpGetNext, 0), 0);  // reads ahead past "1051"
+    EXPECT_STREQ(scan.Rec().id, "105");
+    ASSERT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    ASSERT_EQ(scan.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(scan.Rec().id, "106");
+    ASSERT_EQ(source.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(source.Rec().id, "105");
+}
+
 TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("x", "g", 1)), 0);
