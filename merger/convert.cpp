@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "merger/btrtables.h"
+#include "merger/filecopy.h"
 #include "merger/lhaarchive.h"
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
@@ -237,27 +238,7 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
         ::close(in);
         return ECopyResult::Failed;
     }
-    bool ok = true;
-    char block[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(in, block, sizeof block);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out, block + done, size_t(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) {
-                ok = false;
-                break;
-            }
-            done += put;
-        }
-        if (!ok) break;
-    }
+    bool ok = CopyFileContents(in, out);
     if (ok) {
         const struct timespec times[2] = {from.st_atim, from.st_mtim};
         ok = ::fchmod(out, from.st_mode & 0777) == 0 && ::futimens(out, times) == 0 &&

@@ -13,15 +13,19 @@
 #include <system_error>
 #include <vector>
 
+#include "merger/filecopy.h"
+
 namespace fs = std::filesystem;
 
 namespace unita {
 
 namespace {
 
+// A plain stat: asked for every media record of a merge, where a path object per call
+// would cost more than the look itself.
 bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Creates folder with its parents; true when it exists afterwards.
@@ -66,29 +70,6 @@ public:
 private:
     int m_fd;
 };
-
-bool CopyBytes(int in, int out) {
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (got == 0) return true;
-        const char* p = buffer.data();
-        size_t left = static_cast<size_t>(got);
-        while (left > 0) {
-            ssize_t put = ::write(out, p, left);
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            p += put;
-            left -= static_cast<size_t>(put);
-        }
-    }
-}
 
 // Moves the finished temporary file to its place. With Keep an existing target wins and the
 // temporary file is dropped.
@@ -215,7 +196,7 @@ bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite ov
     // The copy keeps the source's permission bits and modification time, as a copy by the
     // file manager would, so later "is the source newer" checks compare the real ages.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = CopyBytes(in.Get(), out.Get()) && ::fchmod(out.Get(), st.st_mode & 07777) == 0 &&
+    bool ok = CopyFileContents(in.Get(), out.Get()) && ::fchmod(out.Get(), st.st_mode & 07777) == 0 &&
               ::futimens(out.Get(), times) == 0;
     ok = out.Close() && ok;
     ok = ok && PlaceTemporary(tempPath, to, overwrite);
