@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <unordered_set>
 
 #include "merger/btrtables.h"
@@ -139,14 +140,31 @@ bool StoredRecordIs(CBtrTable& dest, const std::vector<char>& record) {
     return std::memcmp(dest.Data(), record.data(), record.size()) == 0;
 }
 
+// Where the source table's reading of a patient's records starts.
+enum class ESourceStart {
+    Seek,         // look the patient's first record up
+    MayContinue,  // the source stands where the patient before (in key order) ended
+};
+
 // Copies one patient's records of a table between two open table objects of the same
 // class. False when a record could not be read or written (duplicates are skipped).
+// With MayContinue, a source already standing on one of the patient's records is read
+// from there: patients taken in identifier order then need no lookup, since the record
+// that ended one patient's records is the first of the next.
 bool CopyPatientRecords(CBtrTable& source, CBtrTable& dest, const std::string& table,
                         const std::string& destId, const std::string& sourceId,
-                        const SMediaFolders* media) {
+                        const SMediaFolders* media, ESourceStart start = ESourceStart::Seek) {
     const EMediaKind kind = media ? MediaKindOf(table) : EMediaKind::None;
     std::vector<char> record(source.DataLength());
-    int status = source.FirstOfPatient(sourceId.c_str());
+    int status = recman::kOk;
+    if (start == ESourceStart::MayContinue && source.IsEOF()) {
+        // Nothing follows the patient before, so this one has no records either (a table
+        // no patient uses is then looked into once, not once per patient).
+        status = recman::kEndOfFile;
+    } else if (start == ESourceStart::Seek || source.LastStatus() != recman::kOk ||
+               !source.IsOfPatient(sourceId.c_str())) {
+        status = source.FirstOfPatient(sourceId.c_str());
+    }
     while (status == recman::kOk && !source.IsEOF() && source.IsOfPatient(sourceId.c_str())) {
         std::memcpy(record.data(), source.Data(), record.size());
         WriteIdentifier(record.data(), destId);
@@ -437,9 +455,11 @@ bool CPatientMerger::MergePatient(int row, const SPatientRow& xyloRow) {
 bool CPatientMerger::MergePatients(const std::vector<SPatientRow>& xyloRows,
                                    const std::vector<int>& rows) {
     std::vector<SBatchEntry> batch;
-    for (size_t next = 0; next < rows.size();) {
+    size_t batchSize = kFirstBatchPatients;
+    for (size_t next = 0; next < rows.size();
+         batchSize = std::min(batchSize * 4, kLargestBatchPatients)) {
         batch.clear();
-        for (; next < rows.size() && batch.size() < kPatientsPerBatch; ++next) {
+        for (; next < rows.size() && batch.size() < batchSize; ++next) {
             const int row = rows[next];
             if (row >= 0 && size_t(row) < xyloRows.size())
                 batch.push_back({row, &xyloRows[size_t(row)], {}, {}});
@@ -489,7 +509,12 @@ bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
         CopyMainImage(s.m_media.m_xyloImage, entry.m_sourceId, s.m_media.m_destImage,
                       entry.m_destId);
 
-    // Then table by table, each table's records of the batch in one transaction.
+    // Then table by table, each table's records of the batch in one transaction, the
+    // patients in identifier order so that the source is read straight through.
+    std::vector<size_t> byIdentifier(batch.size());
+    std::iota(byIdentifier.begin(), byIdentifier.end(), size_t{0});
+    std::sort(byIdentifier.begin(), byIdentifier.end(),
+              [&](size_t a, size_t b) { return batch[a].m_sourceId < batch[b].m_sourceId; });
     for (const std::string& table : PatientTableOrder()) {
         auto source = OpenTable(table, s.m_xyloDatabase);
         auto dest = source ? OpenTable(table, s.m_destDatabase) : nullptr;
@@ -498,10 +523,13 @@ bool CPatientMerger::MergeBatch(std::vector<SBatchEntry>& batch) {
             return fail(0, table);
         }
         CRecordTransaction transaction;
-        for (size_t i = 0; i < batch.size(); ++i) {
+        ESourceStart start = ESourceStart::Seek;
+        for (const size_t i : byIdentifier) {
             s.m_progress.AdvanceStep();
-            if (!CopyPatientRecords(*source, *dest, table, batch[i].m_destId, batch[i].m_sourceId,
-                                    &s.m_media)) {
+            const bool copied = CopyPatientRecords(*source, *dest, table, batch[i].m_destId,
+                                                   batch[i].m_sourceId, &s.m_media, start);
+            start = ESourceStart::MayContinue;
+            if (!copied) {
                 transaction.Commit();  // what was copied is whole and stays
                 return fail(i, table);
             }

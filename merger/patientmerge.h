@@ -101,10 +101,11 @@ public:
 
     // Merges the patients of the Xylo list rows `rows` (indices into xyloRows, in list
     // order) until the first failure; the same result as MergePatient row by row, but many
-    // patients share each write to the record manager, so a large list merges many times
-    // faster. A batch is marked importing together and success together; when a patient
-    // fails, it is marked failure, and the other patients of its batch, not yet complete,
-    // lose their mark (running the merge again completes them).
+    // patients share each write to the record manager (see kFirstBatchPatients), so a
+    // large list merges many times faster. A batch is marked importing together and
+    // success together; when a patient fails, it is marked failure, and the other patients
+    // of its batch, not yet complete, lose their mark (running the merge again completes
+    // them).
     bool MergePatients(const std::vector<SPatientRow>& xyloRows, const std::vector<int>& rows);
 
     const SMergeFailure& LastFailure() const { return m_failure; }
@@ -118,8 +119,11 @@ private:
     SMergeFailure m_failure;
 };
 
-// Patients merged together by MergePatients.
-constexpr size_t kPatientsPerBatch = 100;
+// Patients merged together by MergePatients: the first batch is small, so that the first
+// marks of success show soon; each next one is four times larger, up to the largest, since
+// every batch costs two writes to disk per table.
+constexpr size_t kFirstBatchPatients = 100;
+constexpr size_t kLargestBatchPatients = 6400;
 
 // Copies every record of `sourceId` in `table` of the Xylo database into the destination
 // database under `destId` (identifiers as "%010d" text), with the files of PHOTO.BTR,

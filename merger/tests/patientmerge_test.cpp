@@ -147,6 +147,43 @@ TEST_F(PatientMergeTest, NewPatientContinuesAfterHighestIdWithAllRecordsAndFiles
     EXPECT_EQ(Snapshot(m_root / "xyloimg"), imagesBefore);
 }
 
+// The patients of a batch are copied table by table in identifier order, each continuing
+// where the one before stopped reading: selected out of order, with a patient left out
+// between them, without records in a table, or with records in a table only the last uses.
+TEST_F(PatientMergeTest, PatientsSelectedOutOfOrderGetExactlyTheirOwnRecords) {
+    AddXylo({8, "X8", "Eight"});
+    AddXylo({6, "X6", "Six"});
+    AddXylo({5, "X5", "Five"});
+    AddXylo({7, "X7", "Seven"});
+    m_request.m_selectedRows = {0, 2, 3};  // X6 stays behind
+    AddRecord(Xylo(), "CASMAS.BTR", 5, "0000000001", 'a');
+    AddRecord(Xylo(), "CASMAS.BTR", 5, "0000000002", 'b');
+    AddRecord(Xylo(), "CASMAS.BTR", 6, "0000000001", 's');
+    AddRecord(Xylo(), "CASMAS.BTR", 8, "0000000001", 'e');
+    AddRecord(Xylo(), "LAS.BTR", 8, "0000000003", 'l');
+    AddRecord(Xylo(), "MOEX.BTR", 6, "0000000001", 's');
+
+    const SSelectedMergeResult result = Merge();
+    ASSERT_TRUE(result.m_ran);
+    ASSERT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
+
+    // New identifiers follow the list order: X8 1, X5 2, X7 3.
+    using Records = std::vector<std::pair<std::string, char>>;
+    EXPECT_EQ(RecordsOf(Dest(), "CASMAS.BTR", 1), (Records{{"0000000001", 'e'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "CASMAS.BTR", 2),
+              (Records{{"0000000001", 'a'}, {"0000000002", 'b'}}));
+    EXPECT_TRUE(RecordsOf(Dest(), "CASMAS.BTR", 3).empty());
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 1), (Records{{"0000000003", 'l'}}));
+    EXPECT_TRUE(RecordsOf(Dest(), "LAS.BTR", 2).empty());
+    for (long long id : {1, 2, 3, 4}) EXPECT_TRUE(RecordsOf(Dest(), "MOEX.BTR", id).empty());
+    tagPATIENT1DB none{};
+    EXPECT_FALSE(ReadPatient(Dest(), 4, &none));
+    for (int row : {0, 2, 3})
+        EXPECT_EQ(m_progress.m_marks[row],
+                  (std::vector<ERowMark>{ERowMark::Importing, ERowMark::Success}));
+    EXPECT_EQ(m_progress.m_marks.count(1), 0u);
+}
+
 TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndTwoXyloPatientsBecomeOne) {
     AddDest({10, "A12", "Calyx A"});
     AddXylo({1, "a12", "Xylo a"});
