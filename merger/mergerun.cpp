@@ -37,6 +37,15 @@ const QStringList& XyloCaseFiles() {
 
 std::string Std(const QString& text) { return text.toStdString(); }
 
+// The copies join folder and file names directly, so every folder the run reads ends with
+// "/" too, though the fields show the source folders as the settings files store them.
+void AddSourceSeparators(SMergeFolders* f) {
+    for (QString* folder : {&f->m_calyxDatabase, &f->m_calyxImage, &f->m_xyloDatabase,
+                            &f->m_xyloImage, &f->m_xyloReport, &f->m_xyloSlideshow}) {
+        *folder = WithTrailingSeparator(*folder);
+    }
+}
+
 // One run: the request with its folders completed, the progress and the window.
 class CMergeRun {
 public:
@@ -84,6 +93,7 @@ SMergeRunResult CMergeRun::Run() {
 bool CMergeRun::Prepare() {
     if (!DestinationFoldersFilled(m_folders)) return false;
     AddTrailingSeparators(&m_folders);
+    AddSourceSeparators(&m_folders);
     const EFolderClash clash = CheckFolderRules(m_folders, EFolderRuleSet::FullMerge);
     if (clash != EFolderClash::None) {
         m_result.m_outcome = EMergeRunOutcome::Refused;

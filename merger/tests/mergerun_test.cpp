@@ -177,6 +177,38 @@ TEST_F(MergeRunTest, XyloOnlyRunCopiesTheXyloTablesWhole) {
     EXPECT_EQ(Snapshot(Source("xylo")), xyloBefore);
 }
 
+// The products' settings files may name their folders without the trailing "/", and the
+// fields show them as stored: both ways of running read such folders all the same.
+TEST_F(MergeRunTest, SourceFoldersWithoutTheirSeparatorAreCopiedAllTheSame) {
+    const std::string calyx = Work("calyxp/");
+    fs::copy(Source("calyx"), calyx, fs::copy_options::recursive);
+    testdb::WriteFile(calyx + "Photo/9999999999/calyx.jpg", "a Calyx image");
+    std::string bare = calyx;
+    bare.pop_back();
+
+    SMergeRunRequest request = Request(calyx, Source("xylo"), Work("S"));
+    request.m_folders.m_calyxDatabase = QString::fromStdString(bare);
+    request.m_folders.m_calyxImage = QString::fromStdString(bare + "/Photo");
+    CRecordingProgress progress;
+    SMergeRunResult result = RunMerge(request, progress, nullptr);
+    ASSERT_EQ(result.m_outcome, EMergeRunOutcome::Succeeded) << result.m_message.toStdString();
+    EXPECT_EQ(testdb::ShownTexts(), std::vector<QString>{"マージ完了しました。"});
+    EXPECT_EQ(testdb::ReadFile(Work("S/Photo/9999999999/calyx.jpg")), "a Calyx image");
+    std::set<QString> calyxIds = PatientIds(calyx);
+    std::set<QString> merged = PatientIds(Work("S/Database/"));
+    for (const QString& id : calyxIds) EXPECT_EQ(merged.count(id), 1u) << id.toStdString();
+
+    request.m_folders = Folders(bare, Source("xylo"), Work("T"));
+    request.m_convertCalyx = false;
+    result = RunMerge(request, progress, nullptr);
+    ASSERT_EQ(result.m_outcome, EMergeRunOutcome::Succeeded) << result.m_message.toStdString();
+    std::string error;
+    std::ostringstream copied, original;
+    velodb::DumpTable(Work("T/Database/"), "RESERVATION.BTR", 0, copied, &error);
+    velodb::DumpTable(calyx, "RESERVATION.BTR", 0, original, &error);
+    EXPECT_EQ(copied.str(), original.str());
+}
+
 TEST_F(MergeRunTest, RunWithoutXyloPatientsBuildsFromCalyxAlone) {
     SMergeRunRequest request = Request(Source("calyx"), Source("xylo"), Work("C"));
     request.m_xyloRows.clear();
