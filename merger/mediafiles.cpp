@@ -28,6 +28,13 @@ bool FileExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Identifiers and numbers come from records and become parts of a file name. One holding a
+// separator, or naming "." or "..", would reach outside the patient's folder (a damaged or
+// foreign record), so it names no file.
+bool IsPlainNamePart(const std::string& part) {
+    return part.find('/') == std::string::npos && part != "." && part != "..";
+}
+
 // Creates folder with its parents; true when it exists afterwards.
 bool MakeFolder(const std::string& folder) {
     std::error_code ec;
@@ -47,6 +54,7 @@ std::string PatientFolder(const std::string& mediaFolder, const std::string& pat
 std::string NumberedFilePath(const std::string& folder, const std::string& patientId,
                              const std::string& number, const char* extension, EPathFor which) {
     if (folder.empty() || patientId.empty()) return {};
+    if (!IsPlainNamePart(patientId) || !IsPlainNamePart(number)) return {};
     std::string patientFolder = PatientFolder(folder, patientId, which);
     if (patientFolder.empty()) return {};
     return patientFolder + number + extension;
@@ -89,11 +97,24 @@ bool SamePlace(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, ec) && !ec;
 }
 
-bool CopyAndMaybeRemove(const std::string& from, const std::string& to, EOverwrite overwrite,
-                        bool removeSource) {
-    if (!CopyMediaFile(from, to, overwrite)) return false;
-    if (removeSource) ::unlink(from.c_str());
-    return true;
+// Copies one of a record's files, whose source exists, counting the outcome. When the move
+// removes its sources, the source is remembered for removal once all of the record's files
+// are copied.
+void CopyOneOfRecord(const SMediaMove& move, const std::string& from, const std::string& to,
+                     SMediaCopy* result, std::vector<std::string>* copiedSources) {
+    if (CopyMediaFile(from, to, EOverwrite::Replace)) {
+        ++result->m_copied;
+        if (move.m_removeSource) copiedSources->push_back(from);
+    } else {
+        ++result->m_failed;
+    }
+}
+
+SMediaCopy FinishRecordCopy(const SMediaMove& move, SMediaCopy result,
+                            const std::vector<std::string>& copiedSources) {
+    if (move.m_removeSource && result.AllCopied())
+        for (const std::string& source : copiedSources) ::unlink(source.c_str());
+    return result;
 }
 
 bool Fail(std::string* error, const std::string& what) {
@@ -157,7 +178,7 @@ std::string WithSeparator(const std::string& folder) {
 
 std::string ImageFilePath(const std::string& imageFolder, const std::string& patientId,
                           const std::string& number, EPathFor which, int mediaType) {
-    if (imageFolder.empty()) return {};
+    if (imageFolder.empty() || !IsPlainNamePart(patientId) || !IsPlainNamePart(number)) return {};
     const char* extension = MediaExtension(mediaType);
     std::string patientFolder = PatientFolder(imageFolder, patientId, which);
     if (patientFolder.empty()) return {};
@@ -204,37 +225,45 @@ bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite ov
     return ok;
 }
 
-int CopyPhotoFiles(const SMediaMove& move, int mediaType) {
-    int copied = 0;
+SMediaCopy CopyPhotoFiles(const SMediaMove& move, int mediaType) {
+    SMediaCopy result;
+    std::vector<std::string> copiedSources;
     auto copyType = [&](int type) {
         std::string from = ImageFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber,
                                          EPathFor::Source, type);
         if (from.empty()) return;
         std::string to = ImageFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber,
                                        EPathFor::Destination, type);
-        if (CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource)) ++copied;
+        CopyOneOfRecord(move, from, to, &result, &copiedSources);
     };
     // A type without a movie extension of its own (an unknown one) is the still image alone.
     if (std::strcmp(MediaExtension(mediaType), MediaExtension(kMediaStill)) != 0)
         copyType(mediaType);
     copyType(kMediaStill);
-    return copied;
+    return FinishRecordCopy(move, result, copiedSources);
 }
 
-bool CopyReportFile(const SMediaMove& move) {
-    std::string from =
+SMediaCopy CopyReportFile(const SMediaMove& move) {
+    SMediaCopy result;
+    std::vector<std::string> copiedSources;
+    const std::string from =
         ReportFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber, EPathFor::Source);
-    if (!FileExists(from)) return false;
-    std::string to = ReportFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber);
-    return CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource);
+    if (FileExists(from))
+        CopyOneOfRecord(move, from, ReportFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber),
+                        &result, &copiedSources);
+    return FinishRecordCopy(move, result, copiedSources);
 }
 
-bool CopySlideshowFile(const SMediaMove& move) {
-    std::string from = SlideshowFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber,
-                                         EPathFor::Source);
-    if (!FileExists(from)) return false;
-    std::string to = SlideshowFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber);
-    return CopyAndMaybeRemove(from, to, EOverwrite::Replace, move.m_removeSource);
+SMediaCopy CopySlideshowFile(const SMediaMove& move) {
+    SMediaCopy result;
+    std::vector<std::string> copiedSources;
+    const std::string from = SlideshowFilePath(move.m_fromFolder, move.m_fromPatient,
+                                               move.m_fromNumber, EPathFor::Source);
+    if (FileExists(from))
+        CopyOneOfRecord(move, from,
+                        SlideshowFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber),
+                        &result, &copiedSources);
+    return FinishRecordCopy(move, result, copiedSources);
 }
 
 bool CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,

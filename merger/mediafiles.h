@@ -11,7 +11,8 @@
 //
 // Every file copy here is atomic: the bytes go to a temporary file beside the target that is
 // renamed over it, so an interrupted run leaves either the old target or the whole new one.
-// Source folders are only read: no folder is created on the source side.
+// Source folders are only read: no folder is created on the source side. An identifier or
+// number that would lead out of its folder ("/", ".", "..") names no file.
 #pragma once
 
 #include <cstdint>
@@ -78,20 +79,26 @@ struct SMediaMove {
     std::string m_toPatient;
     std::string m_fromNumber;
     std::string m_toNumber;
-    // Remove each source file once it has been copied (the combine's data deletion). A source
-    // file whose copy failed is kept.
+    // Remove the record's source files once all of them have been copied (the combine's data
+    // deletion). When one copy fails, every source file of the record is kept.
     bool m_removeSource = false;
 };
 
+// What the copies of one record's files did. A source file that does not exist is neither
+// copied nor failed.
+struct SMediaCopy {
+    int m_copied = 0;
+    int m_failed = 0;  // source files that exist but could not be copied
+    bool AllCopied() const { return m_failed == 0; }
+};
+
 // The files of a PHOTO.BTR record: the movie when the type is not 0, then the still image,
-// both overwriting. A missing source file is skipped silently. Returns the number of files
-// copied.
-int CopyPhotoFiles(const SMediaMove& move, int mediaType);
+// both overwriting. A missing source file is skipped silently.
+SMediaCopy CopyPhotoFiles(const SMediaMove& move, int mediaType);
 
 // The file of a REPORT.BTR or SLIDESHOW.BTR record, overwriting; skipped when missing.
-// Returns true when a file was copied.
-bool CopyReportFile(const SMediaMove& move);
-bool CopySlideshowFile(const SMediaMove& move);
+SMediaCopy CopyReportFile(const SMediaMove& move);
+SMediaCopy CopySlideshowFile(const SMediaMove& move);
 
 // A patient's main image ("0000000000.jpg"), never over an image the destination patient
 // already has. Returns true when a file was copied.

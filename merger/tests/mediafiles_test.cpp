@@ -62,7 +62,7 @@ TEST_F(MediaFilesTest, MovieRecordCopiesMovieAndStillImageIntoNewPatientFolder) 
 
     SMediaMove move{source.string(), Dir("dest").string(), "0000000012",
                     "0000000044",    "0000000007",         "0000000007"};
-    EXPECT_EQ(CopyPhotoFiles(move, kMediaMpg), 2);
+    EXPECT_EQ(CopyPhotoFiles(move, kMediaMpg).m_copied, 2);
     EXPECT_EQ(ReadFile(Dir("dest") / "0000000044" / "0000000007.mpg"), "movie");
     EXPECT_EQ(ReadFile(Dir("dest") / "0000000044" / "0000000007.jpg"), "still");
     EXPECT_EQ(Listing(Dir("dest")).size(), 3u);  // the folder and the two files
@@ -71,7 +71,7 @@ TEST_F(MediaFilesTest, MovieRecordCopiesMovieAndStillImageIntoNewPatientFolder) 
     WriteFile(source / "0000000012" / "0000000009.jpg", "nine");
     WriteFile(source / "0000000012" / "0000000009.mpg", "not a movie of this record");
     move.m_fromNumber = move.m_toNumber = "0000000009";
-    EXPECT_EQ(CopyPhotoFiles(move, 9), 1);
+    EXPECT_EQ(CopyPhotoFiles(move, 9).m_copied, 1);
     EXPECT_FALSE(fs::exists(Dir("dest") / "0000000044" / "0000000009.mpg"));
 }
 
@@ -87,7 +87,7 @@ TEST_F(MediaFilesTest, FlatNamedSourceIsFoundAndLandsInPatientFolderWithoutTouch
 
     SMediaMove move{source.string(), Folder("dest"), "0000000012",
                     "0000000001",    "0000000003",   "0000000003"};
-    EXPECT_EQ(CopyPhotoFiles(move, kMediaStill), 1);
+    EXPECT_EQ(CopyPhotoFiles(move, kMediaStill).m_copied, 1);
     EXPECT_EQ(ReadFile(Dir("dest") / "0000000001" / "0000000003.jpg"), "flat");
     // Looking for source files made no patient folder in the source.
     EXPECT_EQ(Listing(source), before);
@@ -135,9 +135,9 @@ TEST_F(MediaFilesTest, RecordFilesOverwriteButMainImageKeepsTheDestinations) {
 
     SMediaMove move{Folder("src"), Folder("dst"), "0000000002",
                     "0000000009",  "0000000001",  "0000000001"};
-    EXPECT_TRUE(CopyReportFile(move));
-    EXPECT_TRUE(CopySlideshowFile(move));
-    EXPECT_EQ(CopyPhotoFiles(move, kMediaStill), 1);
+    EXPECT_EQ(CopyReportFile(move).m_copied, 1);
+    EXPECT_EQ(CopySlideshowFile(move).m_copied, 1);
+    EXPECT_EQ(CopyPhotoFiles(move, kMediaStill).m_copied, 1);
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.xyr"), "new report");
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.sld"), "new slides");
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.jpg"), "new photo");
@@ -149,9 +149,12 @@ TEST_F(MediaFilesTest, RecordFilesOverwriteButMainImageKeepsTheDestinations) {
 
     // Missing sources copy nothing and change nothing.
     move.m_fromNumber = "0000000077";
-    EXPECT_FALSE(CopyReportFile(move));
-    EXPECT_FALSE(CopySlideshowFile(move));
-    EXPECT_EQ(CopyPhotoFiles(move, kMediaAvi), 0);
+    // Missing sources are neither copies nor failures.
+    for (const SMediaCopy& copy :
+         {CopyReportFile(move), CopySlideshowFile(move), CopyPhotoFiles(move, kMediaAvi)}) {
+        EXPECT_EQ(copy.m_copied, 0);
+        EXPECT_TRUE(copy.AllCopied());
+    }
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.xyr"), "new report");
 }
 
@@ -162,7 +165,7 @@ TEST_F(MediaFilesTest, DataDeletionRemovesSourcesOnlyAfterTheirCopy) {
 
     SMediaMove move{Folder("img"), Folder("img"), "0000000002", "0000000001",
                     "0000000003",  "0000000001",  true};
-    EXPECT_EQ(CopyPhotoFiles(move, kMediaAvi), 2);
+    EXPECT_EQ(CopyPhotoFiles(move, kMediaAvi).m_copied, 2);
     EXPECT_FALSE(fs::exists(Dir("img") / "0000000002" / "0000000003.avi"));
     EXPECT_FALSE(fs::exists(Dir("img") / "0000000002" / "0000000003.jpg"));
     EXPECT_EQ(ReadFile(Dir("img") / "0000000001" / "0000000001.avi"), "movie");
@@ -171,14 +174,45 @@ TEST_F(MediaFilesTest, DataDeletionRemovesSourcesOnlyAfterTheirCopy) {
     fs::create_directories(Dir("rep") / "0000000001" / "0000000001.xyr");
     SMediaMove report{Folder("rep"), Folder("rep"), "0000000002", "0000000001",
                       "0000000003",  "0000000001",  true};
-    EXPECT_FALSE(CopyReportFile(report));
+    EXPECT_EQ(CopyReportFile(report).m_failed, 1);
     EXPECT_EQ(ReadFile(Dir("rep") / "0000000002" / "0000000003.xyr"), "report");
+
+    // A movie copied while its still image fails: both sources stay, the record's files are
+    // never half removed.
+    WriteFile(Dir("img") / "0000000002" / "0000000004.mov", "movie 4");
+    WriteFile(Dir("img") / "0000000002" / "0000000004.jpg", "still 4");
+    fs::create_directories(Dir("img") / "0000000001" / "0000000002.jpg");
+    move.m_fromNumber = "0000000004";
+    move.m_toNumber = "0000000002";
+    const SMediaCopy half = CopyPhotoFiles(move, kMediaMov);
+    EXPECT_EQ(half.m_copied, 1);
+    EXPECT_FALSE(half.AllCopied());
+    EXPECT_EQ(ReadFile(Dir("img") / "0000000002" / "0000000004.mov"), "movie 4");
+    EXPECT_EQ(ReadFile(Dir("img") / "0000000002" / "0000000004.jpg"), "still 4");
 
     // The same file on both sides is never "copied" and so never removed.
     SMediaMove self{Folder("rep"), Folder("rep"), "0000000002", "0000000002",
                     "0000000003",  "0000000003",  true};
-    EXPECT_FALSE(CopyReportFile(self));
+    EXPECT_FALSE(CopyReportFile(self).AllCopied());
     EXPECT_EQ(ReadFile(Dir("rep") / "0000000002" / "0000000003.xyr"), "report");
+}
+
+// Identifiers and numbers come from records a damaged or foreign database may hold.
+TEST_F(MediaFilesTest, NamesThatLeadOutOfTheirFolderNameNoFile) {
+    WriteFile(Dir("outside.jpg"), "not a photo");
+    WriteFile(Dir("img") / "x" / "outside.jpg", "not a photo");
+    for (const char* id : {"..", ".", "../x", "a/b"}) {
+        EXPECT_EQ(ImageFilePath(Folder("img"), id, "0000000001", EPathFor::Destination, 0), "")
+            << id;
+        EXPECT_EQ(ReportFilePath(Folder("rep"), id, "0000000001"), "") << id;
+        EXPECT_EQ(SlideshowFilePath(Folder("sld"), id, "0000000001"), "") << id;
+    }
+    EXPECT_EQ(ImageFilePath(Folder("img"), "x", "/../../outside", EPathFor::Source, 0), "");
+    EXPECT_EQ(ImageFilePath(Folder("img"), "0000000001", "../../outside", EPathFor::Destination, 0),
+              "");
+    SMediaMove move{Folder("img"), Folder("dst"), "..", "0000000001", "outside", "0000000001"};
+    EXPECT_EQ(CopyPhotoFiles(move, kMediaStill).m_copied, 0);
+    EXPECT_FALSE(fs::exists(Dir("dst")));
 }
 
 TEST_F(MediaFilesTest, CopyKeepsModificationTimeAndLeavesNoTemporaryFiles) {
