@@ -219,19 +219,34 @@ void MapReferences(std::string& record, const std::vector<size_t>& offsets, cons
     }
 }
 
-// The first number, counting up from *next, under which `patient` has no record yet; the
-// numbers below *next are taken already. "" when the table cannot tell.
-std::string FirstFreeNumber(CBtrTable& table, const std::string& patient, long long* next) {
+// Looks up the record of `patient` numbered `number`: 0 found, kKeyNotFound, or the error.
+int FindNumbered(CBtrTable& table, const std::string& patient, const std::string& number) {
     std::string key(table.PrimaryKeyLength(), '\0');
+    WriteField(key.data(), kIdentifierWidth, patient);
+    WriteField(key.data() + kNumberOffset, kNumberWidth, number);
+    table.SetKeyNumber(0);
+    table.SetKey(key.data(), key.size());
+    return table.GetEqual();
+}
+
+// The first number, counting up from *next, under which `patient` has no record yet; the
+// numbers below *next are taken already. For a photo set the number's companion must be free
+// too, or the companion's insert would fail after the set's own. "" when the table cannot
+// tell.
+std::string FirstFreeNumber(CBtrTable& table, const std::string& patient, bool withCompanion,
+                            long long* next) {
+    auto isFree = [&](const std::string& number, bool* error) {
+        int status = FindNumbered(table, patient, number);
+        *error = status != 0 && status != recman::kKeyNotFound;
+        return status == recman::kKeyNotFound;
+    };
     for (; *next <= kLargestNumber; ++*next) {
-        std::string number = NumberText(*next);
-        WriteField(key.data(), kIdentifierWidth, patient);
-        WriteField(key.data() + kNumberOffset, kNumberWidth, number);
-        table.SetKeyNumber(0);
-        table.SetKey(key.data(), key.size());
-        int status = table.GetEqual();
-        if (status == recman::kKeyNotFound) return number;
-        if (status != 0) return {};
+        const std::string number = NumberText(*next);
+        bool error = false;
+        bool free = isFree(number, &error);
+        if (free && withCompanion) free = isFree(CompanionNumber(number), &error);
+        if (error) return {};
+        if (free) return number;
     }
     return {};
 }
@@ -375,7 +390,7 @@ bool CPatientCombiner::MoveNumberedRecords(const STableRules& rules, const std::
         WriteField(copy.data(), kIdentifierWidth, kept);
         MapReferences(copy, rules.m_photoRefs, m_photoMap);
         MapReferences(copy, rules.m_analysisRefs, m_analysisMap);
-        const std::string newNumber = FirstFreeNumber(*table, kept, &next);
+        const std::string newNumber = FirstFreeNumber(*table, kept, rules.m_photoSet, &next);
         if (newNumber.empty()) return Fail(rules.m_file);
         WriteField(copy.data() + kNumberOffset, kNumberWidth, newNumber);
         if (rules.m_photoSet)
@@ -394,25 +409,23 @@ bool CPatientCombiner::MoveNumberedRecords(const STableRules& rules, const std::
                 std::string moved = companion;
                 WriteField(moved.data(), kIdentifierWidth, kept);
                 WriteField(moved.data() + kNumberOffset, kNumberWidth, CompanionNumber(newNumber));
-                if (InsertRecord(*table, moved) != 0) return Fail(rules.m_file);
+                if (InsertRecord(*table, moved) != 0) {
+                    // No set is left at the kept patient without its companion.
+                    DeleteIfPresent(*table, copy);
+                    return Fail(rules.m_file);
+                }
                 m_analysisMap.Add(CompanionNumber(newNumber), CompanionNumber(oldNumber));
             }
         }
 
-        SMediaMove files{m_folders.m_image, m_folders.m_image, absorbed,    kept,
-                         oldNumber,         newNumber,         m_deleteData};
-        if (rules.m_photos) {
-            m_photoMap.Add(newNumber, oldNumber);
-            CopyPhotoFiles(files, static_cast<uint8_t>(record[offsetof(tagPHOTODB, MediaType)]));
+        if (!MoveRecordFiles(rules, record, absorbed, kept, newNumber)) {
+            // A file that exists but could not be copied: the kept patient gets no record
+            // without its file, the absorbed patient keeps record and file, and the combine
+            // stops so the administrator learns of it.
+            DeleteIfPresent(*table, copy);
+            return Fail(rules.m_file);
         }
-        if (rules.m_reports) {
-            files.m_fromFolder = files.m_toFolder = m_folders.m_report;
-            CopyReportFile(files);
-        }
-        if (rules.m_slideshows) {
-            files.m_fromFolder = files.m_toFolder = m_folders.m_slideshow;
-            CopySlideshowFile(files);
-        }
+        if (rules.m_photos) m_photoMap.Add(newNumber, oldNumber);
         if (rules.m_analysis) m_analysisMap.Add(newNumber, oldNumber);
 
         if (m_deleteData) {
@@ -422,6 +435,25 @@ bool CPatientCombiner::MoveNumberedRecords(const STableRules& rules, const std::
     }
     table->Close();
     return true;
+}
+
+bool CPatientCombiner::MoveRecordFiles(const STableRules& rules, const std::string& record,
+                                       const std::string& absorbed, const std::string& kept,
+                                       const std::string& newNumber) {
+    const std::string oldNumber = ReadField(record.data() + kNumberOffset, kNumberWidth);
+    SMediaMove files{{}, {}, absorbed, kept, oldNumber, newNumber, m_deleteData};
+    SMediaCopy copied;
+    if (rules.m_photos) {
+        files.m_fromFolder = files.m_toFolder = m_folders.m_image;
+        copied = CopyPhotoFiles(files, static_cast<uint8_t>(record[offsetof(tagPHOTODB, MediaType)]));
+    } else if (rules.m_reports) {
+        files.m_fromFolder = files.m_toFolder = m_folders.m_report;
+        copied = CopyReportFile(files);
+    } else if (rules.m_slideshows) {
+        files.m_fromFolder = files.m_toFolder = m_folders.m_slideshow;
+        copied = CopySlideshowFile(files);
+    }
+    return copied.AllCopied();
 }
 
 bool CPatientCombiner::MoveDependentRecords(const STableRules& rules, const std::string& kept,

@@ -67,17 +67,20 @@ public:
     // Combines `absorbed` into `kept` (identifiers "%010d"). With deleteData, each moved
     // record and media file of the absorbed patient is removed once its copy is stored;
     // without it the absorbed patient keeps everything. The absorbed patient's own PATIENT1.BTR
-    // and PATIENT2.BTR records stay in either case (PATIENT2 holds data the kept patient does
-    // not take over). Every table is opened before anything is written, so a table that
-    // cannot be opened ends the combine (false) with both patients untouched. A numbered
-    // record that cannot be inserted also ends it; what moved before stays moved, and with
-    // deleteData a second Combine moves the rest. A patient is never combined with itself,
-    // and both patients must exist.
+    // and PATIENT2.BTR records stay in either case: they do not move (only the kept patient's
+    // empty fields take their values, PATIENT2 not at all), and the practice's own records
+    // (reservations, accounts, sales, lab work, sent mail) still name the absorbed patient and
+    // would otherwise point at nobody. Every table is opened before anything is written, so a
+    // table that cannot be opened ends the combine (false) with both patients untouched. A
+    // numbered record that cannot be inserted, or whose existing file cannot be copied, also
+    // ends it (that record stays with the absorbed patient only); what moved before stays
+    // moved, and with deleteData a second Combine moves the rest. A patient is never combined
+    // with itself, and both patients must exist.
     bool Combine(const std::string& kept, const std::string& absorbed, bool deleteData);
 
     // Moves the absorbed patient's records of one table (a name of CombineTableOrder) to the
-    // kept patient, with their files. False when the table cannot be opened or a numbered
-    // record cannot be inserted.
+    // kept patient, with their files. False when the table cannot be opened, or a numbered
+    // record cannot be inserted or its existing file cannot be copied.
     bool MoveRecords(const std::string& table, const std::string& kept,
                      const std::string& absorbed);
 
@@ -94,6 +97,11 @@ private:
                              const std::string& absorbed);
     bool MoveDependentRecords(const STableRules& rules, const std::string& kept,
                               const std::string& absorbed);
+    // Copies the files of a moved PHOTO.BTR, REPORT.BTR or SLIDESHOW.BTR record to the kept
+    // patient's new number; false when a file that exists could not be copied.
+    bool MoveRecordFiles(const STableRules& rules, const std::string& record,
+                         const std::string& absorbed, const std::string& kept,
+                         const std::string& newNumber);
     bool FillKeptPatient(const std::string& kept, const std::string& absorbed);
     bool Fail(const std::string& table);
 

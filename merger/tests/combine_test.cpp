@@ -319,6 +319,46 @@ TEST_F(CombineTest, DependentRecordWithoutItsAnalysisStaysWithAbsorbedPatient) {
     EXPECT_EQ(NumbersOf(db, "ADDLAT.BTR", kAbsorbed), (Numbers{"0000000001"}));
 }
 
+TEST_F(CombineTest, PhotoWhoseFileCannotBeCopiedStaysWithAbsorbedPatientAndFails) {
+    const std::string& db = m_folders.m_database;
+    Add<CPhotoTable>(db, kAbsorbed, "0000000001");
+    Add<CPhotoTable>(db, kAbsorbed, "0000000002", [](tagPHOTODB& r) { r.MediaType = kMediaAvi; });
+    const fs::path photo(m_folders.m_image);
+    WriteFile(photo / kAbsorbed / "0000000001.jpg", "one");
+    WriteFile(photo / kAbsorbed / "0000000002.avi", "movie two");
+    WriteFile(photo / kAbsorbed / "0000000002.jpg", "two");
+    // The second photo's still image cannot be written at the kept patient's number 2.
+    fs::create_directories(photo / kKept / "0000000002.jpg");
+
+    CPatientCombiner combiner(m_folders);
+    EXPECT_FALSE(combiner.Combine(kKept, kAbsorbed, true));
+    EXPECT_EQ(combiner.FailedTable(), "PHOTO.BTR");
+    // The first photo moved; the second is the absorbed patient's alone, with both its files.
+    EXPECT_EQ(NumbersOf(db, "PHOTO.BTR", kKept), (Numbers{"0000000001"}));
+    EXPECT_EQ(NumbersOf(db, "PHOTO.BTR", kAbsorbed), (Numbers{"0000000002"}));
+    EXPECT_EQ(ReadFile(photo / kAbsorbed / "0000000002.avi"), "movie two");
+    EXPECT_EQ(ReadFile(photo / kAbsorbed / "0000000002.jpg"), "two");
+    EXPECT_FALSE(fs::exists(photo / kAbsorbed / "0000000001.jpg"));
+
+    // Once the obstacle is gone, a second combine moves the rest.
+    fs::remove(photo / kKept / "0000000002.jpg");
+    ASSERT_TRUE(combiner.Combine(kKept, kAbsorbed, true)) << combiner.FailedTable();
+    EXPECT_EQ(NumbersOf(db, "PHOTO.BTR", kKept), (Numbers{"0000000001", "0000000002"}));
+    EXPECT_EQ(ReadFile(photo / kKept / "0000000002.jpg"), "two");
+}
+
+TEST_F(CombineTest, PhotoSetTakesANumberWhoseCompanionIsFreeToo) {
+    const std::string& db = m_folders.m_database;
+    Add<CXyPhotoExTable>(db, kKept, "A000000001");  // a companion left without its set
+    Add<CXyPhotoExTable>(db, kAbsorbed, "0000000003");
+    Add<CXyPhotoExTable>(db, kAbsorbed, "A000000003");
+    CPatientCombiner combiner(m_folders);
+    ASSERT_TRUE(combiner.Combine(kKept, kAbsorbed, true)) << combiner.FailedTable();
+    EXPECT_EQ(NumbersOf(db, "XYPHOTOEX.BTR", kKept),
+              (Numbers{"0000000002", "A000000001", "A000000002"}));
+    EXPECT_TRUE(NumbersOf(db, "XYPHOTOEX.BTR", kAbsorbed).empty());
+}
+
 TEST_F(CombineTest, RefusalsAndUnopenableTablesChangeNothing) {
     BuildTwoPatients();
     const std::string& db = m_folders.m_database;
