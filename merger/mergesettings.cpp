@@ -162,8 +162,12 @@ void DiscoverFolders(SMergeFolders* folders) {
     velo.Load(SettingsFilePath(kVeloIni));
     folders->m_calyxDatabase = velo.GetString(kGlobal, kDatabase);
     folders->m_calyxImage = velo.GetString(kGlobal, kPhoto);
-    if (folders->m_calyxImage.isEmpty()) {
-        folders->m_calyxImage = folders->m_calyxDatabase + QStringLiteral("Photo/");
+    // The images default to "Photo/" inside the database folder; a database folder stored
+    // without its "/" still gets one between, and no database folder gives no image folder
+    // (a bare "Photo/" would name a folder of whatever the current folder is).
+    if (folders->m_calyxImage.isEmpty() && !folders->m_calyxDatabase.isEmpty()) {
+        folders->m_calyxImage =
+            WithTrailingSeparator(folders->m_calyxDatabase) + QStringLiteral("Photo/");
     }
 }
 

@@ -40,8 +40,9 @@ QString WithTrailingSeparator(const QString& folder);
 
 // Start-up discovery: the Xylo folders from "Xylo9.ini" [DB_DIR], or all four from
 // "Xylo8.ini" when Xylo9 names no database folder; the Calyx database and image folders
-// from "VeloV1.ini" [GLOBAL] (image = database + "Photo/" when PHOTO is empty). Missing
-// files and keys give empty fields. The destination fields are left as they are.
+// from "VeloV1.ini" [GLOBAL] (image = "Photo/" in the database folder when PHOTO is empty,
+// none without a database folder). Missing files and keys give empty fields. The destination
+// fields are left as they are.
 void DiscoverFolders(SMergeFolders* folders);
 
 // The destination browse: the chosen folder gives the destination database folder

@@ -76,7 +76,15 @@ TEST_F(MergeSettingsTest, CalyxFoldersAndTheirDefaults) {
     SMergeFolders f;
     unita::DiscoverFolders(&f);  // no settings files at all: empty fields, no complaint
     EXPECT_EQ(f.m_calyxDatabase, "");
+    EXPECT_EQ(f.m_calyxImage, "");
     EXPECT_EQ(f.m_xyloDatabase, "");
+
+    // A database folder stored without its "/" is shown so, its image folder lies inside it.
+    Set(Ini("VeloV1.ini"), "GLOBAL", "DATABASE", "/clinic/db");
+    unita::DiscoverFolders(&f);
+    EXPECT_EQ(f.m_calyxDatabase, "/clinic/db");
+    EXPECT_EQ(f.m_calyxImage, "/clinic/db/Photo/");
+    fs::remove(Ini("VeloV1.ini"));
 
     // A file spelled in other letter case is found, and Japanese folder names survive the
     // code page 932 round trip.
