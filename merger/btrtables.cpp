@@ -4,8 +4,8 @@
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "suite/text/hostprofile.h"
@@ -109,6 +109,10 @@ void CopyPart(char* to, const char* from, const SKeyPart& part) {
         std::memcpy(to, from, part.m_length);
     }
 }
+
+// Identifiers from this one up are not counted on from: the next one would not fit the
+// identifier field with its terminator.
+constexpr long long kIdsCountedBelow = 999'999'999'999'999'999LL;
 
 std::string FolderOrProfile(const char* folder) {
     return folder ? std::string(folder) : DefaultDatabaseFolder();
@@ -260,10 +264,17 @@ std::string CPatient1Table::NextPatientID() {
     std::memcpy(key, "9999999999", 10);
     SetKeyNumber(0);
     SetKey(key, sizeof key);
-    long next = 1;
-    if (GetLessOrEqual() == 0) next = std::strtol(Rec().PatientID, nullptr, 10) + 1;
+    long long next = 1;
+    if (GetLessOrEqual() == 0) {
+        // The leading digits of the field only: a field without its terminator must not be
+        // read on into the name, and a number too large to count on from starts over at 1.
+        const char* id = Rec().PatientID;
+        long long value = 0;
+        const auto parsed = std::from_chars(id, id + strnlen(id, sizeof Rec().PatientID), value);
+        if (parsed.ec == std::errc() && value >= 0 && value < kIdsCountedBelow) next = value + 1;
+    }
     char text[32];
-    std::snprintf(text, sizeof text, "%010ld", next);
+    std::snprintf(text, sizeof text, "%010lld", next);
     return text;
 }
 

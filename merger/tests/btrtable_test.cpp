@@ -182,6 +182,20 @@ TEST_F(BtrTableTest, NextPatientIdFollowsTheHighestStoredIdentifier) {
     CPatient1Table patients(m_db);
     ASSERT_EQ(patients.Open(), 0);
     EXPECT_EQ(patients.NextPatientID(), "0000000042");
+    patients.Close();
+
+    // A highest identifier that fills its whole field, followed by a name of digits: only
+    // the field counts. One too large to count on from starts over at 1.
+    for (const auto& [id, next] : {std::pair{"000000004300000000000", "4300000000001"},
+                                   std::pair{"099999999999999999999", "0000000001"}}) {
+        CPatient1Table full(m_db);
+        ASSERT_EQ(full.Open(), 0);
+        full.ClearData();
+        std::memcpy(full.Rec().PatientID, id, sizeof full.Rec().PatientID);
+        Put(full.Rec().Name, "777");
+        ASSERT_EQ(full.Insert(), 0);
+        EXPECT_EQ(full.NextPatientID(), next) << id;
+    }
     EXPECT_EQ(Shown(), 0);
 }
 
