@@ -74,7 +74,8 @@ uint32_t DosTime(int64_t seconds) {
     return (date << 16) | time;
 }
 
-// Splits a command line into words; a double-quoted word may hold blanks.
+// Splits a command line into words; a double-quoted word may hold blanks. A quote left open
+// gives no words: the line cannot say which folder it meant.
 std::vector<std::string> SplitCommand(const char* command) {
     std::vector<std::string> words;
     std::string word;
@@ -93,6 +94,7 @@ std::vector<std::string> SplitCommand(const char* command) {
             inWord = true;
         }
     }
+    if (quoted) return {};
     if (inWord) words.push_back(word);
     return words;
 }
