@@ -416,11 +416,17 @@ void SetProgramFolder(const std::string& folder) {
 
 int UnpackEmptyDatabase(const std::string& destinationDatabaseFolder) {
     const std::string archive = ProgramFolder() + kEmptyDatabaseArchive;
-    char command[2048];
-    std::snprintf(command, sizeof command, "x -x1m1c1n1 %c%s%c %c%s%c", 34, archive.c_str(), 34, 34,
-                  destinationDatabaseFolder.c_str(), 34);
+    // The command line cannot quote a double quote: a folder holding one would be read as
+    // another folder, and the empty tables would land there.
+    if (archive.find('"') != std::string::npos ||
+        destinationDatabaseFolder.find('"') != std::string::npos) {
+        return kLhaBadCommand;
+    }
+    const char quote = 34;
+    const std::string command = std::string("x -x1m1c1n1 ") + quote + archive + quote + ' ' +
+                                quote + destinationDatabaseFolder + quote;
     char output[300] = {};
-    return Unlha(nullptr, command, output, sizeof output);
+    return Unlha(nullptr, command.c_str(), output, sizeof output);
 }
 
 SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,

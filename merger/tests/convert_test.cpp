@@ -418,6 +418,13 @@ TEST_F(ConvertTest, TheEmptyDatabaseArchiveUnpacksIntoOpenableEmptyTables) {
               fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
     EXPECT_TRUE(CMessageService::History().isEmpty());
 
+    // A double quote cannot travel in the command line: such a folder is refused rather
+    // than read as the folder without it.
+    fs::create_directories(m_root + "a\"b/");
+    EXPECT_NE(UnpackEmptyDatabase(m_root + "a\"b/"), 0);
+    EXPECT_FALSE(fs::exists(m_root + "ab"));
+    EXPECT_FALSE(fs::exists(m_root + "a\"b/PATIENT1.BTR"));
+
     SetProgramFolder(m_root + "nowhere/");
     EXPECT_EQ(UnpackEmptyDatabase(m_root + "other/"), kLhaCannotRead);
     EXPECT_FALSE(fs::exists(m_root + "other/PATIENT1.BTR"));
@@ -445,6 +452,9 @@ TEST(LhaArchiveTest, WrittenArchivesReadBackAndUnsafeNamesAreRefused) {
     EXPECT_FALSE(fs::exists(root + "safe/fine.txt"));  // nothing written from a refused archive
 
     EXPECT_EQ(Unlha(nullptr, "l archive", output, sizeof output), kLhaBadCommand);
+    const std::string open = "x \"" + root + "a.lzh\" \"" + root + "q\"uoted/\"";
+    EXPECT_EQ(Unlha(nullptr, open.c_str(), output, sizeof output), kLhaBadCommand);
+    EXPECT_FALSE(fs::exists(root + "quoted"));
     WriteFile(root + "not.lzh", "this is no archive");
     const std::string garbage = "x \"" + root + "not.lzh\" \"" + root + "g/\"";
     EXPECT_EQ(Unlha(nullptr, garbage.c_str(), output, sizeof output), kLhaCannotRead);
