@@ -20,6 +20,7 @@
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
 #include "merger/mergesettings.h"
+#include "suite/tool/messageservice.h"
 
 namespace unita {
 namespace {
@@ -183,16 +184,30 @@ enum class ECopyResult { Copied, Kept, Failed };
 // renamed over it.
 std::string TempPrefix(const std::string& name) { return "." + name + ".copy"; }
 
+// The entries of a folder. A folder that is not there has nothing to copy; one that cannot
+// be read is a failed copy (its files would be missing from the destination unnoticed), so
+// false with *error set.
+bool ListFolder(const std::string& folder, std::vector<fs::directory_entry>* entries, int* error) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) entries->push_back(*it);
+    if (!ec || (entries->empty() && ec == std::errc::no_such_file_or_directory)) return true;
+    *error = ec.value();
+    return false;
+}
+
 // Removes what a copy killed before its rename left in destination: the temporary files of
 // the source's file names, and nothing else.
 void RemoveStaleCopies(const std::vector<fs::directory_entry>& sourceEntries,
                        const std::string& destination) {
-    std::error_code ec;
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : sourceEntries)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    for (const fs::directory_entry& item : fs::directory_iterator(destination, ec)) {
+    std::vector<fs::directory_entry> found;
+    int error = 0;
+    ListFolder(destination, &found, &error);
+    for (const fs::directory_entry& item : found) {
         const std::string name = item.path().filename().string();
         const size_t suffix = std::strlen(".copy") + 6;
         if (name.size() < suffix + 2 || name[0] != '.') continue;
@@ -262,10 +277,17 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
 }
 
 void ShowCopyError(QWidget* parent, const std::string& path, int error) {
-    ShowMergerMessage(parent,
-                      QString::fromStdString(path) + QStringLiteral("\n\n") +
-                          QString::fromLocal8Bit(std::strerror(error)),
-                      EMergerIcon::Warning);
+    CMessageService::MessageBox(parent,
+                                QString::fromStdString(path) + QStringLiteral("\n\n") +
+                                    QString::fromLocal8Bit(std::strerror(error)),
+                                ProgramTitle(), CMessageService::EIcon::Critical);
+}
+
+// The system's path-not-found: the destination folder itself is not there, so no further
+// file of this folder can be copied either.
+bool DestinationFolderMissing(const std::string& destination, int error) {
+    std::error_code ec;
+    return (error == ENOENT || error == ENOTDIR) && !fs::is_directory(destination, ec);
 }
 
 // What stays the same through the folders of one copy.
@@ -284,10 +306,13 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
     IMergeProgress& progress = run.m_progress;
     SCopyCounts* counts = &run.m_counts;
     if (progress.StopMark()) return;
-    std::error_code ec;
     std::vector<fs::directory_entry> entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator(source, ec))
-        entries.push_back(entry);
+    if (int error = 0; !ListFolder(source, &entries, &error)) {
+        ++counts->m_failed;
+        ShowCopyError(run.m_parent, source, error);
+        progress.SetStopMark(true);
+        return;
+    }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return a.path().filename() < b.path().filename();
     });
@@ -329,7 +354,7 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
                 ++counts->m_failed;
                 ShowCopyError(run.m_parent, destination + name, error);
                 progress.SetStopMark(true);
-                if (error == ENOENT) return;
+                if (DestinationFolderMissing(destination, error)) return;
                 break;
         }
     }

@@ -378,6 +378,7 @@ TEST_F(CopyFolderTest, AFailedCopyAsksBeforeGoingOnAndAClearedMarkCopiesAgain) {
     const auto boxes = CMessageService::History();
     ASSERT_GE(boxes.size(), 2);
     EXPECT_TRUE(boxes.front().text.contains("b.txt"));
+    EXPECT_EQ(boxes.front().icon, CMessageService::EIcon::Critical);
     EXPECT_EQ(boxes[1].text, StopCopyQuestion());
 
     // Yes: the rest of the folder is left, the mark stays, and a copy started with it set
@@ -398,6 +399,34 @@ TEST_F(CopyFolderTest, AFailedCopyAsksBeforeGoingOnAndAClearedMarkCopiesAgain) {
     counts = CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
     EXPECT_EQ(counts.m_copied, 3);
     EXPECT_EQ(counts.m_failed, 0);
+}
+
+TEST_F(CopyFolderTest, FoldersThatCannotBeListedOrWrittenStopTheCopy) {
+    CRecorder progress;
+    // A source folder that is not there has nothing to copy.
+    EXPECT_EQ(CopyFolder(m_root + "absent/", m_target, ECopyMode::Images, false, progress).m_failed,
+              0);
+    EXPECT_FALSE(progress.StopMark());
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+
+    // One that cannot be listed is a failed copy, not an empty one.
+    WriteFile(m_root + "plain", "a file, not a folder");
+    SCopyCounts counts =
+        CopyFolder(m_root + "plain/", m_target, ECopyMode::Images, false, progress);
+    EXPECT_EQ(counts.m_failed, 1);
+    EXPECT_TRUE(progress.StopMark());
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History().back().icon, CMessageService::EIcon::Critical);
+
+    // A destination folder that is not there ends the folder at its first file, unasked.
+    progress.SetStopMark(false);
+    CMessageService::ClearHistory();
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(m_source + name, name);
+    counts = CopyFolder(m_source, m_root + "gone/", ECopyMode::Images, false, progress);
+    EXPECT_EQ(counts.m_failed, 1);
+    EXPECT_TRUE(progress.StopMark());
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History().back().kind, CMessageService::EKind::MessageBox);
 }
 
 TEST_F(ConvertTest, TheEmptyDatabaseArchiveUnpacksIntoOpenableEmptyTables) {
