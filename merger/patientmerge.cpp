@@ -204,7 +204,8 @@ ECopyResult CopyTableOfPatient(const std::string& table, const std::string& xylo
     if (!dest) return ECopyResult::OpenFailed;
     CRecordTransaction transaction;
     const bool copied = CopyPatientRecords(*source, *dest, table, destId, sourceId, media);
-    return transaction.Commit() && copied ? ECopyResult::Copied : ECopyResult::CopyFailed;
+    return transaction.CommitOrReport(*dest) && copied ? ECopyResult::Copied
+                                                       : ECopyResult::CopyFailed;
 }
 
 }  // namespace

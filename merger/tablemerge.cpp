@@ -130,7 +130,7 @@ bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase, const QSt
         if (dest->Insert() != recman::kOk && replace) dest->Update();
         status = source->GetNext();
     }
-    return transaction.Commit();
+    return transaction.CommitOrReport(*dest);
 }
 
 bool CopyWholeFile(const QString& sourceFolder, const QString& destFolder, const QString& file) {

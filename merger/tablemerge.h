@@ -31,8 +31,9 @@ struct STableMergeOptions {
 // table's option is checked (CASEREF and CASERREG always keep the destination's). A
 // CUSTOMTBL record gets its code copied from offset 3 to offset 8 first. Folders end with
 // "/" (added when missing). The table's records are stored together in one transaction.
-// False when one of the two files cannot be opened (reported by the wrapper) or the
-// records could not be stored; a failed replacement is reported and the scan goes on.
+// False when one of the two files cannot be opened or the records could not be stored
+// (both reported in the wrapper's words); a failed replacement is reported and the scan
+// goes on.
 bool MergeMasterTable(EMasterTable table, const QString& xyloDatabase, const QString& destDatabase,
                       bool forced, const STableMergeOptions& options);
 

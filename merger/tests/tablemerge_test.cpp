@@ -3,6 +3,8 @@
 // and the tables-only command's refusal.
 #include "merger/tablemerge.h"
 
+#include <algorithm>
+
 #include "merger/tests/mergetestdb.h"
 #include "merger/unitaids.h"
 
@@ -168,6 +170,36 @@ TEST_F(TableMergeTest, MissingTableIsReportedAndTheOthersAreStillMerged) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[0].contains(QStringLiteral("BO_OPEN")));
     EXPECT_EQ(shown[1], QStringLiteral("テーブルのマージが終了しました。"));
+}
+
+// A destination that cannot be written (a full disk, say) loses the table's records; the
+// command must say so instead of only that it finished.
+TEST_F(TableMergeTest, TablesThatCannotBeStoredAreReportedNotPassedOverInSilence) {
+    AddMaster("xylo", "DOCTOR.BTR", {{0, "04"}, {3, "xylo doctor"}});
+    recman::Shutdown();
+    bool failWrites = false;
+    recman::testing::SetFileEventHook([&failWrites](recman::testing::FileEvent event, const char*) {
+        return !(failWrites && event == recman::testing::FileEvent::kSync);
+    });
+    failWrites = true;
+    CQuietMergeProgress progress;
+    const STablesOnlyResult result =
+        MergeMasterTablesOnly(Xylo(), Dest(), STableMergeOptions{}, progress, nullptr);
+    failWrites = false;
+    recman::testing::SetFileEventHook({});
+
+    EXPECT_TRUE(result.m_ran);
+    EXPECT_EQ(TextAt("dest", "DOCTOR.BTR", "04", 3), "<missing>");
+    const std::vector<QString> shown = ShownTexts();
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const QString& text) {
+        return text.contains(QStringLiteral("DOCTOR_DB"));
+    }));
+    EXPECT_EQ(shown.back(), QStringLiteral("テーブルのマージが終了しました。"));
+
+    // Once the disk works again, the same command stores the records for good.
+    MergeMasterTablesOnly(Xylo(), Dest(), STableMergeOptions{}, progress, nullptr);
+    recman::Shutdown();
+    EXPECT_EQ(TextAt("dest", "DOCTOR.BTR", "04", 3), "xylo doctor");
 }
 
 TEST_F(TableMergeTest, TablesOnlyRefusesTheXyloFolderTypedWithoutSeparatorOrInOtherCase) {
