@@ -141,6 +141,19 @@ SConvertResult Convert(const std::string& oldFolder, const std::string& targetFo
     return result;
 }
 
+// Marks a completely converted database as the current format. Without the mark the
+// database would still be read as the old format, so a failed write is shown and the
+// conversion does not count as complete.
+bool RecordConversion(const std::string& databaseFolder, SConvertResult* result) {
+    if (!result->m_complete) return false;
+    QString why;
+    if (WriteCurrentDatabaseVersion(QString::fromStdString(databaseFolder), &why)) return true;
+    result->m_complete = false;
+    ShowMergerMessage(nullptr, QStringLiteral("設定ファイルを書き込めませんでした。\n") + why,
+                      EMergerIcon::Warning);
+    return false;
+}
+
 std::string& ProgramFolderSetting() {
     static std::string folder;
     return folder;
@@ -402,14 +415,13 @@ SConvertResult ConvertPatientsInPlace(const std::string& calyxDatabaseFolder,
                                       IMergeProgress& progress) {
     const int count = int(patientNumbers.size());
     progress.SetPosition(0);
-    const SConvertResult result =
+    SConvertResult result =
         Convert(calyxDatabaseFolder, calyxDatabaseFolder, patientNumbers, &progress, [&](int row) {
             progress.SetPosition(row * 100 / count);
             progress.SetStatus(QString::asprintf("処理中... %3d/%3d", row, count));
         });
-    if (result.m_complete) {
+    if (RecordConversion(calyxDatabaseFolder, &result)) {
         progress.SetStatus(QStringLiteral("コンバート成功"));
-        WriteCurrentDatabaseVersion(QString::fromStdString(calyxDatabaseFolder));
     }
     return result;
 }
@@ -419,11 +431,9 @@ SConvertResult ConvertPatientsInRun(const std::string& calyxDatabaseFolder,
                                     const std::vector<long>& patientNumbers,
                                     IMergeProgress& progress) {
     progress.SetStatus(QStringLiteral("Calyxのデータベースをコンバートしています..."));
-    const SConvertResult result = Convert(calyxDatabaseFolder, destinationDatabaseFolder,
-                                          patientNumbers, nullptr, [](int) {});
-    if (result.m_complete) {
-        WriteCurrentDatabaseVersion(QString::fromStdString(destinationDatabaseFolder));
-    }
+    SConvertResult result = Convert(calyxDatabaseFolder, destinationDatabaseFolder, patientNumbers,
+                                    nullptr, [](int) {});
+    RecordConversion(destinationDatabaseFolder, &result);
     return result;
 }
 

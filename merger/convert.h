@@ -24,19 +24,21 @@ void ConvertPatientRecord(const tagOLDPATIENTDB& oldRecord, tagPATIENT1DB* newRe
 std::string TelephoneDigits(const char* telephone, size_t width);
 
 struct SConvertResult {
-    bool m_opened = false;    // both patient files opened
-    bool m_complete = false;  // every listed patient visited (or the list is empty)
-    int m_converted = 0;      // records inserted into PATIENT1.BTR
-    int m_missing = 0;        // listed patients not found in PATIENT.BTR (skipped silently)
-    int m_failed = 0;         // inserts refused (reported by the table wrapper)
+    bool m_opened = false;  // both patient files opened
+    // Every listed patient visited (or the list is empty) and the version written.
+    bool m_complete = false;
+    int m_converted = 0;  // records inserted into PATIENT1.BTR
+    int m_missing = 0;    // listed patients not found in PATIENT.BTR (skipped silently)
+    int m_failed = 0;     // inserts refused (reported by the table wrapper)
 };
 
 // The convert button: PATIENT.BTR of the Calyx database folder into its PATIENT1.BTR.
 // patientNumbers are the item data of the Calyx list's rows in list order. Shows
 // "コンバート先のDBを削除しています..." while emptying PATIENT1.BTR and "処理中... %3d/%3d" per
 // converted row with the progress bar; on completion shows "コンバート成功" and writes
-// [GLOBAL] VERSION "1.1.0.0" into the folder's "GlobalSetting.ini". Nothing is written to
-// the settings file when a patient file cannot be opened.
+// [GLOBAL] VERSION "1.1.0.0" into the folder's "GlobalSetting.ini" (a failed write is
+// shown and leaves the conversion incomplete). Nothing is written to the settings file
+// when a patient file cannot be opened.
 SConvertResult ConvertPatientsInPlace(const std::string& calyxDatabaseFolder,
                                       const std::vector<long>& patientNumbers,
                                       IMergeProgress& progress);

@@ -243,6 +243,26 @@ TEST_F(ConvertTest, AMissingPatientFileConvertsNothingAndWritesNoVersion) {
     EXPECT_TRUE(CMessageService::History().front().text.contains("PATIENT_DB BO_OPEN"));
 }
 
+TEST_F(ConvertTest, ASettingsFileThatCannotBeWrittenLeavesTheConversionIncomplete) {
+    AddOldPatient(1, "A1", "");
+    const std::string dest = m_root + "dest/";
+    std::string error;
+    ASSERT_TRUE(velodb::CreateDatabase(dest, false, &error)) << error;
+    // A folder where the settings file should be: the version cannot be written.
+    for (const std::string& folder : {m_calyx, dest}) {
+        fs::remove(folder + "GlobalSetting.ini");
+        fs::create_directories(folder + "GlobalSetting.ini");
+    }
+    CRecorder progress;
+    EXPECT_FALSE(ConvertPatientsInPlace(m_calyx, {1}, progress).m_complete);
+    EXPECT_TRUE(std::none_of(progress.m_statuses.begin(), progress.m_statuses.end(),
+                             [](const QString& s) { return s == "コンバート成功"; }));
+    EXPECT_FALSE(ConvertPatientsInRun(m_calyx, dest, {1}, progress).m_complete);
+    ASSERT_EQ(CMessageService::History().size(), 2);
+    EXPECT_TRUE(
+        CMessageService::History().back().text.startsWith("設定ファイルを書き込めませんでした。"));
+}
+
 class CopyFolderTest : public ConvertTest {
 protected:
     void SetUp() override {
