@@ -1,6 +1,7 @@
 #include "merger/mergerun.h"
 
 #include <QStringList>
+#include <filesystem>
 #include <numeric>
 
 #include "merger/convert.h"
@@ -61,6 +62,8 @@ private:
     bool Prepare();
     bool UnpackEmptyDatabaseStep();
     bool RunXyloOnly();
+    bool CopyXyloFiles(const QStringList& files);
+    bool CopyXyloFolder(const QString& source, const QString& destination);
     bool RunConvertedAndMerged();
     bool CopyStopped();
     bool MergeXyloPatients();
@@ -143,20 +146,48 @@ bool CMergeRun::RunXyloOnly() {
     MergeTablesForCopiedRun(f.m_xyloDatabase, f.m_destDatabase, m_request.m_tableOptions);
 
     m_progress.SetPosition(60);
-    for (const QString& file : XyloSharedFiles()) {
-        CopyWholeFile(f.m_xyloDatabase, f.m_destDatabase, file);
-    }
+    if (!CopyXyloFiles(XyloSharedFiles())) return false;
     m_progress.SetPosition(70);
-    for (const QString& file : XyloCaseFiles()) {
-        CopyWholeFile(f.m_xyloDatabase, f.m_destDatabase, file);
-    }
+    if (!CopyXyloFiles(XyloCaseFiles())) return false;
 
     m_progress.SetPosition(80);
     m_progress.ProcessPendingEvents();
     m_progress.SetStatus(QStringLiteral("画像をコピーしています..."));
-    CopyTree(Std(f.m_xyloImage), Std(f.m_destImage));
+    // The reports and slideshows go along with the images: the copied REPORT.BTR and
+    // SLIDESHOW.BTR name files that the products look for in the destination folders.
+    if (!CopyXyloFolder(f.m_xyloImage, f.m_destImage) ||
+        !CopyXyloFolder(f.m_xyloReport, f.m_destReport) ||
+        !CopyXyloFolder(f.m_xyloSlideshow, f.m_destSlideshow)) {
+        return false;
+    }
     m_progress.SetPosition(100);
     return true;
+}
+
+// A file the Xylo database lacks is passed over; one it holds but that cannot be copied
+// would leave the destination with the empty table, so it fails the run.
+bool CMergeRun::CopyXyloFiles(const QStringList& files) {
+    for (const QString& file : files) {
+        if (!FolderHoldsFile(m_folders.m_xyloDatabase, file)) continue;
+        if (CopyWholeFile(m_folders.m_xyloDatabase, m_folders.m_destDatabase, file)) continue;
+        m_failureDetail =
+            QStringLiteral("Xyloの%1をマージ先のデータベースフォルダにコピーできませんでした。")
+                .arg(file);
+        return false;
+    }
+    return true;
+}
+
+// A Xylo folder that is not named or does not exist is passed over, as there is nothing
+// to copy; a copy that breaks off fails the run.
+bool CMergeRun::CopyXyloFolder(const QString& source, const QString& destination) {
+    std::error_code ec;
+    if (source.isEmpty() || !std::filesystem::is_directory(Std(source), ec)) return true;
+    std::string error;
+    if (CopyTree(Std(source), Std(destination), &error)) return true;
+    m_failureDetail = QStringLiteral("「%1」を「%2」にコピーできませんでした。\n%3")
+                          .arg(source, destination, QString::fromStdString(error));
+    return false;
 }
 
 bool CMergeRun::RunConvertedAndMerged() {

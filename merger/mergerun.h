@@ -5,7 +5,8 @@
 //   Calyx database and images copied, the old patient file converted when needed, the master
 //   tables merged, then every Xylo patient merged one by one;
 // - Xylo data only: the Calyx database copied without its patient and master files, the
-//   master tables merged, the Xylo tables copied whole and the Xylo images copied.
+//   master tables merged, the Xylo tables copied whole and the Xylo images, reports and
+//   slideshows copied.
 // A successful run writes the settings back; a failed one names what failed and leaves the
 // settings alone. Running again after a failure rebuilds the destination from the empty
 // database, so the second run ends where an uninterrupted run would have.

@@ -145,6 +145,12 @@ std::string GlobalSettingPath(const QString& databaseFolder) {
     return FindInFolder(WithTrailingSeparator(databaseFolder), QStringLiteral("GlobalSetting.ini"));
 }
 
+bool FolderHoldsFile(const QString& folder, const QString& fileName) {
+    if (folder.isEmpty()) return false;
+    std::error_code ec;
+    return fs::is_regular_file(FindInFolder(WithTrailingSeparator(folder), fileName), ec);
+}
+
 QString WithTrailingSeparator(const QString& folder) {
     if (folder.isEmpty() || folder.endsWith(u'/')) return folder;
     return folder + u'/';
@@ -186,8 +192,7 @@ bool CalyxNeedsConversion(const QString& calyxDatabaseFolder) {
     const QString folder = WithTrailingSeparator(calyxDatabaseFolder);
     const QString version = CIniFile::ReadString(GlobalSettingPath(folder), kGlobal, kVersion);
     if (version == QLatin1String(kCurrentDatabaseVersion)) return false;
-    std::error_code ec;
-    return fs::is_regular_file(FindInFolder(folder, QStringLiteral("PATIENT.BTR")), ec);
+    return FolderHoldsFile(folder, QStringLiteral("PATIENT.BTR"));
 }
 
 bool WriteCurrentDatabaseVersion(const QString& databaseFolder, QString* error) {

@@ -34,6 +34,8 @@ QString SettingsFolder();
 std::string SettingsFilePath(const QString& fileName);
 // Path of "GlobalSetting.ini" in a database folder (same letter-case rule).
 std::string GlobalSettingPath(const QString& databaseFolder);
+// True when the folder holds a file of that name, without regard to letter case.
+bool FolderHoldsFile(const QString& folder, const QString& fileName);
 
 // `folder` with "/" appended when it does not end with one; "" stays "".
 QString WithTrailingSeparator(const QString& folder);

@@ -174,7 +174,27 @@ TEST_F(MergeRunTest, XyloOnlyRunCopiesTheXyloTablesWhole) {
     velodb::DumpTable(Source("calyx"), "RESERVATION.BTR", 0, calyx, &error);
     EXPECT_EQ(merged.str(), calyx.str());
     EXPECT_EQ(Snapshot(Work("X/Photo")), Snapshot(Source("xylo") + "Photo"));
+    // The reports the copied REPORT.BTR names are in the destination's report folder.
+    ASSERT_FALSE(Snapshot(Source("xylo") + "Report").empty());
+    EXPECT_EQ(Snapshot(Work("X/Report")), Snapshot(Source("xylo") + "Report"));
     EXPECT_EQ(Snapshot(Source("xylo")), xyloBefore);
+}
+
+TEST_F(MergeRunTest, XyloOnlyRunThatCannotCopyAXyloFileFails) {
+    const std::string xylo = Work("xylo/");
+    fs::copy(Source("xylo"), xylo, fs::copy_options::recursive);
+    testdb::WriteFile(xylo + "freetblname.dat", "free table names");
+    // A folder where the file should go: the copy cannot replace it.
+    testdb::WriteFile(Work("Y/Database/FREETBLNAME.DAT/keep"), "in the way");
+    SMergeRunRequest request = Request(Source("calyx"), xylo, Work("Y"));
+    request.m_convertCalyx = false;
+    request.m_writeBack = {true, true};
+    CRecordingProgress progress;
+    const SMergeRunResult result = RunMerge(request, progress, nullptr);
+    ASSERT_EQ(result.m_outcome, EMergeRunOutcome::Failed);
+    EXPECT_TRUE(result.m_message.contains("freetblname.dat")) << result.m_message.toStdString();
+    EXPECT_EQ(progress.m_statuses.back(), "マージ失敗しました。");
+    EXPECT_FALSE(fs::exists(SettingsFilePath("VeloV1.ini")));
 }
 
 // The products' settings files may name their folders without the trailing "/", and the
