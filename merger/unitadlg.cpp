@@ -456,6 +456,7 @@ void CUnitaDlg::OnCalyxLoad() {
     m_calyx.m_sortColumn = -1;
     ShowRows(m_calyx);
     m_convert->setEnabled(m_calyxNeedsConversion);
+    m_calyxLoadedFrom = folder;
 }
 
 void CUnitaDlg::OnXyloLoad() {
@@ -514,6 +515,12 @@ void CUnitaDlg::OnMergeStart() {
     request.m_folders = Folders();
     if (!DestinationFoldersFilled(request.m_folders)) return;
     request.m_convertCalyx = m_convertCalyx->isChecked();
+    // The run converts the Calyx patients by the format and the list of the folder it
+    // copies: a list never loaded, or loaded from another folder, is loaded first.
+    const QString calyxFolder = WithTrailingSeparator(request.m_folders.m_calyxDatabase);
+    if (request.m_convertCalyx && !calyxFolder.isEmpty() && calyxFolder != m_calyxLoadedFrom) {
+        OnCalyxLoad();
+    }
     request.m_calyxNeedsConversion = m_calyxNeedsConversion;
     for (const SPatientRow& row : m_calyx.m_rows) {
         request.m_calyxPatients.push_back(static_cast<long>(row.m_identifier));

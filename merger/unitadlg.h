@@ -95,6 +95,8 @@ private:
     SListState m_mergeData;
     QIcon m_markIcons[4];
     bool m_calyxNeedsConversion = false;
+    // The Calyx database folder the Calyx list and the conversion mark were read from.
+    QString m_calyxLoadedFrom;
 
     QCheckBox* m_convertCalyx = nullptr;  // 1039
     QPushButton* m_convert = nullptr;     // 1017

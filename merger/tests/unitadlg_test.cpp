@@ -228,21 +228,25 @@ TEST_F(UnitaDlgTest, RefusedDestinationGetsTheFocusWithItsTextSelected) {
     EXPECT_FALSE(fs::exists(Work("R").toStdString()));
 }
 
-TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton) {
-    const std::string calyx = Work("old").toStdString() + "/";
-    fs::copy(Source("calyx"), calyx, fs::copy_options::recursive);
+// A copy of the demo practice database in the old format: three patients in PATIENT.BTR
+// and no current version in its settings.
+std::string MakeOldFormatCalyx(const std::string& from, const std::string& calyx) {
+    fs::copy(from, calyx, fs::copy_options::recursive);
     fs::remove(unita::GlobalSettingPath(QString::fromStdString(calyx)).c_str());
-    {
-        COldPatientTable old(calyx);
-        ASSERT_EQ(old.Open(), 0);
-        for (int i = 1; i <= 3; ++i) {
-            old.ClearData();
-            testdb::Put(old.Rec().PatientID, testdb::Id10(i));
-            testdb::Put(old.Rec().ChartNo, "OLD" + std::to_string(i));
-            testdb::Put(old.Rec().Sex, "1");
-            ASSERT_EQ(old.Insert(), 0);
-        }
+    COldPatientTable old(calyx);
+    EXPECT_EQ(old.Open(), 0);
+    for (int i = 1; i <= 3; ++i) {
+        old.ClearData();
+        testdb::Put(old.Rec().PatientID, testdb::Id10(i));
+        testdb::Put(old.Rec().ChartNo, "OLD" + std::to_string(i));
+        testdb::Put(old.Rec().Sex, "1");
+        EXPECT_EQ(old.Insert(), 0);
     }
+    return calyx;
+}
+
+TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton) {
+    const std::string calyx = MakeOldFormatCalyx(Source("calyx"), Work("old").toStdString() + "/");
     CUnitaDlg dlg;
     Control<QLineEdit>(dlg, kIdCalyxDatabase)->setText(QString::fromStdString(calyx));
     Control<QPushButton>(dlg, kIdCalyxLoad)->click();
@@ -259,6 +263,26 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
         LoadPatientRows(QString::fromStdString(calyx), EPatientFile::Current, false);
     ASSERT_EQ(converted.size(), 3u);
     EXPECT_EQ(converted[2].m_patientId, "OLD3");
+}
+
+// The run must know the format of the Calyx database it copies, though the Calyx list was
+// never loaded or was loaded from another folder: else the old patients would be copied
+// unconverted into a destination then marked as current.
+TEST_F(UnitaDlgTest, MergeOfAnOldFormatCalyxNeverLoadedConvertsItsPatients) {
+    const std::string calyx = MakeOldFormatCalyx(Source("calyx"), Work("old").toStdString() + "/");
+    CUnitaDlg dlg;
+    dlg.show();
+    Control<QPushButton>(dlg, kIdCalyxLoad)->click();  // the current-format demo folder
+    ASSERT_FALSE(dlg.CalyxNeedsConversion());
+    Control<QLineEdit>(dlg, kIdCalyxDatabase)->setText(QString::fromStdString(calyx));
+    ChooseDestination(dlg, Work("M"));
+    Control<QPushButton>(dlg, kIdMergeStart)->click();
+
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    EXPECT_TRUE(dlg.CalyxNeedsConversion());
+    EXPECT_EQ(Column(dlg, kIdCalyxList, 0), (QStringList{"OLD1", "OLD2", "OLD3"}));
+    const QStringList merged = Column(dlg, kIdMergeDataList, 0);
+    for (const char* id : {"OLD1", "OLD2", "OLD3"}) EXPECT_TRUE(merged.contains(id)) << id;
 }
 
 }  // namespace
