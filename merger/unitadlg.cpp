@@ -475,6 +475,13 @@ void CUnitaDlg::RefillMergeData() {
 }
 
 void CUnitaDlg::OnConvert() {
+    // The conversion empties PATIENT1.BTR of the folder and refills it from the listed
+    // patients, so it must work on the folder the list was read from: a folder typed since
+    // is loaded first, and converted only when it too has the old format.
+    if (WithTrailingSeparator(Field(kIdCalyxDatabase)->text()) != m_calyxLoadedFrom) {
+        OnCalyxLoad();
+        if (!m_calyxNeedsConversion) return;
+    }
     CWaitCursor wait;
     std::vector<long> numbers;
     for (const SPatientRow& row : m_calyx.m_rows)

@@ -265,6 +265,25 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
     EXPECT_EQ(converted[2].m_patientId, "OLD3");
 }
 
+// The convert button empties PATIENT1.BTR before refilling it from the Calyx list: a folder
+// typed after the list was loaded is checked first, and a current-format one left alone.
+TEST_F(UnitaDlgTest, ConvertAfterTheFolderWasChangedLeavesACurrentDatabaseAlone) {
+    const std::string old = MakeOldFormatCalyx(Source("calyx"), Work("old").toStdString() + "/");
+    const std::string current = Work("current").toStdString() + "/";
+    fs::copy(Source("calyx"), current, fs::copy_options::recursive);
+    const auto before = testdb::Snapshot(current);
+    CUnitaDlg dlg;
+    Control<QLineEdit>(dlg, kIdCalyxDatabase)->setText(QString::fromStdString(old));
+    Control<QPushButton>(dlg, kIdCalyxLoad)->click();
+    ASSERT_TRUE(Control(dlg, kIdConvert)->isEnabled());
+
+    Control<QLineEdit>(dlg, kIdCalyxDatabase)->setText(QString::fromStdString(current));
+    Control<QPushButton>(dlg, kIdConvert)->click();
+    EXPECT_EQ(testdb::Snapshot(current), before);
+    EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
+    EXPECT_EQ(Control<CXListCtrl>(dlg, kIdCalyxList)->GetItemCount(), 12);
+}
+
 // The run must know the format of the Calyx database it copies, though the Calyx list was
 // never loaded or was loaded from another folder: else the old patients would be copied
 // unconverted into a destination then marked as current.
