@@ -218,7 +218,14 @@ TEST_F(UnitaDlgTest, RefusedDestinationGetsTheFocusWithItsTextSelected) {
     ChooseDestination(dlg, Work("R"));
     auto* image = Control<QLineEdit>(dlg, kIdDestImage);
     image->setText(QString::fromStdString(Source("xylo") + "PHOTO").toLower());
+    bool waitCursorOverTheBox = false;
+    CMessageService::SetScript([&waitCursorOverTheBox](const CMessageService::Request&) {
+        waitCursorOverTheBox = QApplication::overrideCursor() != nullptr;
+        return int(CMessageService::IDOK);
+    });
     Control<QPushButton>(dlg, kIdMergeStart)->click();
+    EXPECT_FALSE(waitCursorOverTheBox);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_FALSE(CMessageService::History().isEmpty());
     EXPECT_EQ(
         CMessageService::History().last().text,
