@@ -500,6 +500,7 @@ int Create(void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen, int8_
 
 void SetBusyTimeout(int milliseconds) { Engine::Get().SetBusyTimeout(milliseconds); }
 bool InTransaction() { return Engine::Get().InTransaction(); }
+int SetWorkingFolder(const std::string& folder) { return Engine::Get().SetWorkingFolder(folder); }
 
 namespace testing {
 uint64_t AttachmentsMade() { return Engine::Get().AttachmentsMade(); }

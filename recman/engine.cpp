@@ -132,8 +132,23 @@ std::string MakeWorkingFile(std::string pattern) {
 
 }  // namespace
 
-int Engine::OpenConnection(const std::string& folder) {
+int Engine::SetWorkingFolder(const std::string& folder) {
+    if (m_db) return kFileLocked;  // the working file is made with the connection
+    if (folder.empty()) {
+        m_workingFolder.clear();
+        return kOk;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0)
+        return kIoError;
+    m_workingFolder = folder;
+    return kOk;
+}
+
+int Engine::OpenConnection(const std::string& tableFolder) {
     if (m_db) return kOk;
+    const std::string& folder = m_workingFolder.empty() ? tableFolder : m_workingFolder;
     // The working file lives beside the table files, so the super-journal of a commit
     // across several files lands there too: a process that recovers the files after a
     // crash (after a reboot that emptied the temporary folder, or on another workstation

@@ -110,6 +110,7 @@ public:
     int Check(const std::string& path, std::string* report);
     void Shutdown();
     void SetBusyTimeout(int ms);
+    int SetWorkingFolder(const std::string& folder);
 
 private:
     Engine() = default;
@@ -145,7 +146,8 @@ private:
 
     sqlite3* m_db = nullptr;
     std::string m_mainPath;
-    std::string m_lastFolder;  // folder of the file last opened
+    std::string m_lastFolder;     // folder of the file last opened
+    std::string m_workingFolder;  // chosen folder of the working file; empty: beside the tables
     bool m_beginPending = false;  // begun before the connection existed
     sqlite3_stmt* m_beginStmt = nullptr;
     sqlite3_stmt* m_commitStmt = nullptr;

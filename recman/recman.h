@@ -172,6 +172,14 @@ static_assert(offsetof(KeySpec, acsNumber) == 15);
 // kFileLocked. The default is 5000.
 void SetBusyTimeout(int milliseconds);
 
+// Puts this process's private working file (and the super-journal of a commit across
+// several files) in `folder`, made if missing, instead of beside the first table file the
+// process opens: for a program that reads databases it must leave untouched. The folder
+// should outlive a reboot, so that a commit cut short can still be recovered. Call before
+// the first file is opened (kFileLocked after); kIoError when the folder cannot be made or
+// written. An empty folder restores the default.
+int SetWorkingFolder(const std::string& folder);
+
 // True while this process has a transaction open (between 19 and 20/21).
 bool InTransaction();
 

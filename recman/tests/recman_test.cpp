@@ -237,6 +237,41 @@ TEST_F(RecmanTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
     EXPECT_STREQ(source.Rec().id, "105");
 }
 
+TEST_F(RecmanTest, WorkingFileGoesToTheChosenFolderAndNotBesideTheTables) {
+    namespace fs = std::filesystem;
+    const auto workingFiles = [](const fs::path& folder) {
+        int n = 0;
+        for (const auto& entry : fs::directory_iterator(folder))
+            n += entry.path().filename().string().rfind(".recman-", 0) == 0 ? 1 : 0;
+        return n;
+    };
+    fs::create_directories(m_dir + "/db");
+    const std::string a = m_dir + "/db/A.BTR", b = m_dir + "/db/B.BTR";
+    ASSERT_EQ(recman_test::CreateTestFile(a), 0);
+    ASSERT_EQ(recman_test::CreateTestFile(b), 0);
+    EXPECT_EQ(SetWorkingFolder("/proc/no-such-folder"), kIoError);
+    ASSERT_EQ(SetWorkingFolder(m_dir + "/work"), kOk);
+    {
+        Table ta(a), tb(b);
+        uint32_t len = 0;
+        ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+        ASSERT_EQ(ta.Insert(MakeRecord("1")), 0);
+        ASSERT_EQ(tb.Insert(MakeRecord("2")), 0);
+        ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+        EXPECT_EQ(workingFiles(m_dir + "/work"), 1);
+        EXPECT_EQ(workingFiles(m_dir + "/db"), 0);
+        EXPECT_EQ(SetWorkingFolder(m_dir), kFileLocked);  // too late: the connection is open
+    }
+    recman::Shutdown();
+    EXPECT_EQ(workingFiles(m_dir + "/work"), 0);
+    ASSERT_EQ(SetWorkingFolder(""), kOk);
+    {
+        Table ta(a);
+        EXPECT_EQ(ta.Scan(0), (std::vector<std::string>{"1"}));
+        EXPECT_EQ(workingFiles(m_dir + "/db"), 1);
+    }
+}
+
 TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("x", "g", 1)), 0);

@@ -3,6 +3,7 @@
 // over BTRCALL that read like the operations they perform.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,13 +28,19 @@ struct Record {
 static_assert(sizeof(Record) == 64);
 static_assert(offsetof(Record, number) == 32);
 
+// Copies text into a zero-filled field, cut to leave its terminating zero.
+template <size_t N>
+void PutField(char (&field)[N], const std::string& text) {
+    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
+}
+
 inline Record MakeRecord(const std::string& id, const std::string& group = "", int32_t number = 0,
                          const std::string& note = "") {
     Record r{};
-    std::strncpy(r.id, id.c_str(), sizeof r.id - 1);
-    std::strncpy(r.group, group.c_str(), sizeof r.group - 1);
+    PutField(r.id, id);
+    PutField(r.group, group);
     r.number = number;
-    std::strncpy(r.note, note.c_str(), sizeof r.note - 1);
+    PutField(r.note, note);
     return r;
 }
 
