@@ -110,6 +110,44 @@ TEST_F(TableMergeTest, ReferencesAlwaysKeepTheDestinationsEntries) {
     EXPECT_EQ(Count("dest", "CASERREG.BTR"), 2);
 }
 
+// Which tables each caller merges, and which it forces: the run that copies the Xylo files
+// afterwards forces the basic tables but not the case tables and leaves the references to
+// that copy; the tables-only command forces nothing and leaves the references alone.
+TEST_F(TableMergeTest, CopiedRunForcesBasicTablesAndTablesOnlyForcesNothing) {
+    std::string customKey(8, '\0');
+    customKey.replace(0, 2, "AA").replace(3, 4, "0001");
+    std::string caseKey(8, '\0');
+    caseKey.replace(0, 1, "1").replace(4, 1, "1");
+    // Both sides hold the same doctor, custom entry and case; only Xylo has a reference.
+    const auto prepare = [this](const char* xylo, const char* dest) {
+        CreateEmpty(Folder(xylo));
+        CreateEmpty(Folder(dest));
+        for (const char* side : {dest, xylo}) {
+            const std::string text = std::string(side == xylo ? "xylo" : "dest") + " entry";
+            AddMaster(side, "DOCTOR.BTR", {{0, "01"}, {3, text.c_str()}});
+            AddMaster(side, "CUSTOMTBL.BTR", {{0, "AA"}, {3, "0001"}, {13, text.c_str()}});
+            AddMaster(side, "CASE.BTR", {{0, "1"}, {4, "1"}, {8, text.c_str()}});
+        }
+        AddMaster(xylo, "CASEREF.BTR", {{0, "9"}, {4, "xylo only"}});
+        return std::pair{QString::fromStdString(Folder(xylo)),
+                         QString::fromStdString(Folder(dest))};
+    };
+    const auto checkBasicTablesFrom = [&](const char* dest, const char* winner) {
+        EXPECT_EQ(TextAt(dest, "DOCTOR.BTR", "01", 3), winner);
+        EXPECT_EQ(TextAt(dest, "CUSTOMTBL.BTR", customKey, 13), winner);
+        EXPECT_EQ(TextAt(dest, "CASE.BTR", caseKey, 8), "dest entry");
+        EXPECT_EQ(Count(dest, "CASEREF.BTR"), 0);
+    };
+
+    const auto [copiedXylo, copiedDest] = prepare("xylo1", "dest1");
+    MergeTablesForCopiedRun(copiedXylo, copiedDest, STableMergeOptions{});
+    checkBasicTablesFrom("dest1", "xylo entry");
+
+    const auto [onlyXylo, onlyDest] = prepare("xylo2", "dest2");
+    MergeTablesOnly(onlyXylo, onlyDest, STableMergeOptions{});
+    checkBasicTablesFrom("dest2", "dest entry");
+}
+
 TEST_F(TableMergeTest, CustomTableRecordsCarryTheirCodeAtOffsetEight) {
     AddMaster("xylo", "CUSTOMTBL.BTR", {{0, "AA"}, {3, "0012"}, {13, "staff"}});
     MergeMasterTable(EMasterTable::CustomTbl, Xylo(), Dest(), false, STableMergeOptions{});
