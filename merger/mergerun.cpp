@@ -8,6 +8,7 @@
 #include "merger/mediafiles.h"
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
+#include "merger/unitaids.h"
 
 namespace unita {
 
@@ -60,6 +61,7 @@ public:
 
 private:
     bool Prepare();
+    bool SourceDatabasesFound();
     bool UnpackEmptyDatabaseStep();
     bool RunXyloOnly();
     bool CopyXyloFiles(const QStringList& files);
@@ -105,6 +107,7 @@ bool CMergeRun::Prepare() {
         ShowMergerMessage(m_parent, m_result.m_message, EMergerIcon::Warning);
         return false;
     }
+    if (!SourceDatabasesFound()) return false;
     QString error;
     if (!CreateDestinationFolders(m_folders, &error)) {
         m_result.m_outcome = EMergeRunOutcome::FolderNotMade;
@@ -115,6 +118,31 @@ bool CMergeRun::Prepare() {
     m_progress.SetStopMark(false);
     const int fixed = kFixedSteps + (m_request.m_calyxNeedsConversion ? 1 : 0);
     m_progress.BeginSteps(kStepsPerPatient * static_cast<int>(m_request.m_xyloRows.size()) + fixed);
+    return true;
+}
+
+// A source database folder that is named but missing (mistyped, or a drive not attached)
+// would copy nothing and the run would still report a merge; it is refused like a clash,
+// before anything is written.
+bool CMergeRun::SourceDatabasesFound() {
+    const struct {
+        const QString& m_folder;
+        int m_field;
+        const char* m_product;
+    } sources[] = {{m_folders.m_calyxDatabase, kIdCalyxDatabase, "Calyx"},
+                   {m_folders.m_xyloDatabase, kIdXyloDatabase, "Xylo"}};
+    for (const auto& source : sources) {
+        std::error_code ec;
+        if (source.m_folder.isEmpty() || std::filesystem::is_directory(Std(source.m_folder), ec)) {
+            continue;
+        }
+        m_result.m_outcome = EMergeRunOutcome::Refused;
+        m_result.m_refusedField = source.m_field;
+        m_result.m_message = QStringLiteral("%1のデータベースフォルダ「%2」が見つかりません。")
+                                 .arg(QLatin1String(source.m_product), source.m_folder);
+        ShowMergerMessage(m_parent, m_result.m_message, EMergerIcon::Warning);
+        return false;
+    }
     return true;
 }
 

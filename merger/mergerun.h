@@ -39,7 +39,8 @@ struct SMergeRunRequest {
 
 enum class EMergeRunOutcome {
     NothingDone,    // a destination field was empty
-    Refused,        // a destination folder clashes with a source folder
+    Refused,        // a destination folder clashes with a source folder, or a source
+                    // database folder named in its field does not exist
     FolderNotMade,  // a destination folder could not be created; nothing was written
     Failed,         // "マージ失敗しました。"
     Succeeded,      // "マージ完了しました。"

@@ -338,6 +338,28 @@ TEST_F(MergeRunTest, ClashingOrEmptyDestinationWritesNothing) {
     EXPECT_TRUE(CMessageService::History().isEmpty());
 }
 
+TEST_F(MergeRunTest, MissingSourceDatabaseIsRefusedBeforeAnythingIsWritten) {
+    for (const bool convert : {true, false}) {
+        SMergeRunRequest request = Request(Source("calyx"), Source("xylo"), Work("W"));
+        request.m_convertCalyx = convert;
+        request.m_writeBack = {true, true};
+        request.m_folders.m_calyxDatabase = QString::fromStdString(Work("no such calyx"));
+        CRecordingProgress progress;
+        SMergeRunResult result = RunMerge(request, progress, nullptr);
+        EXPECT_EQ(result.m_outcome, EMergeRunOutcome::Refused);
+        EXPECT_EQ(result.m_refusedField, 1000);
+        EXPECT_TRUE(Shown("Calyxのデータベースフォルダ「")) << result.m_message.toStdString();
+
+        request.m_folders.m_calyxDatabase = QString::fromStdString(Source("calyx"));
+        request.m_folders.m_xyloDatabase = QString::fromStdString(Work("no such xylo"));
+        result = RunMerge(request, progress, nullptr);
+        EXPECT_EQ(result.m_outcome, EMergeRunOutcome::Refused);
+        EXPECT_EQ(result.m_refusedField, 1005);
+        EXPECT_FALSE(fs::exists(Work("W")));
+        EXPECT_FALSE(fs::exists(Work("windows")));
+    }
+}
+
 TEST_F(MergeRunTest, OldFormatCalyxIsConvertedIntoTheDestinationOnly) {
     // A practice database of the old format: its patients in PATIENT.BTR, no current version.
     const std::string calyx = Work("oldcalyx/");
