@@ -185,9 +185,12 @@ bool SkippedByMode(const std::string& upperName, ECopyMode mode, bool calyxNeeds
     return false;
 }
 
-// Lock files of the record manager of the products and the shell's thumbnail cache.
+// Lock files of the record manager of the products, the working files (and their
+// journals) that the record manager keeps beside the tables of a process using the
+// folder, and the shell's thumbnail cache.
 bool SkippedFile(const std::string& upperName) {
     if (upperName == "~PVSW~.LOC" || upperName == "THUMBS.DB") return true;
+    if (upperName.starts_with(".RECMAN-")) return true;
     return upperName.size() >= 5 && upperName.compare(upperName.size() - 4, 4, ".LCK") == 0;
 }
 

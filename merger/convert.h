@@ -82,12 +82,12 @@ struct SCopyCounts {
 // mode (names compared without regard to case): mode 3 leaves out "Photo", "Patient.btr",
 // "Patient1.btr", "Patient2.btr", "CASE.BTR", "CASEPA.BTR", "Condition.btr", "Doctor.btr",
 // "CUSTOMTBL.BTR"; mode 0 leaves out "Photo" and the three patient files only when the
-// Calyx data need conversion. Lock files ("~PVSW~.LOC", names ending ".LCK") and
-// "thumbs.db" are never copied. A file is copied without overwriting; an existing target is
-// replaced only when the source is newer. Each copy is atomic and keeps the source's
-// modification time. A failed copy shows the system's text for the error and sets the run's
-// stop mark (progress.StopMark()); while it is set the user is asked before each further
-// entry whether to stop copying (Yes ends this folder, No clears the mark), and a copy
+// Calyx data need conversion. Lock files ("~PVSW~.LOC", names ending ".LCK"), the record
+// manager's working files (".recman-*") and "thumbs.db" are never copied. A file is copied without
+// overwriting; an existing target is replaced only when the source is newer. Each copy is atomic
+// and keeps the source's modification time. A failed copy shows the system's text for the error and
+// sets the run's stop mark (progress.StopMark()); while it is set the user is asked before each
+// further entry whether to stop copying (Yes ends this folder, No clears the mark), and a copy
 // started with the mark set returns at once. The caller clears the mark at the start of
 // each run. Both folders end with "/".
 SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,

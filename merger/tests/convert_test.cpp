@@ -278,19 +278,22 @@ protected:
 };
 
 TEST_F(CopyFolderTest, LockFilesAndThumbnailCachesAreNeverCopied) {
-    for (const char* name : {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "X.LCKA", ".LCK",
-                             "a.lck", "sub/deeper/file.jpg", "sub/THUMBS.DB"})
+    // The record manager's working file of a program using the source, and its journal.
+    const char* working[] = {".recman-Ab12Cd", ".recman-Ab12Cd-journal"};
+    for (const char* name :
+         {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "X.LCKA", ".LCK", "a.lck",
+          "sub/deeper/file.jpg", "sub/THUMBS.DB", working[0], working[1]})
         WriteFile(m_source + name, name);
     CRecorder progress;
     const SCopyCounts counts = CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
-    for (const char* name :
-         {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "a.lck", "sub/THUMBS.DB"})
+    for (const char* name : {"DATA.LCK", "~PVSW~.LOC", "thumbs.db", "Thumbs.DB", "a.lck",
+                             "sub/THUMBS.DB", working[0], working[1]})
         EXPECT_FALSE(Copied(name)) << name;
     for (const char* name : {"X.LCKA", ".LCK", "sub/deeper/file.jpg"})
         EXPECT_TRUE(Copied(name)) << name;
     EXPECT_EQ(ReadFile(m_target + "sub/deeper/file.jpg"), "sub/deeper/file.jpg");
     EXPECT_EQ(counts.m_copied, 3);
-    EXPECT_EQ(counts.m_skipped, 6);
+    EXPECT_EQ(counts.m_skipped, 8);
     // No temporary file stays behind.
     EXPECT_EQ(Snapshot(m_target).size(), 3u);
 }
