@@ -445,7 +445,8 @@ bool CPatientCombiner::MoveRecordFiles(const STableRules& rules, const std::stri
     SMediaCopy copied;
     if (rules.m_photos) {
         files.m_fromFolder = files.m_toFolder = m_folders.m_image;
-        copied = CopyPhotoFiles(files, static_cast<uint8_t>(record[offsetof(tagPHOTODB, MediaType)]));
+        copied =
+            CopyPhotoFiles(files, static_cast<uint8_t>(record[offsetof(tagPHOTODB, MediaType)]));
     } else if (rules.m_reports) {
         files.m_fromFolder = files.m_toFolder = m_folders.m_report;
         copied = CopyReportFile(files);

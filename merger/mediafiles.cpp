@@ -217,8 +217,8 @@ bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite ov
     // The copy keeps the source's permission bits and modification time, as a copy by the
     // file manager would, so later "is the source newer" checks compare the real ages.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = CopyFileContents(in.Get(), out.Get()) && ::fchmod(out.Get(), st.st_mode & 07777) == 0 &&
-              ::futimens(out.Get(), times) == 0;
+    bool ok = CopyFileContents(in.Get(), out.Get()) &&
+              ::fchmod(out.Get(), st.st_mode & 07777) == 0 && ::futimens(out.Get(), times) == 0;
     ok = out.Close() && ok;
     ok = ok && PlaceTemporary(tempPath, to, overwrite);
     if (!ok) ::unlink(tempPath.c_str());
@@ -249,8 +249,9 @@ SMediaCopy CopyReportFile(const SMediaMove& move) {
     const std::string from =
         ReportFilePath(move.m_fromFolder, move.m_fromPatient, move.m_fromNumber, EPathFor::Source);
     if (FileExists(from))
-        CopyOneOfRecord(move, from, ReportFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber),
-                        &result, &copiedSources);
+        CopyOneOfRecord(move, from,
+                        ReportFilePath(move.m_toFolder, move.m_toPatient, move.m_toNumber), &result,
+                        &copiedSources);
     return FinishRecordCopy(move, result, copiedSources);
 }
 
