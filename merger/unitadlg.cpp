@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -523,9 +524,11 @@ void CUnitaDlg::OnMergeStart() {
     if (!DestinationFoldersFilled(request.m_folders)) return;
     request.m_convertCalyx = m_convertCalyx->isChecked();
     // The run converts the Calyx patients by the format and the list of the folder it
-    // copies: a list never loaded, or loaded from another folder, is loaded first.
+    // copies: a list never loaded, or loaded from another folder, is loaded first. (A
+    // folder that does not exist is left to the run, which refuses it.)
     const QString calyxFolder = WithTrailingSeparator(request.m_folders.m_calyxDatabase);
-    if (request.m_convertCalyx && !calyxFolder.isEmpty() && calyxFolder != m_calyxLoadedFrom) {
+    if (request.m_convertCalyx && !calyxFolder.isEmpty() && calyxFolder != m_calyxLoadedFrom &&
+        QDir(calyxFolder).exists()) {
         OnCalyxLoad();
     }
     request.m_calyxNeedsConversion = m_calyxNeedsConversion;

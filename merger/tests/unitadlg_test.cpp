@@ -235,6 +235,20 @@ TEST_F(UnitaDlgTest, RefusedDestinationGetsTheFocusWithItsTextSelected) {
     EXPECT_FALSE(fs::exists(Work("R").toStdString()));
 }
 
+TEST_F(UnitaDlgTest, MissingCalyxFolderIsRefusedOnceWithTheFocusOnItsField) {
+    CUnitaDlg dlg;
+    dlg.show();
+    auto* calyx = Control<QLineEdit>(dlg, kIdCalyxDatabase);
+    calyx->setText(Work("mistyped"));
+    ChooseDestination(dlg, Work("R"));
+    CMessageService::ClearHistory();
+    Control<QPushButton>(dlg, kIdMergeStart)->click();
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History().last().text.startsWith("Calyxのデータベースフォルダ"));
+    EXPECT_EQ(dlg.focusWidget(), calyx);
+    EXPECT_FALSE(fs::exists(Work("R").toStdString()));
+}
+
 // A copy of the demo practice database in the old format: three patients in PATIENT.BTR
 // and no current version in its settings.
 std::string MakeOldFormatCalyx(const std::string& from, const std::string& calyx) {
