@@ -13,7 +13,7 @@
 #include "merger/convert.h"
 #include "merger/unitadlg.h"
 #include "merger/unitaids.h"
-#include "merger/workingfile.h"
+#include "recman/recman.h"
 #include "suite/text/inifile.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     unita::SetProgramFolder(QApplication::applicationDirPath().toStdString() + "/");
-    unita::KeepWorkingFileIn(work.filePath("recman").toStdString());
+    recman::SetWorkingFolder(work.filePath("recman").toStdString());
     // Message boxes are answered at once (the merge says it is done).
     CMessageService::SetScript(
         [](const CMessageService::Request&) { return int(CMessageService::IDOK); });

@@ -15,7 +15,7 @@
 
 #include "merger/convert.h"
 #include "merger/tests/mergetestdb.h"
-#include "merger/workingfile.h"
+#include "recman/recman.h"
 #include "suite/text/inifile.h"
 
 namespace {
@@ -418,7 +418,7 @@ TEST(WorkingFileChild, ReadingADatabaseLeavesItsFolderAlone) {
     const char* folder = std::getenv("UNITA_WORKING_FILE_SOURCE");
     if (folder == nullptr) GTEST_SKIP() << "run by WorkingFileIsKeptOutOfTheSources";
     const QTemporaryDir own;
-    ASSERT_TRUE(KeepWorkingFileIn(own.path().toStdString() + "/work"));
+    ASSERT_EQ(recman::SetWorkingFolder(own.path().toStdString() + "/work"), recman::kOk);
     ASSERT_FALSE(LoadPatientRows(folder, EPatientFile::Current, false).empty());
     for (const auto& entry : fs::directory_iterator(folder)) {
         EXPECT_NE(entry.path().filename().string().rfind(".recman", 0), 0u) << entry.path();
