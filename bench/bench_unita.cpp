@@ -2,11 +2,14 @@
 // UNITA_BENCH_PRACTICE patients (default 50,000) and a cephalometric database of
 // UNITA_BENCH_XYLO patients (default 10,000) with 20 records each across the patient tables,
 // half of them known to the practice by patient ID - against plain SQLite doing the same
-// work in the same run: the practice folder copied, then the same number of records of the
-// same lengths inserted into one SQLite file per table with the record manager's layout
-// (key column, record blob, index on the key), one transaction per table. The data are made
-// once in build/bench-data/unita2-P-X.
+// work in the same run: the practice folder copied (each file synced to disk, as the
+// merger's copy does), then the same number of records of the same lengths inserted into
+// one SQLite file per table with the record manager's layout (key column, record blob,
+// index on the key), one transaction per table. The data are made once in
+// build/bench-data/unita2-P-X.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <QString>
 #include <chrono>
@@ -180,8 +183,22 @@ void BM_UnitaMerge_Recman(benchmark::State& state) {
         benchmark::Counter(double(s.m_records), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// The same amount of work in plain SQLite: the practice folder copied, then per table one
-// file with the record manager's layout and the same records inserted in one transaction.
+// Makes every file under `folder` durable, as the merger's copy makes each file it writes
+// (and as SQLite makes its own commits): a database copy a crash can lose is not the same
+// work.
+void SyncEveryFile(const std::string& folder) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// The same amount of work in plain SQLite: the practice folder copied (durably), then per
+// table one file with the record manager's layout and the same records inserted in one
+// transaction.
 void BM_UnitaMerge_Sqlite(benchmark::State& state) {
     SSetup& s = TheSetup();
     if (!s.m_error.empty()) return state.SkipWithError(s.m_error.c_str());
@@ -197,6 +214,7 @@ void BM_UnitaMerge_Sqlite(benchmark::State& state) {
         fs::create_directories(s.m_sqlite);
         state.ResumeTiming();
         fs::copy(s.m_calyx, s.m_sqlite + "Database/", fs::copy_options::recursive);
+        SyncEveryFile(s.m_sqlite + "Database/");
         for (const auto& [table, shape] : tables) {
             const auto [perPatient, length] = shape;
             sqlite3* db = nullptr;
