@@ -1048,15 +1048,9 @@ BENCHMARK(BM_BookingSave_Sqlite)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* demo = std::getenv("VELO_BENCH_DB");
-    if (demo == nullptr || *demo == '\0' || !fs::is_directory(demo)) {
-        std::printf(
-            "bench_booking: VELO_BENCH_DB names no demo clinic; run it through scripts/bench, "
-            "which makes one\n");
-        return 0;
-    }
+    if (BenchDemoClinic("bench_booking") == nullptr) return 0;
     // The dialog needs an application object; nothing is shown.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseOffscreenWindows();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CRatioReporter reporter;

@@ -829,15 +829,9 @@ BENCHMARK(BM_ReservedSearchDialog)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* demo = std::getenv("VELO_BENCH_DB");
-    if (demo == nullptr || *demo == '\0' || !fs::is_directory(demo)) {
-        std::printf(
-            "bench_lists: VELO_BENCH_DB names no demo clinic; run it through scripts/bench, "
-            "which makes one\n");
-        return 0;
-    }
+    if (BenchDemoClinic("bench_lists") == nullptr) return 0;
     // The dialog needs an application object; nothing is shown.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseOffscreenWindows();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CRatioReporter reporter;

@@ -746,7 +746,7 @@ BENCHMARK(BM_SheetWeekRepaint)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // The views need an application object; nothing is shown.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseOffscreenWindows();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CRatioReporter reporter;

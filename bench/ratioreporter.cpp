@@ -2,7 +2,9 @@
 #include "ratioreporter.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 void CRatioReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
@@ -44,4 +46,16 @@ void RunBenchmarks(int argc, char** argv, CRatioReporter* reporter) {
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());
     benchmark::RunSpecifiedBenchmarks(reporter);
+}
+
+const char* BenchDemoClinic(const char* program) {
+    const char* demo = std::getenv("VELO_BENCH_DB");
+    if (demo != nullptr && *demo != '\0' && std::filesystem::is_directory(demo)) return demo;
+    std::printf("%s: VELO_BENCH_DB names no demo clinic; run it through scripts/bench, which makes one\n",
+                program);
+    return nullptr;
+}
+
+void UseOffscreenWindows() {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }

@@ -38,3 +38,11 @@ private:
 // medians, which a busy machine disturbs far less than single runs), and runs the chosen
 // benchmarks through reporter.
 void RunBenchmarks(int argc, char** argv, CRatioReporter* reporter);
+
+// The demo clinic folder VELO_BENCH_DB names, or nullptr after saying on the console that
+// `program` needs one (scripts/bench makes it).
+const char* BenchDemoClinic(const char* program);
+
+// Lets a benchmark build windows without a screen (unless a platform is set already); call
+// before the application object is made.
+void UseOffscreenWindows();
