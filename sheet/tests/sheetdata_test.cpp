@@ -4,18 +4,15 @@
 #include "sheet/sheetdata.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
 
 #include "recman/recman.h"
-#include "suite/dbcall/catalogue.h"
-#include "suite/dbcall/masterdb.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/dbcall/velodbsys.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/tools.h"
 
@@ -35,14 +32,10 @@ struct Res {
     const char* material = "";
 };
 
-class SheetDataTest : public ::testing::Test {
+class SheetDataTest : public SheetDbTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/sheetdata-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_folder = pattern;
-        ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
-        ASSERT_TRUE(m_db.Open(m_folder));
+        ASSERT_NO_FATAL_FAILURE(SheetDbTest::SetUp());
         AddCategory("0", "01", "定期検診", 0x123456);
         AddCategory("1", "01", "ユニット1");
         AddCategory("1", "02", "ユニット2");
@@ -50,58 +43,15 @@ protected:
         AddCategory("2", "01", "社保");
         AddDoctor("01", "医師A");
         AddDoctor("02", "医師B", true);
-        AddPatient("0000000001", "山田", "ヤマダ", "C001");
-        AddPatient("0000000002", "鈴木", "スズキ", "C002");
-        AddPatient("0000000003", "休止", "キュウシ", "C003", 1);
-    }
-
-    void TearDown() override {
-        recman::Shutdown();
-        std::error_code error;
-        std::filesystem::remove_all(m_folder, error);
-    }
-
-    template <typename Table, typename Fill>
-    void Insert(Fill fill) {
-        Table table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        fill(table.m_Data);
-        ASSERT_EQ(table.Insert(), recman::kOk);
-    }
-
-    void AddCategory(const char* type, const char* code, const char* name, uint32_t colour = 0,
-                     bool hidden = false) {
-        Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
-            SetField(r.Type, type);
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            r.Colour = static_cast<int32_t>(colour);
-            if (hidden) SetField(r.HiddenMark, "__");
-        });
-    }
-
-    void AddDoctor(const char* code, const char* name, bool hidden = false) {
-        Insert<CDoctorDB>([&](tagDOCTORDB& r) {
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            if (hidden) SetField(r.HiddenMark, "__");
-        });
-    }
-
-    void AddPatient(const char* id, const char* name, const char* kana, const char* chart,
-                    uint8_t inactive = 0) {
-        Insert<CPatientDB>([&](tagPATIENTDB& r) {
-            SetField(r.PatientID, id);
-            SetField(r.Patient2ID, id);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(kana));
-            SetField(r.ChartNo, chart);
+        // Patients with the birth date, telephone and insurance their bars' items show.
+        const auto listed = [](tagPATIENTDB& r) {
             SetField(r.BirthDate, "19800115");
             SetField(r.HomeTel, "03-1111");
             SetField(r.InsuranceType, "01");
-            r.InactiveFlag = inactive;
-        });
+        };
+        AddPatient("0000000001", "山田", "ヤマダ", "C001", 0, listed);
+        AddPatient("0000000002", "鈴木", "スズキ", "C002", 0, listed);
+        AddPatient("0000000003", "休止", "キュウシ", "C003", 1, listed);
     }
 
     void AddReservation(const Res& res) {
@@ -146,8 +96,6 @@ protected:
         return nullptr;
     }
 
-    std::string m_folder;
-    CVeloDBSys m_db;
 };
 
 TEST_F(SheetDataTest, ColumnsFollowKeyOrderAndLeaveOutHiddenEntries) {

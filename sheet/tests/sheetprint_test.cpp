@@ -2,9 +2,7 @@
 // real PDFs of the sheet and the book read back by their text (pdftotext), their page size
 // (pdfinfo) and their colours (pdftoppm), so the check is what lands on paper.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -14,15 +12,10 @@
 
 #include "sheet/daysheetview.h"
 #include "sheet/sheetprint.h"
+#include "sheet/tests/sheetfixture.h"
 #include "sheet/weeksheetview.h"
-#include "suite/dbcall/masterdb.h"
-#include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
-#include "suite/testsupport/testdatabase.h"
-#include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 
@@ -57,60 +50,25 @@ TEST(SheetPrintLayout, ExtentsOrientationAndScale) {
     EXPECT_DOUBLE_EQ(PrintScale(QSizeF(2000, 3000), QSize(500, 3000)), 1.0);
 }
 
-class SheetPrintTest : public DbFolderTest {
+class SheetPrintTest : public SheetAppTest {
 protected:
+    SheetPrintTest() : SheetAppTest("sheetprint_test", "sheetprinttest") {}
+
     void SetUp() override {
-        EnsureQApplication("sheetprint_test");
-        ASSERT_TRUE(m_config.isValid());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         ASSERT_TRUE(m_out.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("sheetprinttest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
-        // Monday to Saturday 9:00-18:00; Sunday closed.
-        VELOOFFICEHOUR hours{};
-        for (int day = 1; day <= 6; ++day) hours.Week[day] = {900, 1300, 1400, 1800};
-        ASSERT_TRUE(CGlobalSettings::SetOfficeHours(hours));
+        ASSERT_NO_FATAL_FAILURE(OpenMondayToSaturday());
         ASSERT_TRUE(CGlobalSettings::SetInt(QStringLiteral("GLOBAL"),
                                             QStringLiteral("VeloColorOff"), int(kClosedColour)));
         AddCategory("0", "01", "定期検診", kTypeColour);
         AddCategory("1", "01", "ユニット1");
         AddCategory("1", "02", "ユニット2");
         AddDoctor("01", "医師A");
-        AddPatient("0000000001", "山田", "C001");
-        AddPatient("0000000002", "鈴木", "C002");
+        AddPatient("0000000001", "山田", "", "C001");
+        AddPatient("0000000002", "鈴木", "", "C002");
     }
     void TearDown() override { CMessageService::SetScript({}); }
 
-    template <typename Table, typename Fill>
-    void Insert(Fill fill) {
-        Table table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        fill(table.m_Data);
-        ASSERT_EQ(table.Insert(), recman::kOk);
-    }
-    void AddCategory(const char* type, const char* code, const char* name, uint32_t colour = 0) {
-        Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
-            SetField(r.Type, type);
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            r.Colour = static_cast<int32_t>(colour);
-        });
-    }
-    void AddDoctor(const char* code, const char* name) {
-        Insert<CDoctorDB>([&](tagDOCTORDB& r) {
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-        });
-    }
-    void AddPatient(const char* id, const char* name, const char* chart) {
-        Insert<CPatientDB>([&](tagPATIENTDB& r) {
-            SetField(r.PatientID, id);
-            SetField(r.Patient2ID, id);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            SetField(r.ChartNo, chart);
-        });
-    }
     void AddReservation(const char* no, const char* patient, const char* date, const char* start,
                         const char* end, const char* unit = "01") {
         Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
@@ -184,7 +142,6 @@ protected:
         return count;
     }
 
-    QTemporaryDir m_config;
     QTemporaryDir m_out;
 };
 

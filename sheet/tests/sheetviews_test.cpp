@@ -4,25 +4,18 @@
 // image), the balloon, highlighting a list row, right clicks, and the week view's seven
 // day blocks with its date change and row-bound dragging.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <vector>
 
 #include "sheet/daysheetview.h"
+#include "sheet/tests/sheetfixture.h"
 #include "sheet/weeksheetview.h"
-#include "suite/dbcall/masterdb.h"
-#include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
-#include "suite/testsupport/testdatabase.h"
-#include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/tools.h"
 
@@ -45,18 +38,13 @@ struct Res {
     uint8_t status = 0;
 };
 
-class SheetViewsTest : public DbFolderTest {
+class SheetViewsTest : public SheetAppTest {
 protected:
+    SheetViewsTest() : SheetAppTest("sheetviews_test", "sheetviewstest") {}
+
     void SetUp() override {
-        EnsureQApplication("sheetviews_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("sheetviewstest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
-        // Monday to Saturday 9:00-18:00 with a break from 13:00 to 14:00; Sunday closed.
-        VELOOFFICEHOUR hours{};
-        for (int day = 1; day <= 6; ++day) hours.Week[day] = {900, 1300, 1400, 1800};
-        ASSERT_TRUE(CGlobalSettings::SetOfficeHours(hours));
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(OpenMondayToSaturday());
         ASSERT_TRUE(CGlobalSettings::SetInt(
             QStringLiteral("GLOBAL"), QStringLiteral("VeloColorDrConveni"), int(kBlockedColour)));
         ASSERT_TRUE(CGlobalSettings::SetInt(QStringLiteral("GLOBAL"),
@@ -68,42 +56,6 @@ protected:
         AddDoctor("02", "医師B", true);
         AddPatient("0000000001", "山田", "ヤマダ", "C001");
         AddPatient("0000000002", "鈴木", "スズキ", "C002");
-    }
-
-    template <typename Table, typename Fill>
-    void Insert(Fill fill) {
-        Table table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        fill(table.m_Data);
-        ASSERT_EQ(table.Insert(), recman::kOk);
-    }
-
-    void AddCategory(const char* type, const char* code, const char* name, uint32_t colour = 0) {
-        Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
-            SetField(r.Type, type);
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            r.Colour = static_cast<int32_t>(colour);
-        });
-    }
-
-    void AddDoctor(const char* code, const char* name, bool hidden = false) {
-        Insert<CDoctorDB>([&](tagDOCTORDB& r) {
-            SetField(r.Code, code);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            if (hidden) SetField(r.HiddenMark, "__");
-        });
-    }
-
-    void AddPatient(const char* id, const char* name, const char* kana, const char* chart) {
-        Insert<CPatientDB>([&](tagPATIENTDB& r) {
-            SetField(r.PatientID, id);
-            SetField(r.Patient2ID, id);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(kana));
-            SetField(r.ChartNo, chart);
-        });
     }
 
     void AddReservation(const Res& res) {
@@ -148,8 +100,6 @@ protected:
         QApplication::sendEvent(view, &event);
     }
     static QColor Pixel(const QImage& image, QPoint pos) { return image.pixelColor(pos); }
-
-    QTemporaryDir m_config;
 };
 
 // A point inside a bar away from its text (which starts at the top left).
