@@ -2,14 +2,11 @@
 // fractional layout and hit test, bands chosen under the overlap rule, the days loaded into
 // rows, and the dialog's hand-back after a band, a tab and the week buttons.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -17,15 +14,9 @@
 #include "sheet/referencedata.h"
 #include "sheet/referencedlg.h"
 #include "sheet/referenceview.h"
-#include "suite/dbcall/masterdb.h"
-#include "suite/dbcall/patientdb.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
-#include "suite/testsupport/testdatabase.h"
-#include "suite/testsupport/records.h"
-#include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -125,46 +116,24 @@ struct Res {
     uint8_t status = 0;
 };
 
-class ReferenceDbTest : public DbFolderTest {
+class ReferenceDbTest : public SheetAppTest {
 protected:
+    ReferenceDbTest() : SheetAppTest("reference_test", "referencetest") {}
+
     void SetUp() override {
-        EnsureQApplication("reference_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("referencetest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
-        VELOOFFICEHOUR hours{};
-        for (int day = 1; day <= 6; ++day) hours.Week[day] = {900, 1300, 1400, 1800};
-        ASSERT_TRUE(CGlobalSettings::SetOfficeHours(hours));
-        Insert<CCategoryDB>([](tagCATEGORYDB& r) {
-            SetField(r.Type, "0");
-            SetField(r.Code, "");
-            r.Colour = 0x123456;
-        });
-        for (const char* code : {"01", "02", "03"}) {
-            Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
-                SetField(r.Type, "1");
-                SetField(r.Code, code);
-                SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("ユニット%1").arg(code));
-            });
-        }
-        Insert<CPatientDB>([](tagPATIENTDB& r) {
-            SetField(r.PatientID, "0000000001");
-            SetField(r.Patient2ID, "0000000001");
-            SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("山田"));
-            SetField(r.ChartNo, "C001");
-        });
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(OpenMondayToSaturday());
+        AddCategory("0", "", "", 0x123456);
+        AddCategory("1", "01", "ユニット01");
+        AddCategory("1", "02", "ユニット02");
+        AddCategory("1", "03", "ユニット03");
+        AddPatient("0000000001", "山田", "", "C001");
         AddReservation({"0000000001", "0000000001", "20261208", "1000", "1030", "02"});
         AddReservation({"0000000002", "", "20261208", "0900", "0930", "01"});
         AddReservation({"0000000003", "0000000001", "20261208", "1100", "1200", "02", 2});
         AddReservation({"0000000004", "0000000001", "20261208", "1500", "1530", "03", 1});
         AddReservation({"0000000005", "0000000001", "20261209", "0900", "1000", "01"});
         AddReservation({"0000000006", "0000000001", "20261208", "1600", "1630", "09"});
-    }
-
-    template <typename Table, typename Fill>
-    void Insert(Fill fill) {
-        InsertTestRecord<Table>(m_db, fill);
     }
 
     void AddReservation(const Res& res) {
@@ -179,8 +148,6 @@ protected:
             r.Status = res.status;
         });
     }
-
-    QTemporaryDir m_config;
 };
 
 TEST_F(ReferenceDbTest, DaysLoadIntoTheRowsOfTheirColumns) {

@@ -4,7 +4,6 @@
 // time and OK controls, refilling a combo after "#", editing a stored reservation and
 // changing one to another day, and the treatment selection dialog.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,7 +13,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -22,18 +20,14 @@
 #include "sheet/referencedlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservationdlg.h"
+#include "sheet/tests/sheetfixture.h"
 #include "sheet/timestrip.h"
 #include "sheet/treatmentselectdlg.h"
 #include "sheet/velosheet.h"
 #include "suite/comdlg/velosubtools.h"
-#include "suite/dbcall/masterdb.h"
-#include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
-#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 
@@ -51,14 +45,12 @@ T* Control(QWidget* dialog, int id) {
     return control;
 }
 
-class ReservationDlgTest : public DbFolderTest {
+class ReservationDlgTest : public SheetAppTest {
 protected:
+    ReservationDlgTest() : SheetAppTest("reservationdlg_test", "reservationdlgtest") {}
+
     void SetUp() override {
-        EnsureQApplication("reservationdlg_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("reservationdlgtest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         CDate::SetTodayForTesting(2024, 4, 20);
         CMessageService::ClearHistory();
         AnswerEverything(CMessageService::IDYES);
@@ -67,7 +59,8 @@ protected:
         AddCategory("0", "01", "診療");
         AddCategory("2", "01", "社保");
         AddDoctor("01");
-        AddPatient(kPatient, "山田太郎");
+        AddPatient(kPatient, "山田太郎", "", "A001");
+        AddCreditCategory("001");
         AddCreditItem("001", "001", "調整料", 3000);
     }
     void TearDown() override {
@@ -79,42 +72,6 @@ protected:
         CMessageService::SetScript([answer](const Request&) { return answer; });
     }
 
-    void AddCategory(const char* type, const char* code, const char* name) {
-        CCategoryDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.Type, type);
-        SetField(table.m_Data.Code, code);
-        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(name));
-        ASSERT_EQ(table.Insert(), 0);
-    }
-    void AddDoctor(const char* code) {
-        CDoctorDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.Code, code);
-        ASSERT_EQ(table.Insert(), 0);
-    }
-    void AddPatient(const char* id, const char* name) {
-        CPatientDB table;
-        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
-        SetField(table.m_Data.PatientID, id);
-        SetField(table.m_Data.Patient2ID, id);
-        SetField(table.m_Data.ChartNo, "A001");
-        SetCp932Field(table.m_Data.Name, sizeof table.m_Data.Name, QString::fromUtf8(name));
-        ASSERT_EQ(table.Insert(), 0);
-    }
-    void AddCreditItem(const char* category, const char* item, const char* name, int price) {
-        CCreditCategoryDB categories;
-        ASSERT_EQ(categories.SetAssociatedDB(&m_db), 0);
-        SetField(categories.m_Data.Code, category);
-        ASSERT_EQ(categories.Insert(), 0);
-        CCreditItemDB items;
-        ASSERT_EQ(items.SetAssociatedDB(&m_db), 0);
-        SetField(items.m_Data.CategoryCode, category);
-        SetField(items.m_Data.ItemCode, item);
-        SetCp932Field(items.m_Data.ItemName, sizeof items.m_Data.ItemName, QString::fromUtf8(name));
-        items.m_Data.Price = price;
-        ASSERT_EQ(items.Insert(), 0);
-    }
     void AddReservation(const char* no, const char* day, int start, int end, int fee = 0) {
         CReservationDB table;
         ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
@@ -172,8 +129,6 @@ protected:
     static void ClickOk(CReservationDlg& dialog) {
         Control<QPushButton>(&dialog, CReservationDlg::kIdOk)->click();
     }
-
-    QTemporaryDir m_config;
 };
 
 TEST_F(ReservationDlgTest, ANewReservationIsSavedWithTheBandChosenOnTheStrip) {

@@ -3,14 +3,11 @@
 // through its controls (deleting several rows, handing an entry over in both modes, the
 // remembered check box, the filter pickers) and the entry dialog's checks before saving.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "sheet/reservation.h"
@@ -18,13 +15,10 @@
 #include "sheet/standby.h"
 #include "sheet/standbydlg.h"
 #include "sheet/standbyentrydlg.h"
-#include "suite/dbcall/patientdb.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
 #include "suite/testsupport/records.h"
-#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
@@ -43,19 +37,17 @@ T* Control(QWidget* dialog, int id) {
     return control;
 }
 
-class StandbyTest : public DbFolderTest {
+class StandbyTest : public SheetAppTest {
 protected:
+    StandbyTest() : SheetAppTest("standby_test", "standbytest") {}
+
     void SetUp() override {
-        EnsureQApplication("standby_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("standbytest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         CDate::SetTodayForTesting(2024, 4, 20);
         CMessageService::ClearHistory();
         Answer(CMessageService::IDYES);
-        AddPatient(kYamada, "A001", "山田太郎");
-        AddPatient(kSato, "B002", "佐藤花子");
+        AddPatient(kYamada, "山田太郎", "", "A001");
+        AddPatient(kSato, "佐藤花子", "", "B002");
     }
     void TearDown() override {
         CMessageService::SetScript({});
@@ -66,14 +58,6 @@ protected:
         CMessageService::SetScript([answer](const Request&) { return answer; });
     }
 
-    void AddPatient(const char* id, const char* chartNo, const char* name) {
-        InsertTestRecord<CPatientDB>(m_db, [&](tagPATIENTDB& r) {
-            SetField(r.PatientID, id);
-            SetField(r.Patient2ID, id);
-            SetField(r.ChartNo, chartNo);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-        });
-    }
     void AddReservation(const char* no, const char* patient, const char* day, int start, int end,
                         ResStatus status, const char* reason = "") {
         InsertTestRecord<CReservationDB>(m_db, [&](tagRESERVATIONDB& r) {
@@ -122,8 +106,6 @@ protected:
             numbers.push_back(static_cast<int>(list->GetItemData(row)));
         return numbers;
     }
-
-    QTemporaryDir m_config;
 };
 
 TEST_F(StandbyTest, AnEntryCountsAsBookedOnlyWhileItsReservationStandsForTheSamePatient) {
