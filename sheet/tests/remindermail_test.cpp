@@ -3,13 +3,10 @@
 // records and the kept message files are checked in the database folder. Error paths (a send
 // refused half-way, the POP3 login first) use the scripted server.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -20,15 +17,13 @@
 #include "sheet/remindermail.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearchdlg.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/maildb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
 #include "suite/testsupport/records.h"
-#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
@@ -59,14 +54,12 @@ private:
     std::string m_text;
 };
 
-class ReminderMailTest : public DbFolderTest {
+class ReminderMailTest : public SheetAppTest {
 protected:
+    ReminderMailTest() : SheetAppTest("remindermail_test", "remindermailtest") {}
+
     void SetUp() override {
-        EnsureQApplication("remindermail_test");
-        ASSERT_TRUE(m_work.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_work.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("remindermailtest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         CDate::SetTodayForTesting(2024, 5, 10);
         CMessageService::ClearHistory();
         CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDOK; });
@@ -137,13 +130,12 @@ protected:
     }
     std::string MailFolder() const { return m_folder + "/Mail/"; }
 
-    QTemporaryDir m_work;
     ReminderSettings m_settings;
     std::vector<ReminderRow> m_rows;
 };
 
 TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecorded) {
-    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     std::vector<size_t> marked;
     ReminderHooks hooks;
@@ -160,7 +152,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     for (size_t i = 0; i < received.size(); ++i) {
         std::string error;
         const std::string json = velo::mail::test::DecodeWithPython(
-            received[i], m_work.path().toStdString(), &error);
+            received[i], m_config.path().toStdString(), &error);
         ASSERT_FALSE(json.empty()) << error;
         const QJsonObject mail = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
         EXPECT_EQ(mail["subject"].toString(), QStringLiteral("ご予約の確認 $_PNAME"));
@@ -190,7 +182,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
 }
 
 TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
-    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     for (ReminderRow& row : m_rows) row.checked = false;
     ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
@@ -242,7 +234,7 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
         ScriptStep::Expect("QUIT", "+OK bye\r\n"),
     });
     ASSERT_NE(pop.Port(), 0) << pop.Error();
-    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     m_settings.popBeforeSmtp = true;
     m_settings.popServer = "127.0.0.1";
@@ -273,7 +265,7 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
 TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold) {
     // A file where the mail folder should be: no copy can be written.
     std::ofstream(MailFolder().substr(0, MailFolder().size() - 1)) << "not a folder";
-    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     m_rows.resize(1);
     const ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
@@ -288,14 +280,9 @@ TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold
 TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
     for (const auto& [id, name, mail] : {std::tuple{"0000000001", "山田　太郎", "taro@example.jp"},
                                          std::tuple{"0000000002", "佐藤　花子", "hanako@example.jp"}}) {
-        InsertTestRecord<CPatientDB>(m_db, [&](tagPATIENTDB& r) {
-            SetField(r.PatientID, id);
-            SetField(r.Patient2ID, id);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(name));
-            SetField(r.Email, mail);
-        });
+        AddPatient(id, name, "", "", 0, [&](tagPATIENTDB& r) { SetField(r.Email, mail); });
     }
-    CSmtpTestServer server(m_work.filePath("smtp").toStdString());
+    CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
 
     CReservedSearchDlg search(&m_db);

@@ -3,32 +3,27 @@
 // driven through its controls (the mail-address check on ticking a row, the contact dialog
 // refreshing its row in place, change and cancel requests handed back with the number).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
 #include "sheet/contactdlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearch.h"
 #include "sheet/reservedsearchdlg.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/postcard/postcardview.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/records.h"
-#include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
-#include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/xlistctrl.h"
@@ -45,14 +40,12 @@ struct Patient {
     uint8_t inactive = 0;
 };
 
-class ReservedSearchTest : public DbFolderTest {
+class ReservedSearchTest : public SheetAppTest {
 protected:
+    ReservedSearchTest() : SheetAppTest("reservedsearch_test", "reservedsearchtest") {}
+
     void SetUp() override {
-        EnsureQApplication("reservedsearch_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("reservedsearchtest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         CDate::SetTodayForTesting(2024, 5, 10);
         CMessageService::ClearHistory();
         CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDOK; });
@@ -66,17 +59,13 @@ protected:
         CDate::SetTodayForTesting(0, 0, 0);
     }
 
+    // Every patient here has a telephone number and maybe a mail address to be contacted by.
     void AddPatient(const Patient& p) {
-        InsertTestRecord<CPatientDB>(m_db, [&p](tagPATIENTDB& r) {
-            SetField(r.PatientID, p.id);
-            SetField(r.Patient2ID, p.id);
-            SetField(r.ChartNo, p.chartNo);
-            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(p.name));
-            SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(p.kana));
-            SetField(r.Email, p.mail);
-            SetField(r.HomeTel, "03-1111-2222");
-            r.InactiveFlag = p.inactive;
-        });
+        SheetAppTest::AddPatient(p.id, p.name, p.kana, p.chartNo, p.inactive,
+                                 [&p](tagPATIENTDB& r) {
+                                     SetField(r.Email, p.mail);
+                                     SetField(r.HomeTel, "03-1111-2222");
+                                 });
     }
     void AddReservation(const char* no, const char* patient, const char* day, int start,
                         ResStatus status = ResStatus::Booked, uint8_t contact = 0) {
@@ -117,8 +106,6 @@ protected:
         AddReservation("0000000018", "0000000001", "20240501", 900);             // past
         AddReservation("0000000019", "0000000001", "20240520", 900);             // later
     }
-
-    QTemporaryDir m_config;
 };
 
 TEST_F(ReservedSearchTest, DateModeListsLiveReservationsOfExistingActivePatientsInOrder) {

@@ -3,13 +3,11 @@
 // screen, its own screen), keys that must not close it, the single modeless window, the
 // layout and view modes kept in the host profile, date movements, and the came box.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
@@ -19,13 +17,10 @@
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
+#include "sheet/tests/sheetfixture.h"
 #include "sheet/velosheet.h"
-#include "suite/dbcall/masterdb.h"
-#include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
-#include "suite/testsupport/application.h"
 #include "suite/testsupport/modal.h"
-#include "suite/testsupport/testdatabase.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
@@ -39,14 +34,12 @@ constexpr int kPositionClose = 0;
 constexpr int kPositionRes = 1;
 constexpr int kPositionLab = 7;
 
-class ReserveSheetTest : public DbFolderTest {
+class ReserveSheetTest : public SheetAppTest {
 protected:
+    ReserveSheetTest() : SheetAppTest("reservesheet_test", "reservesheettest") {}
+
     void SetUp() override {
-        EnsureQApplication("reservesheet_test");
-        ASSERT_TRUE(m_config.isValid());
-        ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
-        CHostProfile::SetProgramName(QStringLiteral("reservesheettest"));
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
         CDate::SetTodayForTesting(2024, 3, 28);
         CMessageService::ClearHistory();
     }
@@ -68,30 +61,17 @@ protected:
         return module.OnStart(&m_db);
     }
 
-    void AddPatient(const char* id) {
-        CPatientDB table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        SetField(table.m_Data.PatientID, id);
-        SetField(table.m_Data.Patient2ID, id);
-        SetField(table.m_Data.Name, "Yamada");
-        ASSERT_EQ(table.Insert(), recman::kOk);
-    }
-
     void AddReservation(const char* no, const char* patient, const char* date, uint8_t status) {
-        CReservationDB table;
-        ASSERT_EQ(table.Open(m_folder), recman::kOk);
-        table.ClearData();
-        tagRESERVATIONDB& r = table.m_Data;
-        SetField(r.ReservationNo, no);
-        SetField(r.PatientID, patient);
-        SetField(r.ResDate, date);
-        SetField(r.StartTime, "1000");
-        SetField(r.EndTime, "1030");
-        SetField(r.UnitCode, "01");
-        SetField(r.DoctorCode, "01");
-        r.Status = status;
-        ASSERT_EQ(table.Insert(), recman::kOk);
+        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, no);
+            SetField(r.PatientID, patient);
+            SetField(r.ResDate, date);
+            SetField(r.StartTime, "1000");
+            SetField(r.EndTime, "1030");
+            SetField(r.UnitCode, "01");
+            SetField(r.DoctorCode, "01");
+            r.Status = status;
+        });
     }
 
     uint8_t StoredStatus(const char* no) {
@@ -100,8 +80,6 @@ protected:
         EXPECT_EQ(table.GetReservationData(no), recman::kOk);
         return table.m_Data.Status;
     }
-
-    QTemporaryDir m_config;
 };
 
 TEST_F(ReserveSheetTest, EndsWithTheScreenCodeOfHowItWasClosed) {
@@ -230,7 +208,7 @@ TEST_F(ReserveSheetTest, DateButtonsMoveTheShownDateAndHeading) {
 }
 
 TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
-    AddPatient("0000000001");
+    AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     AddReservation("0000000002", "0000000001", "20240328", 4);  // revoked: not listed
     CReserveSheetDlg sheet(&m_db);
@@ -269,7 +247,7 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
 }
 
 TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
-    AddPatient("0000000001");
+    AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     AddReservation("0000000002", "0000000001", "20240328", 1);
     CReserveSheetDlg sheet(&m_db);
@@ -306,16 +284,8 @@ TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
 }
 
 TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
-    {
-        CCategoryDB units;
-        ASSERT_EQ(units.Open(m_folder), recman::kOk);
-        units.ClearData();
-        SetField(units.m_Data.Type, "1");
-        SetField(units.m_Data.Code, "01");
-        SetField(units.m_Data.Name, "Unit 1");
-        ASSERT_EQ(units.Insert(), recman::kOk);
-    }
-    AddPatient("0000000001");
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
+    AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     CReserveSheetDlg sheet(&m_db);
     ASSERT_EQ(sheet.DayView()->Columns().size(), 1u);
@@ -364,7 +334,7 @@ TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
 }
 
 TEST_F(ReserveSheetTest, AReservationFoundBySearchIsCancelledAndTheSheetMovesToItsDay) {
-    AddPatient("0000000001");
+    AddPatient("0000000001", "Yamada");
     AddReservation("0000000007", "0000000001", "20240330", 0);
     CReserveSheetDlg sheet(&m_db);
     sheet.show();
@@ -414,7 +384,7 @@ TEST_F(ReserveSheetTest, MemoStandbyAndPrintCommandsOpenTheirDialogs) {
 }
 
 TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
-    AddPatient("0000000001");
+    AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     CReserveSheetDlg sheet(&m_db);
     sheet.show();
