@@ -14,9 +14,9 @@
 #include "sheet/reservation.h"
 #include "sheet/reservationcommands.h"
 #include "sheet/reservationsave.h"
+#include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/accountdb.h"
 #include "suite/dbcall/indexcontroldb.h"
-#include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/saledb.h"
@@ -25,7 +25,6 @@
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
-#include "suite/testsupport/testdatabase.h"
 
 namespace velo::sheet {
 namespace {
@@ -35,10 +34,10 @@ using Request = CMessageService::Request;
 // A day in the 5 % consumption-tax years, so the tax figures stay fixed.
 constexpr char kDay[] = "20100510";
 
-class BookingTest : public DbFolderTest {
+class BookingTest : public SheetDbTest {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(SheetDbTest::SetUp());
         CDate::SetTodayForTesting(2010, 5, 1);
         CMessageService::ClearHistory();
         AnswerEverything(CMessageService::IDYES);
@@ -51,6 +50,7 @@ protected:
         CMessageService::SetScript([answer](const Request&) { return answer; });
     }
 
+    // A patient as booking sees one: a first visit and no second number.
     void AddPatient(const char* id, const char* name, bool inactive = false) {
         CPatientDB patients;
         ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
@@ -89,32 +89,6 @@ protected:
         SetCp932Field(table.m_Data.Treatment, sizeof table.m_Data.Treatment,
                       QString::fromUtf8(treatment));
         ASSERT_EQ(table.Update(), 0);
-    }
-
-    void AddUnit(const char* code, bool hidden = false) {
-        CCategoryDB units;
-        ASSERT_EQ(units.SetAssociatedDB(&m_db), 0);
-        SetField(units.m_Data.Type, "1");
-        SetField(units.m_Data.Code, code);
-        if (hidden) SetField(units.m_Data.HiddenMark, "__");
-        ASSERT_EQ(units.Insert(), 0);
-    }
-
-    void AddDoctor(const char* code, bool hidden = false) {
-        CDoctorDB doctors;
-        ASSERT_EQ(doctors.SetAssociatedDB(&m_db), 0);
-        SetField(doctors.m_Data.Code, code);
-        if (hidden) SetField(doctors.m_Data.HiddenMark, "__");
-        ASSERT_EQ(doctors.Insert(), 0);
-    }
-
-    void AddCreditItem(const char* category, const char* item, const char* name) {
-        CCreditItemDB items;
-        ASSERT_EQ(items.SetAssociatedDB(&m_db), 0);
-        SetField(items.m_Data.CategoryCode, category);
-        SetField(items.m_Data.ItemCode, item);
-        SetCp932Field(items.m_Data.ItemName, sizeof items.m_Data.ItemName, QString::fromUtf8(name));
-        ASSERT_EQ(items.Insert(), 0);
     }
 
     tagRESERVATIONDB Reservation(const char* no) {
@@ -601,10 +575,10 @@ TEST_F(BookingTest, StandbyEntryFollowsItsBookingAndCameRunsTheLastVisitRule) {
 }
 
 TEST_F(BookingTest, BlockedTimeCopiesToVisibleUnitsAndRollsBackWholeOnOneOverlap) {
-    AddUnit("01");
-    AddUnit("02");
-    AddUnit("03", true);  // hidden: no copy
-    AddUnit("04");
+    AddCategory("1", "01");
+    AddCategory("1", "02");
+    AddCategory("1", "03", "", 0, true);  // hidden: no copy
+    AddCategory("1", "04");
     ReservationInput in = NewInput(1200, 1300);
     in.blockedTime = true;
     in.applyToAll = true;
@@ -636,7 +610,7 @@ TEST_F(BookingTest, BlockedTimeCopiesToVisibleUnitsAndRollsBackWholeOnOneOverlap
 TEST_F(BookingTest, DoctorModeCopiesPassOverOtherDoctorsOfTheDay) {
     AddDoctor("01");
     AddDoctor("02");
-    AddDoctor("03", true);  // hidden: gets no copy
+    AddDoctor("03", "", true);  // hidden: gets no copy
     // The hidden doctor is busy at noon. Doctor 02 has nothing that day, so a scan of 02's
     // column that ran on into the next doctor would find this record.
     AddReservation("0000000900", "0000000001", kDay, 1200, 1300, "05", "03");
