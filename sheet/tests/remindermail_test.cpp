@@ -151,8 +151,8 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     ASSERT_EQ(received.size(), 3u) << server.Log();
     for (size_t i = 0; i < received.size(); ++i) {
         std::string error;
-        const std::string json = velo::mail::test::DecodeWithPython(
-            received[i], m_config.path().toStdString(), &error);
+        const std::string json =
+            velo::mail::test::DecodeWithPython(received[i], m_config.path().toStdString(), &error);
         ASSERT_FALSE(json.empty()) << error;
         const QJsonObject mail = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
         EXPECT_EQ(mail["subject"].toString(), QStringLiteral("ご予約の確認 $_PNAME"));

@@ -95,7 +95,6 @@ protected:
         }
         return nullptr;
     }
-
 };
 
 TEST_F(SheetDataTest, ColumnsFollowKeyOrderAndLeaveOutHiddenEntries) {

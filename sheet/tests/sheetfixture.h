@@ -36,8 +36,8 @@ protected:
 
     // A category of `type`: "0" reservation type, "1" unit, "2" insurance type. A colour of 0
     // leaves the bar colour unset; `hidden` marks the entry "__".
-    void AddCategory(const char* type, const char* code, const char* name = "",
-                     uint32_t colour = 0, bool hidden = false) {
+    void AddCategory(const char* type, const char* code, const char* name = "", uint32_t colour = 0,
+                     bool hidden = false) {
         Insert<CCategoryDB>([&](tagCATEGORYDB& r) {
             SetField(r.Type, type);
             SetField(r.Code, code);
@@ -56,9 +56,8 @@ protected:
     }
 
     // A patient whose second number is its number; `extras` sets any further fields.
-    void AddPatient(const char* id, const char* name, const char* kana = "",
-                    const char* chart = "", uint8_t inactive = 0,
-                    const PatientExtras& extras = {}) {
+    void AddPatient(const char* id, const char* name, const char* kana = "", const char* chart = "",
+                    uint8_t inactive = 0, const PatientExtras& extras = {}) {
         Insert<CPatientDB>([&](tagPATIENTDB& r) {
             SetField(r.PatientID, id);
             SetField(r.Patient2ID, id);
