@@ -19,19 +19,6 @@
 namespace velo::sheet {
 namespace {
 
-struct Res {
-    const char* no;
-    const char* patient;
-    const char* date;
-    const char* start;
-    const char* end;
-    const char* unit = "01";
-    const char* doctor = "01";
-    uint8_t status = 0;
-    const char* type = "01";
-    const char* material = "";
-};
-
 class SheetDataTest : public SheetDbTest {
 protected:
     void SetUp() override {
@@ -54,21 +41,12 @@ protected:
         AddPatient("0000000003", "休止", "キュウシ", "C003", 1, listed);
     }
 
-    void AddReservation(const Res& res) {
-        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
-            SetField(r.ReservationNo, res.no);
-            SetField(r.PatientID, res.patient);
-            SetField(r.ResDate, res.date);
-            SetField(r.StartTime, res.start);
-            SetField(r.EndTime, res.end);
-            SetField(r.UnitCode, res.unit);
-            SetField(r.DoctorCode, res.doctor);
-            SetField(r.ResTypeCode, res.type);
+    // Every reservation here also has a treatment, a staff code and a reservation way.
+    void AddReservation(const TestReservation& res) {
+        SheetDbTest::AddReservation(res, [](tagRESERVATIONDB& r) {
             SetCp932Field(r.Treatment, sizeof r.Treatment, QString::fromUtf8("清掃"));
-            SetField(r.MaterialNo, res.material);
             SetField(r.StaffCode, "000");
             SetField(r.ResWayCode, "000");
-            r.Status = res.status;
         });
     }
 

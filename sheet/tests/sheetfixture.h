@@ -1,8 +1,9 @@
 // Fixtures the appointment-sheet tests share. SheetDbTest is a fresh database folder with
 // helpers that add the master records the sheet reads (categories, doctors, patients, credit
-// items); each record starts zero-filled and gets only the fields a test names, so a test's
-// SetUp reads as the data it sets up. SheetAppTest adds what a widget test needs around it:
-// the QApplication and settings kept in a temporary folder of the test's own.
+// items) and the reservations the grid draws; each record starts zero-filled and gets only
+// the fields a test names, so a test's SetUp reads as the data it sets up. SheetAppTest adds what a
+// widget test needs around it: the QApplication and settings kept in a temporary folder of the
+// test's own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
+#include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/application.h"
 #include "suite/testsupport/records.h"
 #include "suite/testsupport/testdatabase.h"
@@ -24,10 +26,26 @@
 
 namespace velo::sheet {
 
+// A reservation as the grid stores it, its times as "HHMM" texts.
+struct TestReservation {
+    const char* no;
+    const char* patient;
+    const char* date;
+    const char* start;
+    const char* end;
+    const char* unit = "01";
+    const char* doctor = "01";
+    uint8_t status = 0;
+    const char* type = "01";
+    const char* material = "";
+};
+
 class SheetDbTest : public DbFolderTest {
 protected:
     // Fields of a patient record beyond the ones AddPatient takes.
     using PatientExtras = std::function<void(tagPATIENTDB&)>;
+    // Fields of a reservation record beyond the ones TestReservation holds.
+    using ReservationExtras = std::function<void(tagRESERVATIONDB&)>;
 
     template <typename Table, typename Fill>
     void Insert(Fill fill) {
@@ -65,6 +83,22 @@ protected:
             SetCp932Field(r.Kana, sizeof r.Kana, QString::fromUtf8(kana));
             SetField(r.ChartNo, chart);
             r.InactiveFlag = inactive;
+            if (extras) extras(r);
+        });
+    }
+
+    void AddReservation(const TestReservation& res, const ReservationExtras& extras = {}) {
+        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, res.no);
+            SetField(r.PatientID, res.patient);
+            SetField(r.ResDate, res.date);
+            SetField(r.StartTime, res.start);
+            SetField(r.EndTime, res.end);
+            SetField(r.UnitCode, res.unit);
+            SetField(r.DoctorCode, res.doctor);
+            SetField(r.ResTypeCode, res.type);
+            SetField(r.MaterialNo, res.material);
+            r.Status = res.status;
             if (extras) extras(r);
         });
     }

@@ -14,7 +14,6 @@
 #include "sheet/daysheetview.h"
 #include "sheet/tests/sheetfixture.h"
 #include "sheet/weeksheetview.h"
-#include "suite/dbcall/reservationdb.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/tools.h"
@@ -26,17 +25,6 @@ constexpr uint32_t kTypeColour = 0x40A060;  // 0x00BBGGRR
 constexpr uint32_t kBlockedColour = 0x3060C0;
 constexpr uint32_t kClosedColour = 0xE0D0F0;
 const char* const kMonday = "20261207";
-
-struct Res {
-    const char* no;
-    const char* patient;
-    const char* date;
-    const char* start;
-    const char* end;
-    const char* unit = "01";
-    const char* doctor = "01";
-    uint8_t status = 0;
-};
 
 class SheetViewsTest : public SheetAppTest {
 protected:
@@ -56,20 +44,6 @@ protected:
         AddDoctor("02", "医師B", true);
         AddPatient("0000000001", "山田", "ヤマダ", "C001");
         AddPatient("0000000002", "鈴木", "スズキ", "C002");
-    }
-
-    void AddReservation(const Res& res) {
-        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
-            SetField(r.ReservationNo, res.no);
-            SetField(r.PatientID, res.patient);
-            SetField(r.ResDate, res.date);
-            SetField(r.StartTime, res.start);
-            SetField(r.EndTime, res.end);
-            SetField(r.UnitCode, res.unit);
-            SetField(r.DoctorCode, res.doctor);
-            SetField(r.ResTypeCode, "01");
-            r.Status = res.status;
-        });
     }
 
     template <typename View>
