@@ -15,7 +15,6 @@
 #include "sheet/referencedlg.h"
 #include "sheet/referenceview.h"
 #include "sheet/tests/sheetfixture.h"
-#include "suite/dbcall/reservationdb.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/tools.h"
 
@@ -136,17 +135,10 @@ protected:
         AddReservation({"0000000006", "0000000001", "20261208", "1600", "1630", "09"});
     }
 
+    // Doctor "01" and no reservation type.
     void AddReservation(const Res& res) {
-        Insert<CReservationDB>([&](tagRESERVATIONDB& r) {
-            SetField(r.ReservationNo, res.no);
-            SetField(r.PatientID, res.patient);
-            SetField(r.ResDate, res.date);
-            SetField(r.StartTime, res.start);
-            SetField(r.EndTime, res.end);
-            SetField(r.UnitCode, res.unit);
-            SetField(r.DoctorCode, "01");
-            r.Status = res.status;
-        });
+        SheetAppTest::AddReservation(
+            {res.no, res.patient, res.date, res.start, res.end, res.unit, "01", res.status, ""});
     }
 };
 

@@ -80,11 +80,6 @@ protected:
                   Row("0000000011", "佐藤　花子", "hanako@example.jp"),
                   Row("0000000099", "鈴木　一", "hajime@example.jp")};  // no reservation
     }
-    void TearDown() override {
-        CMessageService::SetScript({});
-        CDate::SetTodayForTesting(0, 0, 0);
-    }
-
     static ReminderRow Row(const char* no, const char* name, const char* mail) {
         ReminderRow row;
         row.checked = true;

@@ -63,11 +63,6 @@ protected:
         AddCreditCategory("001");
         AddCreditItem("001", "001", "調整料", 3000);
     }
-    void TearDown() override {
-        CMessageService::SetScript({});
-        CDate::SetTodayForTesting(0, 0, 0);
-    }
-
     void AnswerEverything(int answer) {
         CMessageService::SetScript([answer](const Request&) { return answer; });
     }

@@ -54,11 +54,6 @@ protected:
         AddPatient({"0000000003", "A003", "佐藤　一", "サトウ　ハジメ", "sato@example.jp"});
         AddPatient({"0000000004", "A004", "山口　休", "ヤマグチ　キュウ", "x@example.jp", 1});
     }
-    void TearDown() override {
-        CMessageService::SetScript({});
-        CDate::SetTodayForTesting(0, 0, 0);
-    }
-
     // Every patient here has a telephone number and maybe a mail address to be contacted by.
     void AddPatient(const Patient& p) {
         SheetAppTest::AddPatient(p.id, p.name, p.kana, p.chartNo, p.inactive,

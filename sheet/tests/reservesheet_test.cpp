@@ -43,11 +43,6 @@ protected:
         CDate::SetTodayForTesting(2024, 3, 28);
         CMessageService::ClearHistory();
     }
-    void TearDown() override {
-        CMessageService::SetScript({});
-        CDate::SetTodayForTesting(0, 0, 0);
-    }
-
     // Runs OnStart and, once the sheet is up, `act` on it.
     int RunSheet(std::function<void(CReserveSheetDlg*)> act) {
         OnModal([act](QDialog* dialog) {

@@ -23,6 +23,8 @@
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "suite/text/hostprofile.h"
+#include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
 
 namespace velo::sheet {
 
@@ -132,6 +134,12 @@ protected:
         ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         CHostProfile::SetProgramName(QString::fromUtf8(m_program));
         ASSERT_NO_FATAL_FAILURE(SheetDbTest::SetUp());
+    }
+
+    // No answer script and no fixed today outlive a test.
+    void TearDown() override {
+        CMessageService::SetScript({});
+        CDate::SetTodayForTesting(0, 0, 0);
     }
 
     // Monday to Saturday 9:00-18:00 with a break from 13:00 to 14:00; Sunday closed.

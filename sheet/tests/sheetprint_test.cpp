@@ -67,8 +67,6 @@ protected:
         AddPatient("0000000001", "山田", "", "C001");
         AddPatient("0000000002", "鈴木", "", "C002");
     }
-    void TearDown() override { CMessageService::SetScript({}); }
-
     void AddReservation(const char* no, const char* patient, const char* date, const char* start,
                         const char* end, const char* unit = "01") {
         Insert<CReservationDB>([&](tagRESERVATIONDB& r) {

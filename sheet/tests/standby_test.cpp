@@ -49,11 +49,6 @@ protected:
         AddPatient(kYamada, "山田太郎", "", "A001");
         AddPatient(kSato, "佐藤花子", "", "B002");
     }
-    void TearDown() override {
-        CMessageService::SetScript({});
-        CDate::SetTodayForTesting(0, 0, 0);
-    }
-
     static void Answer(int answer) {
         CMessageService::SetScript([answer](const Request&) { return answer; });
     }
