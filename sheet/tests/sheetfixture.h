@@ -1,9 +1,9 @@
 // Fixtures the appointment-sheet tests share. SheetDbTest is a fresh database folder with
 // helpers that add the master records the sheet reads (categories, doctors, patients, credit
 // items) and the reservations the grid draws; each record starts zero-filled and gets only
-// the fields a test names, so a test's SetUp reads as the data it sets up. SheetAppTest adds what a
-// widget test needs around it: the QApplication and settings kept in a temporary folder of the
-// test's own.
+// the fields a test names, so a test's SetUp reads as the data it sets up. SheetAppTest adds
+// what a widget test needs around it: the QApplication and settings kept in a temporary
+// folder of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
