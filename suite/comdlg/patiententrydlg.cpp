@@ -22,6 +22,7 @@
 #include <cstring>
 #include <functional>
 
+#include "suite/comdlg/storableedits.h"
 #include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
@@ -516,6 +517,7 @@ CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTD
     if (mode == kEditPatient && stored != nullptr) {
         m_patientId = FieldText(stored->PatientID);
         entry = PatientEntryFromRecord(*stored);
+        m_stored = entry;
     } else {
         entry.chartNo = NextChartNo(db);
         entry.firstVisitDate = CDate::Today().toString(QStringLiteral("yyyy/MM/dd"));
@@ -621,7 +623,26 @@ void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
     }
 }
 
+// The texts about to be written must be storable in code page 932. A text left as it was
+// shown keeps its stored bytes, so it is not checked: a stored byte the dialog cannot show
+// must not keep the patient from being saved.
+bool CPatientEntryDlg::TextsStorable() {
+    const std::pair<QLineEdit*, const QString*> fields[] = {
+        {m_chartNo, &m_stored.chartNo},     {m_name, &m_stored.name},
+        {m_kana, &m_stored.kana},           {m_zipCode, &m_stored.zipCode},
+        {m_address1, &m_stored.address1},   {m_address2, &m_stored.address2},
+        {m_homeTel, &m_stored.homeTel},     {m_mobileTel, &m_stored.mobileTel},
+        {m_otherTel, &m_stored.otherTel},
+    };
+    QList<QLineEdit*> changed;
+    for (const auto& [edit, stored] : fields) {
+        if (edit->text() != *stored) changed << edit;
+    }
+    return CheckStorableEdits(this, windowTitle(), changed);
+}
+
 void CPatientEntryDlg::OnOK() {
+    if (!TextsStorable()) return;
     const CPatientEntry entry = Entry();
     const CPatientSaveResult result = m_mode == kEditPatient
                                           ? UpdatePatient(m_db, m_patientId, entry, &m_saved)

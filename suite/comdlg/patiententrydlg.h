@@ -145,11 +145,14 @@ private:
     void UpdateAge();
     void OnOK();
     void FocusFieldOf(const CPatientSaveResult& result);
+    bool TextsStorable();
 
     CVeloDBSys* m_db;
     EMode m_mode;
     std::string m_patientId;
     tagPATIENTDB m_saved{};
+    // The stored texts the edit started from (empty for a new patient).
+    CPatientEntry m_stored;
     QLineEdit* m_chartNo = nullptr;
     CEditEx* m_name = nullptr;
     CEditEx* m_kana = nullptr;

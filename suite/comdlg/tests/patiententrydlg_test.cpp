@@ -24,6 +24,7 @@
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/testsupport/application.h"
 
 namespace {
@@ -367,6 +368,60 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
     ASSERT_EQ(patients.Open(m_folder), 0);
     ASSERT_EQ(patients.GetPatientData("0000000004"), 0);
     EXPECT_EQ(Text(patients.m_Data.Name), QStringLiteral("高橋"));
+}
+
+TEST_F(PatientEntryTest, UnstorableCharactersAreRefusedBeforeAnythingIsWritten) {
+    AddPatient("0000000006", "00006", QStringLiteral("渡辺"));
+    {
+        // A stored reading the dialog cannot show exactly: left alone, it does not block
+        // saving and keeps its bytes.
+        CPatientDB patients;
+        ASSERT_EQ(patients.Open(m_folder), 0);
+        ASSERT_EQ(patients.GetPatientData("0000000006"), 0);
+        std::strcpy(patients.m_Data.Kana, "abc\xFF");
+        ASSERT_EQ(patients.Update(), 0);
+    }
+    bool refused = false;
+    OnModal([&](QDialog* dialog) {
+        auto* name = Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName);
+        auto* address = Child<QLineEdit>(dialog, CPatientEntryDlg::kIdAddress1);
+        name->setText(QStringLiteral("渡辺😀"));
+        address->setText(QStringLiteral("東京都€1-2"));
+        Child<QPushButton>(dialog, 1)->click();
+        refused = dialog->isVisible() && dialog->focusWidget() == name &&
+                  name->selectedText() == QStringLiteral("渡辺😀") &&
+                  address->text() == QStringLiteral("東京都€1-2");
+        name->setText(QStringLiteral("髙橋"));
+        address->setText(QStringLiteral("神奈川県川﨑市①"));
+        Child<QPushButton>(dialog, 1)->click();
+    });
+    std::unique_ptr<tagPATIENTDB> saved =
+        CVeloComDlg::GetNewPatientData(&m_db, 2, "0000000006", nullptr);
+    EXPECT_TRUE(refused);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              UnstorableCharactersMessage(QStringLiteral("😀€")));
+    ASSERT_NE(saved, nullptr);
+    CPatientDB patients;
+    ASSERT_EQ(patients.Open(m_folder), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000006"), 0);
+    EXPECT_EQ(Text(patients.m_Data.Name), QStringLiteral("髙橋"));
+    EXPECT_EQ(Text(patients.m_Data.Address1), QStringLiteral("神奈川県川﨑市①"));
+    EXPECT_STREQ(patients.m_Data.Kana, "abc\xFF");
+
+    // A new patient with an unstorable reading takes no key and writes no record.
+    CMessageService::ClearHistory();
+    OnModal([](QDialog* dialog) {
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->setText(QStringLiteral("新患"));
+        Child<QLineEdit>(dialog, CPatientEntryDlg::kIdKana)->setText(QStringLiteral("シンカン😀"));
+        Child<QPushButton>(dialog, 1)->click();
+        EXPECT_TRUE(dialog->isVisible());
+        Child<QPushButton>(dialog, 2)->click();
+    });
+    EXPECT_EQ(CVeloComDlg::GetNewPatientData(&m_db, 1, "", nullptr), nullptr);
+    EXPECT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(PatientCount(), 1);
+    EXPECT_EQ(CounterValue(), 0);
 }
 
 TEST_F(PatientEntryTest, EditOfAMissingPatientIsReportedWithoutADialog) {
