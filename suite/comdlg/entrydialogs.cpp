@@ -24,6 +24,7 @@
 #include <iterator>
 #include <set>
 
+#include "suite/comdlg/storableedits.h"
 #include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/masterdb.h"
@@ -487,6 +488,7 @@ void CNewTblItemDlg::SetCategory(const QString& categoryCode) {
 }
 
 void CNewTblItemDlg::OnOK() {
+    if (!CheckStorableEdits(this, windowTitle(), {m_name})) return;
     CMasterEntry entry;
     entry.code = m_code->text();
     entry.name = m_name->text();
@@ -538,6 +540,7 @@ CNewMaterialItemDlg::CNewMaterialItemDlg(CVeloDBSys* db, const QString& category
 }
 
 void CNewMaterialItemDlg::OnOK() {
+    if (!CheckStorableEdits(this, windowTitle(), {m_name})) return;
     int status = 0;
     const EEntryResult result = AddMaterialItem(m_db, m_categoryCode.toLatin1().constData(),
                                                 m_name->text(), nullptr, &status);

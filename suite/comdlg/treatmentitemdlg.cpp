@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 
+#include "suite/comdlg/storableedits.h"
 #include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
@@ -315,6 +316,7 @@ bool CTreatmentItemDlg::Report(ETreatmentItemResult result, int status) {
 }
 
 void CTreatmentItemDlg::OnAdd() {
+    if (!CheckStorableEdits(this, windowTitle(), {m_text})) return;
     QString code;
     int status = 0;
     if (!Report(AddTreatmentItem(m_db, m_category, m_text->text(), &code, &status), status)) {
@@ -329,6 +331,7 @@ void CTreatmentItemDlg::OnAdd() {
 void CTreatmentItemDlg::OnRename() {
     const QString item = SelectedItem();
     if (item.isEmpty()) return;
+    if (!CheckStorableEdits(this, windowTitle(), {m_text})) return;
     int status = 0;
     const ETreatmentItemResult result =
         RenameTreatmentItem(m_db, m_category, item, m_text->text(), &status);

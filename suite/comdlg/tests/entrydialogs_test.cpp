@@ -22,6 +22,7 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/testsupport/application.h"
 
 namespace {
@@ -276,6 +277,43 @@ TEST_F(EntryDialogsTest, LabItemNameDialogReturnsTheName) {
     EXPECT_EQ(CVeloComDlg::GetNewMaterialItem(&m_db, "0003", nullptr),
               QStringLiteral("咬合挙上板"));
     EXPECT_EQ(Count<CMaterialItemDB>(), 1);
+}
+
+TEST_F(EntryDialogsTest, UnstorableNamesAreRefusedAndVendorCharactersKept) {
+    // Staff go to two tables: neither may receive a record while the name is refused.
+    bool refused = false;
+    OnModal([&](QDialog* dialog) {
+        auto* name = Child<QLineEdit>(dialog, "name");
+        name->setText(QStringLiteral("佐藤😀"));
+        Child<QPushButton>(dialog, "1")->click();
+        refused = dialog->isVisible() && name->text() == QStringLiteral("佐藤😀") &&
+                  name->selectedText() == name->text();
+        name->setText(QStringLiteral("髙橋"));
+        Child<QPushButton>(dialog, "1")->click();
+    });
+    EXPECT_EQ(CVeloComDlg::DoGetNewStaff(&m_db, nullptr), "001");
+    EXPECT_TRUE(refused);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              UnstorableCharactersMessage(QStringLiteral("😀")));
+    EXPECT_EQ(Count<CStaffDB>(), 1);
+    EXPECT_EQ(Count<CCustomTblDB>(), 1);
+    CStaffDB staff;
+    ASSERT_EQ(staff.Open(m_folder), 0);
+    ASSERT_EQ(staff.GetFIRST(), 0);
+    EXPECT_EQ(Cp932FieldToQString(staff.m_Data.Name, sizeof staff.m_Data.Name),
+              QStringLiteral("髙橋"));
+
+    CMessageService::ClearHistory();
+    OnModal([](QDialog* dialog) {
+        Child<QLineEdit>(dialog, "name")->setText(QStringLiteral("€プレート"));
+        Child<QPushButton>(dialog, "1")->click();
+        EXPECT_TRUE(dialog->isVisible());
+        Child<QPushButton>(dialog, "2")->click();
+    });
+    EXPECT_EQ(CVeloComDlg::GetNewMaterialItem(&m_db, "0003", nullptr), "");
+    EXPECT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(Count<CMaterialItemDB>(), 0);
 }
 
 TEST_F(EntryDialogsTest, UnknownTableIsReportedNotIgnored) {

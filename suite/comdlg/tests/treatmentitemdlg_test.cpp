@@ -17,6 +17,7 @@
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/testsupport/application.h"
 
 namespace {
@@ -168,6 +169,33 @@ TEST_F(TreatmentItemTest, DialogReturnsTheChosenItemOrNothing) {
     OnModal([](QDialog* dialog) { Child<QPushButton>(dialog, 2)->click(); });
     EXPECT_EQ(CVeloComDlg::OpenTreatmentItem(&m_db, "002", nullptr), "");
     EXPECT_TRUE(CMessageService::History().isEmpty());
+}
+
+TEST_F(TreatmentItemTest, DialogRefusesUnstorableTextsOnAddAndRename) {
+    OnModal([](QDialog* dialog) {
+        auto* list = Child<QTreeWidget>(dialog, CTreatmentItemDlg::kIdList);
+        auto* text = Child<QLineEdit>(dialog, CTreatmentItemDlg::kIdText);
+        text->setText(QStringLiteral("€装置"));
+        Child<QPushButton>(dialog, CTreatmentItemDlg::kIdAdd)->click();
+        EXPECT_EQ(list->topLevelItemCount(), 1);
+        EXPECT_EQ(text->selectedText(), QStringLiteral("€装置"));
+
+        list->setCurrentItem(list->topLevelItem(0));
+        text->setText(QStringLiteral("ワイヤー調整😀"));
+        Child<QPushButton>(dialog, CTreatmentItemDlg::kIdRename)->click();
+        EXPECT_EQ(list->currentItem()->text(1), QStringLiteral("ワイヤー調整"));
+        EXPECT_EQ(text->text(), QStringLiteral("ワイヤー調整😀"));
+
+        text->setText(QStringLiteral("髙木式装置①"));
+        Child<QPushButton>(dialog, CTreatmentItemDlg::kIdRename)->click();
+        Child<QPushButton>(dialog, 2)->click();
+    });
+    EXPECT_EQ(CVeloComDlg::OpenTreatmentItem(&m_db, "001", nullptr), "001-001");
+    const QList<CMessageService::Request> history = CMessageService::History();
+    ASSERT_EQ(history.size(), 2);
+    EXPECT_EQ(history[0].text, UnstorableCharactersMessage(QStringLiteral("€")));
+    EXPECT_EQ(history[1].text, UnstorableCharactersMessage(QStringLiteral("😀")));
+    EXPECT_EQ(Texts("001"), QStringList({QStringLiteral("001:髙木式装置①")}));
 }
 
 TEST_F(TreatmentItemTest, UnknownCategoryIsReportedWithoutADialog) {
