@@ -1,7 +1,7 @@
 // The lab item edit dialog: its controls and their enabling rules, the opening steps (a
 // patient and appointment day from the picking window, or an existing item read back), the
 // item names of the chosen category, the patient search and "#" entries through the suite's
-// dialogs, and the save through SaveLabItem.
+// dialogs, and the save through SaveLabItem after the typed texts are found storable.
 #include "lab/labitemdlg.h"
 
 #include <QCheckBox>
@@ -31,6 +31,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 
 namespace {
@@ -388,9 +389,24 @@ LabItemInput CLabItemDlg::Input() const {
     return in;
 }
 
+bool CLabItemDlg::TextsStorable(const LabItemInput& in) {
+    // The line break keeps the two texts apart, so no character is made of the end of one
+    // and the start of the other.
+    if (CheckStorableText(this, windowTitle(), in.itemName + QLatin1Char('\n') + in.memo)) {
+        return true;
+    }
+    // The item name's edit passes its focus on to its combo box.
+    const bool inName = !CharactersCp932Lacks(in.itemName).isEmpty();
+    QWidget* field = inName ? static_cast<QWidget*>(m_itemName) : m_memo;
+    field->setFocus();
+    (inName ? m_itemName->lineEdit() : m_memo)->selectAll();
+    return false;
+}
+
 bool CLabItemDlg::Save() {
     const LabItemInput in = Input();
     if (!LabItemInputComplete(in)) return false;
+    if (!TextsStorable(in)) return false;
     std::string savedNo;
     const int status = SaveLabItem(m_db, in, CDate().Ymd(), &savedNo);
     if (status == -1) return false;

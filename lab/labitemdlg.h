@@ -89,8 +89,12 @@ private:
     void SetPatient(const std::string& patientId);
     void FillItemNames();
     void UpdateControls();
-    // Saves the input; true on success. Incomplete input does nothing; a failed write shows
-    // string 14007.
+    // True when the typed item name and memo can be stored. Otherwise one message names the
+    // characters of both, the first field holding one gets the focus with its text
+    // selected, and false is returned.
+    bool TextsStorable(const LabItemInput& in);
+    // Saves the input; true on success. Incomplete input does nothing; text with characters
+    // the record cannot hold is refused with a message; a failed write shows string 14007.
     bool Save();
     void OnSearch();
     void OnAddCategory();

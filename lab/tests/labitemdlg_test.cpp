@@ -1,7 +1,8 @@
 // Tests of the lab item edit dialog, driven through its controls on the offscreen platform:
 // the due day proposed from an appointment, what a save writes (due kind and time, kept
 // order day, numbering over "登録して新規"), the enabling rules, the byte limits of the item
-// name and memo, the item names of a category, the keys, and the failure message.
+// name and memo, text the record cannot hold, the item names of a category, the keys, and
+// the failure message.
 #include "lab/labitemdlg.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/storabletext.h"
 #include "suite/tool/strings.h"
 #include "suite/testsupport/application.h"
 
@@ -385,6 +387,70 @@ TEST_F(LabItemDlgTest, ItemNameAndMemoFitTheirRecordFields) {
 
     EXPECT_EQ(LimitToCp932Bytes(QStringLiteral("aあいう"), 4), QStringLiteral("aあ"));
     EXPECT_EQ(LimitToCp932Bytes(QStringLiteral("ｱｲｳ"), 2), QStringLiteral("ｱｲ"));
+}
+
+TEST_F(LabItemDlgTest, TextTheRecordCannotHoldIsRefusedAndKeptForCorrection) {
+    const std::string number = SaveSimpleItem();
+    ASSERT_FALSE(number.empty());
+    {
+        // An existing item keeps its stored memo.
+        CLabItemDlg dialog(&m_db, QString::fromStdString(number), "", "", 0);
+        dialog.show();
+        Control<QLineEdit>(dialog, CLabItemDlg::kIdMemo)->setText(QStringLiteral("上顎😀"));
+        dialog.findChild<QPushButton*>("1")->click();
+        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_EQ(CMessageService::History().size(), 1);
+        EXPECT_EQ(CMessageService::History()[0].text,
+                  UnstorableCharactersMessage(QStringLiteral("😀")));
+        tagMATERIALDB item{};
+        ASSERT_TRUE(ReadItem(number, &item));
+        EXPECT_STREQ(item.Memo, "");
+    }
+
+    CMessageService::ClearHistory();
+    CLabItemDlg dialog(&m_db, "", "0000000002", "", 1);
+    dialog.show();
+    QLineEdit* name = Control<QComboBox>(dialog, CLabItemDlg::kIdItemName)->lineEdit();
+    QLineEdit* memo = Control<QLineEdit>(dialog, CLabItemDlg::kIdMemo);
+    FillRequired(dialog, QStringLiteral("模型€"));
+    memo->setText(QStringLiteral("至急😀€"));
+    // Both buttons that save refuse; one message names the characters of both fields, and
+    // the item name, the first field holding one, is selected for correction.
+    for (int id : {int{CLabItemDlg::kIdSaveAndNew}, 1}) {
+        Control<QPushButton>(dialog, id)->click();
+        EXPECT_TRUE(dialog.isVisible()) << id;
+        EXPECT_EQ(name->text(), QStringLiteral("模型€")) << id;
+        EXPECT_EQ(memo->text(), QStringLiteral("至急😀€")) << id;
+    }
+    ASSERT_EQ(CMessageService::History().size(), 2);
+    EXPECT_EQ(CMessageService::History()[1].text,
+              UnstorableCharactersMessage(QStringLiteral("€😀")));
+    EXPECT_EQ(CMessageService::History()[1].icon, CMessageService::EIcon::Warning);
+    EXPECT_EQ(dialog.focusWidget(), Control<QComboBox>(dialog, CLabItemDlg::kIdItemName));
+    EXPECT_EQ(name->selectedText(), name->text());
+    EXPECT_EQ(ItemCount(), 1);
+
+    // With the name mended, the memo is the field to correct.
+    name->setText(QStringLiteral("模型"));
+    dialog.findChild<QPushButton*>("1")->click();
+    ASSERT_EQ(CMessageService::History().size(), 3);
+    EXPECT_EQ(CMessageService::History()[2].text,
+              UnstorableCharactersMessage(QStringLiteral("😀€")));
+    EXPECT_EQ(dialog.focusWidget(), memo);
+    EXPECT_EQ(memo->selectedText(), memo->text());
+    EXPECT_EQ(ItemCount(), 1);
+
+    // The code page's own vendor characters are stored.
+    name->setText(QStringLiteral("髙﨑様模型"));
+    memo->setText(QStringLiteral("①至急"));
+    dialog.findChild<QPushButton*>("1")->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(CMessageService::History().size(), 3);
+    tagMATERIALDB item{};
+    ASSERT_TRUE(ReadItem(dialog.SavedMaterialNo(), &item));
+    EXPECT_EQ(Cp932FieldToQString(item.ItemName, sizeof item.ItemName),
+              QStringLiteral("髙﨑様模型"));
+    EXPECT_EQ(Cp932FieldToQString(item.Memo, sizeof item.Memo), QStringLiteral("①至急"));
 }
 
 TEST_F(LabItemDlgTest, ItemNamesFollowTheCategoryAndKeepTheTypedName) {
