@@ -628,10 +628,10 @@ void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
 // must not keep the patient from being saved.
 bool CPatientEntryDlg::TextsStorable() {
     const std::pair<QLineEdit*, const QString*> fields[] = {
-        {m_chartNo, &m_stored.chartNo},     {m_name, &m_stored.name},
-        {m_kana, &m_stored.kana},           {m_zipCode, &m_stored.zipCode},
-        {m_address1, &m_stored.address1},   {m_address2, &m_stored.address2},
-        {m_homeTel, &m_stored.homeTel},     {m_mobileTel, &m_stored.mobileTel},
+        {m_chartNo, &m_stored.chartNo},   {m_name, &m_stored.name},
+        {m_kana, &m_stored.kana},         {m_zipCode, &m_stored.zipCode},
+        {m_address1, &m_stored.address1}, {m_address2, &m_stored.address2},
+        {m_homeTel, &m_stored.homeTel},   {m_mobileTel, &m_stored.mobileTel},
         {m_otherTel, &m_stored.otherTel},
     };
     QList<QLineEdit*> changed;

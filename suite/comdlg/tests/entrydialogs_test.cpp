@@ -294,8 +294,7 @@ TEST_F(EntryDialogsTest, UnstorableNamesAreRefusedAndVendorCharactersKept) {
     EXPECT_EQ(CVeloComDlg::DoGetNewStaff(&m_db, nullptr), "001");
     EXPECT_TRUE(refused);
     ASSERT_EQ(CMessageService::History().size(), 1);
-    EXPECT_EQ(CMessageService::History()[0].text,
-              UnstorableCharactersMessage(QStringLiteral("😀")));
+    EXPECT_EQ(CMessageService::History()[0].text, UnstorableCharactersMessage(QStringLiteral("😀")));
     EXPECT_EQ(Count<CStaffDB>(), 1);
     EXPECT_EQ(Count<CCustomTblDB>(), 1);
     CStaffDB staff;
