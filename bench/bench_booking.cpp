@@ -69,11 +69,6 @@ constexpr int kCollectedFee = 5000;
 constexpr const char* kReservationCounter = "RESERVATION";
 
 template <size_t N>
-std::string Text(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString QText(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -242,76 +237,76 @@ bool CopyReservations(sqlite3* db, const std::string& folder, ReservationSurvey*
     return CopyTable<CReservationDB>(
         db, folder, Insert("reservation", 8),
         [](const tagRESERVATIONDB& r) {
-            return std::vector<std::string>{Text(r.ReservationNo), Text(r.PatientID),
-                                            Text(r.ResDate),       Text(r.StartTime),
-                                            Text(r.DoctorCode),    Text(r.UnitCode),
-                                            Text(r.MaterialNo)};
+            return std::vector<std::string>{FieldText(r.ReservationNo), FieldText(r.PatientID),
+                                            FieldText(r.ResDate),       FieldText(r.StartTime),
+                                            FieldText(r.DoctorCode),    FieldText(r.UnitCode),
+                                            FieldText(r.MaterialNo)};
         },
         [&](const tagRESERVATIONDB& r) {
-            int& end = survey->lastEnd[{Text(r.ResDate), Text(r.UnitCode)}];
+            int& end = survey->lastEnd[{FieldText(r.ResDate), FieldText(r.UnitCode)}];
             end = std::max(end, ParseTimeField(r.EndTime));
-            survey->days.insert(Text(r.ResDate));
+            survey->days.insert(FieldText(r.ResDate));
             if (r.Status == uint8_t(ResStatus::Booked) && r.PatientID[0] != '\0')
-                survey->candidates.push_back({Text(r.ReservationNo), Text(r.PatientID),
-                                              Text(r.UnitCode), Text(r.DoctorCode),
-                                              Text(r.ResTypeCode)});
+                survey->candidates.push_back({FieldText(r.ReservationNo), FieldText(r.PatientID),
+                                              FieldText(r.UnitCode), FieldText(r.DoctorCode),
+                                              FieldText(r.ResTypeCode)});
         });
 }
 
 bool CopyMasters(sqlite3* db, const std::string& folder, ReservationSurvey* survey) {
-    const auto code = [](const auto& r) { return std::vector<std::string>{Text(r.Code)}; };
+    const auto code = [](const auto& r) { return std::vector<std::string>{FieldText(r.Code)}; };
     return CopyTable<CCategoryDB>(db, folder, Insert("category", 3),
                                   [](const tagCATEGORYDB& r) {
-                                      return std::vector<std::string>{Text(r.Type), Text(r.Code)};
+                                      return std::vector<std::string>{FieldText(r.Type), FieldText(r.Code)};
                                   }) &&
            CopyTable<CDoctorDB>(db, folder, Insert("doctor", 2), code) &&
            CopyTable<CCreditCategoryDB>(db, folder, Insert("creditcate", 2), code) &&
            CopyTable<CCreditItemDB>(db, folder, Insert("credit", 3),
                                     [](const tagCREDITITEMDB& r) {
-                                        return std::vector<std::string>{Text(r.CategoryCode),
-                                                                        Text(r.ItemCode)};
+                                        return std::vector<std::string>{FieldText(r.CategoryCode),
+                                                                        FieldText(r.ItemCode)};
                                     }) &&
            CopyTable<CStaffDB>(db, folder, Insert("staff", 2), code) &&
            CopyTable<CReservationWayDB>(db, folder, Insert("way", 2), code) &&
            CopyTable<CMaterialDB>(db, folder, Insert("material", 2),
                                   [](const tagMATERIALDB& r) {
-                                      return std::vector<std::string>{Text(r.MaterialNo)};
+                                      return std::vector<std::string>{FieldText(r.MaterialNo)};
                                   }) &&
            CopyTable<CContractItemDB>(
                db, folder, Insert("contract", 5),
                [](const tagCONTRACTITEMDB& r) {
-                   return std::vector<std::string>{Text(r.PatientID), Text(r.ContractNo),
-                                                   Text(r.ItemNo), Text(r.DueDate)};
+                   return std::vector<std::string>{FieldText(r.PatientID), FieldText(r.ContractNo),
+                                                   FieldText(r.ItemNo), FieldText(r.DueDate)};
                },
                [&](const tagCONTRACTITEMDB& r) {
-                   survey->patientsWithContracts.insert(Text(r.PatientID));
+                   survey->patientsWithContracts.insert(FieldText(r.PatientID));
                });
 }
 
 bool CopyPatientsAndCounters(sqlite3* db, const std::string& folder) {
     return CopyTable<CPatient1DB>(db, folder, Insert("patient", 5),
                                   [](const tagPATIENT1DB& r) {
-                                      return std::vector<std::string>{Text(r.PatientID),
-                                                                      Text(r.Name), Text(r.Kana),
-                                                                      Text(r.ChartNo)};
+                                      return std::vector<std::string>{FieldText(r.PatientID),
+                                                                      FieldText(r.Name), FieldText(r.Kana),
+                                                                      FieldText(r.ChartNo)};
                                   }) &&
            CopyTable<CPatient2DB>(db, folder, Insert("patient2", 2),
                                   [](const tagPATIENT2DB& r) {
-                                      return std::vector<std::string>{Text(r.PatientID)};
+                                      return std::vector<std::string>{FieldText(r.PatientID)};
                                   }) &&
            CopyTable<CIndexControlDB>(db, folder, Insert("counter", 2),
                                       [](const tagINDEXCONTROLDB& r) {
-                                          return std::vector<std::string>{Text(r.IndexName)};
+                                          return std::vector<std::string>{FieldText(r.IndexName)};
                                       }) &&
            CopyTable<CSaleDB>(db, folder, Insert("sale", 4),
                               [](const tagSALEDB& r) {
-                                  return std::vector<std::string>{Text(r.SaleNo),
-                                                                  Text(r.PatientID),
-                                                                  Text(r.SaleDate)};
+                                  return std::vector<std::string>{FieldText(r.SaleNo),
+                                                                  FieldText(r.PatientID),
+                                                                  FieldText(r.SaleDate)};
                               }) &&
            CopyTable<CSaleItemDB>(db, folder, Insert("line", 5), [](const tagSALEITEM& r) {
-               return std::vector<std::string>{Text(r.SaleNo), Text(r.LineNo), Text(r.PatientID),
-                                               Text(r.SaleDate)};
+               return std::vector<std::string>{FieldText(r.SaleNo), FieldText(r.LineNo), FieldText(r.PatientID),
+                                               FieldText(r.SaleDate)};
            });
 }
 
@@ -347,8 +342,8 @@ std::vector<std::string> VisibleUnits(const std::string& folder) {
     categories.SetKey(CCategoryDB::kKeyTypeCode);
     for (int st = categories.GetFIRST(); st == 0; st = categories.GetNEXT()) {
         const tagCATEGORYDB& r = categories.m_Data;
-        if (Text(r.Type) == "1" && std::strncmp(r.HiddenMark, "__", 2) != 0)
-            units.push_back(Text(r.Code));
+        if (FieldText(r.Type) == "1" && std::strncmp(r.HiddenMark, "__", 2) != 0)
+            units.push_back(FieldText(r.Code));
     }
     return units;
 }
@@ -383,8 +378,8 @@ void ChooseFeeItem(const std::string& folder, Setup* s) {
     if (items.Open(folder) != 0) return;
     items.SetKey(CCreditItemDB::kKeyCategoryItem);
     if (items.GetFIRST() != 0) return;
-    s->creditCate = Text(items.m_Data.CategoryCode);
-    s->creditItem = Text(items.m_Data.ItemCode);
+    s->creditCate = FieldText(items.m_Data.CategoryCode);
+    s->creditItem = FieldText(items.m_Data.ItemCode);
 }
 
 // The work folder: on /dev/shm when it holds the copy and its SQLite twin, else TMPDIR.
@@ -466,7 +461,7 @@ struct MasterCombos {
 
 // The fee category whose items the dialog lists: the reservation's, else the first.
 std::string FeeCategoryOf(const tagRESERVATIONDB& r, const QComboBox* categories) {
-    if (r.CreditCateCode[0] != '\0') return Text(r.CreditCateCode);
+    if (r.CreditCateCode[0] != '\0') return FieldText(r.CreditCateCode);
     if (categories == nullptr || categories->count() == 0) return std::string();
     return categories->itemData(0).toString().toStdString();
 }
@@ -481,16 +476,16 @@ int ReadLikeDialog(CVeloDBSys* db, const std::string& reservationNo, const Sheet
     const tagRESERVATIONDB r = reservations.m_Data;
     reservations.Close();
 
-    const std::string patientId = Text(r.PatientID);
-    const std::string day = Text(r.ResDate);
+    const std::string patientId = FieldText(r.PatientID);
+    const std::string day = FieldText(r.ResDate);
     auto patients = std::make_unique<CPatientDB>();
     status = patients->SetAssociatedDB(db);
     if (status == 0) status = patients->GetPatientData(patientId.c_str());
     if (status != 0) return status;
-    out->patientId = Text(patients->m_Data.PatientID);
+    out->patientId = FieldText(patients->m_Data.PatientID);
 
     std::vector<StripItem> strip;
-    status = LoadStrip(db, {false, Text(r.UnitCode), day, reservationNo, settings.clock24}, &strip);
+    status = LoadStrip(db, {false, FieldText(r.UnitCode), day, reservationNo, settings.clock24}, &strip);
     std::vector<DuplicateEntry> window;
     if (status == 0)
         status = LoadDuplicateWindow(db, patientId, day, settings.daysOfCheckingDuplicatedRes,
@@ -506,15 +501,15 @@ int ReadLikeDialog(CVeloDBSys* db, const std::string& reservationNo, const Sheet
         out->nextVisitFilled += row.value.isEmpty() ? 0 : 1;
 
     size_t entries = 0;
-    entries += CVeloComDlg::EnumUnit(db, combos.unit, Text(r.UnitCode).c_str());
-    entries += CVeloComDlg::EnumDoctor(db, combos.doctor, Text(r.DoctorCode).c_str());
-    entries += CVeloComDlg::EnumReservationType(db, combos.type, Text(r.ResTypeCode).c_str());
-    entries += CVeloComDlg::EnumInssuranceType(db, combos.insurance, Text(r.InsuranceType).c_str());
-    CVeloComDlg::EnumCreditCategory(db, combos.feeCategory, Text(r.CreditCateCode).c_str());
+    entries += CVeloComDlg::EnumUnit(db, combos.unit, FieldText(r.UnitCode).c_str());
+    entries += CVeloComDlg::EnumDoctor(db, combos.doctor, FieldText(r.DoctorCode).c_str());
+    entries += CVeloComDlg::EnumReservationType(db, combos.type, FieldText(r.ResTypeCode).c_str());
+    entries += CVeloComDlg::EnumInssuranceType(db, combos.insurance, FieldText(r.InsuranceType).c_str());
+    CVeloComDlg::EnumCreditCategory(db, combos.feeCategory, FieldText(r.CreditCateCode).c_str());
     CVeloComDlg::EnumCreditItemsOf(db, combos.feeItem, FeeCategoryOf(r, combos.feeCategory).c_str(),
-                                   Text(r.CreditItemCode).c_str());
-    CVeloComDlg::EnumStaffData(db, combos.staff, Text(r.StaffCode).c_str());
-    CVeloComDlg::EnumReservationWay(db, combos.way, Text(r.ResWayCode).c_str());
+                                   FieldText(r.CreditItemCode).c_str());
+    CVeloComDlg::EnumStaffData(db, combos.staff, FieldText(r.StaffCode).c_str());
+    CVeloComDlg::EnumReservationWay(db, combos.way, FieldText(r.ResWayCode).c_str());
     for (const QComboBox* combo : {combos.feeCategory, combos.feeItem, combos.staff, combos.way})
         entries += combo != nullptr ? size_t(combo->count()) : 0;
     out->masterEntries = entries;
@@ -522,8 +517,8 @@ int ReadLikeDialog(CVeloDBSys* db, const std::string& reservationNo, const Sheet
     out->lab.clear();
     if (r.MaterialNo[0] != '\0') {
         CMaterialDB items;
-        if (items.SetAssociatedDB(db) == 0 && items.GetMaterialData(Text(r.MaterialNo).c_str()) == 0)
-            out->lab = QText(items.m_Data.ItemName) + CTools::MakeDate(Text(items.m_Data.CompletionDate).c_str());
+        if (items.SetAssociatedDB(db) == 0 && items.GetMaterialData(FieldText(r.MaterialNo).c_str()) == 0)
+            out->lab = QText(items.m_Data.ItemName) + CTools::MakeDate(FieldText(items.m_Data.CompletionDate).c_str());
     }
     return 0;
 }
@@ -581,14 +576,14 @@ public:
                         DialogReads* out) {
         tagRESERVATIONDB r;
         if (!ReadOne(m_reservation, {reservationNo}, &r)) return false;
-        const std::string patientId = Text(r.PatientID);
-        const std::string day = Text(r.ResDate);
+        const std::string patientId = FieldText(r.PatientID);
+        const std::string day = FieldText(r.ResDate);
         auto patient = std::make_unique<tagPATIENTDB>();
         if (!ReadPatient(patientId, patient.get())) return false;
-        out->patientId = Text(patient->PatientID);
+        out->patientId = FieldText(patient->PatientID);
 
         std::vector<StripItem> strip;
-        ReadStrip(Text(r.UnitCode), day, reservationNo, settings.clock24, &strip);
+        ReadStrip(FieldText(r.UnitCode), day, reservationNo, settings.clock24, &strip);
         out->strip = strip.size();
         out->window = ReadWindow(patientId, day, settings, reservationNo).size();
         out->payments = ReadPayments(patientId, day).size();
@@ -606,10 +601,10 @@ public:
         ReadNames<tagDOCTORDB>(m_doctors, &names);
         ReadEach<tagCREDITCATEGORYDB>(m_feeCategories, {}, [&](const tagCREDITCATEGORYDB& c) {
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) return;
-            if (firstCategory.empty()) firstCategory = Text(c.Code);
+            if (firstCategory.empty()) firstCategory = FieldText(c.Code);
             names.push_back(QText(c.Name));
         });
-        const std::string category = r.CreditCateCode[0] != '\0' ? Text(r.CreditCateCode) : firstCategory;
+        const std::string category = r.CreditCateCode[0] != '\0' ? FieldText(r.CreditCateCode) : firstCategory;
         if (!category.empty()) {
             ReadEach<tagCREDITITEMDB>(m_feeItems, {category}, [&](const tagCREDITITEMDB& c) {
                 if (std::strncmp(c.HiddenMark, "__", 2) != 0) names.push_back(QText(c.ItemName));
@@ -625,8 +620,8 @@ public:
 
         out->lab.clear();
         tagMATERIALDB lab;
-        if (r.MaterialNo[0] != '\0' && ReadOne(m_material, {Text(r.MaterialNo)}, &lab))
-            out->lab = QText(lab.ItemName) + CTools::MakeDate(Text(lab.CompletionDate).c_str());
+        if (r.MaterialNo[0] != '\0' && ReadOne(m_material, {FieldText(r.MaterialNo)}, &lab))
+            out->lab = QText(lab.ItemName) + CTools::MakeDate(FieldText(lab.CompletionDate).c_str());
         return true;
     }
 
@@ -691,15 +686,15 @@ private:
     void ReadStrip(const std::string& unit, const std::string& day, const std::string& editingNo,
                    bool clock24, std::vector<StripItem>* items) {
         ReadEach<tagRESERVATIONDB>(m_column, {unit, day}, [&](const tagRESERVATIONDB& r) {
-            if (!IsLiveStatus(r.Status) || Text(r.ReservationNo) == editingNo) return;
+            if (!IsLiveStatus(r.Status) || FieldText(r.ReservationNo) == editingNo) return;
             tagPATIENT1DB patient;
             QString name;
-            if (r.PatientID[0] != '\0' && ReadOne(m_patient, {Text(r.PatientID)}, &patient)) {
+            if (r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient)) {
                 if (patient.InactiveFlag == 1) return;
                 name = QText(patient.Name);
             }
             StripItem item;
-            item.reservationNo = Text(r.ReservationNo);
+            item.reservationNo = FieldText(r.ReservationNo);
             item.start = ParseTimeField(r.StartTime);
             item.end = ParseTimeField(r.EndTime);
             item.status = r.Status;
@@ -716,12 +711,12 @@ private:
         const std::string from = CDate::AddDays(day.c_str(), -days);
         const std::string to = CDate::AddDays(day.c_str(), days);
         ReadEach<tagRESERVATIONDB>(m_window, {patientId, from, to}, [&](const tagRESERVATIONDB& r) {
-            if (!IsLiveStatus(r.Status) || Text(r.ReservationNo) == editingNo) return;
+            if (!IsLiveStatus(r.Status) || FieldText(r.ReservationNo) == editingNo) return;
             const int start = ParseTimeField(r.StartTime);
             const int end = ParseTimeField(r.EndTime);
             DuplicateEntry entry;
-            entry.reservationNo = Text(r.ReservationNo);
-            entry.date = DuplicateDateText(Text(r.ResDate));
+            entry.reservationNo = FieldText(r.ReservationNo);
+            entry.date = DuplicateDateText(FieldText(r.ResDate));
             entry.time = ClockText(start, settings.clock24) + QStringLiteral(" ～ ") +
                          ClockText(end, settings.clock24);
             entry.length = QStringLiteral("%1分間").arg(BandMinutes(start, end));
@@ -737,7 +732,7 @@ private:
                                     [&](const tagCONTRACTITEMDB& item) {
                                         if (item.BillingFlag == 1 && item.PaidFlag == 0 &&
                                             item.Amount != 0)
-                                            payments.push_back({Text(item.DueDate), item.Amount});
+                                            payments.push_back({FieldText(item.DueDate), item.Amount});
                                     });
         return payments;
     }
@@ -755,7 +750,7 @@ private:
         rows[1].value = QStringLiteral("%1分").arg(p.NextDuration);
         rows[2].value = QText(p.NextVisitContent);
         tagCREDITITEMDB item;
-        if (ReadOne(m_credit, {Text(p.NextFeeCateCode), Text(p.NextFeeItemCode)}, &item))
+        if (ReadOne(m_credit, {FieldText(p.NextFeeCateCode), FieldText(p.NextFeeItemCode)}, &item))
             rows[3].value = QStringLiteral("%1 %2").arg(QText(item.ItemName),
                                                        CTools::NumericFormat(p.NextFee));
         return rows;
@@ -788,18 +783,18 @@ private:
     }
 
     bool InsertReservation(const tagRESERVATIONDB& r) {
-        BindTexts(m_insert, {Text(r.ReservationNo), Text(r.PatientID), Text(r.ResDate),
-                             Text(r.StartTime), Text(r.DoctorCode), Text(r.UnitCode),
-                             Text(r.MaterialNo)});
+        BindTexts(m_insert, {FieldText(r.ReservationNo), FieldText(r.PatientID), FieldText(r.ResDate),
+                             FieldText(r.StartTime), FieldText(r.DoctorCode), FieldText(r.UnitCode),
+                             FieldText(r.MaterialNo)});
         sqlite3_bind_blob(m_insert, 8, &r, sizeof r, SQLITE_TRANSIENT);
         return Step(m_insert);
     }
 
     bool BookSale(tagRESERVATIONDB& r, const SheetSettings& settings) {
-        const FeeAmounts amounts = ComputeFeeAmounts(r.Fee, Text(r.ResDate), settings.consumptionTax,
+        const FeeAmounts amounts = ComputeFeeAmounts(r.Fee, FieldText(r.ResDate), settings.consumptionTax,
                                                      settings.calculationTax, false);
         tagCREDITITEMDB item;
-        const bool named = ReadOne(m_credit, {Text(r.CreditCateCode), Text(r.CreditItemCode)}, &item);
+        const bool named = ReadOne(m_credit, {FieldText(r.CreditCateCode), FieldText(r.CreditItemCode)}, &item);
         const bool read = sqlite3_step(m_lastSale) == SQLITE_ROW;
         const long long last = read ? sqlite3_column_int64(m_lastSale, 0) : 0;
         sqlite3_reset(m_lastSale);
@@ -826,13 +821,13 @@ private:
         line.Quantity = 1;
         line.UnitPrice = line.Amount = r.Fee;
 
-        BindTexts(m_saleInsert, {saleNo, Text(r.PatientID), Text(r.ResDate)});
+        BindTexts(m_saleInsert, {saleNo, FieldText(r.PatientID), FieldText(r.ResDate)});
         sqlite3_bind_blob(m_saleInsert, 4, &sale, sizeof sale, SQLITE_TRANSIENT);
-        BindTexts(m_lineInsert, {saleNo, "001", Text(r.PatientID), Text(r.ResDate)});
+        BindTexts(m_lineInsert, {saleNo, "001", FieldText(r.PatientID), FieldText(r.ResDate)});
         sqlite3_bind_blob(m_lineInsert, 5, &line, sizeof line, SQLITE_TRANSIENT);
         if (!Step(m_saleInsert) || !Step(m_lineInsert)) return false;
         SetField(r.SaleNo, saleNo);
-        return WriteRecord(m_update, r, {Text(r.ReservationNo)});
+        return WriteRecord(m_update, r, {FieldText(r.ReservationNo)});
     }
 
     // The patient's latest came day on or before the booking becomes the last visit.

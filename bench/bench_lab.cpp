@@ -215,11 +215,6 @@ LabFilter Range(const std::string& from, const std::string& to) {
     return f;
 }
 
-template <size_t N>
-std::string Text(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
 void BM_LabRefresh_Recman(benchmark::State& state) {
     Setup& s = TheSetup();
     if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
@@ -263,7 +258,7 @@ void BM_LabRefresh_Sqlite(benchmark::State& state) {
         while (sqlite3_step(items) == SQLITE_ROW) {
             tagMATERIALDB r;
             std::memcpy(&r, sqlite3_column_blob(items, 0), sizeof r);
-            const std::string id = Text(r.PatientID);
+            const std::string id = FieldText(r.PatientID);
             auto found = people.find(id);
             if (found == people.end()) {
                 Person p;
@@ -279,18 +274,18 @@ void BM_LabRefresh_Sqlite(benchmark::State& state) {
             if (p.found && p.record.InactiveFlag == 1) continue;
             LabRow row;
             row.item = r;
-            row.materialNo = Text(r.MaterialNo);
-            row.dueDate = Text(r.CompletionDate);
+            row.materialNo = FieldText(r.MaterialNo);
+            row.dueDate = FieldText(r.CompletionDate);
             row.finished = r.FinishedDate[0] != '\0';
             row.text[kColItem] = Cp932FieldToQString(r.ItemName, sizeof r.ItemName);
             row.text[kColStaff] = StaffName(names, r.StaffCode);
-            row.text[kColOrder] = CTools::MakeDate(Text(r.OrderDate).c_str());
+            row.text[kColOrder] = CTools::MakeDate(FieldText(r.OrderDate).c_str());
             row.text[kColDue] = DueText(r);
             if (row.finished)
-                row.text[kColFinished] = CTools::MakeDate(Text(r.FinishedDate).c_str());
+                row.text[kColFinished] = CTools::MakeDate(FieldText(r.FinishedDate).c_str());
             if (p.found) {
                 row.hasPatient = true;
-                row.chartNo = Text(p.record.ChartNo);
+                row.chartNo = FieldText(p.record.ChartNo);
                 row.name = Cp932FieldToQString(p.record.Name, sizeof p.record.Name);
                 row.text[kColPatient] = row.name;
                 row.text[kColKana] = Cp932FieldToQString(p.record.Kana, sizeof p.record.Kana);

@@ -81,11 +81,6 @@ constexpr const char* kCategoryUnit = "1";
 constexpr const char* kCategoryResType = "0";
 
 template <size_t N>
-std::string Text(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString QText(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -156,26 +151,26 @@ bool FillPlain(const std::string& folder, const std::string& path,
          CopyTable<CReservationDB>(
              db, folder, "INSERT INTO reservation VALUES(?,?,?,?)", CReservationDB::kKeyTime,
              [](const tagRESERVATIONDB& r) {
-                 return std::vector<std::string>{Text(r.ReservationNo), Text(r.ResDate),
-                                                 Text(r.StartTime)};
+                 return std::vector<std::string>{FieldText(r.ReservationNo), FieldText(r.ResDate),
+                                                 FieldText(r.StartTime)};
              },
              [&](const tagRESERVATIONDB& r) {
-                 byTime->emplace_back(Text(r.ReservationNo), Text(r.ResDate));
+                 byTime->emplace_back(FieldText(r.ReservationNo), FieldText(r.ResDate));
              });
     ok = ok &&
          CopyTable<CPatient1DB>(
              db, folder, "INSERT INTO patient VALUES(?,?)", 0,
-             [](const tagPATIENT1DB& r) { return std::vector<std::string>{Text(r.PatientID)}; },
+             [](const tagPATIENT1DB& r) { return std::vector<std::string>{FieldText(r.PatientID)}; },
              nothing) &&
          CopyTable<CPatient2DB>(
              db, folder, "INSERT INTO patient2 VALUES(?,?)", 0,
-             [](const tagPATIENT2DB& r) { return std::vector<std::string>{Text(r.PatientID)}; },
+             [](const tagPATIENT2DB& r) { return std::vector<std::string>{FieldText(r.PatientID)}; },
              nothing) &&
          CopyTable<CCategoryDB>(
              db, folder, "INSERT OR REPLACE INTO category VALUES(?,?,?)",
              CCategoryDB::kKeyTypeCode,
              [](const tagCATEGORYDB& r) {
-                 return std::vector<std::string>{Text(r.Type), Text(r.Code)};
+                 return std::vector<std::string>{FieldText(r.Type), FieldText(r.Code)};
              },
              nothing);
     ok = ok && Exec(db, kPlainIndexes) && Exec(db, "COMMIT");
@@ -328,7 +323,7 @@ int Digits(const std::string& text, size_t offset, size_t count) {
 }
 
 QString CancelledTime(const tagRESERVATIONDB& r) {
-    const std::string day = Text(r.ResDate);
+    const std::string day = FieldText(r.ResDate);
     const int start = ParseTimeField(r.StartTime);
     const int end = ParseTimeField(r.EndTime);
     return QString::asprintf("%4d%s %2d%s%2d%s %02d:%02d-%02d:%02d %3d%s", Digits(day, 0, 4),
@@ -342,12 +337,12 @@ QString CancelledTime(const tagRESERVATIONDB& r) {
 ReservedSearchRow PlainSearchRow(const tagRESERVATIONDB& r, const tagPATIENT1DB& patient,
                                  const QStringList& states) {
     ReservedSearchRow row;
-    row.patientId = Text(r.PatientID);
-    row.reservationNo = Text(r.ReservationNo);
+    row.patientId = FieldText(r.PatientID);
+    row.reservationNo = FieldText(r.ReservationNo);
     row.status = r.Status;
     row.chartNo = QText(patient.ChartNo);
     row.name = QText(patient.Name);
-    const QDate day = CDate::FromYmd(Text(r.ResDate).c_str());
+    const QDate day = CDate::FromYmd(FieldText(r.ResDate).c_str());
     row.date = day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
     const int start = ParseTimeField(r.StartTime);
     row.time = QString::asprintf("%02d:%02d", start / 100, start % 100);
@@ -358,7 +353,7 @@ ReservedSearchRow PlainSearchRow(const tagRESERVATIONDB& r, const tagPATIENT1DB&
     row.contactState = state < states.size() ? states[state] : QString();
     row.contactComment = QText(r.ContactComment);
     row.contactMethod = state != 0 ? ContactMethodName(r.ContactMethod) : QString();
-    row.contactDate = CTools::MakeDate(Text(r.ContactDate).c_str());
+    row.contactDate = CTools::MakeDate(FieldText(r.ContactDate).c_str());
     return row;
 }
 
@@ -426,17 +421,17 @@ public:
         Bind(m_range, {from, to});
         while (sqlite3_step(m_range) == SQLITE_ROW) {
             const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
-            const std::string day = Text(r.ResDate);
+            const std::string day = FieldText(r.ResDate);
             const bool noShow = r.Status == uint8_t(ResStatus::Booked) && day < today;
             if (!noShow && !IsCancelled(r.Status)) continue;
-            const std::string patientId = Text(r.PatientID);
+            const std::string patientId = FieldText(r.PatientID);
             if (patientId < firstPatient) continue;
             auto it = patients.find(patientId);
             if (it == patients.end()) it = patients.emplace(patientId, ReadPatient(patientId)).first;
             if (!it->second) continue;
             const tagPATIENTDB& patient = *it->second;
-            Found item{patientId, day, Text(r.StartTime), {}};
-            item.row.reservationNo = Text(r.ReservationNo);
+            Found item{patientId, day, FieldText(r.StartTime), {}};
+            item.row.reservationNo = FieldText(r.ReservationNo);
             item.row.patientId = patientId;
             item.row.noShow = noShow;
             item.row.chartNo = QText(patient.ChartNo);
@@ -464,7 +459,7 @@ public:
         Bind(m_range, {from, to});
         while (sqlite3_step(m_range) == SQLITE_ROW) {
             const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
-            const std::string patientId = Text(r.PatientID);
+            const std::string patientId = FieldText(r.PatientID);
             if (patientId.empty() || r.Status > uint8_t(ResStatus::Came)) continue;
             auto it = patients.find(patientId);
             if (it == patients.end()) {
@@ -524,7 +519,7 @@ private:
         while (sqlite3_step(m_units) == SQLITE_ROW) {
             const tagCATEGORYDB& c = RecordAt<tagCATEGORYDB>(m_units);
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) continue;
-            units.push_back(Text(c.Code));
+            units.push_back(FieldText(c.Code));
             benchmark::DoNotOptimize(QText(c.Name));
         }
         sqlite3_reset(m_units);
@@ -540,7 +535,7 @@ private:
         while (sqlite3_step(m_range) == SQLITE_ROW) {
             const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
             if (!IsLiveStatus(r.Status)) continue;
-            const std::string id = Text(r.PatientID);
+            const std::string id = FieldText(r.PatientID);
             if (id.empty()) continue;
             auto it = patientCounts.find(id);
             if (it == patientCounts.end()) {
@@ -548,7 +543,7 @@ private:
                 const bool read = ReadOne(m_patient, {id}, &patient);
                 it = patientCounts.emplace(id, read && patient.InactiveFlag == 0).first;
             }
-            if (it->second) ++(*counts)[size_t(Digits(Text(r.ResDate), 6, 2))];
+            if (it->second) ++(*counts)[size_t(Digits(FieldText(r.ResDate), 6, 2))];
         }
         sqlite3_reset(m_range);
     }
@@ -580,9 +575,9 @@ private:
         while (sqlite3_step(m_range) == SQLITE_ROW) {
             const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
             if (!IsLiveStatus(r.Status)) continue;
-            const std::string number = Text(r.ReservationNo);
+            const std::string number = FieldText(r.ReservationNo);
             if (number == editingNo) continue;
-            const auto unit = std::find(units.begin(), units.end(), Text(r.UnitCode));
+            const auto unit = std::find(units.begin(), units.end(), FieldText(r.UnitCode));
             if (unit == units.end()) continue;
             ReferenceBar bar;
             bar.reservationNo = number;
@@ -590,8 +585,8 @@ private:
             bar.end = ParseTimeField(r.EndTime);
             bar.row = int(unit - units.begin());
             bar.came = r.Status == uint8_t(ResStatus::Came);
-            bar.colour = TypeColour(Text(r.ResTypeCode));
-            const std::string patientId = Text(r.PatientID);
+            bar.colour = TypeColour(FieldText(r.ResTypeCode));
+            const std::string patientId = FieldText(r.PatientID);
             bar.text = patientId.empty() ? QStringLiteral("予約不可設定") : PatientText(patientId);
             day->bars.push_back(std::move(bar));
         }

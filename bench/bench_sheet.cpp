@@ -81,11 +81,6 @@ std::string TempFolder() {
 }
 
 template <size_t N>
-std::string Text(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString QText(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -209,12 +204,12 @@ bool CopyToSqlite(const std::string& folder, const std::string& path,
     reservations.SetKey(CReservationDB::kKeyTime);
     for (int st = ok ? reservations.GetFIRST() : 9; ok && st == 0; st = reservations.GetNEXT()) {
         const tagRESERVATIONDB& r = reservations.m_Data;
-        dates->push_back(Text(r.ResDate));
-        sqlite3_bind_text(stmt, 1, Text(r.ReservationNo).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, Text(r.ResDate).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 3, Text(r.StartTime).c_str(), -1, SQLITE_TRANSIENT);
+        dates->push_back(FieldText(r.ResDate));
+        sqlite3_bind_text(stmt, 1, FieldText(r.ReservationNo).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, FieldText(r.ResDate).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 3, FieldText(r.StartTime).c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(stmt, 4, r.Status);
-        sqlite3_bind_text(stmt, 5, Text(r.PatientID).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 5, FieldText(r.PatientID).c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_blob(stmt, 6, &r, sizeof r, SQLITE_TRANSIENT);
         ok = ok && sqlite3_step(stmt) == SQLITE_DONE;
         sqlite3_reset(stmt);
@@ -224,36 +219,36 @@ bool CopyToSqlite(const std::string& folder, const std::string& path,
     ok = ok &&
          CopyTable<CPatient1DB>(db, folder, "INSERT INTO patient VALUES(?,?)", 0,
                                 [](sqlite3_stmt* st, const tagPATIENT1DB& r) {
-                                    BindText(st, 1, Text(r.PatientID));
+                                    BindText(st, 1, FieldText(r.PatientID));
                                     return 1;
                                 }) &&
          CopyTable<CPatient2DB>(db, folder, "INSERT INTO patient2 VALUES(?,?)", 0,
                                 [](sqlite3_stmt* st, const tagPATIENT2DB& r) {
-                                    BindText(st, 1, Text(r.PatientID));
+                                    BindText(st, 1, FieldText(r.PatientID));
                                     return 1;
                                 }) &&
          CopyTable<CMaterialDB>(db, folder, "INSERT INTO material VALUES(?,?)",
                                 CMaterialDB::kKeyMaterialNo,
                                 [](sqlite3_stmt* st, const tagMATERIALDB& r) {
-                                    BindText(st, 1, Text(r.MaterialNo));
+                                    BindText(st, 1, FieldText(r.MaterialNo));
                                     return 1;
                                 }) &&
          CopyTable<CCreditItemDB>(db, folder, "INSERT OR REPLACE INTO credit VALUES(?,?,?)",
                                   CCreditItemDB::kKeyCategoryItem,
                                   [](sqlite3_stmt* st, const tagCREDITITEMDB& r) {
-                                      BindText(st, 1, Text(r.CategoryCode));
-                                      BindText(st, 2, Text(r.ItemCode));
+                                      BindText(st, 1, FieldText(r.CategoryCode));
+                                      BindText(st, 2, FieldText(r.ItemCode));
                                       return 2;
                                   }) &&
          CopyTable<CStaffDB>(db, folder, "INSERT OR REPLACE INTO staff VALUES(?,?)",
                              CStaffDB::kKeyCode, [](sqlite3_stmt* st, const tagSTAFFDB& r) {
-                                 BindText(st, 1, Text(r.Code));
+                                 BindText(st, 1, FieldText(r.Code));
                                  return 1;
                              }) &&
          CopyTable<CReservationWayDB>(db, folder, "INSERT OR REPLACE INTO way VALUES(?,?)",
                                       CReservationWayDB::kKeyCode,
                                       [](sqlite3_stmt* st, const tagRESERVATIONWAYDB& r) {
-                                          BindText(st, 1, Text(r.Code));
+                                          BindText(st, 1, FieldText(r.Code));
                                           return 1;
                                       });
 
@@ -263,8 +258,8 @@ bool CopyToSqlite(const std::string& folder, const std::string& path,
     categories.SetKey(CCategoryDB::kKeyTypeCode);
     for (int st = ok ? categories.GetFIRST() : 9; ok && st == 0; st = categories.GetNEXT()) {
         const tagCATEGORYDB& r = categories.m_Data;
-        sqlite3_bind_text(stmt, 1, Text(r.Type).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, Text(r.Code).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 1, FieldText(r.Type).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, FieldText(r.Code).c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_blob(stmt, 3, &r, sizeof r, SQLITE_TRANSIENT);
         ok = ok && sqlite3_step(stmt) == SQLITE_DONE;
         sqlite3_reset(stmt);
@@ -277,7 +272,7 @@ bool CopyToSqlite(const std::string& folder, const std::string& path,
     doctors.SetKey(CDoctorDB::kKeyCode);
     for (int st = ok ? doctors.GetFIRST() : 9; ok && st == 0; st = doctors.GetNEXT()) {
         const tagDOCTORDB& r = doctors.m_Data;
-        sqlite3_bind_text(stmt, 1, Text(r.Code).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 1, FieldText(r.Code).c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_blob(stmt, 2, &r, sizeof r, SQLITE_TRANSIENT);
         ok = ok && sqlite3_step(stmt) == SQLITE_DONE;
         sqlite3_reset(stmt);
@@ -378,18 +373,18 @@ public:
             tagRESERVATIONDB r;
             std::memcpy(&r, sqlite3_column_blob(m_day, 0), sizeof r);
             if (r.Status >= 2) continue;
-            const std::string id = Text(r.PatientID);
+            const std::string id = FieldText(r.PatientID);
             const Person& p = PersonOf(id, c);
             if (p.found && p.record.InactiveFlag == 1) continue;
-            const auto& type = TypeOf(Text(r.ResTypeCode), c);
-            const QString& unit = UnitOf(Text(r.UnitCode), c);
-            const QString& doctor = DoctorOf(Text(r.DoctorCode), c);
+            const auto& type = TypeOf(FieldText(r.ResTypeCode), c);
+            const QString& unit = UnitOf(FieldText(r.UnitCode), c);
+            const QString& doctor = DoctorOf(FieldText(r.DoctorCode), c);
             ReservationBar bar;
-            bar.reservationNo = Text(r.ReservationNo);
+            bar.reservationNo = FieldText(r.ReservationNo);
             bar.patientId = id;
             bar.date = date;
-            bar.start = uint16_t(std::atoi(Text(r.StartTime).c_str()));
-            bar.end = uint16_t(std::atoi(Text(r.EndTime).c_str()));
+            bar.start = uint16_t(std::atoi(FieldText(r.StartTime).c_str()));
+            bar.end = uint16_t(std::atoi(FieldText(r.EndTime).c_str()));
             bar.status = r.Status;
             bar.colour = type.second;
             if (!p.found) {
@@ -409,7 +404,7 @@ public:
             bar.items[4] = type.first;
             bar.items[7] = QText(r.Treatment);
             if (p.found) {
-                bar.items[8] = CTools::MakeDate(Text(p.record.BirthDate).c_str());
+                bar.items[8] = CTools::MakeDate(FieldText(p.record.BirthDate).c_str());
                 bar.items[14] = QStringLiteral("自: %1 携: %2 他: %3")
                                     .arg(QText(p.record.HomeTel), QText(p.record.MobileTel),
                                          QText(p.record.OtherTel));
@@ -419,12 +414,12 @@ public:
                 bar.items[15] = QText(p.record.OtherTel);
                 bar.items[16] = QText(p.record.InsuranceType);
             }
-            if (r.MaterialNo[0] != '\0') bar.items[6] = LabOf(Text(r.MaterialNo), c);
+            if (r.MaterialNo[0] != '\0') bar.items[6] = LabOf(FieldText(r.MaterialNo), c);
             if (r.CreditItemCode[0] != '\0')
-                bar.items[5] = CreditOf(Text(r.CreditCateCode), Text(r.CreditItemCode), c);
-            bar.items[21] = NameOf(m_staff, Text(r.StaffCode), c.staff);
-            bar.items[22] = NameOf(m_way, Text(r.ResWayCode), c.ways);
-            bar.items[23] = CTools::MakeDate(Text(r.EntryDate).c_str());
+                bar.items[5] = CreditOf(FieldText(r.CreditCateCode), FieldText(r.CreditItemCode), c);
+            bar.items[21] = NameOf(m_staff, FieldText(r.StaffCode), c.staff);
+            bar.items[22] = NameOf(m_way, FieldText(r.ResWayCode), c.ways);
+            bar.items[23] = CTools::MakeDate(FieldText(r.EntryDate).c_str());
             if (!id.empty()) {
                 DayListRow row;
                 row.reservationNo = bar.reservationNo;
@@ -507,7 +502,7 @@ private:
             tagMATERIALDB m;
             std::memcpy(&m, sqlite3_column_blob(m_material, 0), sizeof m);
             text = QStringLiteral("%1 [完成予定: %2]")
-                       .arg(QText(m.ItemName), CTools::MakeDate(Text(m.CompletionDate).c_str()));
+                       .arg(QText(m.ItemName), CTools::MakeDate(FieldText(m.CompletionDate).c_str()));
         }
         sqlite3_reset(m_material);
         return c.labs.emplace(no, text).first->second;

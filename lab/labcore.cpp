@@ -32,11 +32,6 @@ namespace {
 
 constexpr int kLongestEmptyDayRange = 178;  // days between the range's start and end
 
-// The bytes of a fixed-width field up to its first zero byte.
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
 template <size_t N>
 QString FieldQString(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);

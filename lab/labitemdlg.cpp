@@ -42,11 +42,6 @@ constexpr const char* kMinutes[] = {"00", "15", "30", "45"};
 constexpr char kHiddenMark[] = "__";
 constexpr char kDateFormat[] = "yyyy/MM/dd";
 
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
 // The number of a digit code; an empty code is 0, anything else not a number -1.
 int CodeNumber(const std::string& code) {
     if (code.empty()) return 0;

@@ -34,10 +34,6 @@ QString ClockText(int hhmm, bool clock24) {
     return TwoDigits(DisplayHour(hhmm / 100, clock24)) + ":" + TwoDigits(hhmm % 100);
 }
 
-std::string FieldText(const char* field, size_t width) {
-    return std::string(field, ::strnlen(field, width));
-}
-
 bool ParseYmd(const std::string& ymd, int* y, int* m, int* d) {
     if (ymd.size() < 8 || !CDate::IsValid(ymd.substr(0, 8).c_str())) return false;
     *y = std::stoi(ymd.substr(0, 4));

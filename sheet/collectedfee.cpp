@@ -16,10 +16,6 @@ namespace {
 
 constexpr char kReservationSaleKind[] = "00";
 
-std::string FieldText(const char* field, size_t width) {
-    return std::string(field, ::strnlen(field, width));
-}
-
 FeeAmounts AmountsOf(const tagRESERVATIONDB& r, const SheetSettings& settings, FeeRule rule) {
     const bool insured = rule == FeeRule::kCameSwitch && r.InsuranceFlag != 0;
     return ComputeFeeAmounts(r.Fee, FieldText(r.ResDate, sizeof r.ResDate), settings.consumptionTax,

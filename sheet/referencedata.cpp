@@ -26,11 +26,6 @@ namespace {
 const char* const kCategoryResType = "0";
 
 template <size_t N>
-std::string Bytes(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString Text(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -105,9 +100,9 @@ int LoadOneReferenceDay(CReferenceLookups& lookups, const ReferenceRequest& requ
         const tagRESERVATIONDB& r = table.m_Data;
         if (std::string_view(r.ResDate, ::strnlen(r.ResDate, sizeof r.ResDate)) != day->date) break;
         if (!IsLiveStatus(r.Status)) continue;
-        const std::string number = Bytes(r.ReservationNo);
+        const std::string number = FieldText(r.ReservationNo);
         if (!request.editingNo.empty() && number == request.editingNo) continue;
-        const int row = RowOf(request, Bytes(request.columnMode == 1 ? r.DoctorCode : r.UnitCode));
+        const int row = RowOf(request, FieldText(request.columnMode == 1 ? r.DoctorCode : r.UnitCode));
         if (row < 0) continue;
         ReferenceBar bar;
         bar.reservationNo = number;
@@ -115,8 +110,8 @@ int LoadOneReferenceDay(CReferenceLookups& lookups, const ReferenceRequest& requ
         bar.end = ParseTimeField(r.EndTime);
         bar.row = row;
         bar.came = r.Status == static_cast<uint8_t>(ResStatus::Came);
-        bar.colour = lookups.TypeColour(Bytes(r.ResTypeCode));
-        const std::string patientId = Bytes(r.PatientID);
+        bar.colour = lookups.TypeColour(FieldText(r.ResTypeCode));
+        const std::string patientId = FieldText(r.PatientID);
         bar.text = patientId.empty() ? QStringLiteral("予約不可設定")
                                      : lookups.PatientText(patientId);
         day->bars.push_back(std::move(bar));

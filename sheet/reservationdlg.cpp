@@ -67,11 +67,6 @@ void RegisterReservationDlgStrings() {
 QString MessageTitle() { return QStringLiteral("予約"); }
 
 template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString FieldQString(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }

@@ -37,10 +37,6 @@ constexpr char kHiddenMark[] = "__";
 
 QString MessageTitle() { return QStringLiteral("予約"); }
 
-std::string FieldText(const char* field, size_t width) {
-    return std::string(field, ::strnlen(field, width));
-}
-
 std::string WithoutSlashes(const std::string& text) {
     std::string result;
     for (char c : text)

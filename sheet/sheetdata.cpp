@@ -72,11 +72,6 @@ QString Text(const char (&field)[N]) {
 }
 
 template <size_t N>
-std::string Bytes(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 bool IsHidden(const char (&field)[N]) {
     return std::strncmp(field, kHiddenMark, 2) == 0;
 }
@@ -309,10 +304,10 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
     items[kItemType] = type.name;
     if (r.CreditItemCode[0] != '\0') {
         items[kItemFee] = QStringLiteral("%1 %2").arg(
-            ctx.CreditItemName(Bytes(r.CreditCateCode), Bytes(r.CreditItemCode)),
+            ctx.CreditItemName(FieldText(r.CreditCateCode), FieldText(r.CreditItemCode)),
             QString::number(r.Fee));
     }
-    if (r.MaterialNo[0] != '\0') items[kItemLab] = ctx.LabText(Bytes(r.MaterialNo), weekStyle);
+    if (r.MaterialNo[0] != '\0') items[kItemLab] = ctx.LabText(FieldText(r.MaterialNo), weekStyle);
     items[kItemTreatment] = Text(r.Treatment);
     if (p != nullptr) {
         items[kItemBirthDate] = DateText(p->BirthDate, sizeof p->BirthDate);
@@ -324,7 +319,7 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
                          {Text(p->HomeTel), Text(p->MobileTel), Text(p->OtherTel)});
         items[kItemMail] = Text(p->Email);
         if (p->InsuranceType[0] != '\0') {
-            const std::string code = Bytes(p->InsuranceType);
+            const std::string code = FieldText(p->InsuranceType);
             items[kItemInsurance] =
                 QStringLiteral("%1(%2)").arg(ctx.InsuranceName(code), Cp932ToQString(code));
         }
@@ -334,10 +329,10 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
                 QStringLiteral("%1$KANA%2").arg(Text(p->GuardianName), Text(p->GuardianKana));
         }
     }
-    const std::string staff = Bytes(r.StaffCode);
+    const std::string staff = FieldText(r.StaffCode);
     if (!staff.empty() && staff != "000") items[kItemStaff] = ctx.StaffName(staff);
     items[kItemEntryDate] = DateText(r.EntryDate, sizeof r.EntryDate);
-    const std::string way = Bytes(r.ResWayCode);
+    const std::string way = FieldText(r.ResWayCode);
     if (!way.empty() && way != "000") items[kItemResWay] = ctx.ResWayName(way);
     // The condition, referring and family doctor, workplace, traits, guardian occupation
     // and free-table items have no field in the records yet and stay empty.
@@ -365,20 +360,20 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
         const tagRESERVATIONDB r = table.m_Data;
         if (std::string_view(r.ResDate, ::strnlen(r.ResDate, sizeof r.ResDate)) != date) break;
         if (!IsLiveStatus(r.Status)) continue;
-        const std::string patientId = Bytes(r.PatientID);
+        const std::string patientId = FieldText(r.PatientID);
         const PatientEntry& patient = ctx.Patient(patientId);
         if (patient.status != recman::kOk && patient.status != recman::kKeyNotFound) continue;
         const tagPATIENTDB* p = patient.status == recman::kOk ? &patient.record : nullptr;
         if (p != nullptr && p->InactiveFlag == 1) continue;
 
-        const TypeInfo& type = ctx.ResType(Bytes(r.ResTypeCode));
-        const std::string unitCode = Bytes(r.UnitCode);
-        const std::string doctorCode = Bytes(r.DoctorCode);
+        const TypeInfo& type = ctx.ResType(FieldText(r.ResTypeCode));
+        const std::string unitCode = FieldText(r.UnitCode);
+        const std::string doctorCode = FieldText(r.DoctorCode);
         const QString& unitName = ctx.UnitName(unitCode);
         const QString& doctorName = ctx.DoctorName(doctorCode);
 
         ReservationBar bar;
-        bar.reservationNo = Bytes(r.ReservationNo);
+        bar.reservationNo = FieldText(r.ReservationNo);
         bar.patientId = patientId;
         bar.date = date;
         bar.start = TimeField(r.StartTime);
@@ -433,7 +428,7 @@ std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
         for (int s = doctors->GetFIRST(); s == recman::kOk; s = doctors->GetNEXT()) {
             const tagDOCTORDB& d = doctors->m_Data;
             if (IsHidden(d.HiddenMark)) continue;
-            columns.push_back({Bytes(d.Code), Text(d.Name)});
+            columns.push_back({FieldText(d.Code), Text(d.Name)});
         }
         return columns;
     }
@@ -447,7 +442,7 @@ std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
         const tagCATEGORYDB& c = categories->m_Data;
         if (std::strncmp(c.Type, kCategoryUnit, sizeof c.Type) != 0) break;
         if (IsHidden(c.HiddenMark)) continue;
-        columns.push_back({Bytes(c.Code), Text(c.Name)});
+        columns.push_back({FieldText(c.Code), Text(c.Name)});
     }
     return columns;
 }
@@ -520,7 +515,7 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
         const tagRESERVATIONDB& r = reservations->m_Data;
         if (std::strncmp(r.ResDate, last, 8) > 0) break;
         if (!IsLiveStatus(r.Status)) continue;
-        const std::string id = Bytes(r.PatientID);
+        const std::string id = FieldText(r.PatientID);
         if (id.empty()) continue;
         auto it = patientCounts.find(id);
         if (it == patientCounts.end()) {

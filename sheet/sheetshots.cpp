@@ -154,11 +154,6 @@ std::string BusiestDay(CVeloDBSys* db) {
     return best;
 }
 
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
 // The first live reservation of the day that has a patient (the dialog shows its patient and
 // history), and the first with a collected fee on any day, when there are such.
 struct DemoReservations {

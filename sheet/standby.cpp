@@ -26,11 +26,6 @@ const char* const kYear = "年";
 const char* const kUntil = "～";
 
 template <size_t N>
-std::string Bytes(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
-template <size_t N>
 QString Text(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -54,19 +49,19 @@ QString DayAndTime(const std::string& day, int hhmm) {
 }
 
 QString WishedText(const tagRESERVATIONSTANDBYDB& entry) {
-    return DayAndTime(Bytes(entry.DateFrom), ParseTimeField(entry.TimeFrom)) +
+    return DayAndTime(FieldText(entry.DateFrom), ParseTimeField(entry.TimeFrom)) +
            QStringLiteral(" ") + QString::fromUtf8(kUntil) + QStringLiteral(" ") +
-           DayAndTime(Bytes(entry.DateTo), ParseTimeField(entry.TimeTo));
+           DayAndTime(FieldText(entry.DateTo), ParseTimeField(entry.TimeTo));
 }
 
 QString BookedText(const tagRESERVATIONDB& r) {
     const int end = ParseTimeField(r.EndTime);
-    return DayAndTime(Bytes(r.ResDate), ParseTimeField(r.StartTime)) +
+    return DayAndTime(FieldText(r.ResDate), ParseTimeField(r.StartTime)) +
            QString::asprintf("-%02d:%02d", end / 100, end % 100);
 }
 
 QString CancelledTimeText(const tagRESERVATIONDB& r) {
-    const std::string day = Bytes(r.ResDate);
+    const std::string day = FieldText(r.ResDate);
     const int start = ParseTimeField(r.StartTime);
     const int end = ParseTimeField(r.EndTime);
     return QString::asprintf("%4d%s %2d%s%2d%s %02d:%02d-%02d:%02d %3d%s", Digits(day, 0, 4), kYear,
@@ -104,11 +99,11 @@ bool IsCancelledStatus(uint8_t status) {
 // not cancelled or withdrawn.
 bool IsBooked(CReservationDB& reservations, const tagRESERVATIONSTANDBYDB& entry,
               QString* bookedTime) {
-    const std::string number = Bytes(entry.ReservationNo);
+    const std::string number = FieldText(entry.ReservationNo);
     if (number.empty() || reservations.GetReservationData(number.c_str()) != recman::kOk)
         return false;
     const tagRESERVATIONDB& r = reservations.m_Data;
-    if (IsCancelledStatus(r.Status) || Bytes(r.PatientID) != Bytes(entry.PatientID)) return false;
+    if (IsCancelledStatus(r.Status) || FieldText(r.PatientID) != FieldText(entry.PatientID)) return false;
     *bookedTime = BookedText(r);
     return true;
 }
@@ -122,7 +117,7 @@ int LargestStandbyNo(CReservationStandbyDB& table, int* largest) {
     table.SetKey(kStandbyKeyNo);
     int status = table.GetFIRST();
     for (; status == recman::kOk; status = table.GetNEXT())
-        *largest = std::max(*largest, Digits(Bytes(table.m_Data.StandbyNo), 0, 10));
+        *largest = std::max(*largest, Digits(FieldText(table.m_Data.StandbyNo), 0, 10));
     return IsEnd(status) ? recman::kOk : status;
 }
 
@@ -169,14 +164,14 @@ int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& 
         standby.SetKeyBuffer(&first, sizeof first);
         for (status = standby.GetGREQ(); status == recman::kOk; status = standby.GetNEXT()) {
             const tagRESERVATIONSTANDBYDB& entry = standby.m_Data;
-            if (from > Bytes(entry.DateTo) || to < Bytes(entry.DateFrom)) continue;
-            const tagPATIENTDB* patient = patients.Find(Bytes(entry.PatientID));
+            if (from > FieldText(entry.DateTo) || to < FieldText(entry.DateFrom)) continue;
+            const tagPATIENTDB* patient = patients.Find(FieldText(entry.PatientID));
             if (patient == nullptr) continue;
             StandbyRow row;
             row.booked = IsBooked(reservations, entry, &row.bookedTime);
             if (row.booked && !showBooked) continue;
-            row.standbyNo = Digits(Bytes(entry.StandbyNo), 0, 10);
-            row.patientId = Bytes(entry.PatientID);
+            row.standbyNo = Digits(FieldText(entry.StandbyNo), 0, 10);
+            row.patientId = FieldText(entry.PatientID);
             row.chartNo = Text(patient->ChartNo);
             row.name = Text(patient->Name);
             row.wished = WishedText(entry);
@@ -212,16 +207,16 @@ int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string
         for (result = reservations.GetGREQ(); result == recman::kOk;
              result = reservations.GetNEXT()) {
             const tagRESERVATIONDB& r = reservations.m_Data;
-            const std::string day = Bytes(r.ResDate);
+            const std::string day = FieldText(r.ResDate);
             if (day > to) break;
             const bool noShow = r.Status == static_cast<uint8_t>(ResStatus::Booked) && day < today;
             if (!noShow && (noShowOnly || !IsCancelledStatus(r.Status))) continue;
-            const std::string patientId = Bytes(r.PatientID);
+            const std::string patientId = FieldText(r.PatientID);
             if (patientId < firstPatient) continue;
             const tagPATIENTDB* patient = patients.Find(patientId);
             if (patient == nullptr) continue;
-            Found item{patientId, day, Bytes(r.StartTime), {}};
-            item.row.reservationNo = Bytes(r.ReservationNo);
+            Found item{patientId, day, FieldText(r.StartTime), {}};
+            item.row.reservationNo = FieldText(r.ReservationNo);
             item.row.patientId = patientId;
             item.row.noShow = noShow;
             item.row.chartNo = Text(patient->ChartNo);
@@ -247,13 +242,13 @@ int ReadStandbyEntry(CVeloDBSys* db, int standbyNo, StandbyEntry* out) {
     if (status != recman::kOk) return status;
     const tagRESERVATIONSTANDBYDB& r = table.m_Data;
     out->standbyNo = standbyNo;
-    out->patientId = Bytes(r.PatientID);
-    out->dateFrom = Bytes(r.DateFrom);
-    out->dateTo = Bytes(r.DateTo);
+    out->patientId = FieldText(r.PatientID);
+    out->dateFrom = FieldText(r.DateFrom);
+    out->dateTo = FieldText(r.DateTo);
     out->timeFrom = ParseTimeField(r.TimeFrom);
     out->timeTo = ParseTimeField(r.TimeTo);
     out->memo = Text(r.Memo);
-    out->reservationNo = Bytes(r.ReservationNo);
+    out->reservationNo = FieldText(r.ReservationNo);
     return recman::kOk;
 }
 

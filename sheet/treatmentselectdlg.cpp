@@ -24,11 +24,6 @@ namespace {
 constexpr char kHiddenMark[] = "__";
 constexpr char kFirstCategory[] = "000";
 
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
 QPushButton* NewButton(const QString& text, int id, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::number(id));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "suite/dbcall/basedbcall.h"
+#include "suite/dbcall/tabledb.h"
 #include "suite/dbcall/velodbsys.h"
 
 namespace comdlg {
@@ -20,9 +21,6 @@ inline int OpenIn(CBaseDBCall& table, CVeloDBSys* db) {
 }
 
 // The bytes of a zero-terminated (or full-width) record field.
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
+using ::FieldText;
 
 }  // namespace comdlg

@@ -33,11 +33,6 @@ constexpr const char* kHeaders[CVisitFlowDlg::kColumnCount] = {"時間",     "�
 constexpr int kWidths[CVisitFlowDlg::kColumnCount] = {100, 80, 150, 110, 110, 60};
 
 template <size_t N>
-std::string Field(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
-template <size_t N>
 QString Text(const char (&field)[N]) {
     return Cp932FieldToQString(field, N);
 }
@@ -117,7 +112,7 @@ int LoadVisitFlow(CVeloDBSys* db, const char* yyyymmdd, std::vector<CVisitFlowRo
         if (std::strncmp(r.ResDate, key, sizeof r.ResDate) != 0) break;
         if (r.Status != kStatusBooked && r.Status != kStatusCame) continue;
         if (r.PatientID[0] == '\0') continue;
-        const std::string patientId = Field(r.PatientID);
+        const std::string patientId = FieldText(r.PatientID);
         const int patientStatus = patients.GetPatient1Data(patientId.c_str());
         if (patientStatus == recman::kKeyNotFound) continue;
         if (patientStatus != 0) {
@@ -126,14 +121,14 @@ int LoadVisitFlow(CVeloDBSys* db, const char* yyyymmdd, std::vector<CVisitFlowRo
         }
         if (patients.m_Data.InactiveFlag != 0) continue;
         CVisitFlowRow row;
-        row.reservationNo = Field(r.ReservationNo);
+        row.reservationNo = FieldText(r.ReservationNo);
         row.patientId = patientId;
-        row.startTime = Field(r.StartTime);
-        row.endTime = Field(r.EndTime);
+        row.startTime = FieldText(r.StartTime);
+        row.endTime = FieldText(r.EndTime);
         row.chartNo = Text(patients.m_Data.ChartNo);
         row.patientName = Text(patients.m_Data.Name);
-        row.unitName = names.Unit(Field(r.UnitCode));
-        row.doctorName = names.Doctor(Field(r.DoctorCode));
+        row.unitName = names.Unit(FieldText(r.UnitCode));
+        row.doctorName = names.Doctor(FieldText(r.DoctorCode));
         row.came = r.Status == kStatusCame;
         rows->push_back(std::move(row));
     }

@@ -15,11 +15,6 @@ int OpenTable(CBaseDBCall& table, CVeloDBSys* db) {
     return table.Open();
 }
 
-template <size_t N>
-std::string Field(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
 }  // namespace
 
 int LoadPatientSales(CVeloDBSys* db, const char* patientId, std::vector<CSaleRow>* rows) {
@@ -38,13 +33,13 @@ int LoadPatientSales(CVeloDBSys* db, const char* patientId, std::vector<CSaleRow
     for (status = sales.GetGREQ(); status == 0; status = sales.GetNEXT()) {
         if (std::strncmp(r.PatientID, patientId, sizeof r.PatientID) != 0) break;
         CSaleRow row;
-        row.saleNo = Field(r.SaleNo);
-        row.saleDate = Field(r.SaleDate);
+        row.saleNo = FieldText(r.SaleNo);
+        row.saleDate = FieldText(r.SaleDate);
         row.amount = r.Amount;
         row.amountWithTax = r.AmountWithTax;
         row.tax = r.Tax;
         row.received = r.ReceivedFlag != 0;
-        row.receivedDate = Field(r.ReceivedDate);
+        row.receivedDate = FieldText(r.ReceivedDate);
         rows->push_back(std::move(row));
     }
     if (status == recman::kEndOfFile || status == recman::kKeyNotFound) status = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 #include "suite/dbcall/basedbcall.h"
@@ -39,4 +40,14 @@ inline void SetField(char* field, size_t width, const char* text) {
 template <size_t N>
 inline void SetField(char (&field)[N], const char* text) {
     SetField(field, N, text);
+}
+
+// The bytes of a fixed-width record or key field up to its first zero byte (all of them
+// when the field is full).
+inline std::string FieldText(const char* field, size_t width) {
+    return std::string(field, ::strnlen(field, width));
+}
+template <size_t N>
+inline std::string FieldText(const char (&field)[N]) {
+    return FieldText(field, N);
 }

@@ -32,11 +32,6 @@ QString Text(const char (&field)[N]) {
     return Cp932FieldToQString(field, N).trimmed();
 }
 
-template <size_t N>
-std::string Bytes(const char (&field)[N]) {
-    return std::string(field, ::strnlen(field, N));
-}
-
 QString DateText(const std::string& yyyymmdd) {
     static const char* const kWeekdays[] = {"日", "月", "火", "水", "木", "金", "土"};
     const QDate date = CDate::FromYmd(yyyymmdd.c_str());
@@ -72,10 +67,10 @@ int ReadNextReservation(CReservationDB& reservations, CPostcardAddressee* card) 
     int status = reservations.GetGREQ();
     for (; status == 0; status = reservations.GetNEXT()) {
         const tagRESERVATIONDB& r = reservations.m_Data;
-        if (Bytes(r.PatientID) != card->patientId) break;
+        if (FieldText(r.PatientID) != card->patientId) break;
         if (r.Status != kStatusBooked) continue;
-        card->reservationDate = DateText(Bytes(r.ResDate));
-        card->reservationTime = TimeText(Bytes(r.StartTime));
+        card->reservationDate = DateText(FieldText(r.ResDate));
+        card->reservationTime = TimeText(FieldText(r.StartTime));
         if (card->reservationDate.isEmpty()) card->reservationTime.clear();
         if (card->HasReservation()) break;
     }
