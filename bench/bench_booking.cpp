@@ -68,11 +68,6 @@ constexpr int kLastBookingEnd = 2330;
 constexpr int kCollectedFee = 5000;
 constexpr const char* kReservationCounter = "RESERVATION";
 
-template <size_t N>
-QString QText(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 std::string Column(sqlite3_stmt* stmt, int column) {
     const unsigned char* text = sqlite3_column_text(stmt, column);
     return text != nullptr ? reinterpret_cast<const char*>(text) : std::string();
@@ -518,7 +513,8 @@ int ReadLikeDialog(CVeloDBSys* db, const std::string& reservationNo, const Sheet
     if (r.MaterialNo[0] != '\0') {
         CMaterialDB items;
         if (items.SetAssociatedDB(db) == 0 && items.GetMaterialData(FieldText(r.MaterialNo).c_str()) == 0)
-            out->lab = QText(items.m_Data.ItemName) + CTools::MakeDate(FieldText(items.m_Data.CompletionDate).c_str());
+            out->lab = Cp932FieldToQString(items.m_Data.ItemName) +
+                       CTools::MakeDate(FieldText(items.m_Data.CompletionDate).c_str());
     }
     return 0;
 }
@@ -595,25 +591,28 @@ public:
         std::string firstCategory;
         for (const char* kind : {"1", "0", "2"}) {
             ReadEach<tagCATEGORYDB>(m_categories, {kind}, [&](const tagCATEGORYDB& c) {
-                if (std::strncmp(c.HiddenMark, "__", 2) != 0) names.push_back(QText(c.Name));
+                if (std::strncmp(c.HiddenMark, "__", 2) != 0)
+                    names.push_back(Cp932FieldToQString(c.Name));
             });
         }
         ReadNames<tagDOCTORDB>(m_doctors, &names);
         ReadEach<tagCREDITCATEGORYDB>(m_feeCategories, {}, [&](const tagCREDITCATEGORYDB& c) {
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) return;
             if (firstCategory.empty()) firstCategory = FieldText(c.Code);
-            names.push_back(QText(c.Name));
+            names.push_back(Cp932FieldToQString(c.Name));
         });
         const std::string category = r.CreditCateCode[0] != '\0' ? FieldText(r.CreditCateCode) : firstCategory;
         if (!category.empty()) {
             ReadEach<tagCREDITITEMDB>(m_feeItems, {category}, [&](const tagCREDITITEMDB& c) {
-                if (std::strncmp(c.HiddenMark, "__", 2) != 0) names.push_back(QText(c.ItemName));
+                if (std::strncmp(c.HiddenMark, "__", 2) != 0)
+                    names.push_back(Cp932FieldToQString(c.ItemName));
             });
         }
         for (sqlite3_stmt* numbered : {m_staff, m_ways}) {
             names.push_back(CVeloComDlg::NotChosenText());
             ReadEach<tagSTAFFDB>(numbered, {}, [&](const tagSTAFFDB& c) {
-                if (std::strncmp(c.HiddenMark, "__", 3) != 0) names.push_back(QText(c.Name));
+                if (std::strncmp(c.HiddenMark, "__", 3) != 0)
+                    names.push_back(Cp932FieldToQString(c.Name));
             });
         }
         out->masterEntries = names.size();
@@ -621,7 +620,8 @@ public:
         out->lab.clear();
         tagMATERIALDB lab;
         if (r.MaterialNo[0] != '\0' && ReadOne(m_material, {FieldText(r.MaterialNo)}, &lab))
-            out->lab = QText(lab.ItemName) + CTools::MakeDate(FieldText(lab.CompletionDate).c_str());
+            out->lab = Cp932FieldToQString(lab.ItemName) +
+                       CTools::MakeDate(FieldText(lab.CompletionDate).c_str());
         return true;
     }
 
@@ -670,7 +670,8 @@ private:
     template <typename Record>
     void ReadNames(sqlite3_stmt* stmt, std::vector<QString>* names) {
         ReadEach<Record>(stmt, {}, [&](const Record& c) {
-            if (std::strncmp(c.HiddenMark, "__", 2) != 0) names->push_back(QText(c.Name));
+            if (std::strncmp(c.HiddenMark, "__", 2) != 0)
+                names->push_back(Cp932FieldToQString(c.Name));
         });
     }
 
@@ -691,7 +692,7 @@ private:
             QString name;
             if (r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient)) {
                 if (patient.InactiveFlag == 1) return;
-                name = QText(patient.Name);
+                name = Cp932FieldToQString(patient.Name);
             }
             StripItem item;
             item.reservationNo = FieldText(r.ReservationNo);
@@ -720,7 +721,7 @@ private:
             entry.time = ClockText(start, settings.clock24) + QStringLiteral(" ～ ") +
                          ClockText(end, settings.clock24);
             entry.length = QStringLiteral("%1分間").arg(BandMinutes(start, end));
-            entry.treatment = QText(r.Treatment);
+            entry.treatment = Cp932FieldToQString(r.Treatment);
             entries.push_back(std::move(entry));
         });
         return entries;
@@ -748,11 +749,11 @@ private:
             p.NextIntervalUnit < 4 ? QString::fromUtf8(kUnits[p.NextIntervalUnit]) : QString();
         rows[0].value = QStringLiteral("%1 %2").arg(p.NextInterval).arg(unit);
         rows[1].value = QStringLiteral("%1分").arg(p.NextDuration);
-        rows[2].value = QText(p.NextVisitContent);
+        rows[2].value = Cp932FieldToQString(p.NextVisitContent);
         tagCREDITITEMDB item;
         if (ReadOne(m_credit, {FieldText(p.NextFeeCateCode), FieldText(p.NextFeeItemCode)}, &item))
-            rows[3].value = QStringLiteral("%1 %2").arg(QText(item.ItemName),
-                                                       CTools::NumericFormat(p.NextFee));
+            rows[3].value = QStringLiteral("%1 %2").arg(Cp932FieldToQString(item.ItemName),
+                                                        CTools::NumericFormat(p.NextFee));
         return rows;
     }
 

@@ -80,11 +80,6 @@ constexpr int kSearchRowsMaxDays = 366;
 constexpr const char* kCategoryUnit = "1";
 constexpr const char* kCategoryResType = "0";
 
-template <size_t N>
-QString QText(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 struct Setup {
     std::string folder;  // the demo clinic, read in place
     std::string work;    // the temporary folder of the plain copy
@@ -340,18 +335,18 @@ ReservedSearchRow PlainSearchRow(const tagRESERVATIONDB& r, const tagPATIENT1DB&
     row.patientId = FieldText(r.PatientID);
     row.reservationNo = FieldText(r.ReservationNo);
     row.status = r.Status;
-    row.chartNo = QText(patient.ChartNo);
-    row.name = QText(patient.Name);
+    row.chartNo = Cp932FieldToQString(patient.ChartNo);
+    row.name = Cp932FieldToQString(patient.Name);
     const QDate day = CDate::FromYmd(FieldText(r.ResDate).c_str());
     row.date = day.isValid() ? day.toString(QStringLiteral("yyyy/MM/dd")) : QString();
     const int start = ParseTimeField(r.StartTime);
     row.time = QString::asprintf("%02d:%02d", start / 100, start % 100);
-    row.homeTel = QText(patient.HomeTel);
-    row.mobileTel = QText(patient.MobileTel);
-    row.mail = QText(patient.Email);
+    row.homeTel = Cp932FieldToQString(patient.HomeTel);
+    row.mobileTel = Cp932FieldToQString(patient.MobileTel);
+    row.mail = Cp932FieldToQString(patient.Email);
     const int state = r.ContactStatus;
     row.contactState = state < states.size() ? states[state] : QString();
-    row.contactComment = QText(r.ContactComment);
+    row.contactComment = Cp932FieldToQString(r.ContactComment);
     row.contactMethod = state != 0 ? ContactMethodName(r.ContactMethod) : QString();
     row.contactDate = CTools::MakeDate(FieldText(r.ContactDate).c_str());
     return row;
@@ -434,10 +429,10 @@ public:
             item.row.reservationNo = FieldText(r.ReservationNo);
             item.row.patientId = patientId;
             item.row.noShow = noShow;
-            item.row.chartNo = QText(patient.ChartNo);
-            item.row.name = QText(patient.Name);
+            item.row.chartNo = Cp932FieldToQString(patient.ChartNo);
+            item.row.name = Cp932FieldToQString(patient.Name);
             item.row.time = (noShow ? noShowMark : QString()) + CancelledTime(r);
-            item.row.reason = QText(r.StatusReason);
+            item.row.reason = Cp932FieldToQString(r.StatusReason);
             found.push_back(std::move(item));
         }
         sqlite3_reset(m_range);
@@ -520,7 +515,7 @@ private:
             const tagCATEGORYDB& c = RecordAt<tagCATEGORYDB>(m_units);
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) continue;
             units.push_back(FieldText(c.Code));
-            benchmark::DoNotOptimize(QText(c.Name));
+            benchmark::DoNotOptimize(Cp932FieldToQString(c.Name));
         }
         sqlite3_reset(m_units);
         return units;
@@ -552,10 +547,11 @@ private:
         auto it = m_patientTexts.find(id);
         if (it != m_patientTexts.end()) return it->second;
         tagPATIENT1DB patient;
-        const QString text = ReadOne(m_patient, {id}, &patient)
-                                 ? QStringLiteral("[%1] %2").arg(QText(patient.ChartNo),
-                                                                 QText(patient.Name))
-                                 : QStringLiteral("[] ");
+        const QString text =
+            ReadOne(m_patient, {id}, &patient)
+                ? QStringLiteral("[%1] %2").arg(Cp932FieldToQString(patient.ChartNo),
+                                                Cp932FieldToQString(patient.Name))
+                : QStringLiteral("[] ");
         return m_patientTexts.emplace(id, text).first->second;
     }
 

@@ -80,11 +80,6 @@ std::string TempFolder() {
     return made != nullptr ? made : "";
 }
 
-template <size_t N>
-QString QText(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 int CountReservations(const std::string& folder) {
     CReservationDB table;
     if (table.Open(folder) != 0) return 0;
@@ -390,29 +385,31 @@ public:
             if (!p.found) {
                 bar.items[0] = QString::fromUtf8("予約不可設定\n");
             } else if (weekStyle) {
-                bar.items[0] =
-                    QStringLiteral("[%1] %2").arg(QText(p.record.ChartNo), QText(p.record.Name));
+                bar.items[0] = QStringLiteral("[%1] %2").arg(Cp932FieldToQString(p.record.ChartNo),
+                                                             Cp932FieldToQString(p.record.Name));
             } else {
-                bar.items[0] =
-                    QStringLiteral("[%1] %2$KANA%3")
-                        .arg(QText(p.record.ChartNo), QText(p.record.Name), QText(p.record.Kana));
+                bar.items[0] = QStringLiteral("[%1] %2$KANA%3")
+                                   .arg(Cp932FieldToQString(p.record.ChartNo),
+                                        Cp932FieldToQString(p.record.Name),
+                                        Cp932FieldToQString(p.record.Kana));
             }
             bar.items[1] = QString::fromStdString(ReservationTimeItemText(
                 CTools::MakeDate(date.c_str()).toStdString(), bar.start, bar.end, true));
             bar.items[2] = doctor;
             bar.items[3] = unit;
             bar.items[4] = type.first;
-            bar.items[7] = QText(r.Treatment);
+            bar.items[7] = Cp932FieldToQString(r.Treatment);
             if (p.found) {
                 bar.items[8] = CTools::MakeDate(FieldText(p.record.BirthDate).c_str());
                 bar.items[14] = QStringLiteral("自: %1 携: %2 他: %3")
-                                    .arg(QText(p.record.HomeTel), QText(p.record.MobileTel),
-                                         QText(p.record.OtherTel));
-                bar.items[19] = QText(p.record.Comment);
+                                    .arg(Cp932FieldToQString(p.record.HomeTel),
+                                         Cp932FieldToQString(p.record.MobileTel),
+                                         Cp932FieldToQString(p.record.OtherTel));
+                bar.items[19] = Cp932FieldToQString(p.record.Comment);
             }
             if (p.found) {
-                bar.items[15] = QText(p.record.OtherTel);
-                bar.items[16] = QText(p.record.InsuranceType);
+                bar.items[15] = Cp932FieldToQString(p.record.OtherTel);
+                bar.items[16] = Cp932FieldToQString(p.record.InsuranceType);
             }
             if (r.MaterialNo[0] != '\0') bar.items[6] = LabOf(FieldText(r.MaterialNo), c);
             if (r.CreditItemCode[0] != '\0')
@@ -426,7 +423,7 @@ public:
                 row.patientId = id;
                 row.status = r.Status;
                 row.columns[0] = QString::fromStdString(ListTimeText(bar.start, bar.end, true));
-                row.columns[1] = p.found ? QText(p.record.Name) : QString();
+                row.columns[1] = p.found ? Cp932FieldToQString(p.record.Name) : QString();
                 row.columns[2] = unit;
                 row.columns[3] = bar.items[7];
                 row.columns[4] = doctor;
@@ -502,7 +499,8 @@ private:
             tagMATERIALDB m;
             std::memcpy(&m, sqlite3_column_blob(m_material, 0), sizeof m);
             text = QStringLiteral("%1 [完成予定: %2]")
-                       .arg(QText(m.ItemName), CTools::MakeDate(FieldText(m.CompletionDate).c_str()));
+                       .arg(Cp932FieldToQString(m.ItemName),
+                            CTools::MakeDate(FieldText(m.CompletionDate).c_str()));
         }
         sqlite3_reset(m_material);
         return c.labs.emplace(no, text).first->second;
@@ -518,7 +516,7 @@ private:
         if (sqlite3_step(m_credit) == SQLITE_ROW) {
             tagCREDITITEMDB r;
             std::memcpy(&r, sqlite3_column_blob(m_credit, 0), sizeof r);
-            name = QText(r.ItemName);
+            name = Cp932FieldToQString(r.ItemName);
         }
         sqlite3_reset(m_credit);
         return c.credits.emplace(key, name).first->second;
@@ -534,7 +532,7 @@ private:
         if (sqlite3_step(stmt) == SQLITE_ROW) {
             tagSTAFFDB r;
             std::memcpy(&r, sqlite3_column_blob(stmt, 0), sizeof r);
-            name = QText(r.Name);
+            name = Cp932FieldToQString(r.Name);
         }
         sqlite3_reset(stmt);
         return cache.emplace(code, name).first->second;
@@ -554,7 +552,8 @@ private:
         if (it != c.types.end()) return it->second;
         tagCATEGORYDB r;
         std::pair<QString, uint32_t> value{QString(), kDefaultBarColour};
-        if (Category("0", code, &r) != nullptr) value = {QText(r.Name), uint32_t(r.Colour)};
+        if (Category("0", code, &r) != nullptr)
+            value = {Cp932FieldToQString(r.Name), uint32_t(r.Colour)};
         return c.types.emplace(code, value).first->second;
     }
 
@@ -563,7 +562,7 @@ private:
         if (it != c.units.end()) return it->second;
         tagCATEGORYDB r;
         const QString name = Category("1", code, &r) != nullptr
-                                 ? QText(r.Name)
+                                 ? Cp932FieldToQString(r.Name)
                                  : QStringLiteral("NA [%1]").arg(QString::fromStdString(code));
         return c.units.emplace(code, name).first->second;
     }
@@ -576,7 +575,7 @@ private:
         if (sqlite3_step(m_doctor) == SQLITE_ROW) {
             tagDOCTORDB r;
             std::memcpy(&r, sqlite3_column_blob(m_doctor, 0), sizeof r);
-            name = QText(r.Name);
+            name = Cp932FieldToQString(r.Name);
         }
         sqlite3_reset(m_doctor);
         return c.doctors.emplace(code, name).first->second;

@@ -32,11 +32,6 @@ namespace {
 
 constexpr int kLongestEmptyDayRange = 178;  // days between the range's start and end
 
-template <size_t N>
-QString FieldQString(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 // The number of a code made only of digits; nullopt for an empty or other text.
 std::optional<size_t> CodeNumber(const char* code, size_t width) {
     if (code == nullptr) return std::nullopt;
@@ -95,8 +90,8 @@ public:
             info.found = true;
             info.inactive = p.InactiveFlag == 1;
             info.chartNo = FieldText(p.ChartNo);
-            info.name = FieldQString(p.Name);
-            info.kana = FieldQString(p.Kana);
+            info.name = Cp932FieldToQString(p.Name);
+            info.kana = Cp932FieldToQString(p.Kana);
             std::memcpy(info.doctorCode, p.DoctorCode, sizeof info.doctorCode);
         }
         return m_cache.emplace(id, std::move(info)).first->second;
@@ -115,7 +110,7 @@ LabRow MakeRow(const tagMATERIALDB& item, const PatientInfo& patient, const LabF
     row.materialNo = FieldText(item.MaterialNo);
     row.dueDate = FieldText(item.CompletionDate);
     row.finished = item.FinishedDate[0] != '\0';
-    row.text[kColItem] = FieldQString(item.ItemName);
+    row.text[kColItem] = Cp932FieldToQString(item.ItemName);
     row.text[kColStaff] = StaffName(names, item.StaffCode);
     row.text[kColOrder] = CTools::MakeDate(FieldText(item.OrderDate).c_str());
     row.text[kColDue] = DueText(item);
@@ -131,7 +126,7 @@ LabRow MakeRow(const tagMATERIALDB& item, const PatientInfo& patient, const LabF
         row.text[kColKana] = patient.kana;
         row.text[kColDoctor] = NameAt(names.doctors, patient.doctorCode, sizeof patient.doctorCode);
     }
-    row.text[kColMemo] = FieldQString(item.Memo);
+    row.text[kColMemo] = Cp932FieldToQString(item.Memo);
     return row;
 }
 
@@ -153,7 +148,7 @@ int RefreshDoctorCache(CVeloDBSys* db) {
     for (status = doctors.GetFIRST(); status == 0; status = doctors.GetNEXT()) {
         const tagDOCTORDB& r = doctors.m_Data;
         const std::optional<size_t> code = CodeNumber(r.Code, sizeof r.Code);
-        if (code) PutNamed(&names, *code, FieldQString(r.Name), 2);
+        if (code) PutNamed(&names, *code, Cp932FieldToQString(r.Name), 2);
     }
     if (!IsEndOfScan(status)) return status;
     cache.names = std::move(names);
@@ -176,7 +171,7 @@ LabNames LoadLabNames(CVeloDBSys* db) {
         const tagCUSTOMTBLDB& r = custom.m_Data;
         if (std::strncmp(r.TableID, "AA", sizeof r.TableID) != 0) break;
         const std::optional<size_t> code = CodeNumber(r.Code, sizeof r.Code);
-        if (code) PutNamed(&names.staff, *code, FieldQString(r.Name), 4);
+        if (code) PutNamed(&names.staff, *code, Cp932FieldToQString(r.Name), 4);
     }
     return names;
 }
@@ -267,7 +262,7 @@ ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyD
         for (int status = categories.GetGREQ(); status == 0; status = categories.GetNEXT()) {
             const tagMATERIALITEMCATEDB& c = categories.m_Data;
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) continue;
-            grid->columns.push_back({FieldText(c.Code), FieldQString(c.Name)});
+            grid->columns.push_back({FieldText(c.Code), Cp932FieldToQString(c.Name)});
         }
     }
     if (grid->columns.empty()) grid->columns.push_back({"0000", QString()});

@@ -20,29 +20,24 @@ long long IdentifierValue(const char* field, size_t width) {
 
 QString SexText(const char* field) { return field[0] == '1' && field[1] == 0 ? "M" : "F"; }
 
-template <size_t N>
-QString FieldText(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 SPatientRow RowOf(const tagPATIENT1DB& r) {
     SPatientRow row;
-    row.m_patientId = FieldText(r.ChartNo);
-    row.m_kana = FieldText(r.Kana);
-    row.m_name = FieldText(r.Name);
+    row.m_patientId = Cp932FieldToQString(r.ChartNo);
+    row.m_kana = Cp932FieldToQString(r.Kana);
+    row.m_name = Cp932FieldToQString(r.Name);
     row.m_sex = SexText(r.Sex);
-    row.m_birthDate = FieldText(r.BirthDate);
+    row.m_birthDate = Cp932FieldToQString(r.BirthDate);
     row.m_identifier = IdentifierValue(r.PatientID, sizeof(r.PatientID));
     return row;
 }
 
 SPatientRow RowOf(const tagOLDPATIENTDB& r) {
     SPatientRow row;
-    row.m_patientId = FieldText(r.ChartNo);
-    row.m_kana = FieldText(r.Kana);
-    row.m_name = FieldText(r.Name);
+    row.m_patientId = Cp932FieldToQString(r.ChartNo);
+    row.m_kana = Cp932FieldToQString(r.Kana);
+    row.m_name = Cp932FieldToQString(r.Name);
     row.m_sex = SexText(r.Sex);
-    row.m_birthDate = FieldText(r.BirthDate);
+    row.m_birthDate = Cp932FieldToQString(r.BirthDate);
     row.m_identifier = IdentifierValue(r.PatientID, sizeof(r.PatientID));
     return row;
 }

@@ -25,11 +25,6 @@ namespace {
 
 const char* const kCategoryResType = "0";
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 // Patients and reservation types of one load, each read once.
 class CReferenceLookups {
 public:
@@ -50,8 +45,8 @@ public:
         if (it != m_patientTexts.end()) return it->second;
         QString text;
         if (m_patients.GetPatient1Data(id.c_str()) == recman::kOk) {
-            text = QStringLiteral("[%1] %2").arg(Text(m_patients.m_Data.ChartNo),
-                                                 Text(m_patients.m_Data.Name));
+            text = QStringLiteral("[%1] %2").arg(Cp932FieldToQString(m_patients.m_Data.ChartNo),
+                                                 Cp932FieldToQString(m_patients.m_Data.Name));
         } else {
             text = QStringLiteral("[] ");
         }

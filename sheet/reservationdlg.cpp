@@ -66,11 +66,6 @@ void RegisterReservationDlgStrings() {
 
 QString MessageTitle() { return QStringLiteral("予約"); }
 
-template <size_t N>
-QString FieldQString(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 QPushButton* NewButton(const QString& text, int id, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::number(id));
@@ -633,7 +628,7 @@ void CReservationDlg::LoadExistingReservation() {
     CVeloComDlg::EnumUnit(m_db, m_unit, unit.c_str());
     CVeloComDlg::EnumDoctor(m_db, m_doctor, doctor.c_str());
     CVeloComDlg::EnumReservationType(m_db, m_type, FieldText(r.ResTypeCode).c_str());
-    m_treatment->setText(FieldQString(r.Treatment));
+    m_treatment->setText(Cp932FieldToQString(r.Treatment));
     m_came->setChecked(r.Status == static_cast<uint8_t>(ResStatus::Came));
     const std::string insuranceType = FieldText(r.InsuranceType);
     CVeloComDlg::EnumInssuranceType(m_db, m_insuranceType, insuranceType.c_str());
@@ -676,7 +671,8 @@ void CReservationDlg::LoadStandbyEntry() {
         standby.GetReservationStandbyData(m_inputs.standbyNo.c_str()) != 0)
         return;
     ShowPatient(FieldText(standby.m_Data.PatientID));
-    m_treatment->setText(LimitCp932Bytes(FieldQString(standby.m_Data.Memo), kTreatmentMaxBytes));
+    m_treatment->setText(
+        LimitCp932Bytes(Cp932FieldToQString(standby.m_Data.Memo), kTreatmentMaxBytes));
 }
 
 // ---- Patient ----------------------------------------------------------------------
@@ -694,9 +690,9 @@ void CReservationDlg::ShowPatientRecord(const tagPATIENTDB& p) {
     m_showingPatient = true;
     m_patient = std::make_unique<tagPATIENTDB>(p);
     m_patientId = FieldText(p.PatientID);
-    m_chartNo->setText(FieldQString(p.ChartNo));
-    m_name->setText(FieldQString(p.Name));
-    m_kana->setText(FieldQString(p.Kana));
+    m_chartNo->setText(Cp932FieldToQString(p.ChartNo));
+    m_name->setText(Cp932FieldToQString(p.Name));
+    m_kana->setText(Cp932FieldToQString(p.Kana));
     m_sex->setText(LoadString(p.Sex[0] == '1' ? kIdsMale : kIdsFemale));
     const std::string birth = FieldText(p.BirthDate);
     const std::string firstVisit = FieldText(p.FirstVisitDate);
@@ -704,12 +700,12 @@ void CReservationDlg::ShowPatientRecord(const tagPATIENTDB& p) {
     m_firstVisit->setText(CTools::MakeDate(firstVisit.c_str()));
     m_ageAtFirstVisit->setText(AgeText(birth.c_str(), firstVisit.c_str()));
     m_ageNow->setText(AgeText(birth.c_str(), CDate::ToYmd(CDate::Today()).c_str()));
-    m_zip->setText(FieldQString(p.ZipCode));
-    m_address1->setText(FieldQString(p.Address1));
-    m_address2->setText(FieldQString(p.Address2));
-    m_homeTel->setText(FieldQString(p.HomeTel));
-    m_mobileTel->setText(FieldQString(p.MobileTel));
-    m_otherTel->setText(FieldQString(p.OtherTel));
+    m_zip->setText(Cp932FieldToQString(p.ZipCode));
+    m_address1->setText(Cp932FieldToQString(p.Address1));
+    m_address2->setText(Cp932FieldToQString(p.Address2));
+    m_homeTel->setText(Cp932FieldToQString(p.HomeTel));
+    m_mobileTel->setText(Cp932FieldToQString(p.MobileTel));
+    m_otherTel->setText(Cp932FieldToQString(p.OtherTel));
     if (m_inputs.columnMode == 0) {
         const int doctor = FindDoctor(m_doctor, FieldText(p.DoctorCode));
         if (doctor >= 0) m_doctor->setCurrentIndex(doctor);
@@ -772,7 +768,7 @@ void CReservationDlg::OnNameEditingFinished() {
     if (m_showingPatient || m_inputs.dialogMode != kDialogModeNewOrEdit) return;
     const QString text = m_name->text();
     if (text.isEmpty()) return;
-    if (m_patient && FieldQString(m_patient->Name) == text) return;
+    if (m_patient && Cp932FieldToQString(m_patient->Name) == text) return;
     CPatientDB patients;
     const std::string name = QStringToCp932(text);
     if (patients.SetAssociatedDB(m_db) == 0 && patients.GetPatientDataByName(name.c_str()) == 0 &&
@@ -1015,7 +1011,7 @@ void CReservationDlg::ShowLabItem(const std::string& materialNo) {
     }
     m_labCompletionDate = FieldText(items.m_Data.CompletionDate);
     m_labItem->setText(QStringLiteral("%1 \t[完成予定: %2]")
-                           .arg(FieldQString(items.m_Data.ItemName),
+                           .arg(Cp932FieldToQString(items.m_Data.ItemName),
                                 CTools::MakeDate(m_labCompletionDate.c_str())));
 }
 
@@ -1034,7 +1030,7 @@ void CReservationDlg::OnAddChangeReason() {
     CResReasonDB reasons;
     if (reasons.SetAssociatedDB(m_db) == 0 &&
         reasons.GetResReasonData(code.toStdString().c_str()) == 0)
-        m_changeReason->setEditText(FieldQString(reasons.m_Data.ReasonName));
+        m_changeReason->setEditText(Cp932FieldToQString(reasons.m_Data.ReasonName));
 }
 
 // ---- Blocked time and enabling ----------------------------------------------------

@@ -27,11 +27,6 @@ constexpr const char* kDefaultContactNames[kDefaultContactStates] = {"未", "不
 // Name mode reaches every reservation from today on.
 constexpr char kLastDay[] = "99999999";
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 bool StartsWith(std::string_view field, const std::string& prefix) {
     return field.substr(0, prefix.size()) == prefix;
 }
@@ -50,7 +45,7 @@ void FillContactColumns(const tagRESERVATIONDB& r, const QStringList& states,
                         ReservedSearchRow* row) {
     const int state = r.ContactStatus;
     row->contactState = state < states.size() ? states[state] : QString();
-    row->contactComment = Text(r.ContactComment);
+    row->contactComment = Cp932FieldToQString(r.ContactComment);
     row->contactMethod = state != 0 ? ContactMethodName(r.ContactMethod) : QString();
     row->contactDate = CTools::MakeDate(FieldText(r.ContactDate).c_str());
 }
@@ -112,13 +107,13 @@ int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::stri
         row.patientId = patientId;
         row.reservationNo = FieldText(r.ReservationNo);
         row.status = r.Status;
-        row.chartNo = Text(patient->ChartNo);
-        row.name = Text(patient->Name);
+        row.chartNo = Cp932FieldToQString(patient->ChartNo);
+        row.name = Cp932FieldToQString(patient->Name);
         row.date = DateText(day);
         row.time = StartText(r.StartTime);
-        row.homeTel = Text(patient->HomeTel);
-        row.mobileTel = Text(patient->MobileTel);
-        row.mail = Text(patient->Email);
+        row.homeTel = Cp932FieldToQString(patient->HomeTel);
+        row.mobileTel = Cp932FieldToQString(patient->MobileTel);
+        row.mail = Cp932FieldToQString(patient->Email);
         FillContactColumns(r, states, &row);
         out->push_back(std::move(row));
     }
@@ -165,7 +160,7 @@ int ReadContact(CVeloDBSys* db, const std::string& reservationNo, ContactRecord*
     *out = ContactRecord();
     out->date = CDate::FromYmd(FieldText(r.ContactDate).c_str());
     out->state = r.ContactStatus;
-    out->comment = Text(r.ContactComment);
+    out->comment = Cp932FieldToQString(r.ContactComment);
     out->method = r.ContactMethod == kContactByMail ? kContactByMail : kContactByTelephone;
     return recman::kOk;
 }

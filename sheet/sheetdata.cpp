@@ -67,11 +67,6 @@ const char* const kNoPatientText = "予約不可設定\n";
 const char* const kNotAvailable = "NA";
 
 template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
-template <size_t N>
 bool IsHidden(const char (&field)[N]) {
     return std::strncmp(field, kHiddenMark, 2) == 0;
 }
@@ -156,7 +151,7 @@ public:
         TypeInfo info;
         const tagCATEGORYDB* record = Category(kCategoryResType, code);
         if (record != nullptr) {
-            info.name = Text(record->Name);
+            info.name = Cp932FieldToQString(record->Name);
             info.colour = static_cast<uint32_t>(record->Colour);
         }
         return m_types.emplace(code, info).first->second;
@@ -165,14 +160,14 @@ public:
     const QString& UnitName(const std::string& code) {
         return Cached(m_unitNames, code, [&] {
             const tagCATEGORYDB* record = Category(kCategoryUnit, code);
-            return record != nullptr ? Text(record->Name) : NotFoundName(code);
+            return record != nullptr ? Cp932FieldToQString(record->Name) : NotFoundName(code);
         });
     }
 
     const QString& InsuranceName(const std::string& code) {
         return Cached(m_insuranceNames, code, [&] {
             const tagCATEGORYDB* record = Category(kCategoryInsurance, code);
-            return record != nullptr ? Text(record->Name) : QString();
+            return record != nullptr ? Cp932FieldToQString(record->Name) : QString();
         });
     }
 
@@ -180,7 +175,7 @@ public:
         return Cached(m_doctorNames, code, [&] {
             if (!Ensure(m_doctors)) return NotFoundName(code);
             return m_doctors->GetDoctorData(code.c_str()) == recman::kOk
-                       ? Text(m_doctors->m_Data.Name)
+                       ? Cp932FieldToQString(m_doctors->m_Data.Name)
                        : NotFoundName(code);
         });
     }
@@ -189,7 +184,7 @@ public:
         return Cached(m_creditNames, category + '\x1f' + item, [&] {
             if (!Ensure(m_creditItems)) return QString();
             return m_creditItems->GetCreditItemData(category.c_str(), item.c_str()) == recman::kOk
-                       ? Text(m_creditItems->m_Data.ItemName)
+                       ? Cp932FieldToQString(m_creditItems->m_Data.ItemName)
                        : QString();
         });
     }
@@ -197,8 +192,9 @@ public:
     const QString& StaffName(const std::string& code) {
         return Cached(m_staffNames, code, [&] {
             if (!Ensure(m_staff)) return QString();
-            return m_staff->GetStaffData(code.c_str()) == recman::kOk ? Text(m_staff->m_Data.Name)
-                                                                      : QString();
+            return m_staff->GetStaffData(code.c_str()) == recman::kOk
+                       ? Cp932FieldToQString(m_staff->m_Data.Name)
+                       : QString();
         });
     }
 
@@ -206,7 +202,7 @@ public:
         return Cached(m_wayNames, code, [&] {
             if (!Ensure(m_ways)) return QString();
             return m_ways->GetReservationWayData(code.c_str()) == recman::kOk
-                       ? Text(m_ways->m_Data.Name)
+                       ? Cp932FieldToQString(m_ways->m_Data.Name)
                        : QString();
         });
     }
@@ -220,7 +216,7 @@ public:
                 return QString();
             }
             const tagMATERIALDB& m = m_materials->m_Data;
-            const QString name = Text(m.ItemName);
+            const QString name = Cp932FieldToQString(m.ItemName);
             const QString finished = DateText(m.FinishedDate, sizeof m.FinishedDate);
             const QString due = DateText(m.CompletionDate, sizeof m.CompletionDate);
             if (!weekStyle && !finished.isEmpty()) {
@@ -291,10 +287,12 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
     if (p == nullptr) {
         items[kItemName] = QString::fromUtf8(kNoPatientText);
     } else if (weekStyle) {
-        items[kItemName] = QStringLiteral("[%1] %2").arg(Text(p->ChartNo), Text(p->Name));
+        items[kItemName] = QStringLiteral("[%1] %2").arg(Cp932FieldToQString(p->ChartNo),
+                                                         Cp932FieldToQString(p->Name));
     } else {
-        items[kItemName] =
-            QStringLiteral("[%1] %2$KANA%3").arg(Text(p->ChartNo), Text(p->Name), Text(p->Kana));
+        items[kItemName] = QStringLiteral("[%1] %2$KANA%3")
+                               .arg(Cp932FieldToQString(p->ChartNo), Cp932FieldToQString(p->Name),
+                                    Cp932FieldToQString(p->Kana));
     }
     const std::string dateText = DateText(r.ResDate, sizeof r.ResDate).toStdString();
     items[kItemTime] = QString::fromStdString(
@@ -308,25 +306,29 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
             QString::number(r.Fee));
     }
     if (r.MaterialNo[0] != '\0') items[kItemLab] = ctx.LabText(FieldText(r.MaterialNo), weekStyle);
-    items[kItemTreatment] = Text(r.Treatment);
+    items[kItemTreatment] = Cp932FieldToQString(r.Treatment);
     if (p != nullptr) {
         items[kItemBirthDate] = DateText(p->BirthDate, sizeof p->BirthDate);
         items[kItemFirstVisit] = DateText(p->FirstVisitDate, sizeof p->FirstVisitDate);
-        items[kItemAddress] = JoinNonEmpty(
-            QStringLiteral("〒%1 %2 %3"), {Text(p->ZipCode), Text(p->Address1), Text(p->Address2)});
+        items[kItemAddress] =
+            JoinNonEmpty(QStringLiteral("〒%1 %2 %3"),
+                         {Cp932FieldToQString(p->ZipCode), Cp932FieldToQString(p->Address1),
+                          Cp932FieldToQString(p->Address2)});
         items[kItemTelephone] =
             JoinNonEmpty(QStringLiteral("自: %1 携: %2 他: %3"),
-                         {Text(p->HomeTel), Text(p->MobileTel), Text(p->OtherTel)});
-        items[kItemMail] = Text(p->Email);
+                         {Cp932FieldToQString(p->HomeTel), Cp932FieldToQString(p->MobileTel),
+                          Cp932FieldToQString(p->OtherTel)});
+        items[kItemMail] = Cp932FieldToQString(p->Email);
         if (p->InsuranceType[0] != '\0') {
             const std::string code = FieldText(p->InsuranceType);
             items[kItemInsurance] =
                 QStringLiteral("%1(%2)").arg(ctx.InsuranceName(code), Cp932ToQString(code));
         }
-        items[kItemComment] = Text(p->Comment);
+        items[kItemComment] = Cp932FieldToQString(p->Comment);
         if (p->GuardianName[0] != '\0' || p->GuardianKana[0] != '\0') {
-            items[kItemGuardianName] =
-                QStringLiteral("%1$KANA%2").arg(Text(p->GuardianName), Text(p->GuardianKana));
+            items[kItemGuardianName] = QStringLiteral("%1$KANA%2")
+                                           .arg(Cp932FieldToQString(p->GuardianName),
+                                                Cp932FieldToQString(p->GuardianKana));
         }
     }
     const std::string staff = FieldText(r.StaffCode);
@@ -389,9 +391,9 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
             row.patientId = patientId;
             row.status = r.Status;
             row.columns[0] = QString::fromStdString(ListTimeText(bar.start, bar.end, clock24));
-            row.columns[1] = p != nullptr ? Text(p->Name) : QString();
+            row.columns[1] = p != nullptr ? Cp932FieldToQString(p->Name) : QString();
             row.columns[2] = unitName;
-            row.columns[3] = Text(r.Treatment);
+            row.columns[3] = Cp932FieldToQString(r.Treatment);
             row.columns[4] = doctorName;
             row.came = r.Status == static_cast<uint8_t>(ResStatus::Came);
             out->list.push_back(std::move(row));
@@ -428,7 +430,7 @@ std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
         for (int s = doctors->GetFIRST(); s == recman::kOk; s = doctors->GetNEXT()) {
             const tagDOCTORDB& d = doctors->m_Data;
             if (IsHidden(d.HiddenMark)) continue;
-            columns.push_back({FieldText(d.Code), Text(d.Name)});
+            columns.push_back({FieldText(d.Code), Cp932FieldToQString(d.Name)});
         }
         return columns;
     }
@@ -442,7 +444,7 @@ std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
         const tagCATEGORYDB& c = categories->m_Data;
         if (std::strncmp(c.Type, kCategoryUnit, sizeof c.Type) != 0) break;
         if (IsHidden(c.HiddenMark)) continue;
-        columns.push_back({FieldText(c.Code), Text(c.Name)});
+        columns.push_back({FieldText(c.Code), Cp932FieldToQString(c.Name)});
     }
     return columns;
 }

@@ -25,11 +25,6 @@ const char* const kDay = "日";
 const char* const kYear = "年";
 const char* const kUntil = "～";
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 // Reads `count` leading digits of text from `offset` (0 when they are missing).
 int Digits(const std::string& text, size_t offset, size_t count) {
     int value = 0;
@@ -172,10 +167,10 @@ int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& 
             if (row.booked && !showBooked) continue;
             row.standbyNo = Digits(FieldText(entry.StandbyNo), 0, 10);
             row.patientId = FieldText(entry.PatientID);
-            row.chartNo = Text(patient->ChartNo);
-            row.name = Text(patient->Name);
+            row.chartNo = Cp932FieldToQString(patient->ChartNo);
+            row.name = Cp932FieldToQString(patient->Name);
             row.wished = WishedText(entry);
-            row.memo = Text(entry.Memo);
+            row.memo = Cp932FieldToQString(entry.Memo);
             out->push_back(std::move(row));
         }
         return IsEnd(status) ? recman::kOk : status;
@@ -219,10 +214,10 @@ int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string
             item.row.reservationNo = FieldText(r.ReservationNo);
             item.row.patientId = patientId;
             item.row.noShow = noShow;
-            item.row.chartNo = Text(patient->ChartNo);
-            item.row.name = Text(patient->Name);
+            item.row.chartNo = Cp932FieldToQString(patient->ChartNo);
+            item.row.name = Cp932FieldToQString(patient->Name);
             item.row.time = (noShow ? LoadString(kIdsNoShowMark) : QString()) + CancelledTimeText(r);
-            item.row.reason = Text(r.StatusReason);
+            item.row.reason = Cp932FieldToQString(r.StatusReason);
             found.push_back(std::move(item));
         }
         return IsEnd(result) ? recman::kOk : result;
@@ -247,7 +242,7 @@ int ReadStandbyEntry(CVeloDBSys* db, int standbyNo, StandbyEntry* out) {
     out->dateTo = FieldText(r.DateTo);
     out->timeFrom = ParseTimeField(r.TimeFrom);
     out->timeTo = ParseTimeField(r.TimeTo);
-    out->memo = Text(r.Memo);
+    out->memo = Cp932FieldToQString(r.Memo);
     out->reservationNo = FieldText(r.ReservationNo);
     return recman::kOk;
 }

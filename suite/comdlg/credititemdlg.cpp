@@ -35,11 +35,6 @@ constexpr char kHiddenMark[] = "__";
 constexpr QChar kKeySeparator = u'-';
 constexpr int kKeyRole = Qt::UserRole;
 
-template <size_t N>
-QString FieldQString(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 bool IsEnd(int status) { return status == recman::kEndOfFile || status == recman::kKeyNotFound; }
 
 // Category code to name, for the list's first column.
@@ -49,7 +44,7 @@ std::map<QString, QString> CategoryNames(CVeloDBSys* db) {
     if (OpenIn(table, db) != 0) return names;
     table.SetKey(CCreditCategoryDB::kKeyCode);
     for (int status = table.GetFIRST(); status == 0; status = table.GetNEXT()) {
-        names[FieldQString(table.m_Data.Code)] = FieldQString(table.m_Data.Name);
+        names[Cp932FieldToQString(table.m_Data.Code)] = Cp932FieldToQString(table.m_Data.Name);
     }
     return names;
 }
@@ -87,11 +82,11 @@ int ListCreditItems(CVeloDBSys* db, const QString& category, std::vector<CCredit
         }
         if (std::strncmp(r.HiddenMark, kHiddenMark, 2) == 0) continue;
         CCreditItemRow row;
-        row.category = FieldQString(r.CategoryCode);
+        row.category = Cp932FieldToQString(r.CategoryCode);
         const auto name = names.find(row.category);
         if (name != names.end()) row.categoryName = name->second;
-        row.item = FieldQString(r.ItemCode);
-        row.name = FieldQString(r.ItemName);
+        row.item = Cp932FieldToQString(r.ItemCode);
+        row.name = Cp932FieldToQString(r.ItemName);
         row.price = r.Price;
         rows->push_back(row);
     }

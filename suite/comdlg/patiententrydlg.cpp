@@ -60,11 +60,6 @@ const QString kLabelHomeTel = QStringLiteral("自宅");
 const QString kLabelMobileTel = QStringLiteral("携帯・PHS");
 const QString kLabelOtherTel = QStringLiteral("その他");
 
-template <size_t N>
-QString FieldQString(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 bool AllDigits(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -255,18 +250,18 @@ QString EntryDateText(const char* yyyymmdd) {
 
 CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& r) {
     CPatientEntry entry;
-    entry.chartNo = FieldQString(r.ChartNo);
-    entry.name = FieldQString(r.Name);
-    entry.kana = FieldQString(r.Kana);
+    entry.chartNo = Cp932FieldToQString(r.ChartNo);
+    entry.name = Cp932FieldToQString(r.Name);
+    entry.kana = Cp932FieldToQString(r.Kana);
     entry.male = r.Sex[0] == '1';
     entry.birthDate = EntryDateText(r.BirthDate);
     entry.firstVisitDate = EntryDateText(r.FirstVisitDate);
-    entry.zipCode = FieldQString(r.ZipCode);
-    entry.address1 = FieldQString(r.Address1);
-    entry.address2 = FieldQString(r.Address2);
-    entry.homeTel = FieldQString(r.HomeTel);
-    entry.mobileTel = FieldQString(r.MobileTel);
-    entry.otherTel = FieldQString(r.OtherTel);
+    entry.zipCode = Cp932FieldToQString(r.ZipCode);
+    entry.address1 = Cp932FieldToQString(r.Address1);
+    entry.address2 = Cp932FieldToQString(r.Address2);
+    entry.homeTel = Cp932FieldToQString(r.HomeTel);
+    entry.mobileTel = Cp932FieldToQString(r.MobileTel);
+    entry.otherTel = Cp932FieldToQString(r.OtherTel);
     entry.doctorCode = QString::fromLatin1(FieldText(r.DoctorCode).c_str());
     entry.insuranceType = QString::fromLatin1(FieldText(r.InsuranceType).c_str());
     entry.inactive = r.InactiveFlag != 0;
@@ -345,7 +340,7 @@ CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
         if (FieldText(patients.m_Data.ChartNo) != chartNo) break;
         if (FieldText(patients.m_Data.PatientID) != ownPatientId) {
             CPatientSaveResult duplicate = Failure(EPatientResult::DuplicateChartNo, kLabelChartNo);
-            duplicate.otherPatient = FieldQString(patients.m_Data.Name);
+            duplicate.otherPatient = Cp932FieldToQString(patients.m_Data.Name);
             return duplicate;
         }
     }

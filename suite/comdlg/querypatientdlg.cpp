@@ -30,11 +30,6 @@ enum EColumn { kColId, kColName, kColKana, kColSex, kColBirth, kColumnCount };
 constexpr const char* kHeaders[kColumnCount] = {"ID", "氏名", "フリガナ", "性別", "生年月日"};
 constexpr int kWidths[kColumnCount] = {90, 140, 160, 50, 100};
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 QString BirthText(const char* yyyymmdd) {
     if (!CDate::IsValid(yyyymmdd)) return QString();
     return CDate::FromYmd(yyyymmdd).toString(QStringLiteral("yyyy/MM/dd"));
@@ -84,9 +79,9 @@ int SearchPatients(CVeloDBSys* db, const QString& text, EPatientQueryMode mode, 
         }
         CPatientHit hit;
         hit.patientId = std::string(r.PatientID, strnlen(r.PatientID, sizeof r.PatientID));
-        hit.chartNo = Text(r.ChartNo);
-        hit.name = Text(r.Name);
-        hit.kana = Text(r.Kana);
+        hit.chartNo = Cp932FieldToQString(r.ChartNo);
+        hit.name = Cp932FieldToQString(r.Name);
+        hit.kana = Cp932FieldToQString(r.Kana);
         hit.sex = r.Sex[0] == '1' ? QStringLiteral("男") : QStringLiteral("女");
         hit.birthDate = BirthText(r.BirthDate);
         hits->push_back(std::move(hit));

@@ -43,11 +43,6 @@ struct Entry {
 };
 
 template <size_t N>
-QString FieldQString(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
-template <size_t N>
 bool BeginsHidden(const char (&field)[N]) {
     return std::strncmp(field, kHiddenMark, 2) == 0;
 }
@@ -142,7 +137,7 @@ std::vector<Entry> CategoryEntries(CVeloDBSys* db, const char* kind) {
                           const std::string code = FieldText(r.Code);
                           const QString text = QString::fromLatin1(kind) + QLatin1Char(' ') +
                                                QString::fromLatin1(code);
-                          entries.push_back({FieldQString(r.Name), code, QVariant(text)});
+                          entries.push_back({Cp932FieldToQString(r.Name), code, QVariant(text)});
                           return true;
                       });
     return entries;
@@ -159,7 +154,7 @@ std::vector<Entry> NumberedEntries(CVeloDBSys* db) {
     Scan<Table>(table, db, Table::kKeyCodeOrder, start, sizeof start, [&](const Record& r) {
         if (IsExactlyHidden(r.HiddenMark)) return true;
         const std::string code = FieldText(r.Code);
-        entries.push_back({FieldQString(r.Name), code, QVariant(std::atoi(code.c_str()))});
+        entries.push_back({Cp932FieldToQString(r.Name), code, QVariant(std::atoi(code.c_str()))});
         return true;
     });
     return entries;
@@ -195,8 +190,8 @@ int CVeloComDlg::EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code) 
                     [&](const tagDOCTORDB& r) {
                         if (BeginsHidden(r.HiddenMark)) return true;
                         const std::string doctor = FieldText(r.Code);
-                        entries.push_back(
-                            {FieldQString(r.Name), doctor, QVariant(QString::fromLatin1(doctor))});
+                        entries.push_back({Cp932FieldToQString(r.Name), doctor,
+                                           QVariant(QString::fromLatin1(doctor))});
                         return true;
                     });
     return FillCombo(combo, entries, code);
@@ -210,7 +205,7 @@ void CVeloComDlg::EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const cha
                             [&](const tagCREDITCATEGORYDB& r) {
                                 if (BeginsHidden(r.HiddenMark)) return true;
                                 const std::string category = FieldText(r.Code);
-                                entries.push_back({FieldQString(r.Name), category,
+                                entries.push_back({Cp932FieldToQString(r.Name), category,
                                                    QVariant(QString::fromLatin1(category))});
                                 return true;
                             });
@@ -233,7 +228,7 @@ void CVeloComDlg::EnumCreditItemsOf(CVeloDBSys* db, QComboBox* combo, const char
                 if (BeginsHidden(r.HiddenMark)) return true;
                 const QByteArray record(reinterpret_cast<const char*>(&r), sizeof r);
                 entries.push_back(
-                    {FieldQString(r.ItemName), FieldText(r.ItemCode), QVariant(record)});
+                    {Cp932FieldToQString(r.ItemName), FieldText(r.ItemCode), QVariant(record)});
                 return true;
             });
     }
@@ -256,7 +251,7 @@ void CVeloComDlg::EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const c
                               [&](const tagMATERIALITEMCATEDB& r) {
                                   if (BeginsHidden(r.HiddenMark)) return true;
                                   const std::string category = FieldText(r.Code);
-                                  entries.push_back({FieldQString(r.Name), category,
+                                  entries.push_back({Cp932FieldToQString(r.Name), category,
                                                      QVariant(QString::fromLatin1(category))});
                                   return true;
                               });

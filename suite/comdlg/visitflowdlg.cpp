@@ -32,11 +32,6 @@ constexpr const char* kHeaders[CVisitFlowDlg::kColumnCount] = {"時間",     "�
                                                                "ユニット", "担当医", "来院"};
 constexpr int kWidths[CVisitFlowDlg::kColumnCount] = {100, 80, 150, 110, 110, 60};
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 int OpenTable(CBaseDBCall& table, CVeloDBSys* db) {
     if (db != nullptr && !db->GetDatabaseFolder().empty())
         return table.Open(db->GetDatabaseFolder());
@@ -57,7 +52,7 @@ public:
         auto [it, added] = m_unitNames.try_emplace(code);
         if (added) {
             it->second = m_unitsOpen && m_units.GetCategoryData(kUnitKind, code.c_str()) == 0
-                             ? Text(m_units.m_Data.Name)
+                             ? Cp932FieldToQString(m_units.m_Data.Name)
                              : QString::fromStdString(code);
         }
         return it->second;
@@ -68,7 +63,7 @@ public:
         auto [it, added] = m_doctorNames.try_emplace(code);
         if (added) {
             it->second = m_doctorsOpen && m_doctors.GetDoctorData(code.c_str()) == 0
-                             ? Text(m_doctors.m_Data.Name)
+                             ? Cp932FieldToQString(m_doctors.m_Data.Name)
                              : QString::fromStdString(code);
         }
         return it->second;
@@ -125,8 +120,8 @@ int LoadVisitFlow(CVeloDBSys* db, const char* yyyymmdd, std::vector<CVisitFlowRo
         row.patientId = patientId;
         row.startTime = FieldText(r.StartTime);
         row.endTime = FieldText(r.EndTime);
-        row.chartNo = Text(patients.m_Data.ChartNo);
-        row.patientName = Text(patients.m_Data.Name);
+        row.chartNo = Cp932FieldToQString(patients.m_Data.ChartNo);
+        row.patientName = Cp932FieldToQString(patients.m_Data.Name);
         row.unitName = names.Unit(FieldText(r.UnitCode));
         row.doctorName = names.Doctor(FieldText(r.DoctorCode));
         row.came = r.Status == kStatusCame;

@@ -17,11 +17,6 @@ namespace {
 // Category kind of insurance types in the category master.
 constexpr const char kInsuranceTypeKind[] = "2";
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 int OpenTable(CBaseDBCall& table, CVeloDBSys* db) {
     if (db != nullptr && !db->GetDatabaseFolder().empty())
         return table.Open(db->GetDatabaseFolder());
@@ -45,8 +40,8 @@ QString DoctorName(CVeloDBSys* db, const char (&code)[3]) {
     if (code[0] == '\0') return QString();
     CDoctorDB doctors;
     if (OpenTable(doctors, db) == 0 && doctors.GetDoctorData(code) == 0)
-        return Text(doctors.m_Data.Name);
-    return Text(code);
+        return Cp932FieldToQString(doctors.m_Data.Name);
+    return Cp932FieldToQString(code);
 }
 
 QString InsuranceName(CVeloDBSys* db, const char (&code)[3]) {
@@ -55,8 +50,8 @@ QString InsuranceName(CVeloDBSys* db, const char (&code)[3]) {
     if (OpenTable(categories, db) == 0 &&
         categories.GetCategoryData(kInsuranceTypeKind,
                                    std::string(code, strnlen(code, 3)).c_str()) == 0)
-        return Text(categories.m_Data.Name);
-    return Text(code);
+        return Cp932FieldToQString(categories.m_Data.Name);
+    return Cp932FieldToQString(code);
 }
 
 QString Joined(const QString& a, const QString& b) {
@@ -79,25 +74,26 @@ int LoadPatientFields(CVeloDBSys* db, const char* patientId, const std::string& 
     if (status != 0) return status;
     const tagPATIENTDB& r = patients.m_Data;
 
-    QString zip = Text(r.ZipCode);
+    QString zip = Cp932FieldToQString(r.ZipCode);
     if (!zip.isEmpty()) zip = QStringLiteral("〒") + zip;
     *fields = {
-        {QStringLiteral("患者ID"), Text(r.ChartNo)},
-        {QStringLiteral("登録番号"), Text(r.PatientID)},
-        {QStringLiteral("氏名"), Text(r.Name)},
-        {QStringLiteral("フリガナ"), Text(r.Kana)},
+        {QStringLiteral("患者ID"), Cp932FieldToQString(r.ChartNo)},
+        {QStringLiteral("登録番号"), Cp932FieldToQString(r.PatientID)},
+        {QStringLiteral("氏名"), Cp932FieldToQString(r.Name)},
+        {QStringLiteral("フリガナ"), Cp932FieldToQString(r.Kana)},
         {QStringLiteral("性別"), r.Sex[0] == '1' ? QStringLiteral("男") : QStringLiteral("女")},
         {QStringLiteral("生年月日"), DateText(r.BirthDate)},
         {QStringLiteral("年齢"), AgeText(r.BirthDate, today)},
         {QStringLiteral("初診日"), DateText(r.FirstVisitDate)},
         {QStringLiteral("最終来院日"), DateText(r.LastVisitDate)},
         {QStringLiteral("担当医"), DoctorName(db, r.DoctorCode)},
-        {QStringLiteral("自宅電話"), Text(r.HomeTel)},
-        {QStringLiteral("携帯電話"), Text(r.MobileTel)},
-        {QStringLiteral("その他電話"), Text(r.OtherTel)},
+        {QStringLiteral("自宅電話"), Cp932FieldToQString(r.HomeTel)},
+        {QStringLiteral("携帯電話"), Cp932FieldToQString(r.MobileTel)},
+        {QStringLiteral("その他電話"), Cp932FieldToQString(r.OtherTel)},
         {QStringLiteral("郵便番号"), zip},
-        {QStringLiteral("住所"), Joined(Text(r.Address1), Text(r.Address2))},
-        {QStringLiteral("メール"), Text(r.Email)},
+        {QStringLiteral("住所"),
+         Joined(Cp932FieldToQString(r.Address1), Cp932FieldToQString(r.Address2))},
+        {QStringLiteral("メール"), Cp932FieldToQString(r.Email)},
         {QStringLiteral("保険種別"), InsuranceName(db, r.InsuranceType)},
     };
     return 0;

@@ -16,6 +16,10 @@ QString Cp932ToQString(std::string_view bytes);
 // The text of a fixed-width field: the bytes up to the first zero byte within `width`
 // (all `width` bytes when there is none).
 QString Cp932FieldToQString(const char* field, size_t width);
+template <size_t N>
+QString Cp932FieldToQString(const char (&field)[N]) {
+    return Cp932FieldToQString(field, N);
+}
 
 // Converts text to code page 932. A character that code page 932 cannot hold becomes
 // "〓" (0x81 0xAC) and the conversion goes on.

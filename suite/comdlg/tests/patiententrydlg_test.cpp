@@ -36,11 +36,6 @@ Widget* Child(QWidget* parent, int id) {
     return widget;
 }
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    return Cp932FieldToQString(field, N);
-}
-
 class PatientEntryTest : public DbFolderTest {
 protected:
     void SetUp() override {
@@ -132,7 +127,7 @@ TEST_F(PatientEntryTest, NewPatientGoesToBothFilesUnderTheNextKey) {
     CPatient1DB part1;
     ASSERT_EQ(part1.Open(m_folder), 0);
     ASSERT_EQ(part1.GetPatient1Data("0000000006"), 0);
-    EXPECT_EQ(Text(part1.m_Data.Name), QStringLiteral("山田花子"));
+    EXPECT_EQ(Cp932FieldToQString(part1.m_Data.Name), QStringLiteral("山田花子"));
     EXPECT_STREQ(part1.m_Data.BirthDate, "20120403");
     EXPECT_STREQ(part1.m_Data.FirstVisitDate, "20240610");
     EXPECT_STREQ(part1.m_Data.EntryDate, "20240610");
@@ -182,16 +177,16 @@ TEST_F(PatientEntryTest, EditKeepsTheFieldsTheDialogDoesNotShow) {
     ASSERT_EQ(patients.Open(m_folder), 0);
     ASSERT_EQ(patients.GetPatientData("0000000003"), 0);
     const tagPATIENTDB& r = patients.m_Data;
-    EXPECT_EQ(Text(r.Name), QStringLiteral("新姓"));
+    EXPECT_EQ(Cp932FieldToQString(r.Name), QStringLiteral("新姓"));
     EXPECT_STREQ(r.MobileTelDigits, "08011112222");
     EXPECT_STREQ(r.DoctorCode, "05");
     EXPECT_EQ(r.InactiveFlag, 1);
     EXPECT_STREQ(r.EntryDate, "20200401");
     EXPECT_STREQ(r.LastVisitDate, "20240501");
-    EXPECT_EQ(Text(r.GuardianName), QStringLiteral("保護者"));
+    EXPECT_EQ(Cp932FieldToQString(r.GuardianName), QStringLiteral("保護者"));
     EXPECT_STREQ(r.Email, "patient@example.jp");
-    EXPECT_EQ(Text(r.Comment), QStringLiteral("金属アレルギー"));
-    EXPECT_EQ(Text(r.NextVisitContent), QStringLiteral("調整"));
+    EXPECT_EQ(Cp932FieldToQString(r.Comment), QStringLiteral("金属アレルギー"));
+    EXPECT_EQ(Cp932FieldToQString(r.NextVisitContent), QStringLiteral("調整"));
     EXPECT_STREQ(r.NextVisitDate, "20240710");
     EXPECT_EQ(r.NextInterval, 4);
     EXPECT_EQ(r.NextFee, 5000);
@@ -353,7 +348,7 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
     std::unique_ptr<tagPATIENTDB> saved =
         CVeloComDlg::GetNewPatientData(&m_db, 2, "0000000004", nullptr);
     ASSERT_NE(saved, nullptr);
-    EXPECT_EQ(Text(saved->Kana), QStringLiteral("タカハシ"));
+    EXPECT_EQ(Cp932FieldToQString(saved->Kana), QStringLiteral("タカハシ"));
     EXPECT_STREQ(saved->DoctorCode, "02");
     EXPECT_EQ(saved->InactiveFlag, 1);
     EXPECT_STREQ(saved->Email, "patient@example.jp");
@@ -367,7 +362,7 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
     CPatientDB patients;
     ASSERT_EQ(patients.Open(m_folder), 0);
     ASSERT_EQ(patients.GetPatientData("0000000004"), 0);
-    EXPECT_EQ(Text(patients.m_Data.Name), QStringLiteral("高橋"));
+    EXPECT_EQ(Cp932FieldToQString(patients.m_Data.Name), QStringLiteral("高橋"));
 }
 
 TEST_F(PatientEntryTest, UnstorableCharactersAreRefusedBeforeAnythingIsWritten) {
@@ -405,8 +400,8 @@ TEST_F(PatientEntryTest, UnstorableCharactersAreRefusedBeforeAnythingIsWritten) 
     CPatientDB patients;
     ASSERT_EQ(patients.Open(m_folder), 0);
     ASSERT_EQ(patients.GetPatientData("0000000006"), 0);
-    EXPECT_EQ(Text(patients.m_Data.Name), QStringLiteral("髙橋"));
-    EXPECT_EQ(Text(patients.m_Data.Address1), QStringLiteral("神奈川県川﨑市①"));
+    EXPECT_EQ(Cp932FieldToQString(patients.m_Data.Name), QStringLiteral("髙橋"));
+    EXPECT_EQ(Cp932FieldToQString(patients.m_Data.Address1), QStringLiteral("神奈川県川﨑市①"));
     EXPECT_STREQ(patients.m_Data.Kana, "abc\xFF");
 
     // A new patient with an unstorable reading takes no key and writes no record.
