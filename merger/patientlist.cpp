@@ -20,18 +20,9 @@ long long IdentifierValue(const char* field, size_t width) {
 
 QString SexText(const char* field) { return field[0] == '1' && field[1] == 0 ? "M" : "F"; }
 
-SPatientRow RowOf(const tagPATIENT1DB& r) {
-    SPatientRow row;
-    row.m_patientId = Cp932FieldToQString(r.ChartNo);
-    row.m_kana = Cp932FieldToQString(r.Kana);
-    row.m_name = Cp932FieldToQString(r.Name);
-    row.m_sex = SexText(r.Sex);
-    row.m_birthDate = Cp932FieldToQString(r.BirthDate);
-    row.m_identifier = IdentifierValue(r.PatientID, sizeof(r.PatientID));
-    return row;
-}
-
-SPatientRow RowOf(const tagOLDPATIENTDB& r) {
+// The old and the current patient record name these fields alike, at other offsets.
+template <typename Record>
+SPatientRow RowOf(const Record& r) {
     SPatientRow row;
     row.m_patientId = Cp932FieldToQString(r.ChartNo);
     row.m_kana = Cp932FieldToQString(r.Kana);

@@ -22,6 +22,7 @@
 #include "merger/btrtables.h"
 #include "merger/combinedlg.h"
 #include "merger/mediafiles.h"
+#include "merger/tests/mergetestdb.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 #include "tools/velodb.h"
@@ -30,31 +31,16 @@ namespace unita {
 namespace {
 
 namespace fs = std::filesystem;
+using testdb::Put;
+using testdb::ReadFile;
+using testdb::WriteFile;
 
 const std::string kKept = "0000000001";
 const std::string kAbsorbed = "0000000002";
 
 template <size_t N>
-void Put(char (&field)[N], const std::string& text) {
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
-}
-
-template <size_t N>
 std::string Get(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 template <typename Table, typename Fill>

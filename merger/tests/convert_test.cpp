@@ -16,6 +16,7 @@
 #include "merger/btrtables.h"
 #include "merger/lhaarchive.h"
 #include "merger/mergeprogress.h"
+#include "merger/tests/mergetestdb.h"
 #include "suite/text/inifile.h"
 #include "suite/tool/messageservice.h"
 #include "tools/velodb.h"
@@ -24,23 +25,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace unita;
+using unita::testdb::ReadFile;
+using unita::testdb::WriteFile;
 
 template <size_t N>
 void Put(char (&field)[N], const char* text) {
     std::memset(field, 0, N);
     std::memcpy(field, text, std::min(std::strlen(text), N - 1));
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // Every file below folder with a hash of its bytes. The record manager's working file of

@@ -11,22 +11,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "merger/tests/mergetestdb.h"
+
 namespace unita {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testdb::ReadFile;
+using testdb::WriteFile;
 
 // Every entry below folder, as relative paths.
 std::set<std::string> Listing(const fs::path& folder) {
