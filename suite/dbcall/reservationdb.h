@@ -22,21 +22,28 @@
 //     69    4 ResTypeCode     reservation type code
 //     73   41 Reserved73      carried through unchanged
 //    114  201 Treatment       treatment text
-//    315    1 Status          0 booked, 1 came, 2/3 cancelled, 4 withdrawn, 5 old record of a
-//    change 316  101 StatusReason    reason of a change or cancellation 417    9 StatusDate day the
-//    change or cancellation was recorded 426    1 ContactMethod   0 telephone, 1 mail 427    1
-//    ContactStatus   contact status index; 0 not yet contacted 428  101 ContactComment  comment of
-//    the last contact 529    9 ContactDate     day of the last contact 538   10 Reserved538 carried
-//    through unchanged 548    4 CreditItemCode  item code of the collected fee 552    4
-//    CreditCateCode  category code of the collected fee 556   14 SaleNo          sale booked for
-//    the collected fee; empty when none 570   14 MaterialNo      lab-work item the reservation
-//    waits for; empty when none 584   11 RecallNo        recall the reservation belongs to; empty
-//    when none 595    1 InsuranceFlag   1: the fee is the insurance-covered part 596    3
-//    InsuranceType   insurance type code 599   17 Reserved599     carried through unchanged 616 4
-//    Fee             collected fee in yen, tax excluded 620    4 StaffCode       "%03d" of the
-//    staff member who entered it; "000" when none 624    9 EntryDate       input day 633    4
-//    ResWayCode      "%03d" of the reservation way; "000" when none 637  427 Reserved637 carried
-//    through unchanged
+//    315    1 Status          0 booked, 1 came, 2/3 cancelled, 4 withdrawn,
+//                             5 old record of a change
+//    316  101 StatusReason    reason of a change or cancellation
+//    417    9 StatusDate      day the change or cancellation was recorded
+//    426    1 ContactMethod   0 telephone, 1 mail
+//    427    1 ContactStatus   contact status index; 0 not yet contacted
+//    428  101 ContactComment  comment of the last contact
+//    529    9 ContactDate     day of the last contact
+//    538   10 Reserved538     carried through unchanged
+//    548    4 CreditItemCode  item code of the collected fee
+//    552    4 CreditCateCode  category code of the collected fee
+//    556   14 SaleNo          sale booked for the collected fee; empty when none
+//    570   14 MaterialNo      lab-work item the reservation waits for; empty when none
+//    584   11 RecallNo        recall the reservation belongs to; empty when none
+//    595    1 InsuranceFlag   1: the fee is the insurance-covered part
+//    596    3 InsuranceType   insurance type code
+//    599   17 Reserved599     carried through unchanged
+//    616    4 Fee             collected fee in yen, tax excluded
+//    620    4 StaffCode       "%03d" of the staff member who entered it; "000" when none
+//    624    9 EntryDate       input day
+//    633    4 ResWayCode      "%03d" of the reservation way; "000" when none
+//    637  427 Reserved637     carried through unchanged
 struct tagRESERVATIONDB {
     char ReservationNo[21];
     char PatientID[21];
