@@ -40,8 +40,14 @@ void CMimeMessage::BuildHeader() {
     CMailMessage::BuildHeader();
     AddHeaderLine("MIME-Version: 1.0");
     if (AttachmentCount() < 1) {
+        // A body that cannot go as 7bit (a paragraph longer than a line may be) goes in
+        // Base64, its text unchanged.
+        std::string text = Body();
+        ToJis(text);
+        m_base64Body = NeedsBase64Transfer(text);
         AddHeaderLine("Content-Type: text/plain; charset=ISO-2022-JP");
-        AddHeaderLine("Content-Transfer-Encoding: 7bit");
+        AddHeaderLine(std::string("Content-Transfer-Encoding: ") +
+                      (m_base64Body ? "base64" : "7bit"));
     } else {
         AddHeaderLine("Content-Type: " + m_contentType + "; boundary=" + m_boundary);
     }
@@ -56,6 +62,8 @@ void CMimeMessage::BuildBody() {
         AppendParts();
         EnsureEndsWithCrLf(body);
         body += "--" + m_boundary + "--\r\n";
+    } else if (m_base64Body) {
+        body = Base64TextLines(body, size_t(LineLength()));
     }
     EnsureEndsWithCrLf(body);
 }

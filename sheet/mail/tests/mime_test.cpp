@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sheet/mail/base64codec.h"
+#include "sheet/mail/jisconvert.h"
 #include "sheet/mail/mailmessage.h"
 #include "sheet/mail/mailpartencoder.h"
 #include "sheet/mail/mailtext.h"
@@ -131,6 +132,22 @@ TEST(MailMessageTest, SinglePartMessageHasExactlyTheBaseLinesAndAJisBody) {
     EXPECT_EQ(message.DateStamp(), stamp);
     std::strftime(stamp, sizeof stamp, "%H%M%S", &local);
     EXPECT_EQ(message.TimeStamp(), stamp);
+
+    // A paragraph longer than a line may be stays ISO-2022-JP, in Base64 lines.
+    std::string paragraph;
+    for (int i = 0; i < 50; ++i) paragraph += S("次回のご予約は五月十三日です。");
+    message = ReminderMessage();
+    message.SetBody(paragraph);
+    Build(message);
+    EXPECT_NE(message.Header().find("Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+                                    "Content-Transfer-Encoding: base64\r\n\r\n"),
+              std::string::npos);
+    std::string decoded;
+    for (const std::string& line : Lines(message.Body())) {
+        EXPECT_LE(line.size(), 76u);
+        CBase64Codec::Decode(line, &decoded);
+    }
+    EXPECT_TRUE(decoded == SjisToIso2022Jp(paragraph) + "\r\n");
 
     // A body that already ends in CR LF gets no second one.
     CMailMessage plain;

@@ -361,7 +361,14 @@ TEST_F(SmtpPeerTest, JapaneseMailArrivesIntactAndMatchesTheSavedCopy) {
     EXPECT_TRUE(mail.Subject().empty());
     EXPECT_TRUE(mail.To().empty());
 
-    // A second message with a blind copy over the same connection.
+    // A paragraph typed without line breaks, longer than a line may be (the server
+    // refuses lines over 1000 octets): it goes in Base64, still ISO-2022-JP.
+    std::string paragraph;
+    for (int i = 0; i < 40; ++i) paragraph += "次回のご来院は五月十三日です。";
+    Compose(&mail, (paragraph + "\r\n").c_str());
+    ASSERT_EQ(mail.Send(0), 1) << ShownMessages().join("|").toStdString();
+
+    // A third message with a blind copy over the same connection.
     Compose(&mail, "二通目\r\n");
     mail.SetRecipients("hanako@example.jp", "", "office@example.jp");
     ASSERT_EQ(mail.Send(1), 1) << ShownMessages().join("|").toStdString();
@@ -382,14 +389,21 @@ TEST_F(SmtpPeerTest, JapaneseMailArrivesIntactAndMatchesTheSavedCopy) {
     EXPECT_TRUE(first["message_id"].toString().contains("taro.example.jp@127.0.0.1"));
 
     const QJsonObject second = Received(1);
-    EXPECT_EQ(second["body"].toString(), "二通目\n");
-    const std::string envelope = m_server->EnvelopeOf(m_server->ReceivedMessages().at(1));
+    EXPECT_EQ(second["charset"].toString(), "iso-2022-jp");
+    EXPECT_EQ(second["transfer_encoding"].toString(), "base64");
+    EXPECT_EQ(second["body"].toString(), QString::fromUtf8(paragraph) + "\n");
+
+    const QJsonObject third = Received(2);
+    EXPECT_EQ(third["body"].toString(), "二通目\n");
+    EXPECT_EQ(third["charset"].toString(), "iso-2022-jp");
+    EXPECT_EQ(third["transfer_encoding"].toString(), "7bit");
+    const std::string envelope = m_server->EnvelopeOf(m_server->ReceivedMessages().at(2));
     EXPECT_NE(envelope.find("office@example.jp"), std::string::npos) << envelope;
-    const std::string raw = test::ReadWholeFile(m_server->ReceivedMessages().at(1));
+    const std::string raw = test::ReadWholeFile(m_server->ReceivedMessages().at(2));
     EXPECT_EQ(raw.find("office@example.jp"), std::string::npos) << "the blind copy shows";
 
     // The kept copy of the last message is what the recipient got, plus the Bcc line.
-    const std::string saved = Folder() + "/0000000002.eml";
+    const std::string saved = Folder() + "/0000000003.eml";
     ASSERT_EQ(mail.SaveLastMessage(saved), 0);
     std::string kept = test::ReadWholeFile(saved);
     const size_t bcc = kept.find("Bcc: office@example.jp\r\n");
