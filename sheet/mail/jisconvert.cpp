@@ -180,6 +180,21 @@ uint16_t JisToSjis(uint16_t jis) {
     return static_cast<uint16_t>(high << 8 | low);
 }
 
+bool FitsIso2022Jp(std::string_view cp932) {
+    for (size_t pos = 0; pos < cp932.size();) {
+        const unsigned char c = static_cast<unsigned char>(cp932[pos]);
+        if (c < 0x80) {
+            ++pos;
+            continue;
+        }
+        if (!IsCp932LeadByte(c) || pos + 1 >= cp932.size()) return false;
+        const unsigned char trail = static_cast<unsigned char>(cp932[pos + 1]);
+        if (SjisToJis(static_cast<uint16_t>(c << 8 | trail)) == 0) return false;
+        pos += 2;
+    }
+    return true;
+}
+
 std::string SjisToIso2022Jp(std::string_view sjis) {
     std::string out;
     out.reserve(sjis.size() + sjis.size() / 2 + 8);

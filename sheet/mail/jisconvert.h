@@ -26,6 +26,11 @@ uint16_t SjisToJis(uint16_t sjis);
 // JIS X 0208's assigned set map arithmetically too (row 13 becomes the NEC specials).
 uint16_t JisToSjis(uint16_t jis);
 
+// True when ISO-2022-JP carries the text exactly: every byte is ASCII or belongs to a
+// double-byte character JIS X 0208 holds (a vendor twin of one counts). Half-width katakana,
+// the vendor extensions (髙, 﨑, ①) and the user-defined area do not fit.
+bool FitsIso2022Jp(std::string_view cp932);
+
 // Code page 932 bytes to ISO-2022-JP: ESC $ @ before each run of double-byte characters,
 // ESC ( B after it; other bytes are copied.
 std::string SjisToIso2022Jp(std::string_view sjis);

@@ -5,14 +5,12 @@
 
 #include "sheet/mail/base64codec.h"
 #include "sheet/mail/jisconvert.h"
+#include "sheet/mail/mailheader.h"
 #include "sheet/mail/mailtext.h"
 #include "suite/text/cp932.h"
 
 namespace velo::mail {
 namespace {
-
-constexpr std::string_view kEncodedWordStart = "=?ISO-2022-JP?B?";
-constexpr std::string_view kEncodedWordEnd = "?=";
 
 constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -21,8 +19,8 @@ constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 bool IsHalfWidthKana(unsigned char c) { return c >= 0xA1 && c <= 0xDF; }
 bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
-// Length of the character at text[pos] when it belongs in an encoded word (a double-byte
-// character, a lead byte without its trail, or half-width katakana); 0 for any other byte.
+// Length of the character at text[pos] when it is not ASCII (a double-byte character, a
+// lead byte without its trail, or half-width katakana); 0 for an ASCII byte.
 size_t JapaneseCharLength(std::string_view text, size_t pos) {
     const unsigned char c = static_cast<unsigned char>(text[pos]);
     if (IsHalfWidthKana(c)) return 1;
@@ -80,14 +78,6 @@ std::string NormalisedList(std::string_view list) {
     return text;
 }
 
-void AppendEncodedWord(std::string_view run, std::string* out) {
-    std::string jis(run);
-    CMailMessage::ToJis(jis);
-    *out += kEncodedWordStart;
-    *out += CBase64Codec::Encode(jis);
-    *out += kEncodedWordEnd;
-}
-
 std::string FormatLocal(const std::tm& local, const char* format) {
     char text[32] = {};
     std::strftime(text, sizeof text, format, &local);
@@ -126,21 +116,59 @@ void CMailMessage::BuildHeader() {
     const std::tm local = LocalTimeOf(m_date);
     m_dateStamp = FormatLocal(local, "%Y%m%d");
     m_timeStamp = FormatLocal(local, "%H%M%S");
+    m_charset = ChooseCharset();
 
-    AddHeaderLine("From: " + OneLine(m_from));
-    AddHeaderLine("To: " + AddressLine(m_to));
-    if (!m_cc.empty()) AddHeaderLine("Cc: " + AddressLine(m_cc));
-    if (!m_bcc.empty()) AddHeaderLine("Bcc: " + AddressLine(m_bcc));
+    CHeaderFieldWriter from("From", m_charset);
+    WriteFrom(OneLine(m_from), &from);
+    AddHeaderLine(from.Take());
+    AddHeaderLine(AddressField("To", m_to, kHeaderLineWidth));
+    if (!m_cc.empty()) AddHeaderLine(AddressField("Cc", m_cc, kHeaderLineWidth));
+    // The Bcc line never goes over the wire (the session leaves it out line by line), so
+    // it stays on one line.
+    if (!m_bcc.empty()) AddHeaderLine(AddressField("Bcc", m_bcc, 0));
     AddHeaderLine("Date: " + FormatMailDate(m_date));
-    AddHeaderLine("Subject: " + OneLine(m_subject));
+    CHeaderFieldWriter subject("Subject", m_charset);
+    subject.Unstructured(OneLine(m_subject));
+    AddHeaderLine(subject.Take());
     AddHeaderLine("Message-Id: " + OneLine(m_messageId));
     if (!m_reference.empty()) {
         AddHeaderLine("References: " + OneLine(m_reference));
         AddHeaderLine("In-Reply-To: " + OneLine(m_reference));
         m_reference.clear();
     }
-    AddHeaderLine("X-Mailer: " + OneLine(m_mailer));
-    EncodeHeaderText(m_header);
+    CHeaderFieldWriter mailer("X-Mailer", m_charset);
+    mailer.Unstructured(OneLine(m_mailer));
+    AddHeaderLine(mailer.Take());
+}
+
+// ISO-2022-JP, which older phones expect, unless some text of the message holds a
+// character it cannot carry; then the whole message goes as UTF-8.
+EMailCharset CMailMessage::ChooseCharset() const {
+    bool fits = FitsIso2022Jp(m_from) && FitsIso2022Jp(m_subject) && FitsIso2022Jp(m_mailer) &&
+                FitsIso2022Jp(m_reference) && FitsIso2022Jp(m_messageId) && FitsIso2022Jp(m_body);
+    for (const auto* list : {&m_to, &m_cc, &m_bcc}) {
+        for (const MailAddress& entry : *list) {
+            fits = fits && FitsIso2022Jp(entry.name) && FitsIso2022Jp(entry.address);
+        }
+    }
+    return fits ? EMailCharset::kIso2022Jp : EMailCharset::kUtf8;
+}
+
+// From holds "name <address>" or a bare address; the name is written as a display name
+// (encoded or quoted as it needs), so a comma in it cannot make a second mailbox.
+void CMailMessage::WriteFrom(const std::string& from, CHeaderFieldWriter* writer) const {
+    const size_t open = from.rfind('<');
+    if (from.empty() || from.back() != '>' || open == std::string::npos) {
+        writer->Unstructured(from);
+        return;
+    }
+    const std::string name = Trimmed(std::string_view(from).substr(0, open));
+    const std::string address = from.substr(open + 1, from.size() - open - 2);
+    if (name.empty()) {
+        writer->Plain(std::string_view(from).substr(open));
+    } else {
+        writer->Mailbox(name, address);
+    }
 }
 
 void CMailMessage::BuildBody() { EnsureEndsWithCrLf(m_body); }
@@ -154,17 +182,18 @@ void CMailMessage::AddHeaderLine(std::string_view text) {
     m_header += "\r\n";
 }
 
-std::string CMailMessage::AddressLine(const std::vector<MailAddress>& list) const {
-    std::string line;
-    for (const MailAddress& entry : list) {
-        if (!line.empty()) line += ',';
-        if (entry.name.empty()) {
-            line += OneLine(entry.address);
-        } else {
-            line += OneLine(entry.name) + " <" + OneLine(entry.address) + ">";
+// "Name: " and the entries joined by ",", folded after a comma where the line gets long.
+std::string CMailMessage::AddressField(std::string_view field, const std::vector<MailAddress>& list,
+                                       size_t width) const {
+    CHeaderFieldWriter writer(field, m_charset, width);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i > 0) {
+            writer.Plain(",");
+            writer.BreakOpportunity();
         }
+        writer.Mailbox(OneLine(list[i].name), OneLine(list[i].address));
     }
-    return line;
+    return writer.Take();
 }
 
 std::vector<CMailMessage::MailAddress>* CMailMessage::MutableAddresses(int kind) {
@@ -222,7 +251,7 @@ int CMailMessage::AddAddresses(int kind, std::string_view list, bool skipChecks)
         address = OneLine(Trimmed(address));
         name = OneLine(Trimmed(name));
         if (!skipChecks) {
-            EncodeHeaderText(name);
+            name = EncodedDisplayName(name);
             if (FindAsciiChar(address, '@') == std::string::npos) {
                 ShowMailMessage(Sjis("メールアドレスが不正です\n") + address);
                 return 0;
@@ -252,56 +281,9 @@ int CMailMessage::GetAddress(int kind, int index, std::string* address, std::str
     return 1;
 }
 
-void CMailMessage::EncodeHeaderText(std::string& text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    size_t runStart = std::string::npos;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t length = JapaneseCharLength(text, pos);
-        if (length > 0) {
-            if (runStart == std::string::npos) runStart = pos;
-            pos += length;
-            continue;
-        }
-        if (runStart != std::string::npos) {
-            // Readers drop the white space between two encoded words, so blanks between
-            // Japanese words ("山田 太郎") go inside the one word to keep them.
-            const size_t next = text.find_first_not_of(" \t", pos);
-            if (next != pos && next != std::string::npos && JapaneseCharLength(text, next) > 0) {
-                pos = next;
-                continue;
-            }
-            AppendEncodedWord(std::string_view(text).substr(runStart, pos - runStart), &out);
-            runStart = std::string::npos;
-        }
-        out += text[pos++];
-    }
-    if (runStart != std::string::npos) {
-        AppendEncodedWord(std::string_view(text).substr(runStart), &out);
-    }
-    text = std::move(out);
-}
+void CMailMessage::EncodeHeaderText(std::string& text) { text = EncodedUnstructured(text); }
 
-void CMailMessage::DecodeHeaderText(std::string& text) {
-    std::string out;
-    size_t pos = 0;
-    for (;;) {
-        const size_t start = text.find(kEncodedWordStart, pos);
-        if (start == std::string::npos) break;
-        const size_t payload = start + kEncodedWordStart.size();
-        const size_t end = text.find(kEncodedWordEnd, payload);
-        if (end == std::string::npos) break;
-        out.append(text, pos, start - pos);
-        std::string jis;
-        CBase64Codec::Decode(std::string_view(text).substr(payload, end - payload), &jis);
-        FromJis(jis);
-        out += jis;
-        pos = end + kEncodedWordEnd.size();
-    }
-    out.append(text, pos, std::string::npos);
-    text = std::move(out);
-}
+void CMailMessage::DecodeHeaderText(std::string& text) { text = DecodedHeaderText(text); }
 
 void CMailMessage::ToJis(std::string& text) { text = SjisToIso2022Jp(text); }
 

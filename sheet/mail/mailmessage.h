@@ -1,15 +1,19 @@
 // One mail message as the sending run composes it: sender, recipients, subject and body as
-// code page 932 text, turned into the exact header and body octets that go over SMTP
-// (Japanese words as ISO-2022-JP "B" encoded words in the header, the body converted to
-// ISO-2022-JP). The SMTP session builds a message in the order ClearHeader, BuildHeader,
-// EndHeader, BuildBody and then sends Header() and Body(). Every line the builder writes
-// ends in CR LF; lines are never folded.
+// code page 932 text, turned into the exact header and body octets that go over SMTP. A
+// message whose texts ISO-2022-JP carries goes in ISO-2022-JP (Japanese words as "B" encoded
+// words in the header, the body converted); one holding a character it lacks (髙, 﨑, ①,
+// half-width katakana) goes wholly in UTF-8, so every text arrives as typed. The SMTP
+// session builds a message in the order ClearHeader, BuildHeader, EndHeader, BuildBody and
+// then sends Header() and Body(). Every line the builder writes ends in CR LF; header fields
+// are folded (see mailheader.h).
 #pragma once
 
 #include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sheet/mail/mailheader.h"
 
 namespace velo::mail {
 
@@ -38,11 +42,12 @@ public:
     CMailMessage(const CMailMessage&) = default;
     CMailMessage& operator=(const CMailMessage&) = default;
 
-    // Fills Header with the header lines: From, To, Cc and Bcc (when not empty), Date,
-    // Subject, Message-Id, References and In-Reply-To (when Reference is set; Reference
-    // is emptied afterwards) and X-Mailer, then encodes Japanese runs as encoded words.
-    // Records the moment in Date, DateStamp and TimeStamp. Carriage returns and line
-    // feeds inside any value are dropped, so no value can start a header line of its own.
+    // Chooses the message's character set (Charset()) and fills Header with the header
+    // fields: From, To, Cc and Bcc (when not empty), Date, Subject, Message-Id, References
+    // and In-Reply-To (when Reference is set; Reference is emptied afterwards) and X-Mailer,
+    // each encoded and folded so that a reader gets back exactly the text given. Records
+    // the moment in Date, DateStamp and TimeStamp. Carriage returns and line feeds inside
+    // any value are dropped, so no value can start a header line of its own.
     virtual void BuildHeader();
     // Makes sure Body ends in CR LF.
     virtual void BuildBody();
@@ -54,9 +59,10 @@ public:
 
     // Parses a comma-separated list ("a@x.jp, 山田 <b@y.jp>") and appends its entries to
     // the list of `kind`. Each item is either a bare address or a display name followed by
-    // the address in "<" ">"; empty items are skipped. Unless skipChecks is set, a name is
-    // encoded (EncodeHeaderText) and an address must hold "@". On a bad item shows the
-    // message for it and returns 0; the entries appended before it stay. Returns 1 else.
+    // the address in "<" ">"; empty items are skipped. Unless skipChecks is set, a name
+    // holding Japanese is encoded as a whole (EncodedDisplayName) and an address must hold
+    // "@". On a bad item shows the message for it and returns 0; the entries appended
+    // before it stay. Returns 1 else.
     int AddAddresses(int kind, std::string_view list, bool skipChecks);
     // Normalises (" ," and ", " become ",") and parses the three lists: To without the
     // checks, Cc and Bcc with them; an empty Cc or Bcc is skipped. Returns 0 as soon as one
@@ -105,7 +111,7 @@ public:
     const std::string& Header() const { return m_header; }
     // The moment BuildHeader ran; 0 before.
     std::time_t Date() const { return m_date; }
-    // Code page 932 until BuildBody, ISO-2022-JP (and the MIME layout) afterwards.
+    // Code page 932 until BuildBody, the octets to send (and the MIME layout) afterwards.
     const std::string& Body() const { return m_body; }
     void SetBody(std::string_view body) { m_body = body; }
     // Attachments the caller announced; 0 gives a single-part message.
@@ -114,11 +120,16 @@ public:
     int LineLength() const { return m_lineLength; }
 
 protected:
+    // The character set BuildHeader chose for the message; ISO-2022-JP before it ran.
+    EMailCharset Charset() const { return m_charset; }
     std::string& MutableHeader() { return m_header; }
     std::string& MutableBody() { return m_body; }
 
 private:
-    std::string AddressLine(const std::vector<MailAddress>& list) const;
+    EMailCharset ChooseCharset() const;
+    void WriteFrom(const std::string& from, CHeaderFieldWriter* writer) const;
+    std::string AddressField(std::string_view field, const std::vector<MailAddress>& list,
+                             size_t width) const;
     std::vector<MailAddress>* MutableAddresses(int kind);
 
     std::string m_envelopeSender;
@@ -134,6 +145,7 @@ private:
     std::string m_body;
     int m_attachmentCount = 0;
     int m_lineLength = 76;
+    EMailCharset m_charset = EMailCharset::kIso2022Jp;
     std::vector<MailAddress> m_to;
     std::vector<MailAddress> m_cc;
     std::vector<MailAddress> m_bcc;

@@ -40,21 +40,57 @@ bool ReadWholeFile(const std::string& cp932Path, std::string* bytes) {
 
 }  // namespace
 
+bool NeedsBase64Transfer(std::string_view text) {
+    size_t lineLength = 0;
+    for (const char ch : text) {
+        if (static_cast<unsigned char>(ch) >= 0x80) return true;
+        lineLength = ch == '\r' || ch == '\n' ? 0 : lineLength + 1;
+        if (lineLength > kMaxLineOctets) return true;
+    }
+    return false;
+}
+
+std::string Base64TextLines(std::string_view text, size_t lineLength) {
+    std::string canonical;
+    canonical.reserve(text.size() + 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch != '\r' && ch != '\n') {
+            canonical += ch;
+            continue;
+        }
+        canonical += "\r\n";
+        if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    if (!canonical.empty() && canonical.back() != '\n') canonical += "\r\n";
+    const std::string encoded = CBase64Codec::Encode(canonical);
+    if (lineLength == 0) lineLength = encoded.size() + 1;
+    std::string lines;
+    lines.reserve(encoded.size() + encoded.size() / lineLength * 2 + 2);
+    for (size_t pos = 0; pos < encoded.size(); pos += lineLength) {
+        lines.append(encoded, pos, lineLength);
+        lines += "\r\n";
+    }
+    return lines;
+}
+
 bool CTextPartEncoder::EncodePart(const std::string& content, const std::string& suffix,
                                   int /*extraFlag*/, int /*partFlag*/, std::string* out) const {
     *out += MakePartHeader(content, suffix);
-    *out += content;
+    *out += NeedsBase64Transfer(content) ? Base64TextLines(content, size_t(m_lineLength)) : content;
     return true;
 }
 
 std::string CTextPartEncoder::GetContentType() const { return "text/plain"; }
 
-std::string CTextPartEncoder::MakePartHeader(const std::string& /*content*/,
+std::string CTextPartEncoder::MakePartHeader(const std::string& content,
                                              const std::string& suffix) const {
     const std::string type = GetContentType() + suffix;
     std::string header = "Content-Type: " + type;
     if (type == "text/plain") header += "; charset=ISO-2022-JP";
-    header += "\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
+    header += "\r\nContent-Transfer-Encoding: ";
+    header += NeedsBase64Transfer(content) ? "base64" : "7bit";
+    header += "\r\n\r\n";
     return header;
 }
 

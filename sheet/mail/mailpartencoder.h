@@ -1,17 +1,30 @@
 // Encoders of the body parts of a multipart message, found by kind: kind 0 writes a text
-// part that is already ISO-2022-JP, kind 1 a file as a Base64 attachment. A message looks
+// part already in its character set (7bit, or Base64 when it cannot go as 7bit), kind 1 a
+// file as a Base64 attachment. A message looks
 // its encoders up in a registry; the process-wide default registry holds one of each and
 // never changes after it is made, so messages on any thread may share it without a lock.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velo::mail {
 
 inline constexpr int kTextPartKind = 0;
 inline constexpr int kFilePartKind = 1;
+
+// Longest line a message may hold, CR LF not counted (RFC 5322); servers refuse longer ones.
+inline constexpr size_t kMaxLineOctets = 998;
+
+// True when a text body cannot go as 7bit: it holds a byte above 127 or a line longer than
+// kMaxLineOctets.
+bool NeedsBase64Transfer(std::string_view text);
+// The text with every line ended by CR LF (a lone CR or LF becomes CR LF, a missing last
+// one is added), in Base64 lines of lineLength characters, each ended by CR LF.
+std::string Base64TextLines(std::string_view text, size_t lineLength);
 
 class CMailPartEncoder {
 public:
@@ -36,10 +49,11 @@ private:
     int m_kind;
 };
 
-// A text part: the content is written as given (already ISO-2022-JP, 7 bit).
+// A text part: the content is already in its character set (ISO-2022-JP unless the suffix
+// names another, "; charset=UTF-8"). It is written as given (7bit), or in Base64 lines of
+// lineLength characters when it cannot go as 7bit (a line too long, 8-bit bytes).
 class CTextPartEncoder final : public CMailPartEncoder {
 public:
-    // lineLength is kept for callers that fold; text parts are not folded.
     explicit CTextPartEncoder(int lineLength = 76)
         : CMailPartEncoder(kTextPartKind), m_lineLength(lineLength) {}
     bool EncodePart(const std::string& content, const std::string& suffix, int extraFlag,

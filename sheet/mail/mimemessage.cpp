@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "sheet/mail/mailheader.h"
 #include "sheet/mail/mailpartencoder.h"
 
 namespace velo::mail {
@@ -27,6 +28,12 @@ std::string TrimmedPath(std::string_view path) {
     return std::string(path.substr(first, last - first));
 }
 
+// The content type suffix of the text part: the text encoder names ISO-2022-JP itself.
+std::string TextPartSuffix(EMailCharset charset) {
+    if (charset == EMailCharset::kIso2022Jp) return {};
+    return std::string("; charset=") + CharsetName(charset);
+}
+
 }  // namespace
 
 CMimeMessage::CMimeMessage() : CMimeMessage(CMailPartEncoderRegistry::Default()) {}
@@ -40,8 +47,12 @@ void CMimeMessage::BuildHeader() {
     CMailMessage::BuildHeader();
     AddHeaderLine("MIME-Version: 1.0");
     if (AttachmentCount() < 1) {
-        AddHeaderLine("Content-Type: text/plain; charset=ISO-2022-JP");
-        AddHeaderLine("Content-Transfer-Encoding: 7bit");
+        // A body that cannot go as 7bit (a paragraph longer than a line may be, UTF-8)
+        // goes in Base64, its text unchanged.
+        m_base64Body = NeedsBase64Transfer(TextInCharset(Body(), Charset()));
+        AddHeaderLine(std::string("Content-Type: text/plain; charset=") + CharsetName(Charset()));
+        AddHeaderLine(std::string("Content-Transfer-Encoding: ") +
+                      (m_base64Body ? "base64" : "7bit"));
     } else {
         AddHeaderLine("Content-Type: " + m_contentType + "; boundary=" + m_boundary);
     }
@@ -49,13 +60,15 @@ void CMimeMessage::BuildHeader() {
 
 void CMimeMessage::BuildBody() {
     std::string& body = MutableBody();
-    ToJis(body);
+    body = TextInCharset(body, Charset());
     if (AttachmentCount() > 0) {
-        if (!body.empty()) AddPart(body, kTextPartKind, "", 0, 0);
+        if (!body.empty()) AddPart(body, kTextPartKind, TextPartSuffix(Charset()), 0, 0);
         body = m_preamble + "\r\n\r\n";
         AppendParts();
         EnsureEndsWithCrLf(body);
         body += "--" + m_boundary + "--\r\n";
+    } else if (m_base64Body) {
+        body = Base64TextLines(body, size_t(LineLength()));
     }
     EnsureEndsWithCrLf(body);
 }

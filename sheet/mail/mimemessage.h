@@ -1,6 +1,7 @@
 // The message the system sends: a CMailMessage with MIME headers. Without announced
-// attachments it is a plain single-part text/plain ISO-2022-JP message; with them it is
-// multipart/mixed, the text first and each file as a Base64 part.
+// attachments it is a plain single-part text/plain message in the message's character set
+// (ISO-2022-JP 7bit as a rule; Base64 when a line is too long for 7bit or the message goes
+// in UTF-8); with them it is multipart/mixed, the text first and each file as a Base64 part.
 #pragma once
 
 #include <list>
@@ -34,11 +35,13 @@ public:
     CMimeMessage(const CMimeMessage&) = default;
     CMimeMessage& operator=(const CMimeMessage&) = default;
 
-    // The base header block, then "MIME-Version: 1.0" and the content type: text/plain
-    // ISO-2022-JP 7bit without attachments, else multipart/mixed with the boundary.
+    // The base header block, then "MIME-Version: 1.0" and the content type: text/plain in
+    // the message's character set, 7bit or base64, without attachments, else
+    // multipart/mixed with the boundary.
     void BuildHeader() override;
-    // Converts Body to ISO-2022-JP; with attachments lays it out as the first part,
-    // appends every part and the closing delimiter. Body always ends in CR LF.
+    // Converts Body to the character set BuildHeader chose (in Base64 lines when it said
+    // base64); with attachments lays it out as the first part, appends every part and the
+    // closing delimiter. Body always ends in CR LF.
     void BuildBody() override;
     // Appends each part (delimiter, part header, part body) in list order; a part whose
     // encoder is missing or cannot make it (a file that cannot be read) is left out.
@@ -61,6 +64,7 @@ private:
     std::string m_boundary;
     std::string m_contentType = "multipart/mixed";
     std::list<PartEntry> m_parts;
+    bool m_base64Body = false;  // BuildHeader announced a Base64 body
 };
 
 }  // namespace velo::mail

@@ -1,19 +1,27 @@
-// Tests of message building: the exact header and body of a single-part message, encoded
-// words both ways (names with blanks, header lines that values cannot break), the Date
-// header's real zone offset, address lists and their two messages, Base64, and the
-// multipart layout with a file attachment, read back by Python's mail parser.
+// Tests of message building: the exact header and body of a single-part message, the
+// character set and transfer encoding a message needs (UTF-8 for characters ISO-2022-JP
+// lacks, Base64 for over-long lines), encoded words both ways (whole words, folded, names
+// with blanks, header lines that values cannot break), the Date header's real zone offset,
+// address lists and their two messages, Base64, and the multipart layout with a file
+// attachment, read back by Python's mail parser with names and subjects as clinics type them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sheet/mail/base64codec.h"
+#include "sheet/mail/jisconvert.h"
 #include "sheet/mail/mailmessage.h"
 #include "sheet/mail/mailpartencoder.h"
 #include "sheet/mail/mailtext.h"
@@ -132,6 +140,44 @@ TEST(MailMessageTest, SinglePartMessageHasExactlyTheBaseLinesAndAJisBody) {
     std::strftime(stamp, sizeof stamp, "%H%M%S", &local);
     EXPECT_EQ(message.TimeStamp(), stamp);
 
+    // A paragraph longer than a line may be stays ISO-2022-JP, in Base64 lines.
+    std::string paragraph;
+    for (int i = 0; i < 50; ++i) paragraph += S("次回のご予約は五月十三日です。");
+    message = ReminderMessage();
+    message.SetBody(paragraph);
+    Build(message);
+    EXPECT_NE(message.Header().find("Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+                                    "Content-Transfer-Encoding: base64\r\n\r\n"),
+              std::string::npos);
+    std::string decoded;
+    for (const std::string& line : Lines(message.Body())) {
+        EXPECT_LE(line.size(), 76u);
+        CBase64Codec::Decode(line, &decoded);
+    }
+    EXPECT_TRUE(decoded == SjisToIso2022Jp(paragraph) + "\r\n");
+
+    // A character ISO-2022-JP lacks, in the body, the subject or the sender's name, turns
+    // the whole message to UTF-8: encoded words and a Base64 body.
+    for (const char* field : {"body", "subject", "from"}) {
+        message = ReminderMessage();
+        if (field == std::string("body")) message.SetBody(S("髙橋様 ①"));
+        if (field == std::string("subject")) message.SetSubject(S("山﨑様"));
+        if (field == std::string("from")) message.SetFrom(S("ｻｸﾗ歯科 <clinic@example.jp>"));
+        Build(message);
+        const std::string& header = message.Header();
+        EXPECT_NE(header.find("Content-Type: text/plain; charset=UTF-8\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\n"),
+                  std::string::npos)
+            << field;
+        EXPECT_EQ(CountOf(header, "=?ISO-2022-JP?"), 0) << field;
+        decoded.clear();
+        CBase64Codec::Decode(message.Body(), &decoded);
+        EXPECT_EQ(QString::fromUtf8(decoded),
+                  field == std::string("body") ? QString::fromUtf8("髙橋様 ①\r\n")
+                                               : QString::fromUtf8("明日の予約です。\r\n.5 mm\r\n"))
+            << field;
+    }
+
     // A body that already ends in CR LF gets no second one.
     CMailMessage plain;
     plain.SetBody("line\r\n");
@@ -185,12 +231,51 @@ TEST(MailMessageTest, JapaneseHeaderWordsBecomeEncodedWordsThatDecodeBack) {
     EXPECT_NE(header.find("Subject: " + S("ご予約のお知らせ") + "\r\n"), std::string::npos);
     EXPECT_EQ(header.rfind("From: " + S("山田 花子 <clinic@example.jp>") + "\r\n", 0), 0u);
 
-    // Only blanks join words; other ASCII stays outside, and ASCII alone is untouched.
-    std::string mixed = S("予約(6/1) 確認 ") + "ok";
+    // A word holding Japanese is encoded whole, digits and brackets included, so no
+    // encoded word touches ASCII; blanks between such words go inside the word, plain
+    // ASCII words stay outside, and ASCII alone is untouched.
+    std::string mixed = S("予約(6/1) 5月13日 ") + "ok";
     CMailMessage::EncodeHeaderText(mixed);
-    EXPECT_EQ(CountOf(mixed, "=?ISO-2022-JP?B?"), 2);
-    EXPECT_NE(mixed.find("?=(6/1) =?"), std::string::npos);
+    EXPECT_EQ(mixed.rfind("=?ISO-2022-JP?B?", 0), 0u) << mixed;
+    EXPECT_EQ(CountOf(mixed, "=?ISO-2022-JP?B?"), 1);
     EXPECT_EQ(mixed.substr(mixed.size() - 5), "?= ok");
+    CMailMessage::DecodeHeaderText(mixed);
+    EXPECT_EQ(mixed, S("予約(6/1) 5月13日 ok"));
+
+    // A long subject is folded into lines of at most 76 characters and words of at most
+    // 75, each word a whole ISO-2022-JP text; decoding gives the subject back.
+    std::string longSubject = S("【ご予約確認】");
+    for (int i = 1; i <= 6; ++i) longSubject += S(" 5月1") + char('0' + i) + S("日(火) 10:00 調整");
+    message.SetSubject(longSubject);
+    Build(message);
+    int words = 0;
+    for (const std::string& line : Lines(message.Header())) {
+        EXPECT_LE(line.size(), 76u) << line;
+        for (size_t start = line.find("=?"), end; start != std::string::npos;
+             start = line.find("=?", end)) {
+            end = line.find("?=", start + 16) + 2;
+            EXPECT_LE(end - start, 75u);
+            EXPECT_TRUE(start == 0 || line[start - 1] == ' ') << line;
+            EXPECT_TRUE(end == line.size() || line[end] == ' ') << line;
+            const std::string jis = FirstWordJis(line.substr(start));
+            const size_t lastEscape = std::min(jis.rfind('\x1B'), jis.size());
+            EXPECT_TRUE(lastEscape == jis.size() || jis.substr(lastEscape, 3) == "\x1B(B");
+            ++words;
+        }
+    }
+    EXPECT_GE(words, 5);
+    header = message.Header();
+    CMailMessage::DecodeHeaderText(header);
+    EXPECT_NE(header.find("\r\nSubject: " + longSubject + "\r\n"), std::string::npos) << header;
+
+    // UTF-8 words decode too, for the copy of a header shown after sending.
+    message.SetSubject(S("山﨑様 5月13日"));
+    Build(message);
+    header = message.Header();
+    EXPECT_NE(header.find("Subject: =?UTF-8?B?"), std::string::npos);
+    CMailMessage::DecodeHeaderText(header);
+    EXPECT_NE(header.find("\r\nSubject: " + S("山﨑様 5月13日") + "\r\n"), std::string::npos);
+
     std::string ascii = "Subject: Re: (6/1) =?x?= 100%\r\n";
     std::string copy = ascii;
     CMailMessage::EncodeHeaderText(copy);
@@ -439,12 +524,15 @@ TEST_F(MultipartTest, UnreadableFileGivesNoPartAndCopiesKeepTheParts) {
     EXPECT_EQ(message.Body(), S("明日の予約です。\r\n.5 mm"));  // the original is not built
 }
 
-// A standard mail parser reads the built message as it was meant: subject, names, body
-// text and an attachment with a Japanese file name.
+// A standard mail parser reads the built messages as they were meant: subject, names, body
+// text and an attachment with a Japanese file name come back exactly as typed, also from
+// strict readers (the default policy, and decode_header with make_header), whatever the
+// subject's length and whatever a sender's name holds.
 TEST_F(MultipartTest, PythonMailParserReadsTheBuiltMessage) {
     if (!QFile::exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3";
     const std::string bytes = Attachment();
     CMimeMessage message = ReminderMessage();
+    message.SetMessageId("<1700000000.0042@mail.example.jp>");
     message.SetSubject(S("【確認】山田 太郎 様 6/1 ご予約"));
     message.SetFrom(S("さくら歯科 受付 <clinic@example.jp>"));
     ASSERT_EQ(message.SetRecipients(S("山田 太郎 <taro@example.jp>"), S("ｻｸﾗ <cc@example.jp>"), ""),
@@ -453,33 +541,86 @@ TEST_F(MultipartTest, PythonMailParserReadsTheBuiltMessage) {
     message.SetAttachmentCount(1);
     message.AddPart(S(WriteFile("地図.bin", bytes).c_str()), kFilePartKind, "", 0, 0);
     Build(message);
-    const std::string raw = WriteFile("message.eml", message.Header() + message.Body());
+    QStringList files = {
+        QString::fromStdString(WriteFile("message.eml", message.Header() + message.Body()))};
+
+    // Subjects and sender names as clinics type them; the third goes in UTF-8.
+    std::string longSubject;
+    for (int i = 1; i <= 5; ++i) longSubject += S("5月1") + char('0' + i) + S("日(火)10時 ");
+    longSubject += S("のご予約を承りました。ご来院をお待ちしております");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {longSubject, S("さくら歯科, 受付")},
+        {S("5月13日(火)の予約"), "Sakura, \"Dental\" \\ Clinic"},
+        {S("山﨑様 ① 髙橋 5月13日"), S("山﨑歯科, 本院 \"受付\"")},
+        {"Reminder: your appointment on 13 May at 10:00 with Dr. Sakura at the main clinic, "
+         "please come ten minutes early",
+         "Dr. Sakura"},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        CMimeMessage single = ReminderMessage();
+        single.SetMessageId("<1700000000.0042@mail.example.jp>");
+        single.SetSubject(cases[i].first);
+        single.SetFrom(cases[i].second + " <clinic@example.jp>");
+        Build(single);
+        for (const std::string& line : Lines(single.Header())) EXPECT_LE(line.size(), 76u) << line;
+        files << QString::fromStdString(
+            WriteFile("header" + std::to_string(i) + ".eml", single.Header() + single.Body()));
+    }
 
     const char* script = R"(
-import email, email.policy, sys
-m = email.message_from_bytes(open(sys.argv[1], 'rb').read(), policy=email.policy.default)
-out = [str(m['Subject']), m['From'].addresses[0].display_name, m['To'].addresses[-1].display_name,
-       m['Cc'].addresses[0].display_name, m.get_body(('plain',)).get_content()]
-for part in m.iter_attachments():
-    out += [part.get_filename(), part.get_content().hex()]
-out.append(str(len(m.defects)))
-sys.stdout.buffer.write('\x00'.join(out).encode('utf-8'))
+import email, email.policy, json, re, sys
+from email.header import decode_header, make_header
+out = []
+for path in sys.argv[1:]:
+    raw = open(path, 'rb').read()
+    m = email.message_from_bytes(raw, policy=email.policy.default)
+    # The older interface leaves the folding in; a reader unfolds before decoding.
+    subject = re.sub(r'\r?\n(?=[ \t])', '', email.message_from_bytes(raw)['Subject'])
+    defects = [type(d).__name__ for d in m.defects]
+    for name, value in m.items():
+        defects += [name + ': ' + type(d).__name__ for d in getattr(value, 'defects', ())]
+    out.append({'subject': str(m['Subject']),
+                'decoded_subject': str(make_header(decode_header(subject))),
+                'from': [[a.display_name, a.addr_spec] for a in m['From'].addresses],
+                'to': [a.display_name for a in m['To'].addresses],
+                'cc': [a.display_name for a in m['Cc'].addresses] if m['Cc'] else [],
+                'body': m.get_body(('plain',)).get_content(),
+                'files': [[p.get_filename(), p.get_content().hex()] for p in m.iter_attachments()],
+                'defects': defects})
+sys.stdout.buffer.write(json.dumps(out, ensure_ascii=False).encode('utf-8'))
 )";
     QProcess python;
-    python.start("/usr/bin/python3", {"-c", script, QString::fromStdString(raw)});
+    python.start("/usr/bin/python3", QStringList{"-c", script} + files);
     ASSERT_TRUE(python.waitForFinished(30000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const QStringList out = QString::fromUtf8(python.readAllStandardOutput()).split(QChar(0));
-    ASSERT_EQ(out.size(), 8) << out.join('|').toStdString();
-    EXPECT_EQ(out[0], QString::fromUtf8("【確認】山田 太郎 様 6/1 ご予約"));
-    EXPECT_EQ(out[1], QString::fromUtf8("さくら歯科 受付"));
-    EXPECT_EQ(out[2], QString::fromUtf8("山田 太郎"));
-    EXPECT_EQ(out[3], QString::fromUtf8("サクラ"));
-    // The line break before a delimiter belongs to the delimiter.
-    EXPECT_EQ(out[4], QString::fromUtf8("山田 様\r\n〓橋先生の診察は 10:00 です。\r\n."));
-    EXPECT_EQ(out[5], QString::fromUtf8("地図.bin"));
-    EXPECT_EQ(out[6].toStdString(), QByteArray::fromStdString(bytes).toHex().toStdString());
-    EXPECT_EQ(out[7], "0");
+    const QJsonArray out = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    ASSERT_EQ(out.size(), 1 + qsizetype(cases.size()));
+
+    const QJsonObject first = out[0].toObject();
+    EXPECT_EQ(first["subject"].toString(), QString::fromUtf8("【確認】山田 太郎 様 6/1 ご予約"));
+    EXPECT_EQ(first["from"][0][0].toString(), QString::fromUtf8("さくら歯科 受付"));
+    EXPECT_EQ(first["to"][1].toString(), QString::fromUtf8("山田 太郎"));
+    EXPECT_EQ(first["cc"][0].toString(), QString::fromUtf8("ｻｸﾗ"));
+    EXPECT_EQ(first["body"].toString(),
+              QString::fromUtf8("山田 様\r\n髙橋先生の診察は 10:00 です。\r\n.\r\n"));
+    EXPECT_EQ(first["files"][0][0].toString(), QString::fromUtf8("地図.bin"));
+    EXPECT_EQ(first["files"][0][1].toString().toStdString(),
+              QByteArray::fromStdString(bytes).toHex().toStdString());
+    EXPECT_TRUE(first["defects"].toArray().isEmpty());
+
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const QJsonObject got = out[qsizetype(i) + 1].toObject();
+        const QString subject = Cp932ToQString(cases[i].first);
+        EXPECT_EQ(got["subject"].toString(), subject) << i;
+        EXPECT_EQ(got["decoded_subject"].toString(), subject) << i;
+        // One mailbox, whatever the name holds.
+        ASSERT_EQ(got["from"].toArray().size(), 1) << i;
+        EXPECT_EQ(got["from"][0][0].toString(), Cp932ToQString(cases[i].second)) << i;
+        EXPECT_EQ(got["from"][0][1].toString(), "clinic@example.jp") << i;
+        EXPECT_EQ(got["body"].toString(), QString::fromUtf8("明日の予約です。\r\n.5 mm\r\n")) << i;
+        EXPECT_TRUE(got["defects"].toArray().isEmpty())
+            << i << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
+    }
 }
 
 }  // namespace

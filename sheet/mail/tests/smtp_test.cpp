@@ -355,13 +355,25 @@ TEST_F(SmtpPeerTest, JapaneseMailArrivesIntactAndMatchesTheSavedCopy) {
     CDuvuZedi mail;
     ASSERT_EQ(mail.SetServer(CDuvuZedi::kSmtp, "127.0.0.1", "taro@example.jp"), 1);
     ASSERT_EQ(mail.Connect(CDuvuZedi::kSmtp, nullptr, m_server->Port()), 1) << m_server->Log();
-    Compose(&mail, "山田様\r\n.5 mm の装置を調整します。\r\n...\r\n.\r\n髙橋より\r\n");
+    // Characters ISO-2022-JP lacks (髙, 﨑, ①) in the body and the sender's name: the
+    // message goes in UTF-8 and arrives as typed.
+    Compose(&mail, "山田様\r\n.5 mm の装置を調整します。\r\n...\r\n.\r\n髙橋より ①\r\n");
+    mail.SetFrom("clinic@example.jp", Sjis("山﨑歯科, 受付"));
     ASSERT_EQ(mail.Send(0), 1) << ShownMessages().join("|").toStdString();
     EXPECT_EQ(mail.ConnectedKind(), CDuvuZedi::kSmtp);  // kept for the next message
     EXPECT_TRUE(mail.Subject().empty());
     EXPECT_TRUE(mail.To().empty());
+    const std::string firstCopy = Folder() + "/0000000001.eml";
+    ASSERT_EQ(mail.SaveLastMessage(firstCopy), 0);
 
-    // A second message with a blind copy over the same connection.
+    // A paragraph typed without line breaks, longer than a line may be (the server
+    // refuses lines over 1000 octets): it goes in Base64, still ISO-2022-JP.
+    std::string paragraph;
+    for (int i = 0; i < 40; ++i) paragraph += "次回のご来院は五月十三日です。";
+    Compose(&mail, (paragraph + "\r\n").c_str());
+    ASSERT_EQ(mail.Send(0), 1) << ShownMessages().join("|").toStdString();
+
+    // A third message with a blind copy over the same connection.
     Compose(&mail, "二通目\r\n");
     mail.SetRecipients("hanako@example.jp", "", "office@example.jp");
     ASSERT_EQ(mail.Send(1), 1) << ShownMessages().join("|").toStdString();
@@ -370,26 +382,38 @@ TEST_F(SmtpPeerTest, JapaneseMailArrivesIntactAndMatchesTheSavedCopy) {
 
     const QJsonObject first = Received(0);
     EXPECT_EQ(first["subject"].toString(), "ご予約のお知らせ 5月1日 10:00");
-    EXPECT_EQ(first["from"][0]["name"].toString(), "さくら歯科 受付");
+    EXPECT_EQ(first["from"].toArray().size(), 1);
+    EXPECT_EQ(first["from"][0]["name"].toString(), "山﨑歯科, 受付");
     EXPECT_EQ(first["from"][0]["address"].toString(), "clinic@example.jp");
     EXPECT_EQ(first["to"][0]["name"].toString(), "山田 花子");
     EXPECT_EQ(first["to"][0]["address"].toString(), "hanako@example.jp");
-    EXPECT_EQ(first["charset"].toString(), "iso-2022-jp");
-    // Lines beginning with a dot keep it; the character JIS lacks becomes 〓, the rest stays.
-    EXPECT_EQ(first["body"].toString(), "山田様\n.5 mm の装置を調整します。\n...\n.\n〓橋より\n");
+    EXPECT_EQ(first["charset"].toString(), "utf-8");
+    // Lines beginning with a dot keep it.
+    EXPECT_EQ(first["body"].toString(), "山田様\n.5 mm の装置を調整します。\n...\n.\n髙橋より ①\n");
+    EXPECT_LE(first["longest_line"].toInt(), 78);
     EXPECT_TRUE(first["defects"].toArray().isEmpty())
         << QJsonDocument(first["defects"].toArray()).toJson().toStdString();
     EXPECT_TRUE(first["message_id"].toString().contains("taro.example.jp@127.0.0.1"));
+    EXPECT_EQ(test::ReadWholeFile(firstCopy),
+              test::ReadWholeFile(m_server->ReceivedMessages().at(0)));
 
     const QJsonObject second = Received(1);
-    EXPECT_EQ(second["body"].toString(), "二通目\n");
-    const std::string envelope = m_server->EnvelopeOf(m_server->ReceivedMessages().at(1));
+    EXPECT_EQ(second["charset"].toString(), "iso-2022-jp");
+    EXPECT_EQ(second["transfer_encoding"].toString(), "base64");
+    EXPECT_EQ(second["body"].toString(), QString::fromUtf8(paragraph) + "\n");
+    EXPECT_LE(second["longest_line"].toInt(), 78);
+
+    const QJsonObject third = Received(2);
+    EXPECT_EQ(third["body"].toString(), "二通目\n");
+    EXPECT_EQ(third["charset"].toString(), "iso-2022-jp");
+    EXPECT_EQ(third["transfer_encoding"].toString(), "7bit");
+    const std::string envelope = m_server->EnvelopeOf(m_server->ReceivedMessages().at(2));
     EXPECT_NE(envelope.find("office@example.jp"), std::string::npos) << envelope;
-    const std::string raw = test::ReadWholeFile(m_server->ReceivedMessages().at(1));
+    const std::string raw = test::ReadWholeFile(m_server->ReceivedMessages().at(2));
     EXPECT_EQ(raw.find("office@example.jp"), std::string::npos) << "the blind copy shows";
 
     // The kept copy of the last message is what the recipient got, plus the Bcc line.
-    const std::string saved = Folder() + "/0000000002.eml";
+    const std::string saved = Folder() + "/0000000003.eml";
     ASSERT_EQ(mail.SaveLastMessage(saved), 0);
     std::string kept = test::ReadWholeFile(saved);
     const size_t bcc = kept.find("Bcc: office@example.jp\r\n");
