@@ -18,8 +18,10 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
+#include "suite/text/inifile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/strings.h"
 
 namespace velo::sheet {
 namespace {
@@ -40,6 +42,19 @@ std::string Setting(const char* key) {
 
 int IntSetting(const char* key, int def) {
     return CVeloSubTools::GetGlobalSettingInt("EMail", key, def);
+}
+
+void RegisterReminderStrings() {
+    RegisterStrings({
+        {kIdsReminderNoTemplate,
+         "予約お知らせメールに使うテンプレートが選ばれていません。\n"
+         "メールのテンプレートの設定で選んでください。"},
+    });
+}
+
+void ShowRunMessage(const QString& text) {
+    CMessageService::MessageBox(nullptr, text, QStringLiteral("メール送信"),
+                                CMessageService::EIcon::Warning);
 }
 
 std::string MailFolder(CVeloDBSys* db) {
@@ -103,6 +118,12 @@ public:
           m_settings(options.settings ? *options.settings : ReadReminderSettings()) {}
 
     ReminderRunResult Run(const std::vector<ReminderRow>& rows) {
+        RegisterReminderStrings();
+        // Without a chosen template there is nothing to send; nothing is dialled either.
+        if (m_settings.templateNumber < 0) {
+            ShowRunMessage(LoadString(kIdsReminderNoTemplate));
+            return m_result;
+        }
         m_folder = MailFolder(m_db);
         std::error_code error;
         std::filesystem::create_directories(m_folder, error);
@@ -257,8 +278,10 @@ ReminderSettings ReadReminderSettings() {
     s.popPort = IntSetting("POP3_Port", 110);
     s.popBeforeSmtp = IntSetting("POPbeforeSMTP", 0) == 1;
     s.apop = IntSetting("APOP", 0);
-    s.templateNumber =
-        CVeloSubTools::GetGlobalSettingString("Email", "ReservationTemplate", QString()).toInt();
+    // Removing the chosen template stores an empty choice: no template, not template 0.
+    const int chosen = CIniFile::ParseInt(
+        CVeloSubTools::GetGlobalSettingString("Email", "ReservationTemplate", QString()), -1);
+    s.templateNumber = chosen >= 0 ? chosen : -1;
     return s;
 }
 

@@ -23,6 +23,9 @@ class IMailStatusWindow;
 
 namespace velo::sheet {
 
+// The run's own texts in the suite's string table.
+constexpr int kIdsReminderNoTemplate = 19350;  // no template chosen for reminders
+
 // The settings a run reads, all from section "EMail" except the template number.
 struct ReminderSettings {
     bool dialUp = true;  // "Connection" 1
@@ -35,7 +38,8 @@ struct ReminderSettings {
     int popPort = 110;
     bool popBeforeSmtp = false;
     int apop = 0;
-    int templateNumber = 0;  // "ReservationTemplate" of section "Email"
+    // "ReservationTemplate" of section "Email"; -1 when none is chosen (stored empty).
+    int templateNumber = -1;
 };
 
 // Reads them (code page 932 texts, as the mail library takes them).

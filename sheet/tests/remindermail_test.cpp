@@ -18,6 +18,7 @@
 #include "sheet/reservation.h"
 #include "sheet/reservedsearchdlg.h"
 #include "sheet/tests/sheetfixture.h"
+#include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/maildb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
@@ -26,6 +27,7 @@
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/strings.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -53,6 +55,12 @@ public:
 private:
     std::string m_text;
 };
+
+QStringList ShownTexts() {
+    QStringList texts;
+    for (const CMessageService::Request& r : CMessageService::History()) texts << r.text;
+    return texts;
+}
 
 class ReminderMailTest : public SheetAppTest {
 protected:
@@ -176,7 +184,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     EXPECT_STREQ(first.ContactDate, "20240510");
 }
 
-TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
+TEST_F(ReminderMailTest, NoTickedRowOrNoTemplateSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
     CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     for (ReminderRow& row : m_rows) row.checked = false;
@@ -185,6 +193,27 @@ TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextR
     EXPECT_EQ(result.sent, 0);
     EXPECT_TRUE(SentRecords().empty());
     EXPECT_FALSE(fs::exists(MailFolder() + "0000000001.eml"));
+
+    // The chosen template was removed, which leaves the choice empty: that is no template
+    // (not template 0, which exists), and the run stops with its message before connecting.
+    for (ReminderRow& row : m_rows) row.checked = true;
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(
+        0, QStringLiteral("前日"), QStringLiteral("明日のご予約"), QStringLiteral("$_PNAME 様")));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("Email", "ReservationTemplate", QString()));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingInt("EMail", "Connection", 0));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("EMail", "Stmp", "127.0.0.1"));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingInt("EMail", "SMTP_Port", server.Port()));
+    ASSERT_TRUE(
+        CVeloSubTools::SetGlobalSettingString("EMail", "EmailAddress", "clinic@example.jp"));
+    ReminderRunOptions fromSettings = Options(server.Port());
+    fromSettings.settings.reset();
+    EXPECT_EQ(ReadReminderSettings().templateNumber, -1);
+    result = RunReminderMail(&m_db, m_rows, nullptr, {}, fromSettings);
+    EXPECT_FALSE(result.connected);
+    EXPECT_TRUE(server.ReceivedMessages().empty());
+    EXPECT_EQ(ShownTexts(), QStringList{LoadString(kIdsReminderNoTemplate)});
+    EXPECT_TRUE(
+        LoadString(kIdsReminderNoTemplate).startsWith(QStringLiteral("予約お知らせメール")));
 
     // "ｷｬﾝｾﾙ" pressed while the first mail goes: the second row is not sent.
     for (ReminderRow& row : m_rows) row.checked = true;
