@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "recman/recman.h"
+#include "sheet/bookingstrings.h"
 #include "sheet/mail/duvuzedi.h"
 #include "sheet/mail/mailtext.h"
 #include "sheet/mail/rasdialer.h"
@@ -50,6 +51,7 @@ void RegisterReminderStrings() {
          "予約お知らせメールに使うテンプレートが選ばれていません。\n"
          "メールのテンプレートの設定で選んでください。"},
     });
+    RegisterBookingStrings();
 }
 
 void ShowRunMessage(const QString& text) {
@@ -95,7 +97,8 @@ int NextMailNumbers(CSentAndReceivedDB& table, long long* mailId, long long* mai
     return recman::kOk;
 }
 
-// Marks the reservation as reminded by mail today; false when it cannot be read or written.
+// Marks the reservation as reminded by mail today and gives its patient. Returns the status
+// of the read (recman::kKeyNotFound when the reservation is gone) or of the update.
 int MarkReservationMailed(CVeloDBSys* db, const std::string& reservationNo, std::string* patientId) {
     CReservationDB reservations;
     int status = reservations.SetAssociatedDB(db);
@@ -216,11 +219,21 @@ private:
 
     // Marks the reservation, keeps the message file and records the mail. The file is
     // written before the record, so a recorded mail always has its file; a mail that went
-    // out but could not be kept says so.
+    // out but could not be kept says so. A reservation deleted since the search leaves
+    // nothing to mark or record the mail against. Any other failure to mark it is shown,
+    // and the mail is still kept and recorded: it did go out, and the record and the
+    // unticked row are what stop the next run from sending it again.
     void RecordSentMail(CSentAndReceivedDB& sent, size_t index, const ReminderRow& row) {
-        std::string patientId;
-        if (MarkReservationMailed(m_db, row.reservationNo, &patientId) != recman::kOk) return;
-        if (m_hooks.rowMarked) m_hooks.rowMarked(index);
+        std::string patientId = row.patientId;
+        const int marked = MarkReservationMailed(m_db, row.reservationNo, &patientId);
+        if (marked == recman::kKeyNotFound) return;
+        if (m_hooks.rowMailed) m_hooks.rowMailed(index);
+        KeepSentMail(sent, row, patientId);
+        if (marked != recman::kOk) ShowRunMessage(LoadString(kIdsUpdateFailed));
+    }
+
+    void KeepSentMail(CSentAndReceivedDB& sent, const ReminderRow& row,
+                      const std::string& patientId) {
         long long mailId = 0, mailNo = 0;
         const int status = CBaseDBCall::RunInTransaction([&]() -> int {
             int st = NextMailNumbers(sent, &mailId, &mailNo);

@@ -49,6 +49,7 @@ ReminderSettings ReadReminderSettings();
 struct ReminderRow {
     bool checked = false;
     std::string reservationNo;
+    std::string patientId;           // as the search found it (the reservation's own wins)
     QString name, date, time, mail;  // as the list shows them
 };
 
@@ -58,9 +59,10 @@ struct ReminderHooks {
     std::function<bool()> stopRequested;
     // The patient being sent to ("" when done with one).
     std::function<void(const QString& name)> showPatient;
-    // A row was mailed and its reservation marked as contacted by mail today: show its
-    // contact columns again and untick it.
-    std::function<void(size_t row)> rowMarked;
+    // A row was mailed to a patient whose reservation is still there (marked as contacted
+    // by mail today, unless saving the mark failed): show its contact columns again from
+    // the reservation and untick it, so that the next run does not mail the patient again.
+    std::function<void(size_t row)> rowMailed;
 };
 
 struct ReminderRunOptions {

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <tuple>
 
+#include "recman/recman.h"
+#include "sheet/bookingstrings.h"
 #include "sheet/mail/mailtext.h"
 #include "sheet/mail/tests/scriptedserver.h"
 #include "sheet/mail/tests/smtptestserver.h"
@@ -142,7 +144,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     ASSERT_TRUE(server.Start({})) << server.Error();
     std::vector<size_t> marked;
     ReminderHooks hooks;
-    hooks.rowMarked = [&marked](size_t row) { marked.push_back(row); };
+    hooks.rowMailed = [&marked](size_t row) { marked.push_back(row); };
     CStatusLines status;
     const ReminderRunResult result = RunReminderMail(&m_db, m_rows, &status, hooks, Options(server.Port()));
     EXPECT_TRUE(result.connected);
@@ -286,19 +288,46 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
     EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("サーバーに接続できません"));
 }
 
-TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold) {
+TEST_F(ReminderMailTest, FailuresAfterTheMailWentOutAreShownAndWhatCanBeKeptIsKept) {
     // A file where the mail folder should be: no copy can be written.
-    std::ofstream(MailFolder().substr(0, MailFolder().size() - 1)) << "not a folder";
+    const std::string notAFolder = MailFolder().substr(0, MailFolder().size() - 1);
+    std::ofstream(notAFolder) << "not a folder";
     CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
-    m_rows.resize(1);
-    const ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
+    ReminderRunResult result =
+        RunReminderMail(&m_db, {m_rows[0]}, nullptr, {}, Options(server.Port()));
     EXPECT_EQ(result.sent, 1);
     EXPECT_EQ(result.recorded, 0);
     EXPECT_TRUE(SentRecords().empty());
     ASSERT_EQ(CMessageService::History().size(), 1);
     EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("山田　太郎")));
     EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("送信記録を保存できませんでした")));
+
+    // The reservation cannot be marked: the failure is shown, and the copy, the record and
+    // the unticked row still keep the next run from mailing the patient a second time.
+    fs::remove(notAFolder);
+    CMessageService::ClearHistory();
+    recman::Shutdown();
+    recman::testing::SetFileEventHook([](recman::testing::FileEvent event, const char* path) {
+        return !(event == recman::testing::FileEvent::kWrite &&
+                 std::string(path).find("/RESERVATION.BTR") != std::string::npos);
+    });
+    std::vector<size_t> mailed;
+    ReminderHooks hooks;
+    hooks.rowMailed = [&mailed](size_t row) { mailed.push_back(row); };
+    result = RunReminderMail(&m_db, {m_rows[1]}, nullptr, hooks, Options(server.Port()));
+    recman::testing::SetFileEventHook({});
+    EXPECT_EQ(result.sent, 1);
+    EXPECT_EQ(result.recorded, 1);
+    EXPECT_EQ(mailed, std::vector<size_t>{0});
+    EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
+    const auto records = SentRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].PatientID, "0000000002");
+    EXPECT_TRUE(fs::exists(MailFolder() + "0000000001.eml"));
+    EXPECT_EQ(ShownTexts(), QStringList{LoadString(kIdsUpdateFailed)});
+    EXPECT_EQ(LoadString(kIdsUpdateFailed),
+              QStringLiteral("データの更新を行なう際、エラーが発生します。"));
 }
 
 TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
