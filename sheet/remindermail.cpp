@@ -1,9 +1,9 @@
 #include "sheet/remindermail.h"
 
-#include <unistd.h>
-
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "recman/recman.h"
 #include "sheet/bookingstrings.h"
@@ -33,7 +33,8 @@ using velo::mail::ShowMailMessage;
 using velo::mail::Sjis;
 
 constexpr char kMailer[] = "Calyx Mailler ver. 1.0";
-constexpr int kPopToSmtpPauseMs = 300;
+constexpr auto kPopToSmtpPause = std::chrono::milliseconds(300);
+constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 constexpr int kContactedState = 2;
 constexpr char kLastNumber[] = "9999999999";
 
@@ -134,8 +135,13 @@ public:
         m_mail.SetStatusWindow(m_status);
         m_mail.SetMailer(kMailer);
         if (m_options.socketOptions) m_mail.SetSocketOptions(*m_options.socketOptions);
-        if (m_settings.popBeforeSmtp) LogInToPop3();
+        if (m_settings.popBeforeSmtp && !LogInToPop3()) {
+            m_result.stopped = true;
+            HangUpIfDialled();
+            return m_result;
+        }
         if (!ConnectSmtp()) {
+            m_result.stopped = m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled;
             HangUpIfDialled();
             return m_result;
         }
@@ -169,15 +175,30 @@ private:
         m_dialled = false;
     }
 
-    // A failed login has shown its message; some servers take SMTP anyway, so the run goes on.
-    void LogInToPop3() {
+    // A failed login has shown its message; some servers take SMTP anyway, so the run goes
+    // on. False only when the user stopped the run during the login or the pause after it.
+    bool LogInToPop3() {
         const ReminderSettings& s = m_settings;
         m_mail.SetServer(CDuvuZedi::kPop3, s.popServer.c_str(), s.account.c_str(),
                          s.password.c_str(), s.apop);
         m_mail.Connect(CDuvuZedi::kPop3, s.popServer.c_str(), s.popPort, s.account.c_str(),
                        s.password.c_str(), s.apop);
+        if (m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled) return false;
         m_mail.Disconnect();
-        ::usleep(kPopToSmtpPauseMs * 1000);
+        return PauseKeepingWindowAlive(kPopToSmtpPause);
+    }
+
+    // Waits, letting the window's events through as the sessions' waits do; false when the
+    // user asked to stop meanwhile.
+    bool PauseKeepingWindowAlive(std::chrono::milliseconds pause) {
+        const auto end = std::chrono::steady_clock::now() + pause;
+        for (auto now = std::chrono::steady_clock::now(); now < end;
+             now = std::chrono::steady_clock::now()) {
+            if (m_status != nullptr && m_status->WhileWaiting()) return false;
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(kPauseSlice, end - now));
+        }
+        return true;
     }
 
     bool ConnectSmtp() {
@@ -208,7 +229,10 @@ private:
             m_mail.SetSubjectAndBody(subjectBytes,
                                      QStringToCp932(FillReminderTemplate(body, row, started)));
             if (m_mail.Send(0) == 0) {
-                m_result.sendFailed = true;
+                if (m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled)
+                    m_result.stopped = true;
+                else
+                    m_result.sendFailed = true;
                 return;
             }
             ++m_result.sent;

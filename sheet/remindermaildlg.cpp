@@ -62,6 +62,11 @@ void CReminderMailDlg::SetStatusText(const std::string& cp932) {
     m_status->repaint();
 }
 
+bool CReminderMailDlg::WhileWaiting() {
+    QApplication::processEvents();
+    return m_stop;
+}
+
 void CReminderMailDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_started) return;

@@ -170,6 +170,7 @@ void CSmtpSession::SetSocketOptions(const MailSocketOptions& options) { m_socket
 
 int CSmtpSession::Connect() {
     if (m_connected) return 1;
+    m_cancelled = false;
     const int attach = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpAttach", 0);
     const int security = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpSecurity", kSecurityNone);
     const MailSocketOptions options =
@@ -196,6 +197,8 @@ int CSmtpSession::Connect() {
 
 bool CSmtpSession::ConnectSocket(const MailSocketOptions& options, int security) {
     m_socket = std::make_unique<CMailSocket>(options);
+    if (m_statusWindow != nullptr)
+        m_socket->SetWaitHook([window = m_statusWindow] { return window->WhileWaiting(); });
     ShowStatus("CONNECT", m_server);
     if (!m_socket->Connect(m_server, m_port, security == kSecurityTls)) {
         const EMailSocketError error = m_socket->LastError();
@@ -240,6 +243,7 @@ bool CSmtpSession::LogIn() {
 }
 
 int CSmtpSession::Send(CMailMessage& message) {
+    m_cancelled = false;
     if (!m_connected) {
         m_errorText = Sjis("サーバーに接続されていません");
         return 0;
@@ -328,6 +332,10 @@ void CSmtpSession::SetErrorFromSocket() {
     switch (m_socket->LastError()) {
     case EMailSocketError::kTimedOut:
         m_errorText = Sjis("サーバーが反応しません");
+        break;
+    case EMailSocketError::kCancelled:
+        m_errorText = Sjis("送信を中止しました");
+        m_cancelled = true;
         break;
     case EMailSocketError::kTlsFailed:
         m_errorText = Sjis("安全な接続(TLS)を確立できません");

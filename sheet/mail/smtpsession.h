@@ -70,8 +70,9 @@ public:
     // (also when it already was), else 0 with the socket closed and GetErrorText() set.
     int Connect();
     // Sets the Message-Id, builds the message and transmits it. Returns 1 when the server
-    // accepted it, else 0 with GetErrorText() set. A socket failure or time-out on the way
-    // closes the connection, so the session is no longer connected afterwards.
+    // accepted it, else 0 with GetErrorText() set. A socket failure, time-out or cancelled
+    // wait on the way closes the connection, so the session is no longer connected
+    // afterwards.
     int Send(CMailMessage& message);
     // Sends QUIT and closes. Returns the QUIT reply check; 1 when not connected.
     int Quit();
@@ -80,6 +81,8 @@ public:
     const std::string& GetServer() const { return m_server; }
     int GetPort() const { return m_port; }
     bool IsConnected() const { return m_connected != 0; }
+    // The last Connect or Send failed because the status window asked to stop a wait.
+    bool WasCancelled() const { return m_cancelled; }
     // The last whole reply of the server, every line of it (for tests and diagnostics).
     const std::string& LastReply() const { return m_reply; }
 
@@ -114,6 +117,7 @@ private:
     std::unique_ptr<CMailSocket> m_socket;
     std::string m_reply;  // the last whole reply
     bool m_lineFailed = false;  // a send or receive failed or timed out
+    bool m_cancelled = false;
     std::optional<MailSocketOptions> m_socketOptions;
 };
 

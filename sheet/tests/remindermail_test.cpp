@@ -1,12 +1,18 @@
 // Tests of the reminder mail run end to end: mails go to a real SMTP server (aiosmtpd on
 // loopback) and are read back with Python's mail parser; the reservation marks, the sent-mail
 // records and the kept message files are checked in the database folder. Error paths (a send
-// refused half-way, the POP3 login first) use the scripted server.
+// refused half-way, the POP3 login first, a server that answers slowly) use the scripted
+// server.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -17,6 +23,7 @@
 #include "sheet/mail/tests/scriptedserver.h"
 #include "sheet/mail/tests/smtptestserver.h"
 #include "sheet/remindermail.h"
+#include "sheet/remindermaildlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearchdlg.h"
 #include "sheet/tests/sheetfixture.h"
@@ -56,6 +63,17 @@ public:
 
 private:
     std::string m_text;
+};
+
+// Counts the paint events a widget gets.
+class CPaintCounter final : public QObject {
+public:
+    explicit CPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
 };
 
 QStringList ShownTexts() {
@@ -353,6 +371,52 @@ TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewConta
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactMethod), QStringLiteral("Email"));
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactDate), QStringLiteral("2024/05/10(金)"));
     EXPECT_EQ(list->GetItemText(0, CReservedSearchDlg::kColContactState), QStringLiteral("未"));
+
+    // A server that takes seconds to answer: while the run waits the window still paints,
+    // and "ｷｬﾝｾﾙ" clicked during the wait stops the run there, before the patient is mailed.
+    CScriptedServer slow(
+        {ScriptStep::Send("220 slow\r\n"), ScriptStep::Expect("HELO", "250 hello\r\n"),
+         ScriptStep::ExpectSlow("MAIL", "250 ok\r\n", 3000),
+         ScriptStep::Expect("RCPT", "250 ok\r\n"), ScriptStep::Expect("DATA", "354 go\r\n"),
+         ScriptStep::ExpectMessage("250 queued\r\n"), ScriptStep::Expect("QUIT", "221 bye\r\n")});
+    ASSERT_NE(slow.Port(), 0) << slow.Error();
+    search.SetReminderOptions(Options(slow.Port()));
+    list->SetCheck(0, true);
+    CMessageService::ClearHistory();
+    // A timer of the test's own: it ticks only while the run lets events through. Once the
+    // server has the MAIL command it asks the status line to repaint, a few ticks later it
+    // clicks "ｷｬﾝｾﾙ".
+    std::unique_ptr<CPaintCounter> painted;
+    std::vector<std::string> receivedAtClick;
+    int ticksSincePaintAsked = 0;
+    QTimer ticker;
+    ticker.setInterval(50);
+    QObject::connect(&ticker, &QTimer::timeout, &search, [&] {
+        auto* run = qobject_cast<CReminderMailDlg*>(QApplication::activeModalWidget());
+        const std::vector<std::string> received = slow.Received();
+        if (run == nullptr || received.empty() || received.back().rfind("MAIL", 0) != 0) return;
+        if (painted == nullptr) {
+            auto* label = run->findChild<QLabel*>(QString::number(CReminderMailDlg::kIdStatus));
+            painted = std::make_unique<CPaintCounter>(label);
+            label->update();
+        } else if (++ticksSincePaintAsked == 3) {
+            ticker.stop();
+            receivedAtClick = received;
+            QTest::mouseClick(
+                run->findChild<QPushButton*>(QString::number(CReminderMailDlg::kIdCancel)),
+                Qt::LeftButton);
+        }
+    });
+    ticker.start();
+    search.findChild<QAction*>(QString::number(CReservedSearchDlg::kIdSendMail))->trigger();
+    ASSERT_NE(painted, nullptr);
+    EXPECT_GT(painted->paints, 0);
+    ASSERT_FALSE(receivedAtClick.empty());
+    EXPECT_EQ(receivedAtClick.back().rfind("MAIL From:", 0), 0u) << receivedAtClick.back();
+    for (const std::string& line : slow.Received()) EXPECT_NE(line, "DATA");
+    EXPECT_TRUE(list->GetCheck(0));
+    EXPECT_EQ(list->GetItemText(0, CReservedSearchDlg::kColContactState), QStringLiteral("未"));
+    EXPECT_TRUE(CMessageService::History().isEmpty()) << ShownTexts().join(u'|').toStdString();
 }
 
 }  // namespace
