@@ -1,5 +1,6 @@
 #include "sheet/remindermail.h"
 
+#include <QStringList>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -51,6 +52,9 @@ void RegisterReminderStrings() {
         {kIdsReminderNoTemplate,
          "予約お知らせメールに使うテンプレートが選ばれていません。\n"
          "メールのテンプレートの設定で選んでください。"},
+        {kIdsReminderAddressRefused,
+         "次の患者様へのメールは、メールアドレスがサーバーに受け付けられなかったため"
+         "送信できませんでした。\n%1"},
     });
     RegisterBookingStrings();
 }
@@ -149,6 +153,7 @@ public:
         SendRows(rows);
         m_mail.Disconnect();
         HangUpIfDialled();
+        ReportRefusedRows();
         return m_result;
     }
 
@@ -229,16 +234,32 @@ private:
             m_mail.SetSubjectAndBody(subjectBytes,
                                      QStringToCp932(FillReminderTemplate(body, row, started)));
             if (m_mail.Send(0) == 0) {
-                if (m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled)
+                const CDuvuZedi::EFailure failure = m_mail.LastFailure();
+                if (failure == CDuvuZedi::EFailure::kCancelled) {
                     m_result.stopped = true;
-                else
+                    return;
+                }
+                if (failure != CDuvuZedi::EFailure::kRecipientsRefused) {
                     m_result.sendFailed = true;
-                return;
+                    return;
+                }
+                // One wrong address costs its own row only; the row stays ticked, and the
+                // rows are reported together once the connection is closed.
+                ++m_result.refused;
+                m_refusedRows << QStringLiteral("%1 様　%2")
+                                     .arg(row.name, Cp932ToQString(m_mail.LastErrorText()));
+                if (m_hooks.showPatient) m_hooks.showPatient(QString());
+                continue;
             }
             ++m_result.sent;
             if (m_hooks.showPatient) m_hooks.showPatient(QString());
             RecordSentMail(sent, i, row);
         }
+    }
+
+    void ReportRefusedRows() {
+        if (m_refusedRows.isEmpty()) return;
+        ShowRunMessage(LoadString(kIdsReminderAddressRefused).arg(m_refusedRows.join(u'\n')));
     }
 
     // Marks the reservation, keeps the message file and records the mail. The file is
@@ -296,6 +317,7 @@ private:
     CDuvuZedi m_mail;
     velo::mail::CRasDialer m_dialer;
     bool m_dialled = false;
+    QStringList m_refusedRows;  // "name 様　the server's refusal", one per row not sent
     ReminderRunResult m_result;
 };
 

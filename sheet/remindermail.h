@@ -24,7 +24,8 @@ class IMailStatusWindow;
 namespace velo::sheet {
 
 // The run's own texts in the suite's string table.
-constexpr int kIdsReminderNoTemplate = 19350;  // no template chosen for reminders
+constexpr int kIdsReminderNoTemplate = 19350;      // no template chosen for reminders
+constexpr int kIdsReminderAddressRefused = 19351;  // %1 the rows whose address was refused
 
 // The settings a run reads, all from section "EMail" except the template number.
 struct ReminderSettings {
@@ -79,6 +80,7 @@ struct ReminderRunResult {
     bool connected = false;      // SMTP was reached
     int sent = 0;                // mails handed to the server
     int recorded = 0;            // of those, recorded with their file
+    int refused = 0;             // rows not sent: the server refused the address
     bool stopped = false;        // the user stopped the run
     bool sendFailed = false;     // a send failed and ended the loop
 };

@@ -195,6 +195,10 @@ int CDuvuZedi::Send(int disconnectAfter) {
     // server on the submission port would never answer there.
     if (m_connectedKind != kSmtp && !Connect(kSmtp, nullptr, m_smtpPort)) return 0;
     if (!m_smtp->Send(message)) {
+        if (m_smtp->RecipientsRefused()) {
+            Fail(EFailure::kRecipientsRefused, m_smtp->GetErrorText());
+            return 0;
+        }
         Fail(m_smtp->WasCancelled() ? EFailure::kCancelled : EFailure::kFailed,
              m_smtp->GetErrorText());
         Disconnect();

@@ -28,8 +28,9 @@ public:
     // Why the last Connect or Send returned 0.
     enum class EFailure {
         kNone,
-        kFailed,     // shown in a message box
-        kCancelled,  // the status window asked to stop a wait; not shown
+        kFailed,             // shown in a message box
+        kRecipientsRefused,  // Send only; not shown, see Send
+        kCancelled,          // the status window asked to stop a wait; not shown
     };
 
     CDuvuZedi();
@@ -70,8 +71,10 @@ public:
     // refused with its message), connects to SMTP when not connected, and sends. On success
     // keeps the message as the last one, empties the recipients, subject, reference, body
     // and attachments, disconnects when disconnectAfter is non-zero, and returns 1. On
-    // failure shows the reason, disconnects and returns 0; a wait the user stopped is not
-    // shown.
+    // failure shows the reason, disconnects and returns 0. Two failures are not shown:
+    // a wait the user stopped, and a message whose every recipient the server refused.
+    // The latter keeps the connection for the next message and leaves the refused
+    // addresses in LastErrorText(), for the caller, who knows whose addresses they are.
     int Send(int disconnectAfter = 0);
     EFailure LastFailure() const { return m_lastFailure; }
     // The complete text of the last failure (code page 932); empty after a success.

@@ -244,6 +244,7 @@ bool CSmtpSession::LogIn() {
 
 int CSmtpSession::Send(CMailMessage& message) {
     m_cancelled = false;
+    m_recipientsRefused = false;
     if (!m_connected) {
         m_errorText = Sjis("サーバーに接続されていません");
         return 0;
@@ -273,12 +274,25 @@ int CSmtpSession::PrepareMessage(CMailMessage& message) {
 int CSmtpSession::TransmitMessage(CMailMessage& message) {
     if (!SendText("MAIL From: <" + message.EnvelopeSender() + ">\r\n") || !CheckReply(kCheckOk))
         return 0;
+    // A refused recipient does not stop the others; the refusals are kept in case nobody
+    // is left to receive the message.
+    bool anyAccepted = false;
+    std::string refused;
+    int refusedCode = 0;
     for (int kind : {kAddressTo, kAddressCc, kAddressBcc}) {
         for (const CMailMessage::MailAddress& entry : message.Addresses(kind)) {
-            // A refused recipient does not stop the others.
             if (!SendText("RCPT TO: <" + entry.address + ">\r\n") || !ReadReply()) return 0;
+            const int code = std::atoi(m_reply.substr(0, 3).c_str());
+            if (code / 100 == 2) {
+                anyAccepted = true;
+                continue;
+            }
+            if (refusedCode == 0) refusedCode = code;
+            if (!refused.empty()) refused += ", ";
+            refused += entry.address;
         }
     }
+    if (!anyAccepted) return ResetAfterRefusedRecipients(refused, refusedCode);
     if (!SendText("DATA\r\n") || !CheckReply(kCheckData)) return 0;
     // The header and the body pieces go out held together until the final "." asks for
     // the server's answer.
@@ -295,6 +309,18 @@ int CSmtpSession::TransmitMessage(CMailMessage& message) {
     // The header block and the stuffed body both end in CR LF, so the final "." stands on
     // a line of its own without adding an empty line to the message.
     return SendText(".\r\n") && CheckReply(kCheckOk);
+}
+
+// With no recipient left the server would refuse the data anyway; the transaction is
+// reset instead, so that the connection can carry the next message, and the error names
+// the addresses (a full-width "＠" or a typo is the usual cause).
+int CSmtpSession::ResetAfterRefusedRecipients(const std::string& refused, int code) {
+    ShowStatus("RSET", "");
+    if (!SendText("RSET\r\n") || !CheckReply(kCheckOk)) return 0;
+    m_errorText = std::to_string(code) + ":" + Sjis("宛先のメールアドレスが受け付けられません") +
+                  Sjis("（") + refused + Sjis("）");
+    m_recipientsRefused = true;
+    return 0;
 }
 
 int CSmtpSession::Quit() {

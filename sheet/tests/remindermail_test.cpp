@@ -246,7 +246,7 @@ TEST_F(ReminderMailTest, NoTickedRowOrNoTemplateSendsNothingAndTheStopFlagEndsBe
     EXPECT_EQ(server.ReceivedMessages().size(), 1u);
 }
 
-TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopAndKeepsWhatWasDone) {
+TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopButARefusedAddressCostsOnlyItsRow) {
     const std::string data = "354 go ahead\r\n";
     CScriptedServer server({
         ScriptStep::Send("220 test ready\r\n"),
@@ -268,6 +268,37 @@ TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopAndKeepsWhatWasDone) {
     EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
     ASSERT_FALSE(CMessageService::History().empty());
     EXPECT_TRUE(CMessageService::History().back().text.contains(QStringLiteral("552")));
+
+    // An address the server refuses (a full-width "＠", an unknown user) costs only its own
+    // row: the run resets the transaction, goes on with the next patient over the same
+    // connection, and names the rows it could not mail at the end.
+    CSmtpTestServer real(m_config.filePath("smtp").toStdString());
+    velo::mail::test::SmtpTestServerOptions refusing;
+    refusing.refuse = {"hajime@example.jp"};
+    ASSERT_TRUE(real.Start(refusing)) << real.Error();
+    CMessageService::ClearHistory();
+    m_rows[1].mail = QStringLiteral("hanako＠example.jp");
+    std::vector<size_t> mailed;
+    ReminderHooks hooks;
+    hooks.rowMailed = [&mailed](size_t row) { mailed.push_back(row); };
+    CStatusLines status;
+    const ReminderRunResult goingOn = RunReminderMail(&m_db, {m_rows[1], m_rows[2], m_rows[0]},
+                                                      &status, hooks, Options(real.Port()));
+    EXPECT_FALSE(goingOn.sendFailed);
+    EXPECT_EQ(goingOn.refused, 2);
+    EXPECT_EQ(goingOn.sent, 1);
+    EXPECT_EQ(mailed, std::vector<size_t>{2});
+    EXPECT_GE(status.IndexOf(QStringLiteral("RSET")), 0);
+    ASSERT_EQ(real.ReceivedMessages().size(), 1u) << real.Log();
+    EXPECT_NE(real.EnvelopeOf(real.ReceivedMessages()[0]).find("taro@example.jp"),
+              std::string::npos);
+    EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
+    const QStringList shown = ShownTexts();
+    ASSERT_EQ(shown.size(), 1) << shown.join(u'|').toStdString();
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("佐藤　花子 様")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("hanako＠example.jp")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("鈴木　一 様　550:")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("hajime@example.jp")));
 }
 
 TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
