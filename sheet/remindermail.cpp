@@ -1,11 +1,13 @@
 #include "sheet/remindermail.h"
 
-#include <unistd.h>
-
+#include <QStringList>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "recman/recman.h"
+#include "sheet/bookingstrings.h"
 #include "sheet/mail/duvuzedi.h"
 #include "sheet/mail/mailtext.h"
 #include "sheet/mail/rasdialer.h"
@@ -18,8 +20,10 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
+#include "suite/text/inifile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/strings.h"
 
 namespace velo::sheet {
 namespace {
@@ -30,7 +34,8 @@ using velo::mail::ShowMailMessage;
 using velo::mail::Sjis;
 
 constexpr char kMailer[] = "Calyx Mailler ver. 1.0";
-constexpr int kPopToSmtpPauseMs = 300;
+constexpr auto kPopToSmtpPause = std::chrono::milliseconds(300);
+constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 constexpr int kContactedState = 2;
 constexpr char kLastNumber[] = "9999999999";
 
@@ -40,6 +45,23 @@ std::string Setting(const char* key) {
 
 int IntSetting(const char* key, int def) {
     return CVeloSubTools::GetGlobalSettingInt("EMail", key, def);
+}
+
+void RegisterReminderStrings() {
+    RegisterStrings({
+        {kIdsReminderNoTemplate,
+         "予約お知らせメールに使うテンプレートが選ばれていません。\n"
+         "メールのテンプレートの設定で選んでください。"},
+        {kIdsReminderAddressRefused,
+         "次の患者様へのメールは、メールアドレスがサーバーに受け付けられなかったため"
+         "送信できませんでした。\n%1"},
+    });
+    RegisterBookingStrings();
+}
+
+void ShowRunMessage(const QString& text) {
+    CMessageService::MessageBox(nullptr, text, QStringLiteral("メール送信"),
+                                CMessageService::EIcon::Warning);
 }
 
 std::string MailFolder(CVeloDBSys* db) {
@@ -80,7 +102,8 @@ int NextMailNumbers(CSentAndReceivedDB& table, long long* mailId, long long* mai
     return recman::kOk;
 }
 
-// Marks the reservation as reminded by mail today; false when it cannot be read or written.
+// Marks the reservation as reminded by mail today and gives its patient. Returns the status
+// of the read (recman::kKeyNotFound when the reservation is gone) or of the update.
 int MarkReservationMailed(CVeloDBSys* db, const std::string& reservationNo, std::string* patientId) {
     CReservationDB reservations;
     int status = reservations.SetAssociatedDB(db);
@@ -103,6 +126,12 @@ public:
           m_settings(options.settings ? *options.settings : ReadReminderSettings()) {}
 
     ReminderRunResult Run(const std::vector<ReminderRow>& rows) {
+        RegisterReminderStrings();
+        // Without a chosen template there is nothing to send; nothing is dialled either.
+        if (m_settings.templateNumber < 0) {
+            ShowRunMessage(LoadString(kIdsReminderNoTemplate));
+            return m_result;
+        }
         m_folder = MailFolder(m_db);
         std::error_code error;
         std::filesystem::create_directories(m_folder, error);
@@ -110,8 +139,13 @@ public:
         m_mail.SetStatusWindow(m_status);
         m_mail.SetMailer(kMailer);
         if (m_options.socketOptions) m_mail.SetSocketOptions(*m_options.socketOptions);
-        if (m_settings.popBeforeSmtp) LogInToPop3();
+        if (m_settings.popBeforeSmtp && !LogInToPop3()) {
+            m_result.stopped = true;
+            HangUpIfDialled();
+            return m_result;
+        }
         if (!ConnectSmtp()) {
+            m_result.stopped = m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled;
             HangUpIfDialled();
             return m_result;
         }
@@ -119,6 +153,7 @@ public:
         SendRows(rows);
         m_mail.Disconnect();
         HangUpIfDialled();
+        ReportRefusedRows();
         return m_result;
     }
 
@@ -145,15 +180,30 @@ private:
         m_dialled = false;
     }
 
-    // A failed login has shown its message; some servers take SMTP anyway, so the run goes on.
-    void LogInToPop3() {
+    // A failed login has shown its message; some servers take SMTP anyway, so the run goes
+    // on. False only when the user stopped the run during the login or the pause after it.
+    bool LogInToPop3() {
         const ReminderSettings& s = m_settings;
         m_mail.SetServer(CDuvuZedi::kPop3, s.popServer.c_str(), s.account.c_str(),
                          s.password.c_str(), s.apop);
         m_mail.Connect(CDuvuZedi::kPop3, s.popServer.c_str(), s.popPort, s.account.c_str(),
                        s.password.c_str(), s.apop);
+        if (m_mail.LastFailure() == CDuvuZedi::EFailure::kCancelled) return false;
         m_mail.Disconnect();
-        ::usleep(kPopToSmtpPauseMs * 1000);
+        return PauseKeepingWindowAlive(kPopToSmtpPause);
+    }
+
+    // Waits, letting the window's events through as the sessions' waits do; false when the
+    // user asked to stop meanwhile.
+    bool PauseKeepingWindowAlive(std::chrono::milliseconds pause) {
+        const auto end = std::chrono::steady_clock::now() + pause;
+        for (auto now = std::chrono::steady_clock::now(); now < end;
+             now = std::chrono::steady_clock::now()) {
+            if (m_status != nullptr && m_status->WhileWaiting()) return false;
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(kPauseSlice, end - now));
+        }
+        return true;
     }
 
     bool ConnectSmtp() {
@@ -184,8 +234,22 @@ private:
             m_mail.SetSubjectAndBody(subjectBytes,
                                      QStringToCp932(FillReminderTemplate(body, row, started)));
             if (m_mail.Send(0) == 0) {
-                m_result.sendFailed = true;
-                return;
+                const CDuvuZedi::EFailure failure = m_mail.LastFailure();
+                if (failure == CDuvuZedi::EFailure::kCancelled) {
+                    m_result.stopped = true;
+                    return;
+                }
+                if (failure != CDuvuZedi::EFailure::kRecipientsRefused) {
+                    m_result.sendFailed = true;
+                    return;
+                }
+                // One wrong address costs its own row only; the row stays ticked, and the
+                // rows are reported together once the connection is closed.
+                ++m_result.refused;
+                m_refusedRows << QStringLiteral("%1 様　%2")
+                                     .arg(row.name, Cp932ToQString(m_mail.LastErrorText()));
+                if (m_hooks.showPatient) m_hooks.showPatient(QString());
+                continue;
             }
             ++m_result.sent;
             if (m_hooks.showPatient) m_hooks.showPatient(QString());
@@ -193,13 +257,28 @@ private:
         }
     }
 
+    void ReportRefusedRows() {
+        if (m_refusedRows.isEmpty()) return;
+        ShowRunMessage(LoadString(kIdsReminderAddressRefused).arg(m_refusedRows.join(u'\n')));
+    }
+
     // Marks the reservation, keeps the message file and records the mail. The file is
     // written before the record, so a recorded mail always has its file; a mail that went
-    // out but could not be kept says so.
+    // out but could not be kept says so. A reservation deleted since the search leaves
+    // nothing to mark or record the mail against. Any other failure to mark it is shown,
+    // and the mail is still kept and recorded: it did go out, and the record and the
+    // unticked row are what stop the next run from sending it again.
     void RecordSentMail(CSentAndReceivedDB& sent, size_t index, const ReminderRow& row) {
-        std::string patientId;
-        if (MarkReservationMailed(m_db, row.reservationNo, &patientId) != recman::kOk) return;
-        if (m_hooks.rowMarked) m_hooks.rowMarked(index);
+        std::string patientId = row.patientId;
+        const int marked = MarkReservationMailed(m_db, row.reservationNo, &patientId);
+        if (marked == recman::kKeyNotFound) return;
+        if (m_hooks.rowMailed) m_hooks.rowMailed(index);
+        KeepSentMail(sent, row, patientId);
+        if (marked != recman::kOk) ShowRunMessage(LoadString(kIdsUpdateFailed));
+    }
+
+    void KeepSentMail(CSentAndReceivedDB& sent, const ReminderRow& row,
+                      const std::string& patientId) {
         long long mailId = 0, mailNo = 0;
         const int status = CBaseDBCall::RunInTransaction([&]() -> int {
             int st = NextMailNumbers(sent, &mailId, &mailNo);
@@ -238,6 +317,7 @@ private:
     CDuvuZedi m_mail;
     velo::mail::CRasDialer m_dialer;
     bool m_dialled = false;
+    QStringList m_refusedRows;  // "name 様　the server's refusal", one per row not sent
     ReminderRunResult m_result;
 };
 
@@ -257,8 +337,10 @@ ReminderSettings ReadReminderSettings() {
     s.popPort = IntSetting("POP3_Port", 110);
     s.popBeforeSmtp = IntSetting("POPbeforeSMTP", 0) == 1;
     s.apop = IntSetting("APOP", 0);
-    s.templateNumber =
-        CVeloSubTools::GetGlobalSettingString("Email", "ReservationTemplate", QString()).toInt();
+    // Removing the chosen template stores an empty choice: no template, not template 0.
+    const int chosen = CIniFile::ParseInt(
+        CVeloSubTools::GetGlobalSettingString("Email", "ReservationTemplate", QString()), -1);
+    s.templateNumber = chosen >= 0 ? chosen : -1;
     return s;
 }
 

@@ -23,6 +23,10 @@ class IMailStatusWindow;
 
 namespace velo::sheet {
 
+// The run's own texts in the suite's string table.
+constexpr int kIdsReminderNoTemplate = 19350;      // no template chosen for reminders
+constexpr int kIdsReminderAddressRefused = 19351;  // %1 the rows whose address was refused
+
 // The settings a run reads, all from section "EMail" except the template number.
 struct ReminderSettings {
     bool dialUp = true;  // "Connection" 1
@@ -35,7 +39,8 @@ struct ReminderSettings {
     int popPort = 110;
     bool popBeforeSmtp = false;
     int apop = 0;
-    int templateNumber = 0;  // "ReservationTemplate" of section "Email"
+    // "ReservationTemplate" of section "Email"; -1 when none is chosen (stored empty).
+    int templateNumber = -1;
 };
 
 // Reads them (code page 932 texts, as the mail library takes them).
@@ -45,6 +50,7 @@ ReminderSettings ReadReminderSettings();
 struct ReminderRow {
     bool checked = false;
     std::string reservationNo;
+    std::string patientId;           // as the search found it (the reservation's own wins)
     QString name, date, time, mail;  // as the list shows them
 };
 
@@ -54,9 +60,10 @@ struct ReminderHooks {
     std::function<bool()> stopRequested;
     // The patient being sent to ("" when done with one).
     std::function<void(const QString& name)> showPatient;
-    // A row was mailed and its reservation marked as contacted by mail today: show its
-    // contact columns again and untick it.
-    std::function<void(size_t row)> rowMarked;
+    // A row was mailed to a patient whose reservation is still there (marked as contacted
+    // by mail today, unless saving the mark failed): show its contact columns again from
+    // the reservation and untick it, so that the next run does not mail the patient again.
+    std::function<void(size_t row)> rowMailed;
 };
 
 struct ReminderRunOptions {
@@ -73,6 +80,7 @@ struct ReminderRunResult {
     bool connected = false;      // SMTP was reached
     int sent = 0;                // mails handed to the server
     int recorded = 0;            // of those, recorded with their file
+    int refused = 0;             // rows not sent: the server refused the address
     bool stopped = false;        // the user stopped the run
     bool sendFailed = false;     // a send failed and ended the loop
 };

@@ -19,7 +19,9 @@ std::vector<ReminderRow> RowsOf(const CReservedSearchDlg& search) {
     for (int i = 0; i < list->GetItemCount(); ++i) {
         ReminderRow row;
         row.checked = list->GetCheck(i);
-        row.reservationNo = search.Rows()[list->GetItemData(i)].reservationNo;
+        const ReservedSearchRow& found = search.Rows()[list->GetItemData(i)];
+        row.reservationNo = found.reservationNo;
+        row.patientId = found.patientId;
         row.name = list->GetItemText(i, CReservedSearchDlg::kColName);
         row.date = list->GetItemText(i, CReservedSearchDlg::kColDate);
         row.time = list->GetItemText(i, CReservedSearchDlg::kColTime);
@@ -60,6 +62,11 @@ void CReminderMailDlg::SetStatusText(const std::string& cp932) {
     m_status->repaint();
 }
 
+bool CReminderMailDlg::WhileWaiting() {
+    QApplication::processEvents();
+    return m_stop;
+}
+
 void CReminderMailDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_started) return;
@@ -88,7 +95,7 @@ void CReminderMailDlg::Run() {
         m_patient->setText(name);
         m_patient->repaint();
     };
-    hooks.rowMarked = [this](size_t row) {
+    hooks.rowMailed = [this](size_t row) {
         const int index = static_cast<int>(row);
         m_search->RefreshRow(index);
         m_search->List()->SetCheck(index, false);

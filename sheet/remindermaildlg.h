@@ -1,7 +1,7 @@
 // CReminderMailDlg: the small "メール送信" window of a reminder run. It starts the run as
 // soon as it is shown, shows the patient being sent to and each protocol step, lets
-// "ｷｬﾝｾﾙ" stop the run before the next patient, updates the reserved-patient list as rows
-// are mailed, and closes itself at the end.
+// "ｷｬﾝｾﾙ" stop the run (also while it waits for a server), updates the reserved-patient
+// list as rows are mailed, and closes itself at the end.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +27,9 @@ public:
 
     std::string GetStatusText() const override;
     void SetStatusText(const std::string& cp932) override;
+    // While the mail library waits for a server: keeps the window painted and "ｷｬﾝｾﾙ"
+    // answering; true once it was pressed.
+    bool WhileWaiting() override;
 
     const ReminderRunResult& Result() const { return m_result; }
     // Asks the run to stop before the next patient, as "ｷｬﾝｾﾙ" does.

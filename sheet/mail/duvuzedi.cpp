@@ -62,25 +62,26 @@ int CDuvuZedi::SetServer(int kind, const char* server, const char* account, cons
     }
     if (kind == kPop3) {
         if (server != nullptr) m_popServer = server;
-        return CheckPopSettings() ? 1 : 0;
+        if (const char* missing = MissingPopSetting()) {
+            Show(missing);
+            return 0;
+        }
+        return 1;
     }
     return 0;
 }
 
-bool CDuvuZedi::CheckPopSettings() const {
-    if (m_popServer.empty()) {
-        Show("POP サーバー名が設定されていません");
-        return false;
-    }
-    if (m_account.empty()) {
-        Show("メールアカウントが設定されていません");
-        return false;
-    }
-    if (m_password.empty()) {
-        Show("パスワードが設定されていません");
-        return false;
-    }
-    return true;
+const char* CDuvuZedi::MissingPopSetting() const {
+    if (m_popServer.empty()) return "POP サーバー名が設定されていません";
+    if (m_account.empty()) return "メールアカウントが設定されていません";
+    if (m_password.empty()) return "パスワードが設定されていません";
+    return nullptr;
+}
+
+void CDuvuZedi::Fail(EFailure kind, const std::string& text) {
+    m_lastFailure = kind;
+    m_lastErrorText = text;
+    if (kind == EFailure::kFailed) ShowMailMessage(text);
 }
 
 int CDuvuZedi::Connect(int kind, const char* server, int port, const char* account,
@@ -88,6 +89,8 @@ int CDuvuZedi::Connect(int kind, const char* server, int port, const char* accou
     if (account != nullptr) m_account = account;
     if (password != nullptr) m_password = password;
     if (apop != -1) m_useApop = apop;
+    m_lastFailure = EFailure::kNone;
+    m_lastErrorText.clear();
     int connected = 0;
     if (kind == kSmtp) {
         if (server != nullptr) m_smtpServer = server;
@@ -95,6 +98,8 @@ int CDuvuZedi::Connect(int kind, const char* server, int port, const char* accou
     } else if (kind == kPop3) {
         if (server != nullptr) m_popServer = server;
         connected = ConnectPop3(port == -1 ? kDefaultPop3Port : port);
+    } else {
+        m_lastFailure = EFailure::kFailed;
     }
     if (connected) m_connectedKind = kind;
     return connected;
@@ -102,7 +107,7 @@ int CDuvuZedi::Connect(int kind, const char* server, int port, const char* accou
 
 int CDuvuZedi::ConnectSmtp(int port) {
     if (m_smtpServer.empty()) {
-        Show("SMTP サーバー名が設定されていません");
+        Fail(EFailure::kFailed, Sjis("SMTP サーバー名が設定されていません"));
         return 0;
     }
     m_smtpPort = port;
@@ -111,19 +116,22 @@ int CDuvuZedi::ConnectSmtp(int port) {
     if (m_socketOptions) m_smtp->SetSocketOptions(*m_socketOptions);
     if (!m_account.empty()) m_smtp->SetAccount(m_account);
     if (m_smtp->Connect()) return 1;
-    ShowMailMessage(m_smtp->GetErrorText());
+    Fail(m_smtp->WasCancelled() ? EFailure::kCancelled : EFailure::kFailed, m_smtp->GetErrorText());
     m_smtp.reset();
     return 0;
 }
 
 int CDuvuZedi::ConnectPop3(int port) {
-    if (!CheckPopSettings()) return 0;
+    if (const char* missing = MissingPopSetting()) {
+        Fail(EFailure::kFailed, Sjis(missing));
+        return 0;
+    }
     m_pop3 = std::make_unique<CPop3Session>(m_popServer, port);
     m_pop3->SetStatusWindow(m_statusWindow);
     if (m_socketOptions) m_pop3->SetSocketOptions(*m_socketOptions);
     m_pop3->SetLogin(m_account, m_password);
     if (m_pop3->Login(m_useApop)) return 1;
-    ShowMailMessage(m_pop3->GetErrorText());
+    Fail(m_pop3->WasCancelled() ? EFailure::kCancelled : EFailure::kFailed, m_pop3->GetErrorText());
     m_pop3.reset();
     return 0;
 }
@@ -156,28 +164,27 @@ void CDuvuZedi::SetSubjectAndBody(std::string_view subject, std::string_view bod
 }
 
 int CDuvuZedi::Send(int disconnectAfter) {
+    m_lastFailure = EFailure::kNone;
+    m_lastErrorText.clear();
     CMimeMessage message;
     message.SetMailer(m_mailer);
-    if (m_senderAddress.empty()) {
-        Show("送信者のメールアドレスが設定されていません");
-        return 0;
-    }
-    if (m_to.empty()) {
-        Show("送信先の指定がありません");
-        return 0;
-    }
-    if (m_subject.empty()) {
-        Show("メールのタイトルがありません");
-        return 0;
-    }
-    if (m_body.empty()) {
-        Show("メールの本文がありません");
+    const char* missing = m_senderAddress.empty() ? "送信者のメールアドレスが設定されていません"
+                          : m_to.empty()      ? "送信先の指定がありません"
+                          : m_subject.empty() ? "メールのタイトルがありません"
+                          : m_body.empty()    ? "メールの本文がありません"
+                                              : nullptr;
+    if (missing != nullptr) {
+        Fail(EFailure::kFailed, Sjis(missing));
         return 0;
     }
     if (m_from.empty()) m_from = ComposeFrom(m_senderName, m_senderAddress);
     message.SetEnvelopeSender(m_senderAddress);
     message.SetFrom(m_from);
-    if (!message.SetRecipients(m_to, m_cc, m_bcc)) return 0;
+    // An address list it cannot take has shown its own message.
+    if (!message.SetRecipients(m_to, m_cc, m_bcc)) {
+        m_lastFailure = EFailure::kFailed;
+        return 0;
+    }
     message.SetSubject(m_subject);
     message.SetReference(m_reference);
     message.SetBody(m_body);
@@ -188,7 +195,12 @@ int CDuvuZedi::Send(int disconnectAfter) {
     // server on the submission port would never answer there.
     if (m_connectedKind != kSmtp && !Connect(kSmtp, nullptr, m_smtpPort)) return 0;
     if (!m_smtp->Send(message)) {
-        ShowMailMessage(m_smtp->GetErrorText());
+        if (m_smtp->RecipientsRefused()) {
+            Fail(EFailure::kRecipientsRefused, m_smtp->GetErrorText());
+            return 0;
+        }
+        Fail(m_smtp->WasCancelled() ? EFailure::kCancelled : EFailure::kFailed,
+             m_smtp->GetErrorText());
         Disconnect();
         return 0;
     }

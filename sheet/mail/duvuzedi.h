@@ -25,6 +25,13 @@ class CDuvuZedi final {
 public:
     // Kinds of server and connection.
     enum EKind : int { kNone = 0, kSmtp = 1, kPop3 = 2 };
+    // Why the last Connect or Send returned 0.
+    enum class EFailure {
+        kNone,
+        kFailed,             // shown in a message box
+        kRecipientsRefused,  // Send only; not shown, see Send
+        kCancelled,          // the status window asked to stop a wait; not shown
+    };
 
     CDuvuZedi();
     // Quits the open session, if any.
@@ -44,7 +51,8 @@ public:
                   const char* password = nullptr, int apop = -1);
     // Kind 1 connects to SMTP (port -1: 25), kind 2 logs in to POP3 (port -1: 110) with
     // the stored account and password. Arguments given (not null, not -1) are stored first.
-    // On failure shows the session's error text and returns 0; 1 when connected.
+    // On failure shows the session's error text (unless the user stopped the wait) and
+    // returns 0; 1 when connected.
     int Connect(int kind, const char* server = nullptr, int port = -1,
                 const char* account = nullptr, const char* password = nullptr, int apop = -1);
     // QUIT on the connected session; both sessions go. Returns the QUIT result, 1 when
@@ -63,8 +71,14 @@ public:
     // refused with its message), connects to SMTP when not connected, and sends. On success
     // keeps the message as the last one, empties the recipients, subject, reference, body
     // and attachments, disconnects when disconnectAfter is non-zero, and returns 1. On
-    // failure shows the reason, disconnects and returns 0.
+    // failure shows the reason, disconnects and returns 0. Two failures are not shown:
+    // a wait the user stopped, and a message whose every recipient the server refused.
+    // The latter keeps the connection for the next message and leaves the refused
+    // addresses in LastErrorText(), for the caller, who knows whose addresses they are.
     int Send(int disconnectAfter = 0);
+    EFailure LastFailure() const { return m_lastFailure; }
+    // The complete text of the last failure (code page 932); empty after a success.
+    const std::string& LastErrorText() const { return m_lastErrorText; }
 
     // Writes the last message sent (header block and body exactly as the recipient gets
     // them, every line ending in CR LF) to `path`, atomically. 0, or -1 when it cannot be
@@ -95,7 +109,10 @@ public:
 private:
     int ConnectSmtp(int port);
     int ConnectPop3(int port);
-    bool CheckPopSettings() const;
+    // The message of the first POP3 setting that is missing (server, account, password),
+    // UTF-8; null when none is.
+    const char* MissingPopSetting() const;
+    void Fail(EFailure kind, const std::string& text);
     void KeepLastMessage(const CMimeMessage& message);
 
     std::string m_smtpServer;
@@ -117,6 +134,8 @@ private:
     int m_useApop = 0;
     CMimeMessage m_lastMessage;
     int m_connectedKind = kNone;
+    EFailure m_lastFailure = EFailure::kNone;
+    std::string m_lastErrorText;
     int m_smtpPort = 25;  // the port of the last SMTP connection, for reconnecting
     IMailStatusWindow* m_statusWindow = nullptr;
     std::optional<MailSocketOptions> m_socketOptions;

@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -32,6 +33,9 @@ constexpr int kDefaultTimeoutSeconds = 60;
 // server, and reading on would let it fill memory.
 constexpr std::size_t kMaxReplyBytes = 64 * 1024;
 constexpr std::size_t kReceiveChunk = 4096;
+// With a wait hook, how long one poll may last before the hook has its turn: short enough
+// that a window repaints and answers a click without a noticeable lag.
+constexpr int kWaitSliceMs = 50;
 
 using Clock = std::chrono::steady_clock;
 
@@ -104,6 +108,7 @@ struct CMailSocket::Impl {
     SSL_CTX* context = nullptr;
     SSL* ssl = nullptr;
     std::string pending;  // received, not yet handed out
+    std::function<bool()> waitHook;
     EMailSocketError error = EMailSocketError::kNone;
     std::string detail;
 
@@ -120,18 +125,22 @@ struct CMailSocket::Impl {
     }
 
     // Waits until the socket is ready for `events`, at most the time-out. A signal does not
-    // lengthen the wait.
+    // lengthen the wait. With a wait hook the wait goes in slices, the hook called after
+    // each one that passed without the socket getting ready.
     bool WaitFor(short events) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs());
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - Clock::now());
             if (left.count() <= 0) return Fail(EMailSocketError::kTimedOut, "no answer in time");
+            const long long slice =
+                waitHook ? std::min<long long>(left.count(), kWaitSliceMs) : left.count();
             pollfd p{fd, events, 0};
-            const int n = ::poll(&p, 1, static_cast<int>(left.count()));
+            const int n = ::poll(&p, 1, static_cast<int>(slice));
             if (n > 0) return true;  // errors and hang-ups show in the following call
-            if (n == 0) return Fail(EMailSocketError::kTimedOut, "no answer in time");
-            if (errno != EINTR) return Fail(EMailSocketError::kSocketError, std::strerror(errno));
+            if (n < 0 && errno != EINTR)
+                return Fail(EMailSocketError::kSocketError, std::strerror(errno));
+            if (waitHook && waitHook()) return Fail(EMailSocketError::kCancelled, "cancelled");
         }
     }
 
@@ -329,6 +338,8 @@ CMailSocket::CMailSocket(MailSocketOptions options) : m_impl(std::make_unique<Im
 }
 
 CMailSocket::~CMailSocket() { Close(); }
+
+void CMailSocket::SetWaitHook(std::function<bool()> hook) { m_impl->waitHook = std::move(hook); }
 
 bool CMailSocket::Connect(const std::string& host, int port, bool tls) {
     Close();

@@ -5,6 +5,7 @@
 // packets. Used by the SMTP and POP3 sessions; holds no protocol knowledge beyond that.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ enum class EMailSocketError {
     kClosed,         // the server closed the connection
     kSocketError,    // any other send or receive failure
     kTlsFailed,      // handshake or certificate check failed
+    kCancelled,      // the wait hook asked to stop waiting
 };
 
 struct MailSocketOptions {
@@ -45,6 +47,11 @@ public:
     ~CMailSocket();
     CMailSocket(const CMailSocket&) = delete;
     CMailSocket& operator=(const CMailSocket&) = delete;
+
+    // Called between short slices of every wait (connect, handshake, send, receive) so
+    // that the caller's window keeps working while the server is slow; when it returns
+    // true the wait ends at once with kCancelled. Without a hook each wait is one poll.
+    void SetWaitHook(std::function<bool()> hook);
 
     // Resolves host and connects; with tls the TLS handshake follows at once.
     bool Connect(const std::string& host, int port, bool tls);

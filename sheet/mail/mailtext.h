@@ -19,6 +19,11 @@ public:
     virtual ~IMailStatusWindow() = default;
     virtual std::string GetStatusText() const = 0;             // code page 932
     virtual void SetStatusText(const std::string& cp932) = 0;  // shown at once
+    // Called again and again, every few hundredths of a second, while a session waits for
+    // the server: the place to let the window's waiting events through, so that it stays
+    // painted and its cancel button answers. True when the user asked to stop; the session
+    // then gives up the wait at once and fails as cancelled.
+    virtual bool WhileWaiting() { return false; }
 };
 
 enum class EMailMessageIcon { Information, Warning };

@@ -68,6 +68,7 @@ void CPop3Session::SetSecurity(EMailSecurity security) { m_security = security; 
 
 int CPop3Session::Login(int useApop) {
     if (m_connected) return 1;
+    m_cancelled = false;
     if (HoldsLineBreak(m_user)) {
         m_errorText = Sjis(RefusalText(useApop ? kCheckApop : kCheckUser));
         return 0;
@@ -93,6 +94,8 @@ int CPop3Session::Login(int useApop) {
 bool CPop3Session::ConnectAndGreet(EMailSecurity security) {
     m_socket = std::make_unique<CMailSocket>(m_socketOptions ? *m_socketOptions
                                                              : MailSocketOptionsFromSettings());
+    if (m_statusWindow != nullptr)
+        m_socket->SetWaitHook([window = m_statusWindow] { return window->WhileWaiting(); });
     ShowStatus("CONNECT " + m_server);
     if (!m_socket->Connect(m_server, m_port, security == EMailSecurity::kTls)) {
         if (m_socket->LastError() == EMailSocketError::kConnectFailed)
@@ -177,6 +180,10 @@ bool CPop3Session::CheckReply(int index) {
 void CPop3Session::SetErrorFromSocket() {
     switch (m_socket->LastError()) {
         case EMailSocketError::kTimedOut: m_errorText = Sjis("サーバーが反応しません"); break;
+        case EMailSocketError::kCancelled:
+            m_errorText = Sjis("送信を中止しました");
+            m_cancelled = true;
+            break;
         case EMailSocketError::kTlsFailed:
             m_errorText = Sjis("安全な接続(TLS)を確立できません");
             if (!m_socket->ErrorDetail().empty())

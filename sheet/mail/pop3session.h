@@ -59,6 +59,8 @@ public:
     const std::string& GetServer() const { return m_server; }
     int GetPort() const { return m_port; }
     bool IsConnected() const { return m_connected != 0; }
+    // The last Login failed because the status window asked to stop a wait.
+    bool WasCancelled() const { return m_cancelled; }
 
 private:
     bool ConnectAndGreet(EMailSecurity security);
@@ -76,6 +78,7 @@ private:
     std::string m_errorText;
     std::string m_lastReply;  // the last reply line as received, line end included
     int m_connected = 0;
+    bool m_cancelled = false;
     int m_port = kDefaultPort;
     std::string m_server;
     std::string m_user;

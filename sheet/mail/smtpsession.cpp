@@ -170,6 +170,7 @@ void CSmtpSession::SetSocketOptions(const MailSocketOptions& options) { m_socket
 
 int CSmtpSession::Connect() {
     if (m_connected) return 1;
+    m_cancelled = false;
     const int attach = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpAttach", 0);
     const int security = CVeloSubTools::GetGlobalSettingInt("EMail", "SmtpSecurity", kSecurityNone);
     const MailSocketOptions options =
@@ -196,6 +197,8 @@ int CSmtpSession::Connect() {
 
 bool CSmtpSession::ConnectSocket(const MailSocketOptions& options, int security) {
     m_socket = std::make_unique<CMailSocket>(options);
+    if (m_statusWindow != nullptr)
+        m_socket->SetWaitHook([window = m_statusWindow] { return window->WhileWaiting(); });
     ShowStatus("CONNECT", m_server);
     if (!m_socket->Connect(m_server, m_port, security == kSecurityTls)) {
         const EMailSocketError error = m_socket->LastError();
@@ -240,6 +243,8 @@ bool CSmtpSession::LogIn() {
 }
 
 int CSmtpSession::Send(CMailMessage& message) {
+    m_cancelled = false;
+    m_recipientsRefused = false;
     if (!m_connected) {
         m_errorText = Sjis("サーバーに接続されていません");
         return 0;
@@ -269,12 +274,25 @@ int CSmtpSession::PrepareMessage(CMailMessage& message) {
 int CSmtpSession::TransmitMessage(CMailMessage& message) {
     if (!SendText("MAIL From: <" + message.EnvelopeSender() + ">\r\n") || !CheckReply(kCheckOk))
         return 0;
+    // A refused recipient does not stop the others; the refusals are kept in case nobody
+    // is left to receive the message.
+    bool anyAccepted = false;
+    std::string refused;
+    int refusedCode = 0;
     for (int kind : {kAddressTo, kAddressCc, kAddressBcc}) {
         for (const CMailMessage::MailAddress& entry : message.Addresses(kind)) {
-            // A refused recipient does not stop the others.
             if (!SendText("RCPT TO: <" + entry.address + ">\r\n") || !ReadReply()) return 0;
+            const int code = std::atoi(m_reply.substr(0, 3).c_str());
+            if (code / 100 == 2) {
+                anyAccepted = true;
+                continue;
+            }
+            if (refusedCode == 0) refusedCode = code;
+            if (!refused.empty()) refused += ", ";
+            refused += entry.address;
         }
     }
+    if (!anyAccepted) return ResetAfterRefusedRecipients(refused, refusedCode);
     if (!SendText("DATA\r\n") || !CheckReply(kCheckData)) return 0;
     // The header and the body pieces go out held together until the final "." asks for
     // the server's answer.
@@ -291,6 +309,18 @@ int CSmtpSession::TransmitMessage(CMailMessage& message) {
     // The header block and the stuffed body both end in CR LF, so the final "." stands on
     // a line of its own without adding an empty line to the message.
     return SendText(".\r\n") && CheckReply(kCheckOk);
+}
+
+// With no recipient left the server would refuse the data anyway; the transaction is
+// reset instead, so that the connection can carry the next message, and the error names
+// the addresses (a full-width "＠" or a typo is the usual cause).
+int CSmtpSession::ResetAfterRefusedRecipients(const std::string& refused, int code) {
+    ShowStatus("RSET", "");
+    if (!SendText("RSET\r\n") || !CheckReply(kCheckOk)) return 0;
+    m_errorText = std::to_string(code) + ":" + Sjis("宛先のメールアドレスが受け付けられません") +
+                  Sjis("（") + refused + Sjis("）");
+    m_recipientsRefused = true;
+    return 0;
 }
 
 int CSmtpSession::Quit() {
@@ -328,6 +358,10 @@ void CSmtpSession::SetErrorFromSocket() {
     switch (m_socket->LastError()) {
     case EMailSocketError::kTimedOut:
         m_errorText = Sjis("サーバーが反応しません");
+        break;
+    case EMailSocketError::kCancelled:
+        m_errorText = Sjis("送信を中止しました");
+        m_cancelled = true;
         break;
     case EMailSocketError::kTlsFailed:
         m_errorText = Sjis("安全な接続(TLS)を確立できません");

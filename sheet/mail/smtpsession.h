@@ -70,8 +70,11 @@ public:
     // (also when it already was), else 0 with the socket closed and GetErrorText() set.
     int Connect();
     // Sets the Message-Id, builds the message and transmits it. Returns 1 when the server
-    // accepted it, else 0 with GetErrorText() set. A socket failure or time-out on the way
-    // closes the connection, so the session is no longer connected afterwards.
+    // accepted it, else 0 with GetErrorText() set. A socket failure, time-out or cancelled
+    // wait on the way closes the connection, so the session is no longer connected
+    // afterwards. When the server refuses every recipient the transaction is reset (RSET)
+    // and the connection stays for the next message: RecipientsRefused() tells that case,
+    // and GetErrorText() names the refused addresses.
     int Send(CMailMessage& message);
     // Sends QUIT and closes. Returns the QUIT reply check; 1 when not connected.
     int Quit();
@@ -80,6 +83,10 @@ public:
     const std::string& GetServer() const { return m_server; }
     int GetPort() const { return m_port; }
     bool IsConnected() const { return m_connected != 0; }
+    // The last Connect or Send failed because the status window asked to stop a wait.
+    bool WasCancelled() const { return m_cancelled; }
+    // The last Send failed because the server refused every recipient.
+    bool RecipientsRefused() const { return m_recipientsRefused; }
     // The last whole reply of the server, every line of it (for tests and diagnostics).
     const std::string& LastReply() const { return m_reply; }
 
@@ -88,8 +95,8 @@ protected:
     // the order ClearHeader, BuildHeader, EndHeader, BuildBody. 1 or 0.
     virtual int PrepareMessage(CMailMessage& message);
     // MAIL, RCPT for every To, Cc and Bcc address (a refused recipient does not stop the
-    // send), DATA, the header in one send, the stuffed body in 512-byte pieces with the
-    // progress in the status line, and the final ".". 1 or 0.
+    // send, unless every one is refused), DATA, the header in one send, the stuffed body in
+    // 512-byte pieces with the progress in the status line, and the final ".". 1 or 0.
     virtual int TransmitMessage(CMailMessage& message);
 
 private:
@@ -97,6 +104,7 @@ private:
     bool Greet(const char* verb);
     bool SecureWithStartTls();
     bool LogIn();
+    int ResetAfterRefusedRecipients(const std::string& refused, int code);
     bool SendText(std::string_view text, bool moreFollows = false);
     bool CheckReply(int index);
     bool ReadReply();
@@ -114,6 +122,8 @@ private:
     std::unique_ptr<CMailSocket> m_socket;
     std::string m_reply;  // the last whole reply
     bool m_lineFailed = false;  // a send or receive failed or timed out
+    bool m_cancelled = false;
+    bool m_recipientsRefused = false;
     std::optional<MailSocketOptions> m_socketOptions;
 };
 

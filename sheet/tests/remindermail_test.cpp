@@ -1,23 +1,33 @@
 // Tests of the reminder mail run end to end: mails go to a real SMTP server (aiosmtpd on
 // loopback) and are read back with Python's mail parser; the reservation marks, the sent-mail
 // records and the kept message files are checked in the database folder. Error paths (a send
-// refused half-way, the POP3 login first) use the scripted server.
+// refused half-way, the POP3 login first, a server that answers slowly) use the scripted
+// server.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
 
+#include "recman/recman.h"
+#include "sheet/bookingstrings.h"
 #include "sheet/mail/mailtext.h"
 #include "sheet/mail/tests/scriptedserver.h"
 #include "sheet/mail/tests/smtptestserver.h"
 #include "sheet/remindermail.h"
+#include "sheet/remindermaildlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearchdlg.h"
 #include "sheet/tests/sheetfixture.h"
+#include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/maildb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
@@ -26,6 +36,7 @@
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/strings.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -53,6 +64,23 @@ public:
 private:
     std::string m_text;
 };
+
+// Counts the paint events a widget gets.
+class CPaintCounter final : public QObject {
+public:
+    explicit CPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+QStringList ShownTexts() {
+    QStringList texts;
+    for (const CMessageService::Request& r : CMessageService::History()) texts << r.text;
+    return texts;
+}
 
 class ReminderMailTest : public SheetAppTest {
 protected:
@@ -134,7 +162,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     ASSERT_TRUE(server.Start({})) << server.Error();
     std::vector<size_t> marked;
     ReminderHooks hooks;
-    hooks.rowMarked = [&marked](size_t row) { marked.push_back(row); };
+    hooks.rowMailed = [&marked](size_t row) { marked.push_back(row); };
     CStatusLines status;
     const ReminderRunResult result = RunReminderMail(&m_db, m_rows, &status, hooks, Options(server.Port()));
     EXPECT_TRUE(result.connected);
@@ -176,7 +204,7 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     EXPECT_STREQ(first.ContactDate, "20240510");
 }
 
-TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
+TEST_F(ReminderMailTest, NoTickedRowOrNoTemplateSendsNothingAndTheStopFlagEndsBeforeTheNextRow) {
     CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
     for (ReminderRow& row : m_rows) row.checked = false;
@@ -185,6 +213,27 @@ TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextR
     EXPECT_EQ(result.sent, 0);
     EXPECT_TRUE(SentRecords().empty());
     EXPECT_FALSE(fs::exists(MailFolder() + "0000000001.eml"));
+
+    // The chosen template was removed, which leaves the choice empty: that is no template
+    // (not template 0, which exists), and the run stops with its message before connecting.
+    for (ReminderRow& row : m_rows) row.checked = true;
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(
+        0, QStringLiteral("前日"), QStringLiteral("明日のご予約"), QStringLiteral("$_PNAME 様")));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("Email", "ReservationTemplate", QString()));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingInt("EMail", "Connection", 0));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingString("EMail", "Stmp", "127.0.0.1"));
+    ASSERT_TRUE(CVeloSubTools::SetGlobalSettingInt("EMail", "SMTP_Port", server.Port()));
+    ASSERT_TRUE(
+        CVeloSubTools::SetGlobalSettingString("EMail", "EmailAddress", "clinic@example.jp"));
+    ReminderRunOptions fromSettings = Options(server.Port());
+    fromSettings.settings.reset();
+    EXPECT_EQ(ReadReminderSettings().templateNumber, -1);
+    result = RunReminderMail(&m_db, m_rows, nullptr, {}, fromSettings);
+    EXPECT_FALSE(result.connected);
+    EXPECT_TRUE(server.ReceivedMessages().empty());
+    EXPECT_EQ(ShownTexts(), QStringList{LoadString(kIdsReminderNoTemplate)});
+    EXPECT_TRUE(
+        LoadString(kIdsReminderNoTemplate).startsWith(QStringLiteral("予約お知らせメール")));
 
     // "ｷｬﾝｾﾙ" pressed while the first mail goes: the second row is not sent.
     for (ReminderRow& row : m_rows) row.checked = true;
@@ -197,7 +246,7 @@ TEST_F(ReminderMailTest, NoTickedRowSendsNothingAndTheStopFlagEndsBeforeTheNextR
     EXPECT_EQ(server.ReceivedMessages().size(), 1u);
 }
 
-TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopAndKeepsWhatWasDone) {
+TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopButARefusedAddressCostsOnlyItsRow) {
     const std::string data = "354 go ahead\r\n";
     CScriptedServer server({
         ScriptStep::Send("220 test ready\r\n"),
@@ -219,6 +268,37 @@ TEST_F(ReminderMailTest, ARefusedSendEndsTheLoopAndKeepsWhatWasDone) {
     EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
     ASSERT_FALSE(CMessageService::History().empty());
     EXPECT_TRUE(CMessageService::History().back().text.contains(QStringLiteral("552")));
+
+    // An address the server refuses (a full-width "＠", an unknown user) costs only its own
+    // row: the run resets the transaction, goes on with the next patient over the same
+    // connection, and names the rows it could not mail at the end.
+    CSmtpTestServer real(m_config.filePath("smtp").toStdString());
+    velo::mail::test::SmtpTestServerOptions refusing;
+    refusing.refuse = {"hajime@example.jp"};
+    ASSERT_TRUE(real.Start(refusing)) << real.Error();
+    CMessageService::ClearHistory();
+    m_rows[1].mail = QStringLiteral("hanako＠example.jp");
+    std::vector<size_t> mailed;
+    ReminderHooks hooks;
+    hooks.rowMailed = [&mailed](size_t row) { mailed.push_back(row); };
+    CStatusLines status;
+    const ReminderRunResult goingOn = RunReminderMail(&m_db, {m_rows[1], m_rows[2], m_rows[0]},
+                                                      &status, hooks, Options(real.Port()));
+    EXPECT_FALSE(goingOn.sendFailed);
+    EXPECT_EQ(goingOn.refused, 2);
+    EXPECT_EQ(goingOn.sent, 1);
+    EXPECT_EQ(mailed, std::vector<size_t>{2});
+    EXPECT_GE(status.IndexOf(QStringLiteral("RSET")), 0);
+    ASSERT_EQ(real.ReceivedMessages().size(), 1u) << real.Log();
+    EXPECT_NE(real.EnvelopeOf(real.ReceivedMessages()[0]).find("taro@example.jp"),
+              std::string::npos);
+    EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
+    const QStringList shown = ShownTexts();
+    ASSERT_EQ(shown.size(), 1) << shown.join(u'|').toStdString();
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("佐藤　花子 様")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("hanako＠example.jp")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("鈴木　一 様　550:")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("hajime@example.jp")));
 }
 
 TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
@@ -257,19 +337,46 @@ TEST_F(ReminderMailTest, PopLoginComesFirstAndAFailedOneLetsTheRunGoOn) {
     EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("サーバーに接続できません"));
 }
 
-TEST_F(ReminderMailTest, AMailWhoseCopyCannotBeKeptIsNotRecordedAndTheUserIsTold) {
+TEST_F(ReminderMailTest, FailuresAfterTheMailWentOutAreShownAndWhatCanBeKeptIsKept) {
     // A file where the mail folder should be: no copy can be written.
-    std::ofstream(MailFolder().substr(0, MailFolder().size() - 1)) << "not a folder";
+    const std::string notAFolder = MailFolder().substr(0, MailFolder().size() - 1);
+    std::ofstream(notAFolder) << "not a folder";
     CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
-    m_rows.resize(1);
-    const ReminderRunResult result = RunReminderMail(&m_db, m_rows, nullptr, {}, Options(server.Port()));
+    ReminderRunResult result =
+        RunReminderMail(&m_db, {m_rows[0]}, nullptr, {}, Options(server.Port()));
     EXPECT_EQ(result.sent, 1);
     EXPECT_EQ(result.recorded, 0);
     EXPECT_TRUE(SentRecords().empty());
     ASSERT_EQ(CMessageService::History().size(), 1);
     EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("山田　太郎")));
     EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("送信記録を保存できませんでした")));
+
+    // The reservation cannot be marked: the failure is shown, and the copy, the record and
+    // the unticked row still keep the next run from mailing the patient a second time.
+    fs::remove(notAFolder);
+    CMessageService::ClearHistory();
+    recman::Shutdown();
+    recman::testing::SetFileEventHook([](recman::testing::FileEvent event, const char* path) {
+        return !(event == recman::testing::FileEvent::kWrite &&
+                 std::string(path).find("/RESERVATION.BTR") != std::string::npos);
+    });
+    std::vector<size_t> mailed;
+    ReminderHooks hooks;
+    hooks.rowMailed = [&mailed](size_t row) { mailed.push_back(row); };
+    result = RunReminderMail(&m_db, {m_rows[1]}, nullptr, hooks, Options(server.Port()));
+    recman::testing::SetFileEventHook({});
+    EXPECT_EQ(result.sent, 1);
+    EXPECT_EQ(result.recorded, 1);
+    EXPECT_EQ(mailed, std::vector<size_t>{0});
+    EXPECT_EQ(Stored("0000000011").ContactStatus, 0);
+    const auto records = SentRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].PatientID, "0000000002");
+    EXPECT_TRUE(fs::exists(MailFolder() + "0000000001.eml"));
+    EXPECT_EQ(ShownTexts(), QStringList{LoadString(kIdsUpdateFailed)});
+    EXPECT_EQ(LoadString(kIdsUpdateFailed),
+              QStringLiteral("データの更新を行なう際、エラーが発生します。"));
 }
 
 TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewContact) {
@@ -295,6 +402,52 @@ TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewConta
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactMethod), QStringLiteral("Email"));
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactDate), QStringLiteral("2024/05/10(金)"));
     EXPECT_EQ(list->GetItemText(0, CReservedSearchDlg::kColContactState), QStringLiteral("未"));
+
+    // A server that takes seconds to answer: while the run waits the window still paints,
+    // and "ｷｬﾝｾﾙ" clicked during the wait stops the run there, before the patient is mailed.
+    CScriptedServer slow(
+        {ScriptStep::Send("220 slow\r\n"), ScriptStep::Expect("HELO", "250 hello\r\n"),
+         ScriptStep::ExpectSlow("MAIL", "250 ok\r\n", 3000),
+         ScriptStep::Expect("RCPT", "250 ok\r\n"), ScriptStep::Expect("DATA", "354 go\r\n"),
+         ScriptStep::ExpectMessage("250 queued\r\n"), ScriptStep::Expect("QUIT", "221 bye\r\n")});
+    ASSERT_NE(slow.Port(), 0) << slow.Error();
+    search.SetReminderOptions(Options(slow.Port()));
+    list->SetCheck(0, true);
+    CMessageService::ClearHistory();
+    // A timer of the test's own: it ticks only while the run lets events through. Once the
+    // server has the MAIL command it asks the status line to repaint, a few ticks later it
+    // clicks "ｷｬﾝｾﾙ".
+    std::unique_ptr<CPaintCounter> painted;
+    std::vector<std::string> receivedAtClick;
+    int ticksSincePaintAsked = 0;
+    QTimer ticker;
+    ticker.setInterval(50);
+    QObject::connect(&ticker, &QTimer::timeout, &search, [&] {
+        auto* run = qobject_cast<CReminderMailDlg*>(QApplication::activeModalWidget());
+        const std::vector<std::string> received = slow.Received();
+        if (run == nullptr || received.empty() || received.back().rfind("MAIL", 0) != 0) return;
+        if (painted == nullptr) {
+            auto* label = run->findChild<QLabel*>(QString::number(CReminderMailDlg::kIdStatus));
+            painted = std::make_unique<CPaintCounter>(label);
+            label->update();
+        } else if (++ticksSincePaintAsked == 3) {
+            ticker.stop();
+            receivedAtClick = received;
+            QTest::mouseClick(
+                run->findChild<QPushButton*>(QString::number(CReminderMailDlg::kIdCancel)),
+                Qt::LeftButton);
+        }
+    });
+    ticker.start();
+    search.findChild<QAction*>(QString::number(CReservedSearchDlg::kIdSendMail))->trigger();
+    ASSERT_NE(painted, nullptr);
+    EXPECT_GT(painted->paints, 0);
+    ASSERT_FALSE(receivedAtClick.empty());
+    EXPECT_EQ(receivedAtClick.back().rfind("MAIL From:", 0), 0u) << receivedAtClick.back();
+    for (const std::string& line : slow.Received()) EXPECT_NE(line, "DATA");
+    EXPECT_TRUE(list->GetCheck(0));
+    EXPECT_EQ(list->GetItemText(0, CReservedSearchDlg::kColContactState), QStringLiteral("未"));
+    EXPECT_TRUE(CMessageService::History().isEmpty()) << ShownTexts().join(u'|').toStdString();
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ void CMailTemplateSet::Load() {
         }
     }
     const QString chosen = CGlobalSettings::GetString(kChoiceSection, kChoiceKey);
-    m_chosen = CIniFile::ParseInt(chosen, 0);
+    m_chosen = std::max(CIniFile::ParseInt(chosen, -1), -1);
     m_chosenChanged = false;
 }
 

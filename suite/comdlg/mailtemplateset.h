@@ -28,7 +28,7 @@ public:
     static const std::vector<Placeholder>& Placeholders();
 
     // Reads the stored templates in number order and the chosen number. A stored choice
-    // that is empty or not a number reads as 0, the way the reminder run reads it.
+    // that is empty or not a number reads as none (-1), the way the reminder run reads it.
     void Load();
 
     const std::vector<CMailTemplate>& Templates() const { return m_templates; }

@@ -93,6 +93,26 @@ TEST(MailSocketTest, SilentServerTimesOutAfterTheSetTime) {
     EXPECT_GE(waited, std::chrono::milliseconds(900));
     EXPECT_LT(waited, std::chrono::seconds(5));
     EXPECT_TRUE(server.AllStepsPlayed());
+
+    // A wait hook has its turn again and again while the server is silent; the time-out
+    // still holds, and the hook's true gives the wait up at once.
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        CScriptedServer silent({ScriptStep::Send("220 hello\r\n"), ScriptStep::Stall("HELO")});
+        CMailSocket hooked(ShortTimeout(1));
+        ASSERT_TRUE(hooked.Connect("127.0.0.1", silent.Port(), false));
+        ASSERT_TRUE(hooked.ReadSmtpReply(&reply));
+        ASSERT_TRUE(hooked.SendAll("HELO me\r\n"));
+        int turns = 0;
+        hooked.SetWaitHook([&turns, stop] { return ++turns == 3 && stop; });
+        EXPECT_FALSE(hooked.ReadSmtpReply(&reply));
+        EXPECT_EQ(hooked.LastError(),
+                  stop ? EMailSocketError::kCancelled : EMailSocketError::kTimedOut);
+        if (stop)
+            EXPECT_EQ(turns, 3);
+        else
+            EXPECT_GE(turns, 5);
+    }
 }
 
 TEST(MailSocketTest, DroppedConnectionIsReportedAsClosedWithoutKillingTheProcess) {

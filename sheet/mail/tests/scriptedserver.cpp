@@ -159,6 +159,12 @@ bool CScriptedServer::PlayStep(int fd, const ScriptStep& step) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kSplitPauseMs));
             return SendBytes(fd, step.reply.substr(half));
         }
+        case ScriptStep::EAction::kSlowReply: {
+            // The delay ends early only when the test is over.
+            pollfd stop{m_stopPipe[0], POLLIN, 0};
+            if (::poll(&stop, 1, step.delayMs) != 0) return false;
+            return SendBytes(fd, step.reply);
+        }
         case ScriptStep::EAction::kStall: {
             m_stepsPlayed = true;
             // Silent until the test ends, but still take note of what the client sends.

@@ -1,9 +1,10 @@
 // A mail server of the tests' own making, for the error paths real servers will not take:
 // it listens on a free loopback port, takes one connection, and plays a fixed list of
 // steps - read the client's next line and check its start, then answer, answer in two
-// sends, fall silent, or drop the connection. It records every line the client sent, also
-// after the last step, so a test can tell what was and was not sent. Given a certificate it
-// can also turn the connection into TLS at a step, to stand for STARTTLS or a TLS port.
+// sends, answer after a delay, fall silent, or drop the connection. It records every line the
+// client sent, also after the last step, so a test can tell what was and was not sent. Given a
+// certificate it can also turn the connection into TLS at a step, to stand for STARTTLS or a TLS
+// port.
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,7 @@ struct ScriptStep {
     enum class EAction {
         kReply,       // send `reply` in one piece
         kSplitReply,  // send `reply` in two pieces with a pause between them
+        kSlowReply,   // send `reply` after `delayMs`
         kStall,       // send nothing more and keep the connection open until the end
         kDrop,        // close the connection
         kStartTls,    // send `reply` (if any), then take a TLS handshake as the server
@@ -34,34 +36,39 @@ struct ScriptStep {
     bool readMessage = false;
     EAction action = EAction::kReply;
     std::string reply;
+    int delayMs = 0;  // kSlowReply only
 
     static ScriptStep Send(std::string reply) {
-        return {false, {}, false, EAction::kReply, std::move(reply)};
+        return {false, {}, false, EAction::kReply, std::move(reply), 0};
     }
     static ScriptStep SendSplit(std::string reply) {
-        return {false, {}, false, EAction::kSplitReply, std::move(reply)};
+        return {false, {}, false, EAction::kSplitReply, std::move(reply), 0};
     }
     static ScriptStep Expect(std::string prefix, std::string reply) {
-        return {true, std::move(prefix), false, EAction::kReply, std::move(reply)};
+        return {true, std::move(prefix), false, EAction::kReply, std::move(reply), 0};
     }
     static ScriptStep ExpectSplit(std::string prefix, std::string reply) {
-        return {true, std::move(prefix), false, EAction::kSplitReply, std::move(reply)};
+        return {true, std::move(prefix), false, EAction::kSplitReply, std::move(reply), 0};
+    }
+    // Reads a line starting with `prefix` and answers `reply` only `delayMs` later.
+    static ScriptStep ExpectSlow(std::string prefix, std::string reply, int delayMs) {
+        return {true, std::move(prefix), false, EAction::kSlowReply, std::move(reply), delayMs};
     }
     static ScriptStep ExpectMessage(std::string reply) {
-        return {true, {}, true, EAction::kReply, std::move(reply)};
+        return {true, {}, true, EAction::kReply, std::move(reply), 0};
     }
     // Reads a line when `prefix` is given (not null), answers `reply`, then goes over to TLS.
     static ScriptStep StartTls(const char* prefix = nullptr, std::string reply = {}) {
-        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kStartTls,
-                std::move(reply)};
+        return {prefix != nullptr,  prefix ? prefix : "", false,
+                EAction::kStartTls, std::move(reply),     0};
     }
     // Reads a line when `prefix` is given (not null), then stalls.
     static ScriptStep Stall(const char* prefix = nullptr) {
-        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kStall, {}};
+        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kStall, {}, 0};
     }
     // Reads a line when `prefix` is given (not null), then drops the connection.
     static ScriptStep Drop(const char* prefix = nullptr) {
-        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kDrop, {}};
+        return {prefix != nullptr, prefix ? prefix : "", false, EAction::kDrop, {}, 0};
     }
 };
 

@@ -139,6 +139,9 @@ TEST_F(SmtpDialogueTest, PlainDialogueIsHeloThenMailAndReadsSplitAndMultiLineRep
         ScriptStep::Expect("RCPT TO: <b@example.jp>", "250 OK\r\n"),
         ScriptStep::Expect("DATA", "354 go ahead\r\n"),
         ScriptStep::ExpectMessage("250-queued\r\n250 as 1\r\n"),
+        ScriptStep::Expect("MAIL From: <clinic@example.jp>", "250 OK\r\n"),
+        ScriptStep::Expect("RCPT TO: <c@exmaple.jp>", "550 5.1.1 unknown user\r\n"),
+        ScriptStep::Expect("RSET", "250 flushed\r\n"),
         ScriptStep::Expect("QUIT", "221 bye\r\n"),
     });
     ASSERT_NE(server.Port(), 0) << server.Error();
@@ -147,6 +150,16 @@ TEST_F(SmtpDialogueTest, PlainDialogueIsHeloThenMailAndReadsSplitAndMultiLineRep
     CMimeMessage message = MakeMessage("a@example.jp, b@example.jp", "line\r\n");
     // The refused first recipient does not stop the mail to the second.
     EXPECT_EQ(session->Send(message), 1) << session->GetErrorText();
+    EXPECT_FALSE(session->RecipientsRefused());
+    // With nobody left to receive it, the message is not sent and the transaction is
+    // reset, so the connection can carry the next one.
+    CMimeMessage nobody = MakeMessage("c@exmaple.jp", "line\r\n");
+    EXPECT_EQ(session->Send(nobody), 0);
+    EXPECT_TRUE(session->RecipientsRefused());
+    EXPECT_TRUE(session->IsConnected());
+    EXPECT_EQ(session->GetErrorText(),
+              "550:" + Sjis("宛先のメールアドレスが受け付けられません（c@exmaple.jp）"));
+    EXPECT_TRUE(m_status.Showed("RSET"));
     EXPECT_EQ(session->Quit(), 1) << session->GetErrorText();
     ASSERT_TRUE(server.WaitUntilFinished());
     EXPECT_EQ(server.Error(), "");

@@ -6,6 +6,10 @@ Each accepted message is written raw as NNNN.eml into --maildir, with its envelo
 FROM and RCPT TO addresses) beside it as NNNN.json; with --count-only nothing is written and
 the handler only counts, so that a benchmark measures the clients, not the disk.
 
+Like a real mail server it refuses a recipient address without an "@" (aiosmtpd itself
+refuses one that is not ASCII, such as one typed with a full-width "＠"); --refuse ADDRESS,
+which may be repeated, refuses that address too, as a server refuses an unknown user.
+
 --auth USER:PASSWORD accepts AUTH LOGIN/PLAIN with exactly that pair. --mode starttls offers
 STARTTLS with --cert/--key; --mode tls speaks TLS from the first byte.
 """
@@ -22,10 +26,19 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class SavingHandler:
-    def __init__(self, maildir, count_only):
+    def __init__(self, maildir, count_only, refused):
         self.maildir = maildir
         self.count_only = count_only
+        self.refused = set(refused)
         self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if "@" not in address:
+            return "553 5.1.3 Bad recipient address syntax"
+        if address in self.refused:
+            return "550 5.1.1 <%s>: Recipient address rejected: User unknown" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
@@ -57,6 +70,7 @@ def main():
     parser.add_argument("--maildir", default="")
     parser.add_argument("--count-only", action="store_true")
     parser.add_argument("--auth", default="")
+    parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--mode", choices=["plain", "starttls", "tls"], default="plain")
     parser.add_argument("--cert", default="")
     parser.add_argument("--key", default="")
@@ -67,7 +81,7 @@ def main():
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.cert, args.key)
 
-    handler = SavingHandler(args.maildir, args.count_only)
+    handler = SavingHandler(args.maildir, args.count_only, args.refuse)
     options = {"hostname": "localhost", "ident": "velo test server"}
     if args.auth:
         user, _, password = args.auth.partition(":")

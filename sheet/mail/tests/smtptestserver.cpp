@@ -102,6 +102,8 @@ bool CSmtpTestServer::Start(const SmtpTestServerOptions& options) {
         args.insert(args.end(), {"--maildir", m_maildir});
     }
     if (!options.user.empty()) args.insert(args.end(), {"--auth", options.user + ":" + options.password});
+    for (const std::string& address : options.refuse)
+        args.insert(args.end(), {"--refuse", address});
     using EMode = SmtpTestServerOptions::EMode;
     if (options.mode != EMode::kPlain) {
         args.insert(args.end(), {"--mode", options.mode == EMode::kTls ? "tls" : "starttls",

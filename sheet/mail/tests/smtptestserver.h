@@ -33,6 +33,8 @@ struct SmtpTestServerOptions {
     std::string certFile, keyFile;
     // Count messages only, write nothing (benchmarks).
     bool countOnly = false;
+    // Recipients refused as unknown users (malformed addresses are refused in any case).
+    std::vector<std::string> refuse;
 };
 
 class CSmtpTestServer final {

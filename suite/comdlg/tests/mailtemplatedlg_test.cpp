@@ -224,6 +224,10 @@ TEST_F(MailTemplateTest, AddAndDeleteAfterAsking) {
     EXPECT_EQ(CGlobalSettings::TemplateNumbers(), QList<int>({0, 3}));
     EXPECT_EQ(Read(3)->title, QStringLiteral("新患向け"));
     EXPECT_EQ(Choice(), "");
+    // Opened again, it shows no choice, not template 0.
+    Dlg reopened(0);
+    EXPECT_EQ(reopened.Templates().Chosen(), -1);
+    EXPECT_EQ(Child<QComboBox>(&reopened, Dlg::kIdChosen)->currentIndex(), -1);
 }
 
 TEST_F(MailTemplateTest, ClosingWithChangesAsksFirst) {
