@@ -34,16 +34,22 @@ constexpr int kCalendarDayNumberHeight = 16;
 // A colour reference 0x00BBGGRR as a QColor.
 QColor FromColorRef(uint32_t colorRef);
 
+// The weekday (0 Sunday .. 6 Saturday) of the calendar's first column: calendarMode taken
+// modulo 7 (0 Sunday, 1 Monday, ...).
+int FirstWeekday(int calendarMode);
+// The weekday of a column (0..6) of a calendar whose first weekday is calendarMode's.
+int ColumnWeekday(int calendarMode, int column);
+
 // The cells of a month: day of the month, or 0 for an empty cell. The 1st sits in the
-// column of its weekday counted from the first weekday (calendarMode 0 Sunday, 1 Monday;
-// taken modulo 7). All zero for an invalid month.
+// column of its weekday counted from the first weekday. All zero for an invalid month.
 std::array<int, kCalendarCells> BuildMonthCells(int year, int month, int calendarMode);
 
-// The seven weekday names of the heading in column order.
+// The seven weekday names of the heading in column order, starting at the first weekday,
+// so that each heading names the weekday of the days below it.
 QStringList WeekdayHeadings(int calendarMode);
 // "2024年 3月".
 QString CalendarTitle(int year, int month);
-// The legend's four texts for the bands up to the legend thresholds.
+// The legend's four texts for the bands the days are coloured by (reStatusMax).
 QStringList LegendTexts(const SheetSettings& settings);
 
 // The weekdays (0 Sunday .. 6 Saturday) whose four office-hour values are all zero.
@@ -117,6 +123,8 @@ public:
     void SetShownDate(const QDate& shown);
     // Recounts and rereads the memos of the shown month; returns the count's status.
     int Reload();
+    // Shows the month of `shown` and recounts it, whether or not the month changed.
+    int Recount(const QDate& shown);
 
     const MonthCalendarData& Data() const { return m_data; }
     QDate ShownDate() const { return m_shown; }
