@@ -281,18 +281,21 @@ void CReserveSheetDlg::Build() {
     layout->addWidget(m_statusLine);
 
     connect(m_dayView, &CDaySheetView::barSelected, this, [this](const QString& no) {
-        if (m_appointMode == 0) m_dayList->SelectReservation(no.toStdString());
+        if (m_appointMode == 0) FollowGridSelection(no.toStdString());
         UpdateToolbar();
     });
     connect(m_dayView, &CDaySheetView::refreshRequested, this, [this] { RunCommand(kCmdRefresh); });
-    connect(m_dayView, &CDaySheetView::rangeStarted, this, [this] {
-        m_dayList->List()->clearSelection();
-        UpdateToolbar();
-    });
     connect(m_weekView, &CWeekSheetView::barSelected, this, [this](const QString& no) {
-        if (m_appointMode == 1) m_dayList->SelectReservation(no.toStdString());
+        if (m_appointMode == 1) FollowGridSelection(no.toStdString());
         UpdateToolbar();
     });
+    for (CSheetGridView* view : {static_cast<CSheetGridView*>(m_dayView),
+                                 static_cast<CSheetGridView*>(m_weekView)}) {
+        connect(view, &CSheetGridView::rangeStarted, this, [this] {
+            FollowGridSelection(std::string());
+            UpdateToolbar();
+        });
+    }
     connect(m_weekView, &CWeekSheetView::refreshRequested, this,
             [this] { RunCommand(kCmdRefresh); });
     connect(m_weekView, &CWeekSheetView::dateChanged, this, [this](const QString& date) {
@@ -592,8 +595,7 @@ void CReserveSheetDlg::SetShownDate(const QDate& date) {
 
 void CReserveSheetDlg::Reload() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_calendar->SetShownDate(m_dates.shown);
-    m_calendar->Reload();
+    m_calendar->Recount(m_dates.shown);
     ReloadActiveView(true);
     QApplication::restoreOverrideCursor();
 }
@@ -723,13 +725,7 @@ ReservationDlgInputs CReserveSheetDlg::NewReservationInputs() const {
 void CReserveSheetDlg::OpenReservationDialog(const ReservationDlgInputs& inputs) {
     CReservationDlg dialog(m_db, inputs, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    // The sheet follows the reservation to its day; the counts of the month change too.
-    const QDate day = QDate::fromString(dialog.DateText(), QStringLiteral("yyyy/MM/dd"));
-    if (day.isValid() && day != m_dates.shown) {
-        MoveDates(PickDay(day), true);
-    } else {
-        Reload();
-    }
+    ShowDayAfterSave(QDate::fromString(dialog.DateText(), QStringLiteral("yyyy/MM/dd")));
     const std::string saved = dialog.SavedReservationNo();
     if (!saved.empty() && m_dayList->SelectReservation(saved) && m_appointMode == 0)
         m_dayView->HighlightReservation(saved);
@@ -776,13 +772,12 @@ void CReserveSheetDlg::CancelFoundReservation(const std::string& reservationNo) 
     CCancelReasonDlg dialog(m_db, reservationNo,
                             static_cast<uint8_t>(ResStatus::CancelledLastMinute), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    // The sheet shows the day the cancelled reservation was on, counted again.
-    const QDate day = ReservationDay(m_db, reservationNo);
-    if (day.isValid() && day != m_dates.shown) {
-        MoveDates(PickDay(day), true);
-    } else {
-        Reload();
-    }
+    ShowDayAfterSave(ReservationDay(m_db, reservationNo));
+}
+
+void CReserveSheetDlg::ShowDayAfterSave(const QDate& day) {
+    if (day.isValid() && day != m_dates.shown) m_dates = PickDay(day);
+    Reload();
 }
 
 void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,
@@ -828,8 +823,9 @@ void CReserveSheetDlg::CancelTargetReservation(uint8_t status) {
 void CReserveSheetDlg::DeleteTargetReservation() {
     const Target target = TargetReservation();
     if (target.reservationNo.empty() || target.status != 0 || IsBusy()) return;
-    if (AskAndDeleteReservation(m_db, target.reservationNo, this) != 1) return;
-    // The day's count changes with the delete, so the calendar is counted again too.
+    // After a delete, and after one that failed because the reservation is no longer there,
+    // the grid, the list and the day's count show what the file holds now.
+    if (AskAndDeleteReservation(m_db, target.reservationNo, this) == 0) return;
     Reload();
 }
 
@@ -930,9 +926,21 @@ void CReserveSheetDlg::AttachCancelKinds() {
     button->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
+void CReserveSheetDlg::FollowGridSelection(const std::string& reservationNo) {
+    m_listFollowsGrid = true;
+    if (reservationNo.empty()) {
+        m_dayList->List()->clearSelection();
+    } else {
+        m_dayList->SelectReservation(reservationNo);
+    }
+    m_listFollowsGrid = false;
+}
+
 void CReserveSheetDlg::OnListSelection(int row) {
     const DayListRow* entry = m_dayList->Entry(row);
-    if (m_appointMode == 0) {
+    // A change the grid made itself is not handed back to it: a blocked-time bar, which
+    // has no row, would lose its selection, and a range just started would be cancelled.
+    if (m_appointMode == 0 && !m_listFollowsGrid) {
         if (entry != nullptr) {
             m_dayView->HighlightReservation(entry->reservationNo);
         } else {
@@ -951,9 +959,9 @@ void CReserveSheetDlg::UpdateToolbar() {
         edit = change = !settled;
         billing = entry->came;
         detail = true;
-    } else if (m_appointMode == 0) {
-        const ReservationBar* bar = m_dayView->SelectedBar();
-        if (bar != nullptr && bar->patientId.empty()) edit = true;  // blocked time
+    } else if (const ReservationBar* bar = SelectedBar(); bar != nullptr) {
+        // A blocked-time bar has no list row: it can be edited and deleted, in either view.
+        if (bar->patientId.empty() && bar->status == 0) edit = true;
     }
     if (m_busyInit != 0 || m_busyMode != 0) edit = change = billing = detail = false;
     const auto enable = [this](int id, bool on) {

@@ -101,6 +101,9 @@ private:
     void UpdateStatusLine();
     void OnCameToggled(int row, bool came);
     void OnListSelection(int row);
+    // Selects the list row of a bar chosen on the grid, or clears the list ("" number) for a
+    // range started there.
+    void FollowGridSelection(const std::string& reservationNo);
     void RunForTargetPatient(bool billing);
     void ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at);
     void DeleteTargetReservation();
@@ -121,6 +124,9 @@ private:
     // The reserved-patient search; its change and cancel requests are carried out here.
     void OpenReservedSearch();
     void CancelFoundReservation(const std::string& reservationNo);
+    // After a reservation was saved or cancelled: the sheet shows its day, keeps the grid's
+    // scroll position and counts the month again, since any of its days may have changed.
+    void ShowDayAfterSave(const QDate& day);
     // Asks, then marks the booked target reservation cancelled with `status` through the
     // cancel-reason dialog.
     void CancelTargetReservation(uint8_t status);
@@ -159,6 +165,8 @@ private:
     std::string m_bookingPatient;
     // The standby entry chosen on the standby list, booked into the next band chosen.
     std::string m_standbyNo;
+    // Set while the list follows a selection made on the grid.
+    bool m_listFollowsGrid = false;
 
     CNavigationStrip* m_strip = nullptr;
     QToolBar* m_mainToolbar = nullptr;
