@@ -119,7 +119,7 @@ int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, i
     if (!memoFolder.empty()) out->memos = ReadMonthMemos(memoFolder, year, month);
     if (db == nullptr) return 0;
     std::vector<int> counts;
-    const int status = CountMonth(db, year, month, &counts);
+    const int status = CountMonth(db, year, month, &counts, &out->failure);
     if (status != 0) return status;
     for (size_t day = 1; day < out->counts.size() && day < counts.size(); ++day)
         out->counts[day] = counts[day];
@@ -206,6 +206,7 @@ int CMonthCalendar::Reload() {
     const int status = LoadMonthCalendar(m_db, folder, m_shown.year(), m_shown.month(),
                                          m_settings.calendarMode, &m_data);
     update();
+    emit loadFinished();
     return status;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sheet/calendarmemo.h"
+#include "sheet/sheetdata.h"
 #include "sheet/sheetsettings.h"
 #include "suite/text/officehour.h"
 
@@ -63,6 +64,7 @@ struct MonthCalendarData {
     std::vector<std::string> daysOff;      // YYYYMMDD
     MonthMemos memos;                      // index 1..31
     std::array<bool, 7> closedWeekdays{};  // by weekday, Sunday first
+    ReadFailure failure;                   // set when the counts could not be read
 
     bool IsDayOff(int day) const;
     // A day's number is drawn red when it is a day off or its weekday has no office hours.
@@ -74,7 +76,8 @@ struct MonthCalendarData {
 // Builds a month: cells for calendarMode, days off from CDate::IsDayOff, the weekdays
 // without office hours from the suite's office-hour table, counts from
 // CountMonth when db is set, memos from the folder's memo file when memoFolder is not
-// empty. Returns 0 or the status of a failed count (the counts are then zero).
+// empty. Returns 0 or the status of a failed count (the counts are then zero and
+// out->failure names the file).
 int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, int month,
                       int calendarMode, MonthCalendarData* out);
 
@@ -136,6 +139,8 @@ public:
 signals:
     void DayClicked(const QDate& day);
     void DayDoubleClicked(const QDate& day);
+    // The month was counted again (Data().failure tells whether the count could be read).
+    void loadFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -45,6 +45,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 
@@ -263,6 +264,21 @@ void CReserveSheetDlg::Build() {
     }
     m_zoomViewToolbar->hide();
 
+    m_readNotice = new QLabel(this);
+    m_readNotice->setObjectName(QStringLiteral("ReadFailureNotice"));
+    m_readNotice->setWordWrap(true);
+    m_readNotice->setContentsMargins(6, 3, 6, 3);
+    m_readNotice->setAutoFillBackground(true);
+    QPalette noticePalette = m_readNotice->palette();
+    noticePalette.setColor(QPalette::Window, QColor(0xB0, 0x00, 0x20));
+    noticePalette.setColor(QPalette::WindowText, Qt::white);
+    m_readNotice->setPalette(noticePalette);
+    QFont noticeFont = m_readNotice->font();
+    noticeFont.setBold(true);
+    m_readNotice->setFont(noticeFont);
+    m_readNotice->hide();
+    right->addWidget(m_readNotice);
+
     m_views = new QStackedWidget(this);
     m_views->setObjectName(QStringLiteral("1030"));
     m_views->setContentsMargins(2, 2, 2, 2);
@@ -289,8 +305,8 @@ void CReserveSheetDlg::Build() {
         if (m_appointMode == 1) FollowGridSelection(no.toStdString());
         UpdateToolbar();
     });
-    for (CSheetGridView* view : {static_cast<CSheetGridView*>(m_dayView),
-                                 static_cast<CSheetGridView*>(m_weekView)}) {
+    for (CSheetGridView* view :
+         {static_cast<CSheetGridView*>(m_dayView), static_cast<CSheetGridView*>(m_weekView)}) {
         connect(view, &CSheetGridView::rangeStarted, this, [this] {
             FollowGridSelection(std::string());
             UpdateToolbar();
@@ -340,6 +356,12 @@ void CReserveSheetDlg::Build() {
             [this, barMenu](const QPoint& at) { barMenu(m_dayView->SelectedBar(), at); });
     connect(m_weekView, &CWeekSheetView::contextMenuRequested, this,
             [this, barMenu](const QPoint& at) { barMenu(m_weekView->SelectedBar(), at); });
+    connect(m_dayView, &CSheetGridView::loadFinished, this,
+            [this] { OnLoadFinished(m_dayView->LoadFailure()); });
+    connect(m_weekView, &CSheetGridView::loadFinished, this,
+            [this] { OnLoadFinished(m_weekView->LoadFailure()); });
+    connect(m_calendar, &CMonthCalendar::loadFinished, this,
+            [this] { OnLoadFinished(m_calendar->Data().failure); });
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, [this] { RunCommand(kCmdRefresh); });
 
@@ -536,7 +558,7 @@ void CReserveSheetDlg::RunCommand(int commandId) {
                            this);
             break;
         case kCmdNewReservation:
-            OpenReservationDialog(NewReservationInputs());
+            if (!RefuseBookingIntoUnreadDay()) OpenReservationDialog(NewReservationInputs());
             break;
         case kCmdEditReservation:
             EditTargetReservation(kDialogModeNewOrEdit);
@@ -601,17 +623,13 @@ void CReserveSheetDlg::Reload() {
 }
 
 void CReserveSheetDlg::ReloadActiveView(bool keepScroll) {
-    int status = 0;
+    // A failure to read is reported through the view's loadFinished.
     if (m_appointMode == 1) {
         m_weekView->SetDates(Ymd(m_dates.shown), Ymd(m_dates.weekStart));
-        status = m_weekView->Reload(keepScroll);
+        m_weekView->Reload(keepScroll);
     } else {
         m_dayView->SetDate(Ymd(m_dates.shown));
-        status = m_dayView->Reload(keepScroll);
-    }
-    if (status != 0) {
-        std::fprintf(stderr, "VeloSheet: reading the reservations of %s gave status %d\n",
-                     Ymd(m_dates.shown).c_str(), status);
+        m_dayView->Reload(keepScroll);
     }
     FillList();
     UpdateHeading();
@@ -783,6 +801,9 @@ void CReserveSheetDlg::ShowDayAfterSave(const QDate& day) {
 void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,
                                      int start, int end, const QString& date) {
     if (column < 0 || size_t(column) >= columns.size()) return;
+    // Refused before the patient and the standby entry waiting for a band are taken, so
+    // that they still wait after the reload.
+    if (RefuseBookingIntoUnreadDay()) return;
     ReservationDlgInputs inputs = NewReservationInputs();
     inputs.columnKey = columns[size_t(column)].code;
     inputs.start = start;
@@ -1016,6 +1037,53 @@ void CReserveSheetDlg::UpdateStatusLine() {
         if (!memo.isEmpty()) text += QStringLiteral("　") + memo.simplified();
     }
     m_statusLine->setText(text);
+}
+
+void CReserveSheetDlg::OnLoadFinished(const ReadFailure& failure) {
+    UpdateReadNotice();
+    if (!failure.Failed()) return;
+    // One action may load the calendar and a view (or both views) from the same damaged
+    // file: their failures are gathered and shown in one message after the action.
+    m_unreported.push_back(failure);
+    if (m_unreported.size() == 1) {
+        QMetaObject::invokeMethod(this, &CReserveSheetDlg::ReportReadFailures,
+                                  Qt::QueuedConnection);
+    }
+}
+
+void CReserveSheetDlg::ReportReadFailures() {
+    if (m_unreported.empty()) return;
+    QStringList files;
+    for (const ReadFailure& failure : m_unreported) {
+        const QString file = QString::fromStdString(failure.tableFile);
+        if (!files.contains(file)) files << file;
+    }
+    const int status = m_unreported.front().status;
+    m_unreported.clear();
+    ShowTableReadFailure(this, windowTitle(), files.join(QStringLiteral("、")), status);
+}
+
+void CReserveSheetDlg::UpdateReadNotice() {
+    if (m_readNotice == nullptr) return;
+    ReadFailure failure = ActiveView()->LoadFailure();
+    if (!failure.Failed()) failure = m_calendar->Data().failure;
+    m_readNotice->setText(failure.Failed()
+                              ? TableReadFailureNotice(QString::fromStdString(failure.tableFile))
+                              : QString());
+    m_readNotice->setVisible(failure.Failed());
+}
+
+bool CReserveSheetDlg::RefuseBookingIntoUnreadDay() {
+    const ReadFailure& failure = ActiveView()->LoadFailure();
+    if (!failure.Failed()) return false;
+    CMessageService::MessageBox(
+        this, LoadString(kIdsUnreadDayBooking).arg(QString::fromStdString(failure.tableFile)),
+        windowTitle(), CMessageService::EIcon::Warning);
+    return true;
+}
+
+QString CReserveSheetDlg::ReadFailureNotice() const {
+    return m_readNotice->isVisibleTo(this) ? m_readNotice->text() : QString();
 }
 
 QString CReserveSheetDlg::HeadingText() const { return m_heading->text(); }

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 #include <map>
 
 #include "sheet/cancelreasondlg.h"
@@ -135,6 +136,9 @@ protected:
     }
     static QToolBar* ViewToolbar(CReserveSheetDlg& sheet) {
         return sheet.findChild<QToolBar*>(QString::number(kIdrViewToolbar));
+    }
+    static QToolBar* MainToolbar(CReserveSheetDlg& sheet) {
+        return sheet.findChild<QToolBar*>(QString::number(kIdrMainToolbar));
     }
 
     uint8_t StoredStatus(const char* no) {
@@ -453,14 +457,14 @@ TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
         dialog->reject();
     });
     CXListCtrl* list = sheet.DayList()->List();
-    DoubleClick(list->viewport(),
-                QPoint(list->columnViewportPosition(1) + 10,
-                       list->visualItemRect(list->topLevelItem(0)).center().y()));
+    DoubleClick(list->viewport(), QPoint(list->columnViewportPosition(1) + 10,
+                                         list->visualItemRect(list->topLevelItem(0)).center().y()));
     EXPECT_EQ(title, QStringLiteral("予約の編集"));
 
     // An edit from the bar that moves the reservation to another day of the month: the
     // sheet follows it, keeps the grid's scroll position and counts both days again.
-    CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDYES; });
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDYES; });
     day->verticalScrollBar()->setValue(90);
     const int scrolled = day->verticalScrollBar()->value();
     ASSERT_GT(scrolled, 0);
@@ -524,6 +528,63 @@ TEST_F(ReserveSheetTest, AReservationFoundBySearchIsCancelledAndTheSheetMovesToI
     EXPECT_EQ(StoredStatus("0000000007"), 3);
     EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 30));
     EXPECT_EQ(sheet.Calendar()->Data().counts[30], 0);  // counted again in the same month
+}
+
+TEST_F(ReserveSheetTest, AnUnreadableReservationFileIsShownAndRefusesBookingsUntilReadAgain) {
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
+    AddPatient("0000000001", "Yamada");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    const std::filesystem::path file = std::filesystem::path(m_folder) / "RESERVATION.BTR";
+    const std::filesystem::path kept = std::filesystem::path(m_folder) / "RESERVATION.kept";
+    recman::Shutdown();
+    std::filesystem::copy_file(file, kept);
+    std::filesystem::resize_file(file, 1000);
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDOK; });
+    const auto messagesNaming = [](const QString& text) {
+        int n = 0;
+        for (const auto& request : CMessageService::History()) n += request.text.contains(text);
+        return n;
+    };
+
+    // The sheet opens on an empty day, says once which file could not be read and what to
+    // do, and keeps a notice over the grid.
+    CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(sheet.DayList()->RowCount(), 0);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    const QString message = CMessageService::History()[0].text;
+    EXPECT_TRUE(message.contains(QStringLiteral("RESERVATION.BTR")));
+    EXPECT_TRUE(message.contains(QStringLiteral("velodb check")));
+    EXPECT_TRUE(sheet.ReadFailureNotice().contains(QStringLiteral("RESERVATION.BTR")));
+
+    // Neither a dragged band nor the new-reservation command opens the booking dialog.
+    QString opened;
+    OnModal([&](QDialog* dialog) {
+        opened = dialog->windowTitle();
+        dialog->reject();
+    });
+    CDaySheetView* day = sheet.DayView();
+    Drag(day, day->CellRect(930, 0).center(), day->CellRect(945, 0).center());
+    QTest::mouseClick(MainToolbar(sheet)->widgetForAction(sheet.Action(kCmdNewReservation)),
+                      Qt::LeftButton);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(messagesNaming(QStringLiteral("予約を登録できません")), 2);
+    EXPECT_EQ(messagesNaming(QStringLiteral("velodb check")), 1);
+
+    // A refresh that reads the file again clears the notice and books as usual.
+    recman::Shutdown();
+    std::filesystem::remove(file);
+    std::filesystem::rename(kept, file);
+    QTest::keyClick(day, Qt::Key_F5);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(sheet.ReadFailureNotice().isEmpty());
+    EXPECT_EQ(sheet.DayList()->RowCount(), 1);
+    Drag(day, day->CellRect(930, 0).center(), day->CellRect(945, 0).center());
+    EXPECT_EQ(opened, QStringLiteral("新規予約"));
+    EXPECT_EQ(messagesNaming(QStringLiteral("velodb check")), 1);
 }
 
 TEST_F(ReserveSheetTest, MemoStandbyAndPrintCommandsOpenTheirDialogs) {
