@@ -74,6 +74,7 @@ int CDaySheetView::Reload(bool keepScroll) {
     LayoutBars();
     m_loading = false;
     viewport()->update();
+    FinishLoad(m_data.failure);
     return status;
 }
 

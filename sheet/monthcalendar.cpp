@@ -37,12 +37,18 @@ QColor FromColorRef(uint32_t colorRef) {
     return QColor(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
 }
 
+int FirstWeekday(int calendarMode) { return ((calendarMode % 7) + 7) % 7; }
+
+int ColumnWeekday(int calendarMode, int column) {
+    return (FirstWeekday(calendarMode) + column % 7 + 7) % 7;
+}
+
 std::array<int, kCalendarCells> BuildMonthCells(int year, int month, int calendarMode) {
     std::array<int, kCalendarCells> cells{};
     const int days = CDate::GetMonthInDayCount(year, month);
     const int weekday = CDate::DayWeek(year, month, 1);
     if (days == 0 || weekday < 0) return cells;
-    int offset = weekday - ((calendarMode % 7) + 7) % 7;
+    int offset = weekday - FirstWeekday(calendarMode);
     if (offset < 0) offset += 7;
     for (int i = 0; i < kCalendarCells; ++i) {
         const int day = i - offset + 1;
@@ -52,9 +58,12 @@ std::array<int, kCalendarCells> BuildMonthCells(int year, int month, int calenda
 }
 
 QStringList WeekdayHeadings(int calendarMode) {
-    const QString names = calendarMode % 7 == 0 ? QStringLiteral("日 月 火 水 木 金 土")
-                                                : QStringLiteral("月 火 水 木 金 土 日 ");
-    return names.split(u' ', Qt::SkipEmptyParts);
+    const QStringList sundayFirst =
+        QStringLiteral("日 月 火 水 木 金 土").split(u' ', Qt::SkipEmptyParts);
+    QStringList names;
+    for (int column = 0; column < 7; ++column)
+        names << sundayFirst[ColumnWeekday(calendarMode, column)];
+    return names;
 }
 
 QString CalendarTitle(int year, int month) {
@@ -62,7 +71,7 @@ QString CalendarTitle(int year, int month) {
 }
 
 QStringList LegendTexts(const SheetSettings& settings) {
-    const int* max = settings.reStatusMaxLegend;
+    const int* max = settings.reStatusMax;
     return {QStringLiteral(" 0 件から %1 まで").arg(max[0]),
             QStringLiteral("%1 件から %2 まで").arg(max[0] + 1).arg(max[1]),
             QStringLiteral("%1 件から %2 まで").arg(max[1] + 1).arg(max[2]),
@@ -110,7 +119,7 @@ int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, i
     if (!memoFolder.empty()) out->memos = ReadMonthMemos(memoFolder, year, month);
     if (db == nullptr) return 0;
     std::vector<int> counts;
-    const int status = CountMonth(db, year, month, &counts);
+    const int status = CountMonth(db, year, month, &counts, &out->failure);
     if (status != 0) return status;
     for (size_t day = 1; day < out->counts.size() && day < counts.size(); ++day)
         out->counts[day] = counts[day];
@@ -197,7 +206,13 @@ int CMonthCalendar::Reload() {
     const int status = LoadMonthCalendar(m_db, folder, m_shown.year(), m_shown.month(),
                                          m_settings.calendarMode, &m_data);
     update();
+    emit loadFinished();
     return status;
+}
+
+int CMonthCalendar::Recount(const QDate& shown) {
+    if (shown.isValid()) m_shown = shown;
+    return Reload();
 }
 
 QDate CMonthCalendar::DayOfCell(int cell) const {
@@ -225,10 +240,10 @@ void CMonthCalendar::paintEvent(QPaintEvent*) {
     painter.drawText(QRect(0, 2, width(), 24), Qt::AlignCenter,
                      CalendarTitle(m_data.year, m_data.month));
     const QStringList names = WeekdayHeadings(m_settings.calendarMode);
-    const int sundayColumn = m_settings.calendarMode % 7 == 0 ? 0 : 6;
     for (int column = 0; column < 7 && column < names.size(); ++column) {
         const QRect cell = CalendarCellRect(size(), column);
-        painter.setPen(FromColorRef(column == sundayColumn ? kDayOffColour : kDayNumberColour));
+        const bool sunday = ColumnWeekday(m_settings.calendarMode, column) == 0;
+        painter.setPen(FromColorRef(sunday ? kDayOffColour : kDayNumberColour));
         painter.drawText(QRect(cell.x(), 28, cell.width(), 20), Qt::AlignCenter, names[column]);
     }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sheet/calendarmemo.h"
+#include "sheet/sheetdata.h"
 #include "sheet/sheetsettings.h"
 #include "suite/text/officehour.h"
 
@@ -34,16 +35,22 @@ constexpr int kCalendarDayNumberHeight = 16;
 // A colour reference 0x00BBGGRR as a QColor.
 QColor FromColorRef(uint32_t colorRef);
 
+// The weekday (0 Sunday .. 6 Saturday) of the calendar's first column: calendarMode taken
+// modulo 7 (0 Sunday, 1 Monday, ...).
+int FirstWeekday(int calendarMode);
+// The weekday of a column (0..6) of a calendar whose first weekday is calendarMode's.
+int ColumnWeekday(int calendarMode, int column);
+
 // The cells of a month: day of the month, or 0 for an empty cell. The 1st sits in the
-// column of its weekday counted from the first weekday (calendarMode 0 Sunday, 1 Monday;
-// taken modulo 7). All zero for an invalid month.
+// column of its weekday counted from the first weekday. All zero for an invalid month.
 std::array<int, kCalendarCells> BuildMonthCells(int year, int month, int calendarMode);
 
-// The seven weekday names of the heading in column order.
+// The seven weekday names of the heading in column order, starting at the first weekday,
+// so that each heading names the weekday of the days below it.
 QStringList WeekdayHeadings(int calendarMode);
 // "2024年 3月".
 QString CalendarTitle(int year, int month);
-// The legend's four texts for the bands up to the legend thresholds.
+// The legend's four texts for the bands the days are coloured by (reStatusMax).
 QStringList LegendTexts(const SheetSettings& settings);
 
 // The weekdays (0 Sunday .. 6 Saturday) whose four office-hour values are all zero.
@@ -57,6 +64,7 @@ struct MonthCalendarData {
     std::vector<std::string> daysOff;      // YYYYMMDD
     MonthMemos memos;                      // index 1..31
     std::array<bool, 7> closedWeekdays{};  // by weekday, Sunday first
+    ReadFailure failure;                   // set when the counts could not be read
 
     bool IsDayOff(int day) const;
     // A day's number is drawn red when it is a day off or its weekday has no office hours.
@@ -68,7 +76,8 @@ struct MonthCalendarData {
 // Builds a month: cells for calendarMode, days off from CDate::IsDayOff, the weekdays
 // without office hours from the suite's office-hour table, counts from
 // CountMonth when db is set, memos from the folder's memo file when memoFolder is not
-// empty. Returns 0 or the status of a failed count (the counts are then zero).
+// empty. Returns 0 or the status of a failed count (the counts are then zero and
+// out->failure names the file).
 int LoadMonthCalendar(CVeloDBSys* db, const std::string& memoFolder, int year, int month,
                       int calendarMode, MonthCalendarData* out);
 
@@ -117,6 +126,8 @@ public:
     void SetShownDate(const QDate& shown);
     // Recounts and rereads the memos of the shown month; returns the count's status.
     int Reload();
+    // Shows the month of `shown` and recounts it, whether or not the month changed.
+    int Recount(const QDate& shown);
 
     const MonthCalendarData& Data() const { return m_data; }
     QDate ShownDate() const { return m_shown; }
@@ -128,6 +139,8 @@ public:
 signals:
     void DayClicked(const QDate& day);
     void DayDoubleClicked(const QDate& day);
+    // The month was counted again (Data().failure tells whether the count could be read).
+    void loadFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

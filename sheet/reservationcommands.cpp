@@ -138,10 +138,15 @@ int AskAndDeleteReservation(CVeloDBSys* db, const std::string& reservationNo, QW
     if (db == nullptr || reservationNo.empty()) return 0;
     {
         CReservationDB reservations;
-        if (reservations.SetAssociatedDB(db) != recman::kOk ||
-            reservations.GetReservationData(reservationNo.c_str()) != recman::kOk ||
-            reservations.m_Data.Status != static_cast<uint8_t>(ResStatus::Booked))
-            return 0;
+        int read = reservations.SetAssociatedDB(db);
+        if (read == recman::kOk) read = reservations.GetReservationData(reservationNo.c_str());
+        if (read != recman::kOk) {
+            // Gone (another workstation removed it) or unreadable: nothing is left to ask about.
+            CMessageService::MessageBox(parent, LoadString(kIdsDeleteFailed), MessageTitle(),
+                                        CMessageService::EIcon::Warning);
+            return -1;
+        }
+        if (reservations.m_Data.Status != static_cast<uint8_t>(ResStatus::Booked)) return 0;
     }
     if (CMessageService::MessageBox(parent, LoadString(kIdsDeleteQuestion), MessageTitle(),
                                     CMessageService::EIcon::Question,

@@ -53,8 +53,8 @@ int CancelReservation(CVeloDBSys* db, const std::string& reservationNo, uint8_t 
 int DeleteReservation(CVeloDBSys* db, const std::string& reservationNo);
 
 // Asks string 1548 (Yes/No, default No) through CMessageService and deletes on Yes. Returns
-// 1 deleted, 0 declined or not deletable (Status not 0, nothing asked), or -1 when the delete
-// failed (string 1523 shown).
+// 1 deleted, 0 declined or not deletable (Status not 0, nothing asked), or -1 when the
+// reservation cannot be read (nothing asked) or the delete failed (string 1523 shown).
 int AskAndDeleteReservation(CVeloDBSys* db, const std::string& reservationNo, QWidget* parent);
 
 // Every ReasonName of the cancel reason file in ReasonCode order (hidden entries included,

@@ -45,6 +45,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 
@@ -263,6 +264,21 @@ void CReserveSheetDlg::Build() {
     }
     m_zoomViewToolbar->hide();
 
+    m_readNotice = new QLabel(this);
+    m_readNotice->setObjectName(QStringLiteral("ReadFailureNotice"));
+    m_readNotice->setWordWrap(true);
+    m_readNotice->setContentsMargins(6, 3, 6, 3);
+    m_readNotice->setAutoFillBackground(true);
+    QPalette noticePalette = m_readNotice->palette();
+    noticePalette.setColor(QPalette::Window, QColor(0xB0, 0x00, 0x20));
+    noticePalette.setColor(QPalette::WindowText, Qt::white);
+    m_readNotice->setPalette(noticePalette);
+    QFont noticeFont = m_readNotice->font();
+    noticeFont.setBold(true);
+    m_readNotice->setFont(noticeFont);
+    m_readNotice->hide();
+    right->addWidget(m_readNotice);
+
     m_views = new QStackedWidget(this);
     m_views->setObjectName(QStringLiteral("1030"));
     m_views->setContentsMargins(2, 2, 2, 2);
@@ -281,18 +297,21 @@ void CReserveSheetDlg::Build() {
     layout->addWidget(m_statusLine);
 
     connect(m_dayView, &CDaySheetView::barSelected, this, [this](const QString& no) {
-        if (m_appointMode == 0) m_dayList->SelectReservation(no.toStdString());
+        if (m_appointMode == 0) FollowGridSelection(no.toStdString());
         UpdateToolbar();
     });
     connect(m_dayView, &CDaySheetView::refreshRequested, this, [this] { RunCommand(kCmdRefresh); });
-    connect(m_dayView, &CDaySheetView::rangeStarted, this, [this] {
-        m_dayList->List()->clearSelection();
-        UpdateToolbar();
-    });
     connect(m_weekView, &CWeekSheetView::barSelected, this, [this](const QString& no) {
-        if (m_appointMode == 1) m_dayList->SelectReservation(no.toStdString());
+        if (m_appointMode == 1) FollowGridSelection(no.toStdString());
         UpdateToolbar();
     });
+    for (CSheetGridView* view :
+         {static_cast<CSheetGridView*>(m_dayView), static_cast<CSheetGridView*>(m_weekView)}) {
+        connect(view, &CSheetGridView::rangeStarted, this, [this] {
+            FollowGridSelection(std::string());
+            UpdateToolbar();
+        });
+    }
     connect(m_weekView, &CWeekSheetView::refreshRequested, this,
             [this] { RunCommand(kCmdRefresh); });
     connect(m_weekView, &CWeekSheetView::dateChanged, this, [this](const QString& date) {
@@ -337,6 +356,12 @@ void CReserveSheetDlg::Build() {
             [this, barMenu](const QPoint& at) { barMenu(m_dayView->SelectedBar(), at); });
     connect(m_weekView, &CWeekSheetView::contextMenuRequested, this,
             [this, barMenu](const QPoint& at) { barMenu(m_weekView->SelectedBar(), at); });
+    connect(m_dayView, &CSheetGridView::loadFinished, this,
+            [this] { OnLoadFinished(m_dayView->LoadFailure()); });
+    connect(m_weekView, &CSheetGridView::loadFinished, this,
+            [this] { OnLoadFinished(m_weekView->LoadFailure()); });
+    connect(m_calendar, &CMonthCalendar::loadFinished, this,
+            [this] { OnLoadFinished(m_calendar->Data().failure); });
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, [this] { RunCommand(kCmdRefresh); });
 
@@ -533,7 +558,7 @@ void CReserveSheetDlg::RunCommand(int commandId) {
                            this);
             break;
         case kCmdNewReservation:
-            OpenReservationDialog(NewReservationInputs());
+            if (!RefuseBookingIntoUnreadDay()) OpenReservationDialog(NewReservationInputs());
             break;
         case kCmdEditReservation:
             EditTargetReservation(kDialogModeNewOrEdit);
@@ -592,24 +617,19 @@ void CReserveSheetDlg::SetShownDate(const QDate& date) {
 
 void CReserveSheetDlg::Reload() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_calendar->SetShownDate(m_dates.shown);
-    m_calendar->Reload();
+    m_calendar->Recount(m_dates.shown);
     ReloadActiveView(true);
     QApplication::restoreOverrideCursor();
 }
 
 void CReserveSheetDlg::ReloadActiveView(bool keepScroll) {
-    int status = 0;
+    // A failure to read is reported through the view's loadFinished.
     if (m_appointMode == 1) {
         m_weekView->SetDates(Ymd(m_dates.shown), Ymd(m_dates.weekStart));
-        status = m_weekView->Reload(keepScroll);
+        m_weekView->Reload(keepScroll);
     } else {
         m_dayView->SetDate(Ymd(m_dates.shown));
-        status = m_dayView->Reload(keepScroll);
-    }
-    if (status != 0) {
-        std::fprintf(stderr, "VeloSheet: reading the reservations of %s gave status %d\n",
-                     Ymd(m_dates.shown).c_str(), status);
+        m_dayView->Reload(keepScroll);
     }
     FillList();
     UpdateHeading();
@@ -723,13 +743,7 @@ ReservationDlgInputs CReserveSheetDlg::NewReservationInputs() const {
 void CReserveSheetDlg::OpenReservationDialog(const ReservationDlgInputs& inputs) {
     CReservationDlg dialog(m_db, inputs, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    // The sheet follows the reservation to its day; the counts of the month change too.
-    const QDate day = QDate::fromString(dialog.DateText(), QStringLiteral("yyyy/MM/dd"));
-    if (day.isValid() && day != m_dates.shown) {
-        MoveDates(PickDay(day), true);
-    } else {
-        Reload();
-    }
+    ShowDayAfterSave(QDate::fromString(dialog.DateText(), QStringLiteral("yyyy/MM/dd")));
     const std::string saved = dialog.SavedReservationNo();
     if (!saved.empty() && m_dayList->SelectReservation(saved) && m_appointMode == 0)
         m_dayView->HighlightReservation(saved);
@@ -776,18 +790,20 @@ void CReserveSheetDlg::CancelFoundReservation(const std::string& reservationNo) 
     CCancelReasonDlg dialog(m_db, reservationNo,
                             static_cast<uint8_t>(ResStatus::CancelledLastMinute), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    // The sheet shows the day the cancelled reservation was on, counted again.
-    const QDate day = ReservationDay(m_db, reservationNo);
-    if (day.isValid() && day != m_dates.shown) {
-        MoveDates(PickDay(day), true);
-    } else {
-        Reload();
-    }
+    ShowDayAfterSave(ReservationDay(m_db, reservationNo));
+}
+
+void CReserveSheetDlg::ShowDayAfterSave(const QDate& day) {
+    if (day.isValid() && day != m_dates.shown) m_dates = PickDay(day);
+    Reload();
 }
 
 void CReserveSheetDlg::OnRangeChosen(const std::vector<ColumnEntity>& columns, int column,
                                      int start, int end, const QString& date) {
     if (column < 0 || size_t(column) >= columns.size()) return;
+    // Refused before the patient and the standby entry waiting for a band are taken, so
+    // that they still wait after the reload.
+    if (RefuseBookingIntoUnreadDay()) return;
     ReservationDlgInputs inputs = NewReservationInputs();
     inputs.columnKey = columns[size_t(column)].code;
     inputs.start = start;
@@ -828,8 +844,9 @@ void CReserveSheetDlg::CancelTargetReservation(uint8_t status) {
 void CReserveSheetDlg::DeleteTargetReservation() {
     const Target target = TargetReservation();
     if (target.reservationNo.empty() || target.status != 0 || IsBusy()) return;
-    if (AskAndDeleteReservation(m_db, target.reservationNo, this) != 1) return;
-    // The day's count changes with the delete, so the calendar is counted again too.
+    // After a delete, and after one that failed because the reservation is no longer there,
+    // the grid, the list and the day's count show what the file holds now.
+    if (AskAndDeleteReservation(m_db, target.reservationNo, this) == 0) return;
     Reload();
 }
 
@@ -930,9 +947,21 @@ void CReserveSheetDlg::AttachCancelKinds() {
     button->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
+void CReserveSheetDlg::FollowGridSelection(const std::string& reservationNo) {
+    m_listFollowsGrid = true;
+    if (reservationNo.empty()) {
+        m_dayList->List()->clearSelection();
+    } else {
+        m_dayList->SelectReservation(reservationNo);
+    }
+    m_listFollowsGrid = false;
+}
+
 void CReserveSheetDlg::OnListSelection(int row) {
     const DayListRow* entry = m_dayList->Entry(row);
-    if (m_appointMode == 0) {
+    // A change the grid made itself is not handed back to it: a blocked-time bar, which
+    // has no row, would lose its selection, and a range just started would be cancelled.
+    if (m_appointMode == 0 && !m_listFollowsGrid) {
         if (entry != nullptr) {
             m_dayView->HighlightReservation(entry->reservationNo);
         } else {
@@ -951,9 +980,9 @@ void CReserveSheetDlg::UpdateToolbar() {
         edit = change = !settled;
         billing = entry->came;
         detail = true;
-    } else if (m_appointMode == 0) {
-        const ReservationBar* bar = m_dayView->SelectedBar();
-        if (bar != nullptr && bar->patientId.empty()) edit = true;  // blocked time
+    } else if (const ReservationBar* bar = SelectedBar(); bar != nullptr) {
+        // A blocked-time bar has no list row: it can be edited and deleted, in either view.
+        if (bar->patientId.empty() && bar->status == 0) edit = true;
     }
     if (m_busyInit != 0 || m_busyMode != 0) edit = change = billing = detail = false;
     const auto enable = [this](int id, bool on) {
@@ -1008,6 +1037,53 @@ void CReserveSheetDlg::UpdateStatusLine() {
         if (!memo.isEmpty()) text += QStringLiteral("　") + memo.simplified();
     }
     m_statusLine->setText(text);
+}
+
+void CReserveSheetDlg::OnLoadFinished(const ReadFailure& failure) {
+    UpdateReadNotice();
+    if (!failure.Failed()) return;
+    // One action may load the calendar and a view (or both views) from the same damaged
+    // file: their failures are gathered and shown in one message after the action.
+    m_unreported.push_back(failure);
+    if (m_unreported.size() == 1) {
+        QMetaObject::invokeMethod(this, &CReserveSheetDlg::ReportReadFailures,
+                                  Qt::QueuedConnection);
+    }
+}
+
+void CReserveSheetDlg::ReportReadFailures() {
+    if (m_unreported.empty()) return;
+    QStringList files;
+    for (const ReadFailure& failure : m_unreported) {
+        const QString file = QString::fromStdString(failure.tableFile);
+        if (!files.contains(file)) files << file;
+    }
+    const int status = m_unreported.front().status;
+    m_unreported.clear();
+    ShowTableReadFailure(this, windowTitle(), files.join(QStringLiteral("、")), status);
+}
+
+void CReserveSheetDlg::UpdateReadNotice() {
+    if (m_readNotice == nullptr) return;
+    ReadFailure failure = ActiveView()->LoadFailure();
+    if (!failure.Failed()) failure = m_calendar->Data().failure;
+    m_readNotice->setText(failure.Failed()
+                              ? TableReadFailureNotice(QString::fromStdString(failure.tableFile))
+                              : QString());
+    m_readNotice->setVisible(failure.Failed());
+}
+
+bool CReserveSheetDlg::RefuseBookingIntoUnreadDay() {
+    const ReadFailure& failure = ActiveView()->LoadFailure();
+    if (!failure.Failed()) return false;
+    CMessageService::MessageBox(
+        this, LoadString(kIdsUnreadDayBooking).arg(QString::fromStdString(failure.tableFile)),
+        windowTitle(), CMessageService::EIcon::Warning);
+    return true;
+}
+
+QString CReserveSheetDlg::ReadFailureNotice() const {
+    return m_readNotice->isVisibleTo(this) ? m_readNotice->text() : QString();
 }
 
 QString CReserveSheetDlg::HeadingText() const { return m_heading->text(); }

@@ -71,6 +71,9 @@ public:
     // The date heading and the status line as shown.
     QString HeadingText() const;
     QString StatusText() const;
+    // The notice shown over the grid while the sheet holds data it could not read ("" when
+    // everything was read).
+    QString ReadFailureNotice() const;
 
     // Parts, for tests and screenshots.
     CNavigationStrip* Strip() const { return m_strip; }
@@ -99,8 +102,20 @@ private:
     void UpdateToolbar();
     void UpdateHeading();
     void UpdateStatusLine();
+    // A view or the calendar finished loading: the notice follows, and a failure is
+    // reported once the action that loaded is over.
+    void OnLoadFinished(const ReadFailure& failure);
+    // Shows the failures of the loads since the last report in one message.
+    void ReportReadFailures();
+    void UpdateReadNotice();
+    // True, after saying why, while the active view holds a day it could not read:
+    // free-looking cells may be taken, so nothing is booked until a reload succeeds.
+    bool RefuseBookingIntoUnreadDay();
     void OnCameToggled(int row, bool came);
     void OnListSelection(int row);
+    // Selects the list row of a bar chosen on the grid, or clears the list ("" number) for a
+    // range started there.
+    void FollowGridSelection(const std::string& reservationNo);
     void RunForTargetPatient(bool billing);
     void ShowReservationMenu(const std::vector<int>& greyed, const QPoint& at);
     void DeleteTargetReservation();
@@ -121,6 +136,9 @@ private:
     // The reserved-patient search; its change and cancel requests are carried out here.
     void OpenReservedSearch();
     void CancelFoundReservation(const std::string& reservationNo);
+    // After a reservation was saved or cancelled: the sheet shows its day, keeps the grid's
+    // scroll position and counts the month again, since any of its days may have changed.
+    void ShowDayAfterSave(const QDate& day);
     // Asks, then marks the booked target reservation cancelled with `status` through the
     // cancel-reason dialog.
     void CancelTargetReservation(uint8_t status);
@@ -159,6 +177,10 @@ private:
     std::string m_bookingPatient;
     // The standby entry chosen on the standby list, booked into the next band chosen.
     std::string m_standbyNo;
+    // Set while the list follows a selection made on the grid.
+    bool m_listFollowsGrid = false;
+    // Read failures not yet reported to the user.
+    std::vector<ReadFailure> m_unreported;
 
     CNavigationStrip* m_strip = nullptr;
     QToolBar* m_mainToolbar = nullptr;
@@ -169,6 +191,7 @@ private:
     CCalendarLegend* m_legend = nullptr;
     CDayList* m_dayList = nullptr;
     QLabel* m_heading = nullptr;
+    QLabel* m_readNotice = nullptr;
     QStackedWidget* m_views = nullptr;
     CDaySheetView* m_dayView = nullptr;
     CWeekSheetView* m_weekView = nullptr;

@@ -87,15 +87,32 @@ QString DateText(const char* field, size_t width) {
     return CTools::MakeDate(std::string(field, 8).c_str());
 }
 
-// One table opened on the handle's folder; a table that cannot be opened simply yields
-// nothing, so a missing master never stops a load.
+// One table opened on the handle's folder; a table that cannot be opened yields nothing
+// (so a missing master never stops a load) and, when asked, the failure.
 template <typename Table>
-std::unique_ptr<Table> OpenTable(CVeloDBSys* db, int* status = nullptr) {
+std::unique_ptr<Table> OpenTable(CVeloDBSys* db, ReadFailure* failure = nullptr) {
     auto table = std::make_unique<Table>();
     const int result = table->SetAssociatedDB(db);
-    if (status != nullptr) *status = result;
-    if (result != recman::kOk) return nullptr;
-    return table;
+    if (result == recman::kOk) return table;
+    if (failure != nullptr) *failure = {result, table->GetFileName()};
+    return nullptr;
+}
+
+// A patient is kept in two files; this names the one that an open (empty patientId) or a
+// read of that patient fails on.
+std::string FailingPatientFile(CVeloDBSys* db, const std::string& patientId) {
+    CPatient1DB first;
+    int status = first.SetAssociatedDB(db);
+    if (status == recman::kOk && !patientId.empty()) {
+        status = first.GetPatient1Data(patientId.c_str());
+    }
+    if (status != recman::kOk && status != recman::kKeyNotFound) return first.GetFileName();
+    return CPatient2DB().GetFileName();
+}
+
+// The end of a read loop: running off the end of the index is no failure.
+bool IsReadError(int status) {
+    return status != recman::kOk && status != recman::kEndOfFile && status != recman::kKeyNotFound;
 }
 
 struct TypeInfo {
@@ -121,14 +138,18 @@ class CLoadContext {
 public:
     explicit CLoadContext(CVeloDBSys* db) : m_db(db) {}
 
-    int OpenMain() {
-        int status = recman::kOk;
-        m_reservations = OpenTable<CReservationDB>(m_db, &status);
-        if (!m_reservations) return status;
-        m_patients = OpenTable<CPatientDB>(m_db, &status);
-        if (!m_patients) return status;
+    int OpenMain(ReadFailure* failure) {
+        m_reservations = OpenTable<CReservationDB>(m_db, failure);
+        if (!m_reservations) return failure->status;
+        m_patients = OpenTable<CPatientDB>(m_db, failure);
+        if (!m_patients) {
+            failure->tableFile = FailingPatientFile(m_db, std::string());
+            return failure->status;
+        }
         return recman::kOk;
     }
+
+    CVeloDBSys* Db() const { return m_db; }
 
     CReservationDB& Reservations() { return *m_reservations; }
 
@@ -364,7 +385,13 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
         if (!IsLiveStatus(r.Status)) continue;
         const std::string patientId = FieldText(r.PatientID);
         const PatientEntry& patient = ctx.Patient(patientId);
-        if (patient.status != recman::kOk && patient.status != recman::kKeyNotFound) continue;
+        if (patient.status != recman::kOk && patient.status != recman::kKeyNotFound) {
+            // Left out, so the day is not complete: its cells may look free when they are not.
+            if (!out->failure.Failed()) {
+                out->failure = {patient.status, FailingPatientFile(ctx.Db(), patientId)};
+            }
+            continue;
+        }
         const tagPATIENTDB* p = patient.status == recman::kOk ? &patient.record : nullptr;
         if (p != nullptr && p->InactiveFlag == 1) continue;
 
@@ -401,8 +428,8 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
         out->bars.push_back(std::move(bar));
     }
     out->count = static_cast<int>(out->list.size());
-    if (status == recman::kEndOfFile || status == recman::kKeyNotFound) return recman::kOk;
-    return status;
+    if (IsReadError(status)) out->failure = {status, table.GetFileName()};
+    return out->failure.status;
 }
 
 // Runs a load inside one read transaction, so that it sees a single state of the files
@@ -421,31 +448,38 @@ int ReadConsistently(Load load) {
 
 }  // namespace
 
-std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode) {
+std::vector<ColumnEntity> LoadColumnEntities(CVeloDBSys* db, int layoutMode, ReadFailure* failure) {
     std::vector<ColumnEntity> columns;
+    ReadFailure local;
+    ReadFailure& result = failure != nullptr ? *failure : local;
+    result = ReadFailure();
     if (layoutMode == 1) {
-        auto doctors = OpenTable<CDoctorDB>(db);
+        auto doctors = OpenTable<CDoctorDB>(db, &result);
         if (!doctors) return columns;
         doctors->SetKey(CDoctorDB::kKeyCode);
-        for (int s = doctors->GetFIRST(); s == recman::kOk; s = doctors->GetNEXT()) {
+        int s = doctors->GetFIRST();
+        for (; s == recman::kOk; s = doctors->GetNEXT()) {
             const tagDOCTORDB& d = doctors->m_Data;
             if (IsHidden(d.HiddenMark)) continue;
             columns.push_back({FieldText(d.Code), Cp932FieldToQString(d.Name)});
         }
+        if (IsReadError(s)) result = {s, doctors->GetFileName()};
         return columns;
     }
-    auto categories = OpenTable<CCategoryDB>(db);
+    auto categories = OpenTable<CCategoryDB>(db, &result);
     if (!categories) return columns;
     categories->SetKey(CCategoryDB::kKeyTypeCode);
     char key[sizeof(tagCATEGORYDB::Type) + sizeof(tagCATEGORYDB::Code)] = {};
     std::memcpy(key, kCategoryUnit, 1);
     categories->SetKeyBuffer(key, sizeof key);
-    for (int s = categories->GetGREQ(); s == recman::kOk; s = categories->GetNEXT()) {
+    int s = categories->GetGREQ();
+    for (; s == recman::kOk; s = categories->GetNEXT()) {
         const tagCATEGORYDB& c = categories->m_Data;
         if (std::strncmp(c.Type, kCategoryUnit, sizeof c.Type) != 0) break;
         if (IsHidden(c.HiddenMark)) continue;
         columns.push_back({FieldText(c.Code), Cp932FieldToQString(c.Name)});
     }
+    if (IsReadError(s)) result = {s, categories->GetFileName()};
     return columns;
 }
 
@@ -463,7 +497,7 @@ int LoadDayWithClock(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode
         *out = DayData();
         out->date = yyyymmdd;
         CLoadContext ctx(db);
-        const int status = ctx.OpenMain();
+        const int status = ctx.OpenMain(&out->failure);
         if (status != recman::kOk) return status;
         return LoadOneDay(ctx, yyyymmdd, layoutMode, columns, weekStyle, clock24, out);
     });
@@ -478,28 +512,33 @@ int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
     const bool clock24 = ReadSheetSettings().clock24;
     return ReadConsistently([&] {
         CLoadContext ctx(db);
-        int status = ctx.OpenMain();
+        ReadFailure openFailure;
+        const int opened = ctx.OpenMain(&openFailure);
+        int status = opened;
         for (int d = 0; d < 7; ++d) {
-            const std::string date = CDate::ToYmd(start.Date().addDays(d));
-            (*out)[d] = DayData();
-            (*out)[d].date = date;
-            if (status == recman::kOk) {
-                status = LoadOneDay(ctx, date, layoutMode, columns, true, clock24, &(*out)[d]);
+            DayData& day = (*out)[d];
+            day = DayData();
+            day.date = CDate::ToYmd(start.Date().addDays(d));
+            if (opened != recman::kOk) {
+                day.failure = openFailure;
+                continue;
             }
+            const int read = LoadOneDay(ctx, day.date, layoutMode, columns, true, clock24, &day);
+            if (status == recman::kOk) status = read;
         }
         return status;
     });
 }
 
 // CountMonth without its read transaction.
-static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
+static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay,
+                          ReadFailure* failure) {
     countsByDay->assign(32, 0);
     if (year < 1 || year > 9999 || month < 1 || month > 12) return recman::kInvalidOperation;
-    int status = recman::kOk;
-    auto reservations = OpenTable<CReservationDB>(db, &status);
-    if (!reservations) return status;
-    auto patients = OpenTable<CPatient1DB>(db, &status);
-    if (!patients) return status;
+    auto reservations = OpenTable<CReservationDB>(db, failure);
+    if (!reservations) return failure->status;
+    auto patients = OpenTable<CPatient1DB>(db, failure);
+    if (!patients) return failure->status;
 
     char first[kDateWidth] = {};
     char last[kDateWidth] = {};
@@ -512,7 +551,7 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
 
     // Whether each patient counts: found and not inactive.
     std::unordered_map<std::string, bool> patientCounts;
-    status = reservations->GetGREQ();
+    int status = reservations->GetGREQ();
     for (; status == recman::kOk; status = reservations->GetNEXT()) {
         const tagRESERVATIONDB& r = reservations->m_Data;
         if (std::strncmp(r.ResDate, last, 8) > 0) break;
@@ -522,8 +561,12 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
         auto it = patientCounts.find(id);
         if (it == patientCounts.end()) {
             const int read = patients->GetPatient1Data(id.c_str());
-            // A patient that cannot be read is left out of this count but tried again.
-            if (read != recman::kOk && read != recman::kKeyNotFound) continue;
+            // A patient that cannot be read is left out of this count but tried again, and
+            // the count is reported as incomplete.
+            if (read != recman::kOk && read != recman::kKeyNotFound) {
+                if (!failure->Failed()) *failure = {read, patients->GetFileName()};
+                continue;
+            }
             it =
                 patientCounts.emplace(id, read == recman::kOk && patients->m_Data.InactiveFlag == 0)
                     .first;
@@ -532,13 +575,19 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
         const int day = (r.ResDate[6] - '0') * 10 + (r.ResDate[7] - '0');
         if (day >= 1 && day <= 31) ++(*countsByDay)[day];
     }
-    if (status == recman::kEndOfFile || status == recman::kKeyNotFound) return recman::kOk;
-    return status;
+    if (IsReadError(status)) *failure = {status, reservations->GetFileName()};
+    return failure->status;
 }
 
-int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay) {
+int CountMonth(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay,
+               ReadFailure* failure) {
     if (countsByDay == nullptr) return recman::kInvalidOperation;
-    return ReadConsistently([&] { return CountMonthOnce(db, year, month, countsByDay); });
+    ReadFailure local;
+    ReadFailure& result = failure != nullptr ? *failure : local;
+    return ReadConsistently([&] {
+        result = ReadFailure();
+        return CountMonthOnce(db, year, month, countsByDay, &result);
+    });
 }
 
 }  // namespace velo::sheet

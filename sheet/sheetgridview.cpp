@@ -26,7 +26,7 @@ CSheetGridView::~CSheetGridView() = default;
 void CSheetGridView::SetLayoutMode(int mode) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_layoutMode = mode == 1 ? 1 : 0;
-    m_columns = LoadColumnEntities(m_db, m_layoutMode);
+    LoadColumns();
     Reload(false);
     QApplication::restoreOverrideCursor();
 }
@@ -40,7 +40,17 @@ void CSheetGridView::ReadDisplaySettings() {
     m_balloonItems = LoadBalloonItems();
     m_freeTableNames.clear();
     CVeloComDlg::EnumFreeTblName(m_db, &m_freeTableNames);
-    if (m_columns.empty()) m_columns = LoadColumnEntities(m_db, m_layoutMode);
+    // Columns that could not be read are tried again on every reload.
+    if (m_columns.empty() || m_columnFailure.Failed()) LoadColumns();
+}
+
+void CSheetGridView::LoadColumns() {
+    m_columns = LoadColumnEntities(m_db, m_layoutMode, &m_columnFailure);
+}
+
+void CSheetGridView::FinishLoad(const ReadFailure& dataFailure) {
+    m_loadFailure = m_columnFailure.Failed() ? m_columnFailure : dataFailure;
+    emit loadFinished();
 }
 
 void CSheetGridView::ResetScroll(bool keepScroll) {

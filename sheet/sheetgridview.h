@@ -37,8 +37,12 @@ public:
 
     // Re-reads the settings and the shown reservations, clears the selection and hides the
     // balloon. keepScroll false scrolls back to the top left. Returns 0 or the first
-    // failing record status (the grid then shows what was read).
+    // failing record status (the grid then shows what was read, and LoadFailure names the
+    // file). Ends with loadFinished.
     virtual int Reload(bool keepScroll) = 0;
+    // The table file the last reload could not read (columns or reservations); while it is
+    // set the grid may show taken cells as free.
+    const ReadFailure& LoadFailure() const { return m_loadFailure; }
 
     const std::vector<ColumnEntity>& Columns() const { return m_columns; }
     const TimeGridConfig& Config() const { return m_config; }
@@ -62,6 +66,8 @@ signals:
     void contextMenuRequested(const QPoint& globalPos);
     void deleteRequested();
     void refreshRequested();
+    // A reload ended, read or not (LoadFailure tells).
+    void loadFinished();
 
 protected:
     // Reads the sheet settings, the kana flags, both display-item lists and the free-table
@@ -72,6 +78,9 @@ protected:
     void PrepareImage(QImage* image) const;
     // Scrolls to the top left unless keepScroll, after the scroll ranges were updated.
     void ResetScroll(bool keepScroll);
+    // Ends a reload: keeps the failure of the columns, else of the reservations, and
+    // emits loadFinished.
+    void FinishLoad(const ReadFailure& dataFailure);
 
     // Scroll ranges, bar rectangles and painting of the derived view.
     virtual void UpdateScrollBars() = 0;
@@ -102,7 +111,11 @@ protected:
     CSheetBalloon m_balloon;
 
 private:
+    void LoadColumns();
+
     QImage m_image;
+    ReadFailure m_columnFailure;
+    ReadFailure m_loadFailure;
 };
 
 }  // namespace velo::sheet

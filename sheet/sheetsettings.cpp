@@ -46,8 +46,8 @@ SheetSettings ReadSheetSettings() {
     s.appointTimeToM = GlobalInt(kGlobal, "AppointTimeToM", s.appointTimeToM);
     s.veloColorOff = GlobalColor(kGlobal, "VeloColorOff", s.veloColorOff);
     s.veloColorDrConveni = GlobalColor(kGlobal, "VeloColorDrConveni", s.veloColorDrConveni);
-    // Only Sunday-first and Monday-first calendars have headings; every other weekday
-    // after the modulo shows Monday first so that headings and columns agree.
+    // The clinic's calendars start on Sunday or on Monday: every weekday but Sunday after
+    // the modulo starts the week on Monday, in the calendars and the week view alike.
     const int calendarMode = PositiveModulo(GlobalInt(kGlobal, "CalendarMode", 0), 7);
     s.calendarMode = calendarMode == 0 ? 0 : 1;
     s.printDataMust = GlobalInt(kGlobal, "PrintDataMust", s.printDataMust);
@@ -64,11 +64,11 @@ SheetSettings ReadSheetSettings() {
     for (int i = 0; i < 4; ++i) {
         s.reStatusColor[i] = GlobalColor(kMente, kColorKeys[i], s.reStatusColor[i]);
     }
-    // The calendar and its legend read the same keys with different defaults.
+    // The calendar's colours and its legend share the thresholds, so that the legend
+    // describes the colours the days are drawn in.
     static const char* const kMaxKeys[3] = {"ReStatusMax1", "ReStatusMax2", "ReStatusMax3"};
     for (int i = 0; i < 3; ++i) {
         s.reStatusMax[i] = GlobalInt(kMente, kMaxKeys[i], s.reStatusMax[i]);
-        s.reStatusMaxLegend[i] = GlobalInt(kMente, kMaxKeys[i], s.reStatusMaxLegend[i]);
     }
 
     s.imeModeAuto = GlobalInt(kIme, "ModeAuto", s.imeModeAuto);

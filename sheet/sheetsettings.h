@@ -35,8 +35,7 @@ struct SheetSettings {
     int show12or24 = 1;
     bool clock24 = true;  // show12or24 == 1
     uint32_t reStatusColor[4] = {0xFFFFFF, 0x00FFFF, 0x0080FF, 0x0000FF};
-    int reStatusMax[3] = {10, 20, 30};       // calendar colouring
-    int reStatusMaxLegend[3] = {9, 19, 29};  // legend texts and the month-calendar dialog
+    int reStatusMax[3] = {10, 20, 30};  // highest count of bands 1-3: colours and legend
     // Section "IME".
     int imeModeAuto = 1;
     int imeModeName = 1;

@@ -17,6 +17,10 @@ void RegisterSheetStrings() {
          "カレンダーメモを保存できませんでした。入力した内容はそのまま残っています。\n%1"},
         {kIdsPrintTitle, "の予約"},
         {kIdsPrintCount, "予約件数："},
+        {kIdsUnreadDayBooking,
+         "%1 のデータを読み込めていないため、予約を登録できません。\n"
+         "空いて見える時間にも予約が入っている可能性があります。"
+         "「画面更新」で正しく読み込めてから登録してください。"},
 
         {kCmdClose, "画面を閉じる\n　閉じる"},
         {kCmdPatientDetail, "患者詳細情報を表示\n患者詳細"},

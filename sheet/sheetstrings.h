@@ -62,6 +62,8 @@ constexpr int kIdsWeekTips = 1596;  // "前の週\n今週\n次の週"
 constexpr int kIdsMemoWriteFailed = 1640;  // the calendar memo could not be saved; %1 = file
 constexpr int kIdsPrintTitle = 1553;  // "の予約": after the printed heading, and the job name
 constexpr int kIdsPrintCount = 1559;  // "予約件数："
+// A booking into a day whose reservations could not be read is refused; %1 = the file.
+constexpr int kIdsUnreadDayBooking = 19100;
 
 // Registers the sheet window's strings; calling it again is harmless.
 void RegisterSheetStrings();

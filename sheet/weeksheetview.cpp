@@ -77,6 +77,14 @@ int CWeekSheetView::Reload(bool keepScroll) {
     ResetScroll(keepScroll);
     LayoutBars();
     viewport()->update();
+    ReadFailure failure;
+    for (const DayData& day : m_week) {
+        if (day.failure.Failed()) {
+            failure = day.failure;
+            break;
+        }
+    }
+    FinishLoad(failure);
     return status;
 }
 

@@ -82,17 +82,38 @@ TEST(MonthCalendarLayoutTest, HeadingsTitleAndLegendTexts) {
     EXPECT_EQ(CalendarTitle(2024, 3), QStringLiteral("2024年 3月"));
     EXPECT_EQ(CalendarTitle(2024, 12), QStringLiteral("2024年12月"));
 
+    // Whatever the first weekday, each heading names the weekday of the days below it, and
+    // the red heading is Sunday's column.
+    const QStringList sundayFirst = WeekdayHeadings(0);
+    for (int mode : {2, 3, 6, 8, -1}) {
+        const auto cells = BuildMonthCells(2026, 3, mode);
+        const QStringList headings = WeekdayHeadings(mode);
+        ASSERT_EQ(headings.size(), 7) << mode;
+        for (int i = 0; i < kCalendarCells; ++i) {
+            if (cells[size_t(i)] == 0) continue;
+            const int weekday = CDate::DayWeek(2026, 3, cells[size_t(i)]);
+            EXPECT_EQ(headings[i % 7], sundayFirst[weekday]) << mode << " cell " << i;
+            EXPECT_EQ(ColumnWeekday(mode, i % 7), weekday) << mode << " cell " << i;
+        }
+    }
+
+    // The legend's bands are the bands the days are coloured by: its upper bounds are the
+    // last counts of each colour, with the defaults and with stored thresholds alike.
     SheetSettings settings;
     EXPECT_EQ(LegendTexts(settings),
-              QStringList({QStringLiteral(" 0 件から 9 まで"), QStringLiteral("10 件から 19 まで"),
-                           QStringLiteral("20 件から 29 まで"), QStringLiteral("それ以上")}));
-    settings.reStatusMaxLegend[0] = 4;
-    settings.reStatusMaxLegend[1] = 8;
-    settings.reStatusMaxLegend[2] = 15;
+              QStringList({QStringLiteral(" 0 件から 10 まで"), QStringLiteral("11 件から 20 まで"),
+                           QStringLiteral("21 件から 30 まで"), QStringLiteral("それ以上")}));
+    EXPECT_EQ(CountBand(settings, 10), 0);
+    EXPECT_EQ(CountBand(settings, 11), 1);
+    settings.reStatusMax[0] = 4;
+    settings.reStatusMax[1] = 8;
+    settings.reStatusMax[2] = 15;
     CCalendarLegend legend;
     legend.SetSettings(settings);
     EXPECT_EQ(legend.Texts()[1], QStringLiteral("5 件から 8 まで"));
     EXPECT_EQ(legend.Texts()[2], QStringLiteral("9 件から 15 まで"));
+    EXPECT_EQ(CountBand(settings, 8), 1);
+    EXPECT_EQ(CountBand(settings, 9), 2);
 }
 
 TEST(MonthCalendarLayoutTest, CellGeometryRoundsEachEdgeDown) {

@@ -6,8 +6,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateEdit>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <filesystem>
+#include <map>
 
 #include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
@@ -19,6 +27,7 @@
 #include "sheet/sheetstrings.h"
 #include "sheet/tests/sheetfixture.h"
 #include "sheet/velosheet.h"
+#include "sheet/weeksheetview.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/modal.h"
 #include "suite/text/hostprofile.h"
@@ -33,6 +42,33 @@ namespace {
 constexpr int kPositionClose = 0;
 constexpr int kPositionRes = 1;
 constexpr int kPositionLab = 7;
+
+// Runs `act` on the next popup menu shown (a right-click menu) and closes it; `shown` tells
+// afterwards whether one was shown at all.
+void OnPopup(std::function<void(QMenu*)> act, bool* shown) {
+    *shown = false;
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        timer->stop();
+        timer->deleteLater();
+        *shown = true;
+        act(menu);
+        menu->close();
+    });
+    timer->start();
+    // A menu that never comes does not leave the poll running into the next test.
+    QTimer::singleShot(2000, timer, [timer] { timer->deleteLater(); });
+}
+
+// The enabled state of each item of a menu, by its text.
+std::map<QString, bool> MenuItems(QMenu* menu) {
+    std::map<QString, bool> items;
+    for (QAction* action : menu->actions()) items[action->text()] = action->isEnabled();
+    return items;
+}
 
 class ReserveSheetTest : public SheetAppTest {
 protected:
@@ -65,8 +101,44 @@ protected:
             SetField(r.EndTime, "1030");
             SetField(r.UnitCode, "01");
             SetField(r.DoctorCode, "01");
+            SetField(r.ResTypeCode, "01");
             r.Status = status;
         });
+    }
+
+    // A left click on the name of a reservation's list row, as a person selects it.
+    static void ClickRow(CReserveSheetDlg& sheet, const std::string& no) {
+        CXListCtrl* list = sheet.DayList()->List();
+        for (int row = 0; row < sheet.DayList()->RowCount(); ++row) {
+            if (sheet.DayList()->Entry(row)->reservationNo != no) continue;
+            const QRect rect = list->visualItemRect(list->topLevelItem(row));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              QPoint(list->columnViewportPosition(1) + 10, rect.center().y()));
+            return;
+        }
+        ADD_FAILURE() << "no list row for " << no;
+    }
+    // A drag with the left button from one point of a grid to another.
+    static void Drag(CSheetGridView* view, QPoint from, QPoint to) {
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(view->viewport(), to);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+    }
+    static void DoubleClick(QWidget* widget, QPoint at) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+    }
+    static void ClickToolButton(CReserveSheetDlg& sheet, QToolBar* toolbar, int command) {
+        QWidget* button = toolbar->widgetForAction(sheet.Action(command));
+        ASSERT_NE(button, nullptr) << command;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    static QToolBar* ViewToolbar(CReserveSheetDlg& sheet) {
+        return sheet.findChild<QToolBar*>(QString::number(kIdrViewToolbar));
+    }
+    static QToolBar* MainToolbar(CReserveSheetDlg& sheet) {
+        return sheet.findChild<QToolBar*>(QString::number(kIdrMainToolbar));
     }
 
     uint8_t StoredStatus(const char* no) {
@@ -203,9 +275,11 @@ TEST_F(ReserveSheetTest, DateButtonsMoveTheShownDateAndHeading) {
 }
 
 TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
     AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     AddReservation("0000000002", "0000000001", "20240328", 4);  // revoked: not listed
+    SheetDbTest::AddReservation({"0000000003", "", "20240328", "1100", "1130"});  // blocked time
     CReserveSheetDlg sheet(&m_db);
     CDayList* list = sheet.DayList();
     ASSERT_EQ(list->RowCount(), 1);
@@ -239,15 +313,47 @@ TEST_F(ReserveSheetTest, CameBoxSetsTheStatusAndTheToolbarFollowsTheRow) {
     EXPECT_EQ(ListMenuGreyed(*list->Entry(0)), std::vector<int>{kCmdBilling});
     EXPECT_EQ(StoredStatus("0000000001"), 0);
     EXPECT_FALSE(list->IsCame(0));
+
+    // A blocked-time bar has no row: clicked while a row is selected it is selected all the
+    // same, with edit and delete enabled, and its right-click menu offers just those.
+    sheet.show();
+    QApplication::processEvents();
+    CDaySheetView* day = sheet.DayView();
+    const QPoint blocked = day->BarRect("0000000003").center();
+    ClickRow(sheet, "0000000001");
+    ASSERT_NE(list->SelectedEntry(), nullptr);
+    QTest::mouseClick(day->viewport(), Qt::LeftButton, {}, blocked);
+    ASSERT_NE(day->SelectedBar(), nullptr);
+    EXPECT_EQ(day->SelectedBar()->reservationNo, "0000000003");
+    EXPECT_EQ(list->SelectedEntry(), nullptr);
+    EXPECT_TRUE(sheet.Action(kCmdEditReservation)->isEnabled());
+    EXPECT_TRUE(sheet.Action(kCmdDeleteReservation)->isEnabled());
+    EXPECT_FALSE(sheet.Action(kCmdChangeReservation)->isEnabled());
+
+    ClickRow(sheet, "0000000001");
+    std::map<QString, bool> items;
+    bool menuShown = false;
+    OnPopup([&](QMenu* menu) { items = MenuItems(menu); }, &menuShown);
+    QTest::mouseClick(day->viewport(), Qt::RightButton, {}, blocked);
+    ASSERT_TRUE(menuShown);
+    EXPECT_TRUE(items[QStringLiteral("予約の編集")]);
+    EXPECT_TRUE(items[QStringLiteral("予約の削除")]);
+    EXPECT_FALSE(items[QStringLiteral("予約の変更")]);
+    EXPECT_FALSE(items[QStringLiteral("入金処理")]);
 }
 
 TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
     AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     AddReservation("0000000002", "0000000001", "20240328", 1);
+    AddReservation("0000000003", "0000000001", "20240328", 0);
+    SheetDbTest::AddReservation({"0000000004", "", "20240328", "1100", "1130"});  // blocked time
     CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    QApplication::processEvents();
     CDayList* list = sheet.DayList();
-    ASSERT_EQ(list->RowCount(), 2);
+    ASSERT_EQ(list->RowCount(), 3);
     const auto pressDelete = [&sheet] {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
         QApplication::sendEvent(&sheet, &press);
@@ -275,17 +381,59 @@ TEST_F(ReserveSheetTest, DeleteKeyAsksAndRemovesOnlyABookedReservation) {
     CReservationDB table;
     ASSERT_EQ(table.Open(m_folder), recman::kOk);
     EXPECT_EQ(table.GetReservationData("0000000001"), recman::kKeyNotFound);
+    EXPECT_EQ(list->RowCount(), 2);
+
+    // Another workstation removed a listed reservation: the delete says it failed without
+    // asking first, and the stale row goes.
+    ASSERT_EQ(table.GetReservationData("0000000003"), recman::kOk);
+    ASSERT_EQ(table.Delete(), recman::kOk);
+    table.Close();
+    ClickRow(sheet, "0000000003");
+    CMessageService::ClearHistory();
+    pressDelete();
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_NE(CMessageService::History()[0].kind, CMessageService::EKind::YesNo);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              QStringLiteral("データの削除を行なう際、エラーが発生します。"));
     EXPECT_EQ(list->RowCount(), 1);
+
+    // In the week view a blocked-time bar is edited by a double click and deleted by the key.
+    ClickToolButton(sheet, ViewToolbar(sheet), kCmdWeekView);
+    ASSERT_EQ(sheet.AppointMode(), 1);
+    CWeekSheetView* week = sheet.WeekView();
+    const QPoint blocked = week->BarRect("0000000004").center();
+    ASSERT_FALSE(blocked.isNull());
+    QString title;
+    OnModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        dialog->reject();
+    });
+    DoubleClick(week->viewport(), blocked);
+    EXPECT_EQ(title, QStringLiteral("予約の編集"));
+    CMessageService::ClearHistory();
+    QTest::keyClick(week, Qt::Key_Delete);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].kind, CMessageService::EKind::YesNo);
+    ASSERT_EQ(table.Open(m_folder), recman::kOk);
+    EXPECT_EQ(table.GetReservationData("0000000004"), recman::kKeyNotFound);
 }
 
 TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
     ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
+    ASSERT_NO_FATAL_FAILURE(AddCategory("0", "01", "Check-up"));
+    ASSERT_NO_FATAL_FAILURE(AddDoctor("01", "Dr A"));
     AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
     CReserveSheetDlg sheet(&m_db);
-    ASSERT_EQ(sheet.DayView()->Columns().size(), 1u);
+    sheet.show();
+    QApplication::processEvents();
+    CDaySheetView* day = sheet.DayView();
+    ASSERT_EQ(day->Columns().size(), 1u);
 
-    // A dragged range books in its column and band on the shown day.
+    // A range dragged right after a list row was selected books in its column and band on
+    // the shown day: clearing the list for the range does not cancel it.
+    ClickRow(sheet, "0000000001");
+    ASSERT_NE(sheet.DayList()->SelectedEntry(), nullptr);
     QString title;
     int bandStart = 0, bandEnd = 0;
     OnModal([&](QDialog* dialog) {
@@ -296,23 +444,49 @@ TEST_F(ReserveSheetTest, DraggedRangeDoubleClickAndCancelOpenTheirDialogs) {
         }
         dialog->reject();
     });
-    emit sheet.DayView()->rangeChosen(0, 945, 1000, QStringLiteral("20240328"));
+    Drag(day, day->CellRect(930, 0).center(), day->CellRect(945, 0).center());
     EXPECT_EQ(title, QStringLiteral("新規予約"));
-    EXPECT_EQ(bandStart, 945);
+    EXPECT_EQ(bandStart, 930);
     EXPECT_EQ(bandEnd, 1000);
+    EXPECT_EQ(sheet.DayList()->SelectedEntry(), nullptr);
 
     // A double click on the list row edits that reservation.
-    ASSERT_TRUE(sheet.DayList()->SelectReservation("0000000001"));
     title.clear();
     OnModal([&](QDialog* dialog) {
         title = dialog->windowTitle();
         dialog->reject();
     });
-    emit sheet.DayList()->RowDoubleClicked(0);
+    CXListCtrl* list = sheet.DayList()->List();
+    DoubleClick(list->viewport(), QPoint(list->columnViewportPosition(1) + 10,
+                                         list->visualItemRect(list->topLevelItem(0)).center().y()));
     EXPECT_EQ(title, QStringLiteral("予約の編集"));
 
+    // An edit from the bar that moves the reservation to another day of the month: the
+    // sheet follows it, keeps the grid's scroll position and counts both days again.
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDYES; });
+    day->verticalScrollBar()->setValue(90);
+    const int scrolled = day->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    ASSERT_EQ(sheet.Calendar()->Data().counts[28], 1);
+    bool saved = false;
+    OnModal([&](QDialog* dialog) {
+        auto* edit = qobject_cast<CReservationDlg*>(dialog);
+        ASSERT_NE(edit, nullptr);
+        edit->findChild<QDateEdit*>(QString::number(CReservationDlg::kIdDate))
+            ->setDate(QDate(2024, 3, 30));
+        edit->ChooseBand(1400, 1430);
+        edit->findChild<QPushButton*>(QString::number(CReservationDlg::kIdOk))->click();
+        saved = edit->result() == QDialog::Accepted;
+    });
+    DoubleClick(day->viewport(), day->BarRect("0000000001").center());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 30));
+    EXPECT_EQ(sheet.Calendar()->Data().counts[28], 0);
+    EXPECT_EQ(sheet.Calendar()->Data().counts[30], 1);
+    EXPECT_EQ(day->verticalScrollBar()->value(), scrolled);
+
     // Cancel with notice: asked first, then the reason dialog marks it and the row goes.
-    CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDYES; });
     bool reasonAsked = false;
     OnModal([&](QDialog* dialog) {
         reasonAsked = qobject_cast<CCancelReasonDlg*>(dialog) != nullptr;
@@ -333,6 +507,7 @@ TEST_F(ReserveSheetTest, AReservationFoundBySearchIsCancelledAndTheSheetMovesToI
     AddReservation("0000000007", "0000000001", "20240330", 0);
     CReserveSheetDlg sheet(&m_db);
     sheet.show();
+    ASSERT_EQ(sheet.Calendar()->Data().counts[30], 1);
     CMessageService::SetScript([](const CMessageService::Request&) { return CMessageService::IDYES; });
     bool reasonAsked = false;
     OnModal([&](QDialog* dialog) {
@@ -352,6 +527,64 @@ TEST_F(ReserveSheetTest, AReservationFoundBySearchIsCancelledAndTheSheetMovesToI
     EXPECT_TRUE(reasonAsked);
     EXPECT_EQ(StoredStatus("0000000007"), 3);
     EXPECT_EQ(sheet.ShownDate(), QDate(2024, 3, 30));
+    EXPECT_EQ(sheet.Calendar()->Data().counts[30], 0);  // counted again in the same month
+}
+
+TEST_F(ReserveSheetTest, AnUnreadableReservationFileIsShownAndRefusesBookingsUntilReadAgain) {
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
+    AddPatient("0000000001", "Yamada");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    const std::filesystem::path file = std::filesystem::path(m_folder) / "RESERVATION.BTR";
+    const std::filesystem::path kept = std::filesystem::path(m_folder) / "RESERVATION.kept";
+    recman::Shutdown();
+    std::filesystem::copy_file(file, kept);
+    std::filesystem::resize_file(file, 1000);
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDOK; });
+    const auto messagesNaming = [](const QString& text) {
+        int n = 0;
+        for (const auto& request : CMessageService::History()) n += request.text.contains(text);
+        return n;
+    };
+
+    // The sheet opens on an empty day, says once which file could not be read and what to
+    // do, and keeps a notice over the grid.
+    CReserveSheetDlg sheet(&m_db);
+    sheet.show();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(sheet.DayList()->RowCount(), 0);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    const QString message = CMessageService::History()[0].text;
+    EXPECT_TRUE(message.contains(QStringLiteral("RESERVATION.BTR")));
+    EXPECT_TRUE(message.contains(QStringLiteral("velodb check")));
+    EXPECT_TRUE(sheet.ReadFailureNotice().contains(QStringLiteral("RESERVATION.BTR")));
+
+    // Neither a dragged band nor the new-reservation command opens the booking dialog.
+    QString opened;
+    OnModal([&](QDialog* dialog) {
+        opened = dialog->windowTitle();
+        dialog->reject();
+    });
+    CDaySheetView* day = sheet.DayView();
+    Drag(day, day->CellRect(930, 0).center(), day->CellRect(945, 0).center());
+    QTest::mouseClick(MainToolbar(sheet)->widgetForAction(sheet.Action(kCmdNewReservation)),
+                      Qt::LeftButton);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(messagesNaming(QStringLiteral("予約を登録できません")), 2);
+    EXPECT_EQ(messagesNaming(QStringLiteral("velodb check")), 1);
+
+    // A refresh that reads the file again clears the notice and books as usual.
+    recman::Shutdown();
+    std::filesystem::remove(file);
+    std::filesystem::rename(kept, file);
+    QTest::keyClick(day, Qt::Key_F5);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(sheet.ReadFailureNotice().isEmpty());
+    EXPECT_EQ(sheet.DayList()->RowCount(), 1);
+    Drag(day, day->CellRect(930, 0).center(), day->CellRect(945, 0).center());
+    EXPECT_EQ(opened, QStringLiteral("新規予約"));
+    EXPECT_EQ(messagesNaming(QStringLiteral("velodb check")), 1);
 }
 
 TEST_F(ReserveSheetTest, MemoStandbyAndPrintCommandsOpenTheirDialogs) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "recman/recman.h"
 #include "sheet/tests/sheetfixture.h"
@@ -220,18 +221,49 @@ TEST_F(SheetDataTest, MonthCountsLiveReservationsOfActivePatientsOnly) {
     EXPECT_NE(CountMonth(&m_db, 2026, 13, &counts), recman::kOk);
 }
 
-TEST_F(SheetDataTest, MissingReservationFileLeavesAnEmptyDayAndReportsIt) {
+TEST_F(SheetDataTest, UnreadableFilesLeaveAnEmptyDayAndAreNamed) {
     AddReservation({"0000000001", "0000000001", "20261207", "0900", "0930"});
     recman::Shutdown();
-    std::filesystem::remove(std::filesystem::path(m_folder) / "RESERVATION.BTR");
+    const auto cutShort = [this](const char* file) {
+        std::filesystem::resize_file(std::filesystem::path(m_folder) / file, 1000);
+    };
     DayData day;
+    std::vector<int> counts;
+    ReadFailure failure;
+
+    // A cut-short patient file, whichever of its two, fails every day of the week and the
+    // count, and is named.
+    cutShort("PATIENT2.BTR");
+    std::array<DayData, 7> week;
+    EXPECT_NE(LoadWeek(&m_db, "20261206", 0, {}, &week), recman::kOk);
+    for (const DayData& one : week) EXPECT_EQ(one.failure.tableFile, "PATIENT2.BTR") << one.date;
+    cutShort("PATIENT1.BTR");
+    EXPECT_NE(LoadDayWithClock(&m_db, "20261207", 0, {}, false, true, &day), recman::kOk);
+    EXPECT_EQ(day.failure.tableFile, "PATIENT1.BTR");
+    EXPECT_NE(CountMonth(&m_db, 2026, 12, &counts, &failure), recman::kOk);
+    EXPECT_EQ(failure.tableFile, "PATIENT1.BTR");
+
+    // An overwritten unit master: no columns, and the file named.
+    {
+        std::fstream category(std::filesystem::path(m_folder) / "CATEGORY.BTR",
+                              std::ios::in | std::ios::out | std::ios::binary);
+        category << std::string(200, 'x');
+    }
+    EXPECT_TRUE(LoadColumnEntities(&m_db, 0, &failure).empty());
+    EXPECT_EQ(failure.tableFile, "CATEGORY.BTR");
+    EXPECT_NE(failure.status, recman::kOk);
+
+    // A missing reservation file leaves an empty, dated day.
+    std::filesystem::remove(std::filesystem::path(m_folder) / "RESERVATION.BTR");
+    day = DayData();
     day.bars.resize(3);
     EXPECT_NE(LoadDayWithClock(&m_db, "20261207", 0, {}, false, true, &day), recman::kOk);
     EXPECT_TRUE(day.bars.empty());
     EXPECT_EQ(day.date, "20261207");
-    std::vector<int> counts;
-    EXPECT_NE(CountMonth(&m_db, 2026, 12, &counts), recman::kOk);
+    EXPECT_EQ(day.failure.tableFile, "RESERVATION.BTR");
+    EXPECT_NE(CountMonth(&m_db, 2026, 12, &counts, &failure), recman::kOk);
     EXPECT_EQ(counts.size(), 32u);
+    EXPECT_EQ(failure.tableFile, "RESERVATION.BTR");
 }
 
 }  // namespace

@@ -63,11 +63,10 @@ TEST_F(SheetSettingsTest, NoKeysGiveTheDefaults) {
     EXPECT_EQ(grid.dayColumnWidth, 150);
 }
 
-TEST_F(SheetSettingsTest, CalendarBandsAndLegendDefaultsDiffer) {
+TEST_F(SheetSettingsTest, CalendarBandThresholds) {
     SheetSettings s = ReadSheetSettings();
     EXPECT_EQ(s.reStatusMax[0], 10);
-    EXPECT_EQ(s.reStatusMaxLegend[0], 9);
-    EXPECT_EQ(s.reStatusMaxLegend[2], 29);
+    EXPECT_EQ(s.reStatusMax[2], 30);
     // A day with 10 reservations is still in the first band, drawn in ReStatusColor1.
     EXPECT_EQ(CountBand(s, 10), 0);
     EXPECT_EQ(CountBandColor(s, 10), 0xFFFFFFu);
@@ -79,8 +78,7 @@ TEST_F(SheetSettingsTest, CalendarBandsAndLegendDefaultsDiffer) {
     Set("MENTE", "ReStatusColor2", 0x123456);
     s = ReadSheetSettings();
     EXPECT_EQ(s.reStatusMax[0], 4);
-    EXPECT_EQ(s.reStatusMaxLegend[0], 4);  // stored values serve both
-    EXPECT_EQ(s.reStatusMaxLegend[1], 19);
+    EXPECT_EQ(s.reStatusMax[1], 20);
     EXPECT_EQ(CountBandColor(s, 5), 0x123456u);
 }
 
