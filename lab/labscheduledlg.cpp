@@ -53,8 +53,18 @@ LabItemDialogRunner& ItemDialogRunner() {
 LabItemDialogResult RunLabItemDlg(const LabItemDialogRequest& request) {
     CLabItemDlg dialog(request.db, request.materialNo, request.patientId, request.day,
                        request.pickingState, request.parent);
+    std::vector<std::string> dueDates;
+    QObject::connect(&dialog, &CLabItemDlg::saved, &dialog,
+                     [&dueDates](const QString&, const QString& dueDate) {
+                         dueDates.push_back(dueDate.toStdString());
+                     });
     dialog.exec();
-    return {dialog.SavedMaterialNo(), dialog.SavedDueDate()};
+    LabItemDialogResult result{dialog.SavedMaterialNo(), dialog.SavedDueDate(), {}};
+    if (!dueDates.empty()) {
+        dueDates.pop_back();  // the last save is dueDate
+        result.earlierDueDates = std::move(dueDates);
+    }
+    return result;
 }
 
 // The width of a text in code page 932 bytes: ASCII and half-width katakana take one byte,
@@ -531,19 +541,25 @@ void CLabScheduleDlg::RunItemDialog(const QString& materialNo) {
     const LabItemDialogResult result = runner ? runner(request) : RunLabItemDlg(request);
     m_inItemDialog = false;
     if (result.savedNo.empty()) return;
-    // Show the saved item: its due day comes into the range and it is selected.
+    // Show what was saved: every saved item's due day comes into the range, so that none
+    // entered with "登録して新規" is out of sight, and the last one is selected.
     if (m_pickingState == 1) m_pickingState = 2;
-    WidenRangeTo(result.dueDate);
+    std::vector<std::string> dueDates = result.earlierDueDates;
+    dueDates.push_back(result.dueDate);
+    WidenRangeTo(dueDates);
     Refresh(result.savedNo);
 }
 
-void CLabScheduleDlg::WidenRangeTo(const std::string& day) {
-    const QDate date = CDate::FromYmd(day.c_str());
-    if (!date.isValid() || !m_dateCheck->isChecked()) return;
+void CLabScheduleDlg::WidenRangeTo(const std::vector<std::string>& days) {
+    if (!m_dateCheck->isChecked()) return;
     const QSignalBlocker blockFrom(m_fromEdit);
     const QSignalBlocker blockTo(m_toEdit);
-    if (date < m_fromEdit->date()) m_fromEdit->setDate(date);
-    if (date > m_toEdit->date()) m_toEdit->setDate(date);
+    for (const std::string& day : days) {
+        const QDate date = CDate::FromYmd(day.c_str());
+        if (!date.isValid()) continue;
+        if (date < m_fromEdit->date()) m_fromEdit->setDate(date);
+        if (date > m_toEdit->date()) m_toEdit->setDate(date);
+    }
 }
 
 QString CLabScheduleDlg::DeleteDescription(int row) const {

@@ -29,7 +29,8 @@ class QTimer;
 class QToolBar;
 
 // What the window hands the item edit dialog, and what comes back: the key and due day of
-// the item saved last (both empty when nothing was saved).
+// the item saved last (both empty when nothing was saved), and the due day of every item
+// saved while the dialog was open ("登録して新規" saves several before it closes).
 struct LabItemDialogRequest {
     CVeloDBSys* db = nullptr;
     QString materialNo;     // empty: a new item
@@ -41,6 +42,7 @@ struct LabItemDialogRequest {
 struct LabItemDialogResult {
     std::string savedNo;
     std::string dueDate;
+    std::vector<std::string> earlierDueDates;  // saves before the last one, in order
 };
 using LabItemDialogRunner = std::function<LabItemDialogResult(const LabItemDialogRequest&)>;
 
@@ -125,7 +127,8 @@ private:
     void OnPrint();
     void OnCsv();
     void RunItemDialog(const QString& materialNo);
-    void WidenRangeTo(const std::string& day);
+    // Widens the date range so that it holds every one of the days.
+    void WidenRangeTo(const std::vector<std::string>& days);
     QString DeleteDescription(int row) const;
 
     CVeloDBSys* m_db;

@@ -8,17 +8,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "lab/byitemview.h"
 #include "lab/labitem.h"
+#include "lab/labitemdlg.h"
 #include "lab/labscheduledlg.h"
 #include "lab/labstrings.h"
 #include "lab/velolab.h"
@@ -121,6 +125,13 @@ protected:
         EXPECT_EQ(SaveLabItem(&m_db, in, today, &no), 0);
         return no;
     }
+    bool ReadItem(const std::string& no, tagMATERIALDB* item) {
+        CMaterialDB table;
+        if (table.Open(m_folder) != recman::kOk || table.GetMaterialData(no.c_str()) != recman::kOk)
+            return false;
+        *item = table.m_Data;
+        return true;
+    }
     bool ItemExists(const std::string& no) {
         CMaterialDB table;
         if (table.Open(m_folder) != recman::kOk) return false;
@@ -135,6 +146,20 @@ protected:
             if (r.kind == kind && r.text.contains(textPart)) ++count;
         }
         return count;
+    }
+
+    // Runs `act` on the item edit dialog once it is shown modally over the schedule window.
+    static void OnItemDialog(std::function<void(QDialog*)> act) {
+        auto* timer = new QTimer(QCoreApplication::instance());
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            auto* dialog = qobject_cast<CLabItemDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        });
+        timer->start();
     }
 
     // Runs `act` on the schedule window once it has shown its first refresh (inside exec).
@@ -229,7 +254,7 @@ TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
     CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest& request) {
         requests.push_back(request);
         saved = AddItem(request.patientId.c_str(), "20260320", "保定装置", "20260302");
-        return LabItemDialogResult{saved, "20260320"};
+        return LabItemDialogResult{saved, "20260320", {}};
     });
     WhenRefreshed([&](CLabScheduleDlg* dialog) {
         // The first (empty) refresh posts the entry; the one after the save has the item.
@@ -246,6 +271,51 @@ TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
     });
     EXPECT_EQ(lab.GetSchedule(&m_db, "0000000002", "20260310").toStdString(), saved);
     EXPECT_EQ(requests.size(), 1u);
+
+    // The real dialog saves one item with "登録して新規" and another with OK: the range
+    // widens to both due days, not only to the last one's, and the last one is selected.
+    CLabScheduleDlg::SetItemDialogRunner({});
+    Insert<CStaffDB>([](tagSTAFFDB& r) {
+        SetField(r.Code, "001");
+        SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("技工 一郎"));
+    });
+    std::string last;
+    OnItemDialog([&](QDialog* item) {
+        auto fill = [item](const QString& name, const QDate& due) {
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdCategory))
+                ->setCurrentIndex(0);
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdStaff))
+                ->setCurrentText(QStringLiteral("技工 一郎"));
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdItemName))
+                ->setEditText(name);
+            item->findChild<QDateEdit*>(QString::number(CLabItemDlg::kIdDueDate))->setDate(due);
+        };
+        fill(QStringLiteral("咬合床"), QDate(2026, 3, 27));
+        QTest::mouseClick(
+            item->findChild<QPushButton*>(QString::number(CLabItemDlg::kIdSaveAndNew)),
+            Qt::LeftButton);
+        fill(QStringLiteral("模型"), QDate(2026, 3, 8));
+        QTest::mouseClick(item->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+    });
+    std::vector<QString> listed;
+    WhenRefreshed([&](CLabScheduleDlg* dialog) {
+        QObject::connect(
+            dialog, &CLabScheduleDlg::Refreshed, dialog,
+            [&, dialog] {
+                EXPECT_EQ(dialog->FromEdit()->date(), QDate(2026, 3, 7));
+                EXPECT_EQ(dialog->ToEdit()->date(), QDate(2026, 3, 27));
+                for (int r = 0; r < dialog->List()->GetItemCount(); ++r)
+                    listed.push_back(dialog->List()->GetItemText(r, kColItem));
+                last = dialog->SelectedMaterialNo();
+                dialog->RunCommand(kCmdLabOk);
+            },
+            Qt::SingleShotConnection);
+    });
+    EXPECT_EQ(lab.GetSchedule(&m_db, "0000000001", "20260310").toStdString(), last);
+    EXPECT_EQ(listed, (std::vector<QString>{QStringLiteral("模型"), QStringLiteral("咬合床")}));
+    tagMATERIALDB chosen{};
+    ASSERT_TRUE(ReadItem(last, &chosen));
+    EXPECT_STREQ(chosen.CompletionDate, "20260308");
 }
 
 TEST_F(LabWindowTest, FilterControlsFollowTheirRules) {
