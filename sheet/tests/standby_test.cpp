@@ -323,14 +323,22 @@ TEST_F(StandbyTest, TheEntryDialogRefusesAnEntryWithoutPatientOrWithDaysReversed
     auto* to = Control<QDateEdit>(&dialog, CStandbyEntryDlg::kIdDateTo);
     auto* oneDay = Control<QCheckBox>(&dialog, CStandbyEntryDlg::kIdOneDay);
     EXPECT_TRUE(oneDay->isChecked());
+    // Unticked, an end day before the start day is refused.
+    QTest::mouseClick(oneDay, Qt::LeftButton);
     from->setDate(QDate(2024, 5, 2));
-    ok->click();  // to still on 20 April
+    EXPECT_EQ(to->date(), QDate(2024, 4, 20));
+    ok->click();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(StoredStandbyNumbers().empty());
 
-    QTest::mouseClick(oneDay, Qt::LeftButton);  // unchecked
-    QTest::mouseClick(oneDay, Qt::LeftButton);  // checked again: copies the day
+    QTest::mouseClick(oneDay, Qt::LeftButton);  // ticked again: copies the day
     EXPECT_EQ(to->date(), QDate(2024, 5, 2));
+    // While it is ticked the end day follows the start day as it is stepped on.
+    from->setFocus();
+    from->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(from, Qt::Key_Up);
+    EXPECT_EQ(from->date(), QDate(2024, 5, 3));
+    EXPECT_EQ(to->date(), QDate(2024, 5, 3));
     auto* hour = Control<QComboBox>(&dialog, CStandbyEntryDlg::kIdHourTo);
     EXPECT_EQ(hour->itemText(0), QStringLiteral("09"));
     hour->setCurrentText(QStringLiteral("11"));
@@ -340,10 +348,28 @@ TEST_F(StandbyTest, TheEntryDialogRefusesAnEntryWithoutPatientOrWithDaysReversed
     StandbyEntry stored;
     ASSERT_EQ(ReadStandbyEntry(&m_db, dialog.SavedStandbyNo(), &stored), 0);
     EXPECT_EQ(stored.patientId, kSato);
-    EXPECT_EQ(stored.dateFrom, "20240502");
-    EXPECT_EQ(stored.dateTo, "20240502");
+    EXPECT_EQ(stored.dateFrom, "20240503");
+    EXPECT_EQ(stored.dateTo, "20240503");
     EXPECT_EQ(stored.timeFrom, 900);
     EXPECT_EQ(stored.timeTo, 1145);
+
+    // An entry over several days opens unticked, and moving its start keeps its end; moving
+    // the end day of a ticked one-day entry unticks it, so the start no longer drags it.
+    AddStandby(7, kYamada, "20240510", "20240517");
+    CStandbyEntryDlg edit(&m_db, 7);
+    edit.show();
+    auto* editFrom = Control<QDateEdit>(&edit, CStandbyEntryDlg::kIdDateFrom);
+    auto* editTo = Control<QDateEdit>(&edit, CStandbyEntryDlg::kIdDateTo);
+    auto* editOneDay = Control<QCheckBox>(&edit, CStandbyEntryDlg::kIdOneDay);
+    EXPECT_FALSE(editOneDay->isChecked());
+    editFrom->setDate(QDate(2024, 5, 12));
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 17));
+    QTest::mouseClick(editOneDay, Qt::LeftButton);
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 12));
+    editTo->setDate(QDate(2024, 5, 14));
+    EXPECT_FALSE(editOneDay->isChecked());
+    editFrom->setDate(QDate(2024, 5, 13));
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 14));
 }
 
 }  // namespace
