@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
@@ -414,7 +415,7 @@ TEST_F(LabWindowTest, DeleteAsksAndKeepsTheItemWhenDeclined) {
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QString()), 0);
 }
 
-TEST_F(LabWindowTest, FailedDeleteShowsTheErrorAndKeepsTheWindow) {
+TEST_F(LabWindowTest, FailedReadsAndDeletesAreShownAndKeepTheWindow) {
     const std::string no = AddItem("0000000001", "20260303", "上顎床");
     CLabScheduleDlg dialog(&m_db);
     dialog.show();
@@ -433,6 +434,62 @@ TEST_F(LabWindowTest, FailedDeleteShowsTheErrorAndKeepsTheWindow) {
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, LoadString(kIdsLabDeleteFailed)),
               1);
     EXPECT_TRUE(dialog.isVisible());
+
+    // The item file cut short: each load says once which file could not be read, a notice
+    // stays above the view, and nothing acts on what was read until a load succeeds.
+    for (int i = 0; i < 30; ++i) AddItem("0000000001", "20260304", "模型");
+    const std::filesystem::path material = std::filesystem::path(m_folder) / "MATERIAL.BTR";
+    const std::filesystem::path sound =
+        m_dir.filePath(QStringLiteral("MATERIAL.sound")).toStdString();
+    recman::Shutdown();
+    std::filesystem::copy_file(material, sound);
+    std::filesystem::resize_file(material, std::filesystem::file_size(material) / 4);
+    CMessageService::ClearHistory();
+    const QString failed = QStringLiteral("MATERIAL.BTR のデータを読み込めませんでした");
+    QTest::mouseClick(dialog.RefreshButton(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 1);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("velodb check")), 1);
+    EXPECT_TRUE(dialog.ReadFailureNotice()->isVisible());
+    EXPECT_TRUE(dialog.ReadFailureNotice()->text().contains(QStringLiteral("MATERIAL.BTR")));
+    for (int id : {kCmdLabEdit, kCmdLabDelete, kCmdLabPrint, kCmdLabCsv})
+        EXPECT_FALSE(dialog.Action(id)->isEnabled()) << id;
+    if (dialog.List()->GetItemCount() > 0) dialog.List()->SetSelIndex(0);
+    QTest::keyClick(dialog.List(), Qt::Key_Delete);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::YesNo, QString()), 0);
+    QTest::mouseClick(dialog.ByItemRadio(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 2);
+    EXPECT_TRUE(dialog.ReadFailureNotice()->isVisible());
+
+    recman::Shutdown();
+    std::filesystem::copy_file(sound, material, std::filesystem::copy_options::overwrite_existing);
+    QTest::mouseClick(dialog.RefreshButton(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 2);
+    EXPECT_FALSE(dialog.ReadFailureNotice()->isVisible());
+    EXPECT_EQ(dialog.ByItemView()->CardCount(), 30);
+    EXPECT_TRUE(dialog.Action(kCmdLabCsv)->isEnabled());
+
+    // Picking from a file that cannot be read offers no new item on the strength of the
+    // empty list, and nothing can be confirmed.
+    dialog.reject();
+    std::filesystem::resize_file(material, std::filesystem::file_size(material) / 4);
+    bool itemDialogAsked = false;
+    CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest&) {
+        itemDialogAsked = true;
+        return LabItemDialogResult{};
+    });
+    WhenRefreshed([](CLabScheduleDlg* picking) {
+        QTimer::singleShot(0, picking, [picking] {
+            EXPECT_FALSE(picking->Action(kCmdLabOk)->isEnabled());
+            picking->RunCommand(kCmdLabCancel);
+        });
+    });
+    recman::Shutdown();
+    CVeloLab lab;
+    EXPECT_TRUE(lab.GetSchedule(&m_db, "0000000002", "20260310").isEmpty());
+    EXPECT_FALSE(itemDialogAsked);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 3);
+    for (const auto& r : CMessageService::History())
+        fprintf(stderr, "MSG %s\n", r.text.toUtf8().constData());
 }
 
 TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {
