@@ -7,9 +7,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 
+#include "recman/recman.h"
 #include "sheet/reservation.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/standby.h"
@@ -218,7 +221,7 @@ TEST_F(StandbyTest, DeletingRemovesEveryEntryOrNone) {
     EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{1, 3}));
 }
 
-TEST_F(StandbyTest, TheDialogDeletesThreeSelectedRowsAfterAYes) {
+TEST_F(StandbyTest, TheDialogDeletesSelectedRowsAfterAYesAndNothingFromAListItCouldNotRead) {
     for (int no = 1; no <= 5; ++no) AddStandby(no, kYamada, "20240420", "20240421");
     CStandbyDlg dialog(&m_db, CStandbyDlg::kModeSheet);
     auto* list = Control<CXListCtrl>(&dialog, CStandbyDlg::kIdStandbyList);
@@ -239,6 +242,35 @@ TEST_F(StandbyTest, TheDialogDeletesThreeSelectedRowsAfterAYes) {
     EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{2, 4}));
     EXPECT_EQ(CMessageService::History().last().text,
               QStringLiteral("選択している項目を削除してもよろしいですか？"));
+
+    // The patient file cut short: opening says once which file could not be read, though
+    // both lists failed on it; each list keeps a notice, and nothing is deleted, edited or
+    // booked from what was read. Moving a filter is a new load, which says so again.
+    recman::Shutdown();
+    const std::filesystem::path patients = std::filesystem::path(m_folder) / "PATIENT1.BTR";
+    std::filesystem::resize_file(patients, std::filesystem::file_size(patients) / 4);
+    CMessageService::ClearHistory();
+    CStandbyDlg damaged(&m_db, CStandbyDlg::kModeSheet);
+    damaged.show();
+    const QString failed = QStringLiteral("PATIENT1.BTR のデータを読み込めませんでした");
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(failed));
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("velodb check")));
+    EXPECT_TRUE(damaged.StandbyReadNotice()->isVisible());
+    EXPECT_TRUE(damaged.StandbyReadNotice()->text().contains(QStringLiteral("PATIENT1.BTR")));
+    EXPECT_TRUE(damaged.CancelledReadNotice()->isVisible());
+    auto* damagedList = Control<CXListCtrl>(&damaged, CStandbyDlg::kIdStandbyList);
+    for (int row = 0; row < damagedList->GetItemCount(); ++row)
+        damagedList->topLevelItem(row)->setSelected(true);
+    for (int id : {CStandbyDlg::kIdDelete, CStandbyDlg::kIdEdit, CStandbyDlg::kIdBook})
+        EXPECT_FALSE(Control<QPushButton>(&damaged, id)->isEnabled()) << id;
+    auto* until = Control<QDateEdit>(&damaged, CStandbyDlg::kIdStandbyTo);
+    until->setFocus();
+    until->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(until, Qt::Key_Up);
+    EXPECT_EQ(CMessageService::History().size(), 2);
+    EXPECT_TRUE(CMessageService::History().last().text.contains(failed));
+    EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{2, 4}));
 }
 
 TEST_F(StandbyTest, BookingFromTheSheetAsksFirstAndHandsTheNumberBack) {
