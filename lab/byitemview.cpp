@@ -52,9 +52,10 @@ CByItemView::CByItemView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 ByItemResult CByItemView::Rebuild(CVeloDBSys* db, const LabFilter& filter, bool showEmptyDays,
-                                  const LabNames& names, const std::string& selectNo) {
+                                  const LabNames& names, const std::string& selectNo,
+                                  LabReadFailure* failure) {
     ByItemGrid grid;
-    const ByItemResult result = BuildByItemGrid(db, filter, showEmptyDays, names, &grid);
+    const ByItemResult result = BuildByItemGrid(db, filter, showEmptyDays, names, &grid, failure);
     if (result == ByItemResult::RangeTooLong) {
         SetGrid(ByItemGrid{}, std::string());
         CMessageService::MessageBox(this, LoadString(kIdsLabSixMonths), LoadString(kIdsLabTitle),

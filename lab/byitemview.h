@@ -32,9 +32,12 @@ public:
 
     // Builds the grid for the filter and shows it, keeping `selectNo` selected when it is
     // among the cards. When empty days are asked for over more than six months the six-month
-    // message is shown (through CMessageService) and the view is left empty.
+    // message is shown (through CMessageService) and the view is left empty. A table file
+    // that could not be read is named in *failure (when not null); the view shows what was
+    // read.
     ByItemResult Rebuild(CVeloDBSys* db, const LabFilter& filter, bool showEmptyDays,
-                         const LabNames& names, const std::string& selectNo);
+                         const LabNames& names, const std::string& selectNo,
+                         LabReadFailure* failure = nullptr);
     // Shows a grid built elsewhere.
     void SetGrid(ByItemGrid grid, const std::string& selectNo);
     const ByItemGrid& Grid() const { return m_grid; }

@@ -78,14 +78,17 @@ struct PatientInfo {
 
 class CPatientCache {
 public:
-    explicit CPatientCache(CVeloDBSys* db) { m_open = m_patients.SetAssociatedDB(db) == 0; }
+    explicit CPatientCache(CVeloDBSys* db) { m_status = m_patients.SetAssociatedDB(db); }
 
+    // The patient; not found when there is none. REQUIRES: Status() is 0.
     const PatientInfo& Get(const char* patientId) {
         const std::string id(patientId, ::strnlen(patientId, sizeof(tagMATERIALDB::PatientID)));
         auto found = m_cache.find(id);
         if (found != m_cache.end()) return found->second;
         PatientInfo info;
-        if (m_open && !id.empty() && m_patients.GetPatient1Data(id.c_str()) == 0) {
+        const int status =
+            id.empty() ? recman::kKeyNotFound : m_patients.GetPatient1Data(id.c_str());
+        if (status == 0) {
             const tagPATIENT1DB& p = m_patients.m_Data;
             info.found = true;
             info.inactive = p.InactiveFlag == 1;
@@ -93,15 +96,27 @@ public:
             info.name = Cp932FieldToQString(p.Name);
             info.kana = Cp932FieldToQString(p.Kana);
             std::memcpy(info.doctorCode, p.DoctorCode, sizeof info.doctorCode);
+        } else if (status != recman::kKeyNotFound) {
+            m_status = status;
         }
         return m_cache.emplace(id, std::move(info)).first->second;
     }
+    // 0, or the status with which the patient file could not be opened or read: an item
+    // whose patient could not be read might belong to an inactive patient.
+    int Status() const { return m_status; }
+    std::string FileName() const { return m_patients.GetFileName(); }
 
 private:
     CPatient1DB m_patients;
-    bool m_open = false;
+    int m_status = 0;
     std::map<std::string, PatientInfo> m_cache;
 };
+
+// Records the table file and status of a failed read; the first failure is kept.
+int Fail(LabReadFailure* failure, const std::string& tableFile, int status) {
+    if (failure != nullptr && !failure->Failed()) *failure = {status, tableFile};
+    return status;
+}
 
 LabRow MakeRow(const tagMATERIALDB& item, const PatientInfo& patient, const LabFilter& f,
                const LabNames& names) {
@@ -159,20 +174,26 @@ int RefreshDoctorCache(CVeloDBSys* db) {
 LabNames LoadLabNames(CVeloDBSys* db) {
     LabNames names;
     if (db == nullptr) return names;
-    RefreshDoctorCache(db);
+    int status = RefreshDoctorCache(db);
+    if (status != 0) Fail(&names.failure, CDoctorDB().GetFileName(), status);
     names.doctors = db->DoctorNameCache().names;
 
     CCustomTblDB custom;
-    if (custom.SetAssociatedDB(db) != 0) return names;
+    status = custom.SetAssociatedDB(db);
+    if (status != 0) {
+        Fail(&names.failure, custom.GetFileName(), status);
+        return names;
+    }
     char key[sizeof(tagCUSTOMTBLDB::TableID) + sizeof(tagCUSTOMTBLDB::Code)] = {'A', 'A'};
     custom.SetKey(CCustomTblDB::kKeyTableCode);
     custom.SetKeyBuffer(key, sizeof key);
-    for (int status = custom.GetGREQ(); status == 0; status = custom.GetNEXT()) {
+    for (status = custom.GetGREQ(); status == 0; status = custom.GetNEXT()) {
         const tagCUSTOMTBLDB& r = custom.m_Data;
         if (std::strncmp(r.TableID, "AA", sizeof r.TableID) != 0) break;
         const std::optional<size_t> code = CodeNumber(r.Code, sizeof r.Code);
         if (code) PutNamed(&names.staff, *code, Cp932FieldToQString(r.Name), 4);
     }
+    if (status != 0 && !IsEndOfScan(status)) Fail(&names.failure, custom.GetFileName(), status);
     return names;
 }
 
@@ -198,14 +219,14 @@ QString DueText(const tagMATERIALDB& item) {
 }
 
 int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
-                std::vector<LabRow>* rows) {
+                std::vector<LabRow>* rows, LabReadFailure* failure) {
     if (db == nullptr || rows == nullptr) return recman::kFileNotOpen;
     const std::string from = f.useRange ? f.from : "00000000";
     const std::string to = f.useRange ? f.to : "99999999";
 
     CMaterialDB items;
     int status = items.SetAssociatedDB(db);
-    if (status != 0) return status;
+    if (status != 0) return Fail(failure, items.GetFileName(), status);
     const tagMATERIALDB& r = items.m_Data;
     const bool byPatient = !f.patientId.empty();
     if (byPatient) {
@@ -222,6 +243,7 @@ int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
     }
 
     CPatientCache patients(db);
+    if (patients.Status() != 0) return Fail(failure, patients.FileName(), patients.Status());
     for (status = items.GetGREQ(); status == 0; status = items.GetNEXT()) {
         if (byPatient && std::strncmp(r.PatientID, f.patientId.c_str(), sizeof r.PatientID) != 0) {
             break;
@@ -229,14 +251,15 @@ int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
         if (std::strncmp(r.CompletionDate, to.c_str(), sizeof r.CompletionDate) > 0) break;
         if (f.notFinishedOnly && r.FinishedDate[0] != '\0') continue;
         const PatientInfo& patient = patients.Get(r.PatientID);
+        if (patients.Status() != 0) return Fail(failure, patients.FileName(), patients.Status());
         if (patient.inactive) continue;
         rows->push_back(MakeRow(r, patient, f, names));
     }
-    return IsEndOfScan(status) ? 0 : status;
+    return IsEndOfScan(status) ? 0 : Fail(failure, items.GetFileName(), status);
 }
 
 ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyDays,
-                             const LabNames& names, ByItemGrid* grid) {
+                             const LabNames& names, ByItemGrid* grid, LabReadFailure* failure) {
     if (grid == nullptr) return ByItemResult::Ok;
     *grid = ByItemGrid();
     LabFilter filter = f;
@@ -255,16 +278,18 @@ ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyD
     if (db == nullptr) return ByItemResult::Ok;
 
     CMaterialItemCateDB categories;
-    if (categories.SetAssociatedDB(db) == 0) {
+    int status = categories.SetAssociatedDB(db);
+    if (status == 0) {
         char key[sizeof(tagMATERIALITEMCATEDB::Code)] = {};
         categories.SetKey(CMaterialItemCateDB::kKeyCodeOrder);
         categories.SetKeyBuffer(key, sizeof key);
-        for (int status = categories.GetGREQ(); status == 0; status = categories.GetNEXT()) {
+        for (status = categories.GetGREQ(); status == 0; status = categories.GetNEXT()) {
             const tagMATERIALITEMCATEDB& c = categories.m_Data;
             if (std::strncmp(c.HiddenMark, "__", 2) == 0) continue;
             grid->columns.push_back({FieldText(c.Code), Cp932FieldToQString(c.Name)});
         }
     }
+    if (!IsEndOfScan(status)) Fail(failure, categories.GetFileName(), status);
     if (grid->columns.empty()) grid->columns.push_back({"0000", QString()});
     std::map<size_t, size_t> columnOf;  // category number -> first column with it
     for (size_t i = 0; i < grid->columns.size(); ++i) {
@@ -274,7 +299,7 @@ ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyD
     }
 
     std::vector<LabRow> rows;
-    ReadLabRows(db, filter, names, &rows);
+    ReadLabRows(db, filter, names, &rows, failure);
 
     std::map<std::string, ByItemDay> byDate;
     const size_t columnCount = grid->columns.size();

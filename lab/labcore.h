@@ -23,11 +23,20 @@ struct LabFilter {
     bool showId = false;  // patient column "[ChartNo]Name"
 };
 
+// A table file that a read could not get through (truncated, overwritten, unreadable): its
+// name ("MATERIAL.BTR") and the record manager's status. Status 0: everything was read.
+struct LabReadFailure {
+    int status = 0;
+    std::string tableFile;
+    bool Failed() const { return status != 0; }
+};
+
 // Names by numeric code: doctors[n] is the doctor with code n, staff[n] the staff member
 // or outside laboratory with code n. Gaps hold "NA [%02d]" / "NA [%04d]".
 struct LabNames {
     std::vector<QString> doctors;
     std::vector<QString> staff;
+    LabReadFailure failure;  // the name table that could not be read, if any
 };
 
 // Brings the doctor-name cache of the handle up to date: when the DOCTOR file's
@@ -37,7 +46,7 @@ struct LabNames {
 int RefreshDoctorCache(CVeloDBSys* db);
 
 // Doctors from the handle's cache (refreshed first), staff from CUSTOMTBL table "AA".
-// Tables that cannot be read give empty arrays.
+// A table that cannot be read gives what was read of it, and is named in `failure`.
 LabNames LoadLabNames(CVeloDBSys* db);
 
 // The name for a numeric code text; "" for a code outside the array (or not a number).
@@ -78,10 +87,12 @@ struct LabRow {
 // Reads the items of the filter in the list view's order (patient filter: key 3 from
 // (patient, from); otherwise key 1 from the from-day), leaving out items of inactive
 // patients and, with notFinishedOnly, finished items. Appends to *rows. Returns 0 when
-// the end of the range or file was reached, else the status of the failed read; the rows
-// read up to then stay in *rows.
+// the end of the range or file was reached, else the status of the failed read of the
+// items or of their patients, whose file is named in *failure (when not null); the rows
+// read up to then stay in *rows. A patient that is not there is no failure: the item is
+// listed without patient columns.
 int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
-                std::vector<LabRow>* rows);
+                std::vector<LabRow>* rows, LabReadFailure* failure = nullptr);
 
 struct ByItemColumn {
     std::string code;  // category code, code page 932 bytes
@@ -110,9 +121,11 @@ extern const char* const kSixMonthMessage;
 // "0000" column when there is none); days run from the earliest to the latest due day
 // found, or with showEmptyDays (only with useRange) over every day of the range, which is
 // refused with RangeTooLong, leaving *grid empty, when to lies more than 178 days after
-// from. A read failure ends the reading; what was read is shown.
+// from. A read failure ends the reading; the grid holds what was read and the table file
+// that failed is named in *failure (when not null).
 ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyDays,
-                             const LabNames& names, ByItemGrid* grid);
+                             const LabNames& names, ByItemGrid* grid,
+                             LabReadFailure* failure = nullptr);
 
 // The day heading of the by-item view: "%2d/%2d \n(%s) " with month, day and the weekday
 // name of string 14014.

@@ -31,6 +31,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 #include "suite/tool/xlistctrl.h"
@@ -53,8 +54,18 @@ LabItemDialogRunner& ItemDialogRunner() {
 LabItemDialogResult RunLabItemDlg(const LabItemDialogRequest& request) {
     CLabItemDlg dialog(request.db, request.materialNo, request.patientId, request.day,
                        request.pickingState, request.parent);
+    std::vector<std::string> dueDates;
+    QObject::connect(&dialog, &CLabItemDlg::saved, &dialog,
+                     [&dueDates](const QString&, const QString& dueDate) {
+                         dueDates.push_back(dueDate.toStdString());
+                     });
     dialog.exec();
-    return {dialog.SavedMaterialNo(), dialog.SavedDueDate()};
+    LabItemDialogResult result{dialog.SavedMaterialNo(), dialog.SavedDueDate(), {}};
+    if (!dueDates.empty()) {
+        dueDates.pop_back();  // the last save is dueDate
+        result.earlierDueDates = std::move(dueDates);
+    }
+    return result;
 }
 
 // The width of a text in code page 932 bytes: ASCII and half-width katakana take one byte,
@@ -119,6 +130,14 @@ void CLabScheduleDlg::Build() {
     layout->addWidget(m_toolbar);
     BuildFilters(layout);
 
+    m_readFailureNotice = new QLabel(this);
+    m_readFailureNotice->setObjectName(QStringLiteral("readFailureNotice"));
+    m_readFailureNotice->setWordWrap(true);
+    m_readFailureNotice->setStyleSheet(
+        QStringLiteral("QLabel { background: #fde4e1; color: #a40000; padding: 6px 8px; }"));
+    m_readFailureNotice->hide();
+    layout->addWidget(m_readFailureNotice);
+
     m_views = new QStackedWidget(this);
     m_list = new CXListCtrl(m_views);
     m_list->setObjectName(QStringLiteral("labList"));
@@ -168,7 +187,13 @@ void CLabScheduleDlg::Build() {
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, [this] { RunCommand(kCmdLabRefresh); });
 
-    (m_view == kByItemView ? m_byItemRadio : m_listRadio)->setChecked(true);
+    {
+        // The stored view is shown by the first refresh below; switching to it now would
+        // read it once more, before the window is shown.
+        const QSignalBlocker blockList(m_listRadio);
+        const QSignalBlocker blockByItem(m_byItemRadio);
+        (m_view == kByItemView ? m_byItemRadio : m_listRadio)->setChecked(true);
+    }
     m_views->setCurrentIndex(m_view);
     UpdateControls();
     resize(1180, 720);
@@ -356,9 +381,15 @@ void CLabScheduleDlg::UpdateControls() {
     m_toEdit->setEnabled(range);
     m_emptyDaysCheck->setEnabled(m_view == kByItemView && range);
     m_showIdCheck->setEnabled(m_view == kListView);
-    const bool selected = !SelectedMaterialNo().empty();
+    // Nothing is changed, picked, printed or exported on the strength of a load that could
+    // not be read whole: what it left out would be missing or wrong.
+    const bool readable = !m_readFailure.Failed();
+    const bool selected = readable && !SelectedMaterialNo().empty();
     for (int id : {kCmdLabEdit, kCmdLabDelete, kCmdLabOk}) {
         if (QAction* action = Action(id)) action->setEnabled(selected);
+    }
+    for (int id : {kCmdLabPrint, kCmdLabCsv}) {
+        if (QAction* action = Action(id)) action->setEnabled(readable);
     }
 }
 
@@ -381,10 +412,11 @@ void CLabScheduleDlg::SetView(EView view) {
     Refresh(selected);
 }
 
-void CLabScheduleDlg::RefreshList(const LabFilter& filter, const std::string& selectNo) {
+LabReadFailure CLabScheduleDlg::RefreshList(const LabFilter& filter, const std::string& selectNo) {
     m_rows.clear();
-    // A failed read ends the reading quietly; the list shows what was read.
-    ReadLabRows(m_db, filter, m_names, &m_rows);
+    // A failed read ends the reading; the list shows what was read.
+    LabReadFailure failure;
+    ReadLabRows(m_db, filter, m_names, &m_rows, &failure);
     const QSignalBlocker block(m_list);
     m_list->DeleteAllItems();
     int selectRow = -1;
@@ -409,29 +441,47 @@ void CLabScheduleDlg::RefreshList(const LabFilter& filter, const std::string& se
         m_list->SetSelIndex(selectRow);
         m_list->scrollToItem(m_list->topLevelItem(selectRow));
     }
-    m_listStale = false;
+    // A list that could not be read whole is read again before it is printed or exported.
+    m_listStale = failure.Failed();
+    return failure;
+}
+
+void CLabScheduleDlg::SetReadFailure(const LabReadFailure& failure) {
+    m_readFailure = failure;
+    m_readFailureNotice->setText(
+        failure.Failed() ? TableReadFailureNotice(QString::fromStdString(failure.tableFile))
+                         : QString());
+    m_readFailureNotice->setVisible(failure.Failed());
 }
 
 void CLabScheduleDlg::Refresh(const std::string& selectNo) {
     m_refreshTimer->stop();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Name tables that could not be read are read again with every load.
+    if (m_names.failure.Failed()) m_names = LoadLabNames(m_db);
     const LabFilter filter = CurrentFilter();
+    LabReadFailure failure;
     int count = 0;
     bool refused = false;
     if (m_view == kListView) {
-        RefreshList(filter, selectNo);
+        failure = RefreshList(filter, selectNo);
         count = static_cast<int>(m_rows.size());
     } else {
         m_listStale = true;
-        const ByItemResult result =
-            m_byItem->Rebuild(m_db, filter, m_emptyDaysCheck->isChecked(), m_names, selectNo);
+        const ByItemResult result = m_byItem->Rebuild(m_db, filter, m_emptyDaysCheck->isChecked(),
+                                                      m_names, selectNo, &failure);
         refused = result == ByItemResult::RangeTooLong;
         count = m_byItem->CardCount();
     }
+    if (m_names.failure.Failed()) failure = m_names.failure;
     QApplication::restoreOverrideCursor();
     m_countLabel->setText(LoadString(kIdsLabCount) + QStringLiteral(" %1").arg(count));
+    SetReadFailure(failure);
     UpdateControls();
-    if (m_picking && m_pickingState == 1 && count == 0 && !refused && !m_inItemDialog) {
+    if (failure.Failed()) {
+        ShowTableReadFailure(this, windowTitle(), QString::fromStdString(failure.tableFile),
+                             failure.status);
+    } else if (m_picking && m_pickingState == 1 && count == 0 && !refused && !m_inItemDialog) {
         // Nothing for the patient yet: offer the entry of a new item at once.
         QMetaObject::invokeMethod(
             this, [this] { RunCommand(kCmdLabNew); }, Qt::QueuedConnection);
@@ -531,19 +581,25 @@ void CLabScheduleDlg::RunItemDialog(const QString& materialNo) {
     const LabItemDialogResult result = runner ? runner(request) : RunLabItemDlg(request);
     m_inItemDialog = false;
     if (result.savedNo.empty()) return;
-    // Show the saved item: its due day comes into the range and it is selected.
+    // Show what was saved: every saved item's due day comes into the range, so that none
+    // entered with "登録して新規" is out of sight, and the last one is selected.
     if (m_pickingState == 1) m_pickingState = 2;
-    WidenRangeTo(result.dueDate);
+    std::vector<std::string> dueDates = result.earlierDueDates;
+    dueDates.push_back(result.dueDate);
+    WidenRangeTo(dueDates);
     Refresh(result.savedNo);
 }
 
-void CLabScheduleDlg::WidenRangeTo(const std::string& day) {
-    const QDate date = CDate::FromYmd(day.c_str());
-    if (!date.isValid() || !m_dateCheck->isChecked()) return;
+void CLabScheduleDlg::WidenRangeTo(const std::vector<std::string>& days) {
+    if (!m_dateCheck->isChecked()) return;
     const QSignalBlocker blockFrom(m_fromEdit);
     const QSignalBlocker blockTo(m_toEdit);
-    if (date < m_fromEdit->date()) m_fromEdit->setDate(date);
-    if (date > m_toEdit->date()) m_toEdit->setDate(date);
+    for (const std::string& day : days) {
+        const QDate date = CDate::FromYmd(day.c_str());
+        if (!date.isValid()) continue;
+        if (date < m_fromEdit->date()) m_fromEdit->setDate(date);
+        if (date > m_toEdit->date()) m_toEdit->setDate(date);
+    }
 }
 
 QString CLabScheduleDlg::DeleteDescription(int row) const {
@@ -583,7 +639,7 @@ void CLabScheduleDlg::OnPrint() {
         return;
     }
     const LabFilter filter = CurrentFilter();
-    if (m_listStale) RefreshList(filter, SelectedMaterialNo());
+    if (m_listStale && !RefreshListForOutput(filter)) return;
     const FormHeader header = ReadFormHeader(filter, CDate::ToYmd(CDate::Today()));
     const std::string data = BuildFormData(m_rows, header);
     const std::string path =
@@ -597,7 +653,15 @@ void CLabScheduleDlg::OnPrint() {
     std::remove(path.c_str());
 }
 
+bool CLabScheduleDlg::RefreshListForOutput(const LabFilter& filter) {
+    const LabReadFailure failure = RefreshList(filter, SelectedMaterialNo());
+    if (!failure.Failed()) return true;
+    ShowTableReadFailure(this, windowTitle(), QString::fromStdString(failure.tableFile),
+                         failure.status);
+    return false;
+}
+
 void CLabScheduleDlg::OnCsv() {
-    if (m_listStale) RefreshList(CurrentFilter(), SelectedMaterialNo());
+    if (m_listStale && !RefreshListForOutput(CurrentFilter())) return;
     CVeloComDlg::ListToCSV(QStringLiteral("MaterialList"), m_list, CVeloComDlg::kCsvAskForPath);
 }

@@ -29,7 +29,8 @@ class QTimer;
 class QToolBar;
 
 // What the window hands the item edit dialog, and what comes back: the key and due day of
-// the item saved last (both empty when nothing was saved).
+// the item saved last (both empty when nothing was saved), and the due day of every item
+// saved while the dialog was open ("登録して新規" saves several before it closes).
 struct LabItemDialogRequest {
     CVeloDBSys* db = nullptr;
     QString materialNo;     // empty: a new item
@@ -41,6 +42,7 @@ struct LabItemDialogRequest {
 struct LabItemDialogResult {
     std::string savedNo;
     std::string dueDate;
+    std::vector<std::string> earlierDueDates;  // saves before the last one, in order
 };
 using LabItemDialogRunner = std::function<LabItemDialogResult(const LabItemDialogRequest&)>;
 
@@ -89,6 +91,9 @@ public:
     QCheckBox* ShowIdCheck() const { return m_showIdCheck; }
     QRadioButton* ListRadio() const { return m_listRadio; }
     QRadioButton* ByItemRadio() const { return m_byItemRadio; }
+    QPushButton* RefreshButton() const { return m_refreshButton; }
+    // The notice shown above the view while it holds a load that could not be read whole.
+    QLabel* ReadFailureNotice() const { return m_readFailureNotice; }
     QString CountText() const;
 
     // Replaces the item edit dialog (an empty function restores CLabItemDlg); tests answer
@@ -113,7 +118,14 @@ private:
     void WriteClosingSettings() const;
     void UpdateControls();
     void SetView(EView view);
-    void RefreshList(const LabFilter& filter, const std::string& selectNo);
+    // Fills the list; returns the table file that could not be read, if any.
+    LabReadFailure RefreshList(const LabFilter& filter, const std::string& selectNo);
+    // Keeps the outcome of the current view's load: a failure stays on screen as a notice,
+    // and the commands that would act on what was read are disabled until a load succeeds.
+    void SetReadFailure(const LabReadFailure& failure);
+    // Reads the list for printing or export from the by-item view; false, after saying
+    // which table file could not be read, when it could not be read whole.
+    bool RefreshListForOutput(const LabFilter& filter);
     void OnStripButton(int position);
     void OnDateCheckToggled(bool checked);
     void OnListActivated();
@@ -125,7 +137,8 @@ private:
     void OnPrint();
     void OnCsv();
     void RunItemDialog(const QString& materialNo);
-    void WidenRangeTo(const std::string& day);
+    // Widens the date range so that it holds every one of the days.
+    void WidenRangeTo(const std::vector<std::string>& days);
     QString DeleteDescription(int row) const;
 
     CVeloDBSys* m_db;
@@ -140,6 +153,7 @@ private:
     bool m_inItemDialog = false;
     LabNames m_names;
     std::vector<LabRow> m_rows;
+    LabReadFailure m_readFailure;  // of the load the current view shows
 
     CNavigationStrip* m_strip = nullptr;
     QToolBar* m_toolbar = nullptr;
@@ -156,5 +170,6 @@ private:
     CXListCtrl* m_list = nullptr;
     CByItemView* m_byItem = nullptr;
     QLabel* m_countLabel = nullptr;
+    QLabel* m_readFailureNotice = nullptr;
     QTimer* m_refreshTimer = nullptr;
 };

@@ -7,8 +7,11 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <map>
+#include <string_view>
 
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
@@ -40,6 +43,37 @@ bool IsDigits(const QString& text, qsizetype length) {
 int YearOfKey(const std::string& key) { return std::stoi(key.substr(0, 4)); }
 
 bool ByKey(const CalendarMemo& a, const CalendarMemo& b) { return a.key < b.key; }
+
+std::function<bool(const std::string&)>& ReadHook() {
+    static std::function<bool(const std::string&)> hook;
+    return hook;
+}
+
+// The file's text: code page 932, or UTF-8 after a byte-order mark.
+QString DecodeMemoFile(std::string_view bytes) {
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kUtf8Bom)) {
+        bytes.remove_prefix(kUtf8Bom.size());
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return Cp932ToQString(bytes);
+}
+
+// The whole file into *bytes. kNoFile when there is none; kUnreadable when something is
+// there that cannot be read as a file.
+MemoFileRead ReadMemoFileBytes(const std::string& path, std::string* bytes) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return MemoFileRead::kNoFile;
+    if (error || status.type() != std::filesystem::file_type::regular)
+        return MemoFileRead::kUnreadable;
+    if (ReadHook() && !ReadHook()(path)) return MemoFileRead::kUnreadable;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return MemoFileRead::kUnreadable;
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) return MemoFileRead::kUnreadable;
+    return MemoFileRead::kRead;
+}
 
 QString WithBreakMarks(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("<BR>"));
@@ -96,13 +130,23 @@ bool ParseCalendarMemo(const QString& content, std::vector<CalendarMemo>* out) {
     return true;
 }
 
+MemoFileRead ReadCalendarMemoFile(const std::string& folder, int year,
+                                  std::vector<CalendarMemo>* out) {
+    std::string bytes;
+    const MemoFileRead read = ReadMemoFileBytes(CalendarMemoPath(folder, year), &bytes);
+    if (read != MemoFileRead::kRead) return read;
+    const QString text = DecodeMemoFile(bytes);
+    if (text.trimmed().isEmpty()) return MemoFileRead::kNoFile;
+    // Something that is not a memo file is not ours to replace.
+    return ParseCalendarMemo(text, out) ? MemoFileRead::kRead : MemoFileRead::kUnreadable;
+}
+
 bool ReadCalendarMemoYear(const std::string& folder, int year, std::vector<CalendarMemo>* out) {
-    std::ifstream file(CalendarMemoPath(folder, year), std::ios::binary);
-    if (!file) return false;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad()) return false;
-    return ParseCalendarMemo(Cp932ToQString(bytes.str()), out);
+    return ReadCalendarMemoFile(folder, year, out) == MemoFileRead::kRead;
+}
+
+void SetCalendarMemoReadHookForTesting(std::function<bool(const std::string&)> hook) {
+    ReadHook() = std::move(hook);
 }
 
 MonthMemos ReadMonthMemos(const std::string& folder, int year, int month) {
@@ -186,20 +230,37 @@ void CalendarMemoBook::SetPending(const std::string& key, const QString& text) {
 }
 
 bool CalendarMemoBook::Save(std::string* error) {
+    m_unreadableFile.clear();
     std::set<int> years;
     for (const CalendarMemo& note : m_pending) years.insert(YearOfKey(note.key));
-    // A year edited without being read first would otherwise lose its other notes.
-    for (int year : years) LoadYear(year);
-    const std::vector<CalendarMemo> merged = MergeCalendarMemos(m_loaded, m_pending);
+    // Every year is read before any is written, so that an unreadable one stops the save
+    // while all files are still as they were.
+    std::map<int, std::vector<CalendarMemo>> merged;
     for (int year : years) {
+        std::vector<CalendarMemo> stored;
+        if (ReadCalendarMemoFile(m_folder, year, &stored) == MemoFileRead::kUnreadable) {
+            m_unreadableFile = CalendarMemoPath(m_folder, year);
+            if (error != nullptr) *error = m_unreadableFile + ": cannot be read";
+            return false;
+        }
+        merged[year] = MergeCalendarMemos(stored, m_pending);
+    }
+    for (const auto& [year, notes] : merged) {
         const std::string path = CalendarMemoPath(m_folder, year);
         std::string reason;
-        if (!WriteFileAtomically(path, FormatCalendarMemoYear(year, merged), &reason)) {
+        if (!WriteFileAtomically(path, FormatCalendarMemoYear(year, notes), &reason)) {
             if (error != nullptr) *error = path + ": " + reason;
             return false;
         }
     }
-    m_loaded = merged;
+    std::erase_if(m_loaded, [&years](const CalendarMemo& note) {
+        return years.count(YearOfKey(note.key)) != 0;
+    });
+    for (const auto& [year, notes] : merged) {
+        m_loadedYears.insert(year);
+        for (const CalendarMemo& note : notes)
+            if (YearOfKey(note.key) == year) m_loaded.push_back(note);
+    }
     m_pending.clear();
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,9 +36,26 @@ std::string CalendarMemoPath(const std::string& folder, int year);
 // and a key equal to the one added just before, are skipped.
 bool ParseCalendarMemo(const QString& content, std::vector<CalendarMemo>* out);
 
-// Reads one year's file from the folder into *out (appending). Returns false when the file
-// is missing, unreadable or not a memo file; *out is then unchanged.
+// What reading a year's file found.
+enum class MemoFileRead {
+    kRead,        // a memo file: its notes were appended
+    kNoFile,      // no file, or an empty one: the year has no notes yet
+    kUnreadable,  // a file that could not be opened or read, or that is not a memo file
+};
+
+// Reads one year's file from the folder into *out (appending); *out is unchanged unless
+// kRead is returned. The file is code page 932, except that a file starting with a UTF-8
+// byte-order mark (as some editors save it) is UTF-8.
+MemoFileRead ReadCalendarMemoFile(const std::string& folder, int year,
+                                  std::vector<CalendarMemo>* out);
+
+// Same as ReadCalendarMemoFile, true for kRead: for screens that only show the notes.
 bool ReadCalendarMemoYear(const std::string& folder, int year, std::vector<CalendarMemo>* out);
+
+// Test hook: called with the path before a memo file is opened for reading; returning false
+// makes the open fail, as on a share that is busy for a moment. Pass an empty function to
+// remove the hook.
+void SetCalendarMemoReadHookForTesting(std::function<bool(const std::string&)> hook);
 
 // The notes of one month from its year's file; all empty when there is none.
 MonthMemos ReadMonthMemos(const std::string& folder, int year, int month);
@@ -63,7 +81,7 @@ class CalendarMemoBook {
 public:
     explicit CalendarMemoBook(std::string folder) : m_folder(std::move(folder)) {}
 
-    // Reads a year's file once; a missing or malformed file adds nothing.
+    // Reads a year's file once; a missing or unreadable file adds nothing.
     void LoadYear(int year);
     // The note shown for a key: the pending edit, else the loaded note, else "".
     QString NoteOf(const std::string& key) const;
@@ -72,14 +90,21 @@ public:
     bool HasPending() const { return !m_pending.empty(); }
     const std::vector<CalendarMemo>& Pending() const { return m_pending; }
 
-    // Writes every year that has a pending edit (the year's loaded notes merged with the
-    // edits). Returns false at the first year that cannot be written, with its path and the
-    // reason in *error when not null; the pending edits are kept either way, so the save can
-    // be tried again. On success the edits become loaded notes.
+    // Writes every year that has a pending edit. Each year's file is read again first and
+    // the edits are merged into what it holds then, so that notes another workstation saved
+    // since the year was loaded are kept. When a year's file exists but cannot be read,
+    // nothing is written (it would replace that year's notes with the edits alone):
+    // UnreadableFile() names it and false is returned. Otherwise returns false at the first
+    // year that cannot be written. On failure *error (when not null) holds the path and the
+    // reason, and the pending edits are kept, so the save can be tried again. On success the
+    // edits become loaded notes.
     bool Save(std::string* error);
+    // The year file that stopped the last Save because it could not be read; "" otherwise.
+    const std::string& UnreadableFile() const { return m_unreadableFile; }
 
 private:
     std::string m_folder;
+    std::string m_unreadableFile;
     std::set<int> m_loadedYears;
     std::vector<CalendarMemo> m_loaded;
     std::vector<CalendarMemo> m_pending;

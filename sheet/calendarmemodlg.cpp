@@ -74,6 +74,11 @@ CCalendarMemoDlg::CCalendarMemoDlg(const std::string& folder, const QDate& date,
                                    int imeModeComment, QWidget* parent)
     : QDialog(parent), m_book(folder) {
     RegisterSheetStrings();
+    RegisterStrings({{kIdsMemoFileUnreadable,
+                      "%1 を読み込めなかったため、カレンダーメモを保存しませんでした。"
+                      "上書きすると、このファイルにあるメモが失われます。\n"
+                      "しばらくしてからもう一度 OK を押すか、管理者に連絡してください。"
+                      "入力した内容はそのまま残っています。"}});
     setObjectName(QString::number(kIdDialog));
     setWindowTitle(QStringLiteral("カレンダーメモ"));
 
@@ -211,9 +216,12 @@ void CCalendarMemoDlg::OnOK() {
     const bool edited = m_book.HasPending();
     std::string error;
     if (!m_book.Save(&error)) {
-        CMessageService::MessageBox(
-            this, LoadString(kIdsMemoWriteFailed).arg(QString::fromStdString(error)), windowTitle(),
-            CMessageService::EIcon::Warning);
+        const QString message =
+            m_book.UnreadableFile().empty()
+                ? LoadString(kIdsMemoWriteFailed).arg(QString::fromStdString(error))
+                : LoadString(kIdsMemoFileUnreadable)
+                      .arg(QString::fromStdString(m_book.UnreadableFile()));
+        CMessageService::MessageBox(this, message, windowTitle(), CMessageService::EIcon::Warning);
         return;
     }
     m_memosChanged = edited;

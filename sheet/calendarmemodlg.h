@@ -2,7 +2,7 @@
 // previous and next day buttons, the date picker and the hidden year, month and day
 // controls all move the same date, and an edited note is kept as a pending edit while the
 // user moves on, across months and years. OK writes every edited year's file; when a file
-// cannot be written the dialog says so and stays open with the edits.
+// cannot be read or written the dialog says so and stays open with the edits.
 #pragma once
 
 #include <QDate>
@@ -18,6 +18,10 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace velo::sheet {
+
+// "%1 を読み込めなかったため…": the year file (%1) exists but could not be read, so the
+// edits were not saved over it.
+constexpr int kIdsMemoFileUnreadable = 19400;
 
 // The date the hidden year, month and day controls name: a month outside 1..12 becomes 1
 // or 12, a day below 1 becomes 1 and one beyond the month's end its last day. Text that is

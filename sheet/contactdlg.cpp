@@ -1,7 +1,6 @@
 #include "sheet/contactdlg.h"
 
 #include <QComboBox>
-#include <algorithm>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -11,18 +10,35 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "sheet/bookingstrings.h"
 #include "sheet/reservedsearch.h"
 #include "sheet/textlimit.h"
+#include "suite/comdlg/velosubtools.h"
 #include "suite/tool/date.h"
 #include "suite/tool/dialogbuttons.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/storabletext.h"
+#include "suite/tool/strings.h"
 
 namespace velo::sheet {
+namespace {
+
+// The text for a stored state that the configured number of states no longer covers: its
+// name setting when one is kept, else its number.
+QString UncoveredStateText(int state) {
+    const std::string key = "ContactStatusName" + std::to_string(state);
+    const QString name =
+        CVeloSubTools::GetGlobalSettingString("Reservation", key.c_str(), QString());
+    return name.isEmpty() ? QStringLiteral("状態 %1").arg(state) : name;
+}
+
+}  // namespace
 
 CContactDlg::CContactDlg(CVeloDBSys* db, std::string reservationNo, QWidget* parent)
     : QDialog(parent), m_db(db), m_reservationNo(std::move(reservationNo)) {
+    RegisterBookingStrings();
     setObjectName(QString::number(kIdDialog));
     setWindowTitle(QStringLiteral("患者への連絡履歴の入力"));
     BuildLayout();
@@ -36,7 +52,8 @@ void CContactDlg::BuildLayout() {
     m_date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
     m_state = new QComboBox(this);
     m_state->setObjectName(QString::number(kIdState));
-    m_state->addItems(ContactStatusNames());
+    const QStringList names = ContactStatusNames();
+    for (int i = 0; i < names.size(); ++i) m_state->addItem(names[i], i);
     m_byTelephone = new QRadioButton(QStringLiteral("電話"), this);
     m_byTelephone->setObjectName(QString::number(kIdByTelephone));
     m_byMail = new QRadioButton(QStringLiteral("メール"), this);
@@ -70,20 +87,27 @@ void CContactDlg::LoadContact() {
     if (ReadContact(m_db, m_reservationNo, &contact) != 0) return;
     if (contact.date.isValid()) m_date->setDate(contact.date);
     m_comment->setText(contact.comment);
-    if (contact.state >= 0 && contact.state < m_state->count()) m_state->setCurrentIndex(contact.state);
+    // A state stored while more states were configured stays selectable as it is, so that
+    // OK does not turn it into "未" and erase the contact.
+    int index = m_state->findData(contact.state);
+    if (index < 0) {
+        m_state->addItem(UncoveredStateText(contact.state), contact.state);
+        index = m_state->count() - 1;
+    }
+    m_state->setCurrentIndex(index);
     (contact.method == kContactByMail ? m_byMail : m_byTelephone)->setChecked(true);
 }
 
 void CContactDlg::OnOK() {
     ContactRecord contact;
     contact.date = m_date->date();
-    contact.state = std::max(0, m_state->currentIndex());
+    contact.state = std::max(0, m_state->currentData().toInt());
     contact.comment = m_comment->text();
     contact.method = m_byMail->isChecked() ? kContactByMail : kContactByTelephone;
     if (!CheckStorableText(this, windowTitle(), contact.comment)) return;
     if (SaveContact(m_db, m_reservationNo, contact) != 0) {
-        CMessageService::MessageBox(this, QStringLiteral("連絡履歴を保存できませんでした。"),
-                                    windowTitle(), CMessageService::EIcon::Warning);
+        CMessageService::MessageBox(this, LoadString(kIdsUpdateFailed), windowTitle(),
+                                    CMessageService::EIcon::Warning);
         return;
     }
     accept();

@@ -65,24 +65,38 @@ QString CancelledTimeText(const tagRESERVATIONDB& r) {
                              kMinutesUnitText);
 }
 
-// A patient read at most once per load.
+// A patient read at most once per load. The lists show only the ID and name, which the
+// patient file's first part holds.
 class CPatientCache {
 public:
     int Open(CVeloDBSys* db) { return m_table.SetAssociatedDB(db); }
-    // The patient, or null when there is none.
-    const tagPATIENTDB* Find(const std::string& id) {
+    // The patient, or null when there is none or it could not be read (Status() says which).
+    const tagPATIENT1DB* Find(const std::string& id) {
         auto it = m_found.find(id);
         if (it == m_found.end()) {
-            const bool exists = !id.empty() && m_table.GetPatientData(id.c_str()) == recman::kOk;
+            const int status =
+                id.empty() ? recman::kKeyNotFound : m_table.GetPatient1Data(id.c_str());
+            if (status != recman::kOk && status != recman::kKeyNotFound) m_status = status;
+            const bool exists = status == recman::kOk;
             it = m_found.emplace(id, exists ? std::optional(m_table.m_Data) : std::nullopt).first;
         }
         return it->second ? &*it->second : nullptr;
     }
+    // 0, or the status of a patient read that failed otherwise than by finding no patient.
+    int Status() const { return m_status; }
+    const std::string& FileName() const { return m_table.GetFileName(); }
 
 private:
-    CPatientDB m_table;
-    std::map<std::string, std::optional<tagPATIENTDB>> m_found;
+    CPatient1DB m_table;
+    int m_status = recman::kOk;
+    std::map<std::string, std::optional<tagPATIENT1DB>> m_found;
 };
+
+// Keeps the name of the table file whose read failed with `status`; returns the status.
+int Fail(std::string* failedFile, const std::string& tableFile, int status) {
+    *failedFile = tableFile;
+    return status;
+}
 
 bool IsCancelledStatus(uint8_t status) {
     return status == static_cast<uint8_t>(ResStatus::CancelledWithNotice) ||
@@ -91,16 +105,22 @@ bool IsCancelledStatus(uint8_t status) {
 }
 
 // The entry counts as booked while its reservation exists for the same patient and was
-// not cancelled or withdrawn.
-bool IsBooked(CReservationDB& reservations, const tagRESERVATIONSTANDBYDB& entry,
-              QString* bookedTime) {
+// not cancelled or withdrawn. Returns 0, or the status of a reservation read that failed
+// otherwise than by finding no reservation.
+int ReadBooked(CReservationDB& reservations, const tagRESERVATIONSTANDBYDB& entry, bool* booked,
+               QString* bookedTime) {
+    *booked = false;
     const std::string number = FieldText(entry.ReservationNo);
-    if (number.empty() || reservations.GetReservationData(number.c_str()) != recman::kOk)
-        return false;
+    if (number.empty()) return recman::kOk;
+    const int status = reservations.GetReservationData(number.c_str());
+    if (status == recman::kKeyNotFound) return recman::kOk;
+    if (status != recman::kOk) return status;
     const tagRESERVATIONDB& r = reservations.m_Data;
-    if (IsCancelledStatus(r.Status) || FieldText(r.PatientID) != FieldText(entry.PatientID)) return false;
+    if (IsCancelledStatus(r.Status) || FieldText(r.PatientID) != FieldText(entry.PatientID))
+        return recman::kOk;
+    *booked = true;
     *bookedTime = BookedText(r);
-    return true;
+    return recman::kOk;
 }
 
 int PositionAt(CReservationStandbyDB& table, int standbyNo) {
@@ -143,27 +163,34 @@ std::string StandbyNoText(int standbyNo) {
     return text;
 }
 
-int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& to,
-                    bool showBooked, std::vector<StandbyRow>* out) {
-    return CBaseDBCall::ReadConsistently([&]() -> int {
+int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& to, bool showBooked,
+                    std::vector<StandbyRow>* out, std::string* failedFile) {
+    std::string failed;
+    const int result = CBaseDBCall::ReadConsistently([&]() -> int {
         out->clear();
+        failed.clear();
         CReservationStandbyDB standby;
         CReservationDB reservations;
         CPatientCache patients;
         int status = standby.SetAssociatedDB(db);
-        if (status == recman::kOk) status = reservations.SetAssociatedDB(db);
-        if (status == recman::kOk) status = patients.Open(db);
-        if (status != recman::kOk) return status;
+        if (status != recman::kOk) return Fail(&failed, standby.GetFileName(), status);
+        status = reservations.SetAssociatedDB(db);
+        if (status != recman::kOk) return Fail(&failed, reservations.GetFileName(), status);
+        status = patients.Open(db);
+        if (status != recman::kOk) return Fail(&failed, patients.FileName(), status);
         const StandbyKey first = StandbyKey::Make(StandbyNoText(0).c_str());
         standby.SetKey(kStandbyKeyNo);
         standby.SetKeyBuffer(&first, sizeof first);
         for (status = standby.GetGREQ(); status == recman::kOk; status = standby.GetNEXT()) {
             const tagRESERVATIONSTANDBYDB& entry = standby.m_Data;
             if (from > FieldText(entry.DateTo) || to < FieldText(entry.DateFrom)) continue;
-            const tagPATIENTDB* patient = patients.Find(FieldText(entry.PatientID));
+            const tagPATIENT1DB* patient = patients.Find(FieldText(entry.PatientID));
+            if (patients.Status() != recman::kOk)
+                return Fail(&failed, patients.FileName(), patients.Status());
             if (patient == nullptr) continue;
             StandbyRow row;
-            row.booked = IsBooked(reservations, entry, &row.bookedTime);
+            const int booked = ReadBooked(reservations, entry, &row.booked, &row.bookedTime);
+            if (booked != recman::kOk) return Fail(&failed, reservations.GetFileName(), booked);
             if (row.booked && !showBooked) continue;
             row.standbyNo = Digits(FieldText(entry.StandbyNo), 0, 10);
             row.patientId = FieldText(entry.PatientID);
@@ -173,12 +200,14 @@ int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& 
             row.memo = Cp932FieldToQString(entry.Memo);
             out->push_back(std::move(row));
         }
-        return IsEnd(status) ? recman::kOk : status;
+        return IsEnd(status) ? recman::kOk : Fail(&failed, standby.GetFileName(), status);
     });
+    if (result != recman::kOk && failedFile != nullptr) *failedFile = failed;
+    return result;
 }
 
 int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string& to,
-                      bool noShowOnly, std::vector<CancelledRow>* out) {
+                      bool noShowOnly, std::vector<CancelledRow>* out, std::string* failedFile) {
     RegisterStandbyStrings();
     // The day index reads only the range; sorting afterwards gives the patient order in
     // which the list has always been shown.
@@ -187,13 +216,16 @@ int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string
         CancelledRow row;
     };
     std::vector<Found> found;
+    std::string failed;
     const int status = CBaseDBCall::ReadConsistently([&]() -> int {
         found.clear();
+        failed.clear();
         CReservationDB reservations;
         CPatientCache patients;
         int result = reservations.SetAssociatedDB(db);
-        if (result == recman::kOk) result = patients.Open(db);
-        if (result != recman::kOk) return result;
+        if (result != recman::kOk) return Fail(&failed, reservations.GetFileName(), result);
+        result = patients.Open(db);
+        if (result != recman::kOk) return Fail(&failed, patients.FileName(), result);
         const std::string today = CDate::ToYmd(CDate::Today());
         const std::string firstPatient = StandbyNoText(0);
         const ReservationDateKey key = ReservationDateKey::Make(from.c_str(), "0000");
@@ -208,7 +240,9 @@ int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string
             if (!noShow && (noShowOnly || !IsCancelledStatus(r.Status))) continue;
             const std::string patientId = FieldText(r.PatientID);
             if (patientId < firstPatient) continue;
-            const tagPATIENTDB* patient = patients.Find(patientId);
+            const tagPATIENT1DB* patient = patients.Find(patientId);
+            if (patients.Status() != recman::kOk)
+                return Fail(&failed, patients.FileName(), patients.Status());
             if (patient == nullptr) continue;
             Found item{patientId, day, FieldText(r.StartTime), {}};
             item.row.reservationNo = FieldText(r.ReservationNo);
@@ -220,8 +254,9 @@ int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string
             item.row.reason = Cp932FieldToQString(r.StatusReason);
             found.push_back(std::move(item));
         }
-        return IsEnd(result) ? recman::kOk : result;
+        return IsEnd(result) ? recman::kOk : Fail(&failed, reservations.GetFileName(), result);
     });
+    if (status != recman::kOk && failedFile != nullptr) *failedFile = failed;
     std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         return std::tie(a.patientId, a.day, a.start) < std::tie(b.patientId, b.day, b.start);
     });

@@ -34,9 +34,11 @@ struct StandbyRow {
 
 // The standby entries whose wished days [DateFrom, DateTo] meet [from, to] (YYYYMMDD), in
 // standby-number order. Entries of patients that no longer exist are left out, and booked
-// entries unless showBooked. Returns 0 or the failing read's status.
-int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& to,
-                    bool showBooked, std::vector<StandbyRow>* out);
+// entries unless showBooked. Returns 0 or the failing read's status, with the name of the
+// table file that could not be read in *failedFile (when not null); *out then holds the
+// rows read before the failure.
+int LoadStandbyRows(CVeloDBSys* db, const std::string& from, const std::string& to, bool showBooked,
+                    std::vector<StandbyRow>* out, std::string* failedFile = nullptr);
 
 // One row of the cancelled-patient list.
 struct CancelledRow {
@@ -50,9 +52,11 @@ struct CancelledRow {
 // The reservations of [from, to] (YYYYMMDD) that were cancelled or withdrawn (status 2, 3,
 // 4) or not kept (status 0 on a day before today), of patients that exist, ordered by
 // patient, day and start time. noShowOnly keeps the not-kept ones only. Returns 0 or the
-// failing read's status.
+// failing read's status, with the name of the table file that could not be read in
+// *failedFile (when not null).
 int LoadCancelledRows(CVeloDBSys* db, const std::string& from, const std::string& to,
-                      bool noShowOnly, std::vector<CancelledRow>* out);
+                      bool noShowOnly, std::vector<CancelledRow>* out,
+                      std::string* failedFile = nullptr);
 
 // A standby entry as the entry dialog edits it.
 struct StandbyEntry {

@@ -22,6 +22,7 @@
 #include "sheet/standbyentrydlg.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/xlistctrl.h"
 
@@ -72,6 +73,16 @@ CXListCtrl* NewList(int id, std::initializer_list<ListColumn> columns, QWidget* 
     return list;
 }
 
+// The notice under a list whose load could not be read whole; hidden until then.
+QLabel* NewReadNotice(QWidget* parent) {
+    auto* notice = new QLabel(parent);
+    notice->setWordWrap(true);
+    notice->setStyleSheet(
+        QStringLiteral("QLabel { background: #fde4e1; color: #a40000; padding: 4px 6px; }"));
+    notice->hide();
+    return notice;
+}
+
 // Runs `fill` with the wait cursor shown.
 void WithWaitCursor(const std::function<void()>& fill) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -90,8 +101,10 @@ CStandbyDlg::CStandbyDlg(CVeloDBSys* db, int mode, QWidget* parent)
     BuildLayout();
     m_showBooked->setChecked(ReadHostSheetProfile().showReservedPatient != 0);
     ConnectSignals();
+    m_opening = true;
     RefillStandbyList();
     RefillCancelledList();
+    m_opening = false;
 }
 
 void CStandbyDlg::BuildLayout() {
@@ -126,9 +139,11 @@ void CStandbyDlg::BuildLayout() {
     auto* upperButtons = new QHBoxLayout;
     for (QPushButton* button : {add, m_edit, m_delete, m_book}) upperButtons->addWidget(button);
     upperButtons->addStretch();
+    m_standbyNotice = NewReadNotice(upper);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->addLayout(upperFilter);
     upperLayout->addWidget(m_standby, 1);
+    upperLayout->addWidget(m_standbyNotice);
     upperLayout->addLayout(upperButtons);
 
     auto* lower = new QGroupBox(QStringLiteral("キャンセルされた患者"), this);
@@ -149,9 +164,11 @@ void CStandbyDlg::BuildLayout() {
     lowerFilter->addWidget(m_cancelledTo);
     lowerFilter->addWidget(m_noShowOnly);
     lowerFilter->addStretch();
+    m_cancelledNotice = NewReadNotice(lower);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->addLayout(lowerFilter);
     lowerLayout->addWidget(m_cancelled, 1);
+    lowerLayout->addWidget(m_cancelledNotice);
     lowerLayout->addWidget(new QLabel(QStringLiteral("＊印は無断キャンセル（来院していない）"), lower));
 
     auto* close = NewButton(QStringLiteral("閉じる"), kIdClose, this);
@@ -209,13 +226,28 @@ void CStandbyDlg::KeepRangeOrdered(QDateEdit* changed, QDateEdit* from, QDateEdi
     other->setDate(changed->date());
 }
 
+void CStandbyDlg::ShowReadOutcome(QLabel* notice, int status, const std::string& failedFile) {
+    const QString file = QString::fromStdString(failedFile);
+    notice->setText(status != 0 ? TableReadFailureNotice(file) : QString());
+    notice->setVisible(status != 0);
+    if (status == 0) return;
+    if (m_opening) {
+        if (std::find(m_openingFailures.begin(), m_openingFailures.end(), failedFile) !=
+            m_openingFailures.end())
+            return;
+        m_openingFailures.push_back(failedFile);
+    }
+    ShowTableReadFailure(this, MessageTitle(), file, status);
+}
+
 void CStandbyDlg::RefillStandbyList() {
     std::vector<StandbyRow> rows;
     int status = 0;
+    std::string failedFile;
     WithWaitCursor([&] {
         status = LoadStandbyRows(m_db, CDate::ToYmd(m_standbyFrom->date()),
                                  CDate::ToYmd(m_standbyTo->date()), m_showBooked->isChecked(),
-                                 &rows);
+                                 &rows, &failedFile);
     });
     m_standby->DeleteAllItems();
     m_rowBooked.clear();
@@ -229,19 +261,19 @@ void CStandbyDlg::RefillStandbyList() {
         m_standby->topLevelItem(index)->setIcon(0, RowIconOf(row.booked ? kIconMarked : kIconPlain));
         m_rowBooked.push_back(row.booked);
     }
+    m_standbyReadStatus = status;
     UpdateButtons();
-    if (status != 0)
-        CMessageService::MessageBox(this, QStringLiteral("キャンセル待ちの一覧を読めませんでした。"),
-                                    MessageTitle(), CMessageService::EIcon::Warning);
+    ShowReadOutcome(m_standbyNotice, status, failedFile);
 }
 
 void CStandbyDlg::RefillCancelledList() {
     std::vector<CancelledRow> rows;
     int status = 0;
+    std::string failedFile;
     WithWaitCursor([&] {
         status = LoadCancelledRows(m_db, CDate::ToYmd(m_cancelledFrom->date()),
                                    CDate::ToYmd(m_cancelledTo->date()), m_noShowOnly->isChecked(),
-                                   &rows);
+                                   &rows, &failedFile);
     });
     m_cancelled->DeleteAllItems();
     for (const CancelledRow& row : rows) {
@@ -252,10 +284,7 @@ void CStandbyDlg::RefillCancelledList() {
         m_cancelled->topLevelItem(index)->setIcon(0,
                                                   RowIconOf(row.noShow ? kIconMarked : kIconPlain));
     }
-    if (status != 0)
-        CMessageService::MessageBox(this,
-                                    QStringLiteral("キャンセルされた患者の一覧を読めませんでした。"),
-                                    MessageTitle(), CMessageService::EIcon::Warning);
+    ShowReadOutcome(m_cancelledNotice, status, failedFile);
 }
 
 std::vector<int> CStandbyDlg::SelectedRows() const {
@@ -267,6 +296,7 @@ std::vector<int> CStandbyDlg::SelectedRows() const {
 }
 
 int CStandbyDlg::SingleOpenRow() const {
+    if (m_standbyReadStatus != 0) return -1;
     const std::vector<int> rows = SelectedRows();
     if (rows.size() != 1 || m_rowBooked[static_cast<size_t>(rows.front())]) return -1;
     return rows.front();
@@ -276,7 +306,7 @@ void CStandbyDlg::UpdateButtons() {
     const bool open = SingleOpenRow() >= 0;
     m_edit->setEnabled(open);
     m_book->setEnabled(open);
-    m_delete->setEnabled(!SelectedRows().empty());
+    m_delete->setEnabled(m_standbyReadStatus == 0 && !SelectedRows().empty());
 }
 
 void CStandbyDlg::OnAdd() {
@@ -293,7 +323,7 @@ void CStandbyDlg::OnEdit() {
 
 void CStandbyDlg::OnDelete() {
     std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
+    if (rows.empty() || m_standbyReadStatus != 0) return;
     if (CMessageService::MessageBox(this, LoadString(kIdsStandbyDeleteAsk), MessageTitle(),
                                     CMessageService::EIcon::Question,
                                     CMessageService::EButtons::YesNo) != CMessageService::IDYES)

@@ -20,6 +20,7 @@ class CVeloDBSys;
 class CXListCtrl;
 class QCheckBox;
 class QDateEdit;
+class QLabel;
 class QPushButton;
 
 namespace velo::sheet {
@@ -47,16 +48,24 @@ public:
     void RefillStandbyList();
     void RefillCancelledList();
 
+    // The notices shown under a list while it holds a load that could not be read whole.
+    QLabel* StandbyReadNotice() const { return m_standbyNotice; }
+    QLabel* CancelledReadNotice() const { return m_cancelledNotice; }
+
     void done(int result) override;
 
 private:
     void BuildLayout();
     void ConnectSignals();
     void KeepRangeOrdered(QDateEdit* changed, QDateEdit* from, QDateEdit* to);
+    // Shows or hides a list's notice for the outcome of its load, and says once which table
+    // file could not be read (while the dialog opens, a file both lists failed on once).
+    void ShowReadOutcome(QLabel* notice, int status, const std::string& failedFile);
     void UpdateButtons();
     // The selected rows of the upper list, in ascending order.
     std::vector<int> SelectedRows() const;
-    // The one selected row when it is not booked, else -1.
+    // The one selected row when it is not booked, else -1 (also while the list could not be
+    // read).
     int SingleOpenRow() const;
     void OnAdd();
     void OnEdit();
@@ -68,6 +77,11 @@ private:
     int m_mode;
     std::string m_chosen;
     std::vector<bool> m_rowBooked;
+    // Status of the standby list's load: while it is not 0 the rows are not complete, and
+    // nothing is edited, deleted or booked from them.
+    int m_standbyReadStatus = 0;
+    bool m_opening = false;
+    std::vector<std::string> m_openingFailures;  // files already reported while opening
 
     CXListCtrl* m_standby = nullptr;
     CXListCtrl* m_cancelled = nullptr;
@@ -77,6 +91,8 @@ private:
     QDateEdit* m_cancelledTo = nullptr;
     QCheckBox* m_showBooked = nullptr;
     QCheckBox* m_noShowOnly = nullptr;
+    QLabel* m_standbyNotice = nullptr;
+    QLabel* m_cancelledNotice = nullptr;
     QPushButton* m_edit = nullptr;
     QPushButton* m_delete = nullptr;
     QPushButton* m_book = nullptr;

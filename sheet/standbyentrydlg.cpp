@@ -147,6 +147,8 @@ void CStandbyEntryDlg::BuildLayout() {
     m_oneDay = Named(new QCheckBox(QStringLiteral("１日のみ"), wishGroup), kIdOneDay);
     m_oneDay->setChecked(true);
     connect(m_oneDay, &QCheckBox::clicked, this, &CStandbyEntryDlg::OnOneDayClicked);
+    connect(m_dateFrom, &QDateEdit::dateChanged, this, &CStandbyEntryDlg::OnDateFromChanged);
+    connect(m_dateTo, &QDateEdit::dateChanged, this, &CStandbyEntryDlg::OnDateToChanged);
     wishGrid->addWidget(new QLabel(QStringLiteral("開始"), wishGroup), 0, 0);
     wishGrid->addWidget(m_dateFrom, 0, 1);
     wishGrid->addWidget(m_hourFrom, 0, 2);
@@ -207,6 +209,8 @@ void CStandbyEntryDlg::LoadEntry(int standbyNo) {
         return;
     }
     ShowPatient(entry.patientId);
+    // An entry over several days is no one-day entry: a tick would drag its end day along.
+    m_oneDay->setChecked(entry.dateFrom == entry.dateTo);
     if (CDate::IsValid(entry.dateFrom.c_str()))
         m_dateFrom->setDate(CDate::FromYmd(entry.dateFrom.c_str()));
     if (CDate::IsValid(entry.dateTo.c_str()))
@@ -272,6 +276,18 @@ void CStandbyEntryDlg::OnNewPatient() {
 
 void CStandbyEntryDlg::OnOneDayClicked() {
     if (m_oneDay->isChecked()) m_dateTo->setDate(m_dateFrom->date());
+}
+
+// While "１日のみ" is ticked the end day is the start day, so moving the start day and
+// pressing OK stores that one day.
+void CStandbyEntryDlg::OnDateFromChanged() {
+    if (m_oneDay->isChecked()) m_dateTo->setDate(m_dateFrom->date());
+}
+
+// An end day moved away from the start day makes the entry one of several days.
+void CStandbyEntryDlg::OnDateToChanged() {
+    if (m_oneDay->isChecked() && m_dateTo->date() != m_dateFrom->date())
+        m_oneDay->setChecked(false);
 }
 
 StandbyEntry CStandbyEntryDlg::GatherEntry() const {

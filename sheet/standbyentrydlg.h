@@ -55,6 +55,8 @@ private:
     void SearchPatient(int key);
     void OnNewPatient();
     void OnOneDayClicked();
+    void OnDateFromChanged();
+    void OnDateToChanged();
     void OnOK();
     void keyPressEvent(QKeyEvent* event) override;
 

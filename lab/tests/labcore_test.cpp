@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -113,6 +114,13 @@ protected:
         return numbers;
     }
 
+    // Cuts a table file to a quarter of its size, as an interrupted copy leaves it.
+    void CutShort(const char* file) {
+        recman::Shutdown();
+        const std::filesystem::path path = std::filesystem::path(m_folder) / file;
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 4);
+    }
+
     bool ItemExists(const char* no) {
         CMaterialDB items;
         return items.SetAssociatedDB(&m_db) == 0 && items.GetMaterialData(no) == 0;
@@ -193,6 +201,22 @@ TEST_F(LabCoreTest, FinishedInactiveAndUnreadablePatients) {
 
     f.notFinishedOnly = true;
     EXPECT_EQ(Read(f), (Numbers{"2026010100002", "2026010100004"}));
+
+    // A patient file cut short stops the reading and is named: an item whose patient cannot
+    // be read might belong to an inactive patient. The items' own file is named the same way,
+    // also by the by-item grid.
+    CutShort("PATIENT1.BTR");
+    LabReadFailure failure;
+    rows.clear();
+    EXPECT_NE(ReadLabRows(&m_db, f, LoadLabNames(&m_db), &rows, &failure), 0);
+    EXPECT_EQ(failure.tableFile, "PATIENT1.BTR");
+    EXPECT_NE(failure.status, 0);
+    CutShort("MATERIAL.BTR");
+    failure = {};
+    ByItemGrid grid;
+    BuildByItemGrid(&m_db, f, false, LoadLabNames(&m_db), &grid, &failure);
+    EXPECT_EQ(failure.tableFile, "MATERIAL.BTR");
+    EXPECT_TRUE(grid.days.empty());
 }
 
 TEST_F(LabCoreTest, ColumnTextsAndNameTables) {
@@ -261,6 +285,12 @@ TEST_F(LabCoreTest, DoctorCacheFollowsTheDoctorFile) {
     EXPECT_EQ(m_db.DoctorNameCache().names[1], "院長");
     EXPECT_EQ(m_db.DoctorNameCache().names[3], "NA [03]");
     EXPECT_EQ(m_db.DoctorNameCache().names[4], "矯正医");
+
+    // A doctor file that can no longer be read keeps the cache and names the file.
+    CutShort("DOCTOR.BTR");
+    const LabNames names = LoadLabNames(&m_db);
+    EXPECT_EQ(names.failure.tableFile, "DOCTOR.BTR");
+    EXPECT_EQ(names.doctors.size(), 5u);
 }
 
 TEST_F(LabCoreTest, ByItemGridColumnsCardsAndRows) {

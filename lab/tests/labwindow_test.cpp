@@ -8,17 +8,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "lab/byitemview.h"
 #include "lab/labitem.h"
+#include "lab/labitemdlg.h"
 #include "lab/labscheduledlg.h"
 #include "lab/labstrings.h"
 #include "lab/velolab.h"
@@ -121,6 +126,13 @@ protected:
         EXPECT_EQ(SaveLabItem(&m_db, in, today, &no), 0);
         return no;
     }
+    bool ReadItem(const std::string& no, tagMATERIALDB* item) {
+        CMaterialDB table;
+        if (table.Open(m_folder) != recman::kOk || table.GetMaterialData(no.c_str()) != recman::kOk)
+            return false;
+        *item = table.m_Data;
+        return true;
+    }
     bool ItemExists(const std::string& no) {
         CMaterialDB table;
         if (table.Open(m_folder) != recman::kOk) return false;
@@ -135,6 +147,20 @@ protected:
             if (r.kind == kind && r.text.contains(textPart)) ++count;
         }
         return count;
+    }
+
+    // Runs `act` on the item edit dialog once it is shown modally over the schedule window.
+    static void OnItemDialog(std::function<void(QDialog*)> act) {
+        auto* timer = new QTimer(QCoreApplication::instance());
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            auto* dialog = qobject_cast<CLabItemDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        });
+        timer->start();
     }
 
     // Runs `act` on the schedule window once it has shown its first refresh (inside exec).
@@ -229,7 +255,7 @@ TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
     CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest& request) {
         requests.push_back(request);
         saved = AddItem(request.patientId.c_str(), "20260320", "保定装置", "20260302");
-        return LabItemDialogResult{saved, "20260320"};
+        return LabItemDialogResult{saved, "20260320", {}};
     });
     WhenRefreshed([&](CLabScheduleDlg* dialog) {
         // The first (empty) refresh posts the entry; the one after the save has the item.
@@ -246,6 +272,51 @@ TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
     });
     EXPECT_EQ(lab.GetSchedule(&m_db, "0000000002", "20260310").toStdString(), saved);
     EXPECT_EQ(requests.size(), 1u);
+
+    // The real dialog saves one item with "登録して新規" and another with OK: the range
+    // widens to both due days, not only to the last one's, and the last one is selected.
+    CLabScheduleDlg::SetItemDialogRunner({});
+    Insert<CStaffDB>([](tagSTAFFDB& r) {
+        SetField(r.Code, "001");
+        SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("技工 一郎"));
+    });
+    std::string last;
+    OnItemDialog([&](QDialog* item) {
+        auto fill = [item](const QString& name, const QDate& due) {
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdCategory))
+                ->setCurrentIndex(0);
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdStaff))
+                ->setCurrentText(QStringLiteral("技工 一郎"));
+            item->findChild<QComboBox*>(QString::number(CLabItemDlg::kIdItemName))
+                ->setEditText(name);
+            item->findChild<QDateEdit*>(QString::number(CLabItemDlg::kIdDueDate))->setDate(due);
+        };
+        fill(QStringLiteral("咬合床"), QDate(2026, 3, 27));
+        QTest::mouseClick(
+            item->findChild<QPushButton*>(QString::number(CLabItemDlg::kIdSaveAndNew)),
+            Qt::LeftButton);
+        fill(QStringLiteral("模型"), QDate(2026, 3, 8));
+        QTest::mouseClick(item->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+    });
+    std::vector<QString> listed;
+    WhenRefreshed([&](CLabScheduleDlg* dialog) {
+        QObject::connect(
+            dialog, &CLabScheduleDlg::Refreshed, dialog,
+            [&, dialog] {
+                EXPECT_EQ(dialog->FromEdit()->date(), QDate(2026, 3, 7));
+                EXPECT_EQ(dialog->ToEdit()->date(), QDate(2026, 3, 27));
+                for (int r = 0; r < dialog->List()->GetItemCount(); ++r)
+                    listed.push_back(dialog->List()->GetItemText(r, kColItem));
+                last = dialog->SelectedMaterialNo();
+                dialog->RunCommand(kCmdLabOk);
+            },
+            Qt::SingleShotConnection);
+    });
+    EXPECT_EQ(lab.GetSchedule(&m_db, "0000000001", "20260310").toStdString(), last);
+    EXPECT_EQ(listed, (std::vector<QString>{QStringLiteral("模型"), QStringLiteral("咬合床")}));
+    tagMATERIALDB chosen{};
+    ASSERT_TRUE(ReadItem(last, &chosen));
+    EXPECT_STREQ(chosen.CompletionDate, "20260308");
 }
 
 TEST_F(LabWindowTest, FilterControlsFollowTheirRules) {
@@ -344,7 +415,7 @@ TEST_F(LabWindowTest, DeleteAsksAndKeepsTheItemWhenDeclined) {
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QString()), 0);
 }
 
-TEST_F(LabWindowTest, FailedDeleteShowsTheErrorAndKeepsTheWindow) {
+TEST_F(LabWindowTest, FailedReadsAndDeletesAreShownAndKeepTheWindow) {
     const std::string no = AddItem("0000000001", "20260303", "上顎床");
     CLabScheduleDlg dialog(&m_db);
     dialog.show();
@@ -363,6 +434,62 @@ TEST_F(LabWindowTest, FailedDeleteShowsTheErrorAndKeepsTheWindow) {
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, LoadString(kIdsLabDeleteFailed)),
               1);
     EXPECT_TRUE(dialog.isVisible());
+
+    // The item file cut short: each load says once which file could not be read, a notice
+    // stays above the view, and nothing acts on what was read until a load succeeds.
+    for (int i = 0; i < 30; ++i) AddItem("0000000001", "20260304", "模型");
+    const std::filesystem::path material = std::filesystem::path(m_folder) / "MATERIAL.BTR";
+    const std::filesystem::path sound =
+        m_dir.filePath(QStringLiteral("MATERIAL.sound")).toStdString();
+    recman::Shutdown();
+    std::filesystem::copy_file(material, sound);
+    std::filesystem::resize_file(material, std::filesystem::file_size(material) / 4);
+    CMessageService::ClearHistory();
+    const QString failed = QStringLiteral("MATERIAL.BTR のデータを読み込めませんでした");
+    QTest::mouseClick(dialog.RefreshButton(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 1);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("velodb check")), 1);
+    EXPECT_TRUE(dialog.ReadFailureNotice()->isVisible());
+    EXPECT_TRUE(dialog.ReadFailureNotice()->text().contains(QStringLiteral("MATERIAL.BTR")));
+    for (int id : {kCmdLabEdit, kCmdLabDelete, kCmdLabPrint, kCmdLabCsv})
+        EXPECT_FALSE(dialog.Action(id)->isEnabled()) << id;
+    if (dialog.List()->GetItemCount() > 0) dialog.List()->SetSelIndex(0);
+    QTest::keyClick(dialog.List(), Qt::Key_Delete);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::YesNo, QString()), 0);
+    QTest::mouseClick(dialog.ByItemRadio(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 2);
+    EXPECT_TRUE(dialog.ReadFailureNotice()->isVisible());
+
+    recman::Shutdown();
+    std::filesystem::copy_file(sound, material, std::filesystem::copy_options::overwrite_existing);
+    QTest::mouseClick(dialog.RefreshButton(), Qt::LeftButton);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 2);
+    EXPECT_FALSE(dialog.ReadFailureNotice()->isVisible());
+    EXPECT_EQ(dialog.ByItemView()->CardCount(), 30);
+    EXPECT_TRUE(dialog.Action(kCmdLabCsv)->isEnabled());
+
+    // Picking from a file that cannot be read offers no new item on the strength of the
+    // empty list, and nothing can be confirmed.
+    dialog.reject();
+    std::filesystem::resize_file(material, std::filesystem::file_size(material) / 4);
+    bool itemDialogAsked = false;
+    CLabScheduleDlg::SetItemDialogRunner([&](const LabItemDialogRequest&) {
+        itemDialogAsked = true;
+        return LabItemDialogResult{};
+    });
+    WhenRefreshed([](CLabScheduleDlg* picking) {
+        QTimer::singleShot(0, picking, [picking] {
+            EXPECT_FALSE(picking->Action(kCmdLabOk)->isEnabled());
+            picking->RunCommand(kCmdLabCancel);
+        });
+    });
+    recman::Shutdown();
+    CVeloLab lab;
+    EXPECT_TRUE(lab.GetSchedule(&m_db, "0000000002", "20260310").isEmpty());
+    EXPECT_FALSE(itemDialogAsked);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, failed), 3);
+    for (const auto& r : CMessageService::History())
+        fprintf(stderr, "MSG %s\n", r.text.toUtf8().constData());
 }
 
 TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {

@@ -82,12 +82,19 @@ protected:
         m_folder = pattern;
     }
     void TearDown() override {
+        SetCalendarMemoReadHookForTesting({});
         std::error_code error;
         std::filesystem::remove_all(m_folder, error);
     }
     void Write(int year, const std::string& bytes) {
         std::ofstream file(CalendarMemoPath(m_folder, year), std::ios::binary);
         file << bytes;
+    }
+    static std::string FileBytes(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        return bytes.str();
     }
     std::string m_folder;
 };
@@ -115,6 +122,17 @@ TEST_F(CalendarMemoFileTest, DecodesCodePage932BeforeLookingForBraces) {
     EXPECT_TRUE(march[7].isEmpty());
     const MonthMemos april = ReadMonthMemos(m_folder, 2024, 4);
     for (const QString& memo : april) EXPECT_TRUE(memo.isEmpty());
+
+    // A file an editor saved as UTF-8 with a byte-order mark is read as UTF-8.
+    Write(2025,
+          "\xEF\xBB\xBF"
+          "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t01 {\r\n\t\t06="
+          "仕事始め<BR>午後から\r\n\t}\r\n}\r\n");
+    notes.clear();
+    ASSERT_EQ(ReadCalendarMemoFile(m_folder, 2025, &notes), MemoFileRead::kRead);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].key, "20250106");
+    EXPECT_EQ(notes[0].text, QString::fromUtf8("仕事始め\r\n午後から"));
 }
 
 TEST(CalendarMemoTest, UnbalancedBracesAndStrayLinesYieldNoNotes) {
@@ -201,20 +219,38 @@ TEST_F(CalendarMemoFileTest, EditsOfSeveralYearsGoToOneFilePerYear) {
           "\t\t10=kept\r\n\t}\r\n}\r\n");
     CalendarMemoBook book(m_folder);
     book.LoadYear(2024);
+    book.LoadYear(2025);
     book.SetPending("20241231", QStringLiteral("end"));
-    // 2025 is edited without being shown first: its other notes must survive.
     book.SetPending("20250101", QStringLiteral("start"));
+    // Meanwhile another workstation saves a note of its own into 2025: it must survive.
+    CalendarMemoBook other(m_folder);
+    other.LoadYear(2025);
+    other.SetPending("20250301", QStringLiteral("other desk"));
+    ASSERT_TRUE(other.Save(nullptr));
     ASSERT_TRUE(book.Save(nullptr));
+    EXPECT_EQ(book.NoteOf("20250301"), QStringLiteral("other desk"));
 
     std::vector<CalendarMemo> y2024, y2025;
     ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2024, &y2024));
     ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2025, &y2025));
     ASSERT_EQ(y2024.size(), 1u);
     EXPECT_EQ(y2024[0].key, "20241231");
-    ASSERT_EQ(y2025.size(), 2u);
+    ASSERT_EQ(y2025.size(), 3u);
     EXPECT_EQ(y2025[0].text, QStringLiteral("start"));
-    EXPECT_EQ(y2025[1].text, QStringLiteral("kept"));
+    EXPECT_EQ(y2025[1].text, QStringLiteral("other desk"));
+    EXPECT_EQ(y2025[2].text, QStringLiteral("kept"));
     EXPECT_FALSE(std::filesystem::exists(CalendarMemoPath(m_folder, 2023)));
+
+    // 2026 is edited without being shown first: its other notes survive as well.
+    Write(2026,
+          "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2026 {\r\n\t02 {\r\n"
+          "\t\t10=kept too\r\n\t}\r\n}\r\n");
+    book.SetPending("20260101", QStringLiteral("new year"));
+    ASSERT_TRUE(book.Save(nullptr));
+    std::vector<CalendarMemo> y2026;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2026, &y2026));
+    ASSERT_EQ(y2026.size(), 2u);
+    EXPECT_EQ(y2026[1].text, QStringLiteral("kept too"));
 }
 
 TEST_F(CalendarMemoFileTest, FailedSaveNamesTheFileAndKeepsOldFileAndEdits) {
@@ -245,6 +281,32 @@ TEST_F(CalendarMemoFileTest, FailedSaveNamesTheFileAndKeepsOldFileAndEdits) {
     ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2025, &notes));
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].text, QStringLiteral("new"));
+
+    // A year file that exists but cannot be read at the moment, or that holds something
+    // other than memos, is not replaced by the edits alone; no year is written then.
+    const std::string stored = FileBytes(target);
+    book.SetPending("20250103", QStringLiteral("third"));
+    book.SetPending("20240101", QStringLiteral("other year"));
+    SetCalendarMemoReadHookForTesting([&](const std::string& path) { return path != target; });
+    EXPECT_FALSE(book.Save(&error));
+    SetCalendarMemoReadHookForTesting({});
+    EXPECT_EQ(book.UnreadableFile(), target);
+    EXPECT_NE(error.find("CalendarMemo2025.txt"), std::string::npos) << error;
+    EXPECT_EQ(FileBytes(target), stored);
+    EXPECT_FALSE(std::filesystem::exists(CalendarMemoPath(m_folder, 2024)));
+    EXPECT_EQ(book.NoteOf("20250103"), QStringLiteral("third"));
+
+    Write(2025, "memo notes kept by some other program\r\n");
+    EXPECT_FALSE(book.Save(&error));
+    EXPECT_EQ(FileBytes(target), "memo notes kept by some other program\r\n");
+
+    // An empty file holds no notes and is written.
+    Write(2025, "");
+    ASSERT_TRUE(book.Save(&error));
+    EXPECT_TRUE(book.UnreadableFile().empty());
+    notes.clear();
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2025, &notes));
+    EXPECT_EQ(notes.size(), 1u);
 }
 
 TEST_F(CalendarMemoFileTest, MissingOrForeignFileYieldsNoNotesAndLeavesOutputAlone) {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "suite/text/atomicfile.h"
 #include "suite/tool/messageservice.h"
@@ -39,6 +40,7 @@ protected:
     }
     void TearDown() override {
         SetAtomicWriteHookForTesting({});
+        SetCalendarMemoReadHookForTesting({});
         std::error_code error;
         std::filesystem::remove_all(m_folder, error);
     }
@@ -167,6 +169,37 @@ TEST_F(CalendarMemoDlgTest, FailedSaveSaysSoAndKeepsTheDialogWithItsEdits) {
     EXPECT_TRUE(dialog.MemosChanged());
     ASSERT_EQ(Read(2026).size(), 1u);
     EXPECT_EQ(Read(2026)[0].text, QStringLiteral("do not lose me"));
+
+    // A year file an editor saved as UTF-8 with a byte-order mark shows its notes; while it
+    // cannot be read, OK says so and leaves it alone; once it can, both notes are written.
+    const std::string path = CalendarMemoPath(m_folder, 2025);
+    const std::string bom =
+        "\xEF\xBB\xBF"
+        "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t03 "
+        "{\r\n\t\t01=院長不在\r\n\t}\r\n}\r\n";
+    std::ofstream(path, std::ios::binary) << bom;
+    CCalendarMemoDlg edit(m_folder, QDate(2025, 3, 1));
+    edit.show();
+    EXPECT_EQ(Note(edit)->toPlainText(), QStringLiteral("院長不在"));
+    Click(edit, CCalendarMemoDlg::kIdNextDay);
+    Note(edit)->setPlainText(QStringLiteral("午後休診"));
+    SetCalendarMemoReadHookForTesting([](const std::string&) { return false; });
+    CMessageService::ClearHistory();
+    Click(edit, CCalendarMemoDlg::kIdOk);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(
+        QStringLiteral("CalendarMemo2025.txt を読み込めなかったため")));
+    EXPECT_TRUE(edit.isVisible());
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), bom);
+
+    SetCalendarMemoReadHookForTesting({});
+    Click(edit, CCalendarMemoDlg::kIdOk);
+    EXPECT_EQ(edit.result(), QDialog::Accepted);
+    const std::vector<CalendarMemo> notes = Read(2025);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].text, QStringLiteral("院長不在"));
+    EXPECT_EQ(notes[1].text, QStringLiteral("午後休診"));
 }
 
 TEST_F(CalendarMemoDlgTest, ANoteWithACharacterTheFileLacksIsShownAndNothingIsWritten) {

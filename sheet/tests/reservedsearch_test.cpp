@@ -173,6 +173,44 @@ TEST_F(ReservedSearchTest, ContactStateZeroErasesTheContactAndNamesFollowTheSett
     EXPECT_EQ(ContactStatusNames(),
               (QStringList{QStringLiteral("未"), QStringLiteral("留守"), QStringLiteral("済み"),
                            QString()}));
+
+    // With fewer states configured than were used, the contact dialog keeps a stored state
+    // it cannot name: OK leaves the contact as it was instead of erasing it.
+    contact.state = 3;
+    ASSERT_EQ(SaveContact(&m_db, "0000000010", contact), 0);
+    ASSERT_TRUE(CGlobalSettings::SetInt(QStringLiteral("Reservation"),
+                                        QStringLiteral("ContactStatusCount"), 2));
+    {
+        CContactDlg dialog(&m_db, "0000000010");
+        dialog.show();
+        auto* state = dialog.findChild<QComboBox*>(QString::number(CContactDlg::kIdState));
+        ASSERT_EQ(state->count(), 3);
+        EXPECT_EQ(state->currentText(), QStringLiteral("状態 3"));
+        dialog.findChild<QPushButton*>(QString::number(CContactDlg::kIdOk))->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    stored = Stored("0000000010");
+    EXPECT_EQ(stored.ContactStatus, 3);
+    EXPECT_STREQ(stored.ContactDate, "20240509");
+    EXPECT_EQ(Cp932FieldToQString(stored.ContactComment, sizeof stored.ContactComment),
+              QStringLiteral("留守電"));
+
+    // A reservation deleted meanwhile cannot take the contact: the update message, and the
+    // dialog stays open.
+    CContactDlg dialog(&m_db, "0000000010");
+    dialog.show();
+    {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        ASSERT_EQ(table.GetReservationData("0000000010"), 0);
+        ASSERT_EQ(table.Delete(), 0);
+    }
+    CMessageService::ClearHistory();
+    dialog.findChild<QPushButton*>(QString::number(CContactDlg::kIdOk))->click();
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History()[0].text,
+              QStringLiteral("データの更新を行なう際、エラーが発生します。"));
 }
 
 class ReservedSearchDlgTest : public ReservedSearchTest {

@@ -7,9 +7,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 
+#include "recman/recman.h"
 #include "sheet/reservation.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/standby.h"
@@ -218,7 +221,7 @@ TEST_F(StandbyTest, DeletingRemovesEveryEntryOrNone) {
     EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{1, 3}));
 }
 
-TEST_F(StandbyTest, TheDialogDeletesThreeSelectedRowsAfterAYes) {
+TEST_F(StandbyTest, TheDialogDeletesSelectedRowsAfterAYesAndNothingFromAListItCouldNotRead) {
     for (int no = 1; no <= 5; ++no) AddStandby(no, kYamada, "20240420", "20240421");
     CStandbyDlg dialog(&m_db, CStandbyDlg::kModeSheet);
     auto* list = Control<CXListCtrl>(&dialog, CStandbyDlg::kIdStandbyList);
@@ -239,6 +242,35 @@ TEST_F(StandbyTest, TheDialogDeletesThreeSelectedRowsAfterAYes) {
     EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{2, 4}));
     EXPECT_EQ(CMessageService::History().last().text,
               QStringLiteral("選択している項目を削除してもよろしいですか？"));
+
+    // The patient file cut short: opening says once which file could not be read, though
+    // both lists failed on it; each list keeps a notice, and nothing is deleted, edited or
+    // booked from what was read. Moving a filter is a new load, which says so again.
+    recman::Shutdown();
+    const std::filesystem::path patients = std::filesystem::path(m_folder) / "PATIENT1.BTR";
+    std::filesystem::resize_file(patients, std::filesystem::file_size(patients) / 4);
+    CMessageService::ClearHistory();
+    CStandbyDlg damaged(&m_db, CStandbyDlg::kModeSheet);
+    damaged.show();
+    const QString failed = QStringLiteral("PATIENT1.BTR のデータを読み込めませんでした");
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(failed));
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("velodb check")));
+    EXPECT_TRUE(damaged.StandbyReadNotice()->isVisible());
+    EXPECT_TRUE(damaged.StandbyReadNotice()->text().contains(QStringLiteral("PATIENT1.BTR")));
+    EXPECT_TRUE(damaged.CancelledReadNotice()->isVisible());
+    auto* damagedList = Control<CXListCtrl>(&damaged, CStandbyDlg::kIdStandbyList);
+    for (int row = 0; row < damagedList->GetItemCount(); ++row)
+        damagedList->topLevelItem(row)->setSelected(true);
+    for (int id : {CStandbyDlg::kIdDelete, CStandbyDlg::kIdEdit, CStandbyDlg::kIdBook})
+        EXPECT_FALSE(Control<QPushButton>(&damaged, id)->isEnabled()) << id;
+    auto* until = Control<QDateEdit>(&damaged, CStandbyDlg::kIdStandbyTo);
+    until->setFocus();
+    until->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(until, Qt::Key_Up);
+    EXPECT_EQ(CMessageService::History().size(), 2);
+    EXPECT_TRUE(CMessageService::History().last().text.contains(failed));
+    EXPECT_EQ(StoredStandbyNumbers(), (std::vector<int>{2, 4}));
 }
 
 TEST_F(StandbyTest, BookingFromTheSheetAsksFirstAndHandsTheNumberBack) {
@@ -323,14 +355,22 @@ TEST_F(StandbyTest, TheEntryDialogRefusesAnEntryWithoutPatientOrWithDaysReversed
     auto* to = Control<QDateEdit>(&dialog, CStandbyEntryDlg::kIdDateTo);
     auto* oneDay = Control<QCheckBox>(&dialog, CStandbyEntryDlg::kIdOneDay);
     EXPECT_TRUE(oneDay->isChecked());
+    // Unticked, an end day before the start day is refused.
+    QTest::mouseClick(oneDay, Qt::LeftButton);
     from->setDate(QDate(2024, 5, 2));
-    ok->click();  // to still on 20 April
+    EXPECT_EQ(to->date(), QDate(2024, 4, 20));
+    ok->click();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(StoredStandbyNumbers().empty());
 
-    QTest::mouseClick(oneDay, Qt::LeftButton);  // unchecked
-    QTest::mouseClick(oneDay, Qt::LeftButton);  // checked again: copies the day
+    QTest::mouseClick(oneDay, Qt::LeftButton);  // ticked again: copies the day
     EXPECT_EQ(to->date(), QDate(2024, 5, 2));
+    // While it is ticked the end day follows the start day as it is stepped on.
+    from->setFocus();
+    from->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(from, Qt::Key_Up);
+    EXPECT_EQ(from->date(), QDate(2024, 5, 3));
+    EXPECT_EQ(to->date(), QDate(2024, 5, 3));
     auto* hour = Control<QComboBox>(&dialog, CStandbyEntryDlg::kIdHourTo);
     EXPECT_EQ(hour->itemText(0), QStringLiteral("09"));
     hour->setCurrentText(QStringLiteral("11"));
@@ -340,10 +380,28 @@ TEST_F(StandbyTest, TheEntryDialogRefusesAnEntryWithoutPatientOrWithDaysReversed
     StandbyEntry stored;
     ASSERT_EQ(ReadStandbyEntry(&m_db, dialog.SavedStandbyNo(), &stored), 0);
     EXPECT_EQ(stored.patientId, kSato);
-    EXPECT_EQ(stored.dateFrom, "20240502");
-    EXPECT_EQ(stored.dateTo, "20240502");
+    EXPECT_EQ(stored.dateFrom, "20240503");
+    EXPECT_EQ(stored.dateTo, "20240503");
     EXPECT_EQ(stored.timeFrom, 900);
     EXPECT_EQ(stored.timeTo, 1145);
+
+    // An entry over several days opens unticked, and moving its start keeps its end; moving
+    // the end day of a ticked one-day entry unticks it, so the start no longer drags it.
+    AddStandby(7, kYamada, "20240510", "20240517");
+    CStandbyEntryDlg edit(&m_db, 7);
+    edit.show();
+    auto* editFrom = Control<QDateEdit>(&edit, CStandbyEntryDlg::kIdDateFrom);
+    auto* editTo = Control<QDateEdit>(&edit, CStandbyEntryDlg::kIdDateTo);
+    auto* editOneDay = Control<QCheckBox>(&edit, CStandbyEntryDlg::kIdOneDay);
+    EXPECT_FALSE(editOneDay->isChecked());
+    editFrom->setDate(QDate(2024, 5, 12));
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 17));
+    QTest::mouseClick(editOneDay, Qt::LeftButton);
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 12));
+    editTo->setDate(QDate(2024, 5, 14));
+    EXPECT_FALSE(editOneDay->isChecked());
+    editFrom->setDate(QDate(2024, 5, 13));
+    EXPECT_EQ(editTo->date(), QDate(2024, 5, 14));
 }
 
 }  // namespace
