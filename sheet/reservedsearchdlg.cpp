@@ -217,7 +217,10 @@ QWidget* CReservedSearchDlg::BuildConditions() {
 }
 
 void CReservedSearchDlg::SendReminders() {
-    CReminderMailDlg run(m_db, this, m_reminderOptions);
+    // Every sent mail is recorded under the staff member chosen in "メール送信者".
+    ReminderRunOptions options = m_reminderOptions;
+    options.senderNumber = SenderNumber();
+    CReminderMailDlg run(m_db, this, options);
     run.exec();
 }
 

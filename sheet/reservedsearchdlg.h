@@ -71,7 +71,8 @@ public:
 
     // Sends the reminder mails to the ticked rows ("メールを送信する").
     void SendReminders();
-    // Options of the reminder runs started here (tests point them at their own servers).
+    // Options of the reminder runs started here (tests point them at their own servers); the
+    // sender is always the one chosen in "メール送信者".
     void SetReminderOptions(ReminderRunOptions options) { m_reminderOptions = std::move(options); }
     // Shows the postcards of the ticked rows' patients ("はがきの印刷").
     void PrintPostcards();
