@@ -735,6 +735,11 @@ TEST_F(BookingTest, CameSwitchWritesStatusWithoutSaleAndSparesInsuredFeeTheTax) 
     ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
     ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
     EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
+    // Ticking a forgotten older visit leaves the last visit at the later day.
+    AddReservation("0000000103", "0000000001", "20100503", 900, 930);
+    ASSERT_EQ(SwitchCame(&m_db, "0000000103", true, m_settings, nullptr), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
+    EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
 
     AddReservation("0000000102", "0000000001", kDay, 1000, 1030, "01", "01", ResStatus::Revoked);
     EXPECT_EQ(SwitchCame(&m_db, "0000000102", true, m_settings, nullptr), recman::kInvalidPositioning);
