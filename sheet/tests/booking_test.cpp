@@ -498,6 +498,17 @@ TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
     ASSERT_EQ(lines.GetSaleItemData(saleNo.c_str(), "001"), 0);
     EXPECT_EQ(lines.m_Data.Amount, 2000);
 
+    // The fee made the insurance-covered part: no tax, and the line says so.
+    in.insurance = true;
+    in.insuranceType = "01";
+    ASSERT_TRUE(SaveReservation(&m_db, in, m_settings).ok);
+    ASSERT_EQ(sales.GetSaleData(saleNo.c_str()), 0);
+    EXPECT_EQ(sales.m_Data.Tax, 0);
+    EXPECT_EQ(sales.m_Data.AmountWithTax, 2000);
+    ASSERT_EQ(lines.GetSaleItemData(saleNo.c_str(), "001"), 0);
+    EXPECT_EQ(lines.m_Data.InsuranceFlag, 1);
+    EXPECT_EQ(FIELD(lines.m_Data.InsuranceType), "01");
+
     // A received sale is left as it was.
     sales.m_Data.ReceivedFlag = 1;
     ASSERT_EQ(sales.Update(), 0);
@@ -506,6 +517,22 @@ TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
     ASSERT_EQ(sales.GetSaleData(saleNo.c_str()), 0);
     EXPECT_EQ(sales.m_Data.Amount, 2000);
     EXPECT_EQ(SaleCount(), 1);
+
+    // A new came reservation with an insurance-covered fee is booked without tax.
+    ReservationInput insured = FeeInput(1000);
+    insured.startTime = 1100;
+    insured.endTime = 1130;
+    insured.insurance = true;
+    insured.insuranceType = "02";
+    const SaveResult second = SaveReservation(&m_db, insured, m_settings);
+    ASSERT_TRUE(second.ok);
+    const std::string secondSale = FIELD(Reservation(second.reservationNo.c_str()).SaleNo);
+    ASSERT_EQ(sales.GetSaleData(secondSale.c_str()), 0);
+    EXPECT_EQ(sales.m_Data.Tax, 0);
+    EXPECT_EQ(sales.m_Data.AmountWithTax, 1000);
+    ASSERT_EQ(lines.GetSaleItemData(secondSale.c_str(), "001"), 0);
+    EXPECT_EQ(lines.m_Data.InsuranceFlag, 1);
+    EXPECT_EQ(FIELD(lines.m_Data.InsuranceType), "02");
 }
 
 TEST_F(BookingTest, ChangeLeavesOldRecordAsChangedAndInsertsANewNumber) {
