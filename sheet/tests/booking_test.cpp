@@ -457,6 +457,23 @@ TEST_F(BookingTest, NewReservationTakesTheCounterAndWritesEveryField) {
     EXPECT_EQ(edited.Fee, 0);
     EXPECT_EQ(edited.InsuranceFlag, 0);
     EXPECT_EQ(ReservationCount(), 1);
+
+    // A counter left behind the numbers in use (a restored database) does not lock booking
+    // up: the next reservations take the numbers after the highest one.
+    {
+        CIndexControlDB counter;
+        ASSERT_EQ(counter.SetAssociatedDB(&m_db), 0);
+        const char key[sizeof counter.m_Data.IndexName] = "RESERVATION";
+        counter.SetKeyBuffer(key, sizeof key);
+        ASSERT_EQ(counter.GetEQUAL(), 0);
+        counter.m_Data.NextValue = 1;
+        ASSERT_EQ(counter.Update(), 0);
+    }
+    for (const auto& [start, expected] : {std::pair{1100, "0000000002"}, {1130, "0000000003"}}) {
+        const SaveResult next = SaveReservation(&m_db, NewInput(start, start + 30), m_settings);
+        ASSERT_TRUE(next.ok) << next.stringId << " " << next.status;
+        EXPECT_EQ(next.reservationNo, expected);
+    }
 }
 
 TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
