@@ -15,6 +15,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
+#include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -195,6 +196,24 @@ int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row) {
     if (status != recman::kOk) return status;
     FillContactColumns(reservations.m_Data, ContactStatusNames(), row);
     return recman::kOk;
+}
+
+QString RefusalOfFoundCommand(CVeloDBSys* db, const std::string& reservationNo,
+                              EFoundCommand command) {
+    RegisterStrings({
+        {kIdsCameNoChange,
+         "来院済みの予約は変更できません。\n"
+         "予約表で来院済みのチェックを外してから変更してください。"},
+        {kIdsCameNoCancel,
+         "来院済みの予約は取り消せません。\n"
+         "予約表で来院済みのチェックを外してから取り消してください。"},
+    });
+    CReservationDB reservations;
+    if (reservations.SetAssociatedDB(db) != recman::kOk ||
+        reservations.GetReservationData(reservationNo.c_str()) != recman::kOk ||
+        reservations.m_Data.Status != static_cast<uint8_t>(ResStatus::Came))
+        return QString();
+    return LoadString(command == EFoundCommand::kChange ? kIdsCameNoChange : kIdsCameNoCancel);
 }
 
 QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo) {

@@ -80,4 +80,19 @@ int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row);
 // The day a reservation is on; invalid when it cannot be read.
 QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo);
 
+// Texts of the search window's refusals.
+constexpr int kIdsCameNoChange = 19200;  // a came reservation cannot be changed from here
+constexpr int kIdsCameNoCancel = 19201;  // a came reservation cannot be cancelled from here
+
+enum class EFoundCommand { kChange, kCancel };
+
+// Why the search window does not hand the reservation to the sheet for a change or a
+// cancel, or "" when it may. A came reservation is refused as the sheet's own menu refuses
+// it: changed or cancelled it would leave the sheet with its collected fee still billed, and
+// nobody could untick it there any more. The stored state counts, not the listed one, since
+// another workstation may have ticked it since the search. A reservation that cannot be read
+// is not refused here; the sheet's own command reports it.
+QString RefusalOfFoundCommand(CVeloDBSys* db, const std::string& reservationNo,
+                              EFoundCommand command);
+
 }  // namespace velo::sheet

@@ -327,7 +327,14 @@ void CReservedSearchDlg::UpdateActions() {
 void CReservedSearchDlg::FinishWith(int result) {
     const int index = m_list->GetSelIndex();
     if (index < 0) return;
-    m_chosen = m_rows[m_list->GetItemData(index)].reservationNo;
+    const std::string& number = m_rows[m_list->GetItemData(index)].reservationNo;
+    const QString refusal = RefusalOfFoundCommand(
+        m_db, number, result == kResultChange ? EFoundCommand::kChange : EFoundCommand::kCancel);
+    if (!refusal.isEmpty()) {
+        CMessageService::MessageBox(this, refusal, windowTitle(), CMessageService::EIcon::Warning);
+        return;
+    }
+    m_chosen = number;
     done(result);
 }
 

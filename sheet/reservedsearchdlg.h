@@ -2,7 +2,8 @@
 // window with a toolbar and a status bar. It lists the reservations of a date range, or a
 // patient's future reservations by reading or name, with telephones, mail addresses and the
 // contact state. From it the staff records a contact, ticks patients for reminder mail, or
-// asks the sheet to change or cancel the selected reservation:
+// asks the sheet to change or cancel the selected reservation (a came one is refused with a
+// message, as on the sheet):
 //
 //   CReservedSearchDlg dialog(db, this);
 //   switch (dialog.exec()) {

@@ -1,7 +1,8 @@
 // Tests of the reserved-patient search: what the date and name modes list and leave out,
 // the contact record (erasing on "未", the configured state names), and the search dialog
 // driven through its controls (the mail-address check on ticking a row, the contact dialog
-// refreshing its row in place, change and cancel requests handed back with the number).
+// refreshing its row in place, change and cancel requests handed back with the number, and
+// refused for a came reservation).
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
+#include <QToolBar>
 
 #include "sheet/contactdlg.h"
 #include "sheet/reservation.h"
@@ -182,6 +185,17 @@ protected:
         EXPECT_NE(action, nullptr) << id;
         return action;
     }
+    // A person's click on a row of the list, and on a toolbar button.
+    static void ClickRow(CReservedSearchDlg& dialog, int row) {
+        CXListCtrl* list = dialog.List();
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    static void ClickTool(QDialog& dialog, int id) {
+        QWidget* button = dialog.findChild<QToolBar*>()->widgetForAction(Action(dialog, id));
+        ASSERT_NE(button, nullptr) << id;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
     static void SearchDays(CReservedSearchDlg& dialog, const QDate& from, const QDate& to) {
         dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdFrom))->setDate(from);
         dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdTo))->setDate(to);
@@ -209,7 +223,7 @@ TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShow
     EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
 }
 
-TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber) {
+TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumberOfABookedOne) {
     AddMixedReservations();
     CReservedSearchDlg dialog(&m_db);
     dialog.show();
@@ -234,7 +248,27 @@ TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber
               QStringLiteral("2024/05/10(金)"));
     EXPECT_EQ(Stored("0000000017").ContactStatus, 1);
 
-    Action(dialog, CReservedSearchDlg::kIdChange)->trigger();
+    // A came reservation is neither changed nor cancelled from here: it would leave the
+    // sheet with its fee still billed.
+    ClickRow(dialog, 1);
+    ASSERT_EQ(list->GetSelIndex(), 1);
+    const std::pair<int, QString> refusals[] = {
+        {CReservedSearchDlg::kIdChange, QStringLiteral("来院済みの予約は変更できません。")},
+        {CReservedSearchDlg::kIdCancelReservation,
+         QStringLiteral("来院済みの予約は取り消せません。")},
+    };
+    for (const auto& [command, refusal] : refusals) {
+        CMessageService::ClearHistory();
+        ClickTool(dialog, command);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.ChosenReservationNo().empty());
+        ASSERT_EQ(CMessageService::History().size(), 1);
+        EXPECT_TRUE(CMessageService::History()[0].text.startsWith(refusal));
+    }
+    EXPECT_EQ(Stored("0000000011").Status, static_cast<uint8_t>(ResStatus::Came));
+
+    ClickRow(dialog, 2);
+    ClickTool(dialog, CReservedSearchDlg::kIdChange);
     EXPECT_EQ(dialog.result(), CReservedSearchDlg::kResultChange);
     EXPECT_EQ(dialog.ChosenReservationNo(), "0000000017");
 }
