@@ -53,9 +53,14 @@ struct ReservedSearchRow {
 
 // Runs the search: reservations in date order on the date key; blocked times, cancelled or
 // changed reservations (status above 1) and reservations of missing or inactive patients
-// are left out. today bounds the name mode. Returns 0 or the failing read's status.
+// are left out. today bounds the name mode. Returns 0 or the failing read's status; then
+// *failedTable (when given) names the table file that could not be read ("RESERVATION.BTR",
+// "PATIENT1.BTR"), and *out holds only the rows read before the failure. A patient that is
+// not in the file is left out; a patient record that cannot be read fails the search, so a
+// damaged file is never taken for an empty result.
 int SearchReservedPatients(CVeloDBSys* db, const ReservedSearchRequest& request,
-                           const QDate& today, std::vector<ReservedSearchRow>* out);
+                           const QDate& today, std::vector<ReservedSearchRow>* out,
+                           std::string* failedTable = nullptr);
 
 // The contact kept on a reservation.
 struct ContactRecord {

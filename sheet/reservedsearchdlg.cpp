@@ -26,6 +26,7 @@
 #include "suite/postcard/postcardview.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -239,12 +240,16 @@ void CReservedSearchDlg::RunSearch() {
     request.text = m_nameText->text();
     request.byKana = m_byKana->isChecked();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows);
+    std::string failedTable;
+    const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows, &failedTable);
     QApplication::restoreOverrideCursor();
     ShowRows();
     if (status != 0) {
-        CMessageService::MessageBox(this, QStringLiteral("予約を読み込めませんでした。"),
-                                    windowTitle(), CMessageService::EIcon::Warning);
+        // An unreadable file must not pass for "nobody found": the status bar says so in place
+        // of the count, and the message names the file and what to do.
+        const QString file = QString::fromStdString(failedTable);
+        m_count->setText(TableReadFailureNotice(file));
+        ShowTableReadFailure(this, windowTitle(), file, status);
     }
 }
 

@@ -14,7 +14,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
+#include <filesystem>
+#include <fstream>
 
+#include "recman/recman.h"
 #include "sheet/contactdlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearch.h"
@@ -91,6 +94,23 @@ protected:
         EXPECT_EQ(table.GetReservationData(no), 0);
         return table.m_Data;
     }
+    // Overwrites a table file with bytes that hold no records, as a disk fault or a broken
+    // copy leaves it. The first pages, which describe the file (record length and keys), are
+    // spared, so the file still opens and its reads fail. The record manager lets go of its
+    // files first, so the next read meets the damaged file.
+    void DamageTableFile(const char* name) {
+        recman::Shutdown();
+        const std::string path = m_folder + "/" + name;
+        const auto size = static_cast<std::streamoff>(std::filesystem::file_size(path));
+        ASSERT_GT(size, kSparedBytes) << path;
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(kSparedBytes);
+        const std::string junk(static_cast<size_t>(size - kSparedBytes), '\xA5');
+        file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+        ASSERT_TRUE(file.good()) << path;
+    }
+    static constexpr std::streamoff kSparedBytes = 4 * 4096;
+
     // A day of every kind the search must tell apart.
     void AddMixedReservations() {
         AddReservation("0000000010", "0000000001", "20240510", 900);
@@ -128,6 +148,13 @@ TEST_F(ReservedSearchTest, DateModeListsLiveReservationsOfExistingActivePatients
     EXPECT_EQ(rows[0].contactState, QStringLiteral("未"));
     EXPECT_TRUE(rows[0].contactMethod.isEmpty());
     EXPECT_EQ(rows[0].mail, QStringLiteral("taro@example.jp"));
+
+    // A patient file that cannot be read fails the search and is named; its patients are
+    // not taken for missing ones.
+    ASSERT_NO_FATAL_FAILURE(DamageTableFile("PATIENT1.BTR"));
+    std::string failed;
+    EXPECT_NE(SearchReservedPatients(&m_db, request, CDate::Today(), &rows, &failed), 0);
+    EXPECT_EQ(failed, "PATIENT1.BTR");
 }
 
 TEST_F(ReservedSearchTest, NameModeFindsFutureReservationsByReadingOrNamePrefix) {
@@ -221,6 +248,18 @@ TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShow
     EXPECT_EQ(CMessageService::History()[0].text,
               QStringLiteral("指定された患者にはメールアドレスが設定されておりません。"));
     EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
+
+    // A reservation file that cannot be read is said so, not shown as nobody found.
+    ASSERT_NO_FATAL_FAILURE(DamageTableFile("RESERVATION.BTR"));
+    CMessageService::ClearHistory();
+    auto* search = dialog.findChild<QPushButton*>(QString::number(CReservedSearchDlg::kIdSearch));
+    QTest::mouseClick(search, Qt::LeftButton);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    const QString shown = CMessageService::History()[0].text;
+    EXPECT_TRUE(shown.contains(QStringLiteral("RESERVATION.BTR"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("読み込めませんでした"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("velodb check"))) << shown.toStdString();
+    EXPECT_TRUE(count->text().contains(QStringLiteral("RESERVATION.BTR")));
 }
 
 TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumberOfABookedOne) {
