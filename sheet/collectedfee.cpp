@@ -16,18 +16,19 @@ namespace {
 
 constexpr char kReservationSaleKind[] = "00";
 
-FeeAmounts AmountsOf(const tagRESERVATIONDB& r, const SheetSettings& settings, FeeRule rule) {
-    const bool insured = rule == FeeRule::kCameSwitch && r.InsuranceFlag != 0;
+FeeAmounts AmountsOf(const tagRESERVATIONDB& r, const SheetSettings& settings) {
     return ComputeFeeAmounts(r.Fee, FieldText(r.ResDate, sizeof r.ResDate), settings.consumptionTax,
-                             settings.calculationTax, insured);
+                             settings.calculationTax, r.InsuranceFlag != 0);
 }
 
-// The line's item fields from the reservation, with the item's name when the credit item
-// is found.
+// The line's item and insurance fields from the reservation, with the item's name when the
+// credit item is found.
 void WriteLineItem(CVeloDBSys* db, const tagRESERVATIONDB& r, tagSALEITEM& line) {
     std::memcpy(line.SaleDate, r.ResDate, sizeof line.SaleDate);
     std::memcpy(line.CreditCateCode, r.CreditCateCode, sizeof line.CreditCateCode);
     std::memcpy(line.CreditItemCode, r.CreditItemCode, sizeof line.CreditItemCode);
+    line.InsuranceFlag = r.InsuranceFlag;
+    std::memcpy(line.InsuranceType, r.InsuranceType, sizeof line.InsuranceType);
     SetField(line.ItemName, "");
     CCreditItemDB items;
     if (items.SetAssociatedDB(db) == recman::kOk &&
@@ -41,10 +42,9 @@ void WriteLineItem(CVeloDBSys* db, const tagRESERVATIONDB& r, tagSALEITEM& line)
     line.Amount = r.Fee;
 }
 
-int BookNewSale(CVeloDBSys* db, CReservationDB& reservations, const SheetSettings& settings,
-                FeeRule rule) {
+int BookNewSale(CVeloDBSys* db, CReservationDB& reservations, const SheetSettings& settings) {
     tagRESERVATIONDB& r = reservations.m_Data;
-    const FeeAmounts amounts = AmountsOf(r, settings, rule);
+    const FeeAmounts amounts = AmountsOf(r, settings);
     CSaleDB sales;
     CSaleItemDB lines;
     int status = sales.SetAssociatedDB(db);
@@ -61,10 +61,6 @@ int BookNewSale(CVeloDBSys* db, CReservationDB& reservations, const SheetSetting
 
     tagSALEITEM line{};
     WriteLineItem(db, r, line);
-    if (rule == FeeRule::kCameSwitch) {
-        line.InsuranceFlag = r.InsuranceFlag;
-        std::memcpy(line.InsuranceType, r.InsuranceType, sizeof line.InsuranceType);
-    }
     std::string saleNo;
     status = sales.InsertAdjustFee(&saleNo, line, lines);
     if (status != recman::kOk) return status;
@@ -72,10 +68,11 @@ int BookNewSale(CVeloDBSys* db, CReservationDB& reservations, const SheetSetting
     return reservations.Update();
 }
 
-// Brings an unreceived sale and its first line up to the reservation's fee, day and item.
+// Brings an unreceived sale and its first line up to the reservation's fee, day, item and
+// insurance.
 int RefreshSale(CVeloDBSys* db, const tagRESERVATIONDB& r, CSaleDB& sales,
                 const SheetSettings& settings) {
-    const FeeAmounts amounts = AmountsOf(r, settings, FeeRule::kDialog);
+    const FeeAmounts amounts = AmountsOf(r, settings);
     std::memcpy(sales.m_Data.SaleDate, r.ResDate, sizeof sales.m_Data.SaleDate);
     sales.m_Data.Amount = amounts.amount;
     sales.m_Data.AmountWithTax = amounts.amountWithTax;
@@ -129,7 +126,7 @@ int SettleCollectedFee(CVeloDBSys* db, CReservationDB& reservations, const Sheet
         if (status != recman::kKeyNotFound) return status;
         // The number names no sale any more: book a fresh one.
     }
-    return BookNewSale(db, reservations, settings, rule);
+    return BookNewSale(db, reservations, settings);
 }
 
 int DeleteSaleWithLines(CVeloDBSys* db, const char* saleNo) {

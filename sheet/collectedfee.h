@@ -9,14 +9,17 @@ class CVeloDBSys;
 
 namespace velo::sheet {
 
-// The two places that book a fee differ in tax and in what the sale line carries.
+// The two places that book a fee differ in what they do with a sale already booked.
 enum class FeeRule {
-    kDialog,      // tax whenever ConsumptionTax is 1; the line carries no insurance fields
-    kCameSwitch,  // no tax on the insurance-covered part; the line carries InsuranceFlag/Type
+    kDialog,      // an unreceived sale is brought up to date with the saved fee
+    kCameSwitch,  // an existing sale is kept as it is
 };
 
 // Settles the fee of the reservation that `reservations` is positioned on (m_Data is the
-// stored record, Fee non-zero):
+// stored record, Fee non-zero). Either way tax is added only when ConsumptionTax is 1 and
+// the fee is not the insurance-covered part (InsuranceFlag 0): insurance-covered treatment
+// bears no consumption tax. The sale line carries InsuranceFlag and InsuranceType.
+//
 //  - no sale yet (SaleNo empty, or naming no sale): books one through InsertAdjustFee and
 //    stores its number in SaleNo (the reservation is updated);
 //  - an unreceived sale: kDialog brings the sale's amounts and its first line up to date

@@ -24,6 +24,9 @@ void CopyKeyText(char (&field)[N], const char* text) {
     CopyKeyText(field, N, text);
 }
 
+// Sorts after every stored ResDate: a patient's reservations are read from here back.
+constexpr char kLastReservationDay[] = "99999999";
+
 // Texts of two fields of the same width are equal up to their terminators.
 bool SameText(const char* a, const char* b, size_t width) { return std::strncmp(a, b, width) == 0; }
 
@@ -135,18 +138,19 @@ int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* 
     return status;
 }
 
-int LastVisitRule(CVeloDBSys* db, const char* patientId, const char* resDate) {
+int LastVisitRule(CVeloDBSys* db, const char* patientId) {
     if (patientId == nullptr || patientId[0] == '\0') return recman::kOk;
 
-    // The latest came day on or before resDate. The walk goes record by record (GetPREV),
-    // not key by key, so reservations that share day and start time with another are
-    // not skipped.
+    // The latest came day of all the patient's reservations. The walk goes record by record
+    // (GetPREV), not key by key, so reservations that share day and start time with another
+    // are not skipped.
     char cameDate[kDateWidth] = {};
     {
         CReservationDB reservations;
         int status = reservations.SetAssociatedDB(db);
         if (status != recman::kOk) return status;
-        const ReservationPatientKey key = ReservationPatientKey::Make(patientId, resDate, "9999");
+        const ReservationPatientKey key =
+            ReservationPatientKey::Make(patientId, kLastReservationDay, "9999");
         reservations.SetKey(kReservationKeyPatient);
         reservations.SetKeyBuffer(&key, sizeof key);
         status = reservations.GetLEEQ();

@@ -188,12 +188,13 @@ int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* 
                                const std::function<bool(const tagRESERVATIONDB&)>& visit);
 
 // Keeps the patient's LastVisitDate current after a reservation's came state was written:
-// the latest day on or before `resDate` on which the patient came (Status 1) becomes the
-// LastVisitDate; when there is none and LastVisitDate is empty, FirstVisitDate is copied
-// into it; then the patient record is updated. Every reservation of the patient is
-// visited, also several at the same day and time. Nothing is done (0) for an empty
-// patient key. Returns 0 or the first failing status (the patient not found: 4); the
-// caller owns any transaction around it.
-int LastVisitRule(CVeloDBSys* db, const char* patientId, const char* resDate);
+// the latest day on which the patient came (Status 1), looked for from the patient's newest
+// reservation back, becomes the LastVisitDate, whichever reservation was switched (ticking
+// a forgotten older one must not move the day back); when there is none and LastVisitDate
+// is empty, FirstVisitDate is copied into it; then the patient record is updated. Every
+// reservation of the patient is visited, also several at the same day and time. Nothing is
+// done (0) for an empty patient key. Returns 0 or the first failing status (the patient not
+// found: 4); the caller owns any transaction around it.
+int LastVisitRule(CVeloDBSys* db, const char* patientId);
 
 }  // namespace velo::sheet

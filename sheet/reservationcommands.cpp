@@ -88,7 +88,7 @@ int SwitchCame(CVeloDBSys* db, const std::string& reservationNo, bool came,
             if (st != recman::kOk) return st;
         }
         if (r.PatientID[0] == '\0') return recman::kOk;
-        st = LastVisitRule(db, r.PatientID, r.ResDate);
+        st = LastVisitRule(db, r.PatientID);
         return st == recman::kKeyNotFound ? recman::kOk : st;
     });
     if (refused) {

@@ -541,6 +541,7 @@ void CReservationDlg::ConnectSignals() {
             &CReservationDlg::OnFeeCategoryChanged);
     connect(m_feeItem, &QComboBox::currentIndexChanged, this, &CReservationDlg::OnFeeItemChanged);
     connect(m_blocked, &QCheckBox::toggled, this, &CReservationDlg::OnBlockedToggled);
+    connect(m_blocked, &QCheckBox::clicked, this, &CReservationDlg::OnBlockedClicked);
     connect(m_blockedAll, &QCheckBox::clicked, this, &CReservationDlg::OnBlockedAllClicked);
 }
 
@@ -1036,13 +1037,18 @@ void CReservationDlg::OnAddChangeReason() {
 // ---- Blocked time and enabling ----------------------------------------------------
 
 void CReservationDlg::OnBlockedToggled(bool checked) {
+    if (!checked) m_blockedAll->setChecked(false);
+    UpdateEnabling();
+}
+
+void CReservationDlg::OnBlockedClicked(bool checked) {
+    // The remembered apply-to-all choice is taken up only when a person ticks the box. A
+    // stored blocked time opens with the box already ticked and is edited in its own column:
+    // copying it again would collide with the copies made when it was first saved.
     if (checked) {
         m_blockedAll->setChecked(
             CVeloSubTools::GetGlobalSettingInt(kSettingsReservation, kSettingsApplyToAll, 0) != 0);
-    } else {
-        m_blockedAll->setChecked(false);
     }
-    UpdateEnabling();
 }
 
 void CReservationDlg::OnBlockedAllClicked(bool checked) {

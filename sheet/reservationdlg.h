@@ -166,6 +166,7 @@ private:
     void OnAddChangeReason();
     void FillChangeReasons();
     void OnBlockedToggled(bool checked);
+    void OnBlockedClicked(bool checked);
     void OnBlockedAllClicked(bool checked);
     void UpdateEnabling();
     void UpdateOkEnabled();

@@ -335,7 +335,7 @@ AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
     }
 
     if (in.dialogMode != kDialogModeChange && !in.patientId.empty()) {
-        const int status = LastVisitRule(db, in.patientId.c_str(), in.resDate.c_str());
+        const int status = LastVisitRule(db, in.patientId.c_str());
         // A reservation of a patient who is no longer in the file still saves.
         if (status != recman::kOk && status != recman::kKeyNotFound) {
             outcome.status = status;

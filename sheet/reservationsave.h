@@ -89,7 +89,8 @@ struct SaveResult {
 //    reservation (another workstation may have booked the band meanwhile): failure 1554;
 //  - a came reservation with a fee (not blocked time) books its sale and line and stores the
 //    sale number in SaleNo, unless it already has a sale: an unreceived sale is brought up to
-//    date with the fee instead, a received one is left as it is;
+//    date with the fee instead, a received one is left as it is (an insurance-covered fee
+//    bears no tax, and the line carries the insurance fields, as on the came switch);
 //  - a blocked time with applyToAll is copied to every other visible unit (or doctor) column
 //    under new numbers; an overlap in any column fails the whole save with 1554;
 //  - after the commit, outside change mode, LastVisitRule runs for the patient, and a standby

@@ -15,6 +15,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
+#include "suite/tool/strings.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -55,13 +56,18 @@ class CPatientCache {
 public:
     explicit CPatientCache(CPatient1DB& table) : m_table(table) {}
 
-    const tagPATIENT1DB* Find(const std::string& id) {
+    // Finds the patient: *patient is null when the patient is not in the file. Returns 0 or
+    // the status of a read that failed otherwise.
+    int Find(const std::string& id, const tagPATIENT1DB** patient) {
         auto it = m_found.find(id);
         if (it == m_found.end()) {
-            const bool exists = m_table.GetPatient1Data(id.c_str()) == recman::kOk;
+            const int status = m_table.GetPatient1Data(id.c_str());
+            if (status != recman::kOk && status != recman::kKeyNotFound) return status;
+            const bool exists = status == recman::kOk;
             it = m_found.emplace(id, exists ? std::optional(m_table.m_Data) : std::nullopt).first;
         }
-        return it->second ? &*it->second : nullptr;
+        *patient = it->second ? &*it->second : nullptr;
+        return recman::kOk;
     }
 
 private:
@@ -77,11 +83,13 @@ bool PatientMatches(const ReservedSearchRequest& request, const std::string& typ
 }
 
 int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::string& from,
-           const std::string& to, std::vector<ReservedSearchRow>* out) {
+           const std::string& to, std::vector<ReservedSearchRow>* out, std::string* failedTable) {
     CReservationDB reservations;
+    CPatient1DB patientTable;
+    *failedTable = reservations.GetFileName();
     int status = reservations.SetAssociatedDB(db);
     if (status != recman::kOk) return status;
-    CPatient1DB patientTable;
+    *failedTable = patientTable.GetFileName();
     status = patientTable.SetAssociatedDB(db);
     if (status != recman::kOk) return status;
     CPatientCache patients(patientTable);
@@ -91,6 +99,7 @@ int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::stri
     reservations.SetKey(CReservationDB::kKeyTime);
     const ReservationDateKey key = ReservationDateKey::Make(from.c_str(), "");
     reservations.SetKeyBuffer(&key, sizeof key);
+    *failedTable = reservations.GetFileName();
     for (status = reservations.GetGREQ(); status == recman::kOk; status = reservations.GetNEXT()) {
         const tagRESERVATIONDB& r = reservations.m_Data;
         const std::string day = FieldText(r.ResDate);
@@ -99,7 +108,11 @@ int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::stri
         if (patientId.empty()) continue;  // blocked time
         if (!request.byName && request.uncontactedOnly && r.ContactStatus != 0) continue;
         if (r.Status > static_cast<uint8_t>(ResStatus::Came)) continue;
-        const tagPATIENT1DB* patient = patients.Find(patientId);
+        const tagPATIENT1DB* patient = nullptr;
+        if (const int read = patients.Find(patientId, &patient); read != recman::kOk) {
+            *failedTable = patientTable.GetFileName();
+            return read;
+        }
         if (patient == nullptr || patient->InactiveFlag == 1) continue;
         if (!PatientMatches(request, typed, *patient)) continue;
 
@@ -117,7 +130,9 @@ int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::stri
         FillContactColumns(r, states, &row);
         out->push_back(std::move(row));
     }
-    return status == recman::kEndOfFile || status == recman::kKeyNotFound ? recman::kOk : status;
+    if (status == recman::kEndOfFile || status == recman::kKeyNotFound) status = recman::kOk;
+    if (status == recman::kOk) failedTable->clear();
+    return status;
 }
 
 }  // namespace
@@ -140,14 +155,18 @@ QString ContactMethodName(int method) {
 }
 
 int SearchReservedPatients(CVeloDBSys* db, const ReservedSearchRequest& request,
-                           const QDate& today, std::vector<ReservedSearchRow>* out) {
+                           const QDate& today, std::vector<ReservedSearchRow>* out,
+                           std::string* failedTable) {
     out->clear();
     const std::string from = request.byName ? CDate::ToYmd(today) : request.from;
     const std::string to = request.byName ? std::string(kLastDay) : request.to;
-    return CBaseDBCall::ReadConsistently([&] {
+    std::string failed;
+    const int status = CBaseDBCall::ReadConsistently([&] {
         out->clear();
-        return Search(db, request, from, to, out);
+        return Search(db, request, from, to, out, &failed);
     });
+    if (failedTable != nullptr) *failedTable = failed;
+    return status;
 }
 
 int ReadContact(CVeloDBSys* db, const std::string& reservationNo, ContactRecord* out) {
@@ -195,6 +214,24 @@ int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row) {
     if (status != recman::kOk) return status;
     FillContactColumns(reservations.m_Data, ContactStatusNames(), row);
     return recman::kOk;
+}
+
+QString RefusalOfFoundCommand(CVeloDBSys* db, const std::string& reservationNo,
+                              EFoundCommand command) {
+    RegisterStrings({
+        {kIdsCameNoChange,
+         "来院済みの予約は変更できません。\n"
+         "予約表で来院済みのチェックを外してから変更してください。"},
+        {kIdsCameNoCancel,
+         "来院済みの予約は取り消せません。\n"
+         "予約表で来院済みのチェックを外してから取り消してください。"},
+    });
+    CReservationDB reservations;
+    if (reservations.SetAssociatedDB(db) != recman::kOk ||
+        reservations.GetReservationData(reservationNo.c_str()) != recman::kOk ||
+        reservations.m_Data.Status != static_cast<uint8_t>(ResStatus::Came))
+        return QString();
+    return LoadString(command == EFoundCommand::kChange ? kIdsCameNoChange : kIdsCameNoCancel);
 }
 
 QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo) {

@@ -53,9 +53,14 @@ struct ReservedSearchRow {
 
 // Runs the search: reservations in date order on the date key; blocked times, cancelled or
 // changed reservations (status above 1) and reservations of missing or inactive patients
-// are left out. today bounds the name mode. Returns 0 or the failing read's status.
+// are left out. today bounds the name mode. Returns 0 or the failing read's status; then
+// *failedTable (when given) names the table file that could not be read ("RESERVATION.BTR",
+// "PATIENT1.BTR"), and *out holds only the rows read before the failure. A patient that is
+// not in the file is left out; a patient record that cannot be read fails the search, so a
+// damaged file is never taken for an empty result.
 int SearchReservedPatients(CVeloDBSys* db, const ReservedSearchRequest& request,
-                           const QDate& today, std::vector<ReservedSearchRow>* out);
+                           const QDate& today, std::vector<ReservedSearchRow>* out,
+                           std::string* failedTable = nullptr);
 
 // The contact kept on a reservation.
 struct ContactRecord {
@@ -79,5 +84,20 @@ int RefreshContactColumns(CVeloDBSys* db, ReservedSearchRow* row);
 
 // The day a reservation is on; invalid when it cannot be read.
 QDate ReservationDay(CVeloDBSys* db, const std::string& reservationNo);
+
+// Texts of the search window's refusals.
+constexpr int kIdsCameNoChange = 19200;  // a came reservation cannot be changed from here
+constexpr int kIdsCameNoCancel = 19201;  // a came reservation cannot be cancelled from here
+
+enum class EFoundCommand { kChange, kCancel };
+
+// Why the search window does not hand the reservation to the sheet for a change or a
+// cancel, or "" when it may. A came reservation is refused as the sheet's own menu refuses
+// it: changed or cancelled it would leave the sheet with its collected fee still billed, and
+// nobody could untick it there any more. The stored state counts, not the listed one, since
+// another workstation may have ticked it since the search. A reservation that cannot be read
+// is not refused here; the sheet's own command reports it.
+QString RefusalOfFoundCommand(CVeloDBSys* db, const std::string& reservationNo,
+                              EFoundCommand command);
 
 }  // namespace velo::sheet

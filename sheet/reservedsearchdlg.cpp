@@ -26,6 +26,7 @@
 #include "suite/postcard/postcardview.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -217,7 +218,10 @@ QWidget* CReservedSearchDlg::BuildConditions() {
 }
 
 void CReservedSearchDlg::SendReminders() {
-    CReminderMailDlg run(m_db, this, m_reminderOptions);
+    // Every sent mail is recorded under the staff member chosen in "メール送信者".
+    ReminderRunOptions options = m_reminderOptions;
+    options.senderNumber = SenderNumber();
+    CReminderMailDlg run(m_db, this, options);
     run.exec();
 }
 
@@ -236,12 +240,16 @@ void CReservedSearchDlg::RunSearch() {
     request.text = m_nameText->text();
     request.byKana = m_byKana->isChecked();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows);
+    std::string failedTable;
+    const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows, &failedTable);
     QApplication::restoreOverrideCursor();
     ShowRows();
     if (status != 0) {
-        CMessageService::MessageBox(this, QStringLiteral("予約を読み込めませんでした。"),
-                                    windowTitle(), CMessageService::EIcon::Warning);
+        // An unreadable file must not pass for "nobody found": the status bar says so in place
+        // of the count, and the message names the file and what to do.
+        const QString file = QString::fromStdString(failedTable);
+        m_count->setText(TableReadFailureNotice(file));
+        ShowTableReadFailure(this, windowTitle(), file, status);
     }
 }
 
@@ -324,7 +332,14 @@ void CReservedSearchDlg::UpdateActions() {
 void CReservedSearchDlg::FinishWith(int result) {
     const int index = m_list->GetSelIndex();
     if (index < 0) return;
-    m_chosen = m_rows[m_list->GetItemData(index)].reservationNo;
+    const std::string& number = m_rows[m_list->GetItemData(index)].reservationNo;
+    const QString refusal = RefusalOfFoundCommand(
+        m_db, number, result == kResultChange ? EFoundCommand::kChange : EFoundCommand::kCancel);
+    if (!refusal.isEmpty()) {
+        CMessageService::MessageBox(this, refusal, windowTitle(), CMessageService::EIcon::Warning);
+        return;
+    }
+    m_chosen = number;
     done(result);
 }
 

@@ -2,7 +2,8 @@
 // window with a toolbar and a status bar. It lists the reservations of a date range, or a
 // patient's future reservations by reading or name, with telephones, mail addresses and the
 // contact state. From it the staff records a contact, ticks patients for reminder mail, or
-// asks the sheet to change or cancel the selected reservation:
+// asks the sheet to change or cancel the selected reservation (a came one is refused with a
+// message, as on the sheet):
 //
 //   CReservedSearchDlg dialog(db, this);
 //   switch (dialog.exec()) {
@@ -71,7 +72,8 @@ public:
 
     // Sends the reminder mails to the ticked rows ("メールを送信する").
     void SendReminders();
-    // Options of the reminder runs started here (tests point them at their own servers).
+    // Options of the reminder runs started here (tests point them at their own servers); the
+    // sender is always the one chosen in "メール送信者".
     void SetReminderOptions(ReminderRunOptions options) { m_reminderOptions = std::move(options); }
     // Shows the postcards of the ticked rows' patients ("はがきの印刷").
     void PrintPostcards();

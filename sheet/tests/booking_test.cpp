@@ -457,6 +457,23 @@ TEST_F(BookingTest, NewReservationTakesTheCounterAndWritesEveryField) {
     EXPECT_EQ(edited.Fee, 0);
     EXPECT_EQ(edited.InsuranceFlag, 0);
     EXPECT_EQ(ReservationCount(), 1);
+
+    // A counter left behind the numbers in use (a restored database) does not lock booking
+    // up: the next reservations take the numbers after the highest one.
+    {
+        CIndexControlDB counter;
+        ASSERT_EQ(counter.SetAssociatedDB(&m_db), 0);
+        const char key[sizeof counter.m_Data.IndexName] = "RESERVATION";
+        counter.SetKeyBuffer(key, sizeof key);
+        ASSERT_EQ(counter.GetEQUAL(), 0);
+        counter.m_Data.NextValue = 1;
+        ASSERT_EQ(counter.Update(), 0);
+    }
+    for (const auto& [start, expected] : {std::pair{1100, "0000000002"}, {1130, "0000000003"}}) {
+        const SaveResult next = SaveReservation(&m_db, NewInput(start, start + 30), m_settings);
+        ASSERT_TRUE(next.ok) << next.stringId << " " << next.status;
+        EXPECT_EQ(next.reservationNo, expected);
+    }
 }
 
 TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
@@ -498,6 +515,17 @@ TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
     ASSERT_EQ(lines.GetSaleItemData(saleNo.c_str(), "001"), 0);
     EXPECT_EQ(lines.m_Data.Amount, 2000);
 
+    // The fee made the insurance-covered part: no tax, and the line says so.
+    in.insurance = true;
+    in.insuranceType = "01";
+    ASSERT_TRUE(SaveReservation(&m_db, in, m_settings).ok);
+    ASSERT_EQ(sales.GetSaleData(saleNo.c_str()), 0);
+    EXPECT_EQ(sales.m_Data.Tax, 0);
+    EXPECT_EQ(sales.m_Data.AmountWithTax, 2000);
+    ASSERT_EQ(lines.GetSaleItemData(saleNo.c_str(), "001"), 0);
+    EXPECT_EQ(lines.m_Data.InsuranceFlag, 1);
+    EXPECT_EQ(FIELD(lines.m_Data.InsuranceType), "01");
+
     // A received sale is left as it was.
     sales.m_Data.ReceivedFlag = 1;
     ASSERT_EQ(sales.Update(), 0);
@@ -506,6 +534,22 @@ TEST_F(BookingTest, CameFeeBooksSaleWithTaxOnceAndRefreshesAnUnreceivedOne) {
     ASSERT_EQ(sales.GetSaleData(saleNo.c_str()), 0);
     EXPECT_EQ(sales.m_Data.Amount, 2000);
     EXPECT_EQ(SaleCount(), 1);
+
+    // A new came reservation with an insurance-covered fee is booked without tax.
+    ReservationInput insured = FeeInput(1000);
+    insured.startTime = 1100;
+    insured.endTime = 1130;
+    insured.insurance = true;
+    insured.insuranceType = "02";
+    const SaveResult second = SaveReservation(&m_db, insured, m_settings);
+    ASSERT_TRUE(second.ok);
+    const std::string secondSale = FIELD(Reservation(second.reservationNo.c_str()).SaleNo);
+    ASSERT_EQ(sales.GetSaleData(secondSale.c_str()), 0);
+    EXPECT_EQ(sales.m_Data.Tax, 0);
+    EXPECT_EQ(sales.m_Data.AmountWithTax, 1000);
+    ASSERT_EQ(lines.GetSaleItemData(secondSale.c_str(), "001"), 0);
+    EXPECT_EQ(lines.m_Data.InsuranceFlag, 1);
+    EXPECT_EQ(FIELD(lines.m_Data.InsuranceType), "02");
 }
 
 TEST_F(BookingTest, ChangeLeavesOldRecordAsChangedAndInsertsANewNumber) {
@@ -733,6 +777,11 @@ TEST_F(BookingTest, CameSwitchWritesStatusWithoutSaleAndSparesInsuredFeeTheTax) 
 
     CPatientDB patients;
     ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
+    EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
+    // Ticking a forgotten older visit leaves the last visit at the later day.
+    AddReservation("0000000103", "0000000001", "20100503", 900, 930);
+    ASSERT_EQ(SwitchCame(&m_db, "0000000103", true, m_settings, nullptr), 0);
     ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
     EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
 

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -384,6 +385,8 @@ TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewConta
                                          std::tuple{"0000000002", "佐藤　花子", "hanako@example.jp"}}) {
         AddPatient(id, name, "", "", 0, [&](tagPATIENTDB& r) { SetField(r.Email, mail); });
     }
+    for (const char* code : {"001", "002"})
+        Insert<CStaffDB>([code](tagSTAFFDB& r) { SetField(r.Code, code); });
     CSmtpTestServer server(m_config.filePath("smtp").toStdString());
     ASSERT_TRUE(server.Start({})) << server.Error();
 
@@ -391,12 +394,20 @@ TEST_F(ReminderMailTest, TheSearchWindowMailsTickedPatientsAndShowsTheirNewConta
     search.SetReminderOptions(Options(server.Port()));
     search.show();
     search.RunSearch();
+    // The second staff member is chosen as the sender with the keyboard.
+    auto* sender = search.findChild<QComboBox*>(QString::number(CReservedSearchDlg::kIdSender));
+    ASSERT_NE(sender, nullptr);
+    sender->setFocus();
+    QTest::keyClick(sender, Qt::Key_Down);
     CXListCtrl* list = search.List();
     ASSERT_EQ(list->GetItemCount(), 2);
     list->SetCheck(1, true);
     search.findChild<QAction*>(QString::number(CReservedSearchDlg::kIdSendMail))->trigger();
 
     ASSERT_EQ(server.ReceivedMessages().size(), 1u) << server.Log();
+    const auto records = SentRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].SenderCode, "002");
     EXPECT_FALSE(list->GetCheck(1));
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactState), QStringLiteral("済み"));
     EXPECT_EQ(list->GetItemText(1, CReservedSearchDlg::kColContactMethod), QStringLiteral("Email"));

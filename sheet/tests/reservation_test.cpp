@@ -156,7 +156,7 @@ TEST_F(ReservationDbTest, ColumnScanOnAClosedTableReportsTheStatus) {
     EXPECT_NE(status, 0);
 }
 
-TEST_F(ReservationDbTest, LastVisitTakesTheLatestCameDayUpToTheReservation) {
+TEST_F(ReservationDbTest, LastVisitTakesThePatientsLatestCameDay) {
     AddPatient("0000000001", "20200401", "");
     AddReservation("0000000011", "0000000001", "20261201", 900, 930, "01", "01", ResStatus::Came);
     AddReservation("0000000012", "0000000001", "20261205", 900, 930, "01", "01",
@@ -170,11 +170,20 @@ TEST_F(ReservationDbTest, LastVisitTakesTheLatestCameDayUpToTheReservation) {
     AddPatient("0000000002", "20190101", "");
     AddReservation("0000000016", "0000000002", "20261207", 900, 930, "01", "01", ResStatus::Came);
 
-    ASSERT_EQ(LastVisitRule(&m_db, "0000000001", "20261208"), 0);
-    EXPECT_EQ(LastVisitOf("0000000001"), "20261201");
-    ASSERT_EQ(LastVisitRule(&m_db, "0000000001", "20261215"), 0);
+    ASSERT_EQ(LastVisitRule(&m_db, "0000000001"), 0);
     EXPECT_EQ(LastVisitOf("0000000001"), "20261215");
     EXPECT_EQ(LastVisitOf("0000000002"), "");  // untouched
+
+    // The later visit unticked: the day goes back to the visit before it.
+    {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        ASSERT_EQ(table.GetReservationData("0000000015"), 0);
+        table.m_Data.Status = static_cast<uint8_t>(ResStatus::Booked);
+        ASSERT_EQ(table.Update(), 0);
+    }
+    ASSERT_EQ(LastVisitRule(&m_db, "0000000001"), 0);
+    EXPECT_EQ(LastVisitOf("0000000001"), "20261201");
 }
 
 TEST_F(ReservationDbTest, LastVisitSeesReservationsSharingDayAndTime) {
@@ -186,7 +195,7 @@ TEST_F(ReservationDbTest, LastVisitSeesReservationsSharingDayAndTime) {
                    ResStatus::Changed);
     AddReservation("0000000023", "0000000003", "20261207", 900, 930, "03", "01",
                    ResStatus::Revoked);
-    ASSERT_EQ(LastVisitRule(&m_db, "0000000003", "20261208"), 0);
+    ASSERT_EQ(LastVisitRule(&m_db, "0000000003"), 0);
     EXPECT_EQ(LastVisitOf("0000000003"), "20261207");
 }
 
@@ -195,16 +204,16 @@ TEST_F(ReservationDbTest, LastVisitFallsBackToTheFirstVisit) {
     AddReservation("0000000031", "0000000004", "20261208", 900, 930, "01", "01", ResStatus::Booked);
     AddReservation("0000000032", "0000000004", "20261201", 900, 930, "01", "01",
                    ResStatus::CancelledWithNotice);
-    ASSERT_EQ(LastVisitRule(&m_db, "0000000004", "20261208"), 0);
+    ASSERT_EQ(LastVisitRule(&m_db, "0000000004"), 0);
     EXPECT_EQ(LastVisitOf("0000000004"), "20210315");
 
     // A stored last visit is kept when no came day is found.
     AddPatient("0000000005", "20210315", "20250101");
-    ASSERT_EQ(LastVisitRule(&m_db, "0000000005", "20261208"), 0);
+    ASSERT_EQ(LastVisitRule(&m_db, "0000000005"), 0);
     EXPECT_EQ(LastVisitOf("0000000005"), "20250101");
 
-    EXPECT_EQ(LastVisitRule(&m_db, "", "20261208"), 0);            // blocked time: nothing to do
-    EXPECT_EQ(LastVisitRule(&m_db, "0000000099", "20261208"), 4);  // no such patient
+    EXPECT_EQ(LastVisitRule(&m_db, ""), 0);            // blocked time: nothing to do
+    EXPECT_EQ(LastVisitRule(&m_db, "0000000099"), 4);  // no such patient
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -104,18 +105,22 @@ protected:
         return inputs;
     }
 
-    // Presses on the strip cell of `from` and drags to the cell of `to`.
+    // Presses on the strip cell of `from` and drags to the cell of `to`, in the strip as it
+    // is scrolled now.
     static void DragOnStrip(CReservationDlg& dialog, int from, int to) {
         auto* strip = Control<CTimeStrip>(&dialog, CTimeStrip::kControlId);
+        const int offset = Control<QScrollBar>(&dialog, CReservationDlg::kIdStripScroll)->value();
         const int y = CTimeStrip::kLabelHeight + CTimeStrip::kCellHeight / 2;
-        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->XOfTime(from) + 2, y));
+        const QPoint pressAt(strip->XOfTime(from) - offset + 2, y);
+        const QPoint releaseAt(strip->XOfTime(to) - offset + 2, y);
+        QTest::mousePress(strip, Qt::LeftButton, {}, pressAt);
         if (to != from) {
-            QMouseEvent move(QEvent::MouseMove, QPointF(strip->XOfTime(to) + 2, y),
-                             strip->mapToGlobal(QPointF(strip->XOfTime(to) + 2, y)),
-                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(releaseAt),
+                             strip->mapToGlobal(QPointF(releaseAt)), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(strip, &move);
         }
-        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->XOfTime(to) + 2, y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, releaseAt);
     }
 
     static QString BandLabel(CReservationDlg& dialog) {
@@ -361,6 +366,28 @@ TEST_F(ReservationDlgTest, BlockedTimeDisablesPatientControlsAndNeedsOnlyABand) 
     for (const auto& r : records) {
         EXPECT_STREQ(r.PatientID, "");
         EXPECT_EQ(std::string(r.StartTime), "1200");
+    }
+
+    // Opening the stored blocked time again does not take up the remembered choice: widening
+    // it changes this column only, and the copy in the other column stays as it was.
+    ReservationDlgInputs stored;
+    stored.reservationNo = dialog.SavedReservationNo();
+    CReservationDlg edit(&m_db, stored);
+    edit.show();
+    EXPECT_TRUE(Control<QCheckBox>(&edit, CReservationDlg::kIdBlocked)->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(&edit, CReservationDlg::kIdBlockedAll)->isChecked());
+    DragOnStrip(edit, 1200, 1315);
+    EXPECT_EQ(BandLabel(edit), QStringLiteral("12:00 - 13:30 (90分間)"));
+    CMessageService::ClearHistory();
+    QTest::mouseClick(Control<QPushButton>(&edit, CReservationDlg::kIdOk), Qt::LeftButton);
+    EXPECT_EQ(edit.result(), QDialog::Accepted);
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+    const auto edited = Reservations();
+    ASSERT_EQ(edited.size(), 2u);
+    for (const auto& r : edited) {
+        const bool own = std::string(r.ReservationNo) == dialog.SavedReservationNo();
+        EXPECT_EQ(std::string(r.UnitCode), own ? "01" : "02");
+        EXPECT_EQ(std::string(r.EndTime), own ? "1330" : "1300");
     }
 }
 

@@ -1,7 +1,8 @@
 // Tests of the reserved-patient search: what the date and name modes list and leave out,
 // the contact record (erasing on "未", the configured state names), and the search dialog
 // driven through its controls (the mail-address check on ticking a row, the contact dialog
-// refreshing its row in place, change and cancel requests handed back with the number).
+// refreshing its row in place, change and cancel requests handed back with the number, and
+// refused for a came reservation).
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,7 +12,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <fstream>
 
+#include "recman/recman.h"
 #include "sheet/contactdlg.h"
 #include "sheet/reservation.h"
 #include "sheet/reservedsearch.h"
@@ -88,6 +94,23 @@ protected:
         EXPECT_EQ(table.GetReservationData(no), 0);
         return table.m_Data;
     }
+    // Overwrites a table file with bytes that hold no records, as a disk fault or a broken
+    // copy leaves it. The first pages, which describe the file (record length and keys), are
+    // spared, so the file still opens and its reads fail. The record manager lets go of its
+    // files first, so the next read meets the damaged file.
+    void DamageTableFile(const char* name) {
+        recman::Shutdown();
+        const std::string path = m_folder + "/" + name;
+        const auto size = static_cast<std::streamoff>(std::filesystem::file_size(path));
+        ASSERT_GT(size, kSparedBytes) << path;
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(kSparedBytes);
+        const std::string junk(static_cast<size_t>(size - kSparedBytes), '\xA5');
+        file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+        ASSERT_TRUE(file.good()) << path;
+    }
+    static constexpr std::streamoff kSparedBytes = 4 * 4096;
+
     // A day of every kind the search must tell apart.
     void AddMixedReservations() {
         AddReservation("0000000010", "0000000001", "20240510", 900);
@@ -125,6 +148,13 @@ TEST_F(ReservedSearchTest, DateModeListsLiveReservationsOfExistingActivePatients
     EXPECT_EQ(rows[0].contactState, QStringLiteral("未"));
     EXPECT_TRUE(rows[0].contactMethod.isEmpty());
     EXPECT_EQ(rows[0].mail, QStringLiteral("taro@example.jp"));
+
+    // A patient file that cannot be read fails the search and is named; its patients are
+    // not taken for missing ones.
+    ASSERT_NO_FATAL_FAILURE(DamageTableFile("PATIENT1.BTR"));
+    std::string failed;
+    EXPECT_NE(SearchReservedPatients(&m_db, request, CDate::Today(), &rows, &failed), 0);
+    EXPECT_EQ(failed, "PATIENT1.BTR");
 }
 
 TEST_F(ReservedSearchTest, NameModeFindsFutureReservationsByReadingOrNamePrefix) {
@@ -220,6 +250,17 @@ protected:
         EXPECT_NE(action, nullptr) << id;
         return action;
     }
+    // A person's click on a row of the list, and on a toolbar button.
+    static void ClickRow(CReservedSearchDlg& dialog, int row) {
+        CXListCtrl* list = dialog.List();
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    static void ClickTool(QDialog& dialog, int id) {
+        QWidget* button = dialog.findChild<QToolBar*>()->widgetForAction(Action(dialog, id));
+        ASSERT_NE(button, nullptr) << id;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
     static void SearchDays(CReservedSearchDlg& dialog, const QDate& from, const QDate& to) {
         dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdFrom))->setDate(from);
         dialog.findChild<QDateEdit*>(QString::number(CReservedSearchDlg::kIdTo))->setDate(to);
@@ -245,9 +286,21 @@ TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShow
     EXPECT_EQ(CMessageService::History()[0].text,
               QStringLiteral("指定された患者にはメールアドレスが設定されておりません。"));
     EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
+
+    // A reservation file that cannot be read is said so, not shown as nobody found.
+    ASSERT_NO_FATAL_FAILURE(DamageTableFile("RESERVATION.BTR"));
+    CMessageService::ClearHistory();
+    auto* search = dialog.findChild<QPushButton*>(QString::number(CReservedSearchDlg::kIdSearch));
+    QTest::mouseClick(search, Qt::LeftButton);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    const QString shown = CMessageService::History()[0].text;
+    EXPECT_TRUE(shown.contains(QStringLiteral("RESERVATION.BTR"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("読み込めませんでした"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("velodb check"))) << shown.toStdString();
+    EXPECT_TRUE(count->text().contains(QStringLiteral("RESERVATION.BTR")));
 }
 
-TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber) {
+TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumberOfABookedOne) {
     AddMixedReservations();
     CReservedSearchDlg dialog(&m_db);
     dialog.show();
@@ -272,7 +325,27 @@ TEST_F(ReservedSearchDlgTest, AContactRefreshesItsRowAndChangeHandsBackTheNumber
               QStringLiteral("2024/05/10(金)"));
     EXPECT_EQ(Stored("0000000017").ContactStatus, 1);
 
-    Action(dialog, CReservedSearchDlg::kIdChange)->trigger();
+    // A came reservation is neither changed nor cancelled from here: it would leave the
+    // sheet with its fee still billed.
+    ClickRow(dialog, 1);
+    ASSERT_EQ(list->GetSelIndex(), 1);
+    const std::pair<int, QString> refusals[] = {
+        {CReservedSearchDlg::kIdChange, QStringLiteral("来院済みの予約は変更できません。")},
+        {CReservedSearchDlg::kIdCancelReservation,
+         QStringLiteral("来院済みの予約は取り消せません。")},
+    };
+    for (const auto& [command, refusal] : refusals) {
+        CMessageService::ClearHistory();
+        ClickTool(dialog, command);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.ChosenReservationNo().empty());
+        ASSERT_EQ(CMessageService::History().size(), 1);
+        EXPECT_TRUE(CMessageService::History()[0].text.startsWith(refusal));
+    }
+    EXPECT_EQ(Stored("0000000011").Status, static_cast<uint8_t>(ResStatus::Came));
+
+    ClickRow(dialog, 2);
+    ClickTool(dialog, CReservedSearchDlg::kIdChange);
     EXPECT_EQ(dialog.result(), CReservedSearchDlg::kResultChange);
     EXPECT_EQ(dialog.ChosenReservationNo(), "0000000017");
 }

@@ -1,5 +1,8 @@
 // Number counters (INDEXCONTROL.BTR): one record per numbered table, holding the next number
-// to hand out. New reservations take their number here.
+// to hand out. New reservations take their number here. A counter can fall behind the
+// numbers in use (a restored or merged database, a repaired counter file); a number at or
+// below the highest reservation number in use is never handed out, or every booking after
+// it would fail on the taken key.
 #pragma once
 
 #include <cstddef>
@@ -37,11 +40,18 @@ public:
 
     explicit CIndexControlDB(const char* unused = nullptr);
 
-    // The next reservation number, "%010d"; "0000000001" while no counter is stored. Returns
-    // "" when the table cannot be read (GetLastStatus tells why). Takes nothing: call
-    // UpdateNext before inserting the reservation, inside the same transaction.
+    // The next reservation number, "%010d": the stored counter ("0000000001" while none is
+    // stored), raised to one above the highest reservation number in use in the same folder
+    // when it lags behind. Returns "" when the counter or the reservation table cannot be
+    // read (GetLastStatus tells why). Takes nothing: call UpdateNext before inserting the
+    // reservation, inside the same transaction.
     std::string GetNexReservationIndex();
     // Advances the reservation counter past the number GetNexReservationIndex gives,
     // creating the counter record when missing. Returns a status.
     int UpdateNext();
+
+private:
+    // The number GetNexReservationIndex gives; *stored tells whether the counter record
+    // exists (it is then positioned and in m_Data). Returns a status.
+    int NextReservationValue(int32_t* next, bool* stored);
 };

@@ -248,6 +248,42 @@ TEST_F(BaseDBCallTest, ReservationNumbersCountUpAndRollBackWithTheTransaction) {
     EXPECT_EQ(closed.GetLastStatus(), recman::kFileNotOpen);
 }
 
+TEST_F(BaseDBCallTest, AReservationCounterBehindTheNumbersInUseNeverHandsOutATakenOne) {
+    // Reservations restored without their counter record.
+    CReservationDB table;
+    ASSERT_EQ(table.SetAssociatedDB(&m_db), recman::kOk);
+    for (const char* no : {"0000000004", "0000000012", "0000000009"})
+        Book(table, {no, "0000000001", "20240501", "0900", "01", "01"});
+    CIndexControlDB counter;
+    ASSERT_EQ(counter.SetAssociatedDB(&m_db), recman::kOk);
+    EXPECT_EQ(counter.GetNexReservationIndex(), "0000000013");
+    ASSERT_EQ(counter.UpdateNext(), recman::kOk);
+    EXPECT_EQ(counter.GetNexReservationIndex(), "0000000014");
+
+    // A counter set back below the numbers in use: the number handed out is free, and
+    // the next one after a rolled-back booking is free again.
+    const char key[sizeof counter.m_Data.IndexName] = "RESERVATION";
+    counter.SetKey(CIndexControlDB::kKeyIndexName);
+    counter.SetKeyBuffer(key, sizeof key);
+    ASSERT_EQ(counter.GetEQUAL(), recman::kOk);
+    counter.m_Data.NextValue = 3;
+    ASSERT_EQ(counter.Update(), recman::kOk);
+    Book(table, {"0000000014", "0000000001", "20240501", "1000", "01", "01"});
+    ASSERT_EQ(CBaseDBCall::BeginTran(), recman::kOk);
+    const std::string number = counter.GetNexReservationIndex();
+    EXPECT_EQ(number, "0000000015");
+    ASSERT_EQ(counter.UpdateNext(), recman::kOk);
+    Book(table, {number.c_str(), "0000000001", "20240501", "1100", "01", "01"});
+    ASSERT_EQ(CBaseDBCall::AbortTran(), recman::kOk);
+    EXPECT_EQ(counter.GetNexReservationIndex(), "0000000015");
+
+    // A counter ahead of the numbers in use keeps its own number.
+    ASSERT_EQ(counter.GetEQUAL(), recman::kOk);
+    counter.m_Data.NextValue = 40;
+    ASSERT_EQ(counter.Update(), recman::kOk);
+    EXPECT_EQ(counter.GetNexReservationIndex(), "0000000040");
+}
+
 TEST_F(BaseDBCallTest, ReadConsistentlyReadsInOneTransactionOrWithoutOneWhenFilesRunOut) {
     std::vector<bool> runs;
     const auto note = [&] {
