@@ -103,19 +103,24 @@ int NextMailNumbers(CSentAndReceivedDB& table, long long* mailId, long long* mai
 }
 
 // Marks the reservation as reminded by mail today and gives its patient. Returns the status
-// of the read (recman::kKeyNotFound when the reservation is gone) or of the update.
+// of the read (recman::kKeyNotFound when the reservation is gone) or of the update. The read
+// and the update are one transaction, so a change another workstation makes to the
+// reservation meanwhile (a new time, a cancellation) is not overwritten by the record read
+// before it.
 int MarkReservationMailed(CVeloDBSys* db, const std::string& reservationNo, std::string* patientId) {
     CReservationDB reservations;
     int status = reservations.SetAssociatedDB(db);
     if (status != recman::kOk) return status;
-    status = reservations.GetReservationData(reservationNo.c_str());
-    if (status != recman::kOk) return status;
-    tagRESERVATIONDB& r = reservations.m_Data;
-    SetField(r.ContactDate, CDate::ToYmd(CDate::Today()).c_str());
-    r.ContactStatus = kContactedState;
-    r.ContactMethod = kContactByMail;
-    *patientId = FieldText(r.PatientID);
-    return reservations.Update();
+    return CBaseDBCall::RunInTransaction([&]() -> int {
+        const int read = reservations.GetReservationData(reservationNo.c_str());
+        if (read != recman::kOk) return read;
+        tagRESERVATIONDB& r = reservations.m_Data;
+        SetField(r.ContactDate, CDate::ToYmd(CDate::Today()).c_str());
+        r.ContactStatus = kContactedState;
+        r.ContactMethod = kContactByMail;
+        *patientId = FieldText(r.PatientID);
+        return reservations.Update();
+    });
 }
 
 class CReminderRun {
