@@ -26,11 +26,9 @@ namespace velo::sheet {
 namespace {
 
 // The text for a stored state that the configured number of states no longer covers: its
-// name setting when one is kept, else its number.
+// name (the setting, or the usual name of the first three), else its number.
 QString UncoveredStateText(int state) {
-    const std::string key = "ContactStatusName" + std::to_string(state);
-    const QString name =
-        CVeloSubTools::GetGlobalSettingString("Reservation", key.c_str(), QString());
+    const QString name = ContactStatusName(state);
     return name.isEmpty() ? QStringLiteral("状態 %1").arg(state) : name;
 }
 

@@ -137,16 +137,19 @@ int Search(CVeloDBSys* db, const ReservedSearchRequest& request, const std::stri
 
 }  // namespace
 
+QString ContactStatusName(int state) {
+    const QString fallback = state >= 0 && state < kDefaultContactStates
+                                 ? QString::fromUtf8(kDefaultContactNames[state])
+                                 : QString();
+    const std::string key = "ContactStatusName" + std::to_string(state);
+    return CVeloSubTools::GetGlobalSettingString("Reservation", key.c_str(), fallback);
+}
+
 QStringList ContactStatusNames() {
     const int count = CVeloSubTools::GetGlobalSettingInt("Reservation", "ContactStatusCount",
                                                          kDefaultContactStates);
     QStringList names;
-    for (int i = 0; i < count; ++i) {
-        const QString fallback =
-            i < kDefaultContactStates ? QString::fromUtf8(kDefaultContactNames[i]) : QString();
-        const std::string key = "ContactStatusName" + std::to_string(i);
-        names << CVeloSubTools::GetGlobalSettingString("Reservation", key.c_str(), fallback);
-    }
+    for (int i = 0; i < count; ++i) names << ContactStatusName(i);
     return names;
 }
 

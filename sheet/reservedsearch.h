@@ -19,6 +19,8 @@ namespace velo::sheet {
 // 3), state i named by "ContactStatusName<i>" ("未", "不通", "済み", then empty).
 // State 0 means not contacted yet.
 QStringList ContactStatusNames();
+// The name of one state by the same rule, whatever the configured count; "" when none.
+QString ContactStatusName(int state);
 
 enum EContactMethod { kContactByTelephone = 0, kContactByMail = 1 };
 // "電話" or "Email".

@@ -205,19 +205,22 @@ TEST_F(ReservedSearchTest, ContactStateZeroErasesTheContactAndNamesFollowTheSett
                            QString()}));
 
     // With fewer states configured than were used, the contact dialog keeps a stored state
-    // it cannot name: OK leaves the contact as it was instead of erasing it.
-    contact.state = 3;
-    ASSERT_EQ(SaveContact(&m_db, "0000000010", contact), 0);
+    // the combo no longer lists, under its usual name or its number: OK leaves the contact
+    // as it was instead of erasing it.
     ASSERT_TRUE(CGlobalSettings::SetInt(QStringLiteral("Reservation"),
                                         QStringLiteral("ContactStatusCount"), 2));
-    {
+    for (const auto& [storedState, shown] :
+         {std::pair{2, QStringLiteral("済み")}, std::pair{3, QStringLiteral("状態 3")}}) {
+        contact.state = storedState;
+        ASSERT_EQ(SaveContact(&m_db, "0000000010", contact), 0);
         CContactDlg dialog(&m_db, "0000000010");
         dialog.show();
         auto* state = dialog.findChild<QComboBox*>(QString::number(CContactDlg::kIdState));
         ASSERT_EQ(state->count(), 3);
-        EXPECT_EQ(state->currentText(), QStringLiteral("状態 3"));
+        EXPECT_EQ(state->currentText(), shown);
         dialog.findChild<QPushButton*>(QString::number(CContactDlg::kIdOk))->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Stored("0000000010").ContactStatus, storedState);
     }
     stored = Stored("0000000010");
     EXPECT_EQ(stored.ContactStatus, 3);
