@@ -28,11 +28,18 @@ const char* const kCategoryResType = "0";
 // Patients and reservation types of one load, each read once.
 class CReferenceLookups {
 public:
-    int Open(CVeloDBSys* db) {
+    // On a failure *failing names the file that would not open.
+    int Open(CVeloDBSys* db, const char** failing) {
         int status = m_reservations.SetAssociatedDB(db);
-        if (status != recman::kOk) return status;
+        if (status != recman::kOk) {
+            *failing = "RESERVATION.BTR";
+            return status;
+        }
         status = m_patients.SetAssociatedDB(db);
-        if (status != recman::kOk) return status;
+        if (status != recman::kOk) {
+            *failing = "PATIENT1.BTR";
+            return status;
+        }
         m_typesOpen = m_categories.SetAssociatedDB(db) == recman::kOk;
         return recman::kOk;
     }
@@ -194,7 +201,8 @@ ReferenceHit ReferenceHitTest(const ReferenceLayout& layout, int x, int y, int v
 }
 
 int LoadReferenceDays(CVeloDBSys* db, const ReferenceRequest& request, const QDate& first,
-                      int days, std::vector<ReferenceDay>* out) {
+                      int days, std::vector<ReferenceDay>* out, std::string* failedTable) {
+    if (failedTable != nullptr) failedTable->clear();
     if (out == nullptr) return recman::kInvalidOperation;
     days = std::clamp(days, 0, kReferenceMaxDays);
     out->assign(size_t(days), ReferenceDay());
@@ -204,15 +212,19 @@ int LoadReferenceDays(CVeloDBSys* db, const ReferenceRequest& request, const QDa
         day.dayOff = first.isValid() && CDate().IsDayOff(day.date.c_str()) != 0;
     }
     if (!first.isValid() || days == 0) return recman::kOk;
-    return ReadInOneTransaction([&] {
+    const char* failing = nullptr;
+    const int status = ReadInOneTransaction([&] {
         for (ReferenceDay& day : *out) day.bars.clear();
         CReferenceLookups lookups;
-        int status = lookups.Open(db);
-        for (size_t d = 0; d < out->size() && status == recman::kOk; ++d) {
-            status = LoadOneReferenceDay(lookups, request, &(*out)[d]);
+        int st = lookups.Open(db, &failing);
+        for (size_t d = 0; d < out->size() && st == recman::kOk; ++d) {
+            st = LoadOneReferenceDay(lookups, request, &(*out)[d]);
+            if (st != recman::kOk) failing = "RESERVATION.BTR";
         }
-        return status;
+        return st;
     });
+    if (status != recman::kOk && failedTable != nullptr && failing != nullptr) *failedTable = failing;
+    return status;
 }
 
 std::vector<TimeBand> RowBands(const ReferenceDay& day, int row) {

@@ -109,9 +109,11 @@ struct ReferenceRequest {
 // Loads `days` days from `first` (at most kReferenceMaxDays): the live reservations of each
 // day in the rows of the request (every column, or the tab's column alone as row 0),
 // leaving out the one being edited and those of other columns. Returns 0 or the failing
-// read's status; *out always holds `days` dated entries.
+// read's status; *out always holds `days` dated entries. On a failure *failedTable (when
+// given) names the table file that could not be read.
 int LoadReferenceDays(CVeloDBSys* db, const ReferenceRequest& request, const QDate& first,
-                      int days, std::vector<ReferenceDay>* out);
+                      int days, std::vector<ReferenceDay>* out,
+                      std::string* failedTable = nullptr);
 
 // The bands of one row of a day, for the overlap rule.
 std::vector<TimeBand> RowBands(const ReferenceDay& day, int row);

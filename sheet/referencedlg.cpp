@@ -13,6 +13,8 @@
 #include "sheet/referenceview.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
+#include "suite/tool/messageservice.h"
+#include "suite/tool/readfailure.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -64,6 +66,13 @@ void CReferenceDlg::BuildLayout() {
     m_tabBar->setObjectName(QString::number(kIdTabs));
     m_tabBar->setExpanding(false);
     right->addWidget(m_tabBar);
+    m_readNotice = new QLabel(this);
+    m_readNotice->setObjectName(QStringLiteral("ReadFailureNotice"));
+    m_readNotice->setWordWrap(true);
+    m_readNotice->setStyleSheet(
+        QStringLiteral("background-color: #b00020; color: white; font-weight: bold; padding: 3px;"));
+    m_readNotice->hide();
+    right->addWidget(m_readNotice);
     m_view = new CReferenceView(this);
     right->addWidget(m_view, 1);
     row->addLayout(right, 1);
@@ -151,7 +160,15 @@ void CReferenceDlg::RefreshView() {
     request.editingNo = m_inputs.reservationNo;
     m_view->SetRequest(request);
     m_view->SetFirstDate(m_firstDay);
-    m_view->Reload();
+    const int status = m_view->Reload();
+    ShowReadFailure(status);
+}
+
+void CReferenceDlg::ShowReadFailure(int status) {
+    const QString file = QString::fromStdString(m_view->FailedTable());
+    m_readNotice->setText(file.isEmpty() ? QString() : TableReadFailureNotice(file));
+    m_readNotice->setVisible(!file.isEmpty());
+    if (status != 0) ShowTableReadFailure(this, windowTitle(), file, status);
 }
 
 void CReferenceDlg::SelectDay(const QDate& day) {
@@ -198,6 +215,17 @@ ReferenceChoice CReferenceDlg::Choice() const {
 bool CReferenceDlg::Apply() {
     const ReferenceChoice choice = Choice();
     if (!choice.date.isValid()) return false;
+    // A time that looks free in a grid that could not be read may well be taken.
+    if (const std::string& failed = m_view->FailedTable(); !failed.empty()) {
+        CMessageService::MessageBox(
+            this,
+            QStringLiteral("%1 のデータを読み込めていないため、この日時を選べません。\n"
+                           "空いて見える時間にも予約が入っている可能性があります。"
+                           "「更新」で正しく読み込めてから選んでください。")
+                .arg(QString::fromStdString(failed)),
+            windowTitle(), CMessageService::EIcon::Warning);
+        return false;
+    }
     m_applied = choice;
     emit ChoiceApplied(choice);
     return true;

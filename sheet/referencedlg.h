@@ -91,6 +91,9 @@ private:
     void MoveDays(int days);
     void MoveMonth(int delta);
     void RefreshView();
+    // Shows the notice of a load that could not read a table file (hidden after one that
+    // read everything) and, for a failing status, the message naming the file.
+    void ShowReadFailure(int status);
     void ShowChoice();
     void OnOk();
 
@@ -111,6 +114,7 @@ private:
     CReferenceView* m_view = nullptr;
     QLabel* m_dayText = nullptr;
     QLabel* m_bandText = nullptr;
+    QLabel* m_readNotice = nullptr;
 };
 
 }  // namespace velo::sheet

@@ -71,9 +71,12 @@ int CReferenceView::Reload() {
     HideTip();
     int status = 0;
     if (m_db != nullptr) {
-        status = LoadReferenceDays(m_db, m_request, m_first, m_layout.days, &m_days);
+        status = LoadReferenceDays(m_db, m_request, m_first, m_layout.days, &m_days,
+                                   &m_failedTable);
+        if (status != 0 && m_failedTable.empty()) m_failedTable = "RESERVATION.BTR";
     } else {
         m_days.clear();
+        m_failedTable.clear();
     }
     UpdateScrollRange();
     viewport()->update();

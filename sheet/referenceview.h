@@ -37,6 +37,8 @@ public:
     // Works out the layout for the client size, loads the days and clears the band.
     // Returns 0 or the failing read's status (the view then shows what was read).
     int Reload();
+    // The table file the last load could not read; "" after a load that read everything.
+    const std::string& FailedTable() const { return m_failedTable; }
 
     const ReferenceLayout& Layout() const { return m_layout; }
     const std::vector<ReferenceDay>& Days() const { return m_days; }
@@ -84,6 +86,7 @@ private:
     std::vector<ReferenceDay> m_days;
     ReferenceBand m_band;
     QString m_tip;
+    std::string m_failedTable;
 };
 
 }  // namespace velo::sheet

@@ -1,6 +1,7 @@
 // Tests of the reservation reference: the grid's cell count against the day view's, the
 // fractional layout and hit test, bands chosen under the overlap rule, the days loaded into
-// rows, and the dialog's hand-back after a band, a tab and the week buttons.
+// rows, and the dialog's hand-back after a band, a tab and the week buttons, and its refusal
+// while the reservation file cannot be read.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,12 +11,15 @@
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
+#include <filesystem>
 
 #include "sheet/referencedata.h"
 #include "sheet/referencedlg.h"
 #include "sheet/referenceview.h"
+#include "recman/recman.h"
 #include "sheet/tests/sheetfixture.h"
 #include "suite/text/globalsettings.h"
+#include "suite/tool/messageservice.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -271,6 +275,44 @@ TEST_F(ReferenceDlgTest, WeekButtonsMoveTheDateIntoOtherMonthsAndApplyIt) {
     Click(dlg, CReferenceDlg::kIdClose);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_EQ(applied.count(), 3);
+
+    // A reservation file that cannot be read is named, once, with a notice over the grid,
+    // and no time can be handed back from it until "更新" reads the file again.
+    const std::filesystem::path file = std::filesystem::path(m_folder) / "RESERVATION.BTR";
+    const std::filesystem::path kept = std::filesystem::path(m_folder) / "RESERVATION.kept";
+    recman::Shutdown();
+    std::filesystem::copy_file(file, kept);
+    std::filesystem::resize_file(file, 1000);
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDOK; });
+    CMessageService::ClearHistory();
+    CReferenceDlg damaged(&m_db, Inputs());
+    damaged.resize(1100, 700);
+    damaged.show();
+    auto* notice = damaged.findChild<QLabel*>(QStringLiteral("ReadFailureNotice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("RESERVATION.BTR")));
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("RESERVATION.BTR")));
+    EXPECT_TRUE(CMessageService::History()[0].text.contains(QStringLiteral("velodb check")));
+    QSignalSpy refused(&damaged, &CReferenceDlg::ChoiceApplied);
+    PressCell(damaged.View(), 0, 0, 1400);
+    Click(damaged, CReferenceDlg::kIdOk);
+    EXPECT_EQ(refused.count(), 0);
+    EXPECT_TRUE(damaged.isVisible());
+    ASSERT_EQ(CMessageService::History().size(), 2);
+
+    recman::Shutdown();
+    std::filesystem::remove(file);
+    std::filesystem::rename(kept, file);
+    Click(damaged, CReferenceDlg::kIdRefresh);
+    EXPECT_FALSE(notice->isVisible());
+    EXPECT_EQ(CMessageService::History().size(), 2);
+    PressCell(damaged.View(), 0, 0, 1400);
+    Click(damaged, CReferenceDlg::kIdApply);
+    EXPECT_EQ(refused.count(), 1);
+    CMessageService::SetScript({});
 }
 
 }  // namespace
