@@ -59,6 +59,7 @@ const QString kLabelAddress2 = QStringLiteral("住所2");
 const QString kLabelHomeTel = QStringLiteral("自宅");
 const QString kLabelMobileTel = QStringLiteral("携帯・PHS");
 const QString kLabelOtherTel = QStringLiteral("その他");
+const QString kLabelSex = QStringLiteral("性別");
 
 bool AllDigits(const std::string& text) {
     return !text.empty() &&
@@ -120,7 +121,9 @@ void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
     text(r.ChartNo, sizeof r.ChartNo, entry.chartNo, shown.chartNo);
     text(r.Name, sizeof r.Name, entry.name, shown.name);
     text(r.Kana, sizeof r.Kana, entry.kana, shown.kana);
-    if (entry.male != shown.male || r.Sex[0] == 0) SetField(r.Sex, entry.male ? kMale : kFemale);
+    if (entry.sex != EPatientSex::NotChosen && (entry.sex != shown.sex || r.Sex[0] == 0)) {
+        SetField(r.Sex, entry.sex == EPatientSex::Male ? kMale : kFemale);
+    }
     date(r.BirthDate, sizeof r.BirthDate, entry.birthDate, shown.birthDate);
     date(r.FirstVisitDate, sizeof r.FirstVisitDate, entry.firstVisitDate, shown.firstVisitDate);
     text(r.ZipCode, sizeof r.ZipCode, entry.zipCode, shown.zipCode);
@@ -202,6 +205,8 @@ QString PatientResultMessage(const CPatientSaveResult& result) {
             return QStringLiteral("氏名を入力してください。");
         case EPatientResult::EmptyChartNo:
             return QStringLiteral("IDを入力してください。");
+        case EPatientResult::NoSex:
+            return QStringLiteral("性別を選択してください。");
         case EPatientResult::DuplicateChartNo:
             return QStringLiteral(
                        "このIDは既に他の患者（%1）に使われています。\n別のIDを入力してください。")
@@ -253,7 +258,7 @@ CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& r) {
     entry.chartNo = Cp932FieldToQString(r.ChartNo);
     entry.name = Cp932FieldToQString(r.Name);
     entry.kana = Cp932FieldToQString(r.Kana);
-    entry.male = r.Sex[0] == '1';
+    entry.sex = r.Sex[0] == '1' ? EPatientSex::Male : EPatientSex::Female;
     entry.birthDate = EntryDateText(r.BirthDate);
     entry.firstVisitDate = EntryDateText(r.FirstVisitDate);
     entry.zipCode = Cp932FieldToQString(r.ZipCode);
@@ -297,6 +302,8 @@ CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
     if (entry.chartNo.trimmed().isEmpty()) {
         return Failure(EPatientResult::EmptyChartNo, kLabelChartNo);
     }
+    // A sex taken by default would record a skipped field as a fact about the patient.
+    if (entry.sex == EPatientSex::NotChosen) return Failure(EPatientResult::NoSex, kLabelSex);
     const TextField texts[] = {
         {kLabelChartNo, entry.chartNo, sizeof(tagPATIENTDB::ChartNo)},
         {kLabelName, entry.name, sizeof(tagPATIENTDB::Name)},
@@ -525,8 +532,8 @@ void CPatientEntryDlg::Fill(const CPatientEntry& entry) {
     m_chartNo->setText(entry.chartNo);
     m_name->setText(entry.name);
     m_kana->setText(entry.kana);
-    m_male->setChecked(entry.male);
-    m_female->setChecked(!entry.male);
+    m_male->setChecked(entry.sex == EPatientSex::Male);
+    m_female->setChecked(entry.sex == EPatientSex::Female);
     m_birthDate->setText(entry.birthDate);
     m_firstVisit->setText(entry.firstVisitDate);
     m_zipCode->setText(entry.zipCode);
@@ -567,7 +574,9 @@ CPatientEntry CPatientEntryDlg::Entry() const {
     entry.chartNo = m_chartNo->text();
     entry.name = m_name->text();
     entry.kana = m_kana->text();
-    entry.male = m_male->isChecked();
+    entry.sex = m_male->isChecked()     ? EPatientSex::Male
+                : m_female->isChecked() ? EPatientSex::Female
+                                        : EPatientSex::NotChosen;
     entry.birthDate = m_birthDate->text();
     entry.firstVisitDate = m_firstVisit->text();
     entry.zipCode = m_zipCode->text();
@@ -596,6 +605,10 @@ void CPatientEntryDlg::UpdateAge() {
 }
 
 void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
+    if (result.result == EPatientResult::NoSex) {
+        m_male->setFocus();
+        return;
+    }
     const std::pair<const QString*, QLineEdit*> fields[] = {
         {&kLabelChartNo, m_chartNo},
         {&kLabelName, m_name},

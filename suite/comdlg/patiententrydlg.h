@@ -19,12 +19,16 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
+// The patient's sex in the dialog. A new patient starts with none chosen; a stored record
+// reads "1" as male and anything else as female.
+enum class EPatientSex { NotChosen, Male, Female };
+
 // The patient fields the dialog shows, as the user sees them. Texts are trimmed on saving.
 struct CPatientEntry {
     QString chartNo;
     QString name;
     QString kana;
-    bool male = false;
+    EPatientSex sex = EPatientSex::NotChosen;
     QString birthDate;       // "YYYY/MM/DD", "YYYY/M/D" or "YYYYMMDD"; "" when not known
     QString firstVisitDate;  // the same forms
     QString zipCode;
@@ -42,6 +46,7 @@ enum class EPatientResult {
     Ok,
     EmptyName,
     EmptyChartNo,
+    NoSex,                 // neither male nor female chosen
     DuplicateChartNo,      // another patient has this ID
     BadDate,               // a date that is not a calendar date (field names which)
     BirthInFuture,         // a birth date after today
@@ -78,7 +83,7 @@ CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& record);
 // patient file cannot be read.
 QString NextChartNo(CVeloDBSys* db);
 
-// Checks the entry without writing: name and ID given, the ID held by no patient but
+// Checks the entry without writing: name, ID and sex given, the ID held by no patient but
 // `ownPatientId` (inactive patients count: their IDs stay theirs), dates valid, birth not
 // after today nor after the first visit, every text within its field.
 CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,

@@ -1,6 +1,7 @@
 // Tests of patient entry: new patients keyed from the patient counter and written to both
 // patient files, edits that keep what the dialog does not show, the checks (ID unique among
-// patients, dates, lengths), the proposed ID, and the dialog driven through its controls.
+// patients, sex chosen, dates, lengths), the proposed ID, and the dialog driven through its
+// controls.
 #include "suite/comdlg/patiententrydlg.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <cstring>
 
 #include "recman/recman.h"
@@ -87,6 +89,7 @@ protected:
         CPatientEntry entry;
         entry.chartNo = chartNo;
         entry.name = name;
+        entry.sex = EPatientSex::Female;
         entry.kana = QStringLiteral("ヤマダ　ハナコ");
         entry.birthDate = QStringLiteral("2012/4/3");
         entry.firstVisitDate = QStringLiteral("2024/06/10");
@@ -241,6 +244,11 @@ TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
     entry.chartNo.clear();
     EXPECT_EQ(insert(entry).result, EPatientResult::EmptyChartNo);
     entry.chartNo = QStringLiteral("00003");
+    entry.sex = EPatientSex::NotChosen;
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::NoSex);
+    EXPECT_EQ(result.field, QStringLiteral("性別"));
+    entry.sex = EPatientSex::Male;
 
     entry.birthDate = QStringLiteral("2023/02/29");
     result = insert(entry);
@@ -302,6 +310,7 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
         SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("院長"));
     });
     AddPatient("0000000001", "00001", QStringLiteral("既存"));
+    bool askedForSex = false;
     bool warned = false;
     OnModal([&](QDialog* dialog) {
         EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdChartNo)->text(), "00002");
@@ -310,16 +319,25 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
         EXPECT_EQ(doctor->currentIndex(), 0);  // not set
         doctor->setCurrentIndex(doctor->findText(QStringLiteral("院長")));
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->setText(QStringLiteral("鈴木太郎"));
-        Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale)->setChecked(true);
+        // No sex is taken for granted: OK asks for one and saves nothing.
+        auto* male = Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale);
+        EXPECT_FALSE(male->isChecked());
+        EXPECT_FALSE(Child<QRadioButton>(dialog, CPatientEntryDlg::kIdFemale)->isChecked());
+        auto* ok = Child<QPushButton>(dialog, 1);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        askedForSex = dialog->isVisible() && CMessageService::History().size() == 1 &&
+                      dialog->focusWidget() == male && PatientCount() == 1;
+        QTest::mouseClick(male, Qt::LeftButton);
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/30");
         Child<QPushButton>(dialog, 1)->click();
-        warned = dialog->isVisible() && CMessageService::History().size() == 1;
+        warned = dialog->isVisible() && CMessageService::History().size() == 2;
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/28");
         EXPECT_EQ(Child<QLabel>(dialog, CPatientEntryDlg::kIdAge)->text(),
                   QStringLiteral("9歳 3ヶ月"));
         Child<QPushButton>(dialog, 1)->click();
     });
     std::unique_ptr<tagPATIENTDB> saved = CVeloComDlg::GetNewPatientData(&m_db, 1, "", nullptr);
+    EXPECT_TRUE(askedForSex);
     EXPECT_TRUE(warned);
     ASSERT_NE(saved, nullptr);
     EXPECT_STREQ(saved->PatientID, "0000000002");
@@ -327,7 +345,9 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
     EXPECT_STREQ(saved->Sex, "1");
     EXPECT_STREQ(saved->DoctorCode, "01");
     EXPECT_STREQ(saved->BirthDate, "20150228");
-    EXPECT_EQ(CMessageService::History()[0].text,
+    ASSERT_EQ(CMessageService::History().size(), 2);
+    EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("性別を選択してください。"));
+    EXPECT_EQ(CMessageService::History()[1].text,
               PatientResultMessage({EPatientResult::BadDate, QStringLiteral("生年月日"), {}, 0}));
     EXPECT_EQ(PatientCount(), 2);
 }
