@@ -16,6 +16,7 @@
 #include "sheet/reservation.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/timegrid.h"
+#include "suite/comdlg/patientmasters.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
@@ -133,10 +134,73 @@ struct PatientEntry {
     tagPATIENTDB record{};
 };
 
+// The names of the entries of the masters that only the patient detail items name: treatment
+// conditions, outside doctors, and the tables of CUSTOMTBL.BTR (patient traits, free tables).
+// They are read whole before a load's read transaction, because together with the files the
+// load reads they would be more than one transaction may hold. They are short lists that
+// change seldom, and a name read a moment before the reservations cannot show a booking
+// half-changed.
+class CDetailNames {
+public:
+    // Reads the three masters in a read transaction of their own; a master that cannot be
+    // read leaves its names unknown (empty), like any master entry that is not found.
+    explicit CDetailNames(CVeloDBSys* db) {
+        CBaseDBCall::ReadConsistently([&] {
+            m_conditions.clear();
+            m_doctors.clear();
+            m_custom.clear();
+            ReadAll<CConditionDB>(db, [&](const tagCONDITIONDB& r) {
+                m_conditions.emplace(FieldText(r.Code), Cp932FieldToQString(r.Name));
+            });
+            ReadAll<CIntroDrDB>(db, [&](const tagINTRODRDB& r) {
+                m_doctors.emplace(FieldText(r.Code),
+                                  IntroDrDisplayName(Cp932FieldToQString(r.ClinicName),
+                                                     Cp932FieldToQString(r.Name)));
+            });
+            ReadAll<CCustomTblDB>(db, [&](const tagCUSTOMTBLDB& r) {
+                m_custom.emplace(CustomKey(FieldText(r.TableID), FieldText(r.Code)),
+                                 Cp932FieldToQString(r.Name));
+            });
+            return recman::kOk;
+        });
+    }
+
+    QString Condition(const std::string& code) const { return Find(m_conditions, code); }
+    // A referring or family doctor: the clinic and the doctor's name.
+    QString OutsideDoctor(const std::string& code) const { return Find(m_doctors, code); }
+    // An entry of a table of CUSTOMTBL.BTR.
+    QString CustomEntry(const std::string& table, const std::string& code) const {
+        return Find(m_custom, CustomKey(table, code));
+    }
+
+private:
+    template <typename Table, typename Take>
+    static void ReadAll(CVeloDBSys* db, Take take) {
+        auto table = OpenTable<Table>(db);
+        if (!table) return;
+        table->SetKey(0);
+        for (int s = table->GetFIRST(); s == recman::kOk; s = table->GetNEXT()) take(table->m_Data);
+    }
+
+    static std::string CustomKey(const std::string& table, const std::string& code) {
+        return table + '\x1f' + code;
+    }
+
+    static QString Find(const std::unordered_map<std::string, QString>& names,
+                        const std::string& key) {
+        auto it = names.find(key);
+        return it != names.end() ? it->second : QString();
+    }
+
+    std::unordered_map<std::string, QString> m_conditions, m_doctors, m_custom;
+};
+
 // The lookups of one load, each master read at most once per code.
 class CLoadContext {
 public:
-    explicit CLoadContext(CVeloDBSys* db) : m_db(db) {}
+    CLoadContext(CVeloDBSys* db, const CDetailNames& details) : m_db(db), m_details(details) {}
+
+    const CDetailNames& Details() const { return m_details; }
 
     int OpenMain(ReadFailure* failure) {
         m_reservations = OpenTable<CReservationDB>(m_db, failure);
@@ -219,6 +283,13 @@ public:
         });
     }
 
+    const QString& WorkKindName(const std::string& code) {
+        return Cached(m_workKindNames, code, [&] {
+            const tagCATEGORYDB* record = Category(kWorkKindCategory, code);
+            return record != nullptr ? Cp932FieldToQString(record->Name) : QString();
+        });
+    }
+
     const QString& ResWayName(const std::string& code) {
         return Cached(m_wayNames, code, [&] {
             if (!Ensure(m_ways)) return QString();
@@ -278,6 +349,7 @@ private:
     }
 
     CVeloDBSys* m_db;
+    const CDetailNames& m_details;
     std::unique_ptr<CReservationDB> m_reservations;
     std::unique_ptr<CPatientDB> m_patients;
     std::unique_ptr<CCategoryDB> m_categories;
@@ -290,7 +362,7 @@ private:
     std::unordered_map<std::string, PatientEntry> m_patientCache;
     std::unordered_map<std::string, TypeInfo> m_types;
     std::unordered_map<std::string, QString> m_unitNames, m_insuranceNames, m_doctorNames,
-        m_creditNames, m_staffNames, m_wayNames, m_labDay, m_labWeek;
+        m_creditNames, m_staffNames, m_wayNames, m_labDay, m_labWeek, m_workKindNames;
 };
 
 QString JoinNonEmpty(const QString& format, std::initializer_list<QString> parts) {
@@ -300,6 +372,42 @@ QString JoinNonEmpty(const QString& format, std::initializer_list<QString> parts
     QString text = format;
     for (const QString& part : parts) text = text.arg(part);
     return text;
+}
+
+// The non-empty parts joined by blanks.
+QString JoinPresent(std::initializer_list<QString> parts) {
+    QStringList present;
+    for (const QString& part : parts) {
+        if (!part.isEmpty()) present << part;
+    }
+    return present.join(QLatin1Char(' '));
+}
+
+// The items that name an entry of a master by a code of the patient record, and the
+// workplace and guardian's occupation texts beside them.
+void FillPatientDetailItems(CLoadContext& ctx, const tagPATIENTDB& p, QString* items) {
+    if (p.ConditionCode[0] != '\0') {
+        items[kItemCondition] = ctx.Details().Condition(FieldText(p.ConditionCode));
+    }
+    if (p.IntroDrCode[0] != '\0') {
+        items[kItemReferringDoctor] = ctx.Details().OutsideDoctor(FieldText(p.IntroDrCode));
+    }
+    if (p.FamilyDrCode[0] != '\0') {
+        items[kItemFamilyDoctor] = ctx.Details().OutsideDoctor(FieldText(p.FamilyDrCode));
+    }
+    const QString workKind =
+        p.WorkKindCode[0] != '\0' ? ctx.WorkKindName(FieldText(p.WorkKindCode)) : QString();
+    items[kItemWorkplace] = JoinPresent(
+        {workKind, Cp932FieldToQString(p.WorkplaceName), Cp932FieldToQString(p.WorkplaceTel)});
+    if (p.TraitCode[0] != '\0') {
+        items[kItemTraits] = ctx.Details().CustomEntry(kPatientTraitTable, FieldText(p.TraitCode));
+    }
+    items[kItemGuardianJob] = Cp932FieldToQString(p.GuardianJob);
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        if (p.FreeTblCode[i][0] == '\0') continue;
+        items[kItemFreeTable1 + i] =
+            ctx.Details().CustomEntry(FreeTableId(i), FieldText(p.FreeTblCode[i]));
+    }
 }
 
 void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB* p,
@@ -351,14 +459,13 @@ void FillItems(CLoadContext& ctx, const tagRESERVATIONDB& r, const tagPATIENTDB*
                                            .arg(Cp932FieldToQString(p->GuardianName),
                                                 Cp932FieldToQString(p->GuardianKana));
         }
+        FillPatientDetailItems(ctx, *p, items);
     }
     const std::string staff = FieldText(r.StaffCode);
     if (!staff.empty() && staff != "000") items[kItemStaff] = ctx.StaffName(staff);
     items[kItemEntryDate] = DateText(r.EntryDate, sizeof r.EntryDate);
     const std::string way = FieldText(r.ResWayCode);
     if (!way.empty() && way != "000") items[kItemResWay] = ctx.ResWayName(way);
-    // The condition, referring and family doctor, workplace, traits, guardian occupation
-    // and free-table items have no field in the records yet and stay empty.
 }
 
 uint16_t ColumnOf(const std::vector<ColumnEntity>& columns, const std::string& code) {
@@ -493,10 +600,11 @@ int LoadDayWithClock(CVeloDBSys* db, const std::string& yyyymmdd, int layoutMode
                      const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
                      DayData* out) {
     if (out == nullptr) return recman::kInvalidOperation;
+    const CDetailNames details(db);
     return ReadConsistently([&] {
         *out = DayData();
         out->date = yyyymmdd;
-        CLoadContext ctx(db);
+        CLoadContext ctx(db, details);
         const int status = ctx.OpenMain(&out->failure);
         if (status != recman::kOk) return status;
         return LoadOneDay(ctx, yyyymmdd, layoutMode, columns, weekStyle, clock24, out);
@@ -510,8 +618,9 @@ int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
     for (DayData& day : *out) day = DayData();
     if (!start.IsValid()) return recman::kInvalidOperation;
     const bool clock24 = ReadSheetSettings().clock24;
+    const CDetailNames details(db);
     return ReadConsistently([&] {
-        CLoadContext ctx(db);
+        CLoadContext ctx(db, details);
         ReadFailure openFailure;
         const int opened = ctx.OpenMain(&openFailure);
         int status = opened;

@@ -3,9 +3,10 @@
 // in day view, in week view, zoomed and with a reservation's balloon shown; the display-item
 // dialog, the reservation dialog (a new booking, an edit with a collected fee, a blocked
 // time), the cancel-reason dialog, the standby dialogs, the reserved-patient search and its
-// contact dialog, the mail settings and templates, a postcard, the calendar memo, the reservation reference and a printed day sheet. It
-// shows the busiest day of the current and the next month (today when none has
-// reservations), in the unit layout, and closes every window without waiting for input.
+// contact dialog, the mail settings and templates, a postcard, the calendar memo, the
+// reservation reference, the patient dialog and a printed day sheet. It shows the busiest day
+// of the current and the next month (today when none has reservations), in the unit layout,
+// and closes every window without waiting for input.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,6 +44,7 @@
 #include "sheet/weeksheetview.h"
 #include "suite/comdlg/mailsettingdlg.h"
 #include "suite/comdlg/mailtemplatedlg.h"
+#include "suite/comdlg/patiententrydlg.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
@@ -152,6 +154,19 @@ std::string BusiestDay(CVeloDBSys* db) {
         }
     }
     return best;
+}
+
+// The first patient whose record fills the details the sheet can show (a referring doctor,
+// a school or workplace and a free-table entry); "" when none does.
+std::string PatientWithDetails(CVeloDBSys* db) {
+    CPatient1DB patients;
+    if (patients.SetAssociatedDB(db) != 0) return {};
+    for (int st = patients.GetFIRST(); st == 0 && !patients.IsEOF(); st = patients.GetNEXT()) {
+        const tagPATIENT1DB& p = patients.m_Data;
+        if (p.IntroDrCode[0] != '\0' && p.WorkKindCode[0] != '\0' && p.FreeTblCode[0][0] != '\0')
+            return FieldText(p.PatientID);
+    }
+    return {};
 }
 
 // The first live reservation of the day that has a patient (the dialog shows its patient and
@@ -381,6 +396,21 @@ int main(int argc, char** argv) {
         reference.resize(1100, 720);
         reference.show();
         ok = Save(&reference, out, "reservation-reference") && ok;
+    }
+    {
+        // The patient dialog as opened for a patient with its details filled (not saved), and
+        // for a new patient, who starts without a sex chosen.
+        CPatientDB patients;
+        const std::string id = PatientWithDetails(&db);
+        if (!id.empty() && patients.SetAssociatedDB(&db) == 0 &&
+            patients.GetPatientData(id.c_str()) == 0) {
+            CPatientEntryDlg edit(&db, CPatientEntryDlg::kEditPatient, &patients.m_Data);
+            edit.show();
+            ok = Save(&edit, out, "patient-entry") && ok;
+        }
+        CPatientEntryDlg added(&db, CPatientEntryDlg::kNewPatient, nullptr);
+        added.show();
+        ok = Save(&added, out, "patient-entry-new") && ok;
     }
     {
         // The day sheet as printed: an A4 PDF, and its page as a picture.

@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "demopeople.h"
+#include "recman/recman.h"
 #include "suite/dbcall/casedb.h"
 #include "suite/dbcall/masterdb.h"
+#include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 
 namespace velodb {
@@ -152,6 +154,65 @@ constexpr SCodeName kConditions[] = {
     {"02", "要経過観察", "", false},
     {"03", "転院", "", false},
 };
+// Kinds of workplace or school (category kind "3").
+constexpr SCodeName kWorkKinds[] = {
+    {"01", "小学校", "", false}, {"02", "中学校", "", false}, {"03", "高校", "", false},
+    {"04", "大学", "", false},   {"05", "会社", "", false},   {"06", "自営", "", false},
+};
+// Workplaces and schools by kind, in the order of kWorkKinds.
+constexpr std::array<const char*, 6> kWorkplaces{{
+    "西新宿小学校",
+    "新宿中央中学校",
+    "都立新宿高校",
+    "早稲田大学",
+    "株式会社さくら商事",
+    "山田デザイン事務所",
+}};
+constexpr std::array<const char*, 5> kGuardianJobs{{
+    "会社員",
+    "公務員",
+    "自営業",
+    "教員",
+    "看護師",
+}};
+struct SIntroDoctor {
+    const char* m_code;
+    const char* m_name;
+    const char* m_kana;
+    const char* m_clinic;
+    const char* m_tel;
+};
+// Dentists and doctors outside the clinic: who referred a patient, and the patient's own
+// family dentist.
+constexpr SIntroDoctor kIntroDoctors[] = {
+    {"001", "山本　博", "ヤマモト　ヒロシ", "山本歯科医院", "03-3300-1111"},
+    {"002", "井上　真理", "イノウエ　マリ", "いのうえデンタルクリニック", "03-3300-2222"},
+    {"003", "木村　修", "キムラ　オサム", "新宿みなみ歯科", "03-3300-3333"},
+    {"004", "林　優子", "ハヤシ　ユウコ", "はやし小児歯科", "03-3300-4444"},
+};
+// Patient traits (custom table "AB").
+constexpr SCodeName kTraits[] = {
+    {"0001", "協力的", "", false},         {"0002", "歯科恐怖症あり", "", false},
+    {"0003", "嘔吐反射が強い", "", false}, {"0004", "時間に正確", "", false},
+    {"0005", "遅刻が多い", "", false},
+};
+// The free tables the demo clinic uses: the first three are named, the last two left for the
+// clinic to name.
+constexpr std::array<const char*, 3> kFreeTableNames{{"来院のきっかけ", "通院手段", "矯正装置"}};
+struct SFreeEntry {
+    int m_table;
+    const char* m_code;
+    const char* m_name;
+};
+constexpr SFreeEntry kFreeEntries[] = {
+    {0, "0001", "ホームページ"},   {0, "0002", "知人の紹介"},
+    {0, "0003", "歯科医院の紹介"}, {0, "0004", "看板・広告"},
+    {1, "0001", "電車"},           {1, "0002", "バス"},
+    {1, "0003", "自転車"},         {1, "0004", "車"},
+    {1, "0005", "徒歩"},           {2, "0001", "表側ブラケット"},
+    {2, "0002", "裏側ブラケット"}, {2, "0003", "マウスピース型"},
+};
+
 constexpr SCodeName kCaseGroups[] = {
     {"001", "不正咬合", "", false},
     {"002", "顎変形症", "", false},
@@ -245,6 +306,74 @@ void Hidden(char (&mark)[N], bool hidden) {
     SetField(mark, N, hidden ? "__" : "");
 }
 
+// The names of the free tables, one line each in code page 932, in the database folder
+// where the suite's dialogs look them up.
+int WriteFreeTableNames(const std::string& folder, std::string* failedFile) {
+    std::string text;
+    for (const char* name : kFreeTableNames) {
+        text += QStringToCp932(QString::fromUtf8(name)) + "\r\n";
+    }
+    *failedFile = "freetblname.dat";
+    std::string error;
+    const std::string path =
+        folder + (folder.empty() || folder.back() == '/' ? "" : "/") + *failedFile;
+    return WriteFileAtomically(path, text, &error) ? 0 : recman::kIoError;
+}
+
+constexpr uint64_t kPatientDetailsSalt = 0xDE7A115;
+
+template <typename T, size_t N>
+const T& PickOf(CDemoRandom& random, const T (&items)[N]) {
+    return random.Pick(std::span<const T>(items, N));
+}
+
+// The school for a pupil's age, else a company or (one in five) self-employed: an index of
+// kWorkKinds and kWorkplaces.
+size_t WorkKindIndex(CDemoRandom& random, int age) {
+    if (age <= 12) return 0;
+    if (age <= 15) return 1;
+    if (age <= 18) return 2;
+    if (age <= 22) return 3;
+    return random.Percent(80) ? 4 : 5;
+}
+
+// The details the sheet can show beside the basic data: treatment condition, referring and
+// family dentists, school or workplace, trait, guardian's occupation and free-table entries.
+// They are drawn from a generator of their own, so every other value of the demo stays as
+// it was before they were added.
+// `age` is the patient's age today.
+void FillDemoPatientDetails(CDemoRandom random, int age, bool child, tagPATIENTDB* record) {
+    tagPATIENTDB& r = *record;
+    // Mostly under way or under observation; a patient who moved away is inactive.
+    if (r.InactiveFlag != 0) {
+        Ascii(r.ConditionCode, kConditions[2].m_code);
+    } else if (random.Percent(85)) {
+        Ascii(r.ConditionCode, kConditions[random.Percent(75) ? 0 : 1].m_code);
+    }
+    if (random.Percent(35)) Ascii(r.IntroDrCode, PickOf(random, kIntroDoctors).m_code);
+    if (random.Percent(55)) Ascii(r.FamilyDrCode, PickOf(random, kIntroDoctors).m_code);
+    const size_t kind = WorkKindIndex(random, age);
+    if (random.Percent(75)) {
+        Ascii(r.WorkKindCode, kWorkKinds[kind].m_code);
+        Text(r.WorkplaceName, kWorkplaces[kind]);
+        if (kind >= 4) Ascii(r.WorkplaceTel, MakeHomeTel(random, "03"));
+    }
+    if (random.Percent(30)) Ascii(r.TraitCode, PickOf(random, kTraits).m_code);
+    if (child && random.Percent(80)) {
+        Text(r.GuardianJob, random.Pick(std::span<const char* const>(kGuardianJobs)));
+    }
+    const int chances[] = {70, 50, 60};
+    for (int table = 0; table < static_cast<int>(std::size(chances)); ++table) {
+        if (!random.Percent(chances[table])) continue;
+        std::vector<const SFreeEntry*> entries;
+        for (const SFreeEntry& entry : kFreeEntries) {
+            if (entry.m_table == table) entries.push_back(&entry);
+        }
+        Ascii(r.FreeTblCode[table],
+              random.Pick(std::span<const SFreeEntry* const>(entries))->m_code);
+    }
+}
+
 }  // namespace
 
 int DemoKindSlotCount() { return static_cast<int>(kKindSlots.size()); }
@@ -315,7 +444,7 @@ std::string DemoDoctorCode(int index) { return index < 0 ? "" : kDoctors[index].
 int WriteDemoMasters(const std::string& folder, int unitCount, std::string* failedTable) {
     const size_t units = static_cast<size_t>(unitCount) + 1;
     int status = WriteTable<CCategoryDB>(
-        folder, units + kKinds.size() + std::size(kInsuranceTypes),
+        folder, units + kKinds.size() + std::size(kInsuranceTypes) + std::size(kWorkKinds),
         [units, unitCount](size_t i, tagCATEGORYDB& r) {
             if (i < units) {
                 std::string code, name;
@@ -338,9 +467,16 @@ int WriteDemoMasters(const std::string& folder, int unitCount, std::string* fail
                 return;
             }
             i -= kKinds.size();
-            Ascii(r.Type, "2");
-            Ascii(r.Code, kInsuranceTypes[i].m_code);
-            Text(r.Name, kInsuranceTypes[i].m_name);
+            if (i < std::size(kInsuranceTypes)) {
+                Ascii(r.Type, "2");
+                Ascii(r.Code, kInsuranceTypes[i].m_code);
+                Text(r.Name, kInsuranceTypes[i].m_name);
+                return;
+            }
+            i -= std::size(kInsuranceTypes);
+            Ascii(r.Type, kWorkKindCategory);
+            Ascii(r.Code, kWorkKinds[i].m_code);
+            Text(r.Name, kWorkKinds[i].m_name);
         },
         failedTable);
     if (status != 0) return status;
@@ -449,6 +585,42 @@ int WriteDemoMasters(const std::string& folder, int unitCount, std::string* fail
         },
         failedTable);
     if (status != 0) return status;
+    status = WriteTable<CCustomTblDB>(
+        folder, std::size(kTraits) + std::size(kFreeEntries),
+        [](size_t i, tagCUSTOMTBLDB& r) {
+            // The patient traits, then the entries of the free tables.
+            std::string table = kPatientTraitTable;
+            const char* code = nullptr;
+            const char* name = nullptr;
+            if (i < std::size(kTraits)) {
+                code = kTraits[i].m_code;
+                name = kTraits[i].m_name;
+            } else {
+                const SFreeEntry& entry = kFreeEntries[i - std::size(kTraits)];
+                table = FreeTableId(entry.m_table);
+                code = entry.m_code;
+                name = entry.m_name;
+            }
+            Ascii(r.TableID, table);
+            Ascii(r.Code, code);
+            Ascii(r.CodeCopy, code);
+            Text(r.Name, name);
+        },
+        failedTable);
+    if (status != 0) return status;
+    status = WriteFreeTableNames(folder, failedTable);
+    if (status != 0) return status;
+    status = WriteTable<CIntroDrDB>(
+        folder, std::size(kIntroDoctors),
+        [](size_t i, tagINTRODRDB& r) {
+            Ascii(r.Code, kIntroDoctors[i].m_code);
+            Text(r.Name, kIntroDoctors[i].m_name);
+            Text(r.Kana, kIntroDoctors[i].m_kana);
+            Text(r.ClinicName, kIntroDoctors[i].m_clinic);
+            Ascii(r.Tel, kIntroDoctors[i].m_tel);
+        },
+        failedTable);
+    if (status != 0) return status;
     status = WriteTable<CConditionDB>(
         folder, std::size(kConditions),
         [](size_t i, tagCONDITIONDB& r) {
@@ -552,6 +724,8 @@ void FillDemoPatient(CDemoRandom& random, int index, const QDate& today,
     if (random.Percent(45)) Ascii(r.Email, MakeMailAddress(random, person));
 
     if (random.Percent(5)) Ascii(r.OtherTel, MakeMobileTel(random));
+    const int ageToday = age + static_cast<int>(first.daysTo(today) / 365);
+    FillDemoPatientDetails(random.Fork(kPatientDetailsSalt), ageToday, child, &r);
     Ascii(r.InsuranceType, "01");
     if (random.Percent(20)) {
         Text(r.NextVisitContent, "ワイヤー調整");

@@ -1,6 +1,8 @@
 // The content of the demo clinic: its masters (units, doctors, staff, reservation ways and
-// types, fees, cancel reasons, treatments, lab items), its closed days and memo notes, and
-// the functions that turn a planned reservation or a made-up person into a record.
+// types, fees, cancel reasons, treatments, lab items, treatment conditions, outside doctors,
+// kinds of school and workplace, patient traits, free tables and their names), its closed
+// days and memo notes, and the functions that turn a planned reservation or a made-up person
+// into a record.
 #pragma once
 
 #include <QDate>

@@ -30,6 +30,12 @@ public:
     // True with the given chance in percent.
     bool Percent(int percent) { return Range(0, 99) < percent; }
 
+    // A generator of its own, seeded from this one's state and salt without drawing from
+    // this one: values drawn from it leave this one's sequence as it was.
+    CDemoRandom Fork(uint64_t salt) const {
+        return CDemoRandom(m_state ^ (salt * 0xD1B54A32D192ED03ull));
+    }
+
     // One element of a non-empty list.
     template <typename T>
     const T& Pick(std::span<const T> items) {

@@ -160,7 +160,8 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     EXPECT_STREQ(n.Comment, "comment");
     // Everything else is zero.
     EXPECT_TRUE(std::all_of(std::begin(n.Email), std::end(n.Email), [](char c) { return c == 0; }));
-    EXPECT_TRUE(std::all_of(std::begin(n.Reserved1120), std::end(n.Reserved1120),
+    const char* afterComment = reinterpret_cast<const char*>(&n) + offsetof(tagPATIENT1DB, Email);
+    EXPECT_TRUE(std::all_of(afterComment, reinterpret_cast<const char*>(&n + 1),
                             [](char c) { return c == 0; }));
 }
 

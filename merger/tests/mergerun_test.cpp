@@ -184,9 +184,14 @@ TEST_F(MergeRunTest, XyloOnlyRunThatCannotCopyAXyloFileFails) {
     const std::string xylo = Work("xylo/");
     fs::copy(Source("xylo"), xylo, fs::copy_options::recursive);
     testdb::WriteFile(xylo + "freetblname.dat", "free table names");
+    // The practice database keeps no free-table names here, so the Xylo file has no copy of
+    // the practice's to land on.
+    const std::string calyx = Work("calyx/");
+    fs::copy(Source("calyx"), calyx, fs::copy_options::recursive);
+    fs::remove(calyx + "freetblname.dat");
     // A folder where the file should go: the copy cannot replace it.
     testdb::WriteFile(Work("Y/Database/FREETBLNAME.DAT/keep"), "in the way");
-    SMergeRunRequest request = Request(Source("calyx"), xylo, Work("Y"));
+    SMergeRunRequest request = Request(calyx, xylo, Work("Y"));
     request.m_convertCalyx = false;
     request.m_writeBack = {true, true};
     CRecordingProgress progress;

@@ -99,6 +99,16 @@ protected:
 TEST_F(PatientMergeTest, NewPatientContinuesAfterHighestIdWithAllRecordsAndFiles) {
     AddDest({41, "C41", "Calyx"});
     AddXylo({3, "X3", "Xylo"});
+    {
+        // Details kept in the record's later fields travel with the record.
+        CPatient1Table xylo(Xylo());
+        ASSERT_EQ(xylo.Open(), 0);
+        ASSERT_EQ(xylo.GetPatientData("0000000003"), 0);
+        Put(xylo.Rec().ConditionCode, "02");
+        Put(xylo.Rec().WorkplaceName, "school");
+        Put(xylo.Rec().FreeTblCode[4], "0007");
+        ASSERT_EQ(xylo.Update(), 0);
+    }
     for (const char* table : {"CASMAS.BTR", "LAS.BTR", "SURGERYTREATMENT.BTR", "XYPHOTOEXTEXT.BTR"})
         AddRecord(Xylo(), table, 3, "0000000001", 'a');
     AddRecord(Xylo(), "CASEREG.BTR", 3, "01", 'c');
@@ -119,6 +129,9 @@ TEST_F(PatientMergeTest, NewPatientContinuesAfterHighestIdWithAllRecordsAndFiles
     tagPATIENT1DB merged{};
     ASSERT_TRUE(ReadPatient(Dest(), 42, &merged));
     EXPECT_STREQ(merged.ChartNo, "X3");
+    EXPECT_STREQ(merged.ConditionCode, "02");
+    EXPECT_STREQ(merged.WorkplaceName, "school");
+    EXPECT_STREQ(merged.FreeTblCode[4], "0007");
     CPatient2Table p2(Dest());
     ASSERT_EQ(p2.Open(), 0);
     ASSERT_EQ(p2.GetPatientData("0000000042"), 0);

@@ -141,13 +141,72 @@ TEST_F(SheetDataTest, ItemValuesFollowTheCatalogueAndTheWeekVariants) {
         SetField(m.CompletionDate, "20261210");
         SetField(m.FinishedDate, "20261205");
     });
+    // The patient's details name entries of their masters; a free-table code that its table
+    // does not hold shows nothing.
+    Insert<CConditionDB>([](tagCONDITIONDB& r) {
+        SetField(r.Code, "02");
+        SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8("保定中"));
+    });
+    Insert<CIntroDrDB>([](tagINTRODRDB& r) {
+        SetField(r.Code, "001");
+        SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8("山本　博"));
+        SetCp932Field(r.ClinicName, sizeof r.ClinicName, QString::fromUtf8("山本歯科"));
+    });
+    Insert<CIntroDrDB>([](tagINTRODRDB& r) {
+        SetField(r.Code, "002");
+        SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8("林　優子"));
+    });
+    AddCategory("3", "02", "中学校");
+    const char* const custom[][3] = {{"AB", "0003", "協力的"},
+                                     {"00", "0003", "ホームページ"},
+                                     {"04", "0001", "電車"},
+                                     {"01", "0009", "別表の項目"}};
+    for (const auto& c : custom) {
+        Insert<CCustomTblDB>([&](tagCUSTOMTBLDB& r) {
+            SetField(r.TableID, c[0]);
+            SetField(r.Code, c[1]);
+            SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(c[2]));
+        });
+    }
+    AddPatient("0000000004", "田中", "タナカ", "C004", 0, [](tagPATIENTDB& r) {
+        SetField(r.ConditionCode, "02");
+        SetField(r.IntroDrCode, "001");
+        SetField(r.FamilyDrCode, "002");
+        SetField(r.WorkKindCode, "02");
+        SetCp932Field(r.WorkplaceName, sizeof r.WorkplaceName, QString::fromUtf8("西中学校"));
+        SetField(r.WorkplaceTel, "03-2222");
+        SetField(r.TraitCode, "0003");
+        SetCp932Field(r.GuardianJob, sizeof r.GuardianJob, QString::fromUtf8("会社員"));
+        SetField(r.FreeTblCode[0], "0003");
+        SetField(r.FreeTblCode[2], "0009");
+        SetField(r.FreeTblCode[4], "0001");
+    });
+    // Its reservation also names a fee, a staff member and a way, so that one load reads
+    // every master the items name.
+    AddCreditItem("001", "002", "調整料");
+    Insert<CStaffDB>([](tagSTAFFDB& r) {
+        SetField(r.Code, "003");
+        SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8("受付A"));
+    });
+    Insert<CReservationWayDB>([](tagRESERVATIONWAYDB& r) {
+        SetField(r.Code, "001");
+        SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8("電話"));
+    });
+    SheetDbTest::AddReservation({"0000000002", "0000000004", "20261207", "1400", "1430"},
+                                [](tagRESERVATIONDB& r) {
+                                    SetField(r.CreditCateCode, "001");
+                                    SetField(r.CreditItemCode, "002");
+                                    r.Fee = 5000;
+                                    SetField(r.StaffCode, "003");
+                                    SetField(r.ResWayCode, "001");
+                                });
     AddReservation(
         {"0000000001", "0000000001", "20261207", "1300", "1345", "09", "07", 0, "05", "M1"});
     const auto columns = LoadColumnEntities(&m_db, 0);
 
     DayData day;
     ASSERT_EQ(LoadDayWithClock(&m_db, "20261207", 0, columns, false, false, &day), recman::kOk);
-    ASSERT_EQ(day.bars.size(), 1u);
+    ASSERT_EQ(day.bars.size(), 2u);
     const ReservationBar& bar = day.bars[0];
     EXPECT_EQ(bar.column, kNoColumn);          // unit 09 is no column
     EXPECT_EQ(bar.colour, kDefaultBarColour);  // type 05 unknown
@@ -163,17 +222,34 @@ TEST_F(SheetDataTest, ItemValuesFollowTheCatalogueAndTheWeekVariants) {
     EXPECT_EQ(bar.items[8], CTools::MakeDate("19800115"));
     EXPECT_EQ(bar.items[14], QString::fromUtf8("自: 03-1111 携:  他: "));
     EXPECT_EQ(bar.items[18], QString::fromUtf8("社保(01)"));
+    for (int item : {10, 11, 12, 16, 17, 21, 25, 26, 27, 28, 29})
+        EXPECT_TRUE(bar.items[item].isEmpty()) << item;
+    const QString* details = day.bars[1].items;
+    EXPECT_EQ(details[10], QString::fromUtf8("保定中"));
+    EXPECT_EQ(details[11], QString::fromUtf8("山本歯科 山本　博"));
+    EXPECT_EQ(details[12], QString::fromUtf8("林　優子"));
+    EXPECT_EQ(details[16], QString::fromUtf8("中学校 西中学校 03-2222"));
+    EXPECT_EQ(details[17], QString::fromUtf8("協力的"));
+    EXPECT_EQ(details[21], QString::fromUtf8("会社員"));
+    EXPECT_EQ(details[25], QString::fromUtf8("ホームページ"));
+    EXPECT_TRUE(details[26].isEmpty());
+    EXPECT_TRUE(details[27].isEmpty());
+    EXPECT_EQ(details[29], QString::fromUtf8("電車"));
+    EXPECT_EQ(details[5], QString::fromUtf8("調整料 5000"));
+    EXPECT_EQ(details[22], QString::fromUtf8("受付A"));
+    EXPECT_EQ(details[24], QString::fromUtf8("電話"));
     EXPECT_EQ(day.list[0].columns[0], QStringLiteral("01:00-01:45"));
 
     std::array<DayData, 7> week;
     ASSERT_EQ(LoadWeek(&m_db, "20261206", 0, columns, &week), recman::kOk);
     EXPECT_EQ(week[0].date, "20261206");
     EXPECT_TRUE(week[0].bars.empty());
-    ASSERT_EQ(week[1].bars.size(), 1u);
+    ASSERT_EQ(week[1].bars.size(), 2u);
     EXPECT_EQ(week[1].bars[0].items[0], QString::fromUtf8("[C001] 山田"));
+    EXPECT_EQ(week[1].bars[1].items[16], details[16]);
     EXPECT_EQ(week[1].bars[0].items[6],
               QString::fromUtf8("義歯 [完成予定: %1]").arg(CTools::MakeDate("20261210")));
-    EXPECT_EQ(week[1].count, 1);
+    EXPECT_EQ(week[1].count, 2);
     EXPECT_EQ(week[6].date, "20261212");
 }
 

@@ -21,7 +21,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <vector>
 
+#include "suite/comdlg/patientmasters.h"
 #include "suite/comdlg/storableedits.h"
 #include "suite/comdlg/tablehelpers.h"
 #include "suite/comdlg/velocomdlg.h"
@@ -59,6 +61,10 @@ const QString kLabelAddress2 = QStringLiteral("住所2");
 const QString kLabelHomeTel = QStringLiteral("自宅");
 const QString kLabelMobileTel = QStringLiteral("携帯・PHS");
 const QString kLabelOtherTel = QStringLiteral("その他");
+const QString kLabelSex = QStringLiteral("性別");
+const QString kLabelWorkplaceName = QStringLiteral("勤務先・学校");
+const QString kLabelWorkplaceTel = QStringLiteral("勤務先電話");
+const QString kLabelGuardianJob = QStringLiteral("保護者職業");
 
 bool AllDigits(const std::string& text) {
     return !text.empty() &&
@@ -120,7 +126,9 @@ void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
     text(r.ChartNo, sizeof r.ChartNo, entry.chartNo, shown.chartNo);
     text(r.Name, sizeof r.Name, entry.name, shown.name);
     text(r.Kana, sizeof r.Kana, entry.kana, shown.kana);
-    if (entry.male != shown.male || r.Sex[0] == 0) SetField(r.Sex, entry.male ? kMale : kFemale);
+    if (entry.sex != EPatientSex::NotChosen && (entry.sex != shown.sex || r.Sex[0] == 0)) {
+        SetField(r.Sex, entry.sex == EPatientSex::Male ? kMale : kFemale);
+    }
     date(r.BirthDate, sizeof r.BirthDate, entry.birthDate, shown.birthDate);
     date(r.FirstVisitDate, sizeof r.FirstVisitDate, entry.firstVisitDate, shown.firstVisitDate);
     text(r.ZipCode, sizeof r.ZipCode, entry.zipCode, shown.zipCode);
@@ -139,6 +147,18 @@ void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
     code(r.DoctorCode, sizeof r.DoctorCode, entry.doctorCode, shown.doctorCode);
     code(r.InsuranceType, sizeof r.InsuranceType, entry.insuranceType, shown.insuranceType);
     if (entry.inactive != shown.inactive) r.InactiveFlag = entry.inactive ? 1 : 0;
+    code(r.ConditionCode, sizeof r.ConditionCode, entry.conditionCode, shown.conditionCode);
+    code(r.IntroDrCode, sizeof r.IntroDrCode, entry.introDrCode, shown.introDrCode);
+    code(r.FamilyDrCode, sizeof r.FamilyDrCode, entry.familyDrCode, shown.familyDrCode);
+    code(r.WorkKindCode, sizeof r.WorkKindCode, entry.workKindCode, shown.workKindCode);
+    text(r.WorkplaceName, sizeof r.WorkplaceName, entry.workplaceName, shown.workplaceName);
+    text(r.WorkplaceTel, sizeof r.WorkplaceTel, entry.workplaceTel, shown.workplaceTel);
+    code(r.TraitCode, sizeof r.TraitCode, entry.traitCode, shown.traitCode);
+    text(r.GuardianJob, sizeof r.GuardianJob, entry.guardianJob, shown.guardianJob);
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        code(r.FreeTblCode[i], sizeof r.FreeTblCode[i], entry.freeTableCodes[i],
+             shown.freeTableCodes[i]);
+    }
 }
 
 // The highest number among the all-digit patient keys (key 0 is in text order, and the
@@ -202,6 +222,8 @@ QString PatientResultMessage(const CPatientSaveResult& result) {
             return QStringLiteral("氏名を入力してください。");
         case EPatientResult::EmptyChartNo:
             return QStringLiteral("IDを入力してください。");
+        case EPatientResult::NoSex:
+            return QStringLiteral("性別を選択してください。");
         case EPatientResult::DuplicateChartNo:
             return QStringLiteral(
                        "このIDは既に他の患者（%1）に使われています。\n別のIDを入力してください。")
@@ -253,7 +275,7 @@ CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& r) {
     entry.chartNo = Cp932FieldToQString(r.ChartNo);
     entry.name = Cp932FieldToQString(r.Name);
     entry.kana = Cp932FieldToQString(r.Kana);
-    entry.male = r.Sex[0] == '1';
+    entry.sex = r.Sex[0] == '1' ? EPatientSex::Male : EPatientSex::Female;
     entry.birthDate = EntryDateText(r.BirthDate);
     entry.firstVisitDate = EntryDateText(r.FirstVisitDate);
     entry.zipCode = Cp932FieldToQString(r.ZipCode);
@@ -265,6 +287,17 @@ CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& r) {
     entry.doctorCode = QString::fromLatin1(FieldText(r.DoctorCode).c_str());
     entry.insuranceType = QString::fromLatin1(FieldText(r.InsuranceType).c_str());
     entry.inactive = r.InactiveFlag != 0;
+    entry.conditionCode = QString::fromLatin1(FieldText(r.ConditionCode).c_str());
+    entry.introDrCode = QString::fromLatin1(FieldText(r.IntroDrCode).c_str());
+    entry.familyDrCode = QString::fromLatin1(FieldText(r.FamilyDrCode).c_str());
+    entry.workKindCode = QString::fromLatin1(FieldText(r.WorkKindCode).c_str());
+    entry.workplaceName = Cp932FieldToQString(r.WorkplaceName);
+    entry.workplaceTel = Cp932FieldToQString(r.WorkplaceTel);
+    entry.traitCode = QString::fromLatin1(FieldText(r.TraitCode).c_str());
+    entry.guardianJob = Cp932FieldToQString(r.GuardianJob);
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        entry.freeTableCodes[i] = QString::fromLatin1(FieldText(r.FreeTblCode[i]).c_str());
+    }
     return entry;
 }
 
@@ -297,6 +330,8 @@ CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
     if (entry.chartNo.trimmed().isEmpty()) {
         return Failure(EPatientResult::EmptyChartNo, kLabelChartNo);
     }
+    // A sex taken by default would record a skipped field as a fact about the patient.
+    if (entry.sex == EPatientSex::NotChosen) return Failure(EPatientResult::NoSex, kLabelSex);
     const TextField texts[] = {
         {kLabelChartNo, entry.chartNo, sizeof(tagPATIENTDB::ChartNo)},
         {kLabelName, entry.name, sizeof(tagPATIENTDB::Name)},
@@ -307,6 +342,9 @@ CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
         {kLabelHomeTel, entry.homeTel, sizeof(tagPATIENTDB::HomeTel)},
         {kLabelMobileTel, entry.mobileTel, sizeof(tagPATIENTDB::MobileTel)},
         {kLabelOtherTel, entry.otherTel, sizeof(tagPATIENTDB::OtherTel)},
+        {kLabelWorkplaceName, entry.workplaceName, sizeof(tagPATIENTDB::WorkplaceName)},
+        {kLabelWorkplaceTel, entry.workplaceTel, sizeof(tagPATIENTDB::WorkplaceTel)},
+        {kLabelGuardianJob, entry.guardianJob, sizeof(tagPATIENTDB::GuardianJob)},
     };
     for (const TextField& field : texts) {
         if (QStringToCp932(field.text.trimmed()).size() > field.width - 1) {
@@ -418,6 +456,31 @@ CEditEx* MakeEditEx(QWidget* parent, int id, size_t width, int imeMode) {
     return edit;
 }
 
+QComboBox* MakeCombo(QWidget* parent, int id) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::number(id));
+    return combo;
+}
+
+// The master's entries led by "not set", with the same rule for a stored code the master no
+// longer lists as the doctor and insurance combos.
+void FillChoiceCombo(QComboBox* combo, const std::vector<CMasterChoice>& choices,
+                     const QString& code) {
+    const QString stored = code.trimmed();
+    combo->clear();
+    combo->addItem(QStringLiteral("（未設定）"), QString());
+    int selected = stored.isEmpty() ? 0 : -1;
+    for (const CMasterChoice& choice : choices) {
+        if (choice.code == stored && !stored.isEmpty()) selected = combo->count();
+        combo->addItem(choice.name, choice.code);
+    }
+    if (selected < 0) {
+        selected = combo->count();
+        combo->addItem(QStringLiteral("（コード %1）").arg(stored), stored);
+    }
+    combo->setCurrentIndex(selected);
+}
+
 QLineEdit* MakeDateLine(QWidget* parent, int id) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::number(id));
@@ -493,6 +556,17 @@ CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTD
     contactForm->addRow(kLabelHomeTel, m_homeTel);
     contactForm->addRow(kLabelMobileTel, m_mobileTel);
     contactForm->addRow(kLabelOtherTel, m_otherTel);
+    m_workKind = MakeCombo(this, kIdWorkKind);
+    m_workplaceName =
+        MakeEditEx(this, kIdWorkplaceName, sizeof(tagPATIENTDB::WorkplaceName), nameMode);
+    m_workplaceTel = MakeLine(this, kIdWorkplaceTel, sizeof(tagPATIENTDB::WorkplaceTel));
+    auto* workplace = new QHBoxLayout;
+    workplace->addWidget(m_workKind, 2);
+    workplace->addWidget(m_workplaceName, 3);
+    contactForm->addRow(kLabelWorkplaceName, workplace);
+    contactForm->addRow(kLabelWorkplaceTel, m_workplaceTel);
+
+    m_guardianJob = MakeEditEx(this, kIdGuardianJob, sizeof(tagPATIENTDB::GuardianJob), nameMode);
 
     QPushButton* ok = nullptr;
     QDialogButtonBox* buttons = MakeOkCancelButtons(this, &ok);
@@ -503,8 +577,12 @@ CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTD
     auto* columns = new QHBoxLayout;
     columns->addWidget(basic, 1);
     columns->addWidget(contact, 1);
+    auto* moreColumns = new QHBoxLayout;
+    moreColumns->addWidget(BuildDetails(), 1);
+    moreColumns->addWidget(BuildFreeTables(), 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
+    layout->addLayout(moreColumns);
     layout->addWidget(buttons);
     setMinimumWidth(760);
 
@@ -521,12 +599,41 @@ CPatientEntryDlg::CPatientEntryDlg(CVeloDBSys* db, EMode mode, const tagPATIENTD
     m_name->setFocus();
 }
 
+// Treatment condition, patient trait, referring and family doctors, guardian's occupation.
+QWidget* CPatientEntryDlg::BuildDetails() {
+    m_condition = MakeCombo(this, kIdCondition);
+    m_trait = MakeCombo(this, kIdTrait);
+    m_introDr = MakeCombo(this, kIdIntroDr);
+    m_familyDr = MakeCombo(this, kIdFamilyDr);
+    auto* details = new QGroupBox(QStringLiteral("治療・紹介"), this);
+    auto* form = new QFormLayout(details);
+    form->addRow(QStringLiteral("治療状態"), m_condition);
+    form->addRow(QStringLiteral("患者特性"), m_trait);
+    form->addRow(QStringLiteral("紹介医"), m_introDr);
+    form->addRow(QStringLiteral("かかりつけ医"), m_familyDr);
+    form->addRow(kLabelGuardianJob, m_guardianJob);
+    return details;
+}
+
+// One combo per free table, labelled with the table's own name.
+QWidget* CPatientEntryDlg::BuildFreeTables() {
+    QStringList names;
+    CVeloComDlg::EnumFreeTblName(m_db, &names);
+    auto* tables = new QGroupBox(QStringLiteral("自由テーブル"), this);
+    auto* form = new QFormLayout(tables);
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        m_freeTables[i] = MakeCombo(this, kIdFreeTable1 + i);
+        form->addRow(i < names.size() ? names[i] : QString(), m_freeTables[i]);
+    }
+    return tables;
+}
+
 void CPatientEntryDlg::Fill(const CPatientEntry& entry) {
     m_chartNo->setText(entry.chartNo);
     m_name->setText(entry.name);
     m_kana->setText(entry.kana);
-    m_male->setChecked(entry.male);
-    m_female->setChecked(!entry.male);
+    m_male->setChecked(entry.sex == EPatientSex::Male);
+    m_female->setChecked(entry.sex == EPatientSex::Female);
     m_birthDate->setText(entry.birthDate);
     m_firstVisit->setText(entry.firstVisitDate);
     m_zipCode->setText(entry.zipCode);
@@ -538,6 +645,22 @@ void CPatientEntryDlg::Fill(const CPatientEntry& entry) {
     FillCodeCombo(m_doctor, true, entry.doctorCode);
     FillCodeCombo(m_insurance, false, entry.insuranceType);
     m_inactive->setChecked(entry.inactive);
+    auto choices = [this](EPatientMaster master, int freeTable = 0) {
+        return ReadPatientMasterChoices(m_db, master, freeTable);
+    };
+    FillChoiceCombo(m_condition, choices(EPatientMaster::Condition), entry.conditionCode);
+    FillChoiceCombo(m_trait, choices(EPatientMaster::Trait), entry.traitCode);
+    const std::vector<CMasterChoice> doctors = choices(EPatientMaster::IntroDr);
+    FillChoiceCombo(m_introDr, doctors, entry.introDrCode);
+    FillChoiceCombo(m_familyDr, doctors, entry.familyDrCode);
+    FillChoiceCombo(m_workKind, choices(EPatientMaster::WorkKind), entry.workKindCode);
+    m_workplaceName->setText(entry.workplaceName);
+    m_workplaceTel->setText(entry.workplaceTel);
+    m_guardianJob->setText(entry.guardianJob);
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        FillChoiceCombo(m_freeTables[i], choices(EPatientMaster::FreeTable, i),
+                        entry.freeTableCodes[i]);
+    }
     UpdateAge();
 }
 
@@ -567,7 +690,9 @@ CPatientEntry CPatientEntryDlg::Entry() const {
     entry.chartNo = m_chartNo->text();
     entry.name = m_name->text();
     entry.kana = m_kana->text();
-    entry.male = m_male->isChecked();
+    entry.sex = m_male->isChecked()     ? EPatientSex::Male
+                : m_female->isChecked() ? EPatientSex::Female
+                                        : EPatientSex::NotChosen;
     entry.birthDate = m_birthDate->text();
     entry.firstVisitDate = m_firstVisit->text();
     entry.zipCode = m_zipCode->text();
@@ -579,6 +704,17 @@ CPatientEntry CPatientEntryDlg::Entry() const {
     entry.doctorCode = m_doctor->currentData().toString();
     entry.insuranceType = m_insurance->currentData().toString().mid(kInsuranceCodeStart);
     entry.inactive = m_inactive->isChecked();
+    entry.conditionCode = m_condition->currentData().toString();
+    entry.traitCode = m_trait->currentData().toString();
+    entry.introDrCode = m_introDr->currentData().toString();
+    entry.familyDrCode = m_familyDr->currentData().toString();
+    entry.workKindCode = m_workKind->currentData().toString();
+    entry.workplaceName = m_workplaceName->text();
+    entry.workplaceTel = m_workplaceTel->text();
+    entry.guardianJob = m_guardianJob->text();
+    for (int i = 0; i < kPatientFreeTableCount; ++i) {
+        entry.freeTableCodes[i] = m_freeTables[i]->currentData().toString();
+    }
     return entry;
 }
 
@@ -596,6 +732,10 @@ void CPatientEntryDlg::UpdateAge() {
 }
 
 void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
+    if (result.result == EPatientResult::NoSex) {
+        m_male->setFocus();
+        return;
+    }
     const std::pair<const QString*, QLineEdit*> fields[] = {
         {&kLabelChartNo, m_chartNo},
         {&kLabelName, m_name},
@@ -608,6 +748,9 @@ void CPatientEntryDlg::FocusFieldOf(const CPatientSaveResult& result) {
         {&kLabelHomeTel, m_homeTel},
         {&kLabelMobileTel, m_mobileTel},
         {&kLabelOtherTel, m_otherTel},
+        {&kLabelWorkplaceName, m_workplaceName},
+        {&kLabelWorkplaceTel, m_workplaceTel},
+        {&kLabelGuardianJob, m_guardianJob},
     };
     for (const auto& [label, edit] : fields) {
         if (*label == result.field) {
@@ -628,6 +771,9 @@ bool CPatientEntryDlg::TextsStorable() {
         {m_address1, &m_stored.address1}, {m_address2, &m_stored.address2},
         {m_homeTel, &m_stored.homeTel},   {m_mobileTel, &m_stored.mobileTel},
         {m_otherTel, &m_stored.otherTel},
+        {m_workplaceName, &m_stored.workplaceName},
+        {m_workplaceTel, &m_stored.workplaceTel},
+        {m_guardianJob, &m_stored.guardianJob},
     };
     QList<QLineEdit*> changed;
     for (const auto& [edit, stored] : fields) {

@@ -1,12 +1,15 @@
 // The patient entry dialog: registers a new patient or edits the patient's basic data (ID,
 // name, reading, sex, birth and first-visit dates, address, telephones, doctor in charge,
-// insurance type, inactive flag). The checks, the new patient key and the writing of both
+// insurance type, inactive flag) and the details the appointment sheet can show (treatment
+// condition, referring and family doctors, workplace or school, patient trait, guardian's
+// occupation, the five free tables). The checks, the new patient key and the writing of both
 // patient files live in plain functions below, so tests and other callers reach them
 // without a window; the dialog only gathers the input, calls them and shows their messages.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <array>
 #include <string>
 
 #include "suite/dbcall/patientdb.h"
@@ -19,12 +22,17 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
-// The patient fields the dialog shows, as the user sees them. Texts are trimmed on saving.
+// The patient's sex in the dialog. A new patient starts with none chosen; a stored record
+// reads "1" as male and anything else as female.
+enum class EPatientSex { NotChosen, Male, Female };
+
+// The patient fields the dialog shows, as the user sees them. Texts are trimmed on saving;
+// codes are those of the masters in patientmasters.h, "" when not set.
 struct CPatientEntry {
     QString chartNo;
     QString name;
     QString kana;
-    bool male = false;
+    EPatientSex sex = EPatientSex::NotChosen;
     QString birthDate;       // "YYYY/MM/DD", "YYYY/M/D" or "YYYYMMDD"; "" when not known
     QString firstVisitDate;  // the same forms
     QString zipCode;
@@ -36,12 +44,22 @@ struct CPatientEntry {
     QString doctorCode;     // "" when no doctor is in charge
     QString insuranceType;  // "" when none is set
     bool inactive = false;
+    QString conditionCode;
+    QString introDrCode;
+    QString familyDrCode;
+    QString workKindCode;
+    QString workplaceName;
+    QString workplaceTel;
+    QString traitCode;
+    QString guardianJob;
+    std::array<QString, kPatientFreeTableCount> freeTableCodes;
 };
 
 enum class EPatientResult {
     Ok,
     EmptyName,
     EmptyChartNo,
+    NoSex,                 // neither male nor female chosen
     DuplicateChartNo,      // another patient has this ID
     BadDate,               // a date that is not a calendar date (field names which)
     BirthInFuture,         // a birth date after today
@@ -78,7 +96,7 @@ CPatientEntry PatientEntryFromRecord(const tagPATIENTDB& record);
 // patient file cannot be read.
 QString NextChartNo(CVeloDBSys* db);
 
-// Checks the entry without writing: name and ID given, the ID held by no patient but
+// Checks the entry without writing: name, ID and sex given, the ID held by no patient but
 // `ownPatientId` (inactive patients count: their IDs stay theirs), dates valid, birth not
 // after today nor after the first visit, every text within its field.
 CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
@@ -126,6 +144,15 @@ public:
         kIdHomeTel = 1015,
         kIdMobileTel = 1016,
         kIdOtherTel = 1017,
+        kIdCondition = 1018,
+        kIdTrait = 1019,
+        kIdWorkKind = 1020,
+        kIdWorkplaceName = 1021,
+        kIdWorkplaceTel = 1022,
+        kIdIntroDr = 1023,
+        kIdFamilyDr = 1024,
+        kIdGuardianJob = 1025,
+        kIdFreeTable1 = 1026,  // to 1030 for the fifth free table
     };
 
     // `stored` is the patient to edit (kEditPatient) and is ignored for a new patient.
@@ -140,6 +167,8 @@ public:
     CPatientEntry Entry() const;
 
 private:
+    QWidget* BuildDetails();
+    QWidget* BuildFreeTables();
     void Fill(const CPatientEntry& entry);
     void FillCodeCombo(QComboBox* combo, bool doctor, const QString& code);
     void UpdateAge();
@@ -170,4 +199,13 @@ private:
     QLineEdit* m_homeTel = nullptr;
     QLineEdit* m_mobileTel = nullptr;
     QLineEdit* m_otherTel = nullptr;
+    QComboBox* m_condition = nullptr;
+    QComboBox* m_trait = nullptr;
+    QComboBox* m_workKind = nullptr;
+    CEditEx* m_workplaceName = nullptr;
+    QLineEdit* m_workplaceTel = nullptr;
+    QComboBox* m_introDr = nullptr;
+    QComboBox* m_familyDr = nullptr;
+    CEditEx* m_guardianJob = nullptr;
+    std::array<QComboBox*, kPatientFreeTableCount> m_freeTables{};
 };

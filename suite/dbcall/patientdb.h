@@ -40,7 +40,17 @@
 //    762   21 MobileTelDigits  MobileTel without "-" and blanks
 //    783  256 Comment          comment
 //   1039   81 Email            mail address for reminders
-//   1120 2480 Reserved1120     zero
+//   1120    3 ConditionCode    treatment condition, code of CONDITION.BTR; empty when not set
+//   1123    4 IntroDrCode      referring doctor, code of INTRODR.BTR
+//   1127    4 FamilyDrCode     family doctor, also a code of INTRODR.BTR
+//   1131    4 WorkKindCode     kind of workplace or school, CATEGORY.BTR kind "3"
+//   1135   81 WorkplaceName    name of the workplace or school
+//   1216   21 WorkplaceTel     its telephone
+//   1237    5 TraitCode        patient trait, code of custom table "AB" in CUSTOMTBL.BTR
+//   1242   41 GuardianJob      guardian's occupation
+//   1283   25 FreeTblCode      five codes of 5 bytes, one per free table: the entry of
+//                              custom table "00".."04" in CUSTOMTBL.BTR
+//   1308 2292 Reserved1308     zero
 #define VELO_PATIENT1_MEMBERS \
     char PatientID[21];       \
     char Name[41];            \
@@ -67,7 +77,16 @@
     char MobileTelDigits[21]; \
     char Comment[256];        \
     char Email[81];           \
-    char Reserved1120[2480];
+    char ConditionCode[3];    \
+    char IntroDrCode[4];      \
+    char FamilyDrCode[4];     \
+    char WorkKindCode[4];     \
+    char WorkplaceName[81];   \
+    char WorkplaceTel[21];    \
+    char TraitCode[5];        \
+    char GuardianJob[41];     \
+    char FreeTblCode[5][5];   \
+    char Reserved1308[2292];
 
 // Members of PATIENT2.BTR's record (4000 bytes); offsets relative to its start, which is
 // offset 3600 of tagPATIENTDB.
@@ -104,6 +123,18 @@
     int16_t NextDuration;             \
     int32_t NextFee;                  \
     char Reserved2_1608[2392];
+
+// Masters the patient's coded fields point into, beside CONDITION.BTR and INTRODR.BTR.
+// The workplace kind is a category of kind "3"; the patient trait and the five free tables
+// are tables of CUSTOMTBL.BTR, the free tables "00" to "04" in the order of their names.
+inline constexpr char kWorkKindCategory[] = "3";
+inline constexpr char kPatientTraitTable[] = "AB";
+inline constexpr int kPatientFreeTableCount = 5;
+
+// The table id in CUSTOMTBL.BTR of free table 0..4: "00".."04".
+inline std::string FreeTableId(int table) {
+    return std::string{'0', static_cast<char>('0' + table)};
+}
 
 #pragma pack(push, 1)
 // PATIENT1.BTR alone.
@@ -200,6 +231,17 @@ static_assert(offsetof(tagPATIENTDB, HomeTelDigits) == 741);
 static_assert(offsetof(tagPATIENTDB, MobileTelDigits) == 762);
 static_assert(offsetof(tagPATIENTDB, Comment) == 783);
 static_assert(offsetof(tagPATIENTDB, Email) == 1039);
+static_assert(offsetof(tagPATIENTDB, ConditionCode) == 1120);
+static_assert(offsetof(tagPATIENTDB, IntroDrCode) == 1123);
+static_assert(offsetof(tagPATIENTDB, FamilyDrCode) == 1127);
+static_assert(offsetof(tagPATIENTDB, WorkKindCode) == 1131);
+static_assert(offsetof(tagPATIENTDB, WorkplaceName) == 1135);
+static_assert(offsetof(tagPATIENTDB, WorkplaceTel) == 1216);
+static_assert(offsetof(tagPATIENTDB, TraitCode) == 1237);
+static_assert(offsetof(tagPATIENTDB, GuardianJob) == 1242);
+static_assert(offsetof(tagPATIENTDB, FreeTblCode) == 1283);
+static_assert(sizeof(tagPATIENTDB::FreeTblCode[0]) == 5);
+static_assert(offsetof(tagPATIENTDB, Reserved1308) == 1308);
 static_assert(offsetof(tagPATIENTDB, Patient2ID) == 3600);
 static_assert(offsetof(tagPATIENTDB, OtherTel) == 3787);
 static_assert(offsetof(tagPATIENTDB, InsuranceType) == 3808);
@@ -255,6 +297,19 @@ inline constexpr FieldDesc kPatient1Fields[] = {
     VELO_FIELD(tagPATIENT1DB, MobileTelDigits, kText),
     VELO_FIELD(tagPATIENT1DB, Comment, kText),
     VELO_FIELD(tagPATIENT1DB, Email, kText),
+    VELO_FIELD(tagPATIENT1DB, ConditionCode, kText),
+    VELO_FIELD(tagPATIENT1DB, IntroDrCode, kText),
+    VELO_FIELD(tagPATIENT1DB, FamilyDrCode, kText),
+    VELO_FIELD(tagPATIENT1DB, WorkKindCode, kText),
+    VELO_FIELD(tagPATIENT1DB, WorkplaceName, kText),
+    VELO_FIELD(tagPATIENT1DB, WorkplaceTel, kText),
+    VELO_FIELD(tagPATIENT1DB, TraitCode, kText),
+    VELO_FIELD(tagPATIENT1DB, GuardianJob, kText),
+    VELO_FIELD(tagPATIENT1DB, FreeTblCode[0], kText),
+    VELO_FIELD(tagPATIENT1DB, FreeTblCode[1], kText),
+    VELO_FIELD(tagPATIENT1DB, FreeTblCode[2], kText),
+    VELO_FIELD(tagPATIENT1DB, FreeTblCode[3], kText),
+    VELO_FIELD(tagPATIENT1DB, FreeTblCode[4], kText),
 };
 
 inline constexpr FieldDesc kPatient2Fields[] = {

@@ -249,6 +249,44 @@ TEST_F(VelodbTest, DemoMakesASoundClinic) {
     ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
     EXPECT_GT(std::strlen(patients.m_Data.Name), 0u);
     EXPECT_GT(std::strlen(patients.m_Data.Kana), 0u);
+    // The details the sheet can show are filled for many patients, and every code names an
+    // entry of its master.
+    CConditionDB conditions;
+    CIntroDrDB introDrs;
+    CCategoryDB workKinds;
+    CCustomTblDB customEntries;
+    ASSERT_EQ(conditions.Open(m_folder), 0);
+    ASSERT_EQ(introDrs.Open(m_folder), 0);
+    ASSERT_EQ(workKinds.Open(m_folder), 0);
+    ASSERT_EQ(customEntries.Open(m_folder), 0);
+    std::map<std::string, int> withDetail;
+    for (int st = patients.GetFIRST(); st == 0; st = patients.GetNEXT()) {
+        const tagPATIENTDB& p = patients.m_Data;
+        auto detail = [&](const std::string& name, const char* field, bool found) {
+            if (field[0] == '\0') return;
+            ++withDetail[name];
+            EXPECT_TRUE(found) << name << " " << field << " of " << p.PatientID;
+        };
+        detail("condition", p.ConditionCode, conditions.GetConditionData(p.ConditionCode) == 0);
+        detail("referrer", p.IntroDrCode, introDrs.GetIntroDrData(p.IntroDrCode) == 0);
+        detail("family", p.FamilyDrCode, introDrs.GetIntroDrData(p.FamilyDrCode) == 0);
+        detail("workplace", p.WorkKindCode,
+               workKinds.GetCategoryData("3", p.WorkKindCode) == 0 && p.WorkplaceName[0] != '\0');
+        detail("trait", p.TraitCode, customEntries.GetCustomTblData("AB", p.TraitCode) == 0);
+        detail("job", p.GuardianJob, p.GuardianName[0] != '\0');
+        for (int t = 0; t < 3; ++t) {
+            detail("free" + std::to_string(t), p.FreeTblCode[t],
+                   customEntries.GetCustomTblData(FreeTableId(t).c_str(), p.FreeTblCode[t]) == 0);
+        }
+    }
+    for (const char* name : {"condition", "referrer", "family", "workplace", "trait", "job",
+                             "free0", "free1", "free2"}) {
+        EXPECT_GE(withDetail[name], 6) << name;
+    }
+    std::ifstream freeTableNames(fs::path(m_folder) / "freetblname.dat", std::ios::binary);
+    std::string firstName;
+    std::getline(freeTableNames, firstName);
+    EXPECT_EQ(Cp932ToQString(firstName), QStringLiteral("来院のきっかけ\r"));
 
     // Reservations: in key order, no two in one unit or one doctor at once, counts as told.
     CReservationDB reservations;

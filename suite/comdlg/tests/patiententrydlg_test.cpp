@@ -1,6 +1,7 @@
 // Tests of patient entry: new patients keyed from the patient counter and written to both
 // patient files, edits that keep what the dialog does not show, the checks (ID unique among
-// patients, dates, lengths), the proposed ID, and the dialog driven through its controls.
+// patients, sex chosen, dates, lengths), the proposed ID, and the dialog driven through its
+// controls with the masters behind its combos.
 #include "suite/comdlg/patiententrydlg.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <cstring>
 
 #include "recman/recman.h"
@@ -83,10 +86,45 @@ protected:
         ASSERT_EQ(patients.Insert(), recman::kOk);
     }
 
+    // Entries of the masters the detail combos offer; the third condition is hidden.
+    void AddDetailMasters() {
+        const char* const conditions[][3] = {
+            {"01", "動的治療中", ""}, {"02", "保定中", ""}, {"03", "旧区分", "__"}};
+        for (const auto& c : conditions) {
+            Insert<CConditionDB>([&](tagCONDITIONDB& r) {
+                SetField(r.Code, c[0]);
+                SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(c[1]));
+                SetField(r.HiddenMark, c[2]);
+            });
+        }
+        for (const char* code : {"001", "002"}) {
+            Insert<CIntroDrDB>([&](tagINTRODRDB& r) {
+                SetField(r.Code, code);
+                SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("医師") + code);
+                SetCp932Field(r.ClinicName, sizeof r.ClinicName, QStringLiteral("歯科医院"));
+            });
+        }
+        Insert<CCategoryDB>([](tagCATEGORYDB& r) {
+            SetField(r.Type, "3");
+            SetField(r.Code, "01");
+            SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("中学校"));
+        });
+        const char* const custom[][3] = {
+            {"AB", "0001", "協力的"}, {"AB", "0002", "時間に正確"}, {"04", "0001", "電車"}};
+        for (const auto& c : custom) {
+            Insert<CCustomTblDB>([&](tagCUSTOMTBLDB& r) {
+                SetField(r.TableID, c[0]);
+                SetField(r.Code, c[1]);
+                SetCp932Field(r.Name, sizeof r.Name, QString::fromUtf8(c[2]));
+            });
+        }
+    }
+
     CPatientEntry Entry(const QString& chartNo, const QString& name) {
         CPatientEntry entry;
         entry.chartNo = chartNo;
         entry.name = name;
+        entry.sex = EPatientSex::Female;
         entry.kana = QStringLiteral("ヤマダ　ハナコ");
         entry.birthDate = QStringLiteral("2012/4/3");
         entry.firstVisitDate = QStringLiteral("2024/06/10");
@@ -117,8 +155,14 @@ protected:
 TEST_F(PatientEntryTest, NewPatientGoesToBothFilesUnderTheNextKey) {
     AddPatient("0000000005", "00005", QStringLiteral("既存患者"));
     tagPATIENTDB saved{};
-    const CPatientSaveResult result =
-        InsertNewPatient(&m_db, Entry(QStringLiteral("00006"), QStringLiteral("山田花子")), &saved);
+    CPatientEntry entry = Entry(QStringLiteral("00006"), QStringLiteral("山田花子"));
+    entry.conditionCode = QStringLiteral("02");
+    entry.familyDrCode = QStringLiteral("003");
+    entry.workKindCode = QStringLiteral("01");
+    entry.workplaceName = QStringLiteral(" 西中学校 ");
+    entry.guardianJob = QStringLiteral("会社員");
+    entry.freeTableCodes[4] = QStringLiteral("0012");
+    const CPatientSaveResult result = InsertNewPatient(&m_db, entry, &saved);
     ASSERT_TRUE(result.IsOk()) << PatientResultMessage(result).toStdString();
     // Without a counter the key follows the highest key in the file.
     EXPECT_STREQ(saved.PatientID, "0000000006");
@@ -135,6 +179,14 @@ TEST_F(PatientEntryTest, NewPatientGoesToBothFilesUnderTheNextKey) {
     EXPECT_STREQ(part1.m_Data.Sex, "2");
     EXPECT_STREQ(part1.m_Data.HomeTel, "03-1234 5678");
     EXPECT_STREQ(part1.m_Data.HomeTelDigits, "0312345678");
+    EXPECT_STREQ(part1.m_Data.ConditionCode, "02");
+    EXPECT_STREQ(part1.m_Data.IntroDrCode, "");
+    EXPECT_STREQ(part1.m_Data.FamilyDrCode, "003");
+    EXPECT_STREQ(part1.m_Data.WorkKindCode, "01");
+    EXPECT_EQ(Cp932FieldToQString(part1.m_Data.WorkplaceName), QStringLiteral("西中学校"));
+    EXPECT_EQ(Cp932FieldToQString(part1.m_Data.GuardianJob), QStringLiteral("会社員"));
+    EXPECT_STREQ(part1.m_Data.FreeTblCode[0], "");
+    EXPECT_STREQ(part1.m_Data.FreeTblCode[4], "0012");
     CPatient2DB part2;
     ASSERT_EQ(part2.Open(m_folder), 0);
     ASSERT_EQ(part2.GetPatient2Data("0000000006"), 0);
@@ -211,6 +263,9 @@ TEST_F(PatientEntryTest, SavingAnUntouchedEntryChangesNoByte) {
         std::strcpy(patients.m_Data.HomeTelDigits, "031111");
         std::strcpy(patients.m_Data.InsuranceType, "7");
         patients.m_Data.InactiveFlag = 2;
+        std::strcpy(patients.m_Data.TraitCode, "0099");
+        std::strcpy(patients.m_Data.WorkplaceName, "abc\xFF");
+        std::strcpy(patients.m_Data.FreeTblCode[2], "77");
         ASSERT_EQ(patients.Update(), 0);
     }
     CPatientDB before;
@@ -241,6 +296,11 @@ TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
     entry.chartNo.clear();
     EXPECT_EQ(insert(entry).result, EPatientResult::EmptyChartNo);
     entry.chartNo = QStringLiteral("00003");
+    entry.sex = EPatientSex::NotChosen;
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::NoSex);
+    EXPECT_EQ(result.field, QStringLiteral("性別"));
+    entry.sex = EPatientSex::Male;
 
     entry.birthDate = QStringLiteral("2023/02/29");
     result = insert(entry);
@@ -264,6 +324,12 @@ TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
     result = insert(entry);
     EXPECT_EQ(result.result, EPatientResult::TextTooLong);
     EXPECT_EQ(result.field, QStringLiteral("氏名"));
+    entry.name = QStringLiteral("佐藤");
+    entry.guardianJob = QString(21, QChar(0x5C71));
+    result = insert(entry);
+    EXPECT_EQ(result.result, EPatientResult::TextTooLong);
+    EXPECT_EQ(result.field, QStringLiteral("保護者職業"));
+    entry.guardianJob.clear();
     EXPECT_EQ(PatientCount(), 2);
     EXPECT_EQ(CounterValue(), 0);
 
@@ -301,7 +367,9 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
         SetField(r.Code, "01");
         SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("院長"));
     });
+    AddDetailMasters();
     AddPatient("0000000001", "00001", QStringLiteral("既存"));
+    bool askedForSex = false;
     bool warned = false;
     OnModal([&](QDialog* dialog) {
         EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdChartNo)->text(), "00002");
@@ -310,16 +378,42 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
         EXPECT_EQ(doctor->currentIndex(), 0);  // not set
         doctor->setCurrentIndex(doctor->findText(QStringLiteral("院長")));
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->setText(QStringLiteral("鈴木太郎"));
-        Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale)->setChecked(true);
+        // No sex is taken for granted: OK asks for one and saves nothing.
+        auto* male = Child<QRadioButton>(dialog, CPatientEntryDlg::kIdMale);
+        EXPECT_FALSE(male->isChecked());
+        EXPECT_FALSE(Child<QRadioButton>(dialog, CPatientEntryDlg::kIdFemale)->isChecked());
+        auto* ok = Child<QPushButton>(dialog, 1);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        askedForSex = dialog->isVisible() && CMessageService::History().size() == 1 &&
+                      dialog->focusWidget() == male && PatientCount() == 1;
+        QTest::mouseClick(male, Qt::LeftButton);
+        // The detail combos start on "not set" and list the masters' visible entries.
+        auto* condition = Child<QComboBox>(dialog, CPatientEntryDlg::kIdCondition);
+        EXPECT_EQ(condition->count(), 3);
+        EXPECT_EQ(condition->currentText(), QStringLiteral("（未設定）"));
+        condition->setFocus();
+        QTest::keyClick(condition, Qt::Key_Down);
+        QTest::keyClick(condition, Qt::Key_Down);
+        auto* freeTable = Child<QComboBox>(dialog, CPatientEntryDlg::kIdFreeTable1 + 4);
+        freeTable->setFocus();
+        QTest::keyClick(freeTable, Qt::Key_Down);
+        EXPECT_EQ(freeTable->currentText(), QStringLiteral("電車"));
+        auto* job = Child<QLineEdit>(dialog, CPatientEntryDlg::kIdGuardianJob);
+        job->setFocus();
+        // Japanese arrives committed by the input method.
+        QInputMethodEvent typed;
+        typed.setCommitString(QStringLiteral("教員"));
+        QApplication::sendEvent(job, &typed);
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/30");
         Child<QPushButton>(dialog, 1)->click();
-        warned = dialog->isVisible() && CMessageService::History().size() == 1;
+        warned = dialog->isVisible() && CMessageService::History().size() == 2;
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdBirthDate)->setText("2015/02/28");
         EXPECT_EQ(Child<QLabel>(dialog, CPatientEntryDlg::kIdAge)->text(),
                   QStringLiteral("9歳 3ヶ月"));
         Child<QPushButton>(dialog, 1)->click();
     });
     std::unique_ptr<tagPATIENTDB> saved = CVeloComDlg::GetNewPatientData(&m_db, 1, "", nullptr);
+    EXPECT_TRUE(askedForSex);
     EXPECT_TRUE(warned);
     ASSERT_NE(saved, nullptr);
     EXPECT_STREQ(saved->PatientID, "0000000002");
@@ -327,13 +421,33 @@ TEST_F(PatientEntryTest, NewPatientDialogWarnsAndSavesWhenCorrected) {
     EXPECT_STREQ(saved->Sex, "1");
     EXPECT_STREQ(saved->DoctorCode, "01");
     EXPECT_STREQ(saved->BirthDate, "20150228");
-    EXPECT_EQ(CMessageService::History()[0].text,
+    EXPECT_STREQ(saved->ConditionCode, "02");
+    EXPECT_STREQ(saved->FreeTblCode[4], "0001");
+    EXPECT_STREQ(saved->FreeTblCode[0], "");
+    EXPECT_EQ(Cp932FieldToQString(saved->GuardianJob), QStringLiteral("教員"));
+    ASSERT_EQ(CMessageService::History().size(), 2);
+    EXPECT_EQ(CMessageService::History()[0].text, QStringLiteral("性別を選択してください。"));
+    EXPECT_EQ(CMessageService::History()[1].text,
               PatientResultMessage({EPatientResult::BadDate, QStringLiteral("生年月日"), {}, 0}));
     EXPECT_EQ(PatientCount(), 2);
 }
 
 TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) {
+    AddDetailMasters();
     AddPatient("0000000004", "00004", QStringLiteral("高橋"));
+    {
+        CPatientDB patients;
+        ASSERT_EQ(patients.Open(m_folder), 0);
+        ASSERT_EQ(patients.GetPatientData("0000000004"), 0);
+        SetField(patients.m_Data.ConditionCode, "01");
+        SetField(patients.m_Data.IntroDrCode, "009");
+        SetField(patients.m_Data.FamilyDrCode, "002");
+        SetField(patients.m_Data.TraitCode, "0002");
+        SetField(patients.m_Data.WorkKindCode, "01");
+        SetCp932Field(patients.m_Data.WorkplaceName, sizeof patients.m_Data.WorkplaceName,
+                      QStringLiteral("西中学校"));
+        ASSERT_EQ(patients.Update(), 0);
+    }
     OnModal([](QDialog* dialog) {
         EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdName)->text(),
                   QStringLiteral("高橋"));
@@ -341,6 +455,17 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
         // Doctor "02" is in no master: it stays chosen rather than turning into "not set".
         EXPECT_EQ(Child<QComboBox>(dialog, CPatientEntryDlg::kIdDoctor)->currentData().toString(),
                   "02");
+        auto text = [dialog](int id) { return Child<QComboBox>(dialog, id)->currentText(); };
+        EXPECT_EQ(text(CPatientEntryDlg::kIdCondition), QStringLiteral("動的治療中"));
+        EXPECT_EQ(text(CPatientEntryDlg::kIdIntroDr), QStringLiteral("（コード 009）"));
+        EXPECT_EQ(text(CPatientEntryDlg::kIdFamilyDr), QStringLiteral("歯科医院 医師002"));
+        EXPECT_EQ(text(CPatientEntryDlg::kIdWorkKind), QStringLiteral("中学校"));
+        EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdWorkplaceName)->text(),
+                  QStringLiteral("西中学校"));
+        auto* trait = Child<QComboBox>(dialog, CPatientEntryDlg::kIdTrait);
+        EXPECT_EQ(trait->currentText(), QStringLiteral("時間に正確"));
+        trait->setFocus();
+        QTest::keyClick(trait, Qt::Key_Up);
         Child<QLineEdit>(dialog, CPatientEntryDlg::kIdKana)->setText(QStringLiteral("タカハシ"));
         Child<QCheckBox>(dialog, CPatientEntryDlg::kIdInactive)->setChecked(true);
         Child<QPushButton>(dialog, 1)->click();
@@ -352,6 +477,10 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
     EXPECT_STREQ(saved->DoctorCode, "02");
     EXPECT_EQ(saved->InactiveFlag, 1);
     EXPECT_STREQ(saved->Email, "patient@example.jp");
+    EXPECT_STREQ(saved->TraitCode, "0001");
+    EXPECT_STREQ(saved->ConditionCode, "01");
+    EXPECT_STREQ(saved->IntroDrCode, "009");
+    EXPECT_STREQ(saved->FamilyDrCode, "002");
 
     // Cancelling returns nothing and leaves the record as it was.
     OnModal([](QDialog* dialog) {
