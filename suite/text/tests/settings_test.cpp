@@ -114,15 +114,16 @@ TEST_F(SettingsTest, ClinicDaysOff) {
     EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 8));
 }
 
-TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksAndBackslashes) {
+TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksBackslashesAndBlanks) {
+    // Blanks that open or close the subject or body are the template's own.
     const QString body =
-        QStringLiteral("山田様\r\n明日 %1 のご予約です。\n\\n は改行ではありません\nC:\\temp\\");
-    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(3, "前日", "ご予約の確認", body));
+        QStringLiteral("  山田様\r\n明日 %1 のご予約です。\n\\n は改行ではありません\nC:\\temp\\ ");
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(3, "前日", " ご予約の確認\t", body));
     ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(0, "t", "s", "b"));
     QString title, subject, read;
     ASSERT_TRUE(CGlobalSettings::GetReservationTemplate(3, &title, &subject, &read));
     EXPECT_EQ(title, QStringLiteral("前日"));
-    EXPECT_EQ(subject, QStringLiteral("ご予約の確認"));
+    EXPECT_EQ(subject, QStringLiteral(" ご予約の確認\t"));
     QString expected = body;
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     EXPECT_EQ(read, expected);
