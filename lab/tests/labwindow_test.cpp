@@ -36,6 +36,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
+#include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/buttonex.h"
@@ -508,8 +509,16 @@ TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {
         dialog.ListRadio()->setChecked(true);
         dialog.ShowIdCheck()->setChecked(true);
         EXPECT_EQ(ProfileInt("ViewOption"), 0);
+        // The closing choices are stored in one rewrite of the profile.
+        int rewrites = 0;
+        SetAtomicWriteHookForTesting([&rewrites](EAtomicWriteStep step, const std::string&) {
+            if (step == EAtomicWriteStep::Rename) ++rewrites;
+            return true;
+        });
         dialog.RunCommand(kCmdLabClose);
+        SetAtomicWriteHookForTesting(nullptr);
         EXPECT_EQ(dialog.ResultCode(), -100);
+        EXPECT_EQ(rewrites, 1);
     }
     EXPECT_EQ(ProfileInt("IsDateCheck"), 1);
     EXPECT_EQ(ProfileInt("IsNotFinished"), 0);

@@ -113,6 +113,15 @@ bool CGlobalSettings::SetString(const QString& section, const QString& key, cons
     return !path.empty() && CIniFile::WriteString(path, section, key, value);
 }
 
+bool CGlobalSettings::SetValues(const std::vector<CIniValue>& values, std::string* error) {
+    const std::string path = SettingsPath();
+    if (path.empty()) {
+        if (error) *error = "no database folder is set";
+        return false;
+    }
+    return CIniFile::WriteValues(path, values, error);
+}
+
 void CGlobalSettings::GetOfficeHours(VELOOFFICEHOUR* hours) {
     if (hours == nullptr) return;
     *hours = VELOOFFICEHOUR{};

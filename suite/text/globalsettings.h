@@ -6,7 +6,9 @@
 #include <QList>
 #include <QString>
 #include <string>
+#include <vector>
 
+#include "suite/text/inifile.h"
 #include "suite/text/officehour.h"
 
 class CGlobalSettings {
@@ -27,6 +29,9 @@ public:
                              const QString& def = QString());
     static bool SetInt(const QString& section, const QString& key, int value);
     static bool SetString(const QString& section, const QString& key, const QString& value);
+    // Stores several values in one rewrite of the file: all of them, or after a failure none
+    // (then false, with the reason in `error` when it is not null).
+    static bool SetValues(const std::vector<CIniValue>& values, std::string* error = nullptr);
 
     // Section "OfficeHour", keys "Week0" (Sunday) .. "Week6", each "open,breakStart,
     // breakEnd,close" in HHMM. A missing or malformed entry leaves that day all zero.

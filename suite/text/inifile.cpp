@@ -472,21 +472,31 @@ int CIniFile::ReadInt(const std::string& path, const QString& section, const QSt
 
 bool CIniFile::WriteString(const std::string& path, const QString& section, const QString& key,
                            const QString& value, std::string* error) {
-    CIniFile file;
-    if (!file.Load(path)) {
-        if (error) *error = "cannot read " + path;
-        return false;
-    }
-    if (!file.SetString(section, key, value)) {
-        if (error) *error = "invalid section or key name for " + path;
-        return false;
-    }
-    return file.Save(error);
+    return WriteValues(path, {{section, key, value}}, error);
 }
 
 bool CIniFile::WriteInt(const std::string& path, const QString& section, const QString& key,
                         int value, std::string* error) {
     return WriteString(path, section, key, QString::number(value), error);
+}
+
+bool CIniFile::WriteValues(const std::string& path, const std::vector<CIniValue>& values,
+                           std::string* error) {
+    CIniFile file;
+    if (!file.Load(path)) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    for (const CIniValue& v : values) {
+        if (!file.SetString(v.section, v.key, v.value)) {
+            if (error) {
+                *error = "invalid section or key name [" + v.section.toStdString() + "] " +
+                         v.key.toStdString() + " for " + path;
+            }
+            return false;
+        }
+    }
+    return file.Save(error);
 }
 
 int CIniFile::ParseInt(const QString& text, int def) {

@@ -9,6 +9,14 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
+
+// One value to store: WriteValues stores a list of them in one rewrite of the file.
+struct CIniValue {
+    QString section;
+    QString key;
+    QString value;
+};
 
 class CIniFile {
 public:
@@ -69,6 +77,11 @@ public:
                             const QString& value, std::string* error = nullptr);
     static bool WriteInt(const std::string& path, const QString& section, const QString& key,
                          int value, std::string* error = nullptr);
+    // Loads the file, sets every value in order and saves it once, so the file holds either
+    // all of them or, after any failure (an unreadable file, a name SetString refuses, a
+    // failed write), none of them.
+    static bool WriteValues(const std::string& path, const std::vector<CIniValue>& values,
+                            std::string* error = nullptr);
 
     // The integer parse of GetInt, for values obtained elsewhere.
     static int ParseInt(const QString& text, int def);

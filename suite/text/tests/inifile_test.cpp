@@ -160,6 +160,11 @@ TEST_F(IniFileTest, FailedWriteLeavesOldContent) {
         EXPECT_EQ(CIniFile::ReadString(path, "S", "K"), "old");
     }
     SetAtomicWriteHookForTesting(nullptr);
+    // Several values go in together or not at all: a refused name stops every one of them.
+    std::string error;
+    EXPECT_FALSE(CIniFile::WriteValues(path, {{"S", "K", "new"}, {"S", "a=b", "x"}}, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadRaw(path), "[S]\nK=old\n");
     // No temporary file is left behind.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"atomic.ini"}));
     EXPECT_TRUE(CIniFile::WriteString(path, "S", "K", "new"));
