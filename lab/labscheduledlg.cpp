@@ -646,8 +646,12 @@ void CLabScheduleDlg::OnPrint() {
     if (m_listStale && !RefreshListForOutput(filter)) return;
     const FormHeader header = ReadFormHeader(filter, CDate::ToYmd(CDate::Today()));
     const std::string data = BuildFormData(m_rows, header);
-    const std::string path =
-        CTools::LastDelimAdd(CVeloSubTools::GetTemporaryFolder()) + "_tmpschedule.dat";
+    QString message;
+    const std::string path = FormDataFilePath(&message);
+    if (path.empty()) {
+        CMessageService::MessageBox(this, message, windowTitle(), CMessageService::EIcon::Warning);
+        return;
+    }
     // A data file that cannot be written ends the command without a message.
     if (!WriteFormDataFile(path, data)) return;
     const std::string form =

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "lab/byitemview.h"
 #include "lab/labitem.h"
@@ -58,6 +59,8 @@ protected:
         ::setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8().constData(), 1);
         ::setenv("TMPDIR", (m_dir.path() + "/tmp").toUtf8().constData(), 1);
         std::filesystem::create_directories((m_dir.path() + "/tmp").toStdString());
+        ::setenv("XDG_RUNTIME_DIR", (m_dir.path() + "/run").toUtf8().constData(), 1);
+        std::filesystem::create_directories((m_dir.path() + "/run").toStdString());
         CHostProfile::SetProgramName(QStringLiteral("labtest"));
         m_folder = (m_dir.path() + "/db").toStdString();
         std::filesystem::create_directories(m_folder);
@@ -642,8 +645,19 @@ TEST_F(LabWindowTest, PrintOfTheListHandsTheRowsToTheFormPrinterAndRemovesTheFil
     EXPECT_EQ(list->Cell(1, 2), QStringLiteral("上顎床"));
     EXPECT_EQ(list->Cell(2, 2), QStringLiteral("下顎床"));
     EXPECT_EQ(title, QStringLiteral("技工物・予定表"));
-    EXPECT_FALSE(
-        std::filesystem::exists((m_dir.path() + "/tmp/velo/_tmpschedule.dat").toStdString()));
+    const std::string privateFolder = (m_dir.path() + "/run/velo").toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(privateFolder));
+    EXPECT_FALSE(std::filesystem::exists(privateFolder + "/_tmpschedule.dat"));
+
+    // A temporary folder that cannot be made is told, and nothing is printed.
+    std::filesystem::remove(privateFolder);
+    { std::ofstream(privateFolder) << "not a folder"; }
+    printed = FormData();
+    dialog.RunCommand(kCmdLabPrint);
+    EXPECT_EQ(printed.pageCount, 0);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox,
+                            QStringLiteral("印刷用の一時フォルダーを作成できません")),
+              1);
 }
 
 }  // namespace
