@@ -18,6 +18,7 @@ std::string g_databaseFolder;
 
 const QString kOfficeHour = QStringLiteral("OfficeHour");
 const QString kDayOff = QStringLiteral("ClinicDayOff");
+const QString kDayOpen = QStringLiteral("ClinicDayOpen");
 const QString kTemplatePrefix = QStringLiteral("MailTemplate");
 
 std::string WithSlash(std::string folder) {
@@ -173,6 +174,43 @@ bool CGlobalSettings::SetClinicDayOff(int y, int m, int d, bool off) {
         file.RemoveKey(kDayOff, DateKey(y, m, d));
     }
     return file.Save();
+}
+
+bool CGlobalSettings::IsClinicDayOpen(int y, int m, int d) {
+    return GetInt(kDayOpen, DateKey(y, m, d), 0) != 0;
+}
+
+CGlobalSettings::EClinicDay CGlobalSettings::GetClinicDay(int y, int m, int d) {
+    const std::string path = SettingsPath();
+    if (path.empty()) return kClinicDayUsual;
+    CIniFile file;
+    file.Load(path);
+    const QString key = DateKey(y, m, d);
+    if (file.GetInt(kDayOff, key, 0) != 0) return kClinicDayClosed;
+    if (file.GetInt(kDayOpen, key, 0) != 0) return kClinicDayOpen;
+    return kClinicDayUsual;
+}
+
+bool CGlobalSettings::SetClinicDays(const std::map<std::string, EClinicDay>& days,
+                                    std::string* error) {
+    const std::string path = SettingsPath();
+    if (path.empty()) {
+        if (error) *error = "no database folder is set";
+        return false;
+    }
+    CIniFile file;
+    if (!file.Load(path)) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    for (const auto& [ymd, mark] : days) {
+        const QString key = QString::fromStdString(ymd);
+        file.RemoveKey(kDayOff, key);
+        file.RemoveKey(kDayOpen, key);
+        if (mark == kClinicDayClosed) file.SetInt(kDayOff, key, 1);
+        if (mark == kClinicDayOpen) file.SetInt(kDayOpen, key, 1);
+    }
+    return file.Save(error);
 }
 
 QString CGlobalSettings::EscapeLineBreaks(const QString& text) {

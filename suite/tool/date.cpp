@@ -1,5 +1,5 @@
 // CDate: the day-off rule reads the office hours once per query (and once for a whole
-// working-date search), then checks holidays and the clinic's closed days.
+// working-date search), then checks the clinic's own marks of the day and the holidays.
 #include "suite/tool/date.h"
 
 #include <atomic>
@@ -18,13 +18,18 @@ bool HasNoHours(const VELOOFFICEHOURDATA& day) {
     return day.Open == 0 && day.BreakStart == 0 && day.BreakEnd == 0 && day.Close == 0;
 }
 
+// The clinic's own open days override the holiday rule only: a weekday without office
+// hours has no time to book, so marking one of its days open would open nothing.
 int DayOffReason(const QDate& date, const VELOOFFICEHOUR& hours) {
     if (!date.isValid()) return CDate::kWorking;
     if (HasNoHours(hours.Week[date.dayOfWeek() % 7])) return CDate::kNoOfficeHours;
-    if (IsNationalHoliday(date.year(), date.month(), date.day())) return CDate::kNationalHoliday;
-    if (CGlobalSettings::IsClinicDayOff(date.year(), date.month(), date.day())) {
-        return CDate::kClinicDayOff;
+    const CGlobalSettings::EClinicDay mark =
+        CGlobalSettings::GetClinicDay(date.year(), date.month(), date.day());
+    if (mark != CGlobalSettings::kClinicDayOpen &&
+        IsNationalHoliday(date.year(), date.month(), date.day())) {
+        return CDate::kNationalHoliday;
     }
+    if (mark == CGlobalSettings::kClinicDayClosed) return CDate::kClinicDayOff;
     return CDate::kWorking;
 }
 

@@ -112,6 +112,23 @@ TEST_F(SettingsTest, ClinicDaysOff) {
     EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 7));
     ASSERT_TRUE(CGlobalSettings::SetString("ClinicDayOff", "20261208", "0"));
     EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 8));
+
+    // Closed and open days are set together; a new mark replaces the old one.
+    using G = CGlobalSettings;
+    ASSERT_TRUE(G::SetClinicDays({{"20261207", G::kClinicDayClosed},
+                                  {"20261223", G::kClinicDayOpen},
+                                  {"20261208", G::kClinicDayUsual}}));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 7), G::kClinicDayClosed);
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 23), G::kClinicDayOpen);
+    EXPECT_TRUE(G::IsClinicDayOpen(2026, 12, 23));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 8), G::kClinicDayUsual);
+    EXPECT_EQ(G::GetString("ClinicDayOff", "20261208", "missing"), "missing");
+    ASSERT_TRUE(G::SetClinicDays({{"20261207", G::kClinicDayOpen}}));
+    EXPECT_FALSE(G::IsClinicDayOff(2026, 12, 7));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 7), G::kClinicDayOpen);
+    // A day a hand-edited file marks both ways counts as closed.
+    ASSERT_TRUE(G::SetInt("ClinicDayOff", "20261223", 1));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 23), G::kClinicDayClosed);
 }
 
 TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksBackslashesAndBlanks) {
