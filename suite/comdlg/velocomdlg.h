@@ -148,6 +148,10 @@ public:
     // first template when there is no such one). True when OK stored the changes.
     static bool OpenMailTemplateSetting(int number, QWidget* parent = nullptr);
 
+    // The clinic's own closed days and open days (clinicdaysdlg.cpp), opened on the day
+    // (eight digits; today when not a date). True when OK stored changes.
+    static bool OpenClinicDaysSetting(const char* yyyymmdd, QWidget* parent = nullptr);
+
     // Flags of ListToCSV.
     enum CsvFlag {
         // `path` is only a suggested file name: the user picks the file (".csv" added to a

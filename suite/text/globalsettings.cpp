@@ -2,6 +2,7 @@
 // GlobalSetting.ini on top of CIniFile.
 #include "suite/text/globalsettings.h"
 
+#include <QDate>
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
@@ -189,6 +190,24 @@ CGlobalSettings::EClinicDay CGlobalSettings::GetClinicDay(int y, int m, int d) {
     if (file.GetInt(kDayOff, key, 0) != 0) return kClinicDayClosed;
     if (file.GetInt(kDayOpen, key, 0) != 0) return kClinicDayOpen;
     return kClinicDayUsual;
+}
+
+std::map<std::string, CGlobalSettings::EClinicDay> CGlobalSettings::ClinicDays() {
+    std::map<std::string, EClinicDay> days;
+    const std::string path = SettingsPath();
+    if (path.empty()) return days;
+    CIniFile file;
+    file.Load(path);
+    // Open days first, so that a day marked both ways ends up closed, as GetClinicDay says.
+    for (const auto& [section, mark] :
+         {std::pair{kDayOpen, kClinicDayOpen}, std::pair{kDayOff, kClinicDayClosed}}) {
+        for (const QString& key : file.Keys(section)) {
+            if (key.size() != 8 || file.GetInt(section, key, 0) == 0) continue;
+            if (!QDate::fromString(key, QStringLiteral("yyyyMMdd")).isValid()) continue;
+            days[key.toStdString()] = mark;
+        }
+    }
+    return days;
 }
 
 bool CGlobalSettings::SetClinicDays(const std::map<std::string, EClinicDay>& days,

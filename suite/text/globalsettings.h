@@ -51,6 +51,8 @@ public:
     // (only a hand-edited file can do that) counts as closed.
     enum EClinicDay { kClinicDayUsual = 0, kClinicDayClosed = 1, kClinicDayOpen = 2 };
     static EClinicDay GetClinicDay(int y, int m, int d);
+    // Every day with a mark, keyed "YYYYMMDD" (keys that are not such dates are skipped).
+    static std::map<std::string, EClinicDay> ClinicDays();
     // Sets the marks of several days, keyed "YYYYMMDD", in one rewrite of the file: each
     // day loses its old mark and gets the new one (none for kClinicDayUsual). All or none;
     // false with the reason in `error` when the file cannot be written.

@@ -6,6 +6,9 @@
 #include <QDate>
 #include <string>
 
+#include "suite/text/globalsettings.h"
+#include "suite/text/officehour.h"
+
 class CDate {
 public:
     // Reasons IsDayOff gives; any non-zero value means the clinic is closed.
@@ -25,6 +28,11 @@ public:
     // has not marked as one of its open days, or a clinic closed day. 0 for a working day
     // and for an invalid date. An open day does not open a weekday without office hours.
     int IsDayOff(const char* yyyymmdd = nullptr) const;
+
+    // The rule of IsDayOff for a date whose office hours and clinic mark are given rather
+    // than read from the settings (an editor shows what a mark it has not stored yet does).
+    static int DayOffReason(const QDate& date, const VELOOFFICEHOUR& hours,
+                            CGlobalSettings::EClinicDay mark);
 
     // The date `count` working days after (count > 0) or before (count < 0) the given date;
     // for count 0 the date itself when it is a working day, else the next working day. When
