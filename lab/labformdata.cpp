@@ -9,6 +9,7 @@
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
+#include "suite/tool/strings.h"
 
 namespace {
 
@@ -80,6 +81,17 @@ std::string BuildFormData(const std::vector<LabRow>& rows, const FormHeader& h) 
 
 bool WriteFormDataFile(const std::string& path, const std::string& bytes) {
     return WriteFileAtomically(path, bytes, nullptr);
+}
+
+std::string FormDataFilePath(QString* message) {
+    RegisterStrings({{kIdsLabTempFolderFailed, "印刷用の一時フォルダーを作成できません。\n%1"}});
+    QString reason;
+    const std::string folder = CVeloSubTools::GetTemporaryFolder(&reason);
+    if (folder.empty()) {
+        if (message != nullptr) *message = LoadString(kIdsLabTempFolderFailed).arg(reason);
+        return std::string();
+    }
+    return folder + "_tmpschedule.dat";
 }
 
 FormHeader ReadFormHeader(const LabFilter& f, const std::string& today) {

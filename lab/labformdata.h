@@ -21,6 +21,14 @@ std::string BuildFormData(const std::vector<LabRow>& rows, const FormHeader& h);
 // file cannot be written; nothing is shown.
 bool WriteFormDataFile(const std::string& path, const std::string& bytes);
 
+// The message shown when the temporary folder for the form data cannot be made; %1 is the
+// folder and the reason.
+constexpr int kIdsLabTempFolderFailed = 19500;
+
+// "_tmpschedule.dat" in this user's temporary folder (CVeloSubTools::GetTemporaryFolder).
+// "" when that folder cannot be made, with the message to show in *message.
+std::string FormDataFilePath(QString* message);
+
 // The header for the filter: the clinic's name, address and telephone number from the
 // suite's "GLOBAL" settings (default ""), the range and today.
 FormHeader ReadFormHeader(const LabFilter& f, const std::string& today);

@@ -183,8 +183,11 @@ CLabItemDlg::CLabItemDlg(CVeloDBSys* db, const QString& materialNo, const std::s
                 windowTitle(), CMessageService::EIcon::Warning);
         }
     }
-    CVeloComDlg::EnumStaffData(m_db, m_staff, staffCode.c_str());
-    CVeloComDlg::EnumMaterialItemCate(m_db, m_category, categoryCode.c_str());
+    // The stored staff member and category stay chosen even when the master hides them now
+    // (staff who have left), so the item can still be saved unchanged.
+    CVeloComDlg::EnumStaffData(m_db, m_staff, staffCode.c_str(), CVeloComDlg::EUnlisted::kKeep);
+    CVeloComDlg::EnumMaterialItemCate(m_db, m_category, categoryCode.c_str(),
+                                      CVeloComDlg::EUnlisted::kKeep);
     FillItemNames();
     UpdateControls();
     m_itemName->setFocus();

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "lab/byitemview.h"
 #include "lab/labformdata.h"
@@ -310,18 +311,21 @@ void CLabScheduleDlg::ReadSettings() {
 }
 
 void CLabScheduleDlg::WriteClosingSettings() const {
-    const std::pair<const char*, bool> values[] = {
+    const std::pair<const char*, bool> choices[] = {
         {"IsDateCheck", m_dateCheck->isChecked()},
         {"IsNotFinished", m_notFinishedCheck->isChecked()},
         {"IsShowEmptyDay", m_emptyDaysCheck->isChecked()},
         {"ShowID", m_showIdCheck->isChecked()},
     };
-    for (const auto& [key, on] : values) {
-        if (!CHostProfile::WriteProfileInt(kSection, QString::fromUtf8(key), on ? 1 : 0)) {
-            std::fprintf(stderr, "VeloLab: cannot write %s to %s\n", key,
-                         CHostProfile::Path().c_str());
-            return;
-        }
+    // One rewrite of the profile: the four choices are stored together or not at all.
+    std::vector<CIniValue> values;
+    for (const auto& [key, on] : choices) {
+        values.push_back(
+            {kSection, QString::fromUtf8(key), on ? QStringLiteral("1") : QStringLiteral("0")});
+    }
+    if (!CHostProfile::WriteProfileValues(values)) {
+        std::fprintf(stderr, "VeloLab: cannot write the window's choices to %s\n",
+                     CHostProfile::Path().c_str());
     }
 }
 
@@ -642,8 +646,12 @@ void CLabScheduleDlg::OnPrint() {
     if (m_listStale && !RefreshListForOutput(filter)) return;
     const FormHeader header = ReadFormHeader(filter, CDate::ToYmd(CDate::Today()));
     const std::string data = BuildFormData(m_rows, header);
-    const std::string path =
-        CTools::LastDelimAdd(CVeloSubTools::GetTemporaryFolder()) + "_tmpschedule.dat";
+    QString message;
+    const std::string path = FormDataFilePath(&message);
+    if (path.empty()) {
+        CMessageService::MessageBox(this, message, windowTitle(), CMessageService::EIcon::Warning);
+        return;
+    }
     // A data file that cannot be written ends the command without a message.
     if (!WriteFormDataFile(path, data)) return;
     const std::string form =

@@ -2,8 +2,10 @@
 // them. Colours given as colour references are converted once, where they are painted.
 #include "sheet/monthcalendar.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
@@ -11,6 +13,7 @@
 #include <cstdio>
 
 #include "sheet/sheetdata.h"
+#include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/tool/date.h"
@@ -314,6 +317,17 @@ void CMonthCalendar::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QDate day = DayOfCell(CalendarCellAt(size(), event->position().toPoint()));
     if (day.isValid()) emit DayDoubleClicked(day);
+}
+
+void CMonthCalendar::contextMenuEvent(QContextMenuEvent* event) {
+    const QDate day = DayOfCell(CalendarCellAt(size(), event->pos()));
+    if (!day.isValid()) return;
+    QMenu menu(this);
+    const QAction* edit = menu.addAction(QStringLiteral("休診日・診療日の設定..."));
+    if (menu.exec(event->globalPos()) != edit) return;
+    if (!CVeloComDlg::OpenClinicDaysSetting(CDate::ToYmd(day).c_str(), this)) return;
+    Reload();
+    emit DaysOffChanged();
 }
 
 bool CMonthCalendar::event(QEvent* event) {

@@ -141,11 +141,16 @@ signals:
     void DayDoubleClicked(const QDate& day);
     // The month was counted again (Data().failure tells whether the count could be read).
     void loadFinished();
+    // The clinic's closed or open days were changed from the day menu; the calendar has
+    // reloaded itself, and whatever else shows days off should too.
+    void DaysOffChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // A day's menu: the editor of the clinic's closed and open days, opened on that day.
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
 
 private:

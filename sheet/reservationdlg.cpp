@@ -626,19 +626,22 @@ void CReservationDlg::LoadExistingReservation() {
     const std::string unit = FieldText(r.UnitCode);
     const std::string doctor = FieldText(r.DoctorCode);
     m_columnKey = m_inputs.columnMode == 0 ? unit : doctor;
-    CVeloComDlg::EnumUnit(m_db, m_unit, unit.c_str());
-    CVeloComDlg::EnumDoctor(m_db, m_doctor, doctor.c_str());
-    CVeloComDlg::EnumReservationType(m_db, m_type, FieldText(r.ResTypeCode).c_str());
+    // A stored code whose master entry is hidden (a unit taken out of use, staff who have
+    // left) or gone stays chosen as an entry of its own, so saving writes it back as it was.
+    const auto keep = CVeloComDlg::EUnlisted::kKeep;
+    CVeloComDlg::EnumUnit(m_db, m_unit, unit.c_str(), keep);
+    CVeloComDlg::EnumDoctor(m_db, m_doctor, doctor.c_str(), keep);
+    CVeloComDlg::EnumReservationType(m_db, m_type, FieldText(r.ResTypeCode).c_str(), keep);
     m_treatment->setText(Cp932FieldToQString(r.Treatment));
     m_came->setChecked(r.Status == static_cast<uint8_t>(ResStatus::Came));
     const std::string insuranceType = FieldText(r.InsuranceType);
-    CVeloComDlg::EnumInssuranceType(m_db, m_insuranceType, insuranceType.c_str());
+    CVeloComDlg::EnumInssuranceType(m_db, m_insuranceType, insuranceType.c_str(), keep);
     m_insurance->setChecked(r.InsuranceFlag == 1 && !insuranceType.empty());
     const std::string category = FieldText(r.CreditCateCode);
-    CVeloComDlg::EnumCreditCategory(m_db, m_feeCategory, category.c_str());
+    CVeloComDlg::EnumCreditCategory(m_db, m_feeCategory, category.c_str(), keep);
     // A reservation without a fee shows the first category's items, as a new one does.
     CVeloComDlg::EnumCreditItemsOf(m_db, m_feeItem, ComboPlainCode(m_feeCategory).c_str(),
-                                   FieldText(r.CreditItemCode).c_str());
+                                   FieldText(r.CreditItemCode).c_str(), keep);
     m_fee->setText(QString::asprintf("%d", r.Fee));
     m_collectFee->setChecked(r.Fee != 0);
     m_recallNo = FieldText(r.RecallNo);
@@ -648,10 +651,10 @@ void CReservationDlg::LoadExistingReservation() {
         m_lab->setChecked(true);
         ShowLabItem(material);
     }
-    CVeloComDlg::EnumStaffData(m_db, m_staff, FieldText(r.StaffCode).c_str());
+    CVeloComDlg::EnumStaffData(m_db, m_staff, FieldText(r.StaffCode).c_str(), keep);
     const std::string entry = FieldText(r.EntryDate);
     if (CDate::IsValid(entry.c_str())) m_entryDate->setDate(CDate::FromYmd(entry.c_str()));
-    CVeloComDlg::EnumReservationWay(m_db, m_way, FieldText(r.ResWayCode).c_str());
+    CVeloComDlg::EnumReservationWay(m_db, m_way, FieldText(r.ResWayCode).c_str(), keep);
     m_filling = false;
     // A stored blocked time is edited as blocked time, or it could never be saved again.
     if (patient.empty()) m_blocked->setChecked(true);
@@ -890,11 +893,13 @@ void CReservationDlg::ApplyReferenceChoice(const ReferenceChoice& choice) {
     // The day, the column (unless "すべて" was chosen) and the band found on the reference.
     m_filling = true;
     if (!choice.columnKey.empty()) {
+        // The column the reference was opened on may be the stored, hidden one.
+        const auto keep = CVeloComDlg::EUnlisted::kKeep;
         m_columnKey = choice.columnKey;
         if (m_inputs.columnMode == 0)
-            CVeloComDlg::EnumUnit(m_db, m_unit, m_columnKey.c_str());
+            CVeloComDlg::EnumUnit(m_db, m_unit, m_columnKey.c_str(), keep);
         else
-            CVeloComDlg::EnumDoctor(m_db, m_doctor, m_columnKey.c_str());
+            CVeloComDlg::EnumDoctor(m_db, m_doctor, m_columnKey.c_str(), keep);
     }
     m_date->setDate(choice.date);
     m_filling = false;

@@ -428,6 +428,7 @@ QWidget* CReserveSheetDlg::BuildCalendarArea() {
             [this](const QDate& day) { MoveDates(PickDay(day), true); });
     connect(m_calendar, &CMonthCalendar::DayDoubleClicked, this,
             [this](const QDate& day) { OpenCalendarMemo(day); });
+    connect(m_calendar, &CMonthCalendar::DaysOffChanged, this, &CReserveSheetDlg::Reload);
     return area;
 }
 

@@ -131,11 +131,9 @@ bool WriteTimeKana(bool on) {
 }
 
 bool WriteWindowSize(int width, int height) {
-    const bool widthOk =
-        CHostProfile::WriteProfileInt(kVeloSheet, QStringLiteral("WindowWidth"), width);
-    const bool heightOk =
-        CHostProfile::WriteProfileInt(kVeloSheet, QStringLiteral("WindowHeight"), height);
-    return widthOk && heightOk;
+    return CHostProfile::WriteProfileValues(
+        {{kVeloSheet, QStringLiteral("WindowWidth"), QString::number(width)},
+         {kVeloSheet, QStringLiteral("WindowHeight"), QString::number(height)}});
 }
 
 bool WriteShowReservedPatient(int value) {

@@ -330,6 +330,26 @@ TEST_F(LabItemDlgTest, AnExistingItemIsShownAndKeepsItsOrderDay) {
     EXPECT_EQ(item.DueKind, 1);
     EXPECT_STREQ(item.DueTime, "0000");
     EXPECT_EQ(ItemCount(), 1);
+
+    // Once the outside lab is hidden in the staff master, the item still shows it and can
+    // be saved with it.
+    {
+        CStaffDB staff;
+        ASSERT_EQ(staff.Open(m_folder), recman::kOk);
+        ASSERT_EQ(staff.GetStaffData("002"), recman::kOk);
+        SetField(staff.m_Data.HiddenMark, "__");
+        ASSERT_EQ(staff.Update(), recman::kOk);
+    }
+    CLabItemDlg again(&m_db, QString::fromStdString(number), "", "", 0);
+    again.show();
+    EXPECT_EQ(Control<QComboBox>(again, CLabItemDlg::kIdStaff)->currentText(),
+              QStringLiteral("（非表示）ラボ東京"));
+    Control<QLineEdit>(again, CLabItemDlg::kIdMemo)->setText(QStringLiteral("上顎のみ"));
+    QTest::mouseClick(again.findChild<QPushButton*>("1"), Qt::LeftButton);
+    EXPECT_EQ(again.result(), QDialog::Accepted);
+    ASSERT_TRUE(ReadItem(number, &item));
+    EXPECT_STREQ(item.StaffCode, "002");
+    EXPECT_EQ(Cp932FieldToQString(item.Memo, sizeof item.Memo), QStringLiteral("上顎のみ"));
 }
 
 TEST_F(LabItemDlgTest, AnExistingItemsPatientCannotBeChangedAndSaved) {

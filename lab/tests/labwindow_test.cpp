@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "lab/byitemview.h"
 #include "lab/labitem.h"
@@ -36,6 +37,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
+#include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/buttonex.h"
@@ -57,6 +59,8 @@ protected:
         ::setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8().constData(), 1);
         ::setenv("TMPDIR", (m_dir.path() + "/tmp").toUtf8().constData(), 1);
         std::filesystem::create_directories((m_dir.path() + "/tmp").toStdString());
+        ::setenv("XDG_RUNTIME_DIR", (m_dir.path() + "/run").toUtf8().constData(), 1);
+        std::filesystem::create_directories((m_dir.path() + "/run").toStdString());
         CHostProfile::SetProgramName(QStringLiteral("labtest"));
         m_folder = (m_dir.path() + "/db").toStdString();
         std::filesystem::create_directories(m_folder);
@@ -508,8 +512,16 @@ TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {
         dialog.ListRadio()->setChecked(true);
         dialog.ShowIdCheck()->setChecked(true);
         EXPECT_EQ(ProfileInt("ViewOption"), 0);
+        // The closing choices are stored in one rewrite of the profile.
+        int rewrites = 0;
+        SetAtomicWriteHookForTesting([&rewrites](EAtomicWriteStep step, const std::string&) {
+            if (step == EAtomicWriteStep::Rename) ++rewrites;
+            return true;
+        });
         dialog.RunCommand(kCmdLabClose);
+        SetAtomicWriteHookForTesting(nullptr);
         EXPECT_EQ(dialog.ResultCode(), -100);
+        EXPECT_EQ(rewrites, 1);
     }
     EXPECT_EQ(ProfileInt("IsDateCheck"), 1);
     EXPECT_EQ(ProfileInt("IsNotFinished"), 0);
@@ -633,8 +645,19 @@ TEST_F(LabWindowTest, PrintOfTheListHandsTheRowsToTheFormPrinterAndRemovesTheFil
     EXPECT_EQ(list->Cell(1, 2), QStringLiteral("上顎床"));
     EXPECT_EQ(list->Cell(2, 2), QStringLiteral("下顎床"));
     EXPECT_EQ(title, QStringLiteral("技工物・予定表"));
-    EXPECT_FALSE(
-        std::filesystem::exists((m_dir.path() + "/tmp/velo/_tmpschedule.dat").toStdString()));
+    const std::string privateFolder = (m_dir.path() + "/run/velo").toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(privateFolder));
+    EXPECT_FALSE(std::filesystem::exists(privateFolder + "/_tmpschedule.dat"));
+
+    // A temporary folder that cannot be made is told, and nothing is printed.
+    std::filesystem::remove(privateFolder);
+    { std::ofstream(privateFolder) << "not a folder"; }
+    printed = FormData();
+    dialog.RunCommand(kCmdLabPrint);
+    EXPECT_EQ(printed.pageCount, 0);
+    EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox,
+                            QStringLiteral("印刷用の一時フォルダーを作成できません")),
+              1);
 }
 
 }  // namespace

@@ -7,14 +7,20 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <fstream>
 
+#include "suite/comdlg/clinicdaysdlg.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/modal.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
+#include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
 #include "suite/tool/tools.h"
 
@@ -157,6 +163,21 @@ TEST(SheetDatesTest, ButtonsMoveShownDateAndWeekStart) {
 
 class MonthCalendarDbTest : public DbFolderTest {
 protected:
+    // Chooses the item at `row` of the next context menu that pops up, by the keyboard.
+    static void ChooseFromNextMenu(int row) {
+        auto* timer = new QTimer(QCoreApplication::instance());
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, row] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || !menu->isVisible()) return;
+            timer->stop();
+            timer->deleteLater();
+            for (int i = 0; i <= row; ++i) QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        timer->start();
+    }
+
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp());
         CPatientDB patients;
@@ -267,11 +288,40 @@ TEST_F(MonthCalendarDbTest, MemoDaysShowTheirNoteAndClicksPickTheDay) {
     EXPECT_FALSE(calendar.Data().HasMemo(24));
 }
 
-TEST_F(MonthCalendarDbTest, NationalHolidaysAreDaysOff) {
+TEST_F(MonthCalendarDbTest, NationalHolidaysAreDaysOffUnlessTheClinicOpensThem) {
     MonthCalendarData data;
     ASSERT_EQ(LoadMonthCalendar(&m_db, "", 2026, 1, 0, &data), 0);
     EXPECT_TRUE(data.IsDayOff(1));  // New Year's Day
     EXPECT_EQ(data.year, 2026);
+
+    // A right click on 成人の日 (Monday 12 January) opens the clinic days editor from the
+    // day's menu; marking the day open there makes it a working day of the calendar.
+    VELOOFFICEHOUR hours{};
+    for (int weekday = 1; weekday <= 6; ++weekday) hours.Week[weekday] = {900, 1300, 1400, 1800};
+    ASSERT_TRUE(CGlobalSettings::SetOfficeHours(hours));
+    CMonthCalendar calendar;
+    calendar.resize(270, 235);
+    calendar.SetDatabase(&m_db);
+    calendar.SetShownDate(QDate(2026, 1, 5));
+    calendar.show();
+    ASSERT_TRUE(calendar.Data().IsDayOff(12));
+    int changes = 0;
+    QObject::connect(&calendar, &CMonthCalendar::DaysOffChanged, [&] { ++changes; });
+    ChooseFromNextMenu(0);
+    OnModal([](QDialog* editor) {
+        auto* open = editor->findChild<QWidget*>(QString::number(CClinicDaysDlg::kIdOpen));
+        ASSERT_NE(open, nullptr);
+        QTest::mouseClick(open, Qt::LeftButton, {}, QPoint(8, open->height() / 2));
+        QTest::mouseClick(editor->findChild<QWidget*>(QString::number(CClinicDaysDlg::kIdOk)),
+                          Qt::LeftButton);
+    });
+    // 1 January 2026 is a Thursday: the 12th is cell 4 + 11.
+    const QPoint on12 = CalendarCellRect(calendar.size(), 15).center();
+    QTest::mouseClick(calendar.windowHandle(), Qt::RightButton, {}, on12);
+    EXPECT_EQ(CGlobalSettings::GetClinicDay(2026, 1, 12), CGlobalSettings::kClinicDayOpen);
+    EXPECT_FALSE(calendar.Data().IsDayOff(12));
+    EXPECT_FALSE(calendar.Data().DayNumberIsRed(12));
+    EXPECT_EQ(changes, 1);
 }
 
 }  // namespace

@@ -430,6 +430,47 @@ TEST_F(ReservationDlgTest, EditingShowsTheStoredReservationAndUpdatesItInPlace) 
     EXPECT_EQ(std::string(all[0].ReservationNo), "0000000007");
     EXPECT_EQ(std::string(all[0].StartTime), "1030");
     EXPECT_EQ(all[0].Fee, 2500);
+
+    // A reservation entered by staff who have left, in a unit taken out of use, by a way and
+    // of a type no longer offered, keeps all of them when it is edited.
+    AddCategory("1", "03", "旧ユニット", 0, true);
+    Insert<CStaffDB>([](tagSTAFFDB& r) {
+        SetField(r.Code, "004");
+        SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("退職者"));
+        SetField(r.HiddenMark, "__");
+    });
+    Insert<CReservationWayDB>([](tagRESERVATIONWAYDB& r) {
+        SetField(r.Code, "002");
+        SetField(r.HiddenMark, "__");
+    });
+    AddReservation("0000000008", kDay, 1400, 1430);
+    {
+        CReservationDB table;
+        ASSERT_EQ(table.SetAssociatedDB(&m_db), 0);
+        ASSERT_EQ(table.GetReservationData("0000000008"), 0);
+        SetField(table.m_Data.UnitCode, "03");
+        SetField(table.m_Data.ResTypeCode, "09");
+        SetField(table.m_Data.StaffCode, "004");
+        SetField(table.m_Data.ResWayCode, "002");
+        ASSERT_EQ(table.Update(), 0);
+    }
+    inputs.reservationNo = "0000000008";
+    CReservationDlg old(&m_db, inputs);
+    old.show();
+    EXPECT_EQ(Control<QComboBox>(&old, CReservationDlg::kIdStaff)->currentText(),
+              QStringLiteral("（非表示）退職者"));
+    EXPECT_EQ(Control<QComboBox>(&old, CReservationDlg::kIdUnit)->currentText(),
+              QStringLiteral("（非表示）旧ユニット"));
+    QTest::mouseClick(Control<QPushButton>(&old, CReservationDlg::kIdOk), Qt::LeftButton);
+    EXPECT_EQ(old.result(), QDialog::Accepted) << CMessageService::History().size();
+    CReservationDB saved;
+    ASSERT_EQ(saved.SetAssociatedDB(&m_db), 0);
+    ASSERT_EQ(saved.GetReservationData("0000000008"), 0);
+    EXPECT_EQ(std::string(saved.m_Data.StaffCode), "004");
+    EXPECT_EQ(std::string(saved.m_Data.ResWayCode), "002");
+    EXPECT_EQ(std::string(saved.m_Data.UnitCode), "03");
+    EXPECT_EQ(std::string(saved.m_Data.ResTypeCode), "09");
+    EXPECT_EQ(std::string(saved.m_Data.DoctorCode), "01");
 }
 
 TEST_F(ReservationDlgTest, AChangeKeepsTheOldRecordAsChangedAndBooksANewNumber) {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "suite/text/atomicfile.h"
 #include "suite/text/globalsettings.h"
 #include "suite/text/hostprofile.h"
 
@@ -172,7 +173,14 @@ TEST_F(SheetSettingsTest, HostProfileChoices) {
     ASSERT_TRUE(WriteAppointMode(1));
     ASSERT_TRUE(WriteTipKana(true));
     ASSERT_TRUE(WriteShowReservedPatient(2));
+    int rewrites = 0;
+    SetAtomicWriteHookForTesting([&rewrites](EAtomicWriteStep step, const std::string&) {
+        if (step == EAtomicWriteStep::Rename) ++rewrites;
+        return true;
+    });
     ASSERT_TRUE(WriteWindowSize(1024, 700));
+    SetAtomicWriteHookForTesting(nullptr);
+    EXPECT_EQ(rewrites, 1);  // width and height are stored together
     ASSERT_TRUE(CHostProfile::WriteProfileString(
         QStringLiteral("Global"), QStringLiteral("DATABASE"), QStringLiteral("/data/clinic")));
     ASSERT_TRUE(

@@ -313,13 +313,13 @@ void CMailSettingDlg::OnOK() {
         }
         return;
     }
-    QString failedKey;
-    if (!settings.Save(&failedKey)) {
+    QString error;
+    if (!settings.Save(&error)) {
         CMessageService::MessageBox(
             this,
-            QStringLiteral("メール送信の設定を保存できませんでした（%1）。\n"
-                           "データベースフォルダーに書き込めるか確かめてください。")
-                .arg(failedKey),
+            QStringLiteral("メール送信の設定を保存できませんでした。\n"
+                           "データベースフォルダーに書き込めるか確かめてください。\n%1")
+                .arg(error),
             windowTitle(), CMessageService::EIcon::Warning);
         return;
     }

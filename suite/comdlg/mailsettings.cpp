@@ -1,21 +1,23 @@
-// CMailSettings: the "EMail" keys read and written through CVeloSubTools, and the checks
-// that keep an unusable address, server name or port out of the settings.
+// CMailSettings: the "EMail" keys read through CVeloSubTools and written together in one
+// rewrite of the settings file, and the checks that keep an unusable address, server name
+// or port out of the settings.
 #include "suite/comdlg/mailsettings.h"
 
 #include <functional>
 #include <vector>
 
 #include "suite/comdlg/velosubtools.h"
+#include "suite/text/globalsettings.h"
 
 namespace {
 
 constexpr char kSection[] = "EMail";
 
-// One stored key: how to read it into the settings and how to write it out.
+// One stored key: how to read it into the settings and the text it is stored as.
 struct Key {
     const char* name;
     std::function<void(CMailSettings&)> load;
-    std::function<bool(const CMailSettings&)> save;
+    std::function<QString(const CMailSettings&)> text;
 };
 
 Key IntKey(const char* name, int CMailSettings::*field) {
@@ -23,9 +25,7 @@ Key IntKey(const char* name, int CMailSettings::*field) {
             [name, field](CMailSettings& s) {
                 s.*field = CVeloSubTools::GetGlobalSettingInt(kSection, name, s.*field);
             },
-            [name, field](const CMailSettings& s) {
-                return CVeloSubTools::SetGlobalSettingInt(kSection, name, s.*field);
-            }};
+            [field](const CMailSettings& s) { return QString::number(s.*field); }};
 }
 
 Key FlagKey(const char* name, bool CMailSettings::*field) {
@@ -34,9 +34,7 @@ Key FlagKey(const char* name, bool CMailSettings::*field) {
                 s.*field =
                     CVeloSubTools::GetGlobalSettingInt(kSection, name, s.*field ? 1 : 0) != 0;
             },
-            [name, field](const CMailSettings& s) {
-                return CVeloSubTools::SetGlobalSettingInt(kSection, name, s.*field ? 1 : 0);
-            }};
+            [field](const CMailSettings& s) { return QString::number(s.*field ? 1 : 0); }};
 }
 
 Key TextKey(const char* name, QString CMailSettings::*field) {
@@ -44,9 +42,7 @@ Key TextKey(const char* name, QString CMailSettings::*field) {
             [name, field](CMailSettings& s) {
                 s.*field = CVeloSubTools::GetGlobalSettingString(kSection, name, s.*field);
             },
-            [name, field](const CMailSettings& s) {
-                return CVeloSubTools::SetGlobalSettingString(kSection, name, s.*field);
-            }};
+            [field](const CMailSettings& s) { return s.*field; }};
 }
 
 // Every key of the section, in the order the dialog shows them.
@@ -134,14 +130,17 @@ CMailSettings CMailSettings::Load() {
     return settings;
 }
 
-bool CMailSettings::Save(QString* failedKey) const {
+bool CMailSettings::Save(QString* error) const {
+    std::vector<CIniValue> values;
+    values.reserve(Keys().size());
+    const QString section = QString::fromLatin1(kSection);
     for (const Key& key : Keys()) {
-        if (!key.save(*this)) {
-            if (failedKey != nullptr) *failedKey = QString::fromLatin1(key.name);
-            return false;
-        }
+        values.push_back({section, QString::fromLatin1(key.name), key.text(*this)});
     }
-    return true;
+    std::string reason;
+    if (CGlobalSettings::SetValues(values, &reason)) return true;
+    if (error != nullptr) *error = QString::fromLocal8Bit(reason.c_str());
+    return false;
 }
 
 CMailSettingsProblem CheckMailSettings(const CMailSettings& s) {

@@ -1,6 +1,6 @@
 // The reminder mail's account and connection settings (section "EMail" of the suite
 // settings) as one value: read with their defaults, checked before they are stored, and
-// written key by key. The mail library reads the same keys at the start of every run, so
+// written all together. The mail library reads the same keys at the start of every run, so
 // the key names here are fixed and "Stmp" is spelled the way the stored files spell it.
 #pragma once
 
@@ -42,10 +42,10 @@ struct CMailSettings {
     // security value the library does not know as kMailSecurityNone.
     static CMailSettings Load();
 
-    // Writes every key through the suite settings. Stops at the first key that cannot be
-    // written and returns false with that key's name in *failedKey; keys before it are
-    // already written, keys after it are unchanged.
-    bool Save(QString* failedKey = nullptr) const;
+    // Writes every key in one rewrite of the suite settings file, so the file holds either
+    // all the new values or all the old ones. On failure returns false with the reason in
+    // *error.
+    bool Save(QString* error = nullptr) const;
 };
 
 // The fields a problem found by CheckMailSettings points at.

@@ -1,6 +1,7 @@
 // Implementation of CVeloComDlg: each filler scans one master table in code order through
-// the record access layer and hands the visible entries to one routine that fills the combo
-// and applies the selection rule; ListToCSV builds the text and replaces the file atomically.
+// the record access layer and hands its entries, visible and hidden, to one routine that
+// fills the combo and applies the selection rule; ListToCSV builds the text and replaces
+// the file atomically.
 #include "suite/comdlg/velocomdlg.h"
 
 #include <QComboBox>
@@ -35,11 +36,19 @@ constexpr char kHiddenMark[] = "__";
 constexpr char kFreeTableFile[] = "freetblname.dat";
 constexpr int kFreeTableCount = 5;
 
-// One visible master entry: the text shown, its code for the selection, and the item data.
+// One master entry: the text shown, its code for the selection, and the item data.
 struct Entry {
     QString text;
     std::string code;
     QVariant data;
+};
+
+// A master table as a filler sees it: the entries it lists, the entries marked hidden (shown
+// only to keep a stored code), and how to make item data for a code the table lacks.
+struct Listing {
+    std::vector<Entry> shown;
+    std::vector<Entry> hidden;
+    std::function<QVariant(const std::string& code)> dataOfCode;
 };
 
 template <size_t N>
@@ -78,23 +87,45 @@ bool SameCode(std::string_view a, std::string_view b) {
     return a == b;
 }
 
-// Replaces the combo's items with the entries and selects per the rule of the header. The
-// combo's signals are held back while it is rebuilt: filling is not a user's choice.
-int FillCombo(QComboBox* combo, const std::vector<Entry>& entries, const char* code) {
-    if (combo == nullptr) return static_cast<int>(entries.size());
+// The extra entry that keeps `code`: the hidden entry of that code, or one made from the
+// code alone when the table no longer holds it, marked as not listed.
+Entry UnlistedEntry(const Listing& listing, std::string_view code) {
+    for (const Entry& entry : listing.hidden) {
+        if (SameCode(entry.code, code)) {
+            return {QStringLiteral("（非表示）") + entry.text, entry.code, entry.data};
+        }
+    }
+    const std::string stored(Trimmed(code));
+    return {QStringLiteral("（非表示）コード %1").arg(QString::fromLatin1(stored)), stored,
+            listing.dataOfCode(stored)};
+}
+
+// Replaces the combo's items with the listed entries and selects per the rule of the
+// header. The combo's signals are held back while it is rebuilt: filling is not a user's
+// choice.
+int FillCombo(QComboBox* combo, const Listing& listing, const char* code,
+              CVeloComDlg::EUnlisted unlisted) {
+    const int count = static_cast<int>(listing.shown.size());
+    if (combo == nullptr) return count;
     const QSignalBlocker blocker(combo);
     combo->clear();
     int selected = -1;
     const std::string_view wanted = code == nullptr ? std::string_view() : code;
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : listing.shown) {
         combo->addItem(entry.text, entry.data);
         if (selected < 0 && !Trimmed(wanted).empty() && SameCode(entry.code, wanted)) {
             selected = combo->count() - 1;
         }
     }
     if (selected < 0 && Trimmed(wanted).empty() && combo->count() > 0) selected = 0;
+    if (selected < 0 && !Trimmed(wanted).empty() && unlisted == CVeloComDlg::EUnlisted::kKeep) {
+        const Entry kept = UnlistedEntry(listing, wanted);
+        combo->addItem(kept.text, kept.data);
+        selected = combo->count() - 1;
+        combo->setItemData(selected, true, CVeloComDlg::kUnlistedRole);
+    }
     combo->setCurrentIndex(selected);
-    return static_cast<int>(entries.size());
+    return count;
 }
 
 // Opens the table in the handle's database folder (the current one without a handle).
@@ -124,40 +155,63 @@ void Scan(Table& table, CVeloDBSys* db, int key, const void* start, int startLen
     });
 }
 
+QVariant CodeText(const std::string& code) { return QVariant(QString::fromLatin1(code)); }
+
 // Entries of one category kind: text "K C..." as item data (kind, blank, code).
-std::vector<Entry> CategoryEntries(CVeloDBSys* db, const char* kind) {
-    std::vector<Entry> entries;
+Listing CategoryListing(CVeloDBSys* db, const char* kind) {
+    Listing listing;
+    const QString prefix = QString::fromLatin1(kind) + QLatin1Char(' ');
+    listing.dataOfCode = [prefix](const std::string& code) {
+        return QVariant(prefix + QString::fromLatin1(code));
+    };
     CCategoryDB table;
     char start[sizeof(tagCATEGORYDB::Type) + sizeof(tagCATEGORYDB::Code)] = {};
     std::strncpy(start, kind, sizeof(tagCATEGORYDB::Type) - 1);
-    Scan<CCategoryDB>(table, db, CCategoryDB::kKeyTypeCodeOrder, start, sizeof start,
-                      [&](const tagCATEGORYDB& r) {
-                          if (FieldText(r.Type) != kind) return false;
-                          if (BeginsHidden(r.HiddenMark)) return true;
-                          const std::string code = FieldText(r.Code);
-                          const QString text = QString::fromLatin1(kind) + QLatin1Char(' ') +
-                                               QString::fromLatin1(code);
-                          entries.push_back({Cp932FieldToQString(r.Name), code, QVariant(text)});
-                          return true;
-                      });
-    return entries;
+    Scan<CCategoryDB>(
+        table, db, CCategoryDB::kKeyTypeCodeOrder, start, sizeof start,
+        [&](const tagCATEGORYDB& r) {
+            if (FieldText(r.Type) != kind) return false;
+            const std::string code = FieldText(r.Code);
+            (BeginsHidden(r.HiddenMark) ? listing.hidden : listing.shown)
+                .push_back({Cp932FieldToQString(r.Name), code, listing.dataOfCode(code)});
+            return true;
+        });
+    return listing;
 }
 
 // Staff members and reservation ways share their layout of code, name and mark.
 template <typename Table>
-std::vector<Entry> NumberedEntries(CVeloDBSys* db) {
-    std::vector<Entry> entries;
-    entries.push_back({CVeloComDlg::NotChosenText(), "0", QVariant(0)});
+Listing NumberedListing(CVeloDBSys* db) {
+    Listing listing;
+    listing.dataOfCode = [](const std::string& code) { return QVariant(std::atoi(code.c_str())); };
+    listing.shown.push_back({CVeloComDlg::NotChosenText(), "0", QVariant(0)});
     using Record = decltype(Table::m_Data);
     Table table;
     const char start[sizeof(Record::Code)] = {};
     Scan<Table>(table, db, Table::kKeyCodeOrder, start, sizeof start, [&](const Record& r) {
-        if (IsExactlyHidden(r.HiddenMark)) return true;
         const std::string code = FieldText(r.Code);
-        entries.push_back({Cp932FieldToQString(r.Name), code, QVariant(std::atoi(code.c_str()))});
+        (IsExactlyHidden(r.HiddenMark) ? listing.hidden : listing.shown)
+            .push_back({Cp932FieldToQString(r.Name), code, listing.dataOfCode(code)});
         return true;
     });
-    return entries;
+    return listing;
+}
+
+// Masters whose item data is the code itself: doctors, credit categories, lab categories.
+template <typename Table>
+Listing CodeListing(CVeloDBSys* db) {
+    Listing listing;
+    listing.dataOfCode = CodeText;
+    using Record = decltype(Table::m_Data);
+    Table table;
+    const char start[sizeof(Record::Code)] = {};
+    Scan<Table>(table, db, Table::kKeyCodeOrder, start, sizeof start, [&](const Record& r) {
+        const std::string code = FieldText(r.Code);
+        (BeginsHidden(r.HiddenMark) ? listing.hidden : listing.shown)
+            .push_back({Cp932FieldToQString(r.Name), code, CodeText(code)});
+        return true;
+    });
+    return listing;
 }
 
 std::string CsvField(const QString& text) {
@@ -170,54 +224,44 @@ std::string CsvField(const QString& text) {
 
 QString CVeloComDlg::NotChosenText() { return QStringLiteral("  -- 未選択 --"); }
 
-int CVeloComDlg::EnumUnit(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    return FillCombo(combo, CategoryEntries(db, kUnitKind), code);
+int CVeloComDlg::EnumUnit(CVeloDBSys* db, QComboBox* combo, const char* code,
+                          EUnlisted unlisted) {
+    return FillCombo(combo, CategoryListing(db, kUnitKind), code, unlisted);
 }
 
-int CVeloComDlg::EnumReservationType(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    return FillCombo(combo, CategoryEntries(db, kReservationTypeKind), code);
+int CVeloComDlg::EnumReservationType(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                     EUnlisted unlisted) {
+    return FillCombo(combo, CategoryListing(db, kReservationTypeKind), code, unlisted);
 }
 
-int CVeloComDlg::EnumInssuranceType(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    return FillCombo(combo, CategoryEntries(db, kInsuranceTypeKind), code);
+int CVeloComDlg::EnumInssuranceType(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                    EUnlisted unlisted) {
+    return FillCombo(combo, CategoryListing(db, kInsuranceTypeKind), code, unlisted);
 }
 
-int CVeloComDlg::EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    std::vector<Entry> entries;
-    CDoctorDB table;
-    const char start[sizeof(tagDOCTORDB::Code)] = {};
-    Scan<CDoctorDB>(table, db, CDoctorDB::kKeyCodeOrder, start, sizeof start,
-                    [&](const tagDOCTORDB& r) {
-                        if (BeginsHidden(r.HiddenMark)) return true;
-                        const std::string doctor = FieldText(r.Code);
-                        entries.push_back({Cp932FieldToQString(r.Name), doctor,
-                                           QVariant(QString::fromLatin1(doctor))});
-                        return true;
-                    });
-    return FillCombo(combo, entries, code);
+int CVeloComDlg::EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code,
+                            EUnlisted unlisted) {
+    return FillCombo(combo, CodeListing<CDoctorDB>(db), code, unlisted);
 }
 
-void CVeloComDlg::EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    std::vector<Entry> entries;
-    CCreditCategoryDB table;
-    const char start[sizeof(tagCREDITCATEGORYDB::Code)] = {};
-    Scan<CCreditCategoryDB>(table, db, CCreditCategoryDB::kKeyCodeOrder, start, sizeof start,
-                            [&](const tagCREDITCATEGORYDB& r) {
-                                if (BeginsHidden(r.HiddenMark)) return true;
-                                const std::string category = FieldText(r.Code);
-                                entries.push_back({Cp932FieldToQString(r.Name), category,
-                                                   QVariant(QString::fromLatin1(category))});
-                                return true;
-                            });
-    FillCombo(combo, entries, code);
+void CVeloComDlg::EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                     EUnlisted unlisted) {
+    FillCombo(combo, CodeListing<CCreditCategoryDB>(db), code, unlisted);
 }
 
 void CVeloComDlg::EnumCreditItemsOf(CVeloDBSys* db, QComboBox* combo, const char* category,
-                                    const char* item) {
-    std::vector<Entry> entries;
+                                    const char* item, EUnlisted unlisted) {
     char start[sizeof(tagCREDITITEMDB::CategoryCode) + sizeof(tagCREDITITEMDB::ItemCode)] = {};
     SetField(start, sizeof(tagCREDITITEMDB::CategoryCode), category);
     const std::string wanted(start);
+    Listing listing;
+    // An item the table no longer holds keeps its category and code; its price is unknown.
+    listing.dataOfCode = [wanted](const std::string& code) {
+        tagCREDITITEMDB record{};
+        SetField(record.CategoryCode, wanted.c_str());
+        SetField(record.ItemCode, code.c_str());
+        return QVariant(QByteArray(reinterpret_cast<const char*>(&record), sizeof record));
+    };
     // Without a category there is nothing to list: the empty category is not a category.
     if (!wanted.empty()) {
         CCreditItemDB table;
@@ -225,37 +269,34 @@ void CVeloComDlg::EnumCreditItemsOf(CVeloDBSys* db, QComboBox* combo, const char
             table, db, CCreditItemDB::kKeyCategoryItemOrder, start, sizeof start,
             [&](const tagCREDITITEMDB& r) {
                 if (FieldText(r.CategoryCode) != wanted) return false;
-                if (BeginsHidden(r.HiddenMark)) return true;
                 const QByteArray record(reinterpret_cast<const char*>(&r), sizeof r);
-                entries.push_back(
-                    {Cp932FieldToQString(r.ItemName), FieldText(r.ItemCode), QVariant(record)});
+                (BeginsHidden(r.HiddenMark) ? listing.hidden : listing.shown)
+                    .push_back({Cp932FieldToQString(r.ItemName), FieldText(r.ItemCode),
+                                QVariant(record)});
                 return true;
             });
     }
-    FillCombo(combo, entries, item);
+    FillCombo(combo, listing, item, wanted.empty() ? EUnlisted::kUnselected : unlisted);
 }
 
-void CVeloComDlg::EnumStaffData(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    FillCombo(combo, NumberedEntries<CStaffDB>(db), code);
+void CVeloComDlg::EnumStaffData(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                EUnlisted unlisted) {
+    FillCombo(combo, NumberedListing<CStaffDB>(db), code, unlisted);
 }
 
-void CVeloComDlg::EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    FillCombo(combo, NumberedEntries<CReservationWayDB>(db), code);
+void CVeloComDlg::EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                     EUnlisted unlisted) {
+    FillCombo(combo, NumberedListing<CReservationWayDB>(db), code, unlisted);
 }
 
-void CVeloComDlg::EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code) {
-    std::vector<Entry> entries;
-    CMaterialItemCateDB table;
-    const char start[sizeof(tagMATERIALITEMCATEDB::Code)] = {};
-    Scan<CMaterialItemCateDB>(table, db, CMaterialItemCateDB::kKeyCodeOrder, start, sizeof start,
-                              [&](const tagMATERIALITEMCATEDB& r) {
-                                  if (BeginsHidden(r.HiddenMark)) return true;
-                                  const std::string category = FieldText(r.Code);
-                                  entries.push_back({Cp932FieldToQString(r.Name), category,
-                                                     QVariant(QString::fromLatin1(category))});
-                                  return true;
-                              });
-    FillCombo(combo, entries, code);
+void CVeloComDlg::EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                       EUnlisted unlisted) {
+    FillCombo(combo, CodeListing<CMaterialItemCateDB>(db), code, unlisted);
+}
+
+bool CVeloComDlg::IsUnlistedEntry(const QComboBox* combo, int index) {
+    return combo != nullptr && index >= 0 && index < combo->count() &&
+           combo->itemData(index, kUnlistedRole).toBool();
 }
 
 void CVeloComDlg::EnumFreeTblName(CVeloDBSys* db, QStringList* names) {

@@ -14,9 +14,16 @@
 //
 // Selection rule of every filler: the entry whose code equals the given code is selected;
 // with an empty code (or "000" for staff and ways) the first entry is selected; a code that
-// is not in the list (or belongs to a hidden entry) leaves the combo without a selection
-// (currentIndex -1), so a caller never writes a different code back by accident.
+// is not in the list (it belongs to a hidden entry, or the master no longer holds it) leaves
+// the combo without a selection (currentIndex -1), so a caller never writes a different
+// code back by accident. A caller that shows a stored record passes EUnlisted::kKeep
+// instead: such a code then gets an extra last entry of its own, "（非表示）" and the
+// entry's name (or "（非表示）コード " and the code when the master lacks it), carrying the
+// item data the combo's other entries carry and selected, so saving writes the stored code
+// back unchanged unless the person picks another entry.
 #pragma once
+
+#include <QtCore/qnamespace.h>
 
 #include <QString>
 #include <QStringList>
@@ -36,27 +43,46 @@ public:
     // Text of the first staff / reservation-way entry, whose number is 0.
     static QString NotChosenText();
 
+    // What a filler does with a given code that it does not list (see the selection rule).
+    enum class EUnlisted {
+        kUnselected,  // no selection
+        kKeep,        // an extra entry, marked as not listed, keeps the code and is selected
+    };
+    // The item-data role (bool) that marks the extra entry of EUnlisted::kKeep.
+    static constexpr int kUnlistedRole = Qt::UserRole + 1;
+    // True when the combo's entry at `index` is such an extra entry.
+    static bool IsUnlistedEntry(const QComboBox* combo, int index);
+
     // Units (category kind "1"), hidden when the category field begins with "__".
-    // Returns the number of entries added.
-    static int EnumUnit(CVeloDBSys* db, QComboBox* combo, const char* code);
+    // Returns the number of entries listed (an extra entry of kKeep not counted).
+    static int EnumUnit(CVeloDBSys* db, QComboBox* combo, const char* code,
+                        EUnlisted unlisted = EUnlisted::kUnselected);
     // Doctors, hidden when the doctor's mark field begins with "__". Returns the count.
-    static int EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static int EnumDoctor(CVeloDBSys* db, QComboBox* combo, const char* code,
+                          EUnlisted unlisted = EUnlisted::kUnselected);
     // Reservation types (category kind "0"). Returns the count.
-    static int EnumReservationType(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static int EnumReservationType(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                   EUnlisted unlisted = EUnlisted::kUnselected);
     // Insurance types (category kind "2"). Returns the count.
-    static int EnumInssuranceType(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static int EnumInssuranceType(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                  EUnlisted unlisted = EUnlisted::kUnselected);
     // Credit (collected-fee) categories.
-    static void EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const char* code);
-    // Credit items of one category; item data is the whole record.
+    static void EnumCreditCategory(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                   EUnlisted unlisted = EUnlisted::kUnselected);
+    // Credit items of one category; item data is the whole record (for an item the table
+    // no longer holds, a record with only the category and item codes).
     static void EnumCreditItemsOf(CVeloDBSys* db, QComboBox* combo, const char* category,
-                                  const char* item);
+                                  const char* item, EUnlisted unlisted = EUnlisted::kUnselected);
     // Staff: first "  -- 未選択 --" (number 0), then every staff member whose mark is not
     // exactly "__". `code` is the "%03d" text (or any decimal text) of the number to select.
-    static void EnumStaffData(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static void EnumStaffData(CVeloDBSys* db, QComboBox* combo, const char* code,
+                              EUnlisted unlisted = EUnlisted::kUnselected);
     // Reservation ways, with the same first entry and selection as EnumStaffData.
-    static void EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static void EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                   EUnlisted unlisted = EUnlisted::kUnselected);
     // Lab-item categories, hidden when their mark begins with "__".
-    static void EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code);
+    static void EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code,
+                                     EUnlisted unlisted = EUnlisted::kUnselected);
 
     // The five free-table names, from "freetblname.dat" in the database folder (five lines in
     // code page 932). A missing file gives "自由テーブル1" .. "自由テーブル5"; a short file is
@@ -121,6 +147,10 @@ public:
     // The reminder mail templates (mailtemplatedlg.cpp), opened on template `number` (the
     // first template when there is no such one). True when OK stored the changes.
     static bool OpenMailTemplateSetting(int number, QWidget* parent = nullptr);
+
+    // The clinic's own closed days and open days (clinicdaysdlg.cpp), opened on the day
+    // (eight digits; today when not a date). True when OK stored changes.
+    static bool OpenClinicDaysSetting(const char* yyyymmdd, QWidget* parent = nullptr);
 
     // Flags of ListToCSV.
     enum CsvFlag {

@@ -1,13 +1,19 @@
 // Implementation of CVeloSubTools: settings go through CGlobalSettings, folders through
-// std::filesystem, and the arithmetic helpers are plain functions of their arguments.
+// std::filesystem and POSIX calls, and the arithmetic helpers are plain functions of their
+// arguments.
 #include "suite/comdlg/velosubtools.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -21,6 +27,36 @@ namespace {
 std::string WithSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
+}
+
+// The per-user folder GetTemporaryFolder stands for, without a trailing "/".
+std::string PrivateTemporaryFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        std::string folder = runtime;
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        return folder + "/velo";
+    }
+    return QFile::encodeName(QDir::tempPath()).toStdString() + "/velo-" +
+           std::to_string(::geteuid());
+}
+
+// Makes the folder (whose parent must exist) or accepts it when it is already there as a
+// real folder of this user, and takes away everyone else's access. "" on success, else why
+// not. A folder in the shared temporary folder could have been put there by another user to
+// read or replace this user's files, hence the owner check and no following of links.
+QString MakePrivateFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(info.st_mode)) return QStringLiteral("フォルダーではありません");
+    if (info.st_uid != ::geteuid()) return QStringLiteral("他のユーザーのフォルダーです");
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return QString();
 }
 
 int ToMinutes(int hhmm) { return (hhmm / 100) * 60 + hhmm % 100; }
@@ -81,10 +117,13 @@ std::string CVeloSubTools::GetProgramFolder() {
 
 std::string CVeloSubTools::GetTemplatesFolder() { return GetProgramFolder() + "templates/"; }
 
-std::string CVeloSubTools::GetTemporaryFolder() {
-    const QString folder = QDir::tempPath() + QStringLiteral("/velo");
-    QDir().mkpath(folder);
-    return WithSlash(QFile::encodeName(folder).toStdString());
+std::string CVeloSubTools::GetTemporaryFolder(QString* error) {
+    const std::string folder = PrivateTemporaryFolder();
+    const QString reason = MakePrivateFolder(folder);
+    if (reason.isEmpty()) return WithSlash(folder);
+    if (error != nullptr)
+        *error = QFile::decodeName(QByteArray::fromStdString(folder)) + ": " + reason;
+    return std::string();
 }
 
 int CVeloSubTools::GetTimeSpan(int to, int from) {

@@ -26,8 +26,12 @@ public:
     static std::string GetProgramFolder();
     // The program folder followed by "templates/".
     static std::string GetTemplatesFolder();
-    // "<system temp>/velo/", created when missing, ending in "/".
-    static std::string GetTemporaryFolder();
+    // This user's folder for short-lived working files, ending in "/": "velo/" in the user's
+    // runtime folder ($XDG_RUNTIME_DIR), or "<system temp>/velo-<user id>/" when that is not
+    // set. It is created when missing, readable by this user only, so users who share the
+    // machine never share it. "" when it cannot be made or belongs to someone else, with
+    // the folder and the reason in *error when error is not null.
+    static std::string GetTemporaryFolder(QString* error = nullptr);
 
     // Length from `from` to `to`, both HHMM (hours * 100 + minutes), in the same form.
     // 0 when `to` is not after `from`. GetTimeSpan(1030, 945) == 45.

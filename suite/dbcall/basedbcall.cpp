@@ -126,7 +126,13 @@ int CBaseDBCall::GetEqualByParts(int keyNumber, std::initializer_list<KeyPart> p
             return Finish(recman::kKeyBufferTooShort);
         }
         if (part.text != nullptr && part.width > 0) {
-            std::memcpy(key + offset, part.text, ::strnlen(part.text, part.width - 1));
+            const size_t length = ::strnlen(part.text, part.width);
+            // Cut to its field, a longer key would name another record ("012" would find
+            // doctor "01"); no stored record can have it.
+            if (length > part.width - 1) {
+                return Finish(recman::kKeyNotFound);
+            }
+            std::memcpy(key + offset, part.text, length);
         }
         offset += part.width;
     }

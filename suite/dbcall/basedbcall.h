@@ -111,6 +111,8 @@ protected:
         size_t width;
     };
     // Chooses keyNumber, builds the key from parts laid end to end and reads with GetEQUAL.
+    // A part whose text does not fit its width is not looked up: the result is 4 (key not
+    // found) and the record buffer is left unchanged.
     int GetEqualByParts(int keyNumber, std::initializer_list<KeyPart> parts);
 
     // One record-manager call on this table with the record buffer and key buffer.

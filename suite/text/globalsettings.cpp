@@ -2,6 +2,7 @@
 // GlobalSetting.ini on top of CIniFile.
 #include "suite/text/globalsettings.h"
 
+#include <QDate>
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
@@ -18,6 +19,7 @@ std::string g_databaseFolder;
 
 const QString kOfficeHour = QStringLiteral("OfficeHour");
 const QString kDayOff = QStringLiteral("ClinicDayOff");
+const QString kDayOpen = QStringLiteral("ClinicDayOpen");
 const QString kTemplatePrefix = QStringLiteral("MailTemplate");
 
 std::string WithSlash(std::string folder) {
@@ -113,6 +115,15 @@ bool CGlobalSettings::SetString(const QString& section, const QString& key, cons
     return !path.empty() && CIniFile::WriteString(path, section, key, value);
 }
 
+bool CGlobalSettings::SetValues(const std::vector<CIniValue>& values, std::string* error) {
+    const std::string path = SettingsPath();
+    if (path.empty()) {
+        if (error) *error = "no database folder is set";
+        return false;
+    }
+    return CIniFile::WriteValues(path, values, error);
+}
+
 void CGlobalSettings::GetOfficeHours(VELOOFFICEHOUR* hours) {
     if (hours == nullptr) return;
     *hours = VELOOFFICEHOUR{};
@@ -164,6 +175,61 @@ bool CGlobalSettings::SetClinicDayOff(int y, int m, int d, bool off) {
         file.RemoveKey(kDayOff, DateKey(y, m, d));
     }
     return file.Save();
+}
+
+bool CGlobalSettings::IsClinicDayOpen(int y, int m, int d) {
+    return GetInt(kDayOpen, DateKey(y, m, d), 0) != 0;
+}
+
+CGlobalSettings::EClinicDay CGlobalSettings::GetClinicDay(int y, int m, int d) {
+    const std::string path = SettingsPath();
+    if (path.empty()) return kClinicDayUsual;
+    CIniFile file;
+    file.Load(path);
+    const QString key = DateKey(y, m, d);
+    if (file.GetInt(kDayOff, key, 0) != 0) return kClinicDayClosed;
+    if (file.GetInt(kDayOpen, key, 0) != 0) return kClinicDayOpen;
+    return kClinicDayUsual;
+}
+
+std::map<std::string, CGlobalSettings::EClinicDay> CGlobalSettings::ClinicDays() {
+    std::map<std::string, EClinicDay> days;
+    const std::string path = SettingsPath();
+    if (path.empty()) return days;
+    CIniFile file;
+    file.Load(path);
+    // Open days first, so that a day marked both ways ends up closed, as GetClinicDay says.
+    for (const auto& [section, mark] :
+         {std::pair{kDayOpen, kClinicDayOpen}, std::pair{kDayOff, kClinicDayClosed}}) {
+        for (const QString& key : file.Keys(section)) {
+            if (key.size() != 8 || file.GetInt(section, key, 0) == 0) continue;
+            if (!QDate::fromString(key, QStringLiteral("yyyyMMdd")).isValid()) continue;
+            days[key.toStdString()] = mark;
+        }
+    }
+    return days;
+}
+
+bool CGlobalSettings::SetClinicDays(const std::map<std::string, EClinicDay>& days,
+                                    std::string* error) {
+    const std::string path = SettingsPath();
+    if (path.empty()) {
+        if (error) *error = "no database folder is set";
+        return false;
+    }
+    CIniFile file;
+    if (!file.Load(path)) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    for (const auto& [ymd, mark] : days) {
+        const QString key = QString::fromStdString(ymd);
+        file.RemoveKey(kDayOff, key);
+        file.RemoveKey(kDayOpen, key);
+        if (mark == kClinicDayClosed) file.SetInt(kDayOff, key, 1);
+        if (mark == kClinicDayOpen) file.SetInt(kDayOpen, key, 1);
+    }
+    return file.Save(error);
 }
 
 QString CGlobalSettings::EscapeLineBreaks(const QString& text) {

@@ -1,12 +1,16 @@
 // The suite's shared settings: GlobalSetting.ini in the current database folder, in code
 // page 932, sections and keys compared without regard to case. Besides single values it
-// holds the clinic's office hours, the clinic's closed days and the reminder mail templates.
+// holds the clinic's office hours, the clinic's own closed and open days and the reminder
+// mail templates.
 #pragma once
 
 #include <QList>
 #include <QString>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "suite/text/inifile.h"
 #include "suite/text/officehour.h"
 
 class CGlobalSettings {
@@ -27,6 +31,9 @@ public:
                              const QString& def = QString());
     static bool SetInt(const QString& section, const QString& key, int value);
     static bool SetString(const QString& section, const QString& key, const QString& value);
+    // Stores several values in one rewrite of the file: all of them, or after a failure none
+    // (then false, with the reason in `error` when it is not null).
+    static bool SetValues(const std::vector<CIniValue>& values, std::string* error = nullptr);
 
     // Section "OfficeHour", keys "Week0" (Sunday) .. "Week6", each "open,breakStart,
     // breakEnd,close" in HHMM. A missing or malformed entry leaves that day all zero.
@@ -36,6 +43,21 @@ public:
     // Section "ClinicDayOff", key "YYYYMMDD", value 1 on a closed day (0 or missing: open).
     static bool IsClinicDayOff(int y, int m, int d);
     static bool SetClinicDayOff(int y, int m, int d, bool off);
+    // Section "ClinicDayOpen", key "YYYYMMDD", value 1 on a day the clinic opens although it
+    // is a national holiday (0 or missing: the holiday closes it).
+    static bool IsClinicDayOpen(int y, int m, int d);
+
+    // The clinic's own mark of one day, from the two sections above. A day marked in both
+    // (only a hand-edited file can do that) counts as closed.
+    enum EClinicDay { kClinicDayUsual = 0, kClinicDayClosed = 1, kClinicDayOpen = 2 };
+    static EClinicDay GetClinicDay(int y, int m, int d);
+    // Every day with a mark, keyed "YYYYMMDD" (keys that are not such dates are skipped).
+    static std::map<std::string, EClinicDay> ClinicDays();
+    // Sets the marks of several days, keyed "YYYYMMDD", in one rewrite of the file: each
+    // day loses its old mark and gets the new one (none for kClinicDayUsual). All or none;
+    // false with the reason in `error` when the file cannot be written.
+    static bool SetClinicDays(const std::map<std::string, EClinicDay>& days,
+                              std::string* error = nullptr);
 
     // Sections "MailTemplate<number>" with keys "Title", "Subject", "Body"; line breaks of
     // the body are stored as the two characters "\n" and a backslash as "\\". Get returns

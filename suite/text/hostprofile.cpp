@@ -78,3 +78,7 @@ bool CHostProfile::WriteProfileString(const QString& section, const QString& key
                                       const QString& value) {
     return EnsureFolder() && CIniFile::WriteString(Path(), section, key, value);
 }
+
+bool CHostProfile::WriteProfileValues(const std::vector<CIniValue>& values) {
+    return EnsureFolder() && CIniFile::WriteValues(Path(), values);
+}

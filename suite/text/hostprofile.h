@@ -5,6 +5,9 @@
 
 #include <QString>
 #include <string>
+#include <vector>
+
+#include "suite/text/inifile.h"
 
 class CHostProfile {
 public:
@@ -24,6 +27,8 @@ public:
     static bool WriteProfileInt(const QString& section, const QString& key, int value);
     static bool WriteProfileString(const QString& section, const QString& key,
                                    const QString& value);
+    // Stores several values in one rewrite of the file: all of them, or none and false.
+    static bool WriteProfileValues(const std::vector<CIniValue>& values);
 
 private:
     static bool EnsureFolder();

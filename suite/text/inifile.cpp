@@ -26,7 +26,7 @@ struct SLine {
     std::string raw;     // the line as read, without its line end; unused when dirty
     bool dirty = false;  // written from name/value instead of raw
     QString name;        // section name or key name
-    QString value;       // key value, trimmed
+    QString value;       // key value as the caller sees it: trimmed, or unquoted
 };
 
 }  // namespace
@@ -95,6 +95,32 @@ QString TrimBlanks(const QString& s) {
     return s.mid(begin, end - begin);
 }
 
+// A value is stored in double quotes when its own blanks or quotes would otherwise be lost:
+// reading trims the blanks around a value and then takes off one pair of enclosing quotes,
+// as the classic profile functions do, so unquoted files of older workstations read as
+// they always have.
+bool NeedsQuotes(const QString& value) {
+    if (value.isEmpty()) return false;
+    if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+    return value.size() >= 2 && value.front() == u'"' && value.back() == u'"';
+}
+
+QString QuotedIfNeeded(const QString& value) {
+    return NeedsQuotes(value) ? QLatin1Char('"') + value + QLatin1Char('"') : value;
+}
+
+// `stored` is already trimmed.
+QString Unquoted(const QString& stored) {
+    if (stored.size() >= 2 && stored.front() == u'"' && stored.back() == u'"') {
+        return stored.mid(1, stored.size() - 2);
+    }
+    return stored;
+}
+
+std::string KeyLineBytes(const QString& name, const QString& value) {
+    return QStringToCp932(name) + "=" + QStringToCp932(QuotedIfNeeded(value));
+}
+
 // Names compare without regard to ASCII case; other characters must match exactly.
 bool SameName(const QString& a, const QString& b) {
     if (a.size() != b.size()) return false;
@@ -126,7 +152,7 @@ SLine ParseLine(std::string raw) {
         qsizetype eq = text.indexOf(u'=');
         if (eq > 0) {
             line.name = TrimBlanks(text.left(eq));
-            line.value = TrimBlanks(text.mid(eq + 1));
+            line.value = Unquoted(TrimBlanks(text.mid(eq + 1)));
             if (!line.name.isEmpty()) line.kind = ELineKind::Key;
         }
     }
@@ -157,7 +183,7 @@ std::string Render(const CIniFile::SContent& content) {
         } else if (line.kind == ELineKind::Section) {
             out += "[" + QStringToCp932(line.name) + "]";
         } else {
-            out += QStringToCp932(line.name) + "=" + QStringToCp932(line.value);
+            out += KeyLineBytes(line.name, line.value);
         }
         out += "\r\n";
     }
@@ -295,7 +321,6 @@ bool CIniFile::SetString(const QString& section, const QString& key, const QStri
     cleanValue.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
         .replace(u'\r', u' ')
         .replace(u'\n', u' ');
-    cleanValue = TrimBlanks(cleanValue);
 
     SContent& content = Mutable();
     long index = FindKey(content, sectionName, keyName);
@@ -417,9 +442,8 @@ bool CIniFile::Save(const std::string& path, std::string* error) {
         for (const SLine& line : m_content->lines) {
             SLine copy = line;
             if (copy.dirty) {
-                copy.raw = copy.kind == ELineKind::Section
-                               ? "[" + QStringToCp932(copy.name) + "]"
-                               : QStringToCp932(copy.name) + "=" + QStringToCp932(copy.value);
+                copy.raw = copy.kind == ELineKind::Section ? "[" + QStringToCp932(copy.name) + "]"
+                                                           : KeyLineBytes(copy.name, copy.value);
                 copy = ParseLine(copy.raw);
             }
             saved->lines.push_back(std::move(copy));
@@ -448,21 +472,31 @@ int CIniFile::ReadInt(const std::string& path, const QString& section, const QSt
 
 bool CIniFile::WriteString(const std::string& path, const QString& section, const QString& key,
                            const QString& value, std::string* error) {
-    CIniFile file;
-    if (!file.Load(path)) {
-        if (error) *error = "cannot read " + path;
-        return false;
-    }
-    if (!file.SetString(section, key, value)) {
-        if (error) *error = "invalid section or key name for " + path;
-        return false;
-    }
-    return file.Save(error);
+    return WriteValues(path, {{section, key, value}}, error);
 }
 
 bool CIniFile::WriteInt(const std::string& path, const QString& section, const QString& key,
                         int value, std::string* error) {
     return WriteString(path, section, key, QString::number(value), error);
+}
+
+bool CIniFile::WriteValues(const std::string& path, const std::vector<CIniValue>& values,
+                           std::string* error) {
+    CIniFile file;
+    if (!file.Load(path)) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    for (const CIniValue& v : values) {
+        if (!file.SetString(v.section, v.key, v.value)) {
+            if (error) {
+                *error = "invalid section or key name [" + v.section.toStdString() + "] " +
+                         v.key.toStdString() + " for " + path;
+            }
+            return false;
+        }
+    }
+    return file.Save(error);
 }
 
 int CIniFile::ParseInt(const QString& text, int def) {

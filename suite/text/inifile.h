@@ -9,6 +9,14 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
+
+// One value to store: WriteValues stores a list of them in one rewrite of the file.
+struct CIniValue {
+    QString section;
+    QString key;
+    QString value;
+};
 
 class CIniFile {
 public:
@@ -23,8 +31,11 @@ public:
     bool Load(const std::string& path);
     const std::string& Path() const { return m_path; }
 
-    // The trimmed value of the first occurrence of the key in the first section of that
-    // name, or `def` when there is none. An existing key with an empty value gives "".
+    // The value of the first occurrence of the key in the first section of that name, or
+    // `def` when there is none. The blanks around the stored text are not part of the
+    // value, and then one pair of double quotes around it is taken off: the line
+    // `Key = " a " ` gives the three characters " a ". An existing key with an empty value
+    // gives "".
     QString GetString(const QString& section, const QString& key,
                       const QString& def = QString()) const;
     // The value read as an integer the way the classic profile functions do: leading blanks
@@ -35,7 +46,9 @@ public:
     bool HasKey(const QString& section, const QString& key) const;
 
     // Sets the value, adding the key after the section's last key (or the section at the
-    // end of the file). Line breaks in the value become blanks. Returns false, changing
+    // end of the file). Line breaks in the value become blanks; everything else is kept: a
+    // value that starts or ends with a blank, or starts and ends with a double quote, is
+    // written in double quotes so that it reads back unchanged. Returns false, changing
     // nothing, when the section or key name cannot be written to an ini file (empty, or
     // holding a line break, "=" in a key, "]" in a section, a key starting with ";" or "[").
     bool SetString(const QString& section, const QString& key, const QString& value);
@@ -64,6 +77,11 @@ public:
                             const QString& value, std::string* error = nullptr);
     static bool WriteInt(const std::string& path, const QString& section, const QString& key,
                          int value, std::string* error = nullptr);
+    // Loads the file, sets every value in order and saves it once, so the file holds either
+    // all of them or, after any failure (an unreadable file, a name SetString refuses, a
+    // failed write), none of them.
+    static bool WriteValues(const std::string& path, const std::vector<CIniValue>& values,
+                            std::string* error = nullptr);
 
     // The integer parse of GetInt, for values obtained elsewhere.
     static int ParseInt(const QString& text, int def);

@@ -1,5 +1,5 @@
 // CDate: the day-off rule reads the office hours once per query (and once for a whole
-// working-date search), then checks holidays and the clinic's closed days.
+// working-date search), then checks the clinic's own marks of the day and the holidays.
 #include "suite/tool/date.h"
 
 #include <atomic>
@@ -18,14 +18,11 @@ bool HasNoHours(const VELOOFFICEHOURDATA& day) {
     return day.Open == 0 && day.BreakStart == 0 && day.BreakEnd == 0 && day.Close == 0;
 }
 
-int DayOffReason(const QDate& date, const VELOOFFICEHOUR& hours) {
+// The day's reason with its clinic mark read from the settings.
+int ReasonOf(const QDate& date, const VELOOFFICEHOUR& hours) {
     if (!date.isValid()) return CDate::kWorking;
-    if (HasNoHours(hours.Week[date.dayOfWeek() % 7])) return CDate::kNoOfficeHours;
-    if (IsNationalHoliday(date.year(), date.month(), date.day())) return CDate::kNationalHoliday;
-    if (CGlobalSettings::IsClinicDayOff(date.year(), date.month(), date.day())) {
-        return CDate::kClinicDayOff;
-    }
-    return CDate::kWorking;
+    return CDate::DayOffReason(
+        date, hours, CGlobalSettings::GetClinicDay(date.year(), date.month(), date.day()));
 }
 
 }  // namespace
@@ -34,12 +31,26 @@ CDate::CDate() : m_date(Today()) {}
 
 CDate::CDate(const char* yyyymmdd) : m_date(FromYmd(yyyymmdd)) {}
 
+// The clinic's own open days override the holiday rule only: a weekday without office
+// hours has no time to book, so marking one of its days open would open nothing.
+int CDate::DayOffReason(const QDate& date, const VELOOFFICEHOUR& hours,
+                        CGlobalSettings::EClinicDay mark) {
+    if (!date.isValid()) return kWorking;
+    if (HasNoHours(hours.Week[date.dayOfWeek() % 7])) return kNoOfficeHours;
+    if (mark != CGlobalSettings::kClinicDayOpen &&
+        IsNationalHoliday(date.year(), date.month(), date.day())) {
+        return kNationalHoliday;
+    }
+    if (mark == CGlobalSettings::kClinicDayClosed) return kClinicDayOff;
+    return kWorking;
+}
+
 int CDate::IsDayOff(const char* yyyymmdd) const {
     const QDate date = yyyymmdd ? FromYmd(yyyymmdd) : m_date;
     if (!date.isValid()) return kWorking;
     VELOOFFICEHOUR hours{};
     CGlobalSettings::GetOfficeHours(&hours);
-    return DayOffReason(date, hours);
+    return ReasonOf(date, hours);
 }
 
 std::string CDate::GetWorkingDate(const char* yyyymmdd, int count) const {
@@ -53,13 +64,13 @@ std::string CDate::GetWorkingDate(const char* yyyymmdd, int count) const {
     QDate day = start;
     if (count == 0) {
         for (int searched = 0; searched <= kSearchLimitDays; ++searched, day = day.addDays(1)) {
-            if (DayOffReason(day, hours) == kWorking) return ToYmd(day);
+            if (ReasonOf(day, hours) == kWorking) return ToYmd(day);
         }
         return ToYmd(start);
     }
     for (int searched = 0; searched < kSearchLimitDays; ++searched) {
         day = day.addDays(step);
-        if (DayOffReason(day, hours) == kWorking && --remaining == 0) return ToYmd(day);
+        if (ReasonOf(day, hours) == kWorking && --remaining == 0) return ToYmd(day);
     }
     return ToYmd(start.addDays(count));
 }

@@ -1,10 +1,13 @@
 // Date arithmetic of the suite on eight-digit "YYYYMMDD" dates: weekdays, month lengths,
 // today's date (which tests can fix), and the clinic's days off and working days, which
-// combine the office hours, the national holidays and the clinic's own closed days.
+// combine the office hours, the national holidays and the clinic's own closed and open days.
 #pragma once
 
 #include <QDate>
 #include <string>
+
+#include "suite/text/globalsettings.h"
+#include "suite/text/officehour.h"
 
 class CDate {
 public:
@@ -21,9 +24,15 @@ public:
     std::string Ymd() const { return ToYmd(m_date); }
 
     // Non-zero (an EDayOff reason) when the date - or this object's date when null - is a
-    // day off: the weekday's office hours are all zero, a national holiday, or a clinic
-    // closed day. 0 for a working day and for an invalid date.
+    // day off: the weekday's office hours are all zero, a national holiday that the clinic
+    // has not marked as one of its open days, or a clinic closed day. 0 for a working day
+    // and for an invalid date. An open day does not open a weekday without office hours.
     int IsDayOff(const char* yyyymmdd = nullptr) const;
+
+    // The rule of IsDayOff for a date whose office hours and clinic mark are given rather
+    // than read from the settings (an editor shows what a mark it has not stored yet does).
+    static int DayOffReason(const QDate& date, const VELOOFFICEHOUR& hours,
+                            CGlobalSettings::EClinicDay mark);
 
     // The date `count` working days after (count > 0) or before (count < 0) the given date;
     // for count 0 the date itself when it is a working day, else the next working day. When

@@ -278,10 +278,16 @@ TEST_F(MailSettingTest, AFailedWriteIsToldAndTheDialogStays) {
         CMessageService::History()[0].text.contains(QStringLiteral("保存できませんでした")));
     EXPECT_FALSE(SettingsFileExists());
 
-    // Once the folder can be written again, the same input goes through.
-    SetAtomicWriteHookForTesting(nullptr);
+    // Once the folder can be written again, the same input goes through, in one rewrite of
+    // the file: a failure part way can leave no mixture of old and new values.
+    int rewrites = 0;
+    SetAtomicWriteHookForTesting([&rewrites](EAtomicWriteStep step, const std::string&) {
+        if (step == EAtomicWriteStep::Rename) ++rewrites;
+        return true;
+    });
     ClickOK(&dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(rewrites, 1);
     EXPECT_EQ(CMailSettings::Load(), Sample());
 }
 

@@ -145,6 +145,25 @@ TEST_F(ComDlgTest, SelectionRule) {
     EXPECT_EQ(combo.currentIndex(), -1);
     CVeloComDlg::EnumUnit(&m_db, &combo, "3");
     EXPECT_EQ(combo.currentIndex(), 1);
+
+    // A stored code is kept as an extra entry, with its name while the master has it, and
+    // selected; listed and empty codes select as before.
+    using EUnlisted = CVeloComDlg::EUnlisted;
+    EXPECT_EQ(CVeloComDlg::EnumUnit(&m_db, &combo, "02", EUnlisted::kKeep), 2);
+    EXPECT_EQ(Texts(combo), QStringList({"ユニット1", "ユニット3", "（非表示）予備"}));
+    EXPECT_EQ(combo.currentIndex(), 2);
+    EXPECT_EQ(combo.currentData().toString(), "1 02");
+    EXPECT_TRUE(CVeloComDlg::IsUnlistedEntry(&combo, 2));
+    EXPECT_FALSE(CVeloComDlg::IsUnlistedEntry(&combo, 1));
+    CVeloComDlg::EnumUnit(&m_db, &combo, "09", EUnlisted::kKeep);
+    EXPECT_EQ(combo.itemText(2), "（非表示）コード 09");
+    EXPECT_EQ(combo.currentData().toString(), "1 09");
+    CVeloComDlg::EnumUnit(&m_db, &combo, "03", EUnlisted::kKeep);
+    EXPECT_EQ(combo.count(), 2);
+    EXPECT_EQ(combo.currentIndex(), 1);
+    CVeloComDlg::EnumUnit(&m_db, &combo, "", EUnlisted::kKeep);
+    EXPECT_EQ(combo.count(), 2);
+    EXPECT_EQ(combo.currentIndex(), 0);
 }
 
 TEST_F(ComDlgTest, RefillReplacesItemsWithoutSignals) {
@@ -177,6 +196,13 @@ TEST_F(ComDlgTest, StaffAndWaysStartWithNotChosen) {
     EXPECT_EQ(combo.currentIndex(), 0);
     CVeloComDlg::EnumStaffData(&m_db, &combo, "");
     EXPECT_EQ(combo.currentIndex(), 0);
+    // A member who has left keeps the number of what they entered.
+    CVeloComDlg::EnumStaffData(&m_db, &combo, "002", CVeloComDlg::EUnlisted::kKeep);
+    EXPECT_EQ(combo.currentText(), "（非表示）退職");
+    EXPECT_EQ(combo.currentData().toInt(), 2);
+    CVeloComDlg::EnumStaffData(&m_db, &combo, "000", CVeloComDlg::EUnlisted::kKeep);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    EXPECT_EQ(combo.count(), 3);
 
     Insert<CReservationWayDB>([](tagRESERVATIONWAYDB& r) {
         SetField(r.Code, "005");
@@ -217,6 +243,17 @@ TEST_F(ComDlgTest, CreditCategoriesAndItemsOfOneCategory) {
     EXPECT_STREQ(record.CategoryCode, "001");
     EXPECT_STREQ(record.ItemCode, "03");
     EXPECT_EQ(record.Price, 3000);
+
+    // A hidden item is kept with its whole record; a vanished one with its two codes.
+    CVeloComDlg::EnumCreditItemsOf(&m_db, &items, "001", "02", CVeloComDlg::EUnlisted::kKeep);
+    EXPECT_EQ(items.currentText(), "（非表示）旧料金");
+    std::memcpy(&record, items.currentData().toByteArray().constData(), sizeof record);
+    EXPECT_EQ(record.Price, 1);
+    CVeloComDlg::EnumCreditItemsOf(&m_db, &items, "001", "07", CVeloComDlg::EUnlisted::kKeep);
+    ASSERT_EQ(items.currentData().toByteArray().size(), static_cast<int>(sizeof record));
+    std::memcpy(&record, items.currentData().toByteArray().constData(), sizeof record);
+    EXPECT_STREQ(record.CategoryCode, "001");
+    EXPECT_STREQ(record.ItemCode, "07");
 
     CVeloComDlg::EnumCreditItemsOf(&m_db, &items, "002", "");
     EXPECT_EQ(Texts(items), QStringList({"歯ブラシ"}));

@@ -3,11 +3,14 @@
 #include "suite/comdlg/velosubtools.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QTemporaryDir>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "suite/text/globalsettings.h"
 #include "suite/text/officehour.h"
@@ -133,11 +136,64 @@ TEST(Folders, EndInSlashAndExist) {
     EXPECT_EQ(program.back(), '/');
     EXPECT_TRUE(std::filesystem::is_directory(program));
     EXPECT_EQ(CVeloSubTools::GetTemplatesFolder(), program + "templates/");
+}
 
-    const std::string temp = CVeloSubTools::GetTemporaryFolder();
-    EXPECT_EQ(temp.back(), '/');
-    EXPECT_NE(temp.find("/velo/"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_directory(temp));
+// The temporary folder is the user's own: in the runtime folder when there is one, else a
+// folder of this user in the system's temporary folder; never one that others can use.
+TEST(Folders, TemporaryFolderBelongsToThisUserAlone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string runtime = dir.path().toStdString() + "/run";
+    const std::string temp = dir.path().toStdString() + "/tmp";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::create_directories(temp);
+    const QByteArray keptRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray keptTemp = qgetenv("TMPDIR");
+    ::setenv("TMPDIR", temp.c_str(), 1);
+    const auto mode = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+    };
+
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(), runtime + "/velo/");
+    EXPECT_EQ(mode(runtime + "/velo"), 0700);
+    ::chmod((runtime + "/velo").c_str(), 0777);  // left open by someone: closed again
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(), runtime + "/velo/");
+    EXPECT_EQ(mode(runtime + "/velo"), 0700);
+
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string own = temp + "/velo-" + std::to_string(::geteuid());
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(), own + "/");
+    EXPECT_EQ(mode(own), 0700);
+
+    // A folder that cannot be made, a link in its place and another user's folder are told.
+    const std::string blocked = dir.path().toStdString() + "/blocked";
+    std::filesystem::create_directories(blocked);
+    { std::ofstream(blocked + "/velo") << "a file"; }
+    ::setenv("XDG_RUNTIME_DIR", blocked.c_str(), 1);
+    QString error;
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(&error), "");
+    EXPECT_TRUE(error.startsWith(QString::fromStdString(blocked + "/velo: ")))
+        << error.toStdString();
+    ::setenv("XDG_RUNTIME_DIR", (dir.path().toStdString() + "/missing").c_str(), 1);
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(), "");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove(own);
+    std::filesystem::create_directory_symlink(runtime, own);
+    EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(), "");
+    std::filesystem::remove(own);
+    std::filesystem::create_directory(own);
+    if (::chown(own.c_str(), ::geteuid() + 1, static_cast<gid_t>(-1)) == 0) {
+        error.clear();
+        EXPECT_EQ(CVeloSubTools::GetTemporaryFolder(&error), "");
+        EXPECT_FALSE(error.isEmpty());
+    }
+
+    qputenv("XDG_RUNTIME_DIR", keptRuntime);
+    qputenv("TMPDIR", keptTemp);
+    if (keptRuntime.isEmpty()) ::unsetenv("XDG_RUNTIME_DIR");
+    if (keptTemp.isEmpty()) ::unsetenv("TMPDIR");
 }
 
 TEST(GlobalSettings, RoundTripThroughTheDatabaseFolder) {

@@ -206,6 +206,34 @@ TEST_F(BaseDBCallTest, UpdateDeleteAndDirectAccess) {
     EXPECT_EQ(std::memcmp(&kept, &table.m_Data, sizeof kept), 0);
 }
 
+// A key part longer than its field used to be cut to fit and then found another record.
+TEST_F(BaseDBCallTest, KeysLongerThanTheirFieldAreNotFound) {
+    CDoctorDB doctors;
+    ASSERT_EQ(doctors.SetAssociatedDB(&m_db), recman::kOk);
+    SetField(doctors.m_Data.Code, "01");
+    SetField(doctors.m_Data.Name, "Dr01");
+    ASSERT_EQ(doctors.Insert(), recman::kOk);
+    ASSERT_EQ(doctors.GetDoctorData("01"), recman::kOk);
+    EXPECT_EQ(doctors.GetDoctorData("012"), recman::kKeyNotFound);
+    EXPECT_STREQ(doctors.m_Data.Code, "01");  // the buffer keeps the last record read
+
+    // Either part of a two-part key.
+    CCategoryDB categories;
+    ASSERT_EQ(categories.SetAssociatedDB(&m_db), recman::kOk);
+    SetField(categories.m_Data.Type, "1");
+    SetField(categories.m_Data.Code, "005");
+    ASSERT_EQ(categories.Insert(), recman::kOk);
+    EXPECT_EQ(categories.GetCategoryData("1", "005"), recman::kOk);
+    EXPECT_EQ(categories.GetCategoryData("1", "0051"), recman::kKeyNotFound);
+    EXPECT_EQ(categories.GetCategoryData("10", "005"), recman::kKeyNotFound);
+
+    CReservationDB reservations;
+    ASSERT_EQ(reservations.SetAssociatedDB(&m_db), recman::kOk);
+    Book(reservations, {"0000000003", "0000000010", "20240510", "0930", "01", "02"});
+    EXPECT_EQ(reservations.GetReservationData("00000000039"), recman::kKeyNotFound);
+    EXPECT_EQ(reservations.GetReservationData("0000000003"), recman::kOk);
+}
+
 TEST_F(BaseDBCallTest, FileTimeIsTheTableFilesModificationTime) {
     CDoctorDB doctors;
     int64_t closedTime = 0;

@@ -35,9 +35,11 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmed) {
+TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesKeepOnlyTheirOwnBlanks) {
     const std::string path = PathOf("a.ini");
-    WriteRaw(path, "[Global]\nTimeSpan =  20 \r\n[GLOBAL]\nOther=1\n[mente]\nShow12or24=0\n");
+    WriteRaw(path,
+             "[Global]\nTimeSpan =  20 \r\n[GLOBAL]\nOther=1\n[mente]\nShow12or24=0\n"
+             "Quoted = \" subject \" \nHalf=\"open\n");
     CIniFile ini;
     ASSERT_TRUE(ini.Load(path));
     EXPECT_EQ(ini.GetInt("GLOBAL", "timespan", 15), 20);
@@ -46,6 +48,24 @@ TEST_F(IniFileTest, SectionsAndKeysIgnoreCaseAndValuesAreTrimmed) {
     EXPECT_EQ(ini.GetInt("MENTE", "Missing", 7), 7);
     EXPECT_EQ(ini.Sections(), QStringList({"Global", "mente"}));
     EXPECT_EQ(ini.Keys("global"), QStringList({"TimeSpan", "Other"}));
+    // Blanks around the stored text are the file's; quotes keep the value's own.
+    EXPECT_EQ(ini.GetString("mente", "Quoted"), " subject ");
+    EXPECT_EQ(ini.GetString("mente", "Half"), "\"open");
+
+    // Written and read back unchanged, whatever blanks and quotes a value has; values that
+    // need no quotes are written as older workstations write them.
+    const QString values[] = {"  lead", "trail\t",    "\"both\"",
+                              "\"",     "\"\"",       " \"inner\" ",
+                              "",       "plain text", QStringLiteral("　全角　")};
+    for (const QString& value : values) {
+        ASSERT_TRUE(CIniFile::WriteString(path, "S", "K", value)) << value.toStdString();
+        CIniFile::ClearCache();
+        EXPECT_EQ(CIniFile::ReadString(path, "S", "K", "missing"), value) << value.toStdString();
+    }
+    ASSERT_TRUE(CIniFile::WriteString(path, "S", "K", "plain text"));
+    EXPECT_NE(ReadRaw(path).find("\r\nK=plain text\r\n"), std::string::npos);
+    ASSERT_TRUE(CIniFile::WriteString(path, "S", "K", " x"));
+    EXPECT_NE(ReadRaw(path).find("\r\nK=\" x\"\r\n"), std::string::npos);
 }
 
 TEST_F(IniFileTest, IntegerParsingFollowsProfileRules) {
@@ -140,6 +160,11 @@ TEST_F(IniFileTest, FailedWriteLeavesOldContent) {
         EXPECT_EQ(CIniFile::ReadString(path, "S", "K"), "old");
     }
     SetAtomicWriteHookForTesting(nullptr);
+    // Several values go in together or not at all: a refused name stops every one of them.
+    std::string error;
+    EXPECT_FALSE(CIniFile::WriteValues(path, {{"S", "K", "new"}, {"S", "a=b", "x"}}, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadRaw(path), "[S]\nK=old\n");
     // No temporary file is left behind.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"atomic.ini"}));
     EXPECT_TRUE(CIniFile::WriteString(path, "S", "K", "new"));

@@ -112,17 +112,35 @@ TEST_F(SettingsTest, ClinicDaysOff) {
     EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 7));
     ASSERT_TRUE(CGlobalSettings::SetString("ClinicDayOff", "20261208", "0"));
     EXPECT_FALSE(CGlobalSettings::IsClinicDayOff(2026, 12, 8));
+
+    // Closed and open days are set together; a new mark replaces the old one.
+    using G = CGlobalSettings;
+    ASSERT_TRUE(G::SetClinicDays({{"20261207", G::kClinicDayClosed},
+                                  {"20261223", G::kClinicDayOpen},
+                                  {"20261208", G::kClinicDayUsual}}));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 7), G::kClinicDayClosed);
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 23), G::kClinicDayOpen);
+    EXPECT_TRUE(G::IsClinicDayOpen(2026, 12, 23));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 8), G::kClinicDayUsual);
+    EXPECT_EQ(G::GetString("ClinicDayOff", "20261208", "missing"), "missing");
+    ASSERT_TRUE(G::SetClinicDays({{"20261207", G::kClinicDayOpen}}));
+    EXPECT_FALSE(G::IsClinicDayOff(2026, 12, 7));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 7), G::kClinicDayOpen);
+    // A day a hand-edited file marks both ways counts as closed.
+    ASSERT_TRUE(G::SetInt("ClinicDayOff", "20261223", 1));
+    EXPECT_EQ(G::GetClinicDay(2026, 12, 23), G::kClinicDayClosed);
 }
 
-TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksAndBackslashes) {
+TEST_F(SettingsTest, TemplatesRoundTripWithLineBreaksBackslashesAndBlanks) {
+    // Blanks that open or close the subject or body are the template's own.
     const QString body =
-        QStringLiteral("山田様\r\n明日 %1 のご予約です。\n\\n は改行ではありません\nC:\\temp\\");
-    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(3, "前日", "ご予約の確認", body));
+        QStringLiteral("  山田様\r\n明日 %1 のご予約です。\n\\n は改行ではありません\nC:\\temp\\ ");
+    ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(3, "前日", " ご予約の確認\t", body));
     ASSERT_TRUE(CGlobalSettings::SetReservationTemplate(0, "t", "s", "b"));
     QString title, subject, read;
     ASSERT_TRUE(CGlobalSettings::GetReservationTemplate(3, &title, &subject, &read));
     EXPECT_EQ(title, QStringLiteral("前日"));
-    EXPECT_EQ(subject, QStringLiteral("ご予約の確認"));
+    EXPECT_EQ(subject, QStringLiteral(" ご予約の確認\t"));
     QString expected = body;
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     EXPECT_EQ(read, expected);

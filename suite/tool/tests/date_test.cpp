@@ -74,6 +74,13 @@ TEST_F(DateTest, DayOffReasons) {
     ASSERT_TRUE(CGlobalSettings::SetClinicDayOff(2026, 12, 8, true));
     EXPECT_EQ(date.IsDayOff("20261208"), CDate::kClinicDayOff);
     EXPECT_EQ(date.IsDayOff("notadate"), CDate::kWorking);
+
+    // The clinic's open days override the holiday rule, but not a weekday without hours.
+    ASSERT_TRUE(CGlobalSettings::SetClinicDays({{"20261103", CGlobalSettings::kClinicDayOpen},
+                                                {"20261206", CGlobalSettings::kClinicDayOpen}}));
+    EXPECT_EQ(date.IsDayOff("20261103"), CDate::kWorking);
+    EXPECT_EQ(date.IsDayOff("20261206"), CDate::kNoOfficeHours);
+    EXPECT_EQ(date.IsDayOff("20261123"), CDate::kNationalHoliday);  // 勤労感謝の日, not opened
 }
 
 TEST_F(DateTest, WorkingDatesSkipWeekendsHolidaysAndClosedDays) {
@@ -85,6 +92,11 @@ TEST_F(DateTest, WorkingDatesSkipWeekendsHolidaysAndClosedDays) {
     EXPECT_EQ(date.GetWorkingDate("20260113", -2), "20260109");
     ASSERT_TRUE(CGlobalSettings::SetClinicDayOff(2026, 1, 13, true));
     EXPECT_EQ(date.GetWorkingDate("20260109", 2), "20260114");
+    // Open on 成人の日: the lab counts it as a working day.
+    ASSERT_TRUE(CGlobalSettings::SetClinicDays({{"20260112", CGlobalSettings::kClinicDayOpen}}));
+    EXPECT_EQ(date.GetWorkingDate("20260109", 2), "20260112");
+    EXPECT_EQ(date.GetWorkingDate("20260113", -1), "20260112");
+    ASSERT_TRUE(CGlobalSettings::SetClinicDays({{"20260112", CGlobalSettings::kClinicDayUsual}}));
     // Count 0: the date itself when it works, else the next working day.
     EXPECT_EQ(date.GetWorkingDate("20260109", 0), "20260109");
     EXPECT_EQ(date.GetWorkingDate("20260111", 0), "20260114");
