@@ -131,12 +131,7 @@ void CLabScheduleDlg::Build() {
     layout->addWidget(m_toolbar);
     BuildFilters(layout);
 
-    m_readFailureNotice = new QLabel(this);
-    m_readFailureNotice->setObjectName(QStringLiteral("readFailureNotice"));
-    m_readFailureNotice->setWordWrap(true);
-    m_readFailureNotice->setStyleSheet(
-        QStringLiteral("QLabel { background: #fde4e1; color: #a40000; padding: 6px 8px; }"));
-    m_readFailureNotice->hide();
+    m_readFailureNotice = NewReadFailureNotice(this);
     layout->addWidget(m_readFailureNotice);
 
     m_views = new QStackedWidget(this);
@@ -452,10 +447,9 @@ LabReadFailure CLabScheduleDlg::RefreshList(const LabFilter& filter, const std::
 
 void CLabScheduleDlg::SetReadFailure(const LabReadFailure& failure) {
     m_readFailure = failure;
-    m_readFailureNotice->setText(
-        failure.Failed() ? TableReadFailureNotice(QString::fromStdString(failure.tableFile))
-                         : QString());
-    m_readFailureNotice->setVisible(failure.Failed());
+    SetReadFailureNotice(m_readFailureNotice, failure.Failed()
+                                                  ? QString::fromStdString(failure.tableFile)
+                                                  : QString());
 }
 
 void CLabScheduleDlg::Refresh(const std::string& selectNo) {

@@ -66,12 +66,7 @@ void CReferenceDlg::BuildLayout() {
     m_tabBar->setObjectName(QString::number(kIdTabs));
     m_tabBar->setExpanding(false);
     right->addWidget(m_tabBar);
-    m_readNotice = new QLabel(this);
-    m_readNotice->setObjectName(QStringLiteral("ReadFailureNotice"));
-    m_readNotice->setWordWrap(true);
-    m_readNotice->setStyleSheet(
-        QStringLiteral("background-color: #b00020; color: white; font-weight: bold; padding: 3px;"));
-    m_readNotice->hide();
+    m_readNotice = NewReadFailureNotice(this);
     right->addWidget(m_readNotice);
     m_view = new CReferenceView(this);
     right->addWidget(m_view, 1);
@@ -166,8 +161,7 @@ void CReferenceDlg::RefreshView() {
 
 void CReferenceDlg::ShowReadFailure(int status) {
     const QString file = QString::fromStdString(m_view->FailedTable());
-    m_readNotice->setText(file.isEmpty() ? QString() : TableReadFailureNotice(file));
-    m_readNotice->setVisible(!file.isEmpty());
+    SetReadFailureNotice(m_readNotice, file);
     if (status != 0) ShowTableReadFailure(this, windowTitle(), file, status);
 }
 

@@ -264,19 +264,7 @@ void CReserveSheetDlg::Build() {
     }
     m_zoomViewToolbar->hide();
 
-    m_readNotice = new QLabel(this);
-    m_readNotice->setObjectName(QStringLiteral("ReadFailureNotice"));
-    m_readNotice->setWordWrap(true);
-    m_readNotice->setContentsMargins(6, 3, 6, 3);
-    m_readNotice->setAutoFillBackground(true);
-    QPalette noticePalette = m_readNotice->palette();
-    noticePalette.setColor(QPalette::Window, QColor(0xB0, 0x00, 0x20));
-    noticePalette.setColor(QPalette::WindowText, Qt::white);
-    m_readNotice->setPalette(noticePalette);
-    QFont noticeFont = m_readNotice->font();
-    noticeFont.setBold(true);
-    m_readNotice->setFont(noticeFont);
-    m_readNotice->hide();
+    m_readNotice = NewReadFailureNotice(this);
     right->addWidget(m_readNotice);
 
     m_views = new QStackedWidget(this);
@@ -1068,10 +1056,9 @@ void CReserveSheetDlg::UpdateReadNotice() {
     if (m_readNotice == nullptr) return;
     ReadFailure failure = ActiveView()->LoadFailure();
     if (!failure.Failed()) failure = m_calendar->Data().failure;
-    m_readNotice->setText(failure.Failed()
-                              ? TableReadFailureNotice(QString::fromStdString(failure.tableFile))
-                              : QString());
-    m_readNotice->setVisible(failure.Failed());
+    SetReadFailureNotice(m_readNotice, failure.Failed()
+                                           ? QString::fromStdString(failure.tableFile)
+                                           : QString());
 }
 
 bool CReserveSheetDlg::RefuseBookingIntoUnreadDay() {

@@ -73,16 +73,6 @@ CXListCtrl* NewList(int id, std::initializer_list<ListColumn> columns, QWidget* 
     return list;
 }
 
-// The notice under a list whose load could not be read whole; hidden until then.
-QLabel* NewReadNotice(QWidget* parent) {
-    auto* notice = new QLabel(parent);
-    notice->setWordWrap(true);
-    notice->setStyleSheet(
-        QStringLiteral("QLabel { background: #fde4e1; color: #a40000; padding: 4px 6px; }"));
-    notice->hide();
-    return notice;
-}
-
 // Runs `fill` with the wait cursor shown.
 void WithWaitCursor(const std::function<void()>& fill) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -139,7 +129,7 @@ void CStandbyDlg::BuildLayout() {
     auto* upperButtons = new QHBoxLayout;
     for (QPushButton* button : {add, m_edit, m_delete, m_book}) upperButtons->addWidget(button);
     upperButtons->addStretch();
-    m_standbyNotice = NewReadNotice(upper);
+    m_standbyNotice = NewReadFailureNotice(upper);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->addLayout(upperFilter);
     upperLayout->addWidget(m_standby, 1);
@@ -164,7 +154,7 @@ void CStandbyDlg::BuildLayout() {
     lowerFilter->addWidget(m_cancelledTo);
     lowerFilter->addWidget(m_noShowOnly);
     lowerFilter->addStretch();
-    m_cancelledNotice = NewReadNotice(lower);
+    m_cancelledNotice = NewReadFailureNotice(lower);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->addLayout(lowerFilter);
     lowerLayout->addWidget(m_cancelled, 1);
@@ -228,8 +218,7 @@ void CStandbyDlg::KeepRangeOrdered(QDateEdit* changed, QDateEdit* from, QDateEdi
 
 void CStandbyDlg::ShowReadOutcome(QLabel* notice, int status, const std::string& failedFile) {
     const QString file = QString::fromStdString(failedFile);
-    notice->setText(status != 0 ? TableReadFailureNotice(file) : QString());
-    notice->setVisible(status != 0);
+    SetReadFailureNotice(notice, status != 0 ? file : QString());
     if (status == 0) return;
     if (m_opening) {
         if (std::find(m_openingFailures.begin(), m_openingFailures.end(), failedFile) !=

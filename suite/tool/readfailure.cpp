@@ -1,5 +1,7 @@
 #include "suite/tool/readfailure.h"
 
+#include <QLabel>
+
 #include "suite/tool/messageservice.h"
 
 QString TableReadFailureMessage(const QString& tableFile, int status) {
@@ -21,4 +23,20 @@ void ShowTableReadFailure(QWidget* parent, const QString& title, const QString& 
                           int status) {
     CMessageService::MessageBox(parent, TableReadFailureMessage(tableFile, status), title,
                                 CMessageService::EIcon::Warning);
+}
+
+QLabel* NewReadFailureNotice(QWidget* parent) {
+    auto* notice = new QLabel(parent);
+    notice->setObjectName(QStringLiteral("ReadFailureNotice"));
+    notice->setWordWrap(true);
+    notice->setStyleSheet(QStringLiteral(
+        "QLabel { background: #b00020; color: white; font-weight: bold; padding: 4px 8px; }"));
+    notice->hide();
+    return notice;
+}
+
+void SetReadFailureNotice(QLabel* notice, const QString& tableFile) {
+    if (notice == nullptr) return;
+    notice->setText(tableFile.isEmpty() ? QString() : TableReadFailureNotice(tableFile));
+    notice->setVisible(!tableFile.isEmpty());
 }
