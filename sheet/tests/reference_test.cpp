@@ -11,12 +11,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
-#include <filesystem>
 
 #include "sheet/referencedata.h"
 #include "sheet/referencedlg.h"
 #include "sheet/referenceview.h"
-#include "recman/recman.h"
 #include "sheet/tests/sheetfixture.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/messageservice.h"
@@ -278,11 +276,7 @@ TEST_F(ReferenceDlgTest, WeekButtonsMoveTheDateIntoOtherMonthsAndApplyIt) {
 
     // A reservation file that cannot be read is named, once, with a notice over the grid,
     // and no time can be handed back from it until "更新" reads the file again.
-    const std::filesystem::path file = std::filesystem::path(m_folder) / "RESERVATION.BTR";
-    const std::filesystem::path kept = std::filesystem::path(m_folder) / "RESERVATION.kept";
-    recman::Shutdown();
-    std::filesystem::copy_file(file, kept);
-    std::filesystem::resize_file(file, 1000);
+    m_testDb.TruncateTableFile("RESERVATION.BTR");
     CMessageService::SetScript(
         [](const CMessageService::Request&) { return CMessageService::IDOK; });
     CMessageService::ClearHistory();
@@ -303,9 +297,7 @@ TEST_F(ReferenceDlgTest, WeekButtonsMoveTheDateIntoOtherMonthsAndApplyIt) {
     EXPECT_TRUE(damaged.isVisible());
     ASSERT_EQ(CMessageService::History().size(), 2);
 
-    recman::Shutdown();
-    std::filesystem::remove(file);
-    std::filesystem::rename(kept, file);
+    m_testDb.RestoreTableFile("RESERVATION.BTR");
     Click(damaged, CReferenceDlg::kIdRefresh);
     EXPECT_FALSE(notice->isVisible());
     EXPECT_EQ(CMessageService::History().size(), 2);

@@ -534,11 +534,7 @@ TEST_F(ReserveSheetTest, AnUnreadableReservationFileIsShownAndRefusesBookingsUnt
     ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
     AddPatient("0000000001", "Yamada");
     AddReservation("0000000001", "0000000001", "20240328", 0);
-    const std::filesystem::path file = std::filesystem::path(m_folder) / "RESERVATION.BTR";
-    const std::filesystem::path kept = std::filesystem::path(m_folder) / "RESERVATION.kept";
-    recman::Shutdown();
-    std::filesystem::copy_file(file, kept);
-    std::filesystem::resize_file(file, 1000);
+    m_testDb.TruncateTableFile("RESERVATION.BTR");
     CMessageService::SetScript(
         [](const CMessageService::Request&) { return CMessageService::IDOK; });
     const auto messagesNaming = [](const QString& text) {
@@ -575,9 +571,7 @@ TEST_F(ReserveSheetTest, AnUnreadableReservationFileIsShownAndRefusesBookingsUnt
     EXPECT_EQ(messagesNaming(QStringLiteral("velodb check")), 1);
 
     // A refresh that reads the file again clears the notice and books as usual.
-    recman::Shutdown();
-    std::filesystem::remove(file);
-    std::filesystem::rename(kept, file);
+    m_testDb.RestoreTableFile("RESERVATION.BTR");
     QTest::keyClick(day, Qt::Key_F5);
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
     EXPECT_TRUE(sheet.ReadFailureNotice().isEmpty());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -52,7 +53,26 @@ public:
     const std::string& Folder() const { return m_folder; }
     CVeloDBSys& Db() { return m_db; }
 
+    // Cuts a table file ("RESERVATION.BTR") down to `size` bytes, as a broken copy or a disk
+    // fault would, keeping the sound file aside for RestoreTableFile. Every file is closed
+    // first, so the next read opens the damaged one.
+    void TruncateTableFile(const std::string& name, std::uintmax_t size = 1000) {
+        recman::Shutdown();
+        std::filesystem::copy_file(Path(name), Path(name + ".sound"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::resize_file(Path(name), size);
+    }
+    // Puts back the file TruncateTableFile kept.
+    void RestoreTableFile(const std::string& name) {
+        recman::Shutdown();
+        std::filesystem::rename(Path(name + ".sound"), Path(name));
+    }
+
 private:
+    std::filesystem::path Path(const std::string& name) const {
+        return std::filesystem::path(m_folder) / name;
+    }
+
     std::string m_folder;
     std::string m_error;
     CVeloDBSys m_db;
