@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
-#include <filesystem>
 #include <map>
 
 #include "sheet/cancelreasondlg.h"
