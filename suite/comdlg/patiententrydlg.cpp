@@ -476,7 +476,7 @@ void FillChoiceCombo(QComboBox* combo, const std::vector<CMasterChoice>& choices
     }
     if (selected < 0) {
         selected = combo->count();
-        combo->addItem(QStringLiteral("（コード %1）").arg(stored), stored);
+        combo->addItem(CVeloComDlg::UnlistedCodeText(stored), stored);
     }
     combo->setCurrentIndex(selected);
 }
@@ -668,21 +668,14 @@ void CPatientEntryDlg::Fill(const CPatientEntry& entry) {
 // lists (or hides) is kept as an entry of its own, so saving never changes it unasked.
 void CPatientEntryDlg::FillCodeCombo(QComboBox* combo, bool doctor, const QString& code) {
     const QByteArray bytes = code.trimmed().toLatin1();
+    const auto keep = CVeloComDlg::EUnlisted::kKeep;
     if (doctor) {
-        CVeloComDlg::EnumDoctor(m_db, combo, bytes.constData());
+        CVeloComDlg::EnumDoctor(m_db, combo, bytes.constData(), keep);
     } else {
-        CVeloComDlg::EnumInssuranceType(m_db, combo, bytes.constData());
+        CVeloComDlg::EnumInssuranceType(m_db, combo, bytes.constData(), keep);
     }
-    const QString prefix = doctor ? QString() : QStringLiteral("2 ");
-    const bool found = !bytes.isEmpty() && combo->currentIndex() >= 0;
-    combo->insertItem(0, QStringLiteral("（未設定）"), prefix);
-    if (bytes.isEmpty()) {
-        combo->setCurrentIndex(0);
-    } else if (!found) {
-        combo->addItem(QStringLiteral("（コード %1）").arg(code.trimmed()),
-                       prefix + code.trimmed());
-        combo->setCurrentIndex(combo->count() - 1);
-    }
+    combo->insertItem(0, QStringLiteral("（未設定）"), doctor ? QString() : QStringLiteral("2 "));
+    if (bytes.isEmpty()) combo->setCurrentIndex(0);
 }
 
 CPatientEntry CPatientEntryDlg::Entry() const {

@@ -96,7 +96,7 @@ Entry UnlistedEntry(const Listing& listing, std::string_view code) {
         }
     }
     const std::string stored(Trimmed(code));
-    return {QStringLiteral("（非表示）コード %1").arg(QString::fromLatin1(stored)), stored,
+    return {CVeloComDlg::UnlistedCodeText(QString::fromLatin1(stored)), stored,
             listing.dataOfCode(stored)};
 }
 
@@ -292,6 +292,10 @@ void CVeloComDlg::EnumReservationWay(CVeloDBSys* db, QComboBox* combo, const cha
 void CVeloComDlg::EnumMaterialItemCate(CVeloDBSys* db, QComboBox* combo, const char* code,
                                        EUnlisted unlisted) {
     FillCombo(combo, CodeListing<CMaterialItemCateDB>(db), code, unlisted);
+}
+
+QString CVeloComDlg::UnlistedCodeText(const QString& code) {
+    return QStringLiteral("（非表示）コード %1").arg(code);
 }
 
 bool CVeloComDlg::IsUnlistedEntry(const QComboBox* combo, int index) {

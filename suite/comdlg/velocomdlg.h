@@ -52,6 +52,8 @@ public:
     static constexpr int kUnlistedRole = Qt::UserRole + 1;
     // True when the combo's entry at `index` is such an extra entry.
     static bool IsUnlistedEntry(const QComboBox* combo, int index);
+    // The text of such an entry for a code the master no longer holds at all.
+    static QString UnlistedCodeText(const QString& code);
 
     // Units (category kind "1"), hidden when the category field begins with "__".
     // Returns the number of entries listed (an extra entry of kKeep not counted).

@@ -457,7 +457,7 @@ TEST_F(PatientEntryTest, EditDialogStartsFromTheRecordAndKeepsAnUnlistedDoctor) 
                   "02");
         auto text = [dialog](int id) { return Child<QComboBox>(dialog, id)->currentText(); };
         EXPECT_EQ(text(CPatientEntryDlg::kIdCondition), QStringLiteral("動的治療中"));
-        EXPECT_EQ(text(CPatientEntryDlg::kIdIntroDr), QStringLiteral("（コード 009）"));
+        EXPECT_EQ(text(CPatientEntryDlg::kIdIntroDr), QStringLiteral("（非表示）コード 009"));
         EXPECT_EQ(text(CPatientEntryDlg::kIdFamilyDr), QStringLiteral("歯科医院 医師002"));
         EXPECT_EQ(text(CPatientEntryDlg::kIdWorkKind), QStringLiteral("中学校"));
         EXPECT_EQ(Child<QLineEdit>(dialog, CPatientEntryDlg::kIdWorkplaceName)->text(),
