@@ -42,6 +42,7 @@
 #include "sheet/standbydlg.h"
 #include "sheet/standbyentrydlg.h"
 #include "sheet/weeksheetview.h"
+#include "suite/comdlg/clinicdaysdlg.h"
 #include "suite/comdlg/mailsettingdlg.h"
 #include "suite/comdlg/mailtemplatedlg.h"
 #include "suite/comdlg/patiententrydlg.h"
@@ -374,6 +375,12 @@ int main(int argc, char** argv) {
         CMailTemplateDlg templates(0);
         templates.show();
         ok = Save(&templates, out, "mail-templates") && ok;
+    }
+    {
+        // The clinic's own days, opened on the day shown, without saving anything.
+        CClinicDaysDlg days(CDate::FromYmd(date.c_str()));
+        days.show();
+        ok = Save(&days, out, "clinic-days") && ok;
     }
     {
         CDisplayItemDlg items(&db, 0, false);
