@@ -76,6 +76,25 @@ std::string CreateSql(const Schema& schema) {
     return sql;
 }
 
+// The status of a failed read of a file's layout tables. Only what SQLite finds in the
+// file itself makes it "not a table file": a file that another process holds or is
+// recovering after a crash is locked, and a failing read is an I/O error.
+int LayoutReadStatus(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kFileLocked;
+        case SQLITE_IOERR:
+        case SQLITE_NOMEM:
+        case SQLITE_CANTOPEN:
+            return kIoError;
+        case SQLITE_FULL:
+            return kDiskFull;
+        default:
+            return kNotATableFile;
+    }
+}
+
 bool SameSchema(const Schema& a, const Schema& b) {
     if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
     for (size_t k = 0; k < a.keys.size(); ++k) {
@@ -355,7 +374,7 @@ int Engine::ReadSchema(TableFile* file) {
     int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+        return LayoutReadStatus(rc);
     }
     rc = sqlite3_step(stmt);
     bool ok = rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_TEXT &&
@@ -366,13 +385,14 @@ int Engine::ReadSchema(TableFile* file) {
         schema.recordLength = uint32_t(length);
     }
     sqlite3_finalize(stmt);
-    if (!ok) return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+    if (!ok) return rc == SQLITE_ROW || rc == SQLITE_DONE ? kNotATableFile : LayoutReadStatus(rc);
 
     sql = "SELECT key_no, seg_no, offset, length, type, duplicates FROM " + file->alias +
           ".recman_key ORDER BY key_no, seg_no";
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return kNotATableFile;
+        return LayoutReadStatus(rc);
     }
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const int key = sqlite3_column_int(stmt, 0);
@@ -389,7 +409,8 @@ int Engine::ReadSchema(TableFile* file) {
         schema.keys[key].duplicates = sqlite3_column_int(stmt, 5) != 0;
     }
     sqlite3_finalize(stmt);
-    if (!ok || rc != SQLITE_DONE || schema.keys.empty()) return kNotATableFile;
+    if (ok && rc != SQLITE_DONE) return LayoutReadStatus(rc);
+    if (!ok || schema.keys.empty()) return kNotATableFile;
     for (const KeyDef& key : schema.keys)
         if (key.length > kMaxKeyLength) return kNotATableFile;
 

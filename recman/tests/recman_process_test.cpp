@@ -1,6 +1,6 @@
-// The record manager seen from two processes: isolation of an open transaction,
-// writers waiting for each other, and commits across three files that are killed at
-// every point of the commit.
+// The record manager seen from several processes: isolation of an open transaction,
+// writers waiting for each other, commits across three files that are killed at every
+// point of the commit, and files opened while other processes commit and get killed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -32,8 +35,12 @@ public:
 class RecmanProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/recman-proc-XXXXXX";
-        m_dir = mkdtemp(pattern);
+        // In memory where the system has such a folder: these tests commit hundreds of
+        // times, and waiting for a disk would only make them slow.
+        std::string pattern = std::filesystem::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0
+                                  ? "/dev/shm/recman-proc-XXXXXX"
+                                  : "/tmp/recman-proc-XXXXXX";
+        m_dir = mkdtemp(pattern.data());
         m_tmp = m_dir + "/tmp";
         std::filesystem::create_directory(m_tmp);
         for (const char* name : {"A.BTR", "B.BTR", "C.BTR"})
@@ -158,6 +165,77 @@ TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) 
 TEST_F(RecmanProcessTest, CommitKilledAtAnyPointStaysWholeWhenTheKilledProcessTemporaryFolderIsGone) {
     KillCommitsAtEveryPoint(m_dir, m_tmp, true,
                             [&](const std::string& file, const std::string& id) { return Has(file, id); });
+}
+
+// Peers move amounts between the "acct" records of A, B and C and log each move in LOG,
+// one transaction each, and are killed at random while this process opens the files
+// afresh again and again, as programs starting up do.
+TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWholeMoves) {
+    ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/LOG.BTR"), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        ASSERT_EQ(t.Insert(MakeRecord("acct", "", 1000)), 0);
+    }
+    recman::Shutdown();
+
+    int nextPeer = 1;
+    const auto startPeer = [&] {
+        auto peer = std::make_unique<Peer>(std::vector<std::string>{"move", m_dir, std::to_string(nextPeer++)}, m_tmp);
+        EXPECT_EQ(peer->ReadLine(), "opened");
+        return peer;
+    };
+    std::vector<std::unique_ptr<Peer>> peers;
+    for (int i = 0; i < 2; ++i) peers.push_back(startPeer());
+    // No waiting: this process meets the peers' locks as often as it can, and such an open
+    // must say the file is locked, never that it is not a table file.
+    recman::SetBusyTimeout(0);
+    std::mt19937 rng(20240611);
+    int opens = 0, kills = 0;
+    for (int round = 0; round < 300; ++round) {
+        for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "LOG.BTR"}) {
+            Table t(m_dir + "/" + name);
+            ++opens;
+            ASSERT_TRUE(t.OpenStatus() == kOk || t.OpenStatus() == kFileLocked)
+                << name << ": status " << t.OpenStatus() << " on open " << opens;
+        }
+        recman::Shutdown();
+        if (rng() % 2 == 0) {
+            auto& victim = peers[rng() % peers.size()];
+            victim->Signal(SIGKILL);
+            const int status = victim->Wait();
+            ASSERT_TRUE(WIFSIGNALED(status)) << "a peer ended by itself: " << victim->ReadLine();
+            ++kills;
+            victim = startPeer();
+        }
+    }
+    for (auto& peer : peers) {
+        peer->Signal(SIGKILL);
+        peer->Wait();
+    }
+    recman::SetBusyTimeout(5000);
+    EXPECT_GT(kills, 100);
+
+    // Every move is whole: each balance is its start plus what the log says came in and
+    // went out.
+    std::map<char, int> expected{{'A', 1000}, {'B', 1000}, {'C', 1000}};
+    int moves = 0;
+    {
+        Table log(m_dir + "/LOG.BTR");
+        for (int st = log.Call(kOpGetFirst, 0); st == 0; st = log.Call(kOpGetNext, 0), ++moves) {
+            --expected[log.Rec().group[0]];
+            ++expected[log.Rec().group[1]];
+        }
+    }
+    EXPECT_GT(moves, 100);
+    for (const auto& [letter, balance] : expected) {
+        Table t(m_dir + "/" + std::string(1, letter) + ".BTR");
+        ASSERT_EQ(t.Call(kOpGetEqual, 0, "acct"), 0);
+        EXPECT_EQ(t.Rec().number, balance) << letter;
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "LOG.BTR"}) {
+        std::string report;
+        EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << name << ": " << report;
+    }
 }
 
 }  // namespace
