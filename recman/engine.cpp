@@ -137,20 +137,6 @@ void Engine::SetBusyTimeout(int ms) {
     if (m_db) sqlite3_busy_timeout(m_db, ms);
 }
 
-namespace {
-
-// Makes an empty private file from the mkstemp pattern; "" when it cannot be made.
-std::string MakeWorkingFile(std::string pattern) {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return std::string();
-    ::close(fd);
-    return name.data();
-}
-
-}  // namespace
-
 int Engine::SetWorkingFolder(const std::string& folder) {
     if (m_db) return kFileLocked;  // the working file is made with the connection
     if (folder.empty()) {
@@ -173,19 +159,22 @@ int Engine::OpenConnection(const std::string& tableFolder) {
     // crash (after a reboot that emptied the temporary folder, or on another workstation
     // sharing the folder) must find it, or it takes a half-done commit for a whole one.
     // A folder that cannot take it (read-only) falls back to the temporary folder.
-    std::string path;
-    if (!folder.empty()) path = MakeWorkingFile(folder + "/.recman-XXXXXX");
-    if (path.empty()) {
+    // Once this process's own working file is there, those of processes that ended without
+    // closing are removed, after rolling back what they left half committed.
+    std::string tidy = folder, prefix = ".recman-";
+    if (folder.empty() || !m_workingFile.Make(folder + "/" + prefix + "XXXXXX")) {
         const char* tmp = std::getenv("TMPDIR");
-        path = MakeWorkingFile(std::string(tmp && *tmp ? tmp : "/tmp") + "/recman-XXXXXX");
+        tidy = tmp && *tmp ? tmp : "/tmp";
+        prefix = "recman-";
+        if (!m_workingFile.Make(tidy + "/" + prefix + "XXXXXX")) return kIoError;
     }
-    if (path.empty()) return kIoError;
-    m_mainPath = path;
-    const int rc = sqlite3_open_v2(m_mainPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    RemoveAbandonedWorkingFiles(tidy, prefix, m_busyTimeout);
+    const int rc =
+        sqlite3_open_v2(m_workingFile.Path().c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(m_db);
         m_db = nullptr;
-        ::unlink(m_mainPath.c_str());
+        m_workingFile.Remove();
         return kIoError;
     }
     sqlite3_busy_timeout(m_db, m_busyTimeout);
@@ -201,7 +190,7 @@ int Engine::OpenConnection(const std::string& tableFolder) {
 }
 
 void Engine::RehomeIfWorkingFileGone() {
-    if (!m_db || m_inTransaction || ::access(m_mainPath.c_str(), F_OK) == 0) return;
+    if (!m_db || m_inTransaction || ::access(m_workingFile.Path().c_str(), F_OK) == 0) return;
     // The folder it was in went away (a database folder removed while this process
     // lives on): without it no commit across files could write its super-journal.
     // Cursors still open attach their files again on their next call.
@@ -210,6 +199,7 @@ void Engine::RehomeIfWorkingFileGone() {
     FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_workingFile.Close();
     OpenConnection(m_lastFolder);
 }
 
@@ -843,8 +833,7 @@ void Engine::Shutdown() {
     FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
-    ::unlink(m_mainPath.c_str());
-    ::unlink((m_mainPath + "-journal").c_str());
+    m_workingFile.Remove();
 }
 
 }  // namespace recman

@@ -5,6 +5,9 @@
 //   crash DIR TAG N             insert TAG into DIR/A.BTR, B.BTR and C.BTR in one transaction
 //                               and kill itself at the Nth file event of the commit; prints
 //                               "committed" when the commit ends before event N
+//   stall DIR TAG               as crash, but at the first write to a table file of the commit
+//                               prints "stalled" and waits for a line; prints "committed" when
+//                               done
 //   move DIR N                  moves amounts between the "acct" records of DIR/A.BTR, B.BTR
 //                               and C.BTR, logging each move in DIR/LOG.BTR under an id made
 //                               from N, one transaction each, until killed; prints "opened"
@@ -15,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <random>
@@ -56,11 +60,26 @@ int Hold(const std::string& dir, int commitAfterMs) {
     return st == 0 ? 0 : 1;
 }
 
+bool IsTableFile(const char* path) {
+    const size_t n = std::strlen(path);
+    return n > 4 && std::strcmp(path + n - 4, ".BTR") == 0;
+}
+
+// killAt > 0: killed at that event of the commit; killAt == 0: held at its first write to a
+// table file, when the super-journal and the first file's journal naming it are on disk.
 int Crash(const std::string& dir, const std::string& tag, int killAt) {
     bool armed = false;
     int events = 0;
-    recman::testing::SetFileEventHook([&](recman::testing::FileEvent, const char*) {
-        if (armed && ++events == killAt) raise(SIGKILL);
+    recman::testing::SetFileEventHook([&](recman::testing::FileEvent event, const char* path) {
+        if (!armed) return true;
+        ++events;
+        if (killAt > 0 && events == killAt) raise(SIGKILL);
+        if (killAt == 0 && event == recman::testing::FileEvent::kWrite && IsTableFile(path)) {
+            armed = false;
+            std::cout << "stalled" << std::endl;
+            std::string line;
+            std::getline(std::cin, line);
+        }
         return true;
     });
     Table a(dir + "/A.BTR"), b(dir + "/B.BTR"), c(dir + "/C.BTR");
@@ -140,8 +159,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hold" && argc >= 3) return Hold(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
     if (mode == "note" && argc == 5) return Note(argv[2], argv[3], argv[4]);
-    if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::atoi(argv[4]));
+    if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
+    if (mode == "stall" && argc == 4) return Crash(argv[2], argv[3], 0);
     if (mode == "move" && argc == 4) return Move(argv[2], std::atoi(argv[3]));
-    std::cerr << "usage: recman_peer hold DIR [ms] | note DIR ID TEXT | crash DIR TAG N | move DIR N\n";
+    std::cerr << "usage: recman_peer hold DIR [ms] | note DIR ID TEXT | crash DIR TAG N | stall DIR TAG | move DIR N\n";
     return 2;
 }

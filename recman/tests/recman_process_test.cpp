@@ -1,6 +1,7 @@
 // The record manager seen from several processes: isolation of an open transaction,
 // writers waiting for each other, commits across three files that are killed at every
-// point of the commit, and files opened while other processes commit and get killed.
+// point of the commit, files opened while other processes commit and get killed, and
+// the working files that killed processes leave behind.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -32,6 +33,14 @@ public:
         : CPeerProcess(RECMAN_PEER, std::move(args), {{"TMPDIR", tmpdir}}) {}
 };
 
+// Names of the working files (and super-journals) in a folder.
+std::vector<std::string> WorkingFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(".recman-", 0) == 0) names.push_back(entry.path().filename());
+    return names;
+}
+
 class RecmanProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -43,7 +52,8 @@ protected:
         m_dir = mkdtemp(pattern.data());
         m_tmp = m_dir + "/tmp";
         std::filesystem::create_directory(m_tmp);
-        for (const char* name : {"A.BTR", "B.BTR", "C.BTR"})
+        // D is a file that no peer writes to.
+        for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "D.BTR"})
             ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/" + name), 0);
     }
     void TearDown() override {
@@ -121,7 +131,10 @@ TEST_F(RecmanProcessTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening
 // Kills a peer's commit across A, B and C at every file event in turn until one commits,
 // checking after each kill that every transaction so far is wholly in all three files or
 // in none. wipeTemporaryFolder: the peer's temporary folder is emptied after each kill, as
-// a reboot does, and as it looks from another workstation that recovers the files.
+// a reboot does, and as it looks from another workstation that recovers the files. After
+// each kill this process opens the folder afresh, through a file the commit does not touch,
+// which removes the killed process's working file and super-journal once what it left half
+// committed is rolled back.
 void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, bool wipeTemporaryFolder,
                              const std::function<bool(const std::string&, const std::string&)>& has) {
     int killed = 0;
@@ -143,6 +156,9 @@ void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, boo
             std::filesystem::remove_all(tmp);
             std::filesystem::create_directory(tmp);
         }
+        recman::Shutdown();
+        ASSERT_EQ(Table(dir + "/D.BTR").OpenStatus(), kOk);
+        EXPECT_EQ(WorkingFiles(dir).size(), 1u) << "this process's own only, after a kill at " << point;
         for (const std::string& t : tags) {
             const int in = int(has("A.BTR", t)) + int(has("B.BTR", t)) + int(has("C.BTR", t));
             ASSERT_TRUE(in == 0 || in == 3) << t << " is in " << in << " files after a kill at " << point;
@@ -158,6 +174,20 @@ void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, boo
 }
 
 TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
+    // A process held in the middle of its commit is alive: opening the folder meanwhile
+    // leaves its working file and super-journal alone, and its commit ends whole.
+    {
+        Peer stalled({"stall", m_dir, "live"}, m_tmp);
+        ASSERT_EQ(stalled.ReadLine(), "stalled");
+        const std::vector<std::string> itsFiles = WorkingFiles(m_dir);
+        ASSERT_EQ(itsFiles.size(), 2u);
+        ASSERT_EQ(Table(m_dir + "/D.BTR").OpenStatus(), kOk);
+        for (const std::string& name : itsFiles) EXPECT_TRUE(std::filesystem::exists(m_dir + "/" + name)) << name;
+        stalled.Send("go on");
+        EXPECT_EQ(stalled.ReadLine(), "committed");
+        EXPECT_EQ(WEXITSTATUS(stalled.Wait()), 0);
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) EXPECT_TRUE(Has(name, "live")) << name;
     KillCommitsAtEveryPoint(m_dir, m_tmp, false,
                             [&](const std::string& file, const std::string& id) { return Has(file, id); });
 }
@@ -215,6 +245,9 @@ TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWhol
     recman::SetBusyTimeout(5000);
     EXPECT_GT(kills, 100);
 
+    // The next process to open the folder removes what the killed ones left behind.
+    ASSERT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kOk);
+    EXPECT_EQ(WorkingFiles(m_dir).size(), 1u);
     // Every move is whole: each balance is its start plus what the log says came in and
     // went out.
     std::map<char, int> expected{{'A', 1000}, {'B', 1000}, {'C', 1000}};
