@@ -160,15 +160,15 @@ int Engine::OpenConnection(const std::string& tableFolder) {
     // sharing the folder) must find it, or it takes a half-done commit for a whole one.
     // A folder that cannot take it (read-only) falls back to the temporary folder.
     // Once this process's own working file is there, those of processes that ended without
-    // closing are removed, after rolling back what they left half committed.
-    std::string tidy = folder, prefix = ".recman-";
-    if (folder.empty() || !m_workingFile.Make(folder + "/" + prefix + "XXXXXX")) {
+    // closing are removed from its folder, after rolling back what they left half committed.
+    std::string home = folder, prefix = ".recman-";
+    if (folder.empty() || !m_workingFile.Make(home + "/" + prefix + "XXXXXX")) {
         const char* tmp = std::getenv("TMPDIR");
-        tidy = tmp && *tmp ? tmp : "/tmp";
+        home = tmp && *tmp ? tmp : "/tmp";
         prefix = "recman-";
-        if (!m_workingFile.Make(tidy + "/" + prefix + "XXXXXX")) return kIoError;
+        if (!m_workingFile.Make(home + "/" + prefix + "XXXXXX")) return kIoError;
     }
-    RemoveAbandonedWorkingFiles(tidy, prefix, m_busyTimeout);
+    RemoveAbandonedWorkingFiles(home, prefix, m_busyTimeout);
     const int rc =
         sqlite3_open_v2(m_workingFile.Path().c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {

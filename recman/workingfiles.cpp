@@ -41,9 +41,9 @@ bool LockFirstByte(int fd, bool wait) {
 
 // True while path still names the file open as fd.
 bool StillNames(int fd, const std::string& path) {
-    struct stat open, named;
-    return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
