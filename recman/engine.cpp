@@ -76,6 +76,25 @@ std::string CreateSql(const Schema& schema) {
     return sql;
 }
 
+// The status of a failed read of a file's layout tables. Only what SQLite finds in the
+// file itself makes it "not a table file": a file that another process holds or is
+// recovering after a crash is locked, and a failing read is an I/O error.
+int LayoutReadStatus(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kFileLocked;
+        case SQLITE_IOERR:
+        case SQLITE_NOMEM:
+        case SQLITE_CANTOPEN:
+            return kIoError;
+        case SQLITE_FULL:
+            return kDiskFull;
+        default:
+            return kNotATableFile;
+    }
+}
+
 bool SameSchema(const Schema& a, const Schema& b) {
     if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
     for (size_t k = 0; k < a.keys.size(); ++k) {
@@ -118,20 +137,6 @@ void Engine::SetBusyTimeout(int ms) {
     if (m_db) sqlite3_busy_timeout(m_db, ms);
 }
 
-namespace {
-
-// Makes an empty private file from the mkstemp pattern; "" when it cannot be made.
-std::string MakeWorkingFile(std::string pattern) {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return std::string();
-    ::close(fd);
-    return name.data();
-}
-
-}  // namespace
-
 int Engine::SetWorkingFolder(const std::string& folder) {
     if (m_db) return kFileLocked;  // the working file is made with the connection
     if (folder.empty()) {
@@ -154,19 +159,22 @@ int Engine::OpenConnection(const std::string& tableFolder) {
     // crash (after a reboot that emptied the temporary folder, or on another workstation
     // sharing the folder) must find it, or it takes a half-done commit for a whole one.
     // A folder that cannot take it (read-only) falls back to the temporary folder.
-    std::string path;
-    if (!folder.empty()) path = MakeWorkingFile(folder + "/.recman-XXXXXX");
-    if (path.empty()) {
+    // Once this process's own working file is there, those of processes that ended without
+    // closing are removed from its folder, after rolling back what they left half committed.
+    std::string home = folder, prefix = ".recman-";
+    if (folder.empty() || !m_workingFile.Make(home + "/" + prefix + "XXXXXX")) {
         const char* tmp = std::getenv("TMPDIR");
-        path = MakeWorkingFile(std::string(tmp && *tmp ? tmp : "/tmp") + "/recman-XXXXXX");
+        home = tmp && *tmp ? tmp : "/tmp";
+        prefix = "recman-";
+        if (!m_workingFile.Make(home + "/" + prefix + "XXXXXX")) return kIoError;
     }
-    if (path.empty()) return kIoError;
-    m_mainPath = path;
-    const int rc = sqlite3_open_v2(m_mainPath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    RemoveAbandonedWorkingFiles(home, prefix, m_busyTimeout);
+    const int rc =
+        sqlite3_open_v2(m_workingFile.Path().c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(m_db);
         m_db = nullptr;
-        ::unlink(m_mainPath.c_str());
+        m_workingFile.Remove();
         return kIoError;
     }
     sqlite3_busy_timeout(m_db, m_busyTimeout);
@@ -182,7 +190,7 @@ int Engine::OpenConnection(const std::string& tableFolder) {
 }
 
 void Engine::RehomeIfWorkingFileGone() {
-    if (!m_db || m_inTransaction || ::access(m_mainPath.c_str(), F_OK) == 0) return;
+    if (!m_db || m_inTransaction || ::access(m_workingFile.Path().c_str(), F_OK) == 0) return;
     // The folder it was in went away (a database folder removed while this process
     // lives on): without it no commit across files could write its super-journal.
     // Cursors still open attach their files again on their next call.
@@ -191,6 +199,7 @@ void Engine::RehomeIfWorkingFileGone() {
     FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_workingFile.Close();
     OpenConnection(m_lastFolder);
 }
 
@@ -355,7 +364,7 @@ int Engine::ReadSchema(TableFile* file) {
     int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+        return LayoutReadStatus(rc);
     }
     rc = sqlite3_step(stmt);
     bool ok = rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_TEXT &&
@@ -366,13 +375,14 @@ int Engine::ReadSchema(TableFile* file) {
         schema.recordLength = uint32_t(length);
     }
     sqlite3_finalize(stmt);
-    if (!ok) return (rc & 0xff) == SQLITE_BUSY ? kFileLocked : kNotATableFile;
+    if (!ok) return rc == SQLITE_ROW || rc == SQLITE_DONE ? kNotATableFile : LayoutReadStatus(rc);
 
     sql = "SELECT key_no, seg_no, offset, length, type, duplicates FROM " + file->alias +
           ".recman_key ORDER BY key_no, seg_no";
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return kNotATableFile;
+        return LayoutReadStatus(rc);
     }
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const int key = sqlite3_column_int(stmt, 0);
@@ -389,7 +399,8 @@ int Engine::ReadSchema(TableFile* file) {
         schema.keys[key].duplicates = sqlite3_column_int(stmt, 5) != 0;
     }
     sqlite3_finalize(stmt);
-    if (!ok || rc != SQLITE_DONE || schema.keys.empty()) return kNotATableFile;
+    if (ok && rc != SQLITE_DONE) return LayoutReadStatus(rc);
+    if (!ok || schema.keys.empty()) return kNotATableFile;
     for (const KeyDef& key : schema.keys)
         if (key.length > kMaxKeyLength) return kNotATableFile;
 
@@ -822,8 +833,7 @@ void Engine::Shutdown() {
     FinalizeControls();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
-    ::unlink(m_mainPath.c_str());
-    ::unlink((m_mainPath + "-journal").c_str());
+    m_workingFile.Remove();
 }
 
 }  // namespace recman

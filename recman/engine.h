@@ -6,7 +6,7 @@
 // table file the process opens (in the temporary folder when that folder is read-only).
 // It only exists so that SQLite can write the super-journal that makes a commit across
 // several attached files atomic, next to the files it belongs to; it is removed at
-// shutdown.
+// shutdown, and by the next process to open its folder when this one is killed.
 #pragma once
 
 #include <sqlite3.h>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "recman/schema.h"
+#include "recman/workingfiles.h"
 
 namespace recman {
 
@@ -145,7 +146,7 @@ private:
     int AttachedCount() const;
 
     sqlite3* m_db = nullptr;
-    std::string m_mainPath;
+    WorkingFile m_workingFile;
     std::string m_lastFolder;     // folder of the file last opened
     std::string m_workingFolder;  // chosen folder of the working file; empty: beside the tables
     bool m_beginPending = false;  // begun before the connection existed

@@ -177,7 +177,9 @@ void SetBusyTimeout(int milliseconds);
 // process opens: for a program that reads databases it must leave untouched. The folder
 // should outlive a reboot, so that a commit cut short can still be recovered. Call before
 // the first file is opened (kFileLocked after); kIoError when the folder cannot be made or
-// written. An empty folder restores the default.
+// written. An empty folder restores the default. Wherever the working file goes, the working
+// files that killed processes left in that folder are removed when it is made, after what
+// they left half committed has been rolled back.
 int SetWorkingFolder(const std::string& folder);
 
 // True while this process has a transaction open (between 19 and 20/21).

@@ -1,6 +1,7 @@
-// The record manager seen from two processes: isolation of an open transaction,
-// writers waiting for each other, and commits across three files that are killed at
-// every point of the commit.
+// The record manager seen from several processes: isolation of an open transaction,
+// writers waiting for each other, commits across three files that are killed at every
+// point of the commit, files opened while other processes commit and get killed, and
+// the working files that killed processes leave behind.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,6 +10,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -29,14 +33,27 @@ public:
         : CPeerProcess(RECMAN_PEER, std::move(args), {{"TMPDIR", tmpdir}}) {}
 };
 
+// Names of the working files (and super-journals) in a folder.
+std::vector<std::string> WorkingFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(".recman-", 0) == 0) names.push_back(entry.path().filename());
+    return names;
+}
+
 class RecmanProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/recman-proc-XXXXXX";
-        m_dir = mkdtemp(pattern);
+        // In memory where the system has such a folder: these tests commit hundreds of
+        // times, and waiting for a disk would only make them slow.
+        std::string pattern = std::filesystem::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0
+                                  ? "/dev/shm/recman-proc-XXXXXX"
+                                  : "/tmp/recman-proc-XXXXXX";
+        m_dir = mkdtemp(pattern.data());
         m_tmp = m_dir + "/tmp";
         std::filesystem::create_directory(m_tmp);
-        for (const char* name : {"A.BTR", "B.BTR", "C.BTR"})
+        // D is a file that no peer writes to.
+        for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "D.BTR"})
             ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/" + name), 0);
     }
     void TearDown() override {
@@ -114,7 +131,10 @@ TEST_F(RecmanProcessTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening
 // Kills a peer's commit across A, B and C at every file event in turn until one commits,
 // checking after each kill that every transaction so far is wholly in all three files or
 // in none. wipeTemporaryFolder: the peer's temporary folder is emptied after each kill, as
-// a reboot does, and as it looks from another workstation that recovers the files.
+// a reboot does, and as it looks from another workstation that recovers the files. After
+// each kill this process opens the folder afresh, through a file the commit does not touch,
+// which removes the killed process's working file and super-journal once what it left half
+// committed is rolled back.
 void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, bool wipeTemporaryFolder,
                              const std::function<bool(const std::string&, const std::string&)>& has) {
     int killed = 0;
@@ -136,6 +156,9 @@ void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, boo
             std::filesystem::remove_all(tmp);
             std::filesystem::create_directory(tmp);
         }
+        recman::Shutdown();
+        ASSERT_EQ(Table(dir + "/D.BTR").OpenStatus(), kOk);
+        EXPECT_EQ(WorkingFiles(dir).size(), 1u) << "this process's own only, after a kill at " << point;
         for (const std::string& t : tags) {
             const int in = int(has("A.BTR", t)) + int(has("B.BTR", t)) + int(has("C.BTR", t));
             ASSERT_TRUE(in == 0 || in == 3) << t << " is in " << in << " files after a kill at " << point;
@@ -151,6 +174,20 @@ void KillCommitsAtEveryPoint(const std::string& dir, const std::string& tmp, boo
 }
 
 TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) {
+    // A process held in the middle of its commit is alive: opening the folder meanwhile
+    // leaves its working file and super-journal alone, and its commit ends whole.
+    {
+        Peer stalled({"stall", m_dir, "live"}, m_tmp);
+        ASSERT_EQ(stalled.ReadLine(), "stalled");
+        const std::vector<std::string> itsFiles = WorkingFiles(m_dir);
+        ASSERT_EQ(itsFiles.size(), 2u);
+        ASSERT_EQ(Table(m_dir + "/D.BTR").OpenStatus(), kOk);
+        for (const std::string& name : itsFiles) EXPECT_TRUE(std::filesystem::exists(m_dir + "/" + name)) << name;
+        stalled.Send("go on");
+        EXPECT_EQ(stalled.ReadLine(), "committed");
+        EXPECT_EQ(WEXITSTATUS(stalled.Wait()), 0);
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) EXPECT_TRUE(Has(name, "live")) << name;
     KillCommitsAtEveryPoint(m_dir, m_tmp, false,
                             [&](const std::string& file, const std::string& id) { return Has(file, id); });
 }
@@ -158,6 +195,80 @@ TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) 
 TEST_F(RecmanProcessTest, CommitKilledAtAnyPointStaysWholeWhenTheKilledProcessTemporaryFolderIsGone) {
     KillCommitsAtEveryPoint(m_dir, m_tmp, true,
                             [&](const std::string& file, const std::string& id) { return Has(file, id); });
+}
+
+// Peers move amounts between the "acct" records of A, B and C and log each move in LOG,
+// one transaction each, and are killed at random while this process opens the files
+// afresh again and again, as programs starting up do.
+TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWholeMoves) {
+    ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/LOG.BTR"), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        ASSERT_EQ(t.Insert(MakeRecord("acct", "", 1000)), 0);
+    }
+    recman::Shutdown();
+
+    int nextPeer = 1;
+    const auto startPeer = [&] {
+        auto peer = std::make_unique<Peer>(std::vector<std::string>{"move", m_dir, std::to_string(nextPeer++)}, m_tmp);
+        EXPECT_EQ(peer->ReadLine(), "opened");
+        return peer;
+    };
+    std::vector<std::unique_ptr<Peer>> peers;
+    for (int i = 0; i < 2; ++i) peers.push_back(startPeer());
+    // No waiting: this process meets the peers' locks as often as it can, and such an open
+    // must say the file is locked, never that it is not a table file.
+    recman::SetBusyTimeout(0);
+    std::mt19937 rng(20240611);
+    int opens = 0, kills = 0;
+    for (int round = 0; round < 300; ++round) {
+        for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "LOG.BTR"}) {
+            Table t(m_dir + "/" + name);
+            ++opens;
+            ASSERT_TRUE(t.OpenStatus() == kOk || t.OpenStatus() == kFileLocked)
+                << name << ": status " << t.OpenStatus() << " on open " << opens;
+        }
+        recman::Shutdown();
+        if (rng() % 2 == 0) {
+            auto& victim = peers[rng() % peers.size()];
+            victim->Signal(SIGKILL);
+            const int status = victim->Wait();
+            ASSERT_TRUE(WIFSIGNALED(status)) << "a peer ended by itself: " << victim->ReadLine();
+            ++kills;
+            victim = startPeer();
+        }
+    }
+    for (auto& peer : peers) {
+        peer->Signal(SIGKILL);
+        peer->Wait();
+    }
+    recman::SetBusyTimeout(5000);
+    EXPECT_GT(kills, 100);
+
+    // The next process to open the folder removes what the killed ones left behind.
+    ASSERT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kOk);
+    EXPECT_EQ(WorkingFiles(m_dir).size(), 1u);
+    // Every move is whole: each balance is its start plus what the log says came in and
+    // went out.
+    std::map<char, int> expected{{'A', 1000}, {'B', 1000}, {'C', 1000}};
+    int moves = 0;
+    {
+        Table log(m_dir + "/LOG.BTR");
+        for (int st = log.Call(kOpGetFirst, 0); st == 0; st = log.Call(kOpGetNext, 0), ++moves) {
+            --expected[log.Rec().group[0]];
+            ++expected[log.Rec().group[1]];
+        }
+    }
+    EXPECT_GT(moves, 100);
+    for (const auto& [letter, balance] : expected) {
+        Table t(m_dir + "/" + std::string(1, letter) + ".BTR");
+        ASSERT_EQ(t.Call(kOpGetEqual, 0, "acct"), 0);
+        EXPECT_EQ(t.Rec().number, balance) << letter;
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "LOG.BTR"}) {
+        std::string report;
+        EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << name << ": " << report;
+    }
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ public:
         fprintf(m_in, "%s\n", line.c_str());
         fflush(m_in);
     }
+    // Sends the peer a signal, e.g. SIGKILL to cut it off wherever it stands.
+    void Signal(int signal) {
+        if (m_pid > 0 && !m_waited) kill(m_pid, signal);
+    }
     // Waits for the peer to end; the status as waitpid gives it.
     int Wait() {
         int status = 0;
