@@ -775,14 +775,19 @@ int Engine::Check(const std::string& path, std::string* report) {
     };
     st = kOk;
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, ("PRAGMA " + file->alias + ".integrity_check").c_str(), -1, &stmt, nullptr) ==
-        SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+    // A check that could not run to its end (another process holds the file) has not shown
+    // the file sound: it gives the read's status, never kOk.
+    const int prepared =
+        sqlite3_prepare_v2(m_db, ("PRAGMA " + file->alias + ".integrity_check").c_str(), -1, &stmt, nullptr);
+    if (prepared == SQLITE_OK) {
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             const char* line = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
             if (line && std::strcmp(line, "ok") != 0) st = fail(kNotATableFile, std::string("SQLite: ") + line);
         }
+        if (rc != SQLITE_DONE) st = fail(LayoutReadStatus(rc), sqlite3_errmsg(m_db));
     } else {
-        st = fail(kNotATableFile, sqlite3_errmsg(m_db));
+        st = fail(LayoutReadStatus(prepared), sqlite3_errmsg(m_db));
     }
     sqlite3_finalize(stmt);
     stmt = nullptr;

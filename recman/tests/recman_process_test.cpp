@@ -188,6 +188,22 @@ TEST_F(RecmanProcessTest, CommitKilledAtAnyPointLeavesAllFilesBeforeOrAllAfter) 
         EXPECT_EQ(WEXITSTATUS(stalled.Wait()), 0);
     }
     for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) EXPECT_TRUE(Has(name, "live")) << name;
+    // A check of a file this process already has open, made while another process is in
+    // the middle of committing to it, cannot read it: it says the file is locked and never
+    // calls a file it could not check sound.
+    {
+        ASSERT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kOk);
+        Peer stalled({"stall", m_dir, "checked"}, m_tmp);
+        ASSERT_EQ(stalled.ReadLine(), "stalled");
+        recman::SetBusyTimeout(50);
+        std::string report;
+        EXPECT_EQ(recman::CheckFile(m_dir + "/A.BTR", &report), recman::kFileLocked) << report;
+        recman::SetBusyTimeout(5000);
+        stalled.Send("go on");
+        EXPECT_EQ(stalled.ReadLine(), "committed");
+        EXPECT_EQ(WEXITSTATUS(stalled.Wait()), 0);
+        EXPECT_EQ(recman::CheckFile(m_dir + "/A.BTR", &report), kOk) << report;
+    }
     KillCommitsAtEveryPoint(m_dir, m_tmp, false,
                             [&](const std::string& file, const std::string& id) { return Has(file, id); });
 }
