@@ -179,21 +179,30 @@ Listing CategoryListing(CVeloDBSys* db, const char* kind) {
     return listing;
 }
 
-// Staff members and reservation ways share their layout of code, name and mark.
-template <typename Table>
-Listing NumberedListing(CVeloDBSys* db) {
-    Listing listing;
-    listing.dataOfCode = [](const std::string& code) { return QVariant(std::atoi(code.c_str())); };
-    listing.shown.push_back({CVeloComDlg::NotChosenText(), "0", QVariant(0)});
+// Adds every entry of a master laid out as code, name and mark to the listing, shown or
+// hidden by `isHidden` on its mark, with the listing's item data.
+template <typename Table, typename HiddenRule>
+void ScanCodeNameMaster(CVeloDBSys* db, Listing* listing, HiddenRule isHidden) {
     using Record = decltype(Table::m_Data);
     Table table;
     const char start[sizeof(Record::Code)] = {};
     Scan<Table>(table, db, Table::kKeyCodeOrder, start, sizeof start, [&](const Record& r) {
         const std::string code = FieldText(r.Code);
-        (IsExactlyHidden(r.HiddenMark) ? listing.hidden : listing.shown)
-            .push_back({Cp932FieldToQString(r.Name), code, listing.dataOfCode(code)});
+        (isHidden(r.HiddenMark) ? listing->hidden : listing->shown)
+            .push_back({Cp932FieldToQString(r.Name), code, listing->dataOfCode(code)});
         return true;
     });
+}
+
+// Staff members and reservation ways: numbers as item data, led by "not chosen", hidden
+// only by a mark of exactly "__".
+template <typename Table>
+Listing NumberedListing(CVeloDBSys* db) {
+    Listing listing;
+    listing.dataOfCode = [](const std::string& code) { return QVariant(std::atoi(code.c_str())); };
+    listing.shown.push_back({CVeloComDlg::NotChosenText(), "0", QVariant(0)});
+    ScanCodeNameMaster<Table>(db, &listing,
+                              [](const auto& mark) { return IsExactlyHidden(mark); });
     return listing;
 }
 
@@ -202,15 +211,7 @@ template <typename Table>
 Listing CodeListing(CVeloDBSys* db) {
     Listing listing;
     listing.dataOfCode = CodeText;
-    using Record = decltype(Table::m_Data);
-    Table table;
-    const char start[sizeof(Record::Code)] = {};
-    Scan<Table>(table, db, Table::kKeyCodeOrder, start, sizeof start, [&](const Record& r) {
-        const std::string code = FieldText(r.Code);
-        (BeginsHidden(r.HiddenMark) ? listing.hidden : listing.shown)
-            .push_back({Cp932FieldToQString(r.Name), code, CodeText(code)});
-        return true;
-    });
+    ScanCodeNameMaster<Table>(db, &listing, [](const auto& mark) { return BeginsHidden(mark); });
     return listing;
 }
 
