@@ -20,40 +20,6 @@ namespace unita {
 
 namespace {
 
-constexpr size_t kIdentifierWidth = 21;
-constexpr size_t kNumberOffset = 21;
-constexpr size_t kNumberWidth = 11;
-constexpr long long kLargestNumber = 9999999999LL;
-
-static_assert(offsetof(tagPHOTODB, RecordNo) == kNumberOffset);
-static_assert(sizeof(tagPHOTODB::RecordNo) == kNumberWidth);
-static_assert(sizeof(tagPHOTODB::PatientID) == kIdentifierWidth);
-
-// Zero-fills a fixed-width text field and writes text into it (at most width - 1 bytes).
-void WriteField(char* field, size_t width, const std::string& text) {
-    std::memset(field, 0, width);
-    std::memcpy(field, text.data(), std::min(text.size(), width - 1));
-}
-
-std::string ReadField(const char* field, size_t width) {
-    return std::string(field, strnlen(field, width));
-}
-
-std::string NumberText(long long value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%010lld", value);
-    return text;
-}
-
-// The companion number of a photo set: "A%09d" of the number's value.
-std::string CompanionNumber(const std::string& number) {
-    char text[16];
-    std::snprintf(text, sizeof text, "A%09lld", std::atoll(number.c_str()));
-    return text;
-}
-
-bool IsCompanionNumber(const std::string& number) { return !number.empty() && number[0] == 'A'; }
-
 // A field of PATIENT1.BTR that the combine may fill.
 struct SFillField {
     size_t m_offset;
@@ -94,92 +60,6 @@ bool IsEmptyField(const char* record, const SFillField& field) {
     return std::atoll(ReadField(bytes, field.m_width).c_str()) == 0;
 }
 
-// Numbered records take the kept patient's first free numbers; dependent records belong to
-// an analysis and take its new number from the analysis map.
-enum class EMoveKind { Numbered, Dependent };
-
-}  // namespace
-
-struct CPatientCombiner::STableRules {
-    const char* m_file = nullptr;
-    EMoveKind m_kind = EMoveKind::Numbered;
-    bool m_analysis = false;          // its records are analyses: the analysis map starts afresh
-    bool m_photoSet = false;          // XYPHOTOEX.BTR: "A" companions move with their base record
-    bool m_photos = false;            // PHOTO.BTR: the photo map and the image files
-    bool m_reports = false;           // REPORT.BTR files
-    bool m_slideshows = false;        // SLIDESHOW.BTR files
-    std::vector<size_t> m_photoRefs;  // offsets of photo numbers
-    std::vector<size_t> m_analysisRefs;  // offsets of analysis numbers
-};
-
-namespace {
-
-using STableRules = CPatientCombiner::STableRules;
-
-const std::vector<STableRules>& Rules() {
-    using K = EMoveKind;
-    static const std::vector<STableRules> rules = [] {
-        std::vector<STableRules> r;
-        auto numbered = [&](const char* file) -> STableRules& {
-            r.emplace_back();
-            r.back().m_file = file;
-            r.back().m_kind = K::Numbered;
-            return r.back();
-        };
-        auto dependent = [&](const char* file) -> STableRules& {
-            r.emplace_back();
-            r.back().m_file = file;
-            r.back().m_kind = K::Dependent;
-            return r.back();
-        };
-        numbered("PHOTO.BTR").m_photos = true;
-        {
-            STableRules& t = numbered("POINTLAT.BTR");
-            t.m_analysis = true;
-            t.m_photoRefs = {offsetof(tagPOINTLATDB, PhotoNo), offsetof(tagPOINTLATDB, PhotoNo2),
-                             offsetof(tagPOINTLATDB, PhotoNo3)};
-        }
-        for (const char* file : {"CHEVRON.BTR", "ADDLAT.BTR", "PILELAT.BTR", "SPPOINT.BTR",
-                                 "SURGERY.BTR", "SURGERYTREATMENT.BTR"})
-            dependent(file);
-        numbered("MVTO.BTR").m_analysisRefs = {offsetof(tagMVTODB, AnalysisNo)};
-        {
-            STableRules& t = numbered("POINTPA.BTR");
-            t.m_analysis = true;
-            t.m_photoRefs = {offsetof(tagPOINTPADB, PhotoNo), offsetof(tagPOINTPADB, PhotoNo2)};
-        }
-        dependent("PILEPA.BTR");
-        dependent("SPPOINTP.BTR");
-        {
-            STableRules& t = numbered("POINTMO.BTR");
-            t.m_analysis = true;
-            t.m_photoRefs = {offsetof(tagPOINTMODB, PhotoNo)};
-        }
-        dependent("POINTMO2.BTR");
-        dependent("MOEX.BTR");
-        numbered("CASMAS.BTR").m_photoRefs = {offsetof(tagCASMASDB, PhotoNo)};
-        numbered("CVBA.BTR").m_photoRefs = {offsetof(tagCVBADB, PhotoNo)};
-        numbered("LAS.BTR");
-        numbered("REPORT.BTR").m_reports = true;
-        numbered("SLIDESHOW.BTR").m_slideshows = true;
-        {
-            STableRules& t = numbered("XYPHOTOEX.BTR");
-            t.m_analysis = true;
-            t.m_photoSet = true;
-        }
-        dependent("XYPHOTOEXIMG.BTR").m_photoRefs = {offsetof(tagXYPHOTOEXIMGDB, PhotoNo)};
-        dependent("XYPHOTOEXTEXT.BTR");
-        return r;
-    }();
-    return rules;
-}
-
-const STableRules* FindRules(const std::string& table) {
-    for (const STableRules& rules : Rules())
-        if (strcasecmp(rules.m_file, table.c_str()) == 0) return &rules;
-    return nullptr;
-}
-
 // The records of one patient in key order, read before anything is written so that the
 // inserts of the move cannot disturb the scan. False when the scan stops on an error.
 bool ReadPatientRecords(CBtrTable& table, const std::string& patient, uint32_t recordLength,
@@ -209,46 +89,6 @@ void DeleteIfPresent(CBtrTable& table, const std::string& record) {
 int InsertRecord(CBtrTable& table, const std::string& record) {
     std::memcpy(table.Data(), record.data(), record.size());
     return table.Insert();
-}
-
-void MapReferences(std::string& record, const std::vector<size_t>& offsets, const CNumberMap& map) {
-    for (size_t offset : offsets) {
-        if (offset + kNumberWidth > record.size()) continue;
-        char* field = record.data() + offset;
-        WriteField(field, kNumberWidth, map.NewNumberOf(ReadField(field, kNumberWidth)));
-    }
-}
-
-// Looks up the record of `patient` numbered `number`: 0 found, kKeyNotFound, or the error.
-int FindNumbered(CBtrTable& table, const std::string& patient, const std::string& number) {
-    std::string key(table.PrimaryKeyLength(), '\0');
-    WriteField(key.data(), kIdentifierWidth, patient);
-    WriteField(key.data() + kNumberOffset, kNumberWidth, number);
-    table.SetKeyNumber(0);
-    table.SetKey(key.data(), key.size());
-    return table.GetEqual();
-}
-
-// The first number, counting up from *next, under which `patient` has no record yet; the
-// numbers below *next are taken already. For a photo set the number's companion must be free
-// too, or the companion's insert would fail after the set's own. "" when the table cannot
-// tell.
-std::string FirstFreeNumber(CBtrTable& table, const std::string& patient, bool withCompanion,
-                            long long* next) {
-    auto isFree = [&](const std::string& number, bool* error) {
-        int status = FindNumbered(table, patient, number);
-        *error = status != 0 && status != recman::kKeyNotFound;
-        return status == recman::kKeyNotFound;
-    };
-    for (; *next <= kLargestNumber; ++*next) {
-        const std::string number = NumberText(*next);
-        bool error = false;
-        bool free = isFree(number, &error);
-        if (free && withCompanion) free = isFree(CompanionNumber(number), &error);
-        if (error) return {};
-        if (free) return number;
-    }
-    return {};
 }
 
 }  // namespace
@@ -294,26 +134,11 @@ int FillEmptyPatientFields(char* kept, const char* absorbed) {
     return filled;
 }
 
-void CNumberMap::Add(const std::string& newNumber, const std::string& oldNumber) {
-    m_pairs.emplace_back(newNumber, oldNumber);
-}
-
-std::string CNumberMap::NewNumberOf(const std::string& oldNumber) const {
-    for (const auto& [newNumber, old] : m_pairs)
-        if (old == oldNumber) return newNumber;
-    return {};
-}
-
-bool CNumberMap::Contains(const std::string& oldNumber) const {
-    for (const auto& pair : m_pairs)
-        if (pair.second == oldNumber) return true;
-    return false;
-}
-
 const std::vector<std::string>& CombineTableOrder() {
     static const std::vector<std::string> order = [] {
         std::vector<std::string> names;
-        for (const STableRules& rules : Rules()) names.emplace_back(rules.m_file);
+        for (const SNumberingRules& rules : CombineNumberingRules())
+            names.emplace_back(rules.m_file);
         return names;
     }();
     return order;
@@ -364,9 +189,9 @@ bool CPatientCombiner::FillKeptPatient(const std::string& kept, const std::strin
 
 bool CPatientCombiner::MoveRecords(const std::string& table, const std::string& kept,
                                    const std::string& absorbed) {
-    const STableRules* rules = FindRules(table);
-    if (!rules) return Fail(table);
-    if (rules->m_kind == EMoveKind::Numbered) return MoveNumberedRecords(*rules, kept, absorbed);
+    const STableRules* rules = NumberingRulesOf(table);
+    if (!rules || rules->m_kind == ENumbering::Keyed) return Fail(table);
+    if (rules->m_kind == ENumbering::Numbered) return MoveNumberedRecords(*rules, kept, absorbed);
     return MoveDependentRecords(*rules, kept, absorbed);
 }
 
@@ -388,8 +213,8 @@ bool CPatientCombiner::MoveNumberedRecords(const STableRules& rules, const std::
 
         std::string copy = record;
         WriteField(copy.data(), kIdentifierWidth, kept);
-        MapReferences(copy, rules.m_photoRefs, m_photoMap);
-        MapReferences(copy, rules.m_analysisRefs, m_analysisMap);
+        MapReferences(copy, rules.m_photoRefs, m_photoMap, EUnmapped::Clear);
+        MapReferences(copy, rules.m_analysisRefs, m_analysisMap, EUnmapped::Clear);
         const std::string newNumber = FirstFreeNumber(*table, kept, rules.m_photoSet, &next);
         if (newNumber.empty()) return Fail(rules.m_file);
         WriteField(copy.data() + kNumberOffset, kNumberWidth, newNumber);
@@ -476,7 +301,7 @@ bool CPatientCombiner::MoveDependentRecords(const STableRules& rules, const std:
         std::string copy = record;
         WriteField(copy.data(), kIdentifierWidth, kept);
         WriteField(copy.data() + kNumberOffset, kNumberWidth, analysis);
-        MapReferences(copy, rules.m_photoRefs, m_photoMap);
+        MapReferences(copy, rules.m_photoRefs, m_photoMap, EUnmapped::Clear);
         // A copy that cannot be stored is passed over, and its original is then kept.
         if (InsertRecord(*table, copy) != 0) continue;
         if (m_deleteData) DeleteIfPresent(*table, record);

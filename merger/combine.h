@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "merger/recordnumbers.h"
+
 namespace unita {
 
 // The destination folders the combine works in (each ends with "/", added when missing).
@@ -37,22 +39,6 @@ QString ReadPatientDescription(const std::string& databaseFolder, const std::str
 // numeric value is 0 (birth date, the two visit dates at 114 and 123, the values at 132 and
 // 141). Both are 3600-byte records. Returns the number of fields filled.
 int FillEmptyPatientFields(char* kept, const char* absorbed);
-
-// Old-to-new record numbers of the records moved so far, in the order they were added.
-// A number that was not moved maps to "" (the reference becomes empty).
-class CNumberMap {
-public:
-    void Clear() { m_pairs.clear(); }
-    void Add(const std::string& newNumber, const std::string& oldNumber);
-    // The new number of oldNumber, or "" when it has none.
-    std::string NewNumberOf(const std::string& oldNumber) const;
-    bool Contains(const std::string& oldNumber) const;
-    // (new, old) pairs in the order added.
-    const std::vector<std::pair<std::string, std::string>>& Pairs() const { return m_pairs; }
-
-private:
-    std::vector<std::pair<std::string, std::string>> m_pairs;
-};
 
 // The tables the combine moves, in order: photos first (their new numbers are needed by the
 // analyses), each analysis table before the tables that depend on it.
@@ -90,7 +76,7 @@ public:
     const std::string& FailedTable() const { return m_failedTable; }
 
     // How one table's records move (which references are renumbered, which files follow).
-    struct STableRules;
+    using STableRules = SNumberingRules;
 
 private:
     bool MoveNumberedRecords(const STableRules& rules, const std::string& kept,

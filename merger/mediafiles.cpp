@@ -102,11 +102,12 @@ bool SamePlace(const std::string& a, const std::string& b) {
 // are copied.
 void CopyOneOfRecord(const SMediaMove& move, const std::string& from, const std::string& to,
                      SMediaCopy* result, std::vector<std::string>* copiedSources) {
-    if (CopyMediaFile(from, to, EOverwrite::Replace)) {
+    if (move.m_overwrite == EOverwrite::Keep && ::access(to.c_str(), F_OK) == 0) return;
+    if (CopyMediaFile(from, to, move.m_overwrite)) {
         ++result->m_copied;
         if (move.m_removeSource) copiedSources->push_back(from);
     } else {
-        ++result->m_failed;
+        if (result->m_failed++ == 0) result->m_firstFailed = from;
     }
 }
 
@@ -267,14 +268,11 @@ SMediaCopy CopySlideshowFile(const SMediaMove& move) {
     return FinishRecordCopy(move, result, copiedSources);
 }
 
-bool CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
-                   const std::string& toImageFolder, const std::string& toPatient) {
-    std::string from = ImageFilePath(fromImageFolder, fromPatient, kMainImageNumber,
-                                     EPathFor::Source, kMediaStill);
-    if (from.empty()) return false;
-    std::string to = ImageFilePath(toImageFolder, toPatient, kMainImageNumber,
-                                   EPathFor::Destination, kMediaStill);
-    return CopyMediaFile(from, to, EOverwrite::Keep);
+SMediaCopy CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
+                         const std::string& toImageFolder, const std::string& toPatient) {
+    SMediaMove move{fromImageFolder,  toImageFolder,    fromPatient, toPatient,
+                    kMainImageNumber, kMainImageNumber, false,       EOverwrite::Keep};
+    return CopyPhotoFiles(move, kMediaStill);
 }
 
 bool CopyTree(const std::string& source, const std::string& destination, std::string* error) {

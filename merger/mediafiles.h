@@ -82,13 +82,17 @@ struct SMediaMove {
     // Remove the record's source files once all of them have been copied (the combine's data
     // deletion). When one copy fails, every source file of the record is kept.
     bool m_removeSource = false;
+    // Keep: a target that exists already stays, and counts as neither copied nor failed (the
+    // files of a record an earlier, interrupted merge stored are completed, not replaced).
+    EOverwrite m_overwrite = EOverwrite::Replace;
 };
 
 // What the copies of one record's files did. A source file that does not exist is neither
 // copied nor failed.
 struct SMediaCopy {
     int m_copied = 0;
-    int m_failed = 0;  // source files that exist but could not be copied
+    int m_failed = 0;           // source files that exist but could not be copied
+    std::string m_firstFailed;  // the first of them
     bool AllCopied() const { return m_failed == 0; }
 };
 
@@ -101,9 +105,10 @@ SMediaCopy CopyReportFile(const SMediaMove& move);
 SMediaCopy CopySlideshowFile(const SMediaMove& move);
 
 // A patient's main image ("0000000000.jpg"), never over an image the destination patient
-// already has. Returns true when a file was copied.
-bool CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
-                   const std::string& toImageFolder, const std::string& toPatient);
+// already has: copied 1 when a file was copied, failed 1 when the source exists, the target
+// does not, and the copy failed.
+SMediaCopy CopyMainImage(const std::string& fromImageFolder, const std::string& fromPatient,
+                         const std::string& toImageFolder, const std::string& toPatient);
 
 // Copies every file and folder below `source` into `destination` (created with its parents),
 // overwriting existing files and keeping modification times. Stops at the first file or

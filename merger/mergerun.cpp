@@ -72,6 +72,8 @@ private:
     void Fail(const QString& detail);
     void Succeed();
     void RefillMergeData();
+    // Adds what the patient merge did beyond the plain copy to the message at the end.
+    void AppendReport();
 
     const SMergeRunRequest& m_request;
     SMergeFolders m_folders;
@@ -275,7 +277,9 @@ bool CMergeRun::MergeXyloPatients() {
     const PatientRows& rows = m_request.m_xyloRows;
     std::vector<int> all(rows.size());
     std::iota(all.begin(), all.end(), 0);
-    if (!merger.MergePatients(rows, all)) {
+    const bool merged = merger.MergePatients(rows, all);
+    m_result.m_report = merger.Report();
+    if (!merged) {
         m_result.m_failure = merger.LastFailure();
         m_failureDetail = merger.LastFailure().Describe();
         return false;
@@ -288,6 +292,7 @@ void CMergeRun::Fail(const QString& detail) {
     m_progress.SetStatus(MergeFailedText());
     m_result.m_message = MergeFailedText();
     if (!detail.isEmpty()) m_result.m_message += QStringLiteral("\n\n") + detail;
+    AppendReport();
     ShowMergerMessage(m_parent, m_result.m_message, EMergerIcon::Warning);
     RefillMergeData();
 }
@@ -296,12 +301,18 @@ void CMergeRun::Succeed() {
     m_result.m_outcome = EMergeRunOutcome::Succeeded;
     m_progress.SetStatus(MergeSucceededText());
     m_result.m_message = MergeSucceededText();
+    AppendReport();
     ShowMergerMessage(m_parent, m_result.m_message);
     QString error;
     if (!WriteBackSettings(m_folders, m_request.m_writeBack, &error)) {
         ShowMergerMessage(m_parent, error, EMergerIcon::Warning);
     }
     RefillMergeData();
+}
+
+void CMergeRun::AppendReport() {
+    const QString report = m_result.m_report.Describe();
+    if (!report.isEmpty()) m_result.m_message += QStringLiteral("\n\n") + report;
 }
 
 void CMergeRun::RefillMergeData() {

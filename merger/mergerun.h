@@ -51,6 +51,7 @@ struct SMergeRunResult {
     int m_refusedField = 0;   // the field to focus, with its text selected, after a refusal
     QString m_message;        // what was shown at the end (empty when nothing was shown)
     SMergeFailure m_failure;  // the patient and table that stopped a failed run
+    SMergeReport m_report;    // renumbered records, kept destination records, same-ID pairs
     // The destination's patients after the run (the merge-data list), when the run started.
     PatientRows m_mergeData;
 };

@@ -5,13 +5,16 @@
 // under the destination identifier. The full merge run and the command "選択患者のみマージ"
 // both use it.
 //
-// Re-running a merge is safe: records already in the destination are skipped (a duplicate
-// key is not a failure), so a run that stopped halfway is completed by running it again.
+// A record whose number the destination patient has taken already goes in under the
+// patient's next free number, its files and the references to it renumbered alike; one
+// already there unchanged is skipped. Re-running a merge is therefore safe: a run that
+// stopped halfway is completed by running it again, and nothing is added twice.
 #pragma once
 
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,16 +43,21 @@ struct SMergeOptions {
 };
 
 // Finds the destination patient of a Xylo patient among the rows of the merge-data list.
-// The first row (in list order) that fits wins. Patients added during a run are added
-// too, so two Xylo patients with one patient ID become one destination patient.
+// The first row (in list order) that fits wins. Patients added during a run are never found:
+// two Xylo rows with one patient ID may be one person entered twice or two people given one
+// number by mistake, and only the administrator can tell (and join them with 患者合成).
 class CPatientMatcher {
 public:
     CPatientMatcher(EMatchMode mode, const std::vector<SPatientRow>& destinationRows);
 
     // The destination identifier (numeric) of the patient `xylo` matches, or -1.
     long long Find(const SPatientRow& xylo) const;
-    // Records a patient the run added under `identifier`.
-    void Add(const SPatientRow& row, long long identifier);
+    // Notes a patient the run added under `identifier`; returns the identifier of a patient
+    // added before it that the same row would match, or -1.
+    long long NoteAdded(const SPatientRow& row, long long identifier);
+    // Forgets the added patients noted since the list was `count` long (their batch failed).
+    size_t AddedCount() const { return m_addedOrder.size(); }
+    void ForgetAddedSince(size_t count);
 
 private:
     // The text two rows must share to match; empty when the row can match nothing.
@@ -57,6 +65,8 @@ private:
 
     EMatchMode m_mode;
     QHash<QString, long long> m_first;
+    QHash<QString, long long> m_added;
+    std::vector<QString> m_addedOrder;
 };
 
 // What stopped a patient: which patient and which table, for the message that tells the
@@ -65,10 +75,31 @@ struct SMergeFailure {
     QString m_patientId;
     QString m_name;
     std::string m_table;  // the file, e.g. "PATIENT1.BTR" or "CASMAS.BTR"
+    QString m_file;       // an image, report or slideshow file that could not be copied
 
     // "[ID] name のデータをマージできませんでした（TABLE）。" followed by what was written and
     // that merging again completes it.
     QString Describe() const;
+};
+
+// What a merge did beyond the plain copy, for the message at its end: records whose number
+// the destination patient had taken already and that went in under a new one, records whose
+// key the destination held with other contents and that could not be renumbered (the
+// destination's stay), and pairs of Xylo patients with one patient ID added as two patients.
+struct SMergeReport {
+    struct SSameIdPair {
+        QString m_patientId;
+        std::string m_first;  // destination identifiers
+        std::string m_second;
+    };
+    std::map<std::string, int> m_renumbered;  // per table
+    std::vector<QString> m_keptDestination;   // "[ID] name TABLE" per record
+    std::vector<SSameIdPair> m_sameId;
+
+    int RenumberedCount() const;
+    // The lines for the message at the end, "" when there is nothing to tell.
+    QString Describe() const;
+    void Add(const SMergeReport& other);
 };
 
 // The number of progress steps one patient takes (the marking step and one per table).
@@ -105,18 +136,28 @@ public:
     // large list merges many times faster. A batch is marked importing together and
     // success together; when a patient fails, it is marked failure, and the other patients
     // of its batch, not yet complete, lose their mark (running the merge again completes
-    // them).
+    // them). A batch whose write cannot be stored as a whole is merged again patient by
+    // patient, so that a failure names the patient it stopped at.
     bool MergePatients(const std::vector<SPatientRow>& xyloRows, const std::vector<int>& rows);
 
     const SMergeFailure& LastFailure() const { return m_failure; }
+    // What the merges so far did beyond the plain copy.
+    const SMergeReport& Report() const { return m_report; }
 
 private:
     struct SState;
     struct SBatchEntry;
-    bool MergeBatch(std::vector<SBatchEntry>& batch);
+    struct SBatchUndo;
+    enum class EBatchEnd { Merged, Failed, CommitFailed };
+    EBatchEnd MergeBatch(std::vector<SBatchEntry>& batch);
+    bool MergePatientsOfBatch(std::vector<SBatchEntry>& batch, SBatchUndo& undo);
+    bool CopyTablesOfBatch(std::vector<SBatchEntry>& batch, SBatchUndo& undo);
+    void ForgetBatch(const std::vector<SBatchEntry>& batch, const SBatchUndo& undo);
 
     std::unique_ptr<SState> m_state;
     SMergeFailure m_failure;
+    SMergeReport m_report;
+    bool m_commitFailed = false;
 };
 
 // Patients merged together by MergePatients: the first batch is small, so that the first
@@ -147,6 +188,7 @@ struct SSelectedMergeResult {
     int m_refusedField = 0;  // the field (unitaids.h) to focus with its text selected, or 0
     bool m_failed = false;   // a patient or a table failed
     SMergeFailure m_failure;
+    SMergeReport m_report;
 };
 
 // The command "選択患者のみマージ": refuses a destination folder equal to its Xylo folder

@@ -134,9 +134,10 @@ TEST_F(MediaFilesTest, RecordFilesOverwriteButMainImageKeepsTheDestinations) {
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.sld"), "new slides");
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000001.jpg"), "new photo");
 
-    EXPECT_FALSE(CopyMainImage(Folder("src"), "0000000002", Folder("dst"), "0000000009"));
+    const SMediaCopy kept = CopyMainImage(Folder("src"), "0000000002", Folder("dst"), "0000000009");
+    EXPECT_EQ(kept.m_copied + kept.m_failed, 0);
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000009" / "0000000000.jpg"), "calyx face");
-    EXPECT_TRUE(CopyMainImage(Folder("src"), "0000000002", Folder("dst"), "0000000010"));
+    EXPECT_EQ(CopyMainImage(Folder("src"), "0000000002", Folder("dst"), "0000000010").m_copied, 1);
     EXPECT_EQ(ReadFile(Dir("dst") / "0000000010" / "0000000000.jpg"), "xylo face");
 
     // Missing sources copy nothing and change nothing.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QTemporaryDir>
 #include <cstdio>
@@ -207,6 +208,23 @@ public:
     std::vector<QString> m_statuses;
     std::vector<int> m_positions;
     std::map<int, std::vector<ERowMark>> m_marks;
+};
+
+// A progress that ends the process at its n-th report, as a power cut or a kill would.
+class CKillingProgress final : public IMergeProgress {
+public:
+    explicit CKillingProgress(long killAt) : m_killAt(killAt) {}
+    void SetStatus(const QString&) override { Tick(); }
+    void SetPosition(int) override { Tick(); }
+    void MarkXyloRow(int, ERowMark) override { Tick(); }
+    long Reports() const { return m_reports; }
+
+private:
+    void Tick() {
+        if (++m_reports == m_killAt) raise(SIGKILL);
+    }
+    long m_killAt;
+    long m_reports = 0;
 };
 
 // The texts shown through the message service since the last clear.

@@ -3,8 +3,14 @@
 // fails halfway and is completed by running it again.
 #include "merger/patientmerge.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
 #include "merger/tests/mergetestdb.h"
 #include "merger/unitaids.h"
+#include "recman/recman.h"
 
 namespace unita {
 namespace {
@@ -30,9 +36,17 @@ TEST(PatientMatcherTest, IdIgnoresLetterCaseFirstRowWinsAndEmptyNeverMatches) {
     EXPECT_EQ(matcher.Find(Row(100, "")), -1);
     EXPECT_EQ(matcher.Find(Row(100, "A1")), -1);
 
-    // A patient the run added is found by the next Xylo patient with the same ID.
-    matcher.Add(Row(100, "Z9"), 51);
-    EXPECT_EQ(matcher.Find(Row(101, "z9")), 51);
+    // A patient the run added is never found: the next one with the same ID is added too,
+    // and the two are named as a pair. A failed batch's additions are forgotten.
+    EXPECT_EQ(matcher.NoteAdded(Row(100, "Z9"), 51), -1);
+    EXPECT_EQ(matcher.Find(Row(101, "z9")), -1);
+    EXPECT_EQ(matcher.NoteAdded(Row(101, "z9"), 52), 51);
+    EXPECT_EQ(matcher.NoteAdded(Row(102, ""), 53), -1);
+    EXPECT_EQ(matcher.NoteAdded(Row(103, ""), 54), -1);
+    const size_t before = matcher.AddedCount();
+    EXPECT_EQ(matcher.NoteAdded(Row(104, "Q1"), 55), -1);
+    matcher.ForgetAddedSince(before);
+    EXPECT_EQ(matcher.NoteAdded(Row(105, "q1"), 56), -1);
 }
 
 TEST(PatientMatcherTest, OtherModesNeedEveryPartAndIgnoreBlanksInNames) {
@@ -197,7 +211,7 @@ TEST_F(PatientMergeTest, PatientsSelectedOutOfOrderGetExactlyTheirOwnRecords) {
     EXPECT_EQ(m_progress.m_marks.count(1), 0u);
 }
 
-TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndTwoXyloPatientsBecomeOne) {
+TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndNewOnesWithOneIdStayTwo) {
     AddDest({10, "A12", "Calyx A"});
     AddXylo({1, "a12", "Xylo a"});
     AddXylo({2, "A12", "Xylo A"});
@@ -205,19 +219,117 @@ TEST_F(PatientMergeTest, MatchedPatientsKeepDestinationIdAndTwoXyloPatientsBecom
     AddXylo({4, "n7", "same new one"});
     AddRecord(Xylo(), "LAS.BTR", 1, "0000000001", '1');
     AddRecord(Xylo(), "LAS.BTR", 2, "0000000002", '2');
+    AddRecord(Xylo(), "LAS.BTR", 2, "0000000001", 'x');  // both matched patients have a 1
     AddRecord(Xylo(), "LAS.BTR", 3, "0000000001", '3');
-    AddRecord(Xylo(), "LAS.BTR", 4, "0000000005", '4');
+    AddRecord(Xylo(), "LAS.BTR", 3, "0000000005", '4');
+    AddRecord(Xylo(), "LAS.BTR", 4, "0000000001", '5');
 
     ASSERT_FALSE(Merge().m_failed);
     tagPATIENT1DB kept{};
     ASSERT_TRUE(ReadPatient(Dest(), 10, &kept));
     EXPECT_STREQ(kept.Name, "Calyx A");  // no option checked: the destination's record stays
-    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 10), (std::vector<std::pair<std::string, char>>{
-                                                    {"0000000001", '1'}, {"0000000002", '2'}}));
-    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 11), (std::vector<std::pair<std::string, char>>{
-                                                    {"0000000001", '3'}, {"0000000005", '4'}}));
-    tagPATIENT1DB none{};
-    EXPECT_FALSE(ReadPatient(Dest(), 12, &none));
+    using Records = std::vector<std::pair<std::string, char>>;
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 10),
+              (Records{{"0000000001", '1'}, {"0000000002", '2'}, {"0000000003", 'x'}}));
+    // Two new patients with one patient ID: two destination patients, each with its own
+    // records and details, named at the end so that the administrator can join them.
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 11),
+              (Records{{"0000000001", '3'}, {"0000000005", '4'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 12), (Records{{"0000000001", '5'}}));
+    tagPATIENT1DB second{};
+    ASSERT_TRUE(ReadPatient(Dest(), 12, &second));
+    EXPECT_STREQ(second.Name, "same new one");
+    EXPECT_STREQ(second.ChartNo, "n7");
+    const QString shown = ShownTexts().back();
+    EXPECT_TRUE(shown.contains(QStringLiteral("患者ID n7: 登録No. 0000000011 と 0000000012")))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("1件のデータを空いている番号で")))
+        << shown.toStdString();
+
+    // Merged again with the list refreshed, each Xylo patient finds its own copy, although
+    // the list now holds two patients with the ID n7; nothing is added or renumbered twice.
+    const std::string after = DumpAll(Dest());
+    m_request.m_destinationRows = ListedPatients(Dest());
+    const SSelectedMergeResult again = Merge();
+    ASSERT_FALSE(again.m_failed);
+    EXPECT_EQ(again.m_report.RenumberedCount(), 0);
+    EXPECT_TRUE(again.m_report.m_sameId.empty());
+    EXPECT_EQ(DumpAll(Dest()), after);
+}
+
+// A matched patient's records whose numbers the destination patient has taken go in under
+// its next free numbers, with their files, their photo-set companions and the references
+// of the records that point at them; records already there are skipped on a second run.
+TEST_F(PatientMergeTest, TakenNumbersOfAMatchedPatientAreRenumberedWithFilesAndReferences) {
+    AddDest({20, "P1", "dest"});
+    AddXylo({1, "P1", "xylo"});
+    AddRecord(Dest(), "PHOTO.BTR", 20, "0000000001", 'D');
+    AddRecord(Dest(), "POINTLAT.BTR", 20, "0000000001", 'D');
+    AddRecord(Dest(), "REPORT.BTR", 20, "0000000001", 'D');
+    AddRecord(Dest(), "XYPHOTOEX.BTR", 20, "0000000001", 'D');
+    WriteFile(m_root / "destimg/0000000020/0000000001.jpg", "dest photo");
+    WriteFile(m_root / "destrep/0000000020/0000000001.xyr", "dest report");
+
+    AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000001", 'p', kMediaAvi);
+    AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000002", 'q');  // free at the destination
+    WriteFile(m_root / "xyloimg/0000000001/0000000001.avi", "xylo movie");
+    WriteFile(m_root / "xyloimg/0000000001/0000000001.jpg", "xylo photo");
+    WriteFile(m_root / "xyloimg/0000000001/0000000002.jpg", "xylo photo two");
+    AddRecord(Xylo(), "REPORT.BTR", 1, "0000000001", 'r');
+    WriteFile(m_root / "xylorep/0000000001/0000000001.xyr", "xylo report");
+    {
+        CPointLatTable lat(Xylo());
+        ASSERT_EQ(lat.Open(), 0);
+        lat.ClearData();
+        Put(lat.Rec().PatientID, "0000000001");
+        Put(lat.Rec().RecordNo, "0000000001");
+        Put(lat.Rec().PhotoNo, "0000000001");
+        Put(lat.Rec().PhotoNo2, "0000000002");
+        ASSERT_EQ(lat.Insert(), 0);
+    }
+    AddRecord(Xylo(), "CHEVRON.BTR", 1, "0000000001", 'c');
+    AddRecord(Xylo(), "XYPHOTOEX.BTR", 1, "0000000001", 's');
+    AddRecord(Xylo(), "XYPHOTOEX.BTR", 1, "A000000001", 'a');
+    AddRecord(Xylo(), "XYPHOTOEXTEXT.BTR", 1, "A000000001", 't');
+
+    SSelectedMergeResult result = Merge();
+    ASSERT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
+    using Records = std::vector<std::pair<std::string, char>>;
+    EXPECT_EQ(RecordsOf(Dest(), "PHOTO.BTR", 20),
+              (Records{{"0000000001", 'D'}, {"0000000002", 'q'}, {"0000000003", 'p'}}));
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000020/0000000001.jpg"), "dest photo");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000020/0000000003.avi"), "xylo movie");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000020/0000000003.jpg"), "xylo photo");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000020/0000000002.jpg"), "xylo photo two");
+    EXPECT_EQ(RecordsOf(Dest(), "REPORT.BTR", 20),
+              (Records{{"0000000001", 'D'}, {"0000000002", 'r'}}));
+    EXPECT_EQ(ReadFile(m_root / "destrep/0000000020/0000000001.xyr"), "dest report");
+    EXPECT_EQ(ReadFile(m_root / "destrep/0000000020/0000000002.xyr"), "xylo report");
+    // The analysis took number 2 and points at the photos' new numbers; its dependent
+    // record followed it.
+    {
+        CPointLatTable lat(Dest());
+        ASSERT_EQ(lat.Open(), 0);
+        ASSERT_EQ(lat.GetRecordData("0000000020", "0000000002"), 0);
+        EXPECT_STREQ(lat.Rec().PhotoNo, "0000000003");
+        EXPECT_STREQ(lat.Rec().PhotoNo2, "0000000002");
+    }
+    EXPECT_EQ(RecordsOf(Dest(), "CHEVRON.BTR", 20), (Records{{"0000000002", 'c'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "XYPHOTOEX.BTR", 20),
+              (Records{{"0000000001", 'D'}, {"0000000002", 's'}, {"A000000002", 'a'}}));
+    EXPECT_EQ(RecordsOf(Dest(), "XYPHOTOEXTEXT.BTR", 20), (Records{{"A000000002", 't'}}));
+    EXPECT_EQ(result.m_report.RenumberedCount(), 4);  // photo, report, analysis, photo set
+    EXPECT_EQ(result.m_report.m_renumbered.at("PHOTO.BTR"), 1);
+    EXPECT_TRUE(ShownTexts().back().contains(QStringLiteral("4件のデータを空いている番号で")));
+
+    // A second run finds every record where the first put it.
+    const std::string after = DumpAll(Dest());
+    const auto images = Snapshot(m_root / "destimg");
+    result = Merge();
+    ASSERT_FALSE(result.m_failed);
+    EXPECT_EQ(result.m_report.RenumberedCount(), 0);
+    EXPECT_EQ(DumpAll(Dest()), after);
+    EXPECT_EQ(Snapshot(m_root / "destimg"), images);
 }
 
 TEST_F(PatientMergeTest, PriorityOptionsTakeXyloValuesOnlyWhereTheyAreSet) {
@@ -353,21 +465,123 @@ TEST_F(PatientMergeTest, MissingXyloTableFailsThePatientWithoutCrashing) {
     EXPECT_TRUE(ReadPatient(Dest(), 1, &added));
 }
 
-TEST_F(PatientMergeTest, InterruptedMediaRecordGetsItsFilesOnTheNextRun) {
+TEST_F(PatientMergeTest, MediaFilesThatFailOrWereInterruptedAreCompletedByTheNextRun) {
     AddXylo({1, "X1", "x"});
     AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000002", 'p');
     WriteFile(m_root / "xyloimg/0000000001/0000000002.jpg", "photo");
     // An earlier run wrote the patient and the photo record, then stopped before its file.
     AddDest({1, "X1", "x"});
     AddRecord(Dest(), "PHOTO.BTR", 1, "0000000002", 'p');
-    // A destination record that only shares the key is someone else's: its file stays.
+    // A destination record that only shares the key is someone else's: its file stays, and
+    // the Xylo record goes in under the next free number with its own file.
     AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000003", 'q');
     AddRecord(Dest(), "PHOTO.BTR", 1, "0000000003", 'Q');
+    WriteFile(m_root / "destimg/0000000001/0000000003.jpg", "dest three");
     WriteFile(m_root / "xyloimg/0000000001/0000000003.jpg", "xylo three");
+    // A report whose every read fails.
+    AddRecord(Xylo(), "REPORT.BTR", 1, "0000000001", 'r');
+    fs::create_directories(m_root / "xylorep/0000000001");
+    fs::create_symlink("/proc/self/mem", m_root / "xylorep/0000000001/0000000001.xyr");
 
-    ASSERT_FALSE(Merge().m_failed);
+    SSelectedMergeResult result = Merge();
+    ASSERT_TRUE(result.m_failed);
+    EXPECT_EQ(result.m_failure.m_table, "REPORT.BTR");
+    EXPECT_TRUE(result.m_failure.m_file.endsWith(QStringLiteral("0000000001.xyr")));
+    EXPECT_TRUE(ShownTexts().back().contains(QStringLiteral("0000000001.xyr")));
+    EXPECT_EQ(m_progress.FinalMark(0), ERowMark::Failure);
     EXPECT_EQ(ReadFile(m_root / "destimg/0000000001/0000000002.jpg"), "photo");
-    EXPECT_FALSE(fs::exists(m_root / "destimg/0000000001/0000000003.jpg"));
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000001/0000000003.jpg"), "dest three");
+    EXPECT_EQ(ReadFile(m_root / "destimg/0000000001/0000000004.jpg"), "xylo three");
+
+    // With the file readable, merging again completes it.
+    fs::remove(m_root / "xylorep/0000000001/0000000001.xyr");
+    WriteFile(m_root / "xylorep/0000000001/0000000001.xyr", "report");
+    m_request.m_destinationRows = ListedPatients(Dest());
+    result = Merge();
+    ASSERT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
+    EXPECT_EQ(ReadFile(m_root / "destrep/0000000001/0000000001.xyr"), "report");
+    using Records = std::vector<std::pair<std::string, char>>;
+    EXPECT_EQ(RecordsOf(Dest(), "PHOTO.BTR", 1),
+              (Records{{"0000000002", 'p'}, {"0000000003", 'Q'}, {"0000000004", 'q'}}));
+}
+
+// A write that cannot be stored (a full disk, say) stops the merge at the patient whose
+// records it held, not at the first patient of the batch.
+TEST_F(PatientMergeTest, AWriteThatCannotBeStoredNamesThePatientWhoseRecordsItHeld) {
+    AddXylo({1, "X1", "first"});
+    AddXylo({2, "X2", "second"});
+    AddXylo({3, "X3", "third"});
+    AddRecord(Xylo(), "LAS.BTR", 2, "0000000001", 'l');
+    const std::string las = Dest() + "LAS.BTR";
+    recman::Shutdown();
+    bool failWrites = true;
+    recman::testing::SetFileEventHook([&](recman::testing::FileEvent event, const char* path) {
+        return !(failWrites && event == recman::testing::FileEvent::kSync &&
+                 std::string(path).starts_with(las));
+    });
+    const SSelectedMergeResult result = Merge();
+    failWrites = false;
+    recman::testing::SetFileEventHook({});
+    ASSERT_TRUE(result.m_failed);
+    EXPECT_EQ(result.m_failure.m_table, "LAS.BTR");
+    EXPECT_EQ(result.m_failure.m_patientId, QStringLiteral("X2"));
+    EXPECT_EQ(m_progress.FinalMark(0), ERowMark::Success);
+    EXPECT_EQ(m_progress.FinalMark(1), ERowMark::Failure);
+    EXPECT_EQ(m_progress.FinalMark(2), ERowMark::None);
+
+    // Merged again, the patients already in are found, not added a second time.
+    m_request.m_destinationRows = ListedPatients(Dest());
+    ASSERT_FALSE(Merge().m_failed);
+    EXPECT_EQ(ListedPatients(Dest()).size(), 3u);
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 2).size(), 1u);
+}
+
+// Patients without a name or an ID can only be recognised by their whole record; a merge
+// killed in the middle of a batch and run again ends as an uninterrupted one.
+TEST_F(PatientMergeTest, AMergeKilledInABatchAndRunAgainEndsLikeAnUninterruptedOne) {
+    AddDest({7, "D7", "dest"});
+    AddXylo({1, "D7", "matched"});
+    for (long long id = 2; id <= 9; ++id) {
+        AddXylo({id, id % 3 == 0 ? "" : "N" + std::to_string(id), id % 2 == 0 ? "" : "named"});
+        AddRecord(Xylo(), "CASMAS.BTR", id, "0000000001", char('a' + id));
+        AddRecord(Xylo(), "PHOTO.BTR", id, "0000000001", char('p' + id));
+        WriteFile(m_root / "xyloimg" / Id10(id) / "0000000001.jpg", "photo " + Id10(id));
+    }
+    AddRecord(Xylo(), "PHOTO.BTR", 1, "0000000001", 'm');
+    AddRecord(Dest(), "PHOTO.BTR", 7, "0000000001", 'D');
+    const fs::path start = m_root / "start";
+    fs::copy(m_root / "dest", start);
+
+    CKillingProgress counter(-1);
+    ASSERT_FALSE(MergeSelectedPatients(m_request, counter, nullptr).m_failed);
+    const std::string expected = DumpAll(Dest());
+    const auto expectedImages = Snapshot(m_root / "destimg");
+
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<long> step(1, counter.Reports() - 1);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const long killAt = step(random);
+        fs::remove_all(m_root / "dest");
+        fs::remove_all(m_root / "destimg");
+        fs::copy(start, m_root / "dest");
+        recman::Shutdown();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CKillingProgress killer(killAt);
+            MergeSelectedPatients(m_request, killer, nullptr);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill at " << killAt;
+        SSelectedMergeRequest again = m_request;
+        again.m_destinationRows = ListedPatients(Dest());
+        const SSelectedMergeResult result = MergeSelectedPatients(again, m_progress, nullptr);
+        ASSERT_FALSE(result.m_failed) << "kill at " << killAt;
+        EXPECT_EQ(DumpAll(Dest()), expected) << "kill at " << killAt;
+        EXPECT_EQ(Snapshot(m_root / "destimg"), expectedImages) << "kill at " << killAt;
+    }
 }
 
 }  // namespace
