@@ -20,6 +20,7 @@
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
 #include "merger/mergesettings.h"
+#include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 
 namespace unita {
@@ -31,19 +32,32 @@ namespace fs = std::filesystem;
 // would make the rebuild of a large practice take minutes.
 constexpr int kInsertsPerCommit = 500;
 
-// Copies a zero-terminated text from a field of fromWidth bytes into a field of toWidth
-// bytes, leaving at least one terminator in the target.
+// How many of the first `length` bytes of a code page 932 text fit into `room` bytes
+// without splitting a double-byte character.
+size_t FittingLength(const char* text, size_t length, size_t room) {
+    if (length <= room) return length;
+    size_t fits = 0;
+    while (fits < room) {
+        const size_t step = IsCp932LeadByte(static_cast<unsigned char>(text[fits])) ? 2 : 1;
+        if (fits + step > room) break;
+        fits += step;
+    }
+    return fits;
+}
+
+// Copies a text field (up to its terminator, or the whole field when it has none) into a
+// zeroed field of toWidth bytes. A field as wide as the old one keeps the whole text, even
+// one that fills it to the last byte (a 21-character ID in a 21-byte field); a narrower
+// field keeps as much as it holds.
 void CopyText(char* to, size_t toWidth, const char* from, size_t fromWidth) {
-    const size_t limit = std::min(fromWidth, toWidth - 1);
-    const char* end = static_cast<const char*>(std::memchr(from, '\0', limit));
-    std::memcpy(to, from, end ? size_t(end - from) : limit);
+    std::memcpy(to, from, FittingLength(from, strnlen(from, fromWidth), toWidth));
 }
 
 #define UNITA_COPY_TEXT(to, from) CopyText(to, sizeof(to), from, sizeof(from))
 
 void CopyDigits(char* to, size_t toWidth, const char* telephone, size_t width) {
     const std::string digits = TelephoneDigits(telephone, width);
-    std::memcpy(to, digits.data(), std::min(digits.size(), toWidth - 1));
+    std::memcpy(to, digits.data(), std::min(digits.size(), toWidth));
 }
 
 std::string PatientKey(long number) {

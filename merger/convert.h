@@ -18,6 +18,9 @@ class IMergeProgress;
 
 // Fills newRecord (zeroed first) from an old record: every field at its current offset,
 // the old date at both 114 and 123, and the two telephones again without "-" and blanks.
+// A text is copied whole where the current field is as wide as the old one (also when it
+// fills the field without a terminator); the narrower OldExtra keeps its first 26 bytes,
+// cut before a double-byte character that would not fit whole.
 void ConvertPatientRecord(const tagOLDPATIENTDB& oldRecord, tagPATIENT1DB* newRecord);
 
 // The text with every "-" and every blank removed ("03-1234 5678" gives "0312345678").

@@ -34,6 +34,12 @@ void Put(char (&field)[N], const char* text) {
     std::memcpy(field, text, std::min(std::strlen(text), N - 1));
 }
 
+// The text of a fixed-width field: up to its terminator, or all of it when it has none.
+template <size_t N>
+std::string Text(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
 // Every file below folder with a hash of its bytes. The record manager's working file of
 // this process (".recman-*", beside the first table file the process opened) is not part
 // of the database and is left out.
@@ -145,8 +151,7 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     EXPECT_STREQ(n.ChargeCode, "07");
     EXPECT_STREQ(n.DoctorCode, "02");
     EXPECT_EQ(n.InactiveFlag, 1);
-    EXPECT_EQ(std::string(n.OldExtra, strnlen(n.OldExtra, sizeof n.OldExtra)),
-              "0123456789012345678901234");
+    EXPECT_EQ(Text(n.OldExtra), "01234567890123456789012345");
     EXPECT_STREQ(n.ChartNo, "A12");
     EXPECT_STREQ(n.HomeTel, "03-1234 5678");
     EXPECT_STREQ(n.MobileTel, "090 - 1111-2222");
@@ -163,6 +168,35 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     const char* afterComment = reinterpret_cast<const char*>(&n) + offsetof(tagPATIENT1DB, Email);
     EXPECT_TRUE(std::all_of(afterComment, reinterpret_cast<const char*>(&n + 1),
                             [](char c) { return c == 0; }));
+
+    // Texts that fill their old field to the last byte, without a terminator, arrive whole
+    // where the current field is as wide or wider; the narrower OldExtra keeps what fits,
+    // without half of a double-byte character.
+    tagOLDPATIENTDB full;
+    std::memset(&full, 'A', sizeof full);
+    full.DeletedMark = 0;
+    std::memcpy(full.OldExtra + 25, "\x8e\x52", 2);  // a double-byte character across the end
+    ConvertPatientRecord(full, &n);
+    const auto as = [](size_t count) { return std::string(count, 'A'); };
+    for (const std::string& text :
+         {Text(n.PatientID), Text(n.Name), Text(n.Kana), Text(n.ChartNo), Text(n.HomeTel),
+          Text(n.MobileTel), Text(n.GuardianName), Text(n.GuardianKana), Text(n.HomeTelDigits),
+          Text(n.MobileTelDigits)}) {
+        EXPECT_EQ(text, as(21));
+    }
+    for (const std::string& text :
+         {Text(n.BirthDate), Text(n.FirstVisitDate), Text(n.EntryDate), Text(n.LastVisitDate)}) {
+        EXPECT_EQ(text, as(9));
+    }
+    EXPECT_EQ(Text(n.Sex), as(2));
+    EXPECT_EQ(Text(n.ChargeCode), as(3));
+    EXPECT_EQ(Text(n.DoctorCode), as(3));
+    EXPECT_EQ(Text(n.ZipCode), as(11));
+    EXPECT_EQ(Text(n.Address1), as(41));
+    EXPECT_EQ(Text(n.Address2), as(41));
+    EXPECT_EQ(Text(n.Comment), as(256));
+    EXPECT_EQ(Text(n.OldExtra), as(25));
+    EXPECT_EQ(n.InactiveFlag, 0);
 }
 
 TEST_F(ConvertTest, InPlaceConversionTwiceLeavesOneRecordPerListedPatient) {
