@@ -489,7 +489,12 @@ void CUnitaDlg::OnConvert() {
         numbers.push_back(static_cast<long>(row.m_identifier));
     const SConvertResult result =
         ConvertPatientsInPlace(Field(kIdCalyxDatabase)->text().toStdString(), numbers, *this);
-    if (result.m_complete) m_convert->setEnabled(false);
+    // The folder now holds the current format: a following merge copies its PATIENT1.BTR
+    // instead of converting the old file again.
+    if (result.m_complete) {
+        m_calyxNeedsConversion = false;
+        m_convert->setEnabled(false);
+    }
     RefillMergeData();
 }
 

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "merger/convert.h"
 #include "merger/tests/mergetestdb.h"
@@ -81,6 +82,10 @@ protected:
         auto* list = Control<CXListCtrl>(dlg, listId);
         for (int r = 0; r < list->GetItemCount(); ++r) texts << list->GetItemText(r, column);
         return texts;
+    }
+    // A click with the mouse on a control of the shown window.
+    static void Click(const CUnitaDlg& dlg, int id) {
+        QTest::mouseClick(Control(dlg, id), Qt::LeftButton);
     }
     void ChooseDestination(CUnitaDlg& dlg, const QString& folder) {
         CMessageService::SetPathScript(
@@ -276,7 +281,8 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
     EXPECT_EQ(Column(dlg, kIdCalyxList, 3), (QStringList{"M", "M", "M"}));
     ASSERT_TRUE(Control(dlg, kIdConvert)->isEnabled());
 
-    Control<QPushButton>(dlg, kIdConvert)->click();
+    dlg.show();
+    Click(dlg, kIdConvert);
     EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "コンバート成功");
     EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
     EXPECT_FALSE(unita::CalyxNeedsConversion(QString::fromStdString(calyx)));
@@ -284,6 +290,18 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
         LoadPatientRows(QString::fromStdString(calyx), EPatientFile::Current, false);
     ASSERT_EQ(converted.size(), 3u);
     EXPECT_EQ(converted[2].m_patientId, "OLD3");
+
+    // From now on the practice keeps its patients in PATIENT1.BTR: a merge in the same
+    // session copies that file, with a patient registered since, instead of converting the
+    // old file again.
+    EXPECT_FALSE(dlg.CalyxNeedsConversion());
+    testdb::AddPatient(calyx, testdb::SPatient(50, "NEW50", "新患"));
+    ChooseDestination(dlg, Work("M"));
+    Click(dlg, kIdMergeStart);
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    const QStringList merged = Column(dlg, kIdMergeDataList, 0);
+    for (const char* id : {"OLD1", "OLD2", "OLD3", "NEW50"}) EXPECT_TRUE(merged.contains(id)) << id;
+    EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
 }
 
 // The convert button empties PATIENT1.BTR before refilling it from the Calyx list: a folder
