@@ -87,6 +87,17 @@ protected:
     static void Click(const CUnitaDlg& dlg, int id) {
         QTest::mouseClick(Control(dlg, id), Qt::LeftButton);
     }
+    // Replaces a field's text as a person does: select all, then type.
+    static void Type(QLineEdit* field, const QString& text) {
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+    }
+    // Scrolls a row into view and clicks it.
+    static void ClickRow(CXListCtrl* list, int row) {
+        list->scrollToItem(list->topLevelItem(row));
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
     void ChooseDestination(CUnitaDlg& dlg, const QString& folder) {
         CMessageService::SetPathScript(
             [folder](const CMessageService::Request&) { return folder; });
@@ -252,6 +263,47 @@ TEST_F(UnitaDlgTest, MissingCalyxFolderIsRefusedOnceWithTheFocusOnItsField) {
     EXPECT_TRUE(CMessageService::History().last().text.startsWith("Calyxのデータベースフォルダ"));
     EXPECT_EQ(dlg.focusWidget(), calyx);
     EXPECT_FALSE(fs::exists(Work("R").toStdString()));
+}
+
+// The Xylo list names the patients whose records the merges take from the Xylo database
+// folder as typed. A list loaded from another folder is loaded again by マージ開始, and
+// refused by 選択患者のみマージ, whose selection a reload would lose.
+TEST_F(UnitaDlgTest, AXyloListLoadedFromAnotherFolderIsReloadedOrRefused) {
+    const QString first = QString::fromStdString(Source("xylo"));
+    const std::string second = Work("xylo2").toStdString() + "/";
+    fs::copy(Source("xylo"), second, fs::copy_options::recursive);
+    testdb::AddPatient(second, testdb::SPatient(900, "X900", "別人"));
+    CUnitaDlg dlg;
+    dlg.show();
+    auto* field = Control<QLineEdit>(dlg, kIdXyloDatabase);
+    Click(dlg, kIdXyloLoad);
+    ASSERT_FALSE(Column(dlg, kIdXyloList, 0).contains("X900"));
+
+    Type(field, QString::fromStdString(second));
+    ASSERT_EQ(field->text(), QString::fromStdString(second));
+    ChooseDestination(dlg, Work("M"));
+    Click(dlg, kIdMergeStart);
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    const int added = Column(dlg, kIdXyloList, 0).indexOf("X900");
+    EXPECT_GE(added, 0);
+    EXPECT_TRUE(Column(dlg, kIdMergeDataList, 0).contains("X900"));
+
+    // The list now comes from the second folder; the first is typed again.
+    ASSERT_GE(added, 0);
+    auto* xylo = Control<CXListCtrl>(dlg, kIdXyloList);
+    ClickRow(xylo, added);
+    ASSERT_TRUE(xylo->topLevelItem(added)->isSelected());
+    Type(field, first);
+    const auto merged = testdb::Snapshot(Work("M").toStdString());
+    CMessageService::ClearHistory();
+    Click(dlg, kIdMergeSelected);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History().last().text,
+              "Xyloのデータベースフォルダが読み込んだときと違います。「読み込み」で患者一覧を"
+              "読み込み直してから、マージする患者を選んでください。");
+    EXPECT_EQ(dlg.focusWidget(), field);
+    EXPECT_EQ(testdb::Snapshot(Work("M").toStdString()), merged);
+    EXPECT_TRUE(xylo->topLevelItem(added)->isSelected());
 }
 
 // A copy of the demo practice database in the old format: three patients in PATIENT.BTR
