@@ -92,7 +92,10 @@ struct SCopyCounts {
 // sets the run's stop mark (progress.StopMark()); while it is set the user is asked before each
 // further entry whether to stop copying (Yes ends this folder, No clears the mark), and a copy
 // started with the mark set returns at once. The caller clears the mark at the start of
-// each run. Both folders end with "/".
+// each run. Symbolic links are followed to files and folders below the source folder (the
+// destination gets their files, not links); a link that leads outside it, nowhere, or back to
+// a folder being copied is reported like a failed copy, naming the link. Both folders end
+// with "/".
 SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,
                        bool calyxNeedsConversion, IMergeProgress& progress,
                        QWidget* parent = nullptr);

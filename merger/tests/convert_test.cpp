@@ -343,10 +343,64 @@ TEST_F(CopyFolderTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
     const std::string inside = m_source + "merged/";
     fs::create_directories(inside);
     CRecorder progress;
+    // Nor through a link to it.
+    fs::create_directory_symlink(inside, m_source + "alias");
     const SCopyCounts counts = CopyFolder(m_source, inside, ECopyMode::Images, false, progress);
     EXPECT_EQ(counts.m_copied, 2);
     EXPECT_TRUE(fs::exists(inside + "sub/b.jpg"));
     EXPECT_FALSE(fs::exists(inside + "merged"));
+    EXPECT_FALSE(fs::exists(inside + "alias"));
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+}
+
+TEST_F(CopyFolderTest, LinksInsideTheSourceAreCopiedAsTheirFilesAndOthersReported) {
+    WriteFile(m_source + "real/a.jpg", "a");
+    WriteFile(m_source + "real/deep/b.jpg", "b");
+    WriteFile(m_root + "elsewhere/x.jpg", "x");
+    fs::create_directory_symlink(m_source + "real", m_source + "Photo");
+    fs::create_symlink(m_source + "real/a.jpg", m_source + "file.jpg");
+    fs::create_directory_symlink("..", m_source + "real/deep/up");  // loops back to real/
+    fs::create_directory_symlink(m_source, m_source + "self");
+    fs::create_symlink(m_source + "nothing", m_source + "gone");
+    fs::create_directory_symlink(m_root + "elsewhere", m_source + "out");
+    fs::create_symlink(m_root + "elsewhere/x.jpg", m_source + "outfile.jpg");
+    int asked = 0;
+    CMessageService::SetScript([&](const CMessageService::Request& request) {
+        if (request.kind == CMessageService::EKind::YesNo) ++asked;
+        return int(CMessageService::IDNO);
+    });
+
+    CRecorder progress;
+    const SCopyCounts counts = CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
+    for (const char* file : {"Photo/a.jpg", "Photo/deep/b.jpg", "real/a.jpg", "real/deep/b.jpg"})
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_target + file))) << file;
+    EXPECT_FALSE(fs::is_symlink(m_target + "Photo"));
+    EXPECT_EQ(ReadFile(m_target + "Photo/deep/b.jpg"), "b");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_target + "file.jpg")));
+    EXPECT_EQ(ReadFile(m_target + "file.jpg"), "a");
+    for (const char* name : {"Photo/deep/up", "real/deep/up", "self", "gone", "out", "outfile.jpg"})
+        EXPECT_FALSE(fs::exists(fs::symlink_status(m_target + name))) << name;
+    EXPECT_EQ(counts.m_copied, 5);
+
+    // Each link not followed is named with the stop icon, and the stop mark is left set
+    // (the last entry is one), so the run does not report success.
+    EXPECT_EQ(counts.m_failed, 6);
+    std::vector<std::string> named;
+    for (const auto& shown : CMessageService::History()) {
+        if (shown.kind != CMessageService::EKind::MessageBox) continue;
+        EXPECT_EQ(shown.icon, CMessageService::EIcon::Critical);
+        named.push_back(shown.text.section(u'\n', 0, 0).toStdString());
+        if (named.back() == m_source + "out") {
+            EXPECT_TRUE(shown.text.contains(QString::fromStdString(m_root + "elsewhere")));
+        }
+    }
+    std::sort(named.begin(), named.end());
+    std::vector<std::string> links;
+    for (const char* name : {"Photo/deep/up", "gone", "out", "outfile.jpg", "real/deep/up", "self"})
+        links.push_back(m_source + name);
+    EXPECT_EQ(named, links);
+    EXPECT_EQ(asked, 5);
+    EXPECT_TRUE(progress.StopMark());
 }
 
 TEST_F(CopyFolderTest, ModesLeaveOutTheirDatabaseFiles) {
