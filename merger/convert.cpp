@@ -20,6 +20,7 @@
 #include "merger/mergeprogress.h"
 #include "merger/mergertext.h"
 #include "merger/mergesettings.h"
+#include "suite/text/cp932.h"
 #include "suite/tool/messageservice.h"
 
 namespace unita {
@@ -31,19 +32,32 @@ namespace fs = std::filesystem;
 // would make the rebuild of a large practice take minutes.
 constexpr int kInsertsPerCommit = 500;
 
-// Copies a zero-terminated text from a field of fromWidth bytes into a field of toWidth
-// bytes, leaving at least one terminator in the target.
+// How many of the first `length` bytes of a code page 932 text fit into `room` bytes
+// without splitting a double-byte character.
+size_t FittingLength(const char* text, size_t length, size_t room) {
+    if (length <= room) return length;
+    size_t fits = 0;
+    while (fits < room) {
+        const size_t step = IsCp932LeadByte(static_cast<unsigned char>(text[fits])) ? 2 : 1;
+        if (fits + step > room) break;
+        fits += step;
+    }
+    return fits;
+}
+
+// Copies a text field (up to its terminator, or the whole field when it has none) into a
+// zeroed field of toWidth bytes. A field as wide as the old one keeps the whole text, even
+// one that fills it to the last byte (a 21-character ID in a 21-byte field); a narrower
+// field keeps as much as it holds.
 void CopyText(char* to, size_t toWidth, const char* from, size_t fromWidth) {
-    const size_t limit = std::min(fromWidth, toWidth - 1);
-    const char* end = static_cast<const char*>(std::memchr(from, '\0', limit));
-    std::memcpy(to, from, end ? size_t(end - from) : limit);
+    std::memcpy(to, from, FittingLength(from, strnlen(from, fromWidth), toWidth));
 }
 
 #define UNITA_COPY_TEXT(to, from) CopyText(to, sizeof(to), from, sizeof(from))
 
 void CopyDigits(char* to, size_t toWidth, const char* telephone, size_t width) {
     const std::string digits = TelephoneDigits(telephone, width);
-    std::memcpy(to, digits.data(), std::min(digits.size(), toWidth - 1));
+    std::memcpy(to, digits.data(), std::min(digits.size(), toWidth));
 }
 
 std::string PatientKey(long number) {
@@ -292,11 +306,13 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
     return ECopyResult::Copied;
 }
 
-void ShowCopyError(QWidget* parent, const std::string& path, int error) {
-    CMessageService::MessageBox(parent,
-                                QString::fromStdString(path) + QStringLiteral("\n\n") +
-                                    QString::fromLocal8Bit(std::strerror(error)),
+void ShowCopyMessage(QWidget* parent, const std::string& path, const QString& why) {
+    CMessageService::MessageBox(parent, QString::fromStdString(path) + QStringLiteral("\n\n") + why,
                                 ProgramTitle(), CMessageService::EIcon::Critical);
+}
+
+void ShowCopyError(QWidget* parent, const std::string& path, int error) {
+    ShowCopyMessage(parent, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 // The system's path-not-found: the destination folder itself is not there, so no further
@@ -304,6 +320,12 @@ void ShowCopyError(QWidget* parent, const std::string& path, int error) {
 bool DestinationFolderMissing(const std::string& destination, int error) {
     std::error_code ec;
     return (error == ENOENT || error == ENOTDIR) && !fs::is_directory(destination, ec);
+}
+
+// Whether `inner` is `outer` or lies below it, both as the file system names them.
+bool WithinFolder(const fs::path& inner, const fs::path& outer) {
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
 }
 
 // What stays the same through the folders of one copy.
@@ -315,8 +337,88 @@ struct SCopyRun {
     // The destination as the file system names it: a source folder that holds the
     // destination never copies the destination into itself again.
     fs::path m_destinationRoot;
+    // The source as the file system names it: symbolic links are followed only to files
+    // and folders below it.
+    fs::path m_sourceRoot;
+    // The folders being copied, from the source root down to the current one, as the file
+    // system names them: a link back to one of them would copy it into itself without end.
+    std::vector<fs::path> m_copying;
     SCopyCounts m_counts;
 };
+
+// What a symbolic link of the source leads to.
+enum class ELinkTarget { Folder, File, Outside, Loop, Missing };
+
+ELinkTarget FollowLink(const fs::path& link, const SCopyRun& run, fs::path* real) {
+    std::error_code ec;
+    *real = fs::canonical(link, ec);
+    if (ec) return ELinkTarget::Missing;
+    if (!WithinFolder(*real, run.m_sourceRoot)) return ELinkTarget::Outside;
+    if (!fs::is_directory(*real, ec)) return ELinkTarget::File;
+    for (const fs::path& folder : run.m_copying) {
+        if (WithinFolder(folder, *real)) return ELinkTarget::Loop;
+    }
+    return ELinkTarget::Folder;
+}
+
+// A link that is not followed leaves its files out of the destination, so it is reported
+// like a file that could not be copied.
+void ReportLink(const std::string& link, ELinkTarget target, const fs::path& real, SCopyRun& run) {
+    QString why;
+    const QString leadsTo = QString::fromStdString(real.string());
+    if (target == ELinkTarget::Outside) {
+        why = QStringLiteral(
+                  "このリンクはコピー元のフォルダの外（%1）を指しているため、"
+                  "コピーしませんでした。")
+                  .arg(leadsTo);
+    } else if (target == ELinkTarget::Loop) {
+        why = QStringLiteral(
+                  "このリンクはコピー中のフォルダ（%1）に戻るため、"
+                  "コピーしませんでした。")
+                  .arg(leadsTo);
+    } else {
+        why = QStringLiteral("このリンクの指す先が見つからないため、コピーしませんでした。");
+    }
+    ++run.m_counts.m_failed;
+    ShowCopyMessage(run.m_parent, link, why);
+    run.m_progress.SetStopMark(true);
+}
+
+void CopyEntries(const std::string& source, const std::string& destination, SCopyRun& run);
+
+// Copies a folder of the source (`real` is where it lies) into destination + name; the
+// destination itself, when it lies in the source, is left out.
+void CopySubfolder(const std::string& source, const std::string& destination,
+                   const std::string& name, const fs::path& real, SCopyRun& run) {
+    if (real == run.m_destinationRoot) return;
+    const std::string folder = destination + name;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    run.m_copying.push_back(real);
+    CopyEntries(source + name + "/", folder + "/", run);
+    run.m_copying.pop_back();
+}
+
+// Copies a file of the source (through a link, the file it leads to); false when the
+// destination folder is missing, which ends the folder.
+bool CopyFileEntry(const std::string& source, const std::string& destination,
+                   const std::string& name, SCopyRun& run) {
+    int error = 0;
+    switch (CopyOneFile(source + name, destination + name, &error)) {
+        case ECopyResult::Copied:
+            ++run.m_counts.m_copied;
+            break;
+        case ECopyResult::Kept:
+            ++run.m_counts.m_kept;
+            break;
+        case ECopyResult::Failed:
+            ++run.m_counts.m_failed;
+            ShowCopyError(run.m_parent, destination + name, error);
+            run.m_progress.SetStopMark(true);
+            return !DestinationFolderMissing(destination, error);
+    }
+    return true;
+}
 
 void CopyEntries(const std::string& source, const std::string& destination, SCopyRun& run) {
     IMergeProgress& progress = run.m_progress;
@@ -346,11 +448,21 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
             continue;
         }
         std::error_code typeError;
-        if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
-            if (fs::weakly_canonical(entry.path(), typeError) == run.m_destinationRoot) continue;
-            const std::string folder = destination + name;
-            fs::create_directories(folder, typeError);
-            CopyEntries(source + name + "/", folder + "/", run);
+        fs::path real;
+        if (entry.is_symlink(typeError)) {
+            const ELinkTarget target = FollowLink(entry.path(), run, &real);
+            if (real == run.m_destinationRoot) continue;
+            if (target == ELinkTarget::Folder) {
+                CopySubfolder(source, destination, name, real, run);
+                continue;
+            }
+            if (target != ELinkTarget::File) {
+                ReportLink(source + name, target, real, run);
+                continue;
+            }
+        } else if (entry.is_directory(typeError)) {
+            CopySubfolder(source, destination, name, fs::weakly_canonical(entry.path(), typeError),
+                          run);
             continue;
         }
         if (!entry.is_regular_file(typeError)) continue;
@@ -358,21 +470,7 @@ void CopyEntries(const std::string& source, const std::string& destination, SCop
             ++counts->m_skipped;
             continue;
         }
-        int error = 0;
-        switch (CopyOneFile(source + name, destination + name, &error)) {
-            case ECopyResult::Copied:
-                ++counts->m_copied;
-                break;
-            case ECopyResult::Kept:
-                ++counts->m_kept;
-                break;
-            case ECopyResult::Failed:
-                ++counts->m_failed;
-                ShowCopyError(run.m_parent, destination + name, error);
-                progress.SetStopMark(true);
-                if (DestinationFolderMissing(destination, error)) return;
-                break;
-        }
+        if (!CopyFileEntry(source, destination, name, run)) return;
     }
 }
 
@@ -472,7 +570,8 @@ SCopyCounts CopyFolder(const std::string& source, const std::string& destination
     std::error_code ec;
     fs::path root = fs::weakly_canonical(destination, ec);
     if (!root.has_filename()) root = root.parent_path();
-    SCopyRun run{mode, calyxNeedsConversion, progress, parent, root, {}};
+    const fs::path sourceRoot = fs::canonical(source, ec);
+    SCopyRun run{mode, calyxNeedsConversion, progress, parent, root, sourceRoot, {sourceRoot}, {}};
     CopyEntries(source, destination, run);
     return run.m_counts;
 }

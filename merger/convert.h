@@ -18,6 +18,9 @@ class IMergeProgress;
 
 // Fills newRecord (zeroed first) from an old record: every field at its current offset,
 // the old date at both 114 and 123, and the two telephones again without "-" and blanks.
+// A text is copied whole where the current field is as wide as the old one (also when it
+// fills the field without a terminator); the narrower OldExtra keeps its first 26 bytes,
+// cut before a double-byte character that would not fit whole.
 void ConvertPatientRecord(const tagOLDPATIENTDB& oldRecord, tagPATIENT1DB* newRecord);
 
 // The text with every "-" and every blank removed ("03-1234 5678" gives "0312345678").
@@ -89,7 +92,10 @@ struct SCopyCounts {
 // sets the run's stop mark (progress.StopMark()); while it is set the user is asked before each
 // further entry whether to stop copying (Yes ends this folder, No clears the mark), and a copy
 // started with the mark set returns at once. The caller clears the mark at the start of
-// each run. Both folders end with "/".
+// each run. Symbolic links are followed to files and folders below the source folder (the
+// destination gets their files, not links); a link that leads outside it, nowhere, or back to
+// a folder being copied is reported like a failed copy, naming the link. Both folders end
+// with "/".
 SCopyCounts CopyFolder(const std::string& source, const std::string& destination, ECopyMode mode,
                        bool calyxNeedsConversion, IMergeProgress& progress,
                        QWidget* parent = nullptr);

@@ -462,10 +462,20 @@ void CUnitaDlg::OnCalyxLoad() {
 
 void CUnitaDlg::OnXyloLoad() {
     CWaitCursor wait;
-    m_xylo.m_rows = LoadPatientRows(Field(kIdXyloDatabase)->text(), EPatientFile::Current, true);
+    const QString folder = Field(kIdXyloDatabase)->text();
+    m_xylo.m_rows = LoadPatientRows(folder, EPatientFile::Current, true);
     m_xylo.m_marks.clear();
     m_xylo.m_sortColumn = -1;
     ShowRows(m_xylo);
+    m_xyloLoadedFrom = WithTrailingSeparator(folder);
+}
+
+// The merges take the records of each listed Xylo patient from the Xylo database folder as
+// typed: with a list read from another folder they would file one person's records under
+// another's identifier.
+bool CUnitaDlg::XyloListFromAnotherFolder() const {
+    return m_xyloLoadedFrom.has_value() &&
+           *m_xyloLoadedFrom != WithTrailingSeparator(Field(kIdXyloDatabase)->text());
 }
 
 void CUnitaDlg::RefillMergeData() {
@@ -489,7 +499,12 @@ void CUnitaDlg::OnConvert() {
         numbers.push_back(static_cast<long>(row.m_identifier));
     const SConvertResult result =
         ConvertPatientsInPlace(Field(kIdCalyxDatabase)->text().toStdString(), numbers, *this);
-    if (result.m_complete) m_convert->setEnabled(false);
+    // The folder now holds the current format: a following merge copies its PATIENT1.BTR
+    // instead of converting the old file again.
+    if (result.m_complete) {
+        m_calyxNeedsConversion = false;
+        m_convert->setEnabled(false);
+    }
     RefillMergeData();
 }
 
@@ -531,6 +546,13 @@ void CUnitaDlg::OnMergeStart() {
         QDir(calyxFolder).exists()) {
         OnCalyxLoad();
     }
+    // Likewise the Xylo list, when it was loaded from another folder (a list never loaded
+    // stays empty, and the run then merges no Xylo patient).
+    const QString xyloFolder = WithTrailingSeparator(request.m_folders.m_xyloDatabase);
+    if (request.m_convertCalyx && !xyloFolder.isEmpty() && XyloListFromAnotherFolder() &&
+        QDir(xyloFolder).exists()) {
+        OnXyloLoad();
+    }
     request.m_calyxNeedsConversion = m_calyxNeedsConversion;
     for (const SPatientRow& row : m_calyx.m_rows) {
         request.m_calyxPatients.push_back(static_cast<long>(row.m_identifier));
@@ -571,6 +593,17 @@ void CUnitaDlg::OnMergeStart() {
 void CUnitaDlg::OnMergeSelected() {
     SSelectedMergeRequest request;
     request.m_folders = Folders();
+    if (!DestinationFoldersFilled(request.m_folders)) return;
+    // Loading the list again here would lose the selection and merge rows nobody chose.
+    if (XyloListFromAnotherFolder()) {
+        ShowMergerMessage(this,
+                          QStringLiteral("Xyloのデータベースフォルダが読み込んだときと違います。"
+                                         "「読み込み」で患者一覧を読み込み直してから、"
+                                         "マージする患者を選んでください。"),
+                          EMergerIcon::Warning);
+        FocusRefusedField(kIdXyloDatabase);
+        return;
+    }
     request.m_options = PatientOptions();
     request.m_xyloRows = m_xylo.m_rows;
     request.m_selectedRows = SelectedRows(m_xylo);

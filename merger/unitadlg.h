@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <optional>
 #include <vector>
 
 #include "merger/mergeprogress.h"
@@ -85,6 +86,7 @@ private:
     void OnBrowse(int fieldId);
     void OnConvertCalyxToggled();
     void FocusRefusedField(int fieldId);
+    bool XyloListFromAnotherFolder() const;
     SMergeOptions PatientOptions() const;
     STableMergeOptions TableOptions() const;
     std::vector<int> SelectedRows(const SListState& state) const;
@@ -97,6 +99,8 @@ private:
     bool m_calyxNeedsConversion = false;
     // The Calyx database folder the Calyx list and the conversion mark were read from.
     QString m_calyxLoadedFrom;
+    // The Xylo database folder the Xylo list was read from; none until the first load.
+    std::optional<QString> m_xyloLoadedFrom;
 
     QCheckBox* m_convertCalyx = nullptr;  // 1039
     QPushButton* m_convert = nullptr;     // 1017

@@ -34,6 +34,12 @@ void Put(char (&field)[N], const char* text) {
     std::memcpy(field, text, std::min(std::strlen(text), N - 1));
 }
 
+// The text of a fixed-width field: up to its terminator, or all of it when it has none.
+template <size_t N>
+std::string Text(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
 // Every file below folder with a hash of its bytes. The record manager's working file of
 // this process (".recman-*", beside the first table file the process opened) is not part
 // of the database and is left out.
@@ -145,8 +151,7 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     EXPECT_STREQ(n.ChargeCode, "07");
     EXPECT_STREQ(n.DoctorCode, "02");
     EXPECT_EQ(n.InactiveFlag, 1);
-    EXPECT_EQ(std::string(n.OldExtra, strnlen(n.OldExtra, sizeof n.OldExtra)),
-              "0123456789012345678901234");
+    EXPECT_EQ(Text(n.OldExtra), "01234567890123456789012345");
     EXPECT_STREQ(n.ChartNo, "A12");
     EXPECT_STREQ(n.HomeTel, "03-1234 5678");
     EXPECT_STREQ(n.MobileTel, "090 - 1111-2222");
@@ -163,6 +168,35 @@ TEST_F(ConvertTest, RecordFieldsMoveToTheirCurrentOffsets) {
     const char* afterComment = reinterpret_cast<const char*>(&n) + offsetof(tagPATIENT1DB, Email);
     EXPECT_TRUE(std::all_of(afterComment, reinterpret_cast<const char*>(&n + 1),
                             [](char c) { return c == 0; }));
+
+    // Texts that fill their old field to the last byte, without a terminator, arrive whole
+    // where the current field is as wide or wider; the narrower OldExtra keeps what fits,
+    // without half of a double-byte character.
+    tagOLDPATIENTDB full;
+    std::memset(&full, 'A', sizeof full);
+    full.DeletedMark = 0;
+    std::memcpy(full.OldExtra + 25, "\x8e\x52", 2);  // a double-byte character across the end
+    ConvertPatientRecord(full, &n);
+    const auto as = [](size_t count) { return std::string(count, 'A'); };
+    for (const std::string& text :
+         {Text(n.PatientID), Text(n.Name), Text(n.Kana), Text(n.ChartNo), Text(n.HomeTel),
+          Text(n.MobileTel), Text(n.GuardianName), Text(n.GuardianKana), Text(n.HomeTelDigits),
+          Text(n.MobileTelDigits)}) {
+        EXPECT_EQ(text, as(21));
+    }
+    for (const std::string& text :
+         {Text(n.BirthDate), Text(n.FirstVisitDate), Text(n.EntryDate), Text(n.LastVisitDate)}) {
+        EXPECT_EQ(text, as(9));
+    }
+    EXPECT_EQ(Text(n.Sex), as(2));
+    EXPECT_EQ(Text(n.ChargeCode), as(3));
+    EXPECT_EQ(Text(n.DoctorCode), as(3));
+    EXPECT_EQ(Text(n.ZipCode), as(11));
+    EXPECT_EQ(Text(n.Address1), as(41));
+    EXPECT_EQ(Text(n.Address2), as(41));
+    EXPECT_EQ(Text(n.Comment), as(256));
+    EXPECT_EQ(Text(n.OldExtra), as(25));
+    EXPECT_EQ(n.InactiveFlag, 0);
 }
 
 TEST_F(ConvertTest, InPlaceConversionTwiceLeavesOneRecordPerListedPatient) {
@@ -309,10 +343,64 @@ TEST_F(CopyFolderTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
     const std::string inside = m_source + "merged/";
     fs::create_directories(inside);
     CRecorder progress;
+    // Nor through a link to it.
+    fs::create_directory_symlink(inside, m_source + "alias");
     const SCopyCounts counts = CopyFolder(m_source, inside, ECopyMode::Images, false, progress);
     EXPECT_EQ(counts.m_copied, 2);
     EXPECT_TRUE(fs::exists(inside + "sub/b.jpg"));
     EXPECT_FALSE(fs::exists(inside + "merged"));
+    EXPECT_FALSE(fs::exists(inside + "alias"));
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+}
+
+TEST_F(CopyFolderTest, LinksInsideTheSourceAreCopiedAsTheirFilesAndOthersReported) {
+    WriteFile(m_source + "real/a.jpg", "a");
+    WriteFile(m_source + "real/deep/b.jpg", "b");
+    WriteFile(m_root + "elsewhere/x.jpg", "x");
+    fs::create_directory_symlink(m_source + "real", m_source + "Photo");
+    fs::create_symlink(m_source + "real/a.jpg", m_source + "file.jpg");
+    fs::create_directory_symlink("..", m_source + "real/deep/up");  // loops back to real/
+    fs::create_directory_symlink(m_source, m_source + "self");
+    fs::create_symlink(m_source + "nothing", m_source + "gone");
+    fs::create_directory_symlink(m_root + "elsewhere", m_source + "out");
+    fs::create_symlink(m_root + "elsewhere/x.jpg", m_source + "outfile.jpg");
+    int asked = 0;
+    CMessageService::SetScript([&](const CMessageService::Request& request) {
+        if (request.kind == CMessageService::EKind::YesNo) ++asked;
+        return int(CMessageService::IDNO);
+    });
+
+    CRecorder progress;
+    const SCopyCounts counts = CopyFolder(m_source, m_target, ECopyMode::Images, false, progress);
+    for (const char* file : {"Photo/a.jpg", "Photo/deep/b.jpg", "real/a.jpg", "real/deep/b.jpg"})
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_target + file))) << file;
+    EXPECT_FALSE(fs::is_symlink(m_target + "Photo"));
+    EXPECT_EQ(ReadFile(m_target + "Photo/deep/b.jpg"), "b");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_target + "file.jpg")));
+    EXPECT_EQ(ReadFile(m_target + "file.jpg"), "a");
+    for (const char* name : {"Photo/deep/up", "real/deep/up", "self", "gone", "out", "outfile.jpg"})
+        EXPECT_FALSE(fs::exists(fs::symlink_status(m_target + name))) << name;
+    EXPECT_EQ(counts.m_copied, 5);
+
+    // Each link not followed is named with the stop icon, and the stop mark is left set
+    // (the last entry is one), so the run does not report success.
+    EXPECT_EQ(counts.m_failed, 6);
+    std::vector<std::string> named;
+    for (const auto& shown : CMessageService::History()) {
+        if (shown.kind != CMessageService::EKind::MessageBox) continue;
+        EXPECT_EQ(shown.icon, CMessageService::EIcon::Critical);
+        named.push_back(shown.text.section(u'\n', 0, 0).toStdString());
+        if (named.back() == m_source + "out") {
+            EXPECT_TRUE(shown.text.contains(QString::fromStdString(m_root + "elsewhere")));
+        }
+    }
+    std::sort(named.begin(), named.end());
+    std::vector<std::string> links;
+    for (const char* name : {"Photo/deep/up", "gone", "out", "outfile.jpg", "real/deep/up", "self"})
+        links.push_back(m_source + name);
+    EXPECT_EQ(named, links);
+    EXPECT_EQ(asked, 5);
+    EXPECT_TRUE(progress.StopMark());
 }
 
 TEST_F(CopyFolderTest, ModesLeaveOutTheirDatabaseFiles) {

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "merger/convert.h"
 #include "merger/tests/mergetestdb.h"
@@ -81,6 +82,21 @@ protected:
         auto* list = Control<CXListCtrl>(dlg, listId);
         for (int r = 0; r < list->GetItemCount(); ++r) texts << list->GetItemText(r, column);
         return texts;
+    }
+    // A click with the mouse on a control of the shown window.
+    static void Click(const CUnitaDlg& dlg, int id) {
+        QTest::mouseClick(Control(dlg, id), Qt::LeftButton);
+    }
+    // Replaces a field's text as a person does: select all, then type.
+    static void Type(QLineEdit* field, const QString& text) {
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+    }
+    // Scrolls a row into view and clicks it.
+    static void ClickRow(CXListCtrl* list, int row) {
+        list->scrollToItem(list->topLevelItem(row));
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
     void ChooseDestination(CUnitaDlg& dlg, const QString& folder) {
         CMessageService::SetPathScript(
@@ -249,6 +265,47 @@ TEST_F(UnitaDlgTest, MissingCalyxFolderIsRefusedOnceWithTheFocusOnItsField) {
     EXPECT_FALSE(fs::exists(Work("R").toStdString()));
 }
 
+// The Xylo list names the patients whose records the merges take from the Xylo database
+// folder as typed. A list loaded from another folder is loaded again by マージ開始, and
+// refused by 選択患者のみマージ, whose selection a reload would lose.
+TEST_F(UnitaDlgTest, AXyloListLoadedFromAnotherFolderIsReloadedOrRefused) {
+    const QString first = QString::fromStdString(Source("xylo"));
+    const std::string second = Work("xylo2").toStdString() + "/";
+    fs::copy(Source("xylo"), second, fs::copy_options::recursive);
+    testdb::AddPatient(second, testdb::SPatient(900, "X900", "別人"));
+    CUnitaDlg dlg;
+    dlg.show();
+    auto* field = Control<QLineEdit>(dlg, kIdXyloDatabase);
+    Click(dlg, kIdXyloLoad);
+    ASSERT_FALSE(Column(dlg, kIdXyloList, 0).contains("X900"));
+
+    Type(field, QString::fromStdString(second));
+    ASSERT_EQ(field->text(), QString::fromStdString(second));
+    ChooseDestination(dlg, Work("M"));
+    Click(dlg, kIdMergeStart);
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    const int added = Column(dlg, kIdXyloList, 0).indexOf("X900");
+    EXPECT_GE(added, 0);
+    EXPECT_TRUE(Column(dlg, kIdMergeDataList, 0).contains("X900"));
+
+    // The list now comes from the second folder; the first is typed again.
+    ASSERT_GE(added, 0);
+    auto* xylo = Control<CXListCtrl>(dlg, kIdXyloList);
+    ClickRow(xylo, added);
+    ASSERT_TRUE(xylo->topLevelItem(added)->isSelected());
+    Type(field, first);
+    const auto merged = testdb::Snapshot(Work("M").toStdString());
+    CMessageService::ClearHistory();
+    Click(dlg, kIdMergeSelected);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    EXPECT_EQ(CMessageService::History().last().text,
+              "Xyloのデータベースフォルダが読み込んだときと違います。「読み込み」で患者一覧を"
+              "読み込み直してから、マージする患者を選んでください。");
+    EXPECT_EQ(dlg.focusWidget(), field);
+    EXPECT_EQ(testdb::Snapshot(Work("M").toStdString()), merged);
+    EXPECT_TRUE(xylo->topLevelItem(added)->isSelected());
+}
+
 // A copy of the demo practice database in the old format: three patients in PATIENT.BTR
 // and no current version in its settings.
 std::string MakeOldFormatCalyx(const std::string& from, const std::string& calyx) {
@@ -276,7 +333,8 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
     EXPECT_EQ(Column(dlg, kIdCalyxList, 3), (QStringList{"M", "M", "M"}));
     ASSERT_TRUE(Control(dlg, kIdConvert)->isEnabled());
 
-    Control<QPushButton>(dlg, kIdConvert)->click();
+    dlg.show();
+    Click(dlg, kIdConvert);
     EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "コンバート成功");
     EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
     EXPECT_FALSE(unita::CalyxNeedsConversion(QString::fromStdString(calyx)));
@@ -284,6 +342,18 @@ TEST_F(UnitaDlgTest, OldFormatCalyxIsListedFromItsOldFileAndConvertedByTheButton
         LoadPatientRows(QString::fromStdString(calyx), EPatientFile::Current, false);
     ASSERT_EQ(converted.size(), 3u);
     EXPECT_EQ(converted[2].m_patientId, "OLD3");
+
+    // From now on the practice keeps its patients in PATIENT1.BTR: a merge in the same
+    // session copies that file, with a patient registered since, instead of converting the
+    // old file again.
+    EXPECT_FALSE(dlg.CalyxNeedsConversion());
+    testdb::AddPatient(calyx, testdb::SPatient(50, "NEW50", "新患"));
+    ChooseDestination(dlg, Work("M"));
+    Click(dlg, kIdMergeStart);
+    EXPECT_EQ(Control<QLabel>(dlg, kIdStatus)->text(), "マージ完了しました。");
+    const QStringList merged = Column(dlg, kIdMergeDataList, 0);
+    for (const char* id : {"OLD1", "OLD2", "OLD3", "NEW50"}) EXPECT_TRUE(merged.contains(id)) << id;
+    EXPECT_FALSE(Control(dlg, kIdConvert)->isEnabled());
 }
 
 // The convert button empties PATIENT1.BTR before refilling it from the Calyx list: a folder
