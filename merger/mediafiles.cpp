@@ -127,13 +127,17 @@ bool CopyTreeInto(const fs::path& source, const fs::path& destination, std::set<
                   const fs::path& destinationRoot, std::string* error) {
     std::error_code ec;
     if (!MakeFolder(destination.string()))
-        return Fail(error, "cannot create folder " + destination.string());
+        return Fail(error, "フォルダ「" + destination.string() + "」を作成できませんでした。");
     fs::path here = fs::canonical(source, ec);
-    if (ec) return Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    if (ec)
+        return Fail(error, "フォルダ「" + source.string() + "」を読めませんでした（" +
+                               ec.message() + "）。");
     if (!visiting.insert(here).second) return true;  // reached again through a link
 
     fs::directory_iterator it(source, ec);
-    if (ec) return Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    if (ec)
+        return Fail(error, "フォルダ「" + source.string() + "」を読めませんでした（" +
+                               ec.message() + "）。");
     bool ok = true;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         const fs::path& entry = it->path();
@@ -146,11 +150,14 @@ bool CopyTreeInto(const fs::path& source, const fs::path& destination, std::set<
                 break;
             }
         } else if (!CopyMediaFile(entry.string(), target.string(), EOverwrite::Replace)) {
-            ok = Fail(error, "cannot copy " + entry.string() + " to " + target.string());
+            ok = Fail(error, "「" + entry.string() + "」を「" + target.string() +
+                                 "」にコピーできませんでした。");
             break;
         }
     }
-    if (ok && ec) ok = Fail(error, "cannot read folder " + source.string() + ": " + ec.message());
+    if (ok && ec)
+        ok = Fail(error, "フォルダ「" + source.string() + "」を読めませんでした（" + ec.message() +
+                             "）。");
     visiting.erase(here);
     return ok;
 }
@@ -276,10 +283,12 @@ SMediaCopy CopyMainImage(const std::string& fromImageFolder, const std::string& 
 }
 
 bool CopyTree(const std::string& source, const std::string& destination, std::string* error) {
-    if (source.empty() || destination.empty()) return Fail(error, "no folder given");
+    if (source.empty() || destination.empty()) return Fail(error, "フォルダが指定されていません。");
     std::error_code ec;
-    if (!fs::is_directory(source, ec)) return Fail(error, "no folder " + source);
-    if (!MakeFolder(destination)) return Fail(error, "cannot create folder " + destination);
+    if (!fs::is_directory(source, ec))
+        return Fail(error, "フォルダ「" + source + "」が見つかりません。");
+    if (!MakeFolder(destination))
+        return Fail(error, "フォルダ「" + destination + "」を作成できませんでした。");
     std::set<fs::path> visiting;
     return CopyTreeInto(fs::path(source), fs::path(destination), visiting, fs::path(destination),
                         error);
