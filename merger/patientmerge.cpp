@@ -526,6 +526,19 @@ QString SMergeFailure::Describe() const {
                       "（取り込み済みのデータは重複しません）。");
 }
 
+namespace {
+
+// A message box shows a long list cut short: the first lines and how many more there are.
+void ShortenList(QStringList* lines) {
+    constexpr qsizetype kShownLines = 20;
+    if (lines->size() <= kShownLines) return;
+    const qsizetype more = lines->size() - kShownLines;
+    lines->resize(kShownLines);
+    *lines << QStringLiteral("  ほか%1件").arg(more);
+}
+
+}  // namespace
+
 int SMergeReport::RenumberedCount() const {
     int count = 0;
     for (const auto& [table, renumbered] : m_renumbered) count += renumbered;
@@ -548,6 +561,7 @@ QString SMergeReport::Describe() const {
     if (!m_keptDestination.empty()) {
         QStringList lines;
         for (const QString& line : m_keptDestination) lines << QStringLiteral("  ") + line;
+        ShortenList(&lines);
         parts << QStringLiteral(
                      "次の%1件は、マージ先に同じキーの別のデータがあり番号を付け替えられないため、"
                      "マージ先のデータを残しました。Xyloのデータベースで内容を確かめてください。\n")
@@ -560,6 +574,7 @@ QString SMergeReport::Describe() const {
             lines << QStringLiteral("  患者ID %1: 登録No. %2 と %3")
                          .arg(pair.m_patientId, QString::fromStdString(pair.m_first),
                               QString::fromStdString(pair.m_second));
+        ShortenList(&lines);
         parts << QStringLiteral(
                      "Xyloに同じ患者IDの患者が複数あったため、別々の患者として取り込みました。"
                      "同じ人であれば「患者合成」でひとつにまとめてください。\n") +

@@ -291,6 +291,9 @@ TEST_F(PatientMergeTest, TakenNumbersOfAMatchedPatientAreRenumberedWithFilesAndR
     AddRecord(Xylo(), "XYPHOTOEX.BTR", 1, "0000000001", 's');
     AddRecord(Xylo(), "XYPHOTOEX.BTR", 1, "A000000001", 'a');
     AddRecord(Xylo(), "XYPHOTOEXTEXT.BTR", 1, "A000000001", 't');
+    // A case registration has no number to change: the destination's stays, and is named.
+    AddRecord(Dest(), "CASEREG.BTR", 20, "01", 'D');
+    AddRecord(Xylo(), "CASEREG.BTR", 1, "01", 'x');
 
     SSelectedMergeResult result = Merge();
     ASSERT_FALSE(result.m_failed) << result.m_failure.Describe().toStdString();
@@ -321,6 +324,15 @@ TEST_F(PatientMergeTest, TakenNumbersOfAMatchedPatientAreRenumberedWithFilesAndR
     EXPECT_EQ(result.m_report.RenumberedCount(), 4);  // photo, report, analysis, photo set
     EXPECT_EQ(result.m_report.m_renumbered.at("PHOTO.BTR"), 1);
     EXPECT_TRUE(ShownTexts().back().contains(QStringLiteral("4件のデータを空いている番号で")));
+    EXPECT_EQ(RecordsOf(Dest(), "CASEREG.BTR", 20), (Records{{"01", 'D'}}));
+    EXPECT_EQ(result.m_report.m_keptDestination,
+              std::vector<QString>{QStringLiteral("[P1] xylo CASEREG.BTR")});
+    EXPECT_TRUE(ShownTexts().back().contains(QStringLiteral("  [P1] xylo CASEREG.BTR")));
+    // A long list is cut short in the message.
+    SMergeReport many;
+    for (int i = 0; i < 25; ++i) many.m_keptDestination.push_back(QString::number(i));
+    EXPECT_TRUE(many.Describe().contains(QStringLiteral("  19\n  ほか5件")));
+    EXPECT_FALSE(many.Describe().contains(QStringLiteral("  20")));
 
     // A second run finds every record where the first put it.
     const std::string after = DumpAll(Dest());
