@@ -1,23 +1,25 @@
 // unitashots: saves pictures of the merger's windows for the documentation - the main window
-// with both patient lists loaded, the same window after a merge with its row marks, and the
-// patient combine dialog on two merged patients - as PNG files in an output folder. The
-// settings files live in a folder of its own and the merge goes to a folder of its own, so
-// neither a person's settings nor the two source databases are touched.
+// with both patient lists loaded, the same window after a merge with its row marks, the
+// message at the end of the merge, and the patient combine dialog on two merged patients - as
+// PNG files in an output folder. The settings files live in a folder of its own and the merge goes
+// to a folder of its own, so neither a person's settings nor the two source databases are touched.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "merger/combinedlg.h"
 #include "merger/convert.h"
+#include "merger/mergertext.h"
 #include "merger/unitadlg.h"
 #include "merger/unitaids.h"
 #include "recman/recman.h"
 #include "suite/text/inifile.h"
 #include "suite/tool/messageservice.h"
-#include "suite/tool/xlistctrl.h"
 #include "suite/tool/screenshot.h"
+#include "suite/tool/xlistctrl.h"
 
 namespace {
 
@@ -90,8 +92,18 @@ int main(int argc, char** argv) {
     }
     bool ok = Save(&window, out, "unita_main");
 
+    CMessageService::ClearHistory();
     Click(window, unita::kIdMergeStart);
     ok = Save(&window, out, "unita_merged") && ok;
+
+    // The message at the end of the merge, as the person who ran it reads it.
+    if (!CMessageService::History().empty()) {
+        QMessageBox end(QMessageBox::Information, unita::ProgramTitle(),
+                        CMessageService::History().back().text, QMessageBox::Ok, &window);
+        end.show();
+        QApplication::processEvents();
+        ok = Save(&end, out, "unita_merge_end") && ok;
+    }
 
     // The combine dialog on two patients of the merge data.
     auto* mergeData = window.findChild<CXListCtrl*>(QString::number(unita::kIdMergeDataList));
