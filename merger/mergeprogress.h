@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 
 namespace unita {
 
@@ -36,6 +37,9 @@ public:
         if (m_totalSteps > 0) SetPosition(m_stepsDone * 100 / m_totalSteps);
     }
     int StepsDone() const { return m_stepsDone; }
+    // Goes back to `done` steps, for work that is done again (a batch merged again patient
+    // by patient), so that the bar does not run past its end.
+    void RewindSteps(int done) { m_stepsDone = std::min(done, m_stepsDone); }
     int TotalSteps() const { return m_totalSteps; }
 
     // The copy stop mark of a run: set by a failed file copy, asked about before the next

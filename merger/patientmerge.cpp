@@ -856,10 +856,12 @@ bool CPatientMerger::MergePatients(const std::vector<SPatientRow>& xyloRows,
             batch.back().m_xylo = &xyloRows[size_t(row)];
         }
         if (batch.empty()) continue;
+        const int stepsBefore = m_state->m_progress.StepsDone();
         const EBatchEnd end = MergeBatch(batch);
         if (end == EBatchEnd::Failed) return false;
         if (end == EBatchEnd::CommitFailed) {
             if (batch.size() == 1) return false;
+            m_state->m_progress.RewindSteps(stepsBefore);
             // A write that could not be stored names no patient: merged again one by one,
             // the batch stops at the patient whose own write fails.
             for (const SBatchEntry& entry : batch)

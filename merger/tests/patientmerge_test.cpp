@@ -540,6 +540,8 @@ TEST_F(PatientMergeTest, AWriteThatCannotBeStoredNamesThePatientWhoseRecordsItHe
     EXPECT_EQ(m_progress.FinalMark(0), ERowMark::Success);
     EXPECT_EQ(m_progress.FinalMark(1), ERowMark::Failure);
     EXPECT_EQ(m_progress.FinalMark(2), ERowMark::None);
+    // The patients merged again one by one do not run the bar past its end.
+    EXPECT_LE(*std::max_element(m_progress.m_positions.begin(), m_progress.m_positions.end()), 100);
 
     // Merged again, the patients already in are found, not added a second time.
     m_request.m_destinationRows = ListedPatients(Dest());
