@@ -480,16 +480,8 @@ TEST_F(MergeRunTest, RunKilledPartWayThenRunAgainEndsLikeAnUninterruptedRun) {
         const long killAt = step(random);
         const std::string root = Work("Killed" + std::to_string(attempt));
         const SMergeRunRequest request = Request(Source("calyx"), Source("xylo"), root);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            CKillingProgress killer(killAt);
-            RunMerge(request, killer, nullptr);
-            _exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill at " << killAt;
+        ASSERT_NO_FATAL_FAILURE(testdb::RunKilledAt(
+            killAt, [&](IMergeProgress& killer) { RunMerge(request, killer, nullptr); }));
 
         CRecordingProgress progress;
         ASSERT_EQ(RunMerge(request, progress, nullptr).m_outcome, EMergeRunOutcome::Succeeded)

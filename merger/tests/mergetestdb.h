@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cstdio>
@@ -226,6 +228,21 @@ private:
     long m_killAt;
     long m_reports = 0;
 };
+
+// Runs `work` in a child process with a progress that kills it at its killAt-th report, and
+// expects the child to have died of that kill.
+inline void RunKilledAt(long killAt, const std::function<void(IMergeProgress&)>& work) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CKillingProgress killer(killAt);
+        work(killer);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill at " << killAt;
+}
 
 // The texts shown through the message service since the last clear.
 inline std::vector<QString> ShownTexts() {

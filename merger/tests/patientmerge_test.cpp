@@ -3,9 +3,6 @@
 // fails halfway and is completed by running it again.
 #include "merger/patientmerge.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <random>
 
 #include "merger/tests/mergetestdb.h"
@@ -579,16 +576,9 @@ TEST_F(PatientMergeTest, AMergeKilledInABatchAndRunAgainEndsLikeAnUninterruptedO
         fs::remove_all(m_root / "destimg");
         fs::copy(start, m_root / "dest");
         recman::Shutdown();
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            CKillingProgress killer(killAt);
+        ASSERT_NO_FATAL_FAILURE(RunKilledAt(killAt, [&](IMergeProgress& killer) {
             MergeSelectedPatients(m_request, killer, nullptr);
-            _exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill at " << killAt;
+        }));
         SSelectedMergeRequest again = m_request;
         again.m_destinationRows = ListedPatients(Dest());
         const SSelectedMergeResult result = MergeSelectedPatients(again, m_progress, nullptr);
