@@ -704,6 +704,9 @@ bool CPatientMerger::SState::AddNewPatient(const tagPATIENT1DB& xylo, SBatchEntr
     m_destPatient2->Rec() = patient2;
     if (m_destPatient2->Insert() != recman::kOk) return false;
     entry.m_claimed = m_claimedByThisRun.insert(entry.m_destId).second;
+    // Found again, should its batch be merged once more.
+    if (m_namelessRead && patient1.Name[0] == '\0')
+        m_nameless.emplace(PatientContent(patient1), entry.m_destId);
     return true;
 }
 

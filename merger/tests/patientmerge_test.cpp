@@ -518,6 +518,7 @@ TEST_F(PatientMergeTest, MediaFilesThatFailOrWereInterruptedAreCompletedByTheNex
 // records it held, not at the first patient of the batch.
 TEST_F(PatientMergeTest, AWriteThatCannotBeStoredNamesThePatientWhoseRecordsItHeld) {
     AddXylo({1, "X1", "first"});
+    AddXylo({4, "", ""});  // neither name nor ID: found again only by its whole record
     AddXylo({2, "X2", "second"});
     AddXylo({3, "X3", "third"});
     AddRecord(Xylo(), "LAS.BTR", 2, "0000000001", 'l');
@@ -535,16 +536,17 @@ TEST_F(PatientMergeTest, AWriteThatCannotBeStoredNamesThePatientWhoseRecordsItHe
     EXPECT_EQ(result.m_failure.m_table, "LAS.BTR");
     EXPECT_EQ(result.m_failure.m_patientId, QStringLiteral("X2"));
     EXPECT_EQ(m_progress.FinalMark(0), ERowMark::Success);
-    EXPECT_EQ(m_progress.FinalMark(1), ERowMark::Failure);
-    EXPECT_EQ(m_progress.FinalMark(2), ERowMark::None);
+    EXPECT_EQ(m_progress.FinalMark(1), ERowMark::Success);
+    EXPECT_EQ(m_progress.FinalMark(2), ERowMark::Failure);
+    EXPECT_EQ(m_progress.FinalMark(3), ERowMark::None);
     // The patients merged again one by one do not run the bar past its end.
     EXPECT_LE(*std::max_element(m_progress.m_positions.begin(), m_progress.m_positions.end()), 100);
 
     // Merged again, the patients already in are found, not added a second time.
     m_request.m_destinationRows = ListedPatients(Dest());
     ASSERT_FALSE(Merge().m_failed);
-    EXPECT_EQ(ListedPatients(Dest()).size(), 3u);
-    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 2).size(), 1u);
+    EXPECT_EQ(ListedPatients(Dest()).size(), 4u);
+    EXPECT_EQ(RecordsOf(Dest(), "LAS.BTR", 3).size(), 1u);  // X2 became patient 3
 }
 
 // Patients without a name or an ID can only be recognised by their whole record; a merge
