@@ -77,6 +77,11 @@ TEST_F(ChangeWatchTest, ReportsAnotherProcessCommitsOnceAndNeverThisProcessOwn) 
         Table a(A()), b(B());
         ASSERT_EQ(a.Insert(MakeRecord("2")), 0);
         EXPECT_EQ(watch.Poll(), Paths{});
+        ASSERT_EQ(a.Call(kOpGetEqual, 0, "1"), 0);
+        ASSERT_EQ(a.Update(MakeRecord("1", "", 0, "mine")), 0);
+        ASSERT_EQ(a.Delete(), 0);
+        EXPECT_EQ(watch.Poll(), Paths{});
+        ASSERT_EQ(a.Insert(MakeRecord("1")), 0);
         ASSERT_EQ(Tx(kOpBeginTransaction), 0);
         ASSERT_EQ(a.Insert(MakeRecord("3")), 0);
         ASSERT_EQ(b.Insert(MakeRecord("3")), 0);
@@ -92,6 +97,20 @@ TEST_F(ChangeWatchTest, ReportsAnotherProcessCommitsOnceAndNeverThisProcessOwn) 
     PeerNotes("from reception");
     EXPECT_EQ(watch.Poll(), Paths{A()});
     EXPECT_EQ(watch.Poll(), Paths{});
+
+    // A write that finds its record gone changes nothing: it does not pass another
+    // process's commit made before it for this process's own.
+    {
+        Table a(A()), other(A());
+        ASSERT_EQ(a.Insert(MakeRecord("7")), 0);
+        ASSERT_EQ(a.Call(kOpGetEqual, 0, "7"), 0);
+        ASSERT_EQ(other.Call(kOpGetEqual, 0, "7"), 0);
+        ASSERT_EQ(other.Delete(), 0);
+        EXPECT_EQ(watch.Poll(), Paths{});
+        PeerNotes("meanwhile");
+        EXPECT_EQ(a.Update(MakeRecord("7", "", 0, "too late")), kInvalidPositioning);
+        EXPECT_EQ(watch.Poll(), Paths{A()});
+    }
 
     // Another process's commit right after this process's own, and right before it.
     {
