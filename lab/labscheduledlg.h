@@ -96,8 +96,6 @@ public:
     // The notice shown above the view while it holds a load that could not be read whole.
     QLabel* ReadFailureNotice() const { return m_readFailureNotice; }
     QString CountText() const;
-    // What tells the window of other programs' changes.
-    CTableWatcher* Watcher() const { return m_watcher; }
 
     // Replaces the item edit dialog (an empty function restores CLabItemDlg); tests answer
     // it without a window.

@@ -78,8 +78,6 @@ public:
     void SetReminderOptions(ReminderRunOptions options) { m_reminderOptions = std::move(options); }
     // Shows the postcards of the ticked rows' patients ("はがきの印刷").
     void PrintPostcards();
-    // What tells the window of other programs' changes.
-    CTableWatcher* Watcher() const { return m_watcher; }
 
 signals:
     // The list shows a change another program made (see ShowChangesOfOthers).

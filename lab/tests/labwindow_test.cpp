@@ -49,7 +49,6 @@
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
 #include "suite/tool/strings.h"
-#include "suite/tool/tablewatcher.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace {
@@ -661,12 +660,6 @@ TEST_F(LabWindowTest, ItemsSavedElsewhereAppearByThemselvesWherePeopleLeftThem) 
     EXPECT_EQ(view->CardCount(), 62);
     EXPECT_EQ(dialog.SelectedMaterialNo(), items[0]);
     EXPECT_EQ(dialog.View(), CLabScheduleDlg::kByItemView);
-
-    // The window's own saves do not come back to it as another's change.
-    AddItem("0000000002", "20260305", "咬合床");
-    dialog.Watcher()->Poll();
-    EXPECT_TRUE(dialog.Watcher()->Waiting().isEmpty());
-    EXPECT_EQ(reloads.count(), 2);
 }
 
 TEST_F(LabWindowTest, ByItemPrintChoosesTheOrientationOfThePictureAndWritesOnePage) {
