@@ -654,6 +654,7 @@ void Engine::FinalizeControls() {
 int Engine::Begin() {
     if (m_inTransaction) return kTransactionActive;
     m_rolledBackByError = false;
+    m_ownChanges.clear();
     if (!m_db) {
         // Nothing opened yet, so the folder of the working file is not known: the
         // transaction begins when the first file is opened.
@@ -686,6 +687,7 @@ int Engine::Commit() {
         return ReadStatus(rc);
     }
     m_inTransaction = false;
+    TellOwnCommits();
     RememberIdentitiesAfterTransaction();
     return kOk;
 }

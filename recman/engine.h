@@ -95,6 +95,7 @@ public:
     void NoteWrite(TableFile* file) {
         ++m_writeGeneration;
         ++file->readAheadEpoch;
+        NoteOwnChange(file);
     }
 
     // Statement helpers (attach the file first).
@@ -144,6 +145,10 @@ private:
     void MapHeader(TableFile* file);
     static bool Identify(const std::string& path, uint64_t out[4]);
     int AttachedCount() const;
+    // This process's own commits, for the change watch (owncommits.cpp): a write notes its
+    // file, and a commit tells the counters it left in the files it changed.
+    void NoteOwnChange(TableFile* file);
+    void TellOwnCommits();
 
     sqlite3* m_db = nullptr;
     WorkingFile m_workingFile;
@@ -172,6 +177,7 @@ private:
     bool m_inTransaction = false;
     bool m_rolledBackByError = false;
     int m_busyTimeout = 5000;
+    std::vector<std::string> m_ownChanges;  // files the open transaction changed
 };
 
 // Installs the test hook's file layer as the default VFS (see recman::testing).
