@@ -390,6 +390,7 @@ using namespace recman;
 
 extern "C" int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen,
                        int8_t keyNum) {
+    engines::ClearLastErrorText();
     switch (op) {
         case kOpOpen: return posBlock ? Open(posBlock, keyBuf, keyLen, keyNum) : kFileNotOpen;
         case kOpCreate: return Create(dataBuf, dataLen, keyBuf, keyLen, keyNum);

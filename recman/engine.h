@@ -65,7 +65,7 @@ public:
                       uint32_t limit, Batch* rows, uint64_t* stamp) = 0;
     // True while rows read at `stamp` are still what the table holds as far as other
     // processes go (this process's own writes bump readAheadEpoch). Costs no query.
-    virtual bool Current(const Table* table, uint64_t stamp) const = 0;
+    virtual bool Current(const Table* table, uint64_t stamp) = 0;
     // The record with the id, into `rows`; `rows` stays empty when there is none.
     virtual int FetchById(Table* table, int64_t id, Batch* rows) = 0;
 

@@ -39,16 +39,6 @@ int Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_st
 
 std::string KeyColumn(size_t k) { return "k" + std::to_string(k); }
 
-// Page size that keeps a whole record on one leaf page.
-int PageSizeFor(uint32_t recordLength, uint32_t keyBytes) {
-    const uint32_t row = recordLength + keyBytes + 64;
-    if (row < 3900) return 4096;
-    if (row < 7900) return 8192;
-    if (row < 16000) return 16384;
-    if (row < 32000) return 32768;
-    return 65536;
-}
-
 std::string CreateSql(const Schema& schema) {
     std::string sql = "CREATE TABLE recman_file(format TEXT NOT NULL, record_length INTEGER NOT NULL);";
     sql += "INSERT INTO recman_file VALUES(" + Quote(kFormatName) + "," + std::to_string(schema.recordLength) + ");";
@@ -94,20 +84,6 @@ int LayoutReadStatus(int rc) {
         default:
             return kNotATableFile;
     }
-}
-
-bool SameSchema(const Schema& a, const Schema& b) {
-    if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
-    for (size_t k = 0; k < a.keys.size(); ++k) {
-        const KeyDef& x = a.keys[k];
-        const KeyDef& y = b.keys[k];
-        if (x.duplicates != y.duplicates || x.segments.size() != y.segments.size()) return false;
-        for (size_t i = 0; i < x.segments.size(); ++i)
-            if (x.segments[i].offset != y.segments[i].offset || x.segments[i].length != y.segments[i].length ||
-                x.segments[i].type != y.segments[i].type)
-                return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -877,10 +853,7 @@ int SqliteEngine::Create(const std::string& path, const Schema& schema, bool ove
     ::unlink(temp.c_str());
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    uint32_t keyBytes = 0;
-    for (const KeyDef& key : schema.keys) keyBytes += key.length;
-    if (rc == SQLITE_OK)
-        rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema.recordLength, keyBytes)));
+    if (rc == SQLITE_OK) rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema)));
     // The new file is private until the rename, so it needs no journal; one fsync
     // before the rename makes it durable.
     if (rc == SQLITE_OK) rc = Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");

@@ -76,7 +76,7 @@ public:
     int Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit,
               Batch* rows, uint64_t* stamp) override;
     // The change counter read while the batch was read is still the file's.
-    bool Current(const Table* table, uint64_t stamp) const override {
+    bool Current(const Table* table, uint64_t stamp) override {
         const auto* file = static_cast<const TableFile*>(table);
         return file->header && file->ChangeCounter() == stamp;
     }

@@ -1,14 +1,17 @@
 // Behaviour of the record manager within one process: keys and their orders, cursor
-// movement around writes, transactions, bad files and the attachment limit.
+// movement around writes and transactions on both engines; bad files, the attachment limit
+// and the working file of the embedded engine.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "recman/recman.h"
 #include "recman/tests/testfile.h"
+#include "recman/testsupport/testserver.h"
 
 using namespace recman;
 using recman_test::MakeRecord;
@@ -27,17 +30,35 @@ protected:
         recman::Shutdown();
         std::filesystem::remove_all(m_dir);
     }
+    // The table NAME in the test's folder, made on first use.
     std::string Path(const std::string& name) {
         const std::string p = m_dir + "/" + name;
-        if (!std::filesystem::exists(p)) {
+        if (m_made.insert(name).second) {
             EXPECT_EQ(recman_test::CreateTestFile(p), 0);
         }
         return p;
     }
     std::string m_dir;
+    std::set<std::string> m_made;
 };
 
-TEST_F(RecmanTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
+// The same behaviour from both engines: the folder of a server test names a fresh database
+// of the test cluster.
+class RecmanEngineTest : public RecmanTest, public ::testing::WithParamInterface<ETestEngine> {
+protected:
+    void SetUp() override {
+        RecmanTest::SetUp();
+        if (OnServer()) {
+            ASSERT_FALSE(CTestServer::Get().UseIn(m_dir).empty()) << CTestServer::Get().Error();
+        }
+    }
+    bool OnServer() const { return GetParam() == ETestEngine::kServer; }
+};
+
+INSTANTIATE_TEST_SUITE_P(, RecmanEngineTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+                         TestEngineName);
+
+TEST_P(RecmanEngineTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.OpenStatus(), 0);
     ASSERT_EQ(t.Insert(MakeRecord("0001", "g", 1, "first")), 0);
@@ -47,7 +68,7 @@ TEST_F(RecmanTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
     EXPECT_EQ(t.Scan(0).size(), 1u);
 }
 
-TEST_F(RecmanTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
+TEST_P(RecmanEngineTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
     Table t(Path("A.BTR"));
     for (const char* id : {"01", "02", "03", "04"}) ASSERT_EQ(t.Insert(MakeRecord(id)), 0);
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "02"), 0);
@@ -67,7 +88,7 @@ TEST_F(RecmanTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
     EXPECT_EQ(t.Delete(), kInvalidPositioning);
 }
 
-TEST_F(RecmanTest, DuplicatesComeBackInInsertionOrderBothWays) {
+TEST_P(RecmanEngineTest, DuplicatesComeBackInInsertionOrderBothWays) {
     Table t(Path("A.BTR"));
     for (const char* id : {"05", "01", "04", "02", "03"}) ASSERT_EQ(t.Insert(MakeRecord(id, "same")), 0);
     ASSERT_EQ(t.Insert(MakeRecord("09", "other")), 0);
@@ -82,7 +103,7 @@ TEST_F(RecmanTest, DuplicatesComeBackInInsertionOrderBothWays) {
     EXPECT_EQ(ids, (std::vector<std::string>{"03", "02", "04", "01", "05", "09"}));
 }
 
-TEST_F(RecmanTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
+TEST_P(RecmanEngineTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
     Table t(Path("A.BTR"));
     EXPECT_EQ(t.Call(kOpGetFirst, 0), kEndOfFile);
     EXPECT_EQ(t.Call(kOpGetLast, 0), kEndOfFile);
@@ -102,7 +123,7 @@ TEST_F(RecmanTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
     EXPECT_EQ(t.Call(kOpGetEqual, 7, "B"), kInvalidKeyNumber);
 }
 
-TEST_F(RecmanTest, KeyOrdersFollowTheSegmentTypes) {
+TEST_P(RecmanEngineTest, KeyOrdersFollowTheSegmentTypes) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("0930", "", 5)), 0);
     ASSERT_EQ(t.Insert(MakeRecord("0905", "", -3)), 0);
@@ -122,7 +143,7 @@ TEST_F(RecmanTest, KeyOrdersFollowTheSegmentTypes) {
     EXPECT_EQ(back, 5);
 }
 
-TEST_F(RecmanTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
+TEST_P(RecmanEngineTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
     Table t(Path("A.BTR"));
     for (auto [id, n] : {std::pair{"a", 1}, {"b", 2}, {"c", 3}}) ASSERT_EQ(t.Insert(MakeRecord(id, "", n)), 0);
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "a"), 0);
@@ -139,7 +160,7 @@ TEST_F(RecmanTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
     EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"a", "c", "x"}));
 }
 
-TEST_F(RecmanTest, AbortRestoresEveryFileTheTransactionTouched) {
+TEST_P(RecmanEngineTest, AbortRestoresEveryFileTheTransactionTouched) {
     Table a(Path("A.BTR")), b(Path("B.BTR")), c(Path("C.BTR"));
     ASSERT_EQ(a.Insert(MakeRecord("keep")), 0);
     uint32_t len = 0;
@@ -192,7 +213,7 @@ TEST_F(RecmanTest, AFileClosedInsideItsOwnTransactionIsReusedAfterTheCommit) {
     EXPECT_GT(recman::testing::AttachmentsMade(), attached);
 }
 
-TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
+TEST_P(RecmanEngineTest, ReadAheadNeverServesARecordChangedMeanwhile) {
     Table scan(Path("A.BTR"));
     Table writer(Path("A.BTR"));
     for (int i = 0; i < 50; ++i) ASSERT_EQ(scan.Insert(MakeRecord(std::to_string(100 + i))), 0);
@@ -210,7 +231,7 @@ TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
 
 // Copying from one file into another while scanning: the scan's read-ahead outlives the
 // writes to the other file, but never a rollback of writes to its own.
-TEST_F(RecmanTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
+TEST_P(RecmanEngineTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
     Table source(Path("A.BTR")), target(Path("B.BTR"));
     for (int i = 0; i < 40; ++i) ASSERT_EQ(source.Insert(MakeRecord(std::to_string(100 + i))), 0);
     std::vector<std::string> copied;
@@ -272,7 +293,7 @@ TEST_F(RecmanTest, WorkingFileGoesToTheChosenFolderAndNotBesideTheTables) {
     }
 }
 
-TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
+TEST_P(RecmanEngineTest, PositionAndDirectReadAndStat) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("x", "g", 1)), 0);
     ASSERT_EQ(t.Insert(MakeRecord("y", "g", 2)), 0);
@@ -314,7 +335,7 @@ TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     EXPECT_EQ(first.length, counted.length);
 }
 
-TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
+TEST_P(RecmanEngineTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
     {
         Table t(Path("A.BTR"));
         ASSERT_EQ(t.Insert(MakeRecord("a", "z", 3)), 0);
@@ -336,7 +357,7 @@ TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
     EXPECT_EQ(t.Scan(0).size(), 3u);
 }
 
-TEST_F(RecmanTest, ShortBuffersGiveStatuses) {
+TEST_P(RecmanEngineTest, ShortBuffersGiveStatuses) {
     {
         Table t(Path("A.BTR"));
         ASSERT_EQ(t.Insert(MakeRecord("x")), 0);
@@ -392,7 +413,7 @@ TEST_F(RecmanTest, FilesThatAreNotTableFilesGiveAStatusAndStayUntouched) {
     EXPECT_FALSE(report.empty());
 }
 
-TEST_F(RecmanTest, CheckFindsASoundFileSound) {
+TEST_P(RecmanEngineTest, CheckFindsASoundFileSound) {
     const std::string p = Path("A.BTR");
     {
         Table t(p);
@@ -429,7 +450,7 @@ TEST_F(RecmanTest, AttachmentLimitIsAStatusInsideATransactionAndInvisibleOutside
     for (int i = 0; i < 14; ++i) EXPECT_EQ(tables[i]->Scan(0).size(), 2u);
 }
 
-TEST_F(RecmanTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) {
+TEST_P(RecmanEngineTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) {
     const std::string p = Path("A.BTR");
     {
         Table t(p);
@@ -452,7 +473,7 @@ TEST_F(RecmanTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) 
     recman::Shutdown();
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(m_dir)) names.push_back(e.path().filename());
-    EXPECT_EQ(names, (std::vector<std::string>{"A.BTR"}));
+    EXPECT_EQ(names, (std::vector<std::string>{OnServer() ? kServerConnInfoFile : "A.BTR"}));
 }
 
 TEST_F(RecmanTest, FailingWriteLeavesTheFileAsItWas) {
