@@ -153,6 +153,31 @@ TEST_P(RecmanProcessEngineTest, AFileReadAndClosedShowsAnotherProcessCommitOnReo
     EXPECT_STREQ(t.Rec().note, "from the other desk");
 }
 
+TEST_P(RecmanProcessEngineTest, AClientKilledInTheMiddleOfItsTransactionLeavesNothingAndHoldsNothing) {
+    {
+        Peer peer({"pending", m_dir, "lost"}, m_tmp);
+        ASSERT_EQ(peer.ReadLine(), "ready");
+        peer.Signal(SIGKILL);
+        ASSERT_TRUE(WIFSIGNALED(peer.Wait()));
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) EXPECT_FALSE(Has(name, "lost")) << name;
+    // Its writes' locks went with it: writing the same files does not wait them out.
+    recman::SetBusyTimeout(3000);
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        EXPECT_EQ(t.Insert(MakeRecord("lost")), 0) << name;
+    }
+    ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"lost"})) << name;
+        ASSERT_EQ(t.Call(kOpGetEqual, 0, "lost"), 0);
+        EXPECT_STREQ(t.Rec().group, "") << "the killed client's record under the same key";
+    }
+}
+
 // Kills a peer's commit across A, B and C at every file event in turn until one commits,
 // checking after each kill that every transaction so far is wholly in all three files or
 // in none. wipeTemporaryFolder: the peer's temporary folder is emptied after each kill, as
@@ -318,6 +343,49 @@ TEST_P(RecmanProcessEngineTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesA
         std::string report;
         EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << name << ": " << report;
     }
+}
+
+// A server killed outright (every process of it, as a crash of its machine would) while a
+// client commits transaction after transaction, then started again: every commit the
+// client was told of is there, in all three tables, and nothing is there in part.
+TEST(RecmanServerCrashTest, EveryAcknowledgedCommitSurvivesAndNoneIsHalf) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-crash-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    ASSERT_FALSE(server.UseIn(dir).empty());
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) ASSERT_EQ(recman_test::CreateTestFile(dir + "/" + name), 0);
+
+    int acknowledged = 0;
+    std::string last;
+    {
+        Peer peer({"stream", dir}, dir);
+        for (int i = 0; i < 200; ++i) {
+            last = peer.ReadLine();
+            ASSERT_EQ(last, "committed " + std::to_string(i + 1));
+            acknowledged = i + 1;
+        }
+        server.Crash();
+        for (last = peer.ReadLine(); last.rfind("committed ", 0) == 0; last = peer.ReadLine())
+            acknowledged = std::stoi(last.substr(10));
+        peer.Wait();
+    }
+    EXPECT_EQ(last.rfind("failed ", 0), 0u) << last;
+    ASSERT_TRUE(server.Restart()) << server.Error();
+
+    recman::Shutdown();
+    std::map<std::string, int> seen;
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(dir + "/" + name);
+        ASSERT_EQ(t.OpenStatus(), kOk) << recman::LastErrorText();
+        for (const std::string& tag : t.Scan(0)) ++seen[tag];
+    }
+    for (int n = 1; n <= acknowledged; ++n) EXPECT_EQ(seen["s" + std::to_string(n)], 3) << "commit " << n;
+    for (const auto& [tag, tables] : seen) EXPECT_EQ(tables, 3) << tag << " is in " << tables << " tables";
+    // At most the commit that was on its way when the server died, besides those acknowledged.
+    EXPECT_LE(seen.size(), size_t(acknowledged) + 1);
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

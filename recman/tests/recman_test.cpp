@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -596,6 +597,115 @@ TEST_F(RecmanTest, AFileLetGoForItsSlotAndCopiedOverShowsItsNewLayoutOnReopening
     EXPECT_EQ(layout.recordLength, 96);
     EXPECT_EQ(layout.keyCount, 1);
     EXPECT_EQ(BTRCALL(kOpClose, block, nullptr, &none, key, 255, 0), 0);
+}
+
+// The server engine's faults: each gives its status and an account that names the server
+// and the folder, and none of them lets the folder's own files stand in for the server.
+class RecmanServerFaultTest : public RecmanTest {
+protected:
+    // Names of the files in the test's folder.
+    std::vector<std::string> FolderFiles() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Opening A.BTR and making it both fail with `status`; the account names the folder and
+    // contains `words`; nothing but the connection file is in the folder afterwards.
+    void ExpectRefused(int status, const std::string& words) {
+        EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), status);
+        const std::string text = recman::LastErrorText();
+        EXPECT_NE(text.find(m_dir), std::string::npos) << text;
+        EXPECT_NE(text.find(words), std::string::npos) << text;
+        EXPECT_EQ(recman_test::CreateTestFile(m_dir + "/A.BTR"), status);
+        EXPECT_EQ(FolderFiles(), (std::vector<std::string>{kServerConnInfoFile}));
+    }
+};
+
+TEST_F(RecmanServerFaultTest, AServerThatCannotBeReachedIsNamedAndNothingIsWritten) {
+    ASSERT_EQ(WriteServerConnInfo(m_dir, "host=127.0.0.1 port=9 dbname=clinic user=velo connect_timeout=5"), kOk);
+    ExpectRefused(kServerUnreachable, "127.0.0.1:9 のデータベース clinic");
+    EXPECT_NE(recman::LastErrorText().find("接続できません"), std::string::npos);
+}
+
+TEST_F(RecmanServerFaultTest, AWrongPasswordHasItsOwnAccount) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.NewDatabase();
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    ASSERT_EQ(WriteServerConnInfo(m_dir, server.TcpConnInfo(conninfo, "velo", "not the password")), kOk);
+    ExpectRefused(kPermissionError, "パスワードが違います");
+}
+
+TEST_F(RecmanServerFaultTest, AServerDatabaseWithoutTheSuitesTablesHasItsOwnAccount) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.NewDatabase();
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    ASSERT_EQ(WriteServerConnInfo(m_dir, conninfo), kOk);
+    EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kFileNotFound);
+    const std::string text = recman::LastErrorText();
+    EXPECT_NE(text.find("このシステムのテーブルがありません"), std::string::npos) << text;
+    EXPECT_NE(text.find(m_dir), std::string::npos) << text;
+    // Once the suite has made its tables there, a table that is missing is only missing.
+    ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/B.BTR"), kOk);
+    EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kFileNotFound);
+    EXPECT_EQ(recman::LastErrorText(), "");
+    EXPECT_EQ(FolderFiles(), (std::vector<std::string>{kServerConnInfoFile}));
+}
+
+TEST_F(RecmanServerFaultTest, AConnectionFileThatCannotBeReadIsAnErrorAndNeverTheFolder) {
+    const std::string file = m_dir + "/" + kServerConnInfoFile;
+    std::string conninfo;
+    EXPECT_EQ(ServerConnInfo(m_dir, &conninfo), kFileNotFound);
+    // Comments only.
+    std::ofstream(file) << "# the clinic's server\n\n";
+    EXPECT_EQ(ServerConnInfo(m_dir, &conninfo), kIoError);
+    ExpectRefused(kIoError, "接続先が書かれていません");
+    // Not a connection string.
+    std::ofstream(file) << "host=db1 port\n";
+    ExpectRefused(kIoError, "接続先が正しくありません");
+    // A folder in its place.
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    ExpectRefused(kIoError, kServerConnInfoFile);
+    std::filesystem::remove(file);
+    // A good one, with comments around it.
+    std::ofstream(file) << "# the clinic's server\n  host=db1 port=5432 dbname=clinic  \n# end\n";
+    ASSERT_EQ(ServerConnInfo(m_dir, &conninfo), kOk);
+    EXPECT_EQ(conninfo, "host=db1 port=5432 dbname=clinic");
+}
+
+// The connection cut in the middle of a transaction (the server ended the session): the
+// transaction fails whole, and the next operation after its abort connects again.
+TEST_F(RecmanServerFaultTest, AConnectionLostMidwayFailsTheSaveWholeAndTheNextOperationReconnects) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.UseIn(m_dir);
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    const auto cutSessions = [&] {
+        EXPECT_EQ(server.Execute(conninfo, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                           " WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+                  "");
+    };
+    Table a(Path("A.BTR")), b(Path("B.BTR"));
+    ASSERT_EQ(a.Insert(MakeRecord("before")), 0);
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    ASSERT_EQ(a.Insert(MakeRecord("half")), 0);
+    cutSessions();
+    EXPECT_EQ(b.Insert(MakeRecord("half")), kServerUnreachable);
+    EXPECT_NE(recman::LastErrorText().find("接続が切れました"), std::string::npos) << recman::LastErrorText();
+    // Nothing more goes into the lost transaction, not even on a connection made afresh.
+    EXPECT_EQ(b.Insert(MakeRecord("more")), kServerUnreachable);
+    EXPECT_NE(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kOk);
+    EXPECT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kOk);
+    EXPECT_FALSE(recman::InTransaction());
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"before"}));
+    EXPECT_TRUE(b.Scan(0).empty());
+
+    // Outside a transaction the operation that meets the cut fails, and the next one works.
+    cutSessions();
+    EXPECT_EQ(a.Insert(MakeRecord("after")), kServerUnreachable);
+    EXPECT_EQ(a.Insert(MakeRecord("after")), 0);
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"after", "before"}));
 }
 
 }  // namespace
