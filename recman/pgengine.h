@@ -117,6 +117,7 @@ public:
     uint64_t ChangesOf(const std::string& name) const;
     // Bumped on every new connection: notifications sent meanwhile were missed.
     uint64_t Connections() const { return m_connections; }
+    bool Connected() const { return m_conn != nullptr; }
 
 private:
     // Opens the connection when there is none (and none was lost inside the transaction).

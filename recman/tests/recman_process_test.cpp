@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "recman/recman.h"
+#include "recman/serverchanges.h"
 #include "recman/tests/testfile.h"
 #include "recman/testsupport/testserver.h"
 #include "suite/testsupport/peerprocess.h"
@@ -384,6 +385,78 @@ TEST(RecmanServerCrashTest, EveryAcknowledgedCommitSurvivesAndNoneIsHalf) {
     for (const auto& [tag, tables] : seen) EXPECT_EQ(tables, 3) << tag << " is in " << tables << " tables";
     // At most the commit that was on its way when the server died, besides those acknowledged.
     EXPECT_LE(seen.size(), size_t(acknowledged) + 1);
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// The server's change source tells this process of other processes' commits to the tables
+// it watches, and of nothing else: not of its own commits, not of tables it does not watch,
+// not of a transaction that was never committed.
+TEST(RecmanServerChangeSourceTest, ReportsOtherSessionsCommitsToWatchedTablesOnly) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-changes-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    const std::string conninfo = server.UseIn(dir);
+    ASSERT_FALSE(conninfo.empty());
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) ASSERT_EQ(recman_test::CreateTestFile(dir + "/" + name), 0);
+    const std::string a = dir + "/A.BTR", b = dir + "/B.BTR";
+    {
+        Table t(a);
+        ASSERT_EQ(t.Insert(MakeRecord("107")), 0);
+    }
+    recman::CServerChangeSource source(dir);
+    ASSERT_EQ(source.Watch(a), kOk);
+    ASSERT_EQ(source.Watch(b), kOk);
+    std::vector<std::string> changed;
+    // Polls until something is reported, for ten seconds at most.
+    const auto waitForReport = [&] {
+        changed.clear();
+        for (int i = 0; i < 1000 && changed.empty(); ++i) {
+            source.Poll(&changed);
+            if (changed.empty()) usleep(10000);
+        }
+    };
+
+    // This process's own commit comes back in the round trip of the commit, and is dropped.
+    {
+        Table t(b);
+        ASSERT_EQ(t.Insert(MakeRecord("mine")), 0);
+    }
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty());
+
+    // A transaction killed before its commit notifies nobody; the next commit of another
+    // process, to A, is what is reported.
+    {
+        Peer pending({"pending", dir, "lost"}, dir);
+        ASSERT_EQ(pending.ReadLine(), "ready");
+        pending.Signal(SIGKILL);
+        pending.Wait();
+    }
+    Peer note({"note", dir, "107", "from the other desk"}, dir);
+    ASSERT_EQ(note.ReadLine(), "noted");
+    note.Wait();
+    waitForReport();
+    EXPECT_EQ(changed, (std::vector<std::string>{a}));
+    changed.clear();
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty()) << "reported once";
+
+    // A lost connection: what happened meanwhile is unknown, so every watched table is
+    // reported, once when the loss is seen and once more when a new connection is made.
+    changed.clear();
+    EXPECT_EQ(server.Execute(conninfo, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                       " WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+              "");
+    waitForReport();
+    EXPECT_EQ(changed, (std::vector<std::string>{a, b}));
+    changed.clear();
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(Table(a).Scan(0), (std::vector<std::string>{"107"}));
+    source.Poll(&changed);
+    EXPECT_EQ(changed, (std::vector<std::string>{a, b}));
     recman::Shutdown();
     std::filesystem::remove_all(dir);
 }
