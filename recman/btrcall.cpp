@@ -96,6 +96,9 @@ public:
         return &m_cursors[id];
     }
 
+    // Every cursor goes: their tables are closed under them.
+    void Clear() { m_cursors.clear(); }
+
     void Remove(void* block) {
         BlockHeader h;
         std::memcpy(&h, block, sizeof h);
@@ -382,7 +385,10 @@ int CheckFile(const std::string& path, std::string* report) {
     }
     return engine->Check(path, report);
 }
-void Shutdown() { engines::Shutdown(); }
+void Shutdown() {
+    Cursors::Get().Clear();
+    engines::Shutdown();
+}
 
 }  // namespace recman
 

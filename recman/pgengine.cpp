@@ -22,11 +22,29 @@ constexpr char kCatalogueTable[] = "recman_table";
 // The class of the advisory locks that make the writers of one table take turns; the
 // second number is the table's oid.
 constexpr int32_t kLockClass = 0x52434d4c;
-constexpr int64_t kInTransactionStamp = int64_t(1) << 62;
+// A read-ahead stamp: inside a transaction this bit and the transaction's serial; outside,
+// when the rows were read (microseconds, above kStampChangeBits) and the table's count of
+// other sessions' commits then (its low bits).
+constexpr uint64_t kInTransactionStamp = uint64_t(1) << 63;
+constexpr int kStampChangeBits = 20;
+constexpr uint64_t kStampChangeMask = (uint64_t(1) << kStampChangeBits) - 1;
+// Outside a transaction, how long rows read from the server are served again without
+// asking it, unless a notification says the table changed. A notification may still be on
+// its way when a commit returns; this bound makes every commit acknowledged longer ago than
+// this seen by the next read, without costing a tight loop of reads a round trip each.
+constexpr int64_t kFreshMicros = 2000;
+// Tables kept whole that served a read this recently are checked in every transaction's
+// first round trip; others when a transaction first reads them.
+constexpr int64_t kWarmMicros = 10 * 1000 * 1000;
 // How often a cursor serving its read-ahead looks for notifications that have arrived.
 constexpr int64_t kPollIntervalMicros = 1000;
 constexpr uint32_t kCheckBatch = 1000;
 constexpr int kConnectTimeoutSeconds = 10;
+constexpr Oid kInt8ArrayOid = 1016;
+// A table of at most this many rows (and bytes) is kept whole in the process: the masters.
+constexpr int kDefaultCacheRows = 256;
+int g_cacheRows = kDefaultCacheRows;
+constexpr size_t kCacheBytes = 256 * 1024;
 
 uint64_t g_roundTrips = 0;
 
@@ -34,10 +52,10 @@ const std::string kLockName = "recman_lock";
 const std::string kLockSql = "SELECT pg_advisory_xact_lock($1, $2)";
 const std::string kLayoutName = "recman_layout";
 const std::string kLayoutSql =
-    "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no, "
-    "k.seg_offset,"
-    " k.seg_length, k.seg_type, k.duplicates FROM recman_table t JOIN recman_key k ON k.table_name "
-    "= t.name"
+    "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no,"
+    " k.seg_offset, k.seg_length, k.seg_type, k.duplicates,"
+    " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name))"
+    " FROM recman_table t JOIN recman_key k ON k.table_name = t.name"
     " WHERE t.name = $1 ORDER BY k.key_no, k.seg_no";
 
 const int kBinaryFormats[PgStatement::kMaxParams] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
@@ -62,15 +80,36 @@ std::string BigEndian32(int32_t value) {
     return out;
 }
 
+// An int8[] in the server's binary form: dimensions, no nulls, then each element with its
+// length.
+std::string Int8Array(const std::vector<int64_t>& values) {
+    std::string out;
+    const auto put32 = [&](int32_t v) { out += BigEndian32(v); };
+    put32(values.empty() ? 0 : 1);
+    put32(0);
+    put32(int32_t(kInt8Oid));
+    if (!values.empty()) {
+        put32(int32_t(values.size()));
+        put32(1);
+    }
+    for (int64_t v : values) {
+        put32(8);
+        out += BigEndian64(v);
+    }
+    return out;
+}
+
 int64_t FromBigEndian64(const char* p) {
     uint64_t value = 0;
     for (int i = 0; i < 8; ++i) value = (value << 8) | uint8_t(p[i]);
     return int64_t(value);
 }
 
+// Microseconds since this process first asked.
 int64_t NowMicros() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
 }
 
@@ -178,6 +217,10 @@ struct Results {
 }  // namespace
 
 uint64_t ServerRoundTrips() { return g_roundTrips; }
+
+namespace testing {
+void SetServerCacheRows(int rows) { g_cacheRows = rows < 0 ? kDefaultCacheRows : rows; }
+}  // namespace testing
 
 PgEngine::PgEngine(std::string conninfo) : m_conninfo(std::move(conninfo)) {}
 
@@ -292,49 +335,79 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     if (!m_conn)
         if (int st = Connect(m_folder); st != kOk) return st;
 
-    // What is sent, in order: -1 the lock_timeout, -2 BEGIN, else the index of a statement;
-    // `prepare` marks the preparation of that statement's name.
+    // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
+    // caller's statements; a statement's preparation goes just before it.
+    enum class Kind { kTimeout, kBegin, kCheck, kCaller };
     struct Sent {
-        long statement;
+        Kind kind;
+        size_t index;
         bool prepare;
     };
     std::vector<Sent> sent;
     sent.reserve(count * 2 + 2);
-    std::string timeoutSql;
     bool ok = true;
-    const bool beginning = joinTransaction && m_inTransaction && !m_begun;
-    // Statements before a BEGIN in one pipeline become part of its transaction, and its
-    // rollback would undo the setting: the timeout is set outside transactions only.
-    if (m_timeoutPending && !m_inTransaction) {
-        timeoutSql = "SET lock_timeout = " + std::to_string(std::max(1, m_busyTimeout));
-        ok = ok && PQsendQueryParams(m_conn, timeoutSql.c_str(), 0, nullptr, nullptr, nullptr,
-                                     nullptr, 0) == 1;
-        sent.push_back({-1, false});
-    }
-    if (beginning) {
-        ok = ok && PQsendQueryParams(m_conn, "BEGIN ISOLATION LEVEL SERIALIZABLE", 0, nullptr,
-                                     nullptr, nullptr, nullptr, 0) == 1;
-        sent.push_back({-2, false});
-    }
     std::set<std::string> preparing;
-    for (size_t i = 0; i < count && ok; ++i) {
-        PgStatement& s = statements[i];
+    const auto send = [&](PgStatement& s, Kind kind, size_t index) {
         const int resultFormat = s.textResult ? 0 : 1;
         if (s.name) {
             if (!m_prepared.count(*s.name) && preparing.insert(*s.name).second) {
-                ok = PQsendPrepare(m_conn, s.name->c_str(), s.sql->c_str(), s.paramCount,
-                                   s.types.data()) == 1;
-                sent.push_back({long(i), true});
+                ok = ok && PQsendPrepare(m_conn, s.name->c_str(), s.sql->c_str(), s.paramCount,
+                                         s.types.data()) == 1;
+                sent.push_back({kind, index, true});
             }
             ok = ok && PQsendQueryPrepared(m_conn, s.name->c_str(), s.paramCount, s.values.data(),
                                            s.lengths.data(), kBinaryFormats, resultFormat) == 1;
         } else {
             const char* sql = s.sql ? s.sql->c_str() : s.text;
-            ok = PQsendQueryParams(m_conn, sql, s.paramCount, s.types.data(), s.values.data(),
-                                   s.lengths.data(), kBinaryFormats, resultFormat) == 1;
+            ok = ok && PQsendQueryParams(m_conn, sql, s.paramCount, s.types.data(), s.values.data(),
+                                         s.lengths.data(), kBinaryFormats, resultFormat) == 1;
         }
-        sent.push_back({long(i), false});
+        sent.push_back({kind, index, false});
+    };
+
+    const bool beginning = joinTransaction && m_inTransaction && !m_begun;
+    // Statements before a BEGIN in one pipeline become part of its transaction, and its
+    // rollback would undo the setting: the timeout is set outside transactions only.
+    const std::string timeoutSql =
+        "SET lock_timeout = " + std::to_string(std::max(1, m_busyTimeout));
+    PgStatement timeout;
+    timeout.text = timeoutSql.c_str();
+    timeout.textResult = true;
+    if (m_timeoutPending && !m_inTransaction) send(timeout, Kind::kTimeout, 0);
+    PgStatement begin;
+    begin.text = "BEGIN ISOLATION LEVEL SERIALIZABLE";
+    begin.textResult = true;
+    // The tables kept whole are checked against the transaction's snapshot before anything
+    // else reads (the first statement takes the snapshot): reads from them inside the
+    // transaction are then that snapshot's, and the server knows the transaction read them.
+    std::vector<PgTable*> checked;
+    std::vector<std::array<std::string, 3>> checkParams;
+    std::vector<PgStatement> checks;
+    if (beginning) {
+        send(begin, Kind::kBegin, 0);
+        const int64_t now = NowMicros();
+        for (auto& [name, table] : m_tables) {
+            const TableCache& cache = table->cache;
+            if (cache.Filled() && cache.changes == table->changes &&
+                now - cache.usedAt < kWarmMicros)
+                checked.push_back(table.get());
+        }
+        checkParams.resize(checked.size());
+        checks.resize(checked.size());
+        for (size_t i = 0; i < checked.size(); ++i) {
+            const TableCache& cache = checked[i]->cache;
+            checkParams[i] = {Int8Array(cache.Ids()), Int8Array(cache.Xmins()),
+                              BigEndian64(int64_t(cache.Ids().size()))};
+            PgStatement& check = checks[i];
+            check.name = &checked[i]->validateName;
+            check.sql = &checked[i]->validateSql;
+            check.Add(kInt8ArrayOid, checkParams[i][0]);
+            check.Add(kInt8ArrayOid, checkParams[i][1]);
+            check.Add(kInt8Oid, checkParams[i][2]);
+            send(check, Kind::kCheck, i);
+        }
     }
+    for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
     ok = ok && PQpipelineSync(m_conn) == 1;
     ++g_roundTrips;
     if (!ok) {
@@ -353,18 +426,41 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         // Each command's results end with a null.
         while (PGresult* extra = PQgetResult(m_conn)) PQclear(extra);
         const ExecStatusType type = PQresultStatus(result);
-        const int st = type == PGRES_PIPELINE_ABORTED ? kOk : StatusOf(result);
+        const bool done = type != PGRES_PIPELINE_ABORTED;
+        const int st = done ? StatusOf(result) : kOk;
         if (status == kOk && st != kOk) status = st;
         if (st == kServerUnreachable) lost = true;
-        if (s.statement == -1 && st == kOk) m_timeoutPending = false;
-        if (s.statement == -2 && st == kOk) m_begun = true;
-        if (s.statement >= 0 && s.prepare && st == kOk && type != PGRES_PIPELINE_ABORTED)
-            m_prepared.insert(*statements[s.statement].name);
-        if (s.statement >= 0 && !s.prepare) {
-            results[s.statement] = result;
-        } else {
+        if (s.prepare) {
+            if (done && st == kOk)
+                m_prepared.insert(s.kind == Kind::kCheck ? *checks[s.index].name
+                                                         : *statements[s.index].name);
             PQclear(result);
+            continue;
         }
+        switch (s.kind) {
+            case Kind::kTimeout:
+                if (done && st == kOk) m_timeoutPending = false;
+                break;
+            case Kind::kBegin:
+                if (done && st == kOk) m_begun = true;
+                break;
+            case Kind::kCheck: {
+                TableCache& cache = checked[s.index]->cache;
+                const bool same = done && st == kOk && PQntuples(result) == 1 &&
+                                  PQgetlength(result, 0, 0) == 1 &&
+                                  PQgetvalue(result, 0, 0)[0] != 0;
+                if (same)
+                    cache.validIn = m_transactionSerial;
+                else
+                    cache.Drop();
+                break;
+            }
+            case Kind::kCaller:
+                results[s.index] = result;
+                result = nullptr;
+                break;
+        }
+        PQclear(result);
         if (lost) break;
     }
     if (!lost) {
@@ -382,6 +478,95 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         m_transactionFailure = status;
     if (status != kOk && beginning && !m_begun) m_transactionFailure = status;
     return status;
+}
+
+bool PgEngine::CacheCurrent(const PgTable* t) const {
+    if (!t->cache.Filled() || !m_conn) return false;
+    // Inside a transaction, the rows its snapshot holds; outside, the rows as the server
+    // last gave them, while they are fresh and no other session has committed to the table.
+    if (m_inTransaction) return m_begun && t->cache.validIn == m_transactionSerial;
+    return t->cache.changes == t->changes && NowMicros() - t->cache.checkedAt < kFreshMicros;
+}
+
+int PgEngine::CheckCache(PgTable* t, bool* same) {
+    const uint64_t changes = t->changes;
+    TableCache& cache = t->cache;
+    const std::string ids = Int8Array(cache.Ids()), xmins = Int8Array(cache.Xmins());
+    const std::string count = BigEndian64(int64_t(cache.Ids().size()));
+    PgStatement check;
+    check.name = &t->validateName;
+    check.sql = &t->validateSql;
+    check.Add(kInt8ArrayOid, ids);
+    check.Add(kInt8ArrayOid, xmins);
+    check.Add(kInt8Oid, count);
+    Results<1> r;
+    if (int st = RoundTrip(&check, 1, r.r); st != kOk) return st;
+    *same = PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 1 &&
+            PQgetvalue(r.r[0], 0, 0)[0] != 0;
+    if (*same) {
+        cache.changes = changes;
+        cache.checkedAt = NowMicros();
+    }
+    return kOk;
+}
+
+int PgEngine::FillCache(PgTable* t) {
+    const uint64_t changes = t->changes;
+    PgStatement fill;
+    fill.name = &t->fillName;
+    fill.sql = &t->fillSql;
+    const std::string limit = BigEndian32(int32_t(g_cacheRows + 1));
+    fill.Add(kInt4Oid, limit);
+    Results<1> r;
+    t->cache.Drop();
+    if (int st = RoundTrip(&fill, 1, r.r); st != kOk) return st;
+    PGresult* result = r.r[0];
+    const int n = PQntuples(result);
+    if (n > g_cacheRows || size_t(n) * t->schema.recordLength > kCacheBytes) {
+        t->large = true;
+        return kOk;
+    }
+    std::vector<int64_t> ids(static_cast<size_t>(n)), xmins(static_cast<size_t>(n));
+    std::string records;
+    records.reserve(size_t(n) * t->schema.recordLength);
+    for (int i = 0; i < n; ++i) {
+        if (uint32_t(PQgetlength(result, i, 1)) != t->schema.recordLength) return kNotATableFile;
+        ids[size_t(i)] = FromBigEndian64(PQgetvalue(result, i, 0));
+        xmins[size_t(i)] = FromBigEndian64(PQgetvalue(result, i, 2));
+        records.append(PQgetvalue(result, i, 1), t->schema.recordLength);
+    }
+    t->cache.Fill(t->schema, std::move(ids), std::move(xmins), std::move(records));
+    t->cache.changes = changes;
+    t->cache.validIn = m_inTransaction ? m_transactionSerial : 0;
+    t->cache.checkedAt = NowMicros();
+    return kOk;
+}
+
+int PgEngine::UseCache(PgTable* t, bool* usable) {
+    *usable = false;
+    if (t->large || g_cacheRows <= 0) return kOk;
+    if (m_inTransaction && !m_begun) {
+        // The transaction's first round trip: its BEGIN and the check of the kept tables.
+        if (int st = RoundTrip(nullptr, 0, nullptr); st != kOk) return st;
+    }
+    if (!CacheCurrent(t)) {
+        // A table this transaction wrote would be kept with writes that may yet be rolled back.
+        if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
+        bool same = false;
+        if (!m_inTransaction && t->cache.Filled() && t->cache.changes == t->changes)
+            if (int st = CheckCache(t, &same); st != kOk) return st;
+        if (!same)
+            if (int st = FillCache(t); st != kOk) return st;
+        if (!t->cache.Filled()) return kOk;
+    }
+    t->cache.usedAt = NowMicros();
+    *usable = true;
+    return kOk;
+}
+
+void PgEngine::DropCacheForWrite(PgTable* t) {
+    t->cache.Drop();
+    if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
 }
 
 void PgEngine::DrainNotifications() {
@@ -477,11 +662,20 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->deleteSql = "DELETE FROM " + name + " WHERE id = $1";
     t->byIdSql = "SELECT data FROM " + name + " WHERE id = $1";
     t->countSql = "SELECT count(*) FROM " + name;
+    t->fillSql = "SELECT id, data, xmin::text::bigint FROM " + name + " ORDER BY id LIMIT $1";
+    // True when the table holds exactly the kept rows: as many, each with the id and the
+    // version (xmin) kept.
+    t->validateSql =
+        "SELECT count(*) = $3 AND count(*) FILTER (WHERE (id, xmin::text::bigint) IN"
+        " (SELECT u.i, u.x FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x))) = $3 FROM " +
+        name;
     t->insertName = "i" + id;
     t->updateName = "u" + id;
     t->deleteName = "d" + id;
     t->byIdName = "g" + id;
     t->countName = "c" + id;
+    t->fillName = "a" + id;
+    t->validateName = "v" + id;
 }
 
 int PgEngine::ReadLayout(PgTable* t) {
@@ -534,6 +728,10 @@ int PgEngine::ReadLayout(PgTable* t) {
     t->pageSize = pageSize;
     t->oid = oid;
     t->layoutStale = false;
+    // The server's estimate of its rows, when it has one (-1: never counted), spares the
+    // first read of a large table an attempt to keep it whole.
+    t->large = !PQgetisnull(result, 0, 9) && std::atof(PQgetvalue(result, 0, 9)) > g_cacheRows;
+    t->cache.Drop();
     MakeStatements(t);
     return kOk;
 }
@@ -579,8 +777,16 @@ int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, 
     // Notifications already here count before the stamp; those that come with or after
     // the rows count after it, which at worst reads the rows again.
     if (!m_inTransaction) PollNotifications();
-    const uint64_t taken =
-        m_inTransaction ? uint64_t(kInTransactionStamp) | m_transactionSerial : t->changes;
+    const uint64_t taken = m_inTransaction ? kInTransactionStamp | m_transactionSerial
+                                           : (uint64_t(NowMicros()) << kStampChangeBits) |
+                                                 (t->changes & kStampChangeMask);
+    bool cached = false;
+    if (int st = UseCache(t, &cached); st != kOk) return st;
+    if (cached) {
+        t->cache.Fetch(key, dir, ordered, id, limit, rows);
+        *stamp = taken;
+        return kOk;
+    }
     PgStatement s;
     s.name = dir > 0 ? &t->forwardName[size_t(key)] : &t->backwardName[size_t(key)];
     s.sql = dir > 0 ? &t->forwardSql[size_t(key)] : &t->backwardSql[size_t(key)];
@@ -607,14 +813,24 @@ bool PgEngine::Current(const Table* table, uint64_t stamp) {
     // Inside a transaction every statement reads one snapshot: rows read in it stay what
     // it sees until it ends (this process's own writes aside, which the epoch catches).
     // Rows read before it began were not read by it, and must be read again.
-    if (m_inTransaction)
-        return m_begun && stamp == (uint64_t(kInTransactionStamp) | m_transactionSerial);
-    if (NowMicros() - m_lastPoll >= kPollIntervalMicros) PollNotifications();
-    return m_conn && stamp == static_cast<const PgTable*>(table)->changes;
+    if (m_inTransaction) return m_begun && stamp == (kInTransactionStamp | m_transactionSerial);
+    const int64_t now = NowMicros();
+    if (stamp & kInTransactionStamp || now - int64_t(stamp >> kStampChangeBits) >= kFreshMicros)
+        return false;
+    if (now - m_lastPoll >= kPollIntervalMicros) PollNotifications();
+    return m_conn && (stamp & kStampChangeMask) ==
+                         (static_cast<const PgTable*>(table)->changes & kStampChangeMask);
 }
 
 int PgEngine::FetchById(Table* table, int64_t id, Batch* rows) {
     auto* t = static_cast<PgTable*>(table);
+    if (!m_inTransaction) PollNotifications();
+    bool cached = false;
+    if (int st = UseCache(t, &cached); st != kOk) return st;
+    if (cached) {
+        t->cache.FetchById(id, rows);
+        return kOk;
+    }
     PgStatement s;
     s.name = &t->byIdName;
     s.sql = &t->byIdSql;
@@ -631,6 +847,7 @@ int PgEngine::FetchById(Table* table, int64_t id, Batch* rows) {
 }
 
 int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
+    DropCacheForWrite(t);
     PgStatement statements[2];
     size_t n = 0;
     const std::string lockClass = BigEndian32(kLockClass), lockTable = BigEndian32(int32_t(t->oid));

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "recman/engine.h"
+#include "recman/tablecache.h"
 
 namespace recman {
 
@@ -49,12 +50,16 @@ struct PgTable : Table {
     uint64_t changes = 0;
     // The catalogue changed since the layout was read: read it again on the next open.
     bool layoutStale = false;
-    uint64_t lockedInTransaction = 0;  // serial of the transaction that holds its write lock
+    uint64_t lockedInTransaction = 0;   // serial of the transaction that holds its write lock
+    uint64_t writtenInTransaction = 0;  // serial of the last transaction that wrote to it
+    // Too many rows to keep whole in this process.
+    bool large = false;
+    TableCache cache;
 
     // Statement texts and names, made when the layout is read.
     std::vector<std::string> forwardSql, backwardSql, forwardName, backwardName;
-    std::string insertSql, updateSql, deleteSql, byIdSql, countSql;
-    std::string insertName, updateName, deleteName, byIdName, countName;
+    std::string insertSql, updateSql, deleteSql, byIdSql, countSql, fillSql, validateSql;
+    std::string insertName, updateName, deleteName, byIdName, countName, fillName, validateName;
 };
 
 // One statement of a round trip: prepared under `name` (made on first use on the
@@ -137,6 +142,15 @@ private:
     void MakeStatements(PgTable* table);
     // A write with the table's write lock taken first when this transaction has not.
     int Write(PgTable* table, PgStatement& statement, PGresult** result);
+    // Whether the table's rows may be read from its cache now; fills the cache first when
+    // the table is small and has none (one round trip).
+    int UseCache(PgTable* table, bool* usable);
+    bool CacheCurrent(const PgTable* table) const;
+    // Asks the server whether the table still holds exactly the kept rows (one round trip).
+    int CheckCache(PgTable* table, bool* same);
+    // Reads the whole table into its cache, or marks it large (one round trip).
+    int FillCache(PgTable* table);
+    void DropCacheForWrite(PgTable* table);
     int Run(const std::string& sql);  // one statement, text result ignored
     void EndTransaction();
     std::string Where(const std::string& folder) const;

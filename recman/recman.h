@@ -223,8 +223,9 @@ uint64_t RoundTrips();
 // readable account of what is wrong in *report.
 int CheckFile(const std::string& path, std::string* report);
 
-// Closes every open file and removes this process's private working file. Called at
-// normal process exit; tests may call it to start afresh.
+// Closes every open file (position blocks still open give kFileNotOpen afterwards) and
+// removes this process's private working file. Called at normal process exit; tests may
+// call it to start afresh.
 void Shutdown();
 
 namespace testing {
@@ -238,6 +239,9 @@ void SetFileEventHook(FileEventHook hook);
 // How many times this process has attached a table file to its connection: a file kept
 // attached since its last close is reused without one.
 uint64_t AttachmentsMade();
+// Tables of at most `rows` rows are kept whole by the server engine (0: none; negative:
+// the default). Takes effect for tables opened afterwards.
+void SetServerCacheRows(int rows);
 }  // namespace testing
 
 }  // namespace recman

@@ -87,13 +87,19 @@ protected:
         if (OnServer()) {
             ASSERT_FALSE(CTestServer::Get().UseIn(m_dir).empty()) << CTestServer::Get().Error();
         }
+        recman::testing::SetServerCacheRows(GetParam() == ETestEngine::kServerUncached ? 0 : -1);
         ASSERT_NO_FATAL_FAILURE(MakeTables());
     }
-    bool OnServer() const { return GetParam() == ETestEngine::kServer; }
+    void TearDown() override {
+        RecmanProcessTest::TearDown();
+        recman::testing::SetServerCacheRows(-1);
+    }
+    bool OnServer() const { return GetParam() != ETestEngine::kEmbedded; }
 };
 
 INSTANTIATE_TEST_SUITE_P(, RecmanProcessEngineTest,
-                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer), TestEngineName);
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer,
+                                           ETestEngine::kServerUncached), TestEngineName);
 
 TEST_P(RecmanProcessEngineTest, OpenTransactionIsInvisibleAndHoldsOffWritersUntilTheirTimeout) {
     Peer peer({"hold", m_dir}, m_tmp);
@@ -457,6 +463,58 @@ TEST(RecmanServerChangeSourceTest, ReportsOtherSessionsCommitsToWatchedTablesOnl
     EXPECT_EQ(Table(a).Scan(0), (std::vector<std::string>{"107"}));
     source.Poll(&changed);
     EXPECT_EQ(changed, (std::vector<std::string>{a, b}));
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// A small table (a master) is kept whole by the server engine: a transaction's lookups in
+// it cost no round trip beyond the transaction's own BEGIN and COMMIT, yet a transaction
+// begun after another process's commit to it reads that commit, notified or not yet, and so
+// does a read outside a transaction.
+TEST(RecmanServerCacheTest, LookupsInAKeptTableCostNothingAndStillSeeOtherCommits) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-cache-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    ASSERT_FALSE(server.UseIn(dir).empty());
+    const std::string a = dir + "/A.BTR";
+    ASSERT_EQ(recman_test::CreateTestFile(a), 0);
+    std::vector<std::string> ids;
+    {
+        Table t(a);
+        for (int i = 0; i < 30; ++i) {
+            ids.push_back("m" + std::to_string(100 + i));
+            ASSERT_EQ(t.Insert(MakeRecord(ids.back(), "", i, "first")), 0);
+        }
+    }
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+    Table t(a);
+    const auto lookUpAll = [&] {
+        ASSERT_EQ(tx(kOpBeginTransaction), 0);
+        for (const std::string& id : ids) ASSERT_EQ(t.Call(kOpGetEqual, 0, id), 0) << id;
+        ASSERT_EQ(tx(kOpEndTransaction), 0);
+    };
+    lookUpAll();
+    const uint64_t before = recman::RoundTrips();
+    lookUpAll();
+    EXPECT_EQ(recman::RoundTrips() - before, 2u) << "BEGIN and COMMIT only";
+
+    const auto note = [&](const std::string& id, const std::string& text) {
+        Peer peer({"note", dir, id, text}, dir);
+        ASSERT_EQ(peer.ReadLine(), "noted");
+        peer.Wait();
+    };
+    note("m107", "second");
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m107"), 0);
+    EXPECT_STREQ(t.Rec().note, "second");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+
+    note("m108", "third");
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m108"), 0);
+    EXPECT_STREQ(t.Rec().note, "third");
+    t.Close();
     recman::Shutdown();
     std::filesystem::remove_all(dir);
 }

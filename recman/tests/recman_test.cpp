@@ -52,11 +52,17 @@ protected:
         if (OnServer()) {
             ASSERT_FALSE(CTestServer::Get().UseIn(m_dir).empty()) << CTestServer::Get().Error();
         }
+        recman::testing::SetServerCacheRows(GetParam() == ETestEngine::kServerUncached ? 0 : -1);
     }
-    bool OnServer() const { return GetParam() == ETestEngine::kServer; }
+    void TearDown() override {
+        RecmanTest::TearDown();
+        recman::testing::SetServerCacheRows(-1);
+    }
+    bool OnServer() const { return GetParam() != ETestEngine::kEmbedded; }
 };
 
-INSTANTIATE_TEST_SUITE_P(, RecmanEngineTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+INSTANTIATE_TEST_SUITE_P(, RecmanEngineTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer,
+                                           ETestEngine::kServerUncached),
                          TestEngineName);
 
 TEST_P(RecmanEngineTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {

@@ -128,7 +128,14 @@ void RemoveAbandonedClusters(const std::string& base) {
 }  // namespace
 
 std::string TestEngineName(const ::testing::TestParamInfo<ETestEngine>& info) {
-    return info.param == ETestEngine::kServer ? "Server" : "Embedded";
+    switch (info.param) {
+        case ETestEngine::kServer:
+            return "Server";
+        case ETestEngine::kServerUncached:
+            return "ServerUncached";
+        default:
+            return "Embedded";
+    }
 }
 
 CTestServer& CTestServer::Get() {

@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
-// The engines a test of the record manager runs against.
-enum class ETestEngine { kEmbedded, kServer };
+// The engines a test runs against. kServerUncached is the server engine keeping no table
+// whole in the process, for the record manager's own tests of its statements.
+enum class ETestEngine { kEmbedded, kServer, kServerUncached };
 
-// "Embedded" and "Server", for the names of parameterised tests.
+// "Embedded", "Server" and "ServerUncached", for the names of parameterised tests.
 std::string TestEngineName(const ::testing::TestParamInfo<ETestEngine>& info);
 
 class CTestServer final {
