@@ -291,13 +291,19 @@ int PgEngine::Connect(const std::string& folder) {
     PgStatement setup[2];
     setup[0].text = listen.c_str();
     // A session waiting for a lock notices within a second that its client was killed, and
-    // lets go of what it holds instead of waiting for the lock first.
-    setup[1].text = "SET client_connection_check_interval = 1000";
+    // lets go of what it holds instead of waiting for the lock first (servers from 14 on).
+    setup[1].text =
+        "SELECT set_config('client_connection_check_interval', '1000', false)"
+        " WHERE current_setting('server_version_num')::int >= 140000";
     PGresult* results[2] = {};
     // Outside any transaction of the caller's: a LISTEN inside one would wait for its commit.
     const int status = RoundTrip(setup, 2, results, false);
     PQclear(results[0]);
     PQclear(results[1]);
+    if (status != kOk) {
+        engines::SetLastErrorText("データベースサーバーに接続できません。\n" + Where(folder));
+        Disconnect();
+    }
     return status;
 }
 
@@ -367,13 +373,16 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
 
     const bool beginning = joinTransaction && m_inTransaction && !m_begun;
     // Statements before a BEGIN in one pipeline become part of its transaction, and its
-    // rollback would undo the setting: the timeout is set outside transactions only.
+    // rollback would undo the setting: the timeout is set outside transactions only (the
+    // round trip that sets up a new connection is one, even while the caller has a
+    // transaction open that has not reached the server yet).
     const std::string timeoutSql =
         "SET lock_timeout = " + std::to_string(std::max(1, m_busyTimeout));
     PgStatement timeout;
     timeout.text = timeoutSql.c_str();
     timeout.textResult = true;
-    if (m_timeoutPending && !m_inTransaction) send(timeout, Kind::kTimeout, 0);
+    if (m_timeoutPending && !(m_inTransaction && (m_begun || joinTransaction)))
+        send(timeout, Kind::kTimeout, 0);
     PgStatement begin;
     begin.text = "BEGIN ISOLATION LEVEL SERIALIZABLE";
     begin.textResult = true;

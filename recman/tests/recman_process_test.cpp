@@ -112,6 +112,15 @@ TEST_P(RecmanProcessEngineTest, OpenTransactionIsInvisibleAndHoldsOffWritersUnti
         EXPECT_EQ(t.Insert(MakeRecord("mine")), kFileLocked);
         EXPECT_TRUE(t.Scan(0).empty());  // reading is still possible
     }
+    // The same inside a transaction begun before this process had opened anything.
+    recman::Shutdown();
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    {
+        Table t(m_dir + "/A.BTR");
+        EXPECT_EQ(t.Insert(MakeRecord("mine")), kFileLocked);
+    }
+    EXPECT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
     peer.Send("commit");
     EXPECT_EQ(peer.ReadLine(), "done");
     EXPECT_EQ(WEXITSTATUS(peer.Wait()), 0);
