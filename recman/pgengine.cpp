@@ -585,8 +585,13 @@ void PgEngine::DrainNotifications() {
             const std::string name = notify->extra;
             ++m_changes[name];
             if (auto it = m_tables.find(name); it != m_tables.end()) ++it->second->changes;
+            // A table made again elsewhere: its layout is read again at its next open, and
+            // what is kept of it would be checked against a table that is gone.
             if (name == kCatalogueTable)
-                for (auto& [n, table] : m_tables) table->layoutStale = true;
+                for (auto& [n, table] : m_tables) {
+                    table->layoutStale = true;
+                    table->cache.Drop();
+                }
         }
         PQfreemem(notify);
     }
