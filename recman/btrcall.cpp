@@ -1,20 +1,25 @@
 // BTRCALL: the operations on position blocks (cursors) and the read-ahead that makes a
-// scan cost about as much as stepping one statement.
+// scan cost about as much as stepping one statement, over whichever engine holds the table.
 //
-// A cursor never keeps an SQLite statement running between calls, because a running
-// statement holds the file's shared lock and another workstation could not commit.
+// A cursor never keeps a statement running between calls: on the embedded engine a
+// running statement holds the file's shared lock and another workstation could not
+// commit, and on the server it would hold a portal open across the caller's work.
 // Instead a Next or Previous fetches a small batch of the following records in one
 // statement and serves the next calls from it while the batch is still current: no
-// write of this process since (the engine's write generation) and no commit of another
-// process since (the file's change counter, read from a mapping of its first page).
+// write of this process since (the table's read-ahead epoch) and no commit of another
+// process since (as the engine tells it, without a query).
 // The batch grows while it is used up and shrinks back when something invalidates it,
 // so a delete-as-you-scan loop does not fetch records it will throw away.
+#include <unistd.h>
+
 #include <cstring>
 #include <limits>
 #include <unordered_map>
 
 #include "recman/engine.h"
+#include "recman/engines.h"
 #include "recman/recman.h"
+#include "recman/sqliteengine.h"
 
 namespace recman {
 namespace {
@@ -25,27 +30,8 @@ constexpr int64_t kMaxId = std::numeric_limits<int64_t>::max();
 constexpr uint32_t kFirstBatch = 4;
 constexpr uint32_t kMaxBatch = 256;
 
-// Records fetched by one statement, stored end to end.
-struct Batch {
-    std::vector<int64_t> ids;
-    std::string data;
-    uint32_t recordLength = 0;
-
-    size_t size() const { return ids.size(); }
-    bool empty() const { return ids.empty(); }
-    const char* Record(size_t i) const { return data.data() + i * recordLength; }
-    void Clear() {
-        ids.clear();
-        data.clear();
-    }
-    void Add(int64_t id, const void* record) {
-        ids.push_back(id);
-        data.append(static_cast<const char*>(record), recordLength);
-    }
-};
-
 struct Cursor {
-    TableFile* file = nullptr;
+    Table* file = nullptr;
     bool readOnly = false;
 
     int key = 0;               // key path of the position
@@ -65,8 +51,8 @@ struct Cursor {
     size_t aheadNext = 0;
     int aheadDir = 0;
     int aheadKey = -1;
-    uint64_t aheadEpoch = 0;  // the file's readAheadEpoch when the read-ahead was taken
-    uint32_t aheadCounter = 0;
+    uint64_t aheadEpoch = 0;  // the table's readAheadEpoch when the read-ahead was taken
+    uint64_t aheadStamp = 0;  // the engine's stamp of the rows read
     uint32_t nextBatch = kFirstBatch;
 };
 
@@ -110,6 +96,9 @@ public:
         return &m_cursors[id];
     }
 
+    // Every cursor goes: their tables are closed under them.
+    void Clear() { m_cursors.clear(); }
+
     void Remove(void* block) {
         BlockHeader h;
         std::memcpy(&h, block, sizeof h);
@@ -144,43 +133,12 @@ void Materialize(Cursor& c) {
 
 bool AheadIsCurrent(const Cursor& c, int key, int dir) {
     return c.aheadDir == dir && c.aheadKey == key && c.aheadNext < c.ahead.size() &&
-           c.aheadEpoch == c.file->readAheadEpoch && c.file->header &&
-           c.file->ChangeCounter() == c.aheadCounter;
+           c.aheadEpoch == c.file->readAheadEpoch && c.file->engine->Current(c.file, c.aheadStamp);
 }
 
-// Runs one batch query from (ordered, id) in direction dir. The change counter is read
-// while the statement still holds the file's shared lock, so it belongs to the rows read.
+// Runs one batch query from (ordered, id) in direction dir.
 int Fetch(Cursor& c, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit, Batch* rows) {
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    sqlite3_stmt* stmt = dir > 0 ? engine.Forward(c.file, key) : engine.Backward(c.file, key);
-    if (!stmt) return kIoError;
-    if (ordered.empty())
-        sqlite3_bind_zeroblob(stmt, 1, 0);
-    else
-        sqlite3_bind_blob(stmt, 1, ordered.data(), int(ordered.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(stmt, 2, id);
-    sqlite3_bind_int64(stmt, 3, limit);
-    rows->Clear();
-    rows->recordLength = c.file->schema.recordLength;
-    rows->ids.reserve(limit);
-    rows->data.reserve(size_t(limit) * rows->recordLength);
-    int rc;
-    bool wrongLength = false;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (rows->empty()) c.aheadCounter = c.file->ChangeCounter();
-        const void* data = sqlite3_column_blob(stmt, 1);
-        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
-            wrongLength = true;
-            break;
-        }
-        rows->Add(sqlite3_column_int64(stmt, 0), data);
-    }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    if (wrongLength) return kNotATableFile;
-    if (rc != SQLITE_DONE) return engine.ReadStatus(rc);
-    return kOk;
+    return c.file->engine->Fetch(c.file, key, dir, ordered, id, limit, rows, &c.aheadStamp);
 }
 
 // Makes `row` the cursor's current record on key path `key`, with the rest of `rows`
@@ -305,54 +263,26 @@ int Step(Cursor& c, int dir, void* dataBuf, uint32_t* dataLen, void* keyBuf, uin
     return Deliver(c, dataBuf, dataLen, keyBuf);
 }
 
-void BindKeys(sqlite3_stmt* stmt, const Schema& schema, const uint8_t* record, std::vector<std::string>& keep) {
-    keep.resize(schema.keys.size());
-    for (size_t k = 0; k < schema.keys.size(); ++k) {
-        keep[k] = OrderedKeyOfRecord(schema.keys[k], record);
-        sqlite3_bind_blob(stmt, int(k + 1), keep[k].data(), int(keep[k].size()), SQLITE_STATIC);
-    }
-    sqlite3_bind_blob(stmt, int(schema.keys.size() + 1), record, int(schema.recordLength), SQLITE_STATIC);
-}
-
-std::string KeyColumns(const Schema& schema) {
-    std::string s;
-    for (size_t k = 0; k < schema.keys.size(); ++k) s += (k ? ", k" : "k") + std::to_string(k);
-    return s;
+// The written record becomes the current one, on key path keyNum; nothing is read ahead.
+void LandOnWritten(Cursor& c, int64_t id, const uint8_t* record, int8_t keyNum, void* dataBuf, void* keyBuf) {
+    Batch& rows = c.spare;
+    rows.Clear();
+    rows.recordLength = c.file->schema.recordLength;
+    rows.Add(id, record);
+    Land(c, keyNum, 1, rows);
+    Forget(c);
+    uint32_t length = c.file->schema.recordLength;
+    Deliver(c, dataBuf, &length, keyBuf);
 }
 
 int Insert(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen, int8_t keyNum) {
     if (c.readOnly) return kAccessDenied;
     if (int st = ValidKey(c, keyNum, keyLen); st != kOk) return st;
-    const Schema& schema = c.file->schema;
-    if (*dataLen < schema.recordLength) return kDataBufferTooShort;
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    if (!c.file->insert) {  // the statement text is made once per attach
-        std::string values;
-        for (size_t k = 0; k <= schema.keys.size(); ++k) values += (k ? ", ?" : "?") + std::to_string(k + 1);
-        if (int st = engine.Prepare(c.file,
-                                    "INSERT INTO " + c.file->alias + ".rec(" + KeyColumns(schema) +
-                                        ", data) VALUES(" + values + ")",
-                                    &c.file->insert);
-            st != kOk)
-            return st;
-    }
-    std::vector<std::string> keys;
+    if (*dataLen < c.file->schema.recordLength) return kDataBufferTooShort;
     const auto* record = static_cast<const uint8_t*>(dataBuf);
-    BindKeys(c.file->insert, schema, record, keys);
-    const int rc = sqlite3_step(c.file->insert);
-    sqlite3_reset(c.file->insert);
-    sqlite3_clear_bindings(c.file->insert);
-    if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite(c.file);
-    Batch& rows = c.spare;
-    rows.Clear();
-    rows.recordLength = schema.recordLength;
-    rows.Add(sqlite3_last_insert_rowid(engine.Db()), record);
-    Land(c, keyNum, 1, rows);
-    Forget(c);
-    uint32_t length = schema.recordLength;
-    Deliver(c, dataBuf, &length, keyBuf);
+    int64_t id = 0;
+    if (int st = c.file->engine->Insert(c.file, record, &id); st != kOk) return st;
+    LandOnWritten(c, id, record, keyNum, dataBuf, keyBuf);
     return kOk;
 }
 
@@ -361,60 +291,22 @@ int Update(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t ke
     if (!c.current) return kInvalidPositioning;
     if (keyNum < 0 || size_t(keyNum) >= c.file->schema.keys.size()) keyNum = int8_t(c.key);
     if (int st = ValidKey(c, keyNum, keyLen); st != kOk) return st;
-    const Schema& schema = c.file->schema;
-    if (*dataLen < schema.recordLength) return kDataBufferTooShort;
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    if (!c.file->update) {
-        std::string sets;
-        for (size_t k = 0; k < schema.keys.size(); ++k)
-            sets += "k" + std::to_string(k) + " = ?" + std::to_string(k + 1) + ", ";
-        sets += "data = ?" + std::to_string(schema.keys.size() + 1);
-        if (int st = engine.Prepare(c.file,
-                                    "UPDATE " + c.file->alias + ".rec SET " + sets + " WHERE id = ?" +
-                                        std::to_string(schema.keys.size() + 2),
-                                    &c.file->update);
-            st != kOk)
-            return st;
-    }
-    std::vector<std::string> keys;
+    if (*dataLen < c.file->schema.recordLength) return kDataBufferTooShort;
     const auto* record = static_cast<const uint8_t*>(dataBuf);
-    BindKeys(c.file->update, schema, record, keys);
-    sqlite3_bind_int64(c.file->update, int(schema.keys.size() + 2), c.id);
-    const int rc = sqlite3_step(c.file->update);
-    const int changed = sqlite3_changes(engine.Db());
-    sqlite3_reset(c.file->update);
-    sqlite3_clear_bindings(c.file->update);
-    if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite(c.file);
-    if (changed == 0) {  // another workstation deleted it meanwhile
+    bool found = false;
+    if (int st = c.file->engine->Update(c.file, c.id, record, &found); st != kOk) return st;
+    if (!found) {  // another workstation deleted it meanwhile
         c.current = false;
         return kInvalidPositioning;
     }
-    Batch& rows = c.spare;
-    rows.Clear();
-    rows.recordLength = schema.recordLength;
-    rows.Add(c.id, record);
-    Land(c, keyNum, 1, rows);
-    Forget(c);
-    uint32_t length = schema.recordLength;
-    Deliver(c, dataBuf, &length, keyBuf);
+    LandOnWritten(c, c.id, record, keyNum, dataBuf, keyBuf);
     return kOk;
 }
 
 int Delete(Cursor& c) {
     if (c.readOnly) return kAccessDenied;
     if (!c.current) return kInvalidPositioning;
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    if (int st = engine.Prepare(c.file, "DELETE FROM " + c.file->alias + ".rec WHERE id = ?1", &c.file->remove);
-        st != kOk)
-        return st;
-    sqlite3_bind_int64(c.file->remove, 1, c.id);
-    const int rc = sqlite3_step(c.file->remove);
-    sqlite3_reset(c.file->remove);
-    if (rc != SQLITE_DONE) return engine.WriteStatus(rc);
-    engine.NoteWrite(c.file);
+    if (int st = c.file->engine->Delete(c.file, c.id); st != kOk) return st;
     // The place in the key order stays, so Next and Previous go on from it.
     c.current = false;
     Forget(c);
@@ -426,25 +318,8 @@ int GetDirect(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t
     if (*dataLen < 4) return kDataBufferTooShort;
     uint32_t position;
     std::memcpy(&position, dataBuf, 4);
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    if (int st = engine.Prepare(c.file, "SELECT data FROM " + c.file->alias + ".rec WHERE id = ?1", &c.file->direct);
-        st != kOk)
-        return st;
-    sqlite3_bind_int64(c.file->direct, 1, position);
-    const int rc = sqlite3_step(c.file->direct);
     Batch& rows = c.spare;
-    rows.Clear();
-    rows.recordLength = c.file->schema.recordLength;
-    bool wrongLength = false;
-    if (rc == SQLITE_ROW) {
-        const void* data = sqlite3_column_blob(c.file->direct, 0);
-        wrongLength = !data || uint32_t(sqlite3_column_bytes(c.file->direct, 0)) != rows.recordLength;
-        if (!wrongLength) rows.Add(position, data);
-    }
-    sqlite3_reset(c.file->direct);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return engine.ReadStatus(rc);
-    if (wrongLength) return kNotATableFile;
+    if (int st = c.file->engine->FetchById(c.file, position, &rows); st != kOk) return st;
     if (rows.empty()) return kInvalidRecordAddress;
     Land(c, keyNum, 1, rows);
     Forget(c);
@@ -452,15 +327,8 @@ int GetDirect(Cursor& c, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t
 }
 
 int Stat(Cursor& c, void* dataBuf, uint32_t* dataLen, int8_t mode) {
-    Engine& engine = Engine::Get();
-    if (int st = engine.Ensure(c.file); st != kOk) return st;
-    if (mode == kStatLayoutOnly) return SpecFromSchema(c.file->schema, 0, c.file->pageSize, dataBuf, dataLen);
-    sqlite3_stmt* stmt = nullptr;
     uint32_t count = 0;
-    int rc = sqlite3_prepare_v2(engine.Db(), ("SELECT count(*) FROM " + c.file->alias + ".rec").c_str(), -1, &stmt, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) count = uint32_t(sqlite3_column_int64(stmt, 0));
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_ROW) return engine.ReadStatus(rc);
+    if (int st = c.file->engine->Stat(c.file, mode == kStatLayoutOnly ? nullptr : &count); st != kOk) return st;
     return SpecFromSchema(c.file->schema, count, c.file->pageSize, dataBuf, dataLen);
 }
 
@@ -470,8 +338,10 @@ int Open(void* posBlock, void* keyBuf, uint8_t keyLen, int8_t mode) {
     if (path.empty()) return kFileNotFound;
     Cursors& cursors = Cursors::Get();
     if (cursors.Find(posBlock)) return kInvalidOperation;  // already open on this block
-    TableFile* file = nullptr;
-    if (int st = Engine::Get().Acquire(path, &file); st != kOk) return st;
+    Engine* engine = nullptr;
+    if (int st = engines::ForPath(path, &engine); st != kOk) return st;
+    Table* file = nullptr;
+    if (int st = engine->Acquire(path, &file); st != kOk) return st;
     Cursor* c = cursors.Add(posBlock);
     c->file = file;
     c->readOnly = mode == kModeReadOnly;
@@ -481,9 +351,9 @@ int Open(void* posBlock, void* keyBuf, uint8_t keyLen, int8_t mode) {
 int Close(void* posBlock) {
     Cursor* c = Cursors::Get().Find(posBlock);
     if (!c) return kFileNotOpen;
-    TableFile* file = c->file;
+    Table* file = c->file;
     Cursors::Get().Remove(posBlock);
-    Engine::Get().Release(file);
+    file->engine->Release(file);
     return kOk;
 }
 
@@ -493,20 +363,32 @@ int Create(void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen, int8_
     if (path.empty()) return kFileNotFound;
     Schema schema;
     if (int st = SchemaFromSpec(dataBuf, *dataLen, &schema); st != kOk) return st;
-    return Engine::Get().CreateFile(path, schema, mode != kCreateNoOverwrite);
+    Engine* engine = nullptr;
+    if (int st = engines::ForPath(path, &engine); st != kOk) return st;
+    return engine->Create(path, schema, mode != kCreateNoOverwrite);
 }
 
 }  // namespace
 
-void SetBusyTimeout(int milliseconds) { Engine::Get().SetBusyTimeout(milliseconds); }
-bool InTransaction() { return Engine::Get().InTransaction(); }
-int SetWorkingFolder(const std::string& folder) { return Engine::Get().SetWorkingFolder(folder); }
+void SetBusyTimeout(int milliseconds) { engines::SetBusyTimeout(milliseconds); }
+bool InTransaction() { return engines::InTransaction(); }
+int SetWorkingFolder(const std::string& folder) { return SqliteEngine::Get().SetWorkingFolder(folder); }
 
 namespace testing {
-uint64_t AttachmentsMade() { return Engine::Get().AttachmentsMade(); }
+uint64_t AttachmentsMade() { return SqliteEngine::Get().AttachmentsMade(); }
 }  // namespace testing
-int CheckFile(const std::string& path, std::string* report) { return Engine::Get().Check(path, report); }
-void Shutdown() { Engine::Get().Shutdown(); }
+int CheckFile(const std::string& path, std::string* report) {
+    Engine* engine = nullptr;
+    if (int st = engines::ForPath(path, &engine); st != kOk) {
+        *report = "cannot choose the engine (status " + std::to_string(st) + ")";
+        return st;
+    }
+    return engine->Check(path, report);
+}
+void Shutdown() {
+    Cursors::Get().Clear();
+    engines::Shutdown();
+}
 
 }  // namespace recman
 
@@ -514,12 +396,13 @@ using namespace recman;
 
 extern "C" int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen,
                        int8_t keyNum) {
+    engines::ClearLastErrorText();
     switch (op) {
         case kOpOpen: return posBlock ? Open(posBlock, keyBuf, keyLen, keyNum) : kFileNotOpen;
         case kOpCreate: return Create(dataBuf, dataLen, keyBuf, keyLen, keyNum);
-        case kOpBeginTransaction: return Engine::Get().Begin();
-        case kOpEndTransaction: return Engine::Get().Commit();
-        case kOpAbortTransaction: return Engine::Get().Abort();
+        case kOpBeginTransaction: return engines::Begin();
+        case kOpEndTransaction: return engines::Commit();
+        case kOpAbortTransaction: return engines::Abort();
         case kOpClose: return Close(posBlock);
         default: break;
     }

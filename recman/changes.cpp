@@ -14,12 +14,11 @@
 
 #include "recman/owncommits.h"
 #include "recman/recman.h"
+#include "recman/serverchanges.h"
 
 namespace recman {
 namespace {
 
-// The file in a database folder that sends its tables to a server.
-constexpr const char* kServerConnectionFile = "velodb.conninfo";
 // Where SQLite keeps the file change counter: four bytes, big-endian, in the file header.
 constexpr off_t kChangeCounterOffset = 24;
 
@@ -37,7 +36,7 @@ ServerChangeSourceFactory& Factory() {
 // folder cannot be looked at (which must not pass for "no server").
 int IsServerFolder(const std::string& folder, bool* server) {
     struct stat info;
-    const std::string path = (std::filesystem::path(folder) / kServerConnectionFile).string();
+    const std::string path = (std::filesystem::path(folder) / kServerConnInfoFile).string();
     if (::stat(path.c_str(), &info) == 0) {
         *server = true;
         return kOk;
@@ -46,6 +45,17 @@ int IsServerFolder(const std::string& folder, bool* server) {
     *server = false;
     return kOk;
 }
+
+// The server engine's notifications of other sessions' commits.
+class ServerSource final : public IChangeSource {
+public:
+    explicit ServerSource(std::string folder) : m_source(std::move(folder)) {}
+    int Watch(const std::string& path) override { return m_source.Watch(path); }
+    void Poll(std::vector<std::string>* changed) override { m_source.Poll(changed); }
+
+private:
+    CServerChangeSource m_source;
+};
 
 // The change counters of table files. The file stays open, so a poll is a stat of its name
 // (to notice a file put in its place) and a read of four bytes.
@@ -153,6 +163,10 @@ void SetServerChangeSourceFactory(ServerChangeSourceFactory factory) {
     Factory() = std::move(factory);
 }
 
+std::unique_ptr<IChangeSource> MakeServerChangeSource(const std::string& folder) {
+    return std::make_unique<ServerSource>(folder);
+}
+
 std::unique_ptr<IChangeSource> MakeFileChangeSource() {
     return std::make_unique<FileChangeSource>();
 }
@@ -177,8 +191,7 @@ int CChangeWatch::Watch(const std::string& tablePath) {
                 std::lock_guard<std::mutex> hold(FactoryLock());
                 factory = Factory();
             }
-            if (!factory) return kInvalidOperation;
-            made = factory(folder);
+            made = factory ? factory(folder) : MakeServerChangeSource(folder);
             if (!made) return kIoError;
         } else {
             made = MakeFileChangeSource();

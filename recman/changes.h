@@ -10,7 +10,7 @@
 // already. On the embedded engine a poll reads the change counter that SQLite keeps in the
 // header of every table file (four bytes, no query, no lock), so polling often costs next to
 // nothing. A folder that holds the server connection file is watched by the server's own
-// change source, registered with SetServerChangeSourceFactory.
+// change source, over its notifications (or one set with SetServerChangeSourceFactory).
 #pragma once
 
 #include <functional>
@@ -36,9 +36,14 @@ public:
 using ServerChangeSourceFactory =
     std::function<std::unique_ptr<IChangeSource>(const std::string& folder)>;
 
-// Registers the server engine's change source; an empty function removes it. Watches made
-// afterwards use it for every folder that holds the server connection file.
+// Replaces the server engine's change source (for tests); an empty function puts the
+// server's own back. Watches made afterwards use it for every folder that holds the server
+// connection file.
 void SetServerChangeSourceFactory(ServerChangeSourceFactory factory);
+
+// The change source of the server engine (used unless a factory is set): the server's
+// notifications of other sessions' commits to the folder's tables.
+std::unique_ptr<IChangeSource> MakeServerChangeSource(const std::string& folder);
 
 // The change source of the embedded engine: the change counters of table files.
 std::unique_ptr<IChangeSource> MakeFileChangeSource();

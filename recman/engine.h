@@ -1,186 +1,93 @@
-// The process-wide side of the record manager: one SQLite connection with the table
-// files attached, the attachment limit, transactions, and the prepared statements of
-// each file.
+// The narrow interface between BTRCALL's cursors and a storage engine.
 //
-// The main database of the connection is a private, empty working file beside the first
-// table file the process opens (in the temporary folder when that folder is read-only).
-// It only exists so that SQLite can write the super-journal that makes a commit across
-// several attached files atomic, next to the files it belongs to; it is removed at
-// shutdown, and by the next process to open its folder when this one is killed.
+// BTRCALL keeps the cursors: their place in a key order, their read-ahead and the rules
+// of each operation. An engine keeps the tables: it finds a table by the path a program
+// opens it by, reads batches of rows in key order, writes rows and runs transactions.
+// Positions are (ordered key, id) pairs: the ordered form of the key (schema.h) and the
+// row's id, which is also what get position hands out. Every engine orders rows by
+// (ordered key, id) as unsigned bytes, so duplicates come back in insertion order.
 #pragma once
 
-#include <sqlite3.h>
-
-#include <array>
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "recman/schema.h"
-#include "recman/workingfiles.h"
 
 namespace recman {
 
-// One table file known to this process. Several cursors (open position blocks) may
-// share it; it is attached to the connection while any of them needs it.
-struct TableFile {
-    std::string path;   // canonical absolute path
-    std::string alias;  // schema name while attached
+class Engine;
+
+// Records read by one statement, stored end to end.
+struct Batch {
+    std::vector<int64_t> ids;
+    std::string data;
+    uint32_t recordLength = 0;
+
+    size_t size() const { return ids.size(); }
+    bool empty() const { return ids.empty(); }
+    const char* Record(size_t i) const { return data.data() + i * recordLength; }
+    void Clear() {
+        ids.clear();
+        data.clear();
+    }
+    void Add(int64_t id, const void* record) {
+        ids.push_back(id);
+        data.append(static_cast<const char*>(record), recordLength);
+    }
+};
+
+// A table as the cursors see it. Each engine derives its own; the engine owns it, and it
+// lives while any cursor holds it (from Acquire to Release).
+struct Table {
+    Engine* engine = nullptr;
     Schema schema;
     uint16_t pageSize = 0;
-    int openCount = 0;
-    bool attached = false;  // stays attached after the last close until its slot is needed
-    // The file as it stood when it was attached or last let go after a write of this
-    // process (device, inode, size, modification time): a kept file that differs on
-    // reopening is attached afresh.
-    uint64_t device = 0, inode = 0, size = 0, modified = 0;
-    // The engine's write generation when that identity was taken (0: never): a release
-    // takes it again only after a write of this process.
-    uint64_t identityGeneration = 0;
-    uint64_t lastUse = 0;      // operation clock of the last use
-    uint64_t lastAcquire = 0;  // open clock of the last open
-    // Let go inside a transaction: its identity is taken again when the transaction ends,
-    // since this process's own commit changes the file after the close.
-    bool identifyAfterTransaction = false;
-    // Bumped on every write of this process to this file and on every rollback: a
-    // cursor's read-ahead of this file taken before is no longer trusted. Per file, so
-    // that copying records from one file into another keeps the source's read-ahead.
+    // Bumped on every write of this process to this table and on every rollback: a
+    // cursor's read-ahead of this table taken before is no longer trusted. Per table, so
+    // that copying records from one table into another keeps the source's read-ahead.
     uint64_t readAheadEpoch = 0;
-
-    // First bytes of the file, mapped read-only: the change counter that SQLite bumps
-    // on every commit tells a cursor whether its read-ahead is still current without
-    // taking a lock. Null when the file could not be mapped.
-    const volatile uint8_t* header = nullptr;
-
-    // Prepared statements, made on first use and finalized on detach.
-    std::vector<sqlite3_stmt*> forward;   // per key: rows after (key, id), in key order
-    std::vector<sqlite3_stmt*> backward;  // per key: rows before (key, id), in reverse order
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_stmt* update = nullptr;
-    sqlite3_stmt* remove = nullptr;
-    sqlite3_stmt* direct = nullptr;
-
-    // The identity (as taken on attaching), change counter and schema cookie at the time
-    // the keys were read.
-    bool schemaStamped = false;
-    uint64_t schemaIdentity[4] = {};
-    uint32_t schemaCounter = 0, schemaCookie = 0;
-
-    uint32_t ChangeCounter() const;
-    uint32_t SchemaCookie() const;
 };
 
+// Every operation returns a status (recman::Status); none throws.
 class Engine {
 public:
-    static Engine& Get();
+    virtual ~Engine() = default;
 
-    // Opens (or finds) the table file at path; the caller owns one reference.
-    int Acquire(const std::string& path, TableFile** file);
-    void Release(TableFile* file);
+    // Opens (or finds) the table at `path`; the caller holds one reference until Release.
+    virtual int Acquire(const std::string& path, Table** table) = 0;
+    virtual void Release(Table* table) = 0;
 
-    // Makes sure the file is attached; may detach the least recently used file outside
-    // a transaction. Returns kFileTableFull when the limit is reached inside one.
-    int Ensure(TableFile* file);
+    // Reads into `rows` at most `limit` rows that follow the position (ordered, id) on key
+    // `key` (dir > 0, in key order) or precede it (dir < 0, nearest first). *stamp gets what
+    // Current needs to tell later whether these rows still stand.
+    virtual int Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+                      uint32_t limit, Batch* rows, uint64_t* stamp) = 0;
+    // True while rows read at `stamp` are still what the table holds as far as other
+    // processes go (this process's own writes bump readAheadEpoch). Costs no query.
+    virtual bool Current(const Table* table, uint64_t stamp) = 0;
+    // The record with the id, into `rows`; `rows` stays empty when there is none.
+    virtual int FetchById(Table* table, int64_t id, Batch* rows) = 0;
 
-    int Begin();
-    int Commit();
-    int Abort();
-    bool InTransaction() const { return m_inTransaction; }
-    uint64_t AttachmentsMade() const { return m_attachmentsMade; }
+    // REQUIRES for the writes: `record` holds schema.recordLength bytes.
+    virtual int Insert(Table* table, const uint8_t* record, int64_t* id) = 0;
+    // *found is false (and the status kOk) when no row has the id any more.
+    virtual int Update(Table* table, int64_t id, const uint8_t* record, bool* found) = 0;
+    virtual int Delete(Table* table, int64_t id) = 0;
+    // Makes sure the table's layout is current; counts its records when `count` is not null.
+    virtual int Stat(Table* table, uint32_t* count) = 0;
 
-    // Bumped on every write by this process and on every abort.
-    uint64_t WriteGeneration() const { return m_writeGeneration; }
-    void NoteWrite(TableFile* file) {
-        ++m_writeGeneration;
-        ++file->readAheadEpoch;
-        NoteOwnChange(file);
-    }
+    virtual int Create(const std::string& path, const Schema& schema, bool overwrite) = 0;
+    virtual int Check(const std::string& path, std::string* report) = 0;
 
-    // Statement helpers (attach the file first).
-    int Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt);
-    sqlite3_stmt* Forward(TableFile* file, int key);
-    sqlite3_stmt* Backward(TableFile* file, int key);
+    virtual int Begin() = 0;
+    virtual int Commit() = 0;
+    virtual int Abort() = 0;
+    virtual bool InTransaction() const = 0;
 
-    // Turns an SQLite result of a write into a status; notes an automatic rollback.
-    int WriteStatus(int rc);
-    int ReadStatus(int rc);
-
-    sqlite3* Db() { return m_db; }
-    int CreateFile(const std::string& path, const Schema& schema, bool overwrite);
-    int Check(const std::string& path, std::string* report);
-    void Shutdown();
-    void SetBusyTimeout(int ms);
-    int SetWorkingFolder(const std::string& folder);
-
-private:
-    Engine() = default;
-    // Opens the connection with its working file in folder; begins a transaction
-    // asked for before the connection existed.
-    int OpenConnection(const std::string& folder);
-    // Outside a transaction: opens the connection afresh in the folder of the last file
-    // opened when its working file is gone.
-    void RehomeIfWorkingFileGone();
-    // Runs BEGIN, COMMIT or ROLLBACK through its kept statement; an SQLite result code.
-    int Control(sqlite3_stmt** stmt, const char* sql);
-    void FinalizeControls();
-    int Attach(TableFile* file);
-    bool Detach(TableFile* file);  // false when SQLite refuses (the file is in the transaction)
-    bool FreeSlot();
-    TableFile* FindKept(const std::string& path);
-    // The canonical path of an existing regular file; kFileNotFound when there is none,
-    // kNotATableFile for a folder or device.
-    int CanonicalTablePath(const std::string& path, std::string* canonical);
-    // Records the file's identity as it stands now, as kept files are compared against.
-    // Detaches it when it cannot be read.
-    void RememberIdentity(TableFile* file);
-    // After a commit or rollback: the files let go during the transaction.
-    void RememberIdentitiesAfterTransaction();
-    // A rollback undid writes to files unknown here: every read-ahead is dropped.
-    void NoteRollback();
-    int ReadSchema(TableFile* file);
-    void KeepSchema(const TableFile& file);
-    bool ReuseKeptSchema(TableFile* file);
-    void MapHeader(TableFile* file);
-    static bool Identify(const std::string& path, uint64_t out[4]);
-    int AttachedCount() const;
-    // This process's own commits, for the change watch (owncommits.cpp): a write notes its
-    // file, and a commit tells the counters it left in the files it changed.
-    void NoteOwnChange(TableFile* file);
-    void TellOwnCommits();
-
-    sqlite3* m_db = nullptr;
-    WorkingFile m_workingFile;
-    std::string m_lastFolder;     // folder of the file last opened
-    std::string m_workingFolder;  // chosen folder of the working file; empty: beside the tables
-    bool m_beginPending = false;  // begun before the connection existed
-    sqlite3_stmt* m_beginStmt = nullptr;
-    sqlite3_stmt* m_commitStmt = nullptr;
-    sqlite3_stmt* m_rollbackStmt = nullptr;
-    std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
-    std::map<std::string, std::string> m_canonical;              // path as given -> canonical
-    // The keys of files let go of for their slot, reused when the file comes back unchanged.
-    struct KnownSchema {
-        uint64_t device = 0, inode = 0, size = 0, modified = 0;
-        uint32_t changeCounter = 0, schemaCookie = 0;
-        Schema schema;
-        uint16_t pageSize = 0;
-        std::array<uint64_t, 4> identity() const { return {device, inode, size, modified}; }
-    };
-    std::map<std::string, KnownSchema> m_knownSchemas;  // by canonical path
-    uint64_t m_useClock = 0;
-    uint64_t m_acquireClock = 0;
-    uint64_t m_attachmentsMade = 0;
-    uint64_t m_writeGeneration = 1;
-    uint64_t m_aliasCounter = 0;
-    bool m_inTransaction = false;
-    bool m_rolledBackByError = false;
-    int m_busyTimeout = 5000;
-    std::vector<std::string> m_ownChanges;  // files the open transaction changed
+    virtual void SetBusyTimeout(int ms) = 0;
+    // Closes every table and connection; the engine can be used again afterwards.
+    virtual void Shutdown() = 0;
 };
-
-// Installs the test hook's file layer as the default VFS (see recman::testing).
-void InstallHookVfs();
 
 }  // namespace recman

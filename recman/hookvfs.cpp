@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "recman/engine.h"
+#include "recman/sqliteengine.h"
 #include "recman/recman.h"
 
 namespace recman {

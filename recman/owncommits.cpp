@@ -7,7 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "recman/engine.h"
+#include "recman/sqliteengine.h"
 
 namespace recman {
 namespace {
@@ -56,7 +56,7 @@ bool OwnCommitsOnly(const std::string& canonicalPath, uint32_t from, uint32_t to
     return true;
 }
 
-void Engine::NoteOwnChange(TableFile* file) {
+void SqliteEngine::NoteOwnChange(TableFile* file) {
     // A write that changed no row (an update of a record another process deleted) leaves the
     // counter alone; noting the counter then would hide that other process's commit.
     if (!m_db || sqlite3_changes(m_db) == 0) return;
@@ -68,7 +68,7 @@ void Engine::NoteOwnChange(TableFile* file) {
         m_ownChanges.push_back(file->path);
 }
 
-void Engine::TellOwnCommits() {
+void SqliteEngine::TellOwnCommits() {
     // Read right after the commit: should another process commit in between, the counter
     // noted is its and this process's own stays unaccounted for, so the change is reported
     // all the same; nothing another process commits is ever taken for this one's.

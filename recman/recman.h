@@ -2,12 +2,18 @@
 // single entry point BTRCALL with the operation codes and statuses of the classic
 // record-manager interface.
 //
-// Each table file (NAME.BTR) is a SQLite database of its own that carries its record
-// length and key definitions, so a database folder can be copied file by file. One
-// SQLite connection per process holds the table files attached; a transaction
-// (operations 19, 20, 21) spans every file the process touches and is atomic also when
-// the process is killed during the commit. Several processes may use one folder: a
-// writer that finds a file busy waits for the busy timeout and then gets status 85.
+// Two engines keep the tables. The embedded engine, the default: each table file
+// (NAME.BTR) is a SQLite database of its own that carries its record length and key
+// definitions, so a database folder can be copied file by file. One SQLite connection per
+// process holds the table files attached; a transaction (operations 19, 20, 21) spans
+// every file the process touches and is atomic also when the process is killed during the
+// commit. Several processes may use one folder: a writer that finds a file busy waits for
+// the busy timeout and then gets status 85.
+//
+// The server engine, for several workstations: when the database folder holds the
+// connection file (kServerConnInfoFile), the tables opened as FOLDER/NAME.BTR live in the
+// PostgreSQL database that the file names, with the same operations, key orders and
+// statuses. One connection per process; a transaction spans every table it touches.
 //
 // Nothing here throws; every failure is a status.
 #pragma once
@@ -70,6 +76,7 @@ enum Status : int {
     kInvalidPositioning = 8,
     kEndOfFile = 9,
     kFileNotFound = 12,
+    kServerUnreachable = 20,    // the server cannot be reached, or the connection to it was lost
     kDiskFull = 18,
     kKeyBufferTooShort = 21,
     kDataBufferTooShort = 22,
@@ -83,6 +90,7 @@ enum Status : int {
     kAccessDenied = 46,         // write on a file opened read-only
     kFileExists = 59,           // create without overwrite on an existing file
     kRecordLocked = 84,
+    kPermissionError = 94,      // the server refused the login (user name or password)
     kFileLocked = 85,           // another process holds the file; the busy timeout ran out
     kFileTableFull = 86,        // too many files attached inside one transaction
     kRecordLengthMismatch = 130 // the file's record length is not what the caller's record needs
@@ -185,13 +193,39 @@ int SetWorkingFolder(const std::string& folder);
 // True while this process has a transaction open (between 19 and 20/21).
 bool InTransaction();
 
+// The connection file of a database folder whose tables live on a server: one line, a
+// libpq connection string ("host=db1 port=5432 dbname=clinic user=velo"); empty lines and
+// lines starting with '#' are comments.
+constexpr char kServerConnInfoFile[] = "velodb.conninfo";
+
+// Returns kOk and the connection string when `folder` holds a connection file,
+// kFileNotFound when it holds none, and kIoError (with LastErrorText) when the file is there
+// but cannot be read or names no server: never a silent fall-back to the folder's files.
+int ServerConnInfo(const std::string& folder, std::string* conninfo);
+
+// Writes the connection file of `folder` (replacing one that is there) so that a crash
+// leaves the old file or the whole new one. kIoError when it cannot be written.
+int WriteServerConnInfo(const std::string& folder, const std::string& conninfo);
+
+// A readable account, in the system's words, of why the last BTRCALL (or ServerConnInfo or
+// CheckFile) failed when the status alone does not say it: the server that cannot be
+// reached or refused the login, a server database without the suite's tables, a
+// connection file that cannot be read. Names the server and the database folder. Empty
+// when the last call needed no such account.
+std::string LastErrorText();
+
+// Round trips to servers this process has made so far (statements and batches sent
+// together count once), for benchmarks.
+uint64_t RoundTrips();
+
 // Checks one table file: it opens as a table file, SQLite finds it sound, and every
 // stored key agrees with the record it belongs to. Returns kOk, or a status with a
 // readable account of what is wrong in *report.
 int CheckFile(const std::string& path, std::string* report);
 
-// Closes every open file and removes this process's private working file. Called at
-// normal process exit; tests may call it to start afresh.
+// Closes every open file (position blocks still open give kFileNotOpen afterwards) and
+// removes this process's private working file. Called at normal process exit; tests may
+// call it to start afresh.
 void Shutdown();
 
 namespace testing {
@@ -205,6 +239,9 @@ void SetFileEventHook(FileEventHook hook);
 // How many times this process has attached a table file to its connection: a file kept
 // attached since its last close is reused without one.
 uint64_t AttachmentsMade();
+// Tables of at most `rows` rows are kept whole by the server engine (0: none; negative:
+// the default). Takes effect for tables opened afterwards.
+void SetServerCacheRows(int rows);
 }  // namespace testing
 
 }  // namespace recman

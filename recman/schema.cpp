@@ -93,6 +93,32 @@ int SpecFromSchema(const Schema& schema, uint32_t recordCount, uint16_t pageSize
     return kOk;
 }
 
+bool SameSchema(const Schema& a, const Schema& b) {
+    if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
+    for (size_t k = 0; k < a.keys.size(); ++k) {
+        const KeyDef& x = a.keys[k];
+        const KeyDef& y = b.keys[k];
+        if (x.duplicates != y.duplicates || x.segments.size() != y.segments.size()) return false;
+        for (size_t i = 0; i < x.segments.size(); ++i)
+            if (x.segments[i].offset != y.segments[i].offset ||
+                x.segments[i].length != y.segments[i].length ||
+                x.segments[i].type != y.segments[i].type)
+                return false;
+    }
+    return true;
+}
+
+int PageSizeFor(const Schema& schema) {
+    uint32_t keyBytes = 0;
+    for (const KeyDef& key : schema.keys) keyBytes += key.length;
+    const uint32_t row = schema.recordLength + keyBytes + 64;
+    if (row < 3900) return 4096;
+    if (row < 7900) return 8192;
+    if (row < 16000) return 16384;
+    if (row < 32000) return 32768;
+    return 65536;
+}
+
 std::string RawKeyOfRecord(const KeyDef& key, const uint8_t* record) {
     std::string raw;
     raw.reserve(key.length);

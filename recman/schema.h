@@ -45,6 +45,12 @@ int SchemaFromSpec(const void* buffer, uint32_t length, Schema* schema);
 int SpecFromSchema(const Schema& schema, uint32_t recordCount, uint16_t pageSize, void* buffer,
                    uint32_t* length);
 
+// True when both have the same record length and keys.
+bool SameSchema(const Schema& a, const Schema& b);
+
+// The page size that keeps a whole record with its keys on one page, as table files are made.
+int PageSizeFor(const Schema& schema);
+
 // Raw key of `record` for `key`.
 std::string RawKeyOfRecord(const KeyDef& key, const uint8_t* record);
 

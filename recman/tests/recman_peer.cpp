@@ -8,6 +8,12 @@
 //   stall DIR TAG               as crash, but at the first write to a table file of the commit
 //                               prints "stalled" and waits for a line; prints "committed" when
 //                               done
+//   pending DIR TAG             insert TAG into DIR/A.BTR, B.BTR and C.BTR in one transaction,
+//                               print "ready" and wait, never committing, until killed
+//   stream DIR                  one transaction after another, each inserting the same tag
+//                               ("s" and a number from 1) into DIR/A.BTR, B.BTR and C.BTR,
+//                               printing "committed N" once commit N returned; on a failure
+//                               prints "failed STATUS" and ends
 //   move DIR N                  moves amounts between the "acct" records of DIR/A.BTR, B.BTR
 //                               and C.BTR, logging each move in DIR/LOG.BTR under an id made
 //                               from N, one transaction each, until killed; prints "opened"
@@ -104,6 +110,34 @@ int Note(const std::string& dir, const std::string& id, const std::string& text)
     return 0;
 }
 
+int Pending(const std::string& dir, const std::string& tag) {
+    Table a(dir + "/A.BTR"), b(dir + "/B.BTR"), c(dir + "/C.BTR");
+    if (Tx(recman::kOpBeginTransaction) != 0) return 1;
+    for (Table* t : {&a, &b, &c})
+        if (t->Insert(MakeRecord(tag, "pending")) != 0) return 1;
+    std::cout << "ready" << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
+int Stream(const std::string& dir) {
+    Table a(dir + "/A.BTR"), b(dir + "/B.BTR"), c(dir + "/C.BTR");
+    for (int n = 1;; ++n) {
+        const std::string tag = "s" + std::to_string(n);
+        int st = Tx(recman::kOpBeginTransaction);
+        for (Table* t : {&a, &b, &c})
+            if (st == 0) st = t->Insert(MakeRecord(tag, "stream", n));
+        if (st == 0) st = Tx(recman::kOpEndTransaction);
+        if (st != 0) {
+            Tx(recman::kOpAbortTransaction);
+            std::cout << "failed " << st << std::endl;
+            return 1;
+        }
+        std::cout << "committed " << n << std::endl;
+    }
+}
+
 // Opens the file, again and again while another process holds it.
 std::unique_ptr<Table> OpenWhenFree(const std::string& path) {
     for (;;) {
@@ -162,6 +196,9 @@ int main(int argc, char** argv) {
     if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
     if (mode == "stall" && argc == 4) return Crash(argv[2], argv[3], 0);
     if (mode == "move" && argc == 4) return Move(argv[2], std::atoi(argv[3]));
-    std::cerr << "usage: recman_peer hold DIR [ms] | note DIR ID TEXT | crash DIR TAG N | stall DIR TAG | move DIR N\n";
+    if (mode == "pending" && argc == 4) return Pending(argv[2], argv[3]);
+    if (mode == "stream" && argc == 3) return Stream(argv[2]);
+    std::cerr << "usage: recman_peer hold DIR [ms] | note DIR ID TEXT | crash DIR TAG N | stall DIR TAG | move DIR N"
+                 " | pending DIR TAG | stream DIR\n";
     return 2;
 }

@@ -1,13 +1,15 @@
 // The record manager seen from several processes: isolation of an open transaction,
-// writers waiting for each other, commits across three files that are killed at every
-// point of the commit, files opened while other processes commit and get killed, and
-// the working files that killed processes leave behind.
+// writers waiting for each other, clients killed in the middle of their transactions and
+// files opened while other processes commit and get killed, on both engines; commits across
+// three files killed at every point of the commit and the working files that killed
+// processes leave behind on the embedded engine; and a server killed while it commits.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,7 +19,9 @@
 #include <utility>
 
 #include "recman/recman.h"
+#include "recman/serverchanges.h"
 #include "recman/tests/testfile.h"
+#include "recman/testsupport/testserver.h"
 #include "suite/testsupport/peerprocess.h"
 
 using namespace recman;
@@ -44,6 +48,10 @@ std::vector<std::string> WorkingFiles(const std::string& dir) {
 class RecmanProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(MakeFolder());
+        ASSERT_NO_FATAL_FAILURE(MakeTables());
+    }
+    void MakeFolder() {
         // In memory where the system has such a folder: these tests commit hundreds of
         // times, and waiting for a disk would only make them slow.
         std::string pattern = std::filesystem::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0
@@ -52,6 +60,8 @@ protected:
         m_dir = mkdtemp(pattern.data());
         m_tmp = m_dir + "/tmp";
         std::filesystem::create_directory(m_tmp);
+    }
+    void MakeTables() {
         // D is a file that no peer writes to.
         for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "D.BTR"})
             ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/" + name), 0);
@@ -69,7 +79,29 @@ protected:
     std::string m_dir, m_tmp;
 };
 
-TEST_F(RecmanProcessTest, OpenTransactionIsInvisibleAndHoldsOffWritersUntilTheirTimeout) {
+// The same from both engines: the folder of a server test names a fresh database.
+class RecmanProcessEngineTest : public RecmanProcessTest, public ::testing::WithParamInterface<ETestEngine> {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(MakeFolder());
+        if (OnServer()) {
+            ASSERT_FALSE(CTestServer::Get().UseIn(m_dir).empty()) << CTestServer::Get().Error();
+        }
+        recman::testing::SetServerCacheRows(GetParam() == ETestEngine::kServerUncached ? 0 : -1);
+        ASSERT_NO_FATAL_FAILURE(MakeTables());
+    }
+    void TearDown() override {
+        RecmanProcessTest::TearDown();
+        recman::testing::SetServerCacheRows(-1);
+    }
+    bool OnServer() const { return GetParam() != ETestEngine::kEmbedded; }
+};
+
+INSTANTIATE_TEST_SUITE_P(, RecmanProcessEngineTest,
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer,
+                                           ETestEngine::kServerUncached), TestEngineName);
+
+TEST_P(RecmanProcessEngineTest, OpenTransactionIsInvisibleAndHoldsOffWritersUntilTheirTimeout) {
     Peer peer({"hold", m_dir}, m_tmp);
     ASSERT_EQ(peer.ReadLine(), "ready");
     EXPECT_FALSE(Has("A.BTR", "held"));
@@ -80,13 +112,22 @@ TEST_F(RecmanProcessTest, OpenTransactionIsInvisibleAndHoldsOffWritersUntilTheir
         EXPECT_EQ(t.Insert(MakeRecord("mine")), kFileLocked);
         EXPECT_TRUE(t.Scan(0).empty());  // reading is still possible
     }
+    // The same inside a transaction begun before this process had opened anything.
+    recman::Shutdown();
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    {
+        Table t(m_dir + "/A.BTR");
+        EXPECT_EQ(t.Insert(MakeRecord("mine")), kFileLocked);
+    }
+    EXPECT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
     peer.Send("commit");
     EXPECT_EQ(peer.ReadLine(), "done");
     EXPECT_EQ(WEXITSTATUS(peer.Wait()), 0);
     EXPECT_TRUE(Has("A.BTR", "held"));
 }
 
-TEST_F(RecmanProcessTest, AWriterWaitsForTheOtherCommitWithinItsTimeout) {
+TEST_P(RecmanProcessEngineTest, AWriterWaitsForTheOtherCommitWithinItsTimeout) {
     Peer peer({"hold", m_dir, "300"}, m_tmp);
     ASSERT_EQ(peer.ReadLine(), "ready");
     recman::SetBusyTimeout(20000);
@@ -97,7 +138,7 @@ TEST_F(RecmanProcessTest, AWriterWaitsForTheOtherCommitWithinItsTimeout) {
     EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"held", "mine"}));
 }
 
-TEST_F(RecmanProcessTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
+TEST_P(RecmanProcessEngineTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
     Table t(m_dir + "/A.BTR");
     for (int i = 0; i < 40; ++i) ASSERT_EQ(t.Insert(MakeRecord(std::to_string(100 + i))), 0);
     ASSERT_EQ(t.Call(kOpGetFirst, 0), 0);
@@ -110,7 +151,7 @@ TEST_F(RecmanProcessTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
     EXPECT_STREQ(t.Rec().note, "from the other desk");
 }
 
-TEST_F(RecmanProcessTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening) {
+TEST_P(RecmanProcessEngineTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening) {
     {
         Table t(m_dir + "/A.BTR");
         ASSERT_EQ(t.Insert(MakeRecord("107")), 0);
@@ -126,6 +167,31 @@ TEST_F(RecmanProcessTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening
     Table t(m_dir + "/A.BTR");
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "107"), 0);
     EXPECT_STREQ(t.Rec().note, "from the other desk");
+}
+
+TEST_P(RecmanProcessEngineTest, AClientKilledInTheMiddleOfItsTransactionLeavesNothingAndHoldsNothing) {
+    {
+        Peer peer({"pending", m_dir, "lost"}, m_tmp);
+        ASSERT_EQ(peer.ReadLine(), "ready");
+        peer.Signal(SIGKILL);
+        ASSERT_TRUE(WIFSIGNALED(peer.Wait()));
+    }
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) EXPECT_FALSE(Has(name, "lost")) << name;
+    // Its writes' locks went with it: writing the same files does not wait them out.
+    recman::SetBusyTimeout(3000);
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        EXPECT_EQ(t.Insert(MakeRecord("lost")), 0) << name;
+    }
+    ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(m_dir + "/" + name);
+        EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"lost"})) << name;
+        ASSERT_EQ(t.Call(kOpGetEqual, 0, "lost"), 0);
+        EXPECT_STREQ(t.Rec().group, "") << "the killed client's record under the same key";
+    }
 }
 
 // Kills a peer's commit across A, B and C at every file event in turn until one commits,
@@ -216,7 +282,7 @@ TEST_F(RecmanProcessTest, CommitKilledAtAnyPointStaysWholeWhenTheKilledProcessTe
 // Peers move amounts between the "acct" records of A, B and C and log each move in LOG,
 // one transaction each, and are killed at random while this process opens the files
 // afresh again and again, as programs starting up do.
-TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWholeMoves) {
+TEST_P(RecmanProcessEngineTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWholeMoves) {
     ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/LOG.BTR"), 0);
     for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
         Table t(m_dir + "/" + name);
@@ -237,12 +303,20 @@ TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWhol
     recman::SetBusyTimeout(0);
     std::mt19937 rng(20240611);
     int opens = 0, kills = 0;
-    for (int round = 0; round < 300; ++round) {
+    // At least 300 rounds, and on until the peers have logged 100 moves: a peer on the
+    // server spends longer connecting before its first move.
+    uint32_t logged = 0;
+    for (int round = 0; round < 3000 && (round < 300 || logged <= 100); ++round) {
         for (const char* name : {"A.BTR", "B.BTR", "C.BTR", "LOG.BTR"}) {
             Table t(m_dir + "/" + name);
             ++opens;
             ASSERT_TRUE(t.OpenStatus() == kOk || t.OpenStatus() == kFileLocked)
-                << name << ": status " << t.OpenStatus() << " on open " << opens;
+                << name << ": status " << t.OpenStatus() << " on open " << opens << " " << recman::LastErrorText();
+            if (round % 50 == 49 && t.OpenStatus() == kOk && t.Call(kOpStat, 0) == kOk) {
+                FileSpec spec;
+                std::memcpy(&spec, &t.Rec(), sizeof spec);
+                logged = spec.recordCount;
+            }
         }
         recman::Shutdown();
         if (rng() % 2 == 0) {
@@ -263,7 +337,7 @@ TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWhol
 
     // The next process to open the folder removes what the killed ones left behind.
     ASSERT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kOk);
-    EXPECT_EQ(WorkingFiles(m_dir).size(), 1u);
+    EXPECT_EQ(WorkingFiles(m_dir).size(), OnServer() ? 0u : 1u);
     // Every move is whole: each balance is its start plus what the log says came in and
     // went out.
     std::map<char, int> expected{{'A', 1000}, {'B', 1000}, {'C', 1000}};
@@ -285,6 +359,173 @@ TEST_F(RecmanProcessTest, OpensWhilePeersCommitAndGetKilledFindSoundFilesAndWhol
         std::string report;
         EXPECT_EQ(recman::CheckFile(m_dir + "/" + name, &report), kOk) << name << ": " << report;
     }
+}
+
+// A server killed outright (every process of it, as a crash of its machine would) while a
+// client commits transaction after transaction, then started again: every commit the
+// client was told of is there, in all three tables, and nothing is there in part.
+TEST(RecmanServerCrashTest, EveryAcknowledgedCommitSurvivesAndNoneIsHalf) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-crash-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    ASSERT_FALSE(server.UseIn(dir).empty());
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) ASSERT_EQ(recman_test::CreateTestFile(dir + "/" + name), 0);
+
+    int acknowledged = 0;
+    std::string last;
+    {
+        Peer peer({"stream", dir}, dir);
+        for (int i = 0; i < 200; ++i) {
+            last = peer.ReadLine();
+            ASSERT_EQ(last, "committed " + std::to_string(i + 1));
+            acknowledged = i + 1;
+        }
+        server.Crash();
+        for (last = peer.ReadLine(); last.rfind("committed ", 0) == 0; last = peer.ReadLine())
+            acknowledged = std::stoi(last.substr(10));
+        peer.Wait();
+    }
+    EXPECT_EQ(last.rfind("failed ", 0), 0u) << last;
+    ASSERT_TRUE(server.Restart()) << server.Error();
+
+    recman::Shutdown();
+    std::map<std::string, int> seen;
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) {
+        Table t(dir + "/" + name);
+        ASSERT_EQ(t.OpenStatus(), kOk) << recman::LastErrorText();
+        for (const std::string& tag : t.Scan(0)) ++seen[tag];
+    }
+    for (int n = 1; n <= acknowledged; ++n) EXPECT_EQ(seen["s" + std::to_string(n)], 3) << "commit " << n;
+    for (const auto& [tag, tables] : seen) EXPECT_EQ(tables, 3) << tag << " is in " << tables << " tables";
+    // At most the commit that was on its way when the server died, besides those acknowledged.
+    EXPECT_LE(seen.size(), size_t(acknowledged) + 1);
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// The server's change source tells this process of other processes' commits to the tables
+// it watches, and of nothing else: not of its own commits, not of tables it does not watch,
+// not of a transaction that was never committed.
+TEST(RecmanServerChangeSourceTest, ReportsOtherSessionsCommitsToWatchedTablesOnly) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-changes-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    const std::string conninfo = server.UseIn(dir);
+    ASSERT_FALSE(conninfo.empty());
+    for (const char* name : {"A.BTR", "B.BTR", "C.BTR"}) ASSERT_EQ(recman_test::CreateTestFile(dir + "/" + name), 0);
+    const std::string a = dir + "/A.BTR", b = dir + "/B.BTR";
+    {
+        Table t(a);
+        ASSERT_EQ(t.Insert(MakeRecord("107")), 0);
+    }
+    recman::CServerChangeSource source(dir);
+    ASSERT_EQ(source.Watch(a), kOk);
+    ASSERT_EQ(source.Watch(b), kOk);
+    std::vector<std::string> changed;
+    // Polls until something is reported, for ten seconds at most.
+    const auto waitForReport = [&] {
+        changed.clear();
+        for (int i = 0; i < 1000 && changed.empty(); ++i) {
+            source.Poll(&changed);
+            if (changed.empty()) usleep(10000);
+        }
+    };
+
+    // This process's own commit comes back in the round trip of the commit, and is dropped.
+    {
+        Table t(b);
+        ASSERT_EQ(t.Insert(MakeRecord("mine")), 0);
+    }
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty());
+
+    // A transaction killed before its commit notifies nobody; the next commit of another
+    // process, to A, is what is reported.
+    {
+        Peer pending({"pending", dir, "lost"}, dir);
+        ASSERT_EQ(pending.ReadLine(), "ready");
+        pending.Signal(SIGKILL);
+        pending.Wait();
+    }
+    Peer note({"note", dir, "107", "from the other desk"}, dir);
+    ASSERT_EQ(note.ReadLine(), "noted");
+    note.Wait();
+    waitForReport();
+    EXPECT_EQ(changed, (std::vector<std::string>{a}));
+    changed.clear();
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty()) << "reported once";
+
+    // A lost connection: what happened meanwhile is unknown, so every watched table is
+    // reported, once when the loss is seen and once more when a new connection is made.
+    changed.clear();
+    EXPECT_EQ(server.Execute(conninfo, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                       " WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+              "");
+    waitForReport();
+    EXPECT_EQ(changed, (std::vector<std::string>{a, b}));
+    changed.clear();
+    source.Poll(&changed);
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(Table(a).Scan(0), (std::vector<std::string>{"107"}));
+    source.Poll(&changed);
+    EXPECT_EQ(changed, (std::vector<std::string>{a, b}));
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// A small table (a master) is kept whole by the server engine: a transaction's lookups in
+// it cost no round trip beyond the transaction's own BEGIN and COMMIT, yet a transaction
+// begun after another process's commit to it reads that commit, notified or not yet, and so
+// does a read outside a transaction.
+TEST(RecmanServerCacheTest, LookupsInAKeptTableCostNothingAndStillSeeOtherCommits) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-cache-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    ASSERT_FALSE(server.UseIn(dir).empty());
+    const std::string a = dir + "/A.BTR";
+    ASSERT_EQ(recman_test::CreateTestFile(a), 0);
+    std::vector<std::string> ids;
+    {
+        Table t(a);
+        for (int i = 0; i < 30; ++i) {
+            ids.push_back("m" + std::to_string(100 + i));
+            ASSERT_EQ(t.Insert(MakeRecord(ids.back(), "", i, "first")), 0);
+        }
+    }
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+    Table t(a);
+    const auto lookUpAll = [&] {
+        ASSERT_EQ(tx(kOpBeginTransaction), 0);
+        for (const std::string& id : ids) ASSERT_EQ(t.Call(kOpGetEqual, 0, id), 0) << id;
+        ASSERT_EQ(tx(kOpEndTransaction), 0);
+    };
+    lookUpAll();
+    const uint64_t before = recman::RoundTrips();
+    lookUpAll();
+    EXPECT_EQ(recman::RoundTrips() - before, 2u) << "BEGIN and COMMIT only";
+
+    const auto note = [&](const std::string& id, const std::string& text) {
+        Peer peer({"note", dir, id, text}, dir);
+        ASSERT_EQ(peer.ReadLine(), "noted");
+        peer.Wait();
+    };
+    note("m107", "second");
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m107"), 0);
+    EXPECT_STREQ(t.Rec().note, "second");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+
+    note("m108", "third");
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m108"), 0);
+    EXPECT_STREQ(t.Rec().note, "third");
+    t.Close();
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,14 +1,18 @@
 // Behaviour of the record manager within one process: keys and their orders, cursor
-// movement around writes, transactions, bad files and the attachment limit.
+// movement around writes and transactions on both engines; bad files, the attachment limit
+// and the working file of the embedded engine.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <set>
 
 #include "recman/recman.h"
 #include "recman/tests/testfile.h"
+#include "recman/testsupport/testserver.h"
 
 using namespace recman;
 using recman_test::MakeRecord;
@@ -27,17 +31,41 @@ protected:
         recman::Shutdown();
         std::filesystem::remove_all(m_dir);
     }
+    // The table NAME in the test's folder, made on first use.
     std::string Path(const std::string& name) {
         const std::string p = m_dir + "/" + name;
-        if (!std::filesystem::exists(p)) {
+        if (m_made.insert(name).second) {
             EXPECT_EQ(recman_test::CreateTestFile(p), 0);
         }
         return p;
     }
     std::string m_dir;
+    std::set<std::string> m_made;
 };
 
-TEST_F(RecmanTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
+// The same behaviour from both engines: the folder of a server test names a fresh database
+// of the test cluster.
+class RecmanEngineTest : public RecmanTest, public ::testing::WithParamInterface<ETestEngine> {
+protected:
+    void SetUp() override {
+        RecmanTest::SetUp();
+        if (OnServer()) {
+            ASSERT_FALSE(CTestServer::Get().UseIn(m_dir).empty()) << CTestServer::Get().Error();
+        }
+        recman::testing::SetServerCacheRows(GetParam() == ETestEngine::kServerUncached ? 0 : -1);
+    }
+    void TearDown() override {
+        RecmanTest::TearDown();
+        recman::testing::SetServerCacheRows(-1);
+    }
+    bool OnServer() const { return GetParam() != ETestEngine::kEmbedded; }
+};
+
+INSTANTIATE_TEST_SUITE_P(, RecmanEngineTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer,
+                                           ETestEngine::kServerUncached),
+                         TestEngineName);
+
+TEST_P(RecmanEngineTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.OpenStatus(), 0);
     ASSERT_EQ(t.Insert(MakeRecord("0001", "g", 1, "first")), 0);
@@ -47,7 +75,7 @@ TEST_F(RecmanTest, DuplicatePrimaryKeyIsRefusedAndStoredRecordKept) {
     EXPECT_EQ(t.Scan(0).size(), 1u);
 }
 
-TEST_F(RecmanTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
+TEST_P(RecmanEngineTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
     Table t(Path("A.BTR"));
     for (const char* id : {"01", "02", "03", "04"}) ASSERT_EQ(t.Insert(MakeRecord(id)), 0);
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "02"), 0);
@@ -67,7 +95,7 @@ TEST_F(RecmanTest, NextAfterDeleteContinuesAtTheFollowingRecord) {
     EXPECT_EQ(t.Delete(), kInvalidPositioning);
 }
 
-TEST_F(RecmanTest, DuplicatesComeBackInInsertionOrderBothWays) {
+TEST_P(RecmanEngineTest, DuplicatesComeBackInInsertionOrderBothWays) {
     Table t(Path("A.BTR"));
     for (const char* id : {"05", "01", "04", "02", "03"}) ASSERT_EQ(t.Insert(MakeRecord(id, "same")), 0);
     ASSERT_EQ(t.Insert(MakeRecord("09", "other")), 0);
@@ -82,7 +110,7 @@ TEST_F(RecmanTest, DuplicatesComeBackInInsertionOrderBothWays) {
     EXPECT_EQ(ids, (std::vector<std::string>{"03", "02", "04", "01", "05", "09"}));
 }
 
-TEST_F(RecmanTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
+TEST_P(RecmanEngineTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
     Table t(Path("A.BTR"));
     EXPECT_EQ(t.Call(kOpGetFirst, 0), kEndOfFile);
     EXPECT_EQ(t.Call(kOpGetLast, 0), kEndOfFile);
@@ -102,7 +130,7 @@ TEST_F(RecmanTest, EndsOfTheFileGiveEndOfFileAndMissingKeysNotFound) {
     EXPECT_EQ(t.Call(kOpGetEqual, 7, "B"), kInvalidKeyNumber);
 }
 
-TEST_F(RecmanTest, KeyOrdersFollowTheSegmentTypes) {
+TEST_P(RecmanEngineTest, KeyOrdersFollowTheSegmentTypes) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("0930", "", 5)), 0);
     ASSERT_EQ(t.Insert(MakeRecord("0905", "", -3)), 0);
@@ -122,7 +150,7 @@ TEST_F(RecmanTest, KeyOrdersFollowTheSegmentTypes) {
     EXPECT_EQ(back, 5);
 }
 
-TEST_F(RecmanTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
+TEST_P(RecmanEngineTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
     Table t(Path("A.BTR"));
     for (auto [id, n] : {std::pair{"a", 1}, {"b", 2}, {"c", 3}}) ASSERT_EQ(t.Insert(MakeRecord(id, "", n)), 0);
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "a"), 0);
@@ -139,7 +167,7 @@ TEST_F(RecmanTest, UpdateThatChangesAKeyMovesTheRecordInThatOrder) {
     EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"a", "c", "x"}));
 }
 
-TEST_F(RecmanTest, AbortRestoresEveryFileTheTransactionTouched) {
+TEST_P(RecmanEngineTest, AbortRestoresEveryFileTheTransactionTouched) {
     Table a(Path("A.BTR")), b(Path("B.BTR")), c(Path("C.BTR"));
     ASSERT_EQ(a.Insert(MakeRecord("keep")), 0);
     uint32_t len = 0;
@@ -192,7 +220,7 @@ TEST_F(RecmanTest, AFileClosedInsideItsOwnTransactionIsReusedAfterTheCommit) {
     EXPECT_GT(recman::testing::AttachmentsMade(), attached);
 }
 
-TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
+TEST_P(RecmanEngineTest, ReadAheadNeverServesARecordChangedMeanwhile) {
     Table scan(Path("A.BTR"));
     Table writer(Path("A.BTR"));
     for (int i = 0; i < 50; ++i) ASSERT_EQ(scan.Insert(MakeRecord(std::to_string(100 + i))), 0);
@@ -210,7 +238,7 @@ TEST_F(RecmanTest, ReadAheadNeverServesARecordChangedMeanwhile) {
 
 // Copying from one file into another while scanning: the scan's read-ahead outlives the
 // writes to the other file, but never a rollback of writes to its own.
-TEST_F(RecmanTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
+TEST_P(RecmanEngineTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {
     Table source(Path("A.BTR")), target(Path("B.BTR"));
     for (int i = 0; i < 40; ++i) ASSERT_EQ(source.Insert(MakeRecord(std::to_string(100 + i))), 0);
     std::vector<std::string> copied;
@@ -272,7 +300,7 @@ TEST_F(RecmanTest, WorkingFileGoesToTheChosenFolderAndNotBesideTheTables) {
     }
 }
 
-TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
+TEST_P(RecmanEngineTest, PositionAndDirectReadAndStat) {
     Table t(Path("A.BTR"));
     ASSERT_EQ(t.Insert(MakeRecord("x", "g", 1)), 0);
     ASSERT_EQ(t.Insert(MakeRecord("y", "g", 2)), 0);
@@ -314,7 +342,7 @@ TEST_F(RecmanTest, PositionAndDirectReadAndStat) {
     EXPECT_EQ(first.length, counted.length);
 }
 
-TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
+TEST_P(RecmanEngineTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
     {
         Table t(Path("A.BTR"));
         ASSERT_EQ(t.Insert(MakeRecord("a", "z", 3)), 0);
@@ -336,7 +364,7 @@ TEST_F(RecmanTest, ReadOnlyOpenRefusesWritesAndKeyPathsCanChangeMidway) {
     EXPECT_EQ(t.Scan(0).size(), 3u);
 }
 
-TEST_F(RecmanTest, ShortBuffersGiveStatuses) {
+TEST_P(RecmanEngineTest, ShortBuffersGiveStatuses) {
     {
         Table t(Path("A.BTR"));
         ASSERT_EQ(t.Insert(MakeRecord("x")), 0);
@@ -392,7 +420,7 @@ TEST_F(RecmanTest, FilesThatAreNotTableFilesGiveAStatusAndStayUntouched) {
     EXPECT_FALSE(report.empty());
 }
 
-TEST_F(RecmanTest, CheckFindsASoundFileSound) {
+TEST_P(RecmanEngineTest, CheckFindsASoundFileSound) {
     const std::string p = Path("A.BTR");
     {
         Table t(p);
@@ -429,7 +457,7 @@ TEST_F(RecmanTest, AttachmentLimitIsAStatusInsideATransactionAndInvisibleOutside
     for (int i = 0; i < 14; ++i) EXPECT_EQ(tables[i]->Scan(0).size(), 2u);
 }
 
-TEST_F(RecmanTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) {
+TEST_P(RecmanEngineTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) {
     const std::string p = Path("A.BTR");
     {
         Table t(p);
@@ -452,7 +480,7 @@ TEST_F(RecmanTest, CreateRefusesToOverwriteWhenAskedAndLeavesNothingElseBehind) 
     recman::Shutdown();
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(m_dir)) names.push_back(e.path().filename());
-    EXPECT_EQ(names, (std::vector<std::string>{"A.BTR"}));
+    EXPECT_EQ(names, (std::vector<std::string>{OnServer() ? kServerConnInfoFile : "A.BTR"}));
 }
 
 TEST_F(RecmanTest, FailingWriteLeavesTheFileAsItWas) {
@@ -575,6 +603,115 @@ TEST_F(RecmanTest, AFileLetGoForItsSlotAndCopiedOverShowsItsNewLayoutOnReopening
     EXPECT_EQ(layout.recordLength, 96);
     EXPECT_EQ(layout.keyCount, 1);
     EXPECT_EQ(BTRCALL(kOpClose, block, nullptr, &none, key, 255, 0), 0);
+}
+
+// The server engine's faults: each gives its status and an account that names the server
+// and the folder, and none of them lets the folder's own files stand in for the server.
+class RecmanServerFaultTest : public RecmanTest {
+protected:
+    // Names of the files in the test's folder.
+    std::vector<std::string> FolderFiles() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Opening A.BTR and making it both fail with `status`; the account names the folder and
+    // contains `words`; nothing but the connection file is in the folder afterwards.
+    void ExpectRefused(int status, const std::string& words) {
+        EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), status);
+        const std::string text = recman::LastErrorText();
+        EXPECT_NE(text.find(m_dir), std::string::npos) << text;
+        EXPECT_NE(text.find(words), std::string::npos) << text;
+        EXPECT_EQ(recman_test::CreateTestFile(m_dir + "/A.BTR"), status);
+        EXPECT_EQ(FolderFiles(), (std::vector<std::string>{kServerConnInfoFile}));
+    }
+};
+
+TEST_F(RecmanServerFaultTest, AServerThatCannotBeReachedIsNamedAndNothingIsWritten) {
+    ASSERT_EQ(WriteServerConnInfo(m_dir, "host=127.0.0.1 port=9 dbname=clinic user=velo connect_timeout=5"), kOk);
+    ExpectRefused(kServerUnreachable, "127.0.0.1:9 のデータベース clinic");
+    EXPECT_NE(recman::LastErrorText().find("接続できません"), std::string::npos);
+}
+
+TEST_F(RecmanServerFaultTest, AWrongPasswordHasItsOwnAccount) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.NewDatabase();
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    ASSERT_EQ(WriteServerConnInfo(m_dir, server.TcpConnInfo(conninfo, "velo", "not the password")), kOk);
+    ExpectRefused(kPermissionError, "パスワードが違います");
+}
+
+TEST_F(RecmanServerFaultTest, AServerDatabaseWithoutTheSuitesTablesHasItsOwnAccount) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.NewDatabase();
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    ASSERT_EQ(WriteServerConnInfo(m_dir, conninfo), kOk);
+    EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kFileNotFound);
+    const std::string text = recman::LastErrorText();
+    EXPECT_NE(text.find("このシステムのテーブルがありません"), std::string::npos) << text;
+    EXPECT_NE(text.find(m_dir), std::string::npos) << text;
+    // Once the suite has made its tables there, a table that is missing is only missing.
+    ASSERT_EQ(recman_test::CreateTestFile(m_dir + "/B.BTR"), kOk);
+    EXPECT_EQ(Table(m_dir + "/A.BTR").OpenStatus(), kFileNotFound);
+    EXPECT_EQ(recman::LastErrorText(), "");
+    EXPECT_EQ(FolderFiles(), (std::vector<std::string>{kServerConnInfoFile}));
+}
+
+TEST_F(RecmanServerFaultTest, AConnectionFileThatCannotBeReadIsAnErrorAndNeverTheFolder) {
+    const std::string file = m_dir + "/" + kServerConnInfoFile;
+    std::string conninfo;
+    EXPECT_EQ(ServerConnInfo(m_dir, &conninfo), kFileNotFound);
+    // Comments only.
+    std::ofstream(file) << "# the clinic's server\n\n";
+    EXPECT_EQ(ServerConnInfo(m_dir, &conninfo), kIoError);
+    ExpectRefused(kIoError, "接続先が書かれていません");
+    // Not a connection string.
+    std::ofstream(file) << "host=db1 port\n";
+    ExpectRefused(kIoError, "接続先が正しくありません");
+    // A folder in its place.
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    ExpectRefused(kIoError, kServerConnInfoFile);
+    std::filesystem::remove(file);
+    // A good one, with comments around it.
+    std::ofstream(file) << "# the clinic's server\n  host=db1 port=5432 dbname=clinic  \n# end\n";
+    ASSERT_EQ(ServerConnInfo(m_dir, &conninfo), kOk);
+    EXPECT_EQ(conninfo, "host=db1 port=5432 dbname=clinic");
+}
+
+// The connection cut in the middle of a transaction (the server ended the session): the
+// transaction fails whole, and the next operation after its abort connects again.
+TEST_F(RecmanServerFaultTest, AConnectionLostMidwayFailsTheSaveWholeAndTheNextOperationReconnects) {
+    CTestServer& server = CTestServer::Get();
+    const std::string conninfo = server.UseIn(m_dir);
+    ASSERT_FALSE(conninfo.empty()) << server.Error();
+    const auto cutSessions = [&] {
+        EXPECT_EQ(server.Execute(conninfo, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                           " WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+                  "");
+    };
+    Table a(Path("A.BTR")), b(Path("B.BTR"));
+    ASSERT_EQ(a.Insert(MakeRecord("before")), 0);
+    uint32_t len = 0;
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    ASSERT_EQ(a.Insert(MakeRecord("half")), 0);
+    cutSessions();
+    EXPECT_EQ(b.Insert(MakeRecord("half")), kServerUnreachable);
+    EXPECT_NE(recman::LastErrorText().find("接続が切れました"), std::string::npos) << recman::LastErrorText();
+    // Nothing more goes into the lost transaction, not even on a connection made afresh.
+    EXPECT_EQ(b.Insert(MakeRecord("more")), kServerUnreachable);
+    EXPECT_NE(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kOk);
+    EXPECT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kOk);
+    EXPECT_FALSE(recman::InTransaction());
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"before"}));
+    EXPECT_TRUE(b.Scan(0).empty());
+
+    // Outside a transaction the operation that meets the cut fails, and the next one works.
+    cutSessions();
+    EXPECT_EQ(a.Insert(MakeRecord("after")), kServerUnreachable);
+    EXPECT_EQ(a.Insert(MakeRecord("after")), 0);
+    EXPECT_EQ(a.Scan(0), (std::vector<std::string>{"after", "before"}));
 }
 
 }  // namespace

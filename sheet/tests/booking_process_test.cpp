@@ -1,17 +1,19 @@
-// Saving reservations from two workstations at once, and a workstation killed while it
-// saves: the column never ends up double-booked, and a reservation with its collected fee
-// is in the files whole or not at all.
+// Saving reservations from two workstations at once, on either engine, and a workstation
+// killed while it saves: the column never ends up double-booked, and a reservation with its
+// collected fee is in the files whole or not at all.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "recman/recman.h"
+#include "recman/testsupport/testserver.h"
 #include "sheet/bookingstrings.h"
 #include "sheet/reservation.h"
 #include "suite/dbcall/indexcontroldb.h"
@@ -29,10 +31,21 @@ public:
     explicit Peer(std::vector<std::string> args) : CPeerProcess(BOOKING_PEER, std::move(args)) {}
 };
 
-class BookingProcessTest : public DbFolderTest {
+// A database folder per test, its tables on the engine the test runs on.
+class BookingProcessTest : public ::testing::TestWithParam<ETestEngine> {
 protected:
+    void SetUp() override {
+        const bool server = GetParam() == ETestEngine::kServer;
+        m_testDb = std::make_unique<CTestDatabase>("velotest", [server](const std::string& folder) {
+            return !server || !CTestServer::Get().UseIn(folder).empty();
+        });
+        ASSERT_TRUE(m_testDb->Error().empty()) << m_testDb->Error() << " " << CTestServer::Get().Error();
+        m_folder = m_testDb->Folder();
+        m_db = &m_testDb->Db();
+    }
+
     int Count(CBaseDBCall& table) {
-        EXPECT_EQ(table.SetAssociatedDB(&m_db), 0);
+        EXPECT_EQ(table.SetAssociatedDB(m_db), 0);
         int count = 0;
         for (int st = table.GetFIRST(); st == 0 && !table.IsEOF(); st = table.GetNEXT()) ++count;
         table.Close();
@@ -40,7 +53,7 @@ protected:
     }
     int LiveInBand(int start, int end) {
         CReservationDB reservations;
-        EXPECT_EQ(reservations.SetAssociatedDB(&m_db), 0);
+        EXPECT_EQ(reservations.SetAssociatedDB(m_db), 0);
         int count = 0;
         EXPECT_EQ(ForEachReservationOfColumn(reservations, false, "01", "20100510",
                                              [&](const tagRESERVATIONDB& r) {
@@ -56,13 +69,24 @@ protected:
     // Numbers handed out so far: the counter's next value less one.
     int NumbersTaken() {
         CIndexControlDB counter;
-        EXPECT_EQ(counter.SetAssociatedDB(&m_db), 0);
+        EXPECT_EQ(counter.SetAssociatedDB(m_db), 0);
         const std::string next = counter.GetNexReservationIndex();
         return std::stoi(next) - 1;
     }
+
+    std::unique_ptr<CTestDatabase> m_testDb;
+    std::string m_folder;
+    CVeloDBSys* m_db = nullptr;
 };
 
-TEST_F(BookingProcessTest, TwoWorkstationsBookingOneBandLeaveExactlyOneReservation) {
+INSTANTIATE_TEST_SUITE_P(, BookingProcessTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+                         TestEngineName);
+
+// The walk through a save's file events is the embedded engine's.
+class BookingCrashTest : public BookingProcessTest {};
+INSTANTIATE_TEST_SUITE_P(, BookingCrashTest, ::testing::Values(ETestEngine::kEmbedded), TestEngineName);
+
+TEST_P(BookingProcessTest, TwoWorkstationsBookingOneBandLeaveExactlyOneReservation) {
     RegisterBookingStrings();
     for (int round = 0; round < 4; ++round) {
         const int start = 900 + round * 100;
@@ -90,7 +114,7 @@ TEST_F(BookingProcessTest, TwoWorkstationsBookingOneBandLeaveExactlyOneReservati
     EXPECT_EQ(Count(reservations), 4);
 }
 
-TEST_F(BookingProcessTest, SaveKilledAtAnyPointLeavesReservationSaleLineAndCounterTogether) {
+TEST_P(BookingCrashTest, SaveKilledAtAnyPointLeavesReservationSaleLineAndCounterTogether) {
     bool committed = false;
     int killed = 0;
     for (int point = 1; point < 600 && !committed; ++point) {

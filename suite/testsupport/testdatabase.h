@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -19,8 +20,11 @@ class CTestDatabase final {
 public:
     // Makes the folder under the temporary directory (TMPDIR when it names a folder, else
     // /tmp) as PREFIX-XXXXXX, creates the tables and opens the handle. Error() tells whether
-    // and where that failed.
-    explicit CTestDatabase(const std::string& prefix = "velotest") {
+    // and where that failed. `prepare`, when given, runs on the empty folder before the
+    // tables are made (a test on the server engine writes the connection file there); it
+    // returns false when it failed.
+    explicit CTestDatabase(const std::string& prefix = "velotest",
+                           const std::function<bool(const std::string& folder)>& prepare = {}) {
         std::error_code error;
         std::filesystem::path base = std::filesystem::temp_directory_path(error);
         if (error) base = "/tmp";
@@ -30,6 +34,10 @@ public:
             return;
         }
         m_folder = pattern;
+        if (prepare && !prepare(m_folder)) {
+            m_error = "preparing " + m_folder + " failed";
+            return;
+        }
         const int status = CreateAllTables(m_folder);
         if (status != recman::kOk)
             m_error = "CreateAllTables(" + m_folder + ") returned " + std::to_string(status);

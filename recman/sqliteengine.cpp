@@ -1,5 +1,6 @@
-// The connection, the attached table files, transactions, creation and checking.
-#include "recman/engine.h"
+// The embedded engine: the connection, the attached table files, the statements that read
+// and write rows, transactions, creation and checking.
+#include "recman/sqliteengine.h"
 
 #include <cerrno>
 
@@ -37,16 +38,6 @@ std::string Quote(const std::string& s) {
 int Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); }
 
 std::string KeyColumn(size_t k) { return "k" + std::to_string(k); }
-
-// Page size that keeps a whole record on one leaf page.
-int PageSizeFor(uint32_t recordLength, uint32_t keyBytes) {
-    const uint32_t row = recordLength + keyBytes + 64;
-    if (row < 3900) return 4096;
-    if (row < 7900) return 8192;
-    if (row < 16000) return 16384;
-    if (row < 32000) return 32768;
-    return 65536;
-}
 
 std::string CreateSql(const Schema& schema) {
     std::string sql = "CREATE TABLE recman_file(format TEXT NOT NULL, record_length INTEGER NOT NULL);";
@@ -95,20 +86,6 @@ int LayoutReadStatus(int rc) {
     }
 }
 
-bool SameSchema(const Schema& a, const Schema& b) {
-    if (a.recordLength != b.recordLength || a.keys.size() != b.keys.size()) return false;
-    for (size_t k = 0; k < a.keys.size(); ++k) {
-        const KeyDef& x = a.keys[k];
-        const KeyDef& y = b.keys[k];
-        if (x.duplicates != y.duplicates || x.segments.size() != y.segments.size()) return false;
-        for (size_t i = 0; i < x.segments.size(); ++i)
-            if (x.segments[i].offset != y.segments[i].offset || x.segments[i].length != y.segments[i].length ||
-                x.segments[i].type != y.segments[i].type)
-                return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 namespace {
@@ -122,22 +99,22 @@ uint32_t BigEndianAt(const volatile uint8_t* header, int offset) {
 uint32_t TableFile::ChangeCounter() const { return BigEndianAt(header, kChangeCounterOffset); }
 uint32_t TableFile::SchemaCookie() const { return BigEndianAt(header, kSchemaCookieOffset); }
 
-Engine& Engine::Get() {
+SqliteEngine& SqliteEngine::Get() {
     // Never destroyed: Shutdown runs from atexit and leaves an empty engine behind.
-    static Engine* engine = [] {
-        auto* e = new Engine;
-        std::atexit([] { Engine::Get().Shutdown(); });
+    static SqliteEngine* engine = [] {
+        auto* e = new SqliteEngine;
+        std::atexit([] { SqliteEngine::Get().Shutdown(); });
         return e;
     }();
     return *engine;
 }
 
-void Engine::SetBusyTimeout(int ms) {
+void SqliteEngine::SetBusyTimeout(int ms) {
     m_busyTimeout = ms;
     if (m_db) sqlite3_busy_timeout(m_db, ms);
 }
 
-int Engine::SetWorkingFolder(const std::string& folder) {
+int SqliteEngine::SetWorkingFolder(const std::string& folder) {
     if (m_db) return kFileLocked;  // the working file is made with the connection
     if (folder.empty()) {
         m_workingFolder.clear();
@@ -151,7 +128,7 @@ int Engine::SetWorkingFolder(const std::string& folder) {
     return kOk;
 }
 
-int Engine::OpenConnection(const std::string& tableFolder) {
+int SqliteEngine::OpenConnection(const std::string& tableFolder) {
     if (m_db) return kOk;
     const std::string& folder = m_workingFolder.empty() ? tableFolder : m_workingFolder;
     // The working file lives beside the table files, so the super-journal of a commit
@@ -189,7 +166,7 @@ int Engine::OpenConnection(const std::string& tableFolder) {
     return kOk;
 }
 
-void Engine::RehomeIfWorkingFileGone() {
+void SqliteEngine::RehomeIfWorkingFileGone() {
     if (!m_db || m_inTransaction || ::access(m_workingFile.Path().c_str(), F_OK) == 0) return;
     // The folder it was in went away (a database folder removed while this process
     // lives on): without it no commit across files could write its super-journal.
@@ -203,13 +180,13 @@ void Engine::RehomeIfWorkingFileGone() {
     OpenConnection(m_lastFolder);
 }
 
-int Engine::AttachedCount() const {
+int SqliteEngine::AttachedCount() const {
     int n = 0;
     for (const auto& [path, file] : m_files) n += file->attached ? 1 : 0;
     return n;
 }
 
-bool Engine::Identify(const std::string& path, uint64_t out[4]) {
+bool SqliteEngine::Identify(const std::string& path, uint64_t out[4]) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;
     out[0] = uint64_t(st.st_dev);
@@ -219,7 +196,7 @@ bool Engine::Identify(const std::string& path, uint64_t out[4]) {
     return true;
 }
 
-void Engine::MapHeader(TableFile* file) {
+void SqliteEngine::MapHeader(TableFile* file) {
     // The descriptor is closed at once: SQLite has not opened the file yet, so closing
     // it cannot drop a lock that SQLite holds (POSIX locks belong to the process).
     const int fd = ::open(file->path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -241,7 +218,7 @@ void Engine::MapHeader(TableFile* file) {
     ::close(fd);
 }
 
-int Engine::Attach(TableFile* file) {
+int SqliteEngine::Attach(TableFile* file) {
     if (file->attached) return kOk;
     const int limit = sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1);
     if (AttachedCount() >= limit && !FreeSlot()) return kFileTableFull;
@@ -268,7 +245,7 @@ int Engine::Attach(TableFile* file) {
     return kOk;
 }
 
-bool Engine::FreeSlot() {
+bool SqliteEngine::FreeSlot() {
     // Files nobody has open go first; files with open cursors only outside a transaction
     // (inside one, SQLite refuses to let go of a file the transaction has read or written,
     // and the next candidate is tried). Among the closed ones:
@@ -302,14 +279,14 @@ bool Engine::FreeSlot() {
     return false;
 }
 
-void Engine::KeepSchema(const TableFile& file) {
+void SqliteEngine::KeepSchema(const TableFile& file) {
     if (!file.schemaStamped) return;
     m_knownSchemas[file.path] = {file.schemaIdentity[0], file.schemaIdentity[1], file.schemaIdentity[2],
                                  file.schemaIdentity[3], file.schemaCounter, file.schemaCookie,
                                  file.schema, file.pageSize};
 }
 
-bool Engine::ReuseKeptSchema(TableFile* file) {
+bool SqliteEngine::ReuseKeptSchema(TableFile* file) {
     // A file let go of and attached again (a screen cycling through more files than there
     // are slots) is the same file with the same keys when it is the same inode and no
     // commit has touched it since its keys were read: SQLite bumps the change counter on
@@ -333,7 +310,7 @@ bool Engine::ReuseKeptSchema(TableFile* file) {
     return true;
 }
 
-bool Engine::Detach(TableFile* file) {
+bool SqliteEngine::Detach(TableFile* file) {
     if (!file->attached) return true;
     auto finalize = [](sqlite3_stmt*& s) {
         sqlite3_finalize(s);
@@ -352,7 +329,7 @@ bool Engine::Detach(TableFile* file) {
     return true;
 }
 
-int Engine::ReadSchema(TableFile* file) {
+int SqliteEngine::ReadSchema(TableFile* file) {
     // Stamped before reading: a commit between the stamp and the read leaves the stamp
     // behind the keys read, which only means they are read again next time.
     const bool stamped = file->header != nullptr;
@@ -425,7 +402,7 @@ int Engine::ReadSchema(TableFile* file) {
     return kOk;
 }
 
-TableFile* Engine::FindKept(const std::string& path) {
+TableFile* SqliteEngine::FindKept(const std::string& path) {
     auto known = m_canonical.find(path);
     if (known == m_canonical.end()) return nullptr;
     auto it = m_files.find(known->second);
@@ -442,7 +419,7 @@ TableFile* Engine::FindKept(const std::string& path) {
     return file;
 }
 
-int Engine::CanonicalTablePath(const std::string& path, std::string* canonical) {
+int SqliteEngine::CanonicalTablePath(const std::string& path, std::string* canonical) {
     struct stat named;
     if (::stat(path.c_str(), &named) != 0) return errno == ENOENT ? kFileNotFound : kIoError;
     if (!S_ISREG(named.st_mode)) return kNotATableFile;
@@ -465,7 +442,7 @@ int Engine::CanonicalTablePath(const std::string& path, std::string* canonical) 
     return kOk;
 }
 
-int Engine::Acquire(const std::string& path, TableFile** out) {
+int SqliteEngine::Acquire(const std::string& path, Table** out) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     m_lastFolder = folder.empty() ? "." : folder;
     if (int st = OpenConnection(m_lastFolder); st != kOk) return st;
@@ -484,6 +461,7 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
     auto& slot = m_files[canonical];
     if (!slot) {
         slot = std::make_unique<TableFile>();
+        slot->engine = this;
         slot->path = canonical;
     }
     TableFile* file = slot.get();
@@ -510,7 +488,8 @@ int Engine::Acquire(const std::string& path, TableFile** out) {
     return kOk;
 }
 
-void Engine::Release(TableFile* file) {
+void SqliteEngine::Release(Table* table) {
+    auto* file = static_cast<TableFile*>(table);
     // A file nobody has open stays attached, with its page cache and statements, so that
     // opening it again (a window refreshing its list) costs nothing; it is detached when
     // its slot is needed for another file, and checked for replacement when reopened.
@@ -524,7 +503,7 @@ void Engine::Release(TableFile* file) {
         RememberIdentity(file);
 }
 
-void Engine::RememberIdentity(TableFile* file) {
+void SqliteEngine::RememberIdentity(TableFile* file) {
     uint64_t id[4] = {};
     if (!Identify(file->path, id)) {
         Detach(file);
@@ -537,7 +516,7 @@ void Engine::RememberIdentity(TableFile* file) {
     file->identityGeneration = m_writeGeneration;
 }
 
-void Engine::RememberIdentitiesAfterTransaction() {
+void SqliteEngine::RememberIdentitiesAfterTransaction() {
     // While the transaction ran, its locks kept other processes from committing to the
     // files it read or wrote, so whatever changed them since their close was this process.
     std::vector<TableFile*> released;
@@ -550,21 +529,20 @@ void Engine::RememberIdentitiesAfterTransaction() {
     for (TableFile* f : released) RememberIdentity(f);
 }
 
-void Engine::NoteRollback() {
+void SqliteEngine::NoteRollback() {
     ++m_writeGeneration;
     for (auto& [path, f] : m_files) ++f->readAheadEpoch;
 }
 
-int Engine::Ensure(TableFile* file) {
+int SqliteEngine::Ensure(TableFile* file) {
     file->lastUse = ++m_useClock;
     if (file->attached) return kOk;
     if (int st = Attach(file); st != kOk) return st;
     return ReadSchema(file);
 }
 
-int Engine::Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt) {
+int SqliteEngine::Prepare(const std::string& sql, sqlite3_stmt** stmt) {
     if (*stmt) return kOk;
-    (void)file;
     const int rc = sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(*stmt);
@@ -574,27 +552,172 @@ int Engine::Prepare(TableFile* file, const std::string& sql, sqlite3_stmt** stmt
     return kOk;
 }
 
-sqlite3_stmt* Engine::Forward(TableFile* file, int key) {
+sqlite3_stmt* SqliteEngine::Forward(TableFile* file, int key) {
     if (file->forward[key]) return file->forward[key];  // the text is made once per attach
     const std::string k = KeyColumn(key);
-    Prepare(file,
-            "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) > (?1, ?2) ORDER BY " + k +
+    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) > (?1, ?2) ORDER BY " + k +
                 ", id LIMIT ?3",
             &file->forward[key]);
     return file->forward[key];
 }
 
-sqlite3_stmt* Engine::Backward(TableFile* file, int key) {
+sqlite3_stmt* SqliteEngine::Backward(TableFile* file, int key) {
     if (file->backward[key]) return file->backward[key];
     const std::string k = KeyColumn(key);
-    Prepare(file,
-            "SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) < (?1, ?2) ORDER BY " + k +
+    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) < (?1, ?2) ORDER BY " + k +
                 " DESC, id DESC LIMIT ?3",
             &file->backward[key]);
     return file->backward[key];
 }
 
-int Engine::ReadStatus(int rc) {
+sqlite3_stmt* SqliteEngine::InsertStatement(TableFile* file) {
+    if (file->insert) return file->insert;  // the statement text is made once per attach
+    const Schema& schema = file->schema;
+    std::string columns, values;
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        columns += KeyColumn(k) + ", ";
+        values += "?" + std::to_string(k + 1) + ", ";
+    }
+    Prepare("INSERT INTO " + file->alias + ".rec(" + columns + "data) VALUES(" + values + "?" +
+                std::to_string(schema.keys.size() + 1) + ")",
+            &file->insert);
+    return file->insert;
+}
+
+sqlite3_stmt* SqliteEngine::UpdateStatement(TableFile* file) {
+    if (file->update) return file->update;
+    const Schema& schema = file->schema;
+    std::string sets;
+    for (size_t k = 0; k < schema.keys.size(); ++k) sets += KeyColumn(k) + " = ?" + std::to_string(k + 1) + ", ";
+    sets += "data = ?" + std::to_string(schema.keys.size() + 1);
+    Prepare("UPDATE " + file->alias + ".rec SET " + sets + " WHERE id = ?" + std::to_string(schema.keys.size() + 2),
+            &file->update);
+    return file->update;
+}
+
+void SqliteEngine::BindKeys(sqlite3_stmt* stmt, const Schema& schema, const uint8_t* record,
+                            std::vector<std::string>& keep) {
+    keep.resize(schema.keys.size());
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        keep[k] = OrderedKeyOfRecord(schema.keys[k], record);
+        sqlite3_bind_blob(stmt, int(k + 1), keep[k].data(), int(keep[k].size()), SQLITE_STATIC);
+    }
+    sqlite3_bind_blob(stmt, int(schema.keys.size() + 1), record, int(schema.recordLength), SQLITE_STATIC);
+}
+
+// The change counter is read while the statement still holds the file's shared lock, so it
+// belongs to the rows read.
+int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit,
+                        Batch* rows, uint64_t* stamp) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    sqlite3_stmt* stmt = dir > 0 ? Forward(file, key) : Backward(file, key);
+    if (!stmt) return kIoError;
+    if (ordered.empty())
+        sqlite3_bind_zeroblob(stmt, 1, 0);
+    else
+        sqlite3_bind_blob(stmt, 1, ordered.data(), int(ordered.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(stmt, 2, id);
+    sqlite3_bind_int64(stmt, 3, limit);
+    rows->Clear();
+    rows->recordLength = file->schema.recordLength;
+    rows->ids.reserve(limit);
+    rows->data.reserve(size_t(limit) * rows->recordLength);
+    int rc;
+    bool wrongLength = false;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (rows->empty()) *stamp = file->ChangeCounter();
+        const void* data = sqlite3_column_blob(stmt, 1);
+        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
+            wrongLength = true;
+            break;
+        }
+        rows->Add(sqlite3_column_int64(stmt, 0), data);
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (wrongLength) return kNotATableFile;
+    if (rc != SQLITE_DONE) return ReadStatus(rc);
+    return kOk;
+}
+
+int SqliteEngine::FetchById(Table* table, int64_t id, Batch* rows) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    if (int st = Prepare("SELECT data FROM " + file->alias + ".rec WHERE id = ?1", &file->direct); st != kOk)
+        return st;
+    sqlite3_bind_int64(file->direct, 1, id);
+    const int rc = sqlite3_step(file->direct);
+    rows->Clear();
+    rows->recordLength = file->schema.recordLength;
+    bool wrongLength = false;
+    if (rc == SQLITE_ROW) {
+        const void* data = sqlite3_column_blob(file->direct, 0);
+        wrongLength = !data || uint32_t(sqlite3_column_bytes(file->direct, 0)) != rows->recordLength;
+        if (!wrongLength) rows->Add(id, data);
+    }
+    sqlite3_reset(file->direct);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ReadStatus(rc);
+    return wrongLength ? kNotATableFile : kOk;
+}
+
+int SqliteEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    sqlite3_stmt* stmt = InsertStatement(file);
+    if (!stmt) return kIoError;
+    std::vector<std::string> keys;
+    BindKeys(stmt, file->schema, record, keys);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) return WriteStatus(rc);
+    NoteWrite(file);
+    *id = sqlite3_last_insert_rowid(m_db);
+    return kOk;
+}
+
+int SqliteEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* found) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    sqlite3_stmt* stmt = UpdateStatement(file);
+    if (!stmt) return kIoError;
+    std::vector<std::string> keys;
+    BindKeys(stmt, file->schema, record, keys);
+    sqlite3_bind_int64(stmt, int(file->schema.keys.size() + 2), id);
+    const int rc = sqlite3_step(stmt);
+    *found = sqlite3_changes(m_db) != 0;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) return WriteStatus(rc);
+    NoteWrite(file);
+    return kOk;
+}
+
+int SqliteEngine::Delete(Table* table, int64_t id) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    if (int st = Prepare("DELETE FROM " + file->alias + ".rec WHERE id = ?1", &file->remove); st != kOk) return st;
+    sqlite3_bind_int64(file->remove, 1, id);
+    const int rc = sqlite3_step(file->remove);
+    sqlite3_reset(file->remove);
+    if (rc != SQLITE_DONE) return WriteStatus(rc);
+    NoteWrite(file);
+    return kOk;
+}
+
+int SqliteEngine::Stat(Table* table, uint32_t* count) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    if (!count) return kOk;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, ("SELECT count(*) FROM " + file->alias + ".rec").c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) *count = uint32_t(sqlite3_column_int64(stmt, 0));
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_ROW ? kOk : ReadStatus(rc);
+}
+
+int SqliteEngine::ReadStatus(int rc) {
     switch (rc & 0xff) {
         case SQLITE_OK:
         case SQLITE_ROW:
@@ -616,7 +739,7 @@ int Engine::ReadStatus(int rc) {
     }
 }
 
-int Engine::WriteStatus(int rc) {
+int SqliteEngine::WriteStatus(int rc) {
     if ((rc & 0xff) == SQLITE_CONSTRAINT) return kDuplicateKey;
     const int status = ReadStatus(rc);
     if (status != kOk && m_inTransaction && sqlite3_get_autocommit(m_db)) {
@@ -629,7 +752,7 @@ int Engine::WriteStatus(int rc) {
     return status;
 }
 
-int Engine::Control(sqlite3_stmt** stmt, const char* sql) {
+int SqliteEngine::Control(sqlite3_stmt** stmt, const char* sql) {
     // Prepared once: a transaction per screen load makes parsing them a visible cost.
     if (!*stmt) {
         const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
@@ -644,14 +767,14 @@ int Engine::Control(sqlite3_stmt** stmt, const char* sql) {
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
-void Engine::FinalizeControls() {
+void SqliteEngine::FinalizeControls() {
     for (sqlite3_stmt** stmt : {&m_beginStmt, &m_commitStmt, &m_rollbackStmt}) {
         sqlite3_finalize(*stmt);
         *stmt = nullptr;
     }
 }
 
-int Engine::Begin() {
+int SqliteEngine::Begin() {
     if (m_inTransaction) return kTransactionActive;
     m_rolledBackByError = false;
     m_ownChanges.clear();
@@ -671,7 +794,7 @@ int Engine::Begin() {
     return kOk;
 }
 
-int Engine::Commit() {
+int SqliteEngine::Commit() {
     if (!m_inTransaction) return m_rolledBackByError ? kIoError : kNoTransaction;
     if (m_beginPending) {  // no file was opened inside it: nothing to commit
         m_beginPending = false;
@@ -692,7 +815,7 @@ int Engine::Commit() {
     return kOk;
 }
 
-int Engine::Abort() {
+int SqliteEngine::Abort() {
     if (!m_inTransaction) {
         if (m_rolledBackByError) {
             m_rolledBackByError = false;
@@ -712,7 +835,7 @@ int Engine::Abort() {
     return kOk;
 }
 
-int Engine::CreateFile(const std::string& path, const Schema& schema, bool overwrite) {
+int SqliteEngine::Create(const std::string& path, const Schema& schema, bool overwrite) {
     if (m_inTransaction) return kTransactionActive;
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
@@ -732,10 +855,7 @@ int Engine::CreateFile(const std::string& path, const Schema& schema, bool overw
     ::unlink(temp.c_str());
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    uint32_t keyBytes = 0;
-    for (const KeyDef& key : schema.keys) keyBytes += key.length;
-    if (rc == SQLITE_OK)
-        rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema.recordLength, keyBytes)));
+    if (rc == SQLITE_OK) rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema)));
     // The new file is private until the rename, so it needs no journal; one fsync
     // before the rename makes it durable.
     if (rc == SQLITE_OK) rc = Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
@@ -763,10 +883,11 @@ int Engine::CreateFile(const std::string& path, const Schema& schema, bool overw
     return kOk;
 }
 
-int Engine::Check(const std::string& path, std::string* report) {
+int SqliteEngine::Check(const std::string& path, std::string* report) {
     report->clear();
-    TableFile* file = nullptr;
-    int st = Acquire(path, &file);
+    Table* table = nullptr;
+    int st = Acquire(path, &table);
+    auto* file = static_cast<TableFile*>(table);
     if (st != kOk) {
         *report = st == kNotATableFile ? "not a table file" : st == kFileNotFound ? "file not found" : "cannot open (status " + std::to_string(st) + ")";
         return st;
@@ -825,7 +946,7 @@ int Engine::Check(const std::string& path, std::string* report) {
     return st;
 }
 
-void Engine::Shutdown() {
+void SqliteEngine::Shutdown() {
     m_beginPending = false;
     if (!m_db) {
         m_inTransaction = false;  // only a transaction begun before any file was opened

@@ -1,0 +1,1134 @@
+// The server engine: the connection and its round trips, the catalogue, the statements of
+// each table, transactions and the notifications of other sessions' commits.
+#include "recman/pgengine.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#include "recman/conninfo.h"
+#include "recman/engines.h"
+#include "recman/recman.h"
+
+namespace recman {
+namespace {
+
+constexpr Oid kByteaOid = 17;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kTextOid = 25;
+constexpr char kChannel[] = "recman_changes";
+constexpr char kCatalogueTable[] = "recman_table";
+// The class of the advisory locks that make the writers of one table take turns; the
+// second number is the table's oid.
+constexpr int32_t kLockClass = 0x52434d4c;
+// A read-ahead stamp: inside a transaction this bit and the transaction's serial; outside,
+// when the rows were read (microseconds, above kStampChangeBits) and the table's count of
+// other sessions' commits then (its low bits).
+constexpr uint64_t kInTransactionStamp = uint64_t(1) << 63;
+constexpr int kStampChangeBits = 20;
+constexpr uint64_t kStampChangeMask = (uint64_t(1) << kStampChangeBits) - 1;
+// Outside a transaction, how long rows read from the server are served again without
+// asking it, unless a notification says the table changed. A notification may still be on
+// its way when a commit returns; this bound makes every commit acknowledged longer ago than
+// this seen by the next read, without costing a tight loop of reads a round trip each.
+constexpr int64_t kFreshMicros = 2000;
+// Tables kept whole that served a read this recently are checked in every transaction's
+// first round trip; others when a transaction first reads them.
+constexpr int64_t kWarmMicros = 10 * 1000 * 1000;
+// How often a cursor serving its read-ahead looks for notifications that have arrived.
+constexpr int64_t kPollIntervalMicros = 1000;
+constexpr uint32_t kCheckBatch = 1000;
+constexpr int kConnectTimeoutSeconds = 10;
+constexpr Oid kInt8ArrayOid = 1016;
+// A table of at most this many rows (and bytes) is kept whole in the process: the masters.
+constexpr int kDefaultCacheRows = 256;
+int g_cacheRows = kDefaultCacheRows;
+constexpr size_t kCacheBytes = 256 * 1024;
+
+uint64_t g_roundTrips = 0;
+
+const std::string kLockName = "recman_lock";
+const std::string kLockSql = "SELECT pg_advisory_xact_lock($1, $2)";
+const std::string kLayoutName = "recman_layout";
+const std::string kLayoutSql =
+    "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no,"
+    " k.seg_offset, k.seg_length, k.seg_type, k.duplicates,"
+    " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name))"
+    " FROM recman_table t JOIN recman_key k ON k.table_name = t.name"
+    " WHERE t.name = $1 ORDER BY k.key_no, k.seg_no";
+
+const int kBinaryFormats[PgStatement::kMaxParams] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                                     1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+static_assert(sizeof kBinaryFormats / sizeof kBinaryFormats[0] == PgStatement::kMaxParams);
+
+std::string BigEndian64(int64_t value) {
+    std::string out(8, '\0');
+    for (int i = 7; i >= 0; --i) {
+        out[size_t(i)] = char(uint64_t(value) & 0xff);
+        value = int64_t(uint64_t(value) >> 8);
+    }
+    return out;
+}
+
+std::string BigEndian32(int32_t value) {
+    std::string out(4, '\0');
+    for (int i = 3; i >= 0; --i) {
+        out[size_t(i)] = char(uint32_t(value) & 0xff);
+        value = int32_t(uint32_t(value) >> 8);
+    }
+    return out;
+}
+
+// An int8[] in the server's binary form: dimensions, no nulls, then each element with its
+// length.
+std::string Int8Array(const std::vector<int64_t>& values) {
+    std::string out;
+    const auto put32 = [&](int32_t v) { out += BigEndian32(v); };
+    put32(values.empty() ? 0 : 1);
+    put32(0);
+    put32(int32_t(kInt8Oid));
+    if (!values.empty()) {
+        put32(int32_t(values.size()));
+        put32(1);
+    }
+    for (int64_t v : values) {
+        put32(8);
+        out += BigEndian64(v);
+    }
+    return out;
+}
+
+int64_t FromBigEndian64(const char* p) {
+    uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) value = (value << 8) | uint8_t(p[i]);
+    return int64_t(value);
+}
+
+// Microseconds since this process first asked.
+int64_t NowMicros() {
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
+std::string Trimmed(const char* text) {
+    std::string s = text ? text : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+std::string KeyColumn(size_t k) { return "k" + std::to_string(k); }
+
+// The catalogue and the notification trigger, made once per server database.
+const char* const kCatalogueSql[] = {
+    "CREATE TABLE IF NOT EXISTS recman_table(name text PRIMARY KEY, file_name text NOT NULL,"
+    " record_length integer NOT NULL, page_size integer NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS recman_key(table_name text NOT NULL REFERENCES recman_table(name)"
+    " ON DELETE CASCADE, key_no integer NOT NULL, seg_no integer NOT NULL, seg_offset integer NOT "
+    "NULL,"
+    " seg_length integer NOT NULL, seg_type integer NOT NULL, duplicates boolean NOT NULL,"
+    " PRIMARY KEY(table_name, key_no, seg_no))",
+    "CREATE OR REPLACE FUNCTION recman_notify() RETURNS trigger LANGUAGE plpgsql AS"
+    " $$BEGIN PERFORM pg_notify('recman_changes', TG_TABLE_NAME); RETURN NULL; END$$",
+    "CREATE OR REPLACE TRIGGER recman_table_changed AFTER INSERT OR UPDATE OR DELETE ON "
+    "recman_table"
+    " FOR EACH STATEMENT EXECUTE FUNCTION recman_notify()",
+};
+
+std::vector<std::string> CreateTableSql(const std::string& name, const std::string& fileName,
+                                        const Schema& schema, bool overwrite) {
+    std::vector<std::string> sql;
+    if (overwrite) {
+        sql.push_back("DROP TABLE IF EXISTS " + name);
+        sql.push_back("DELETE FROM recman_table WHERE name = " + Quoted(name));
+    }
+    std::string columns = "id bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY";
+    for (size_t k = 0; k < schema.keys.size(); ++k)
+        columns += ", " + KeyColumn(k) + " bytea NOT NULL";
+    sql.push_back("CREATE TABLE " + name + "(" + columns + ", data bytea NOT NULL)");
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        // A duplicate key orders by (key, id): insertion order among equal keys.
+        const std::string k_ = KeyColumn(k);
+        if (schema.keys[k].duplicates)
+            sql.push_back("CREATE INDEX " + name + "_" + k_ + " ON " + name + "(" + k_ + ", id)");
+        else
+            sql.push_back("CREATE UNIQUE INDEX " + name + "_" + k_ + " ON " + name + "(" + k_ +
+                          ")");
+    }
+    sql.push_back("CREATE TRIGGER " + name +
+                  "_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON " + name +
+                  " FOR EACH STATEMENT EXECUTE FUNCTION recman_notify()");
+    sql.push_back("INSERT INTO recman_table VALUES(" + Quoted(name) + ", " + Quoted(fileName) +
+                  ", " + std::to_string(schema.recordLength) + ", " +
+                  std::to_string(PageSizeFor(schema)) + ")");
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        const KeyDef& key = schema.keys[k];
+        for (size_t s = 0; s < key.segments.size(); ++s) {
+            const Segment& seg = key.segments[s];
+            sql.push_back("INSERT INTO recman_key VALUES(" + Quoted(name) + ", " +
+                          std::to_string(k) + ", " + std::to_string(s) + ", " +
+                          std::to_string(seg.offset) + ", " + std::to_string(seg.length) + ", " +
+                          std::to_string(seg.type) + ", " + (key.duplicates ? "true" : "false") +
+                          ")");
+        }
+    }
+    return sql;
+}
+
+int StatusOfSqlState(const char* state) {
+    if (!state) return kIoError;
+    const std::string s = state;
+    if (s == "40001" || s == "40P01" || s == "55P03") return kFileLocked;
+    if (s == "23505") return kDuplicateKey;
+    if (s == "42P01") return kFileNotFound;
+    if (s == "25006") return kAccessDenied;  // a read-only transaction or standby server
+    if (s.compare(0, 2, "53") == 0) return kDiskFull;
+    if (s.compare(0, 2, "08") == 0 || s == "57P01" || s == "57P02" || s == "57P03")
+        return kServerUnreachable;
+    return kIoError;
+}
+
+bool LooksLikeLoginFailure(const std::string& message) {
+    for (const char* word : {"password", "authentication", "パスワード", "認証"})
+        if (message.find(word) != std::string::npos) return true;
+    return false;
+}
+
+// Frees the results of one round trip when it goes out of scope.
+template <size_t N>
+struct Results {
+    PGresult* r[N] = {};
+    ~Results() {
+        for (PGresult* result : r) PQclear(result);
+    }
+};
+
+}  // namespace
+
+uint64_t ServerRoundTrips() { return g_roundTrips; }
+
+namespace testing {
+void SetServerCacheRows(int rows) { g_cacheRows = rows < 0 ? kDefaultCacheRows : rows; }
+}  // namespace testing
+
+PgEngine::PgEngine(std::string conninfo) : m_conninfo(std::move(conninfo)) {}
+
+PgEngine::~PgEngine() { Disconnect(); }
+
+std::string PgEngine::TableNameFor(const std::string& path) {
+    std::string file = std::filesystem::path(path).filename().string();
+    const size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot > 0) file.resize(dot);
+    std::string name = "t_";
+    for (char c : file) {
+        const char lower = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        name += ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_')
+                    ? lower
+                    : '_';
+    }
+    // Index names add "_kNN" to it within the server's 63 characters.
+    if (name.size() > 56) name.resize(56);
+    return name;
+}
+
+std::string PgEngine::Where(const std::string& folder) const {
+    return "サーバー: " + DescribeServer(m_conninfo) + "\nデータベースフォルダ: " + folder;
+}
+
+int PgEngine::Connect(const std::string& folder) {
+    if (m_conn) return kOk;
+    // A transaction whose connection was lost stays failed until its abort: a new
+    // connection would carry on without what the transaction had written.
+    if (m_inTransaction && m_transactionFailure) return m_transactionFailure;
+    const std::string timeout = std::to_string(kConnectTimeoutSeconds);
+    // The folder's own settings come later and win over these defaults.
+    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* values[] = {timeout.c_str(), "velo", m_conninfo.c_str(), nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const std::string detail = Trimmed(PQerrorMessage(conn));
+        const bool login = PQconnectionNeedsPassword(conn) ||
+                           (PQconnectionUsedPassword(conn) && LooksLikeLoginFailure(detail));
+        PQfinish(conn);
+        if (login) {
+            engines::SetLastErrorText(
+                "データベースサーバーにログインできません。ユーザー名かパスワードが違います。\n" +
+                Where(folder) + "\n" + detail);
+            return kPermissionError;
+        }
+        engines::SetLastErrorText("データベースサーバーに接続できません。\n" + Where(folder) +
+                                  "\n" + detail);
+        return kServerUnreachable;
+    }
+    // The server's notices ("table does not exist, skipping") are for people at a console.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    if (PQenterPipelineMode(conn) != 1) {
+        engines::SetLastErrorText("データベースサーバーに接続できません。\n" + Where(folder) +
+                                  "\n" + Trimmed(PQerrorMessage(conn)));
+        PQfinish(conn);
+        return kServerUnreachable;
+    }
+    m_conn = conn;
+    m_backendPid = PQbackendPID(conn);
+    m_prepared.clear();
+    ++m_connections;
+    // Notifications sent while there was no connection are lost: every read-ahead is stale.
+    for (auto& [name, table] : m_tables) ++table->changes;
+    m_timeoutPending = true;
+    const std::string listen = std::string("LISTEN ") + kChannel;
+    PgStatement setup[2];
+    setup[0].text = listen.c_str();
+    // A session waiting for a lock notices within a second that its client was killed, and
+    // lets go of what it holds instead of waiting for the lock first (servers from 14 on).
+    setup[1].text =
+        "SELECT set_config('client_connection_check_interval', '1000', false)"
+        " WHERE current_setting('server_version_num')::int >= 140000";
+    PGresult* results[2] = {};
+    // Outside any transaction of the caller's: a LISTEN inside one would wait for its commit.
+    const int status = RoundTrip(setup, 2, results, false);
+    PQclear(results[0]);
+    PQclear(results[1]);
+    if (status != kOk) {
+        engines::SetLastErrorText("データベースサーバーに接続できません。\n" + Where(folder));
+        Disconnect();
+    }
+    return status;
+}
+
+void PgEngine::Disconnect() {
+    if (m_conn) PQfinish(m_conn);
+    m_conn = nullptr;
+    m_backendPid = 0;
+    m_prepared.clear();
+}
+
+void PgEngine::ConnectionLost() {
+    Disconnect();
+    m_begun = false;
+    if (m_inTransaction) m_transactionFailure = kServerUnreachable;
+    for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
+    engines::SetLastErrorText("データベースサーバーとの接続が切れました。\n" + Where(m_folder));
+}
+
+int PgEngine::StatusOf(PGresult* result) {
+    switch (PQresultStatus(result)) {
+        case PGRES_COMMAND_OK:
+        case PGRES_TUPLES_OK:
+            return kOk;
+        default:
+            break;
+    }
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) return kServerUnreachable;
+    return StatusOfSqlState(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+}
+
+int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** results,
+                        bool joinTransaction) {
+    for (size_t i = 0; i < count; ++i) results[i] = nullptr;
+    if (joinTransaction && m_inTransaction && m_transactionFailure) return m_transactionFailure;
+    if (!m_conn)
+        if (int st = Connect(m_folder); st != kOk) return st;
+
+    // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
+    // caller's statements; a statement's preparation goes just before it.
+    enum class Kind { kTimeout, kBegin, kCheck, kCaller };
+    struct Sent {
+        Kind kind;
+        size_t index;
+        bool prepare;
+    };
+    std::vector<Sent> sent;
+    sent.reserve(count * 2 + 2);
+    bool ok = true;
+    std::set<std::string> preparing;
+    const auto send = [&](PgStatement& s, Kind kind, size_t index) {
+        const int resultFormat = s.textResult ? 0 : 1;
+        if (s.name) {
+            if (!m_prepared.count(*s.name) && preparing.insert(*s.name).second) {
+                ok = ok && PQsendPrepare(m_conn, s.name->c_str(), s.sql->c_str(), s.paramCount,
+                                         s.types.data()) == 1;
+                sent.push_back({kind, index, true});
+            }
+            ok = ok && PQsendQueryPrepared(m_conn, s.name->c_str(), s.paramCount, s.values.data(),
+                                           s.lengths.data(), kBinaryFormats, resultFormat) == 1;
+        } else {
+            const char* sql = s.sql ? s.sql->c_str() : s.text;
+            ok = ok && PQsendQueryParams(m_conn, sql, s.paramCount, s.types.data(), s.values.data(),
+                                         s.lengths.data(), kBinaryFormats, resultFormat) == 1;
+        }
+        sent.push_back({kind, index, false});
+    };
+
+    const bool beginning = joinTransaction && m_inTransaction && !m_begun;
+    // Statements before a BEGIN in one pipeline become part of its transaction, and its
+    // rollback would undo the setting: the timeout is set outside transactions only (the
+    // round trip that sets up a new connection is one, even while the caller has a
+    // transaction open that has not reached the server yet).
+    const std::string timeoutSql =
+        "SET lock_timeout = " + std::to_string(std::max(1, m_busyTimeout));
+    PgStatement timeout;
+    timeout.text = timeoutSql.c_str();
+    timeout.textResult = true;
+    if (m_timeoutPending && !(m_inTransaction && (m_begun || joinTransaction)))
+        send(timeout, Kind::kTimeout, 0);
+    PgStatement begin;
+    begin.text = "BEGIN ISOLATION LEVEL SERIALIZABLE";
+    begin.textResult = true;
+    // The tables kept whole are checked against the transaction's snapshot before anything
+    // else reads (the first statement takes the snapshot): reads from them inside the
+    // transaction are then that snapshot's, and the server knows the transaction read them.
+    std::vector<PgTable*> checked;
+    std::vector<std::array<std::string, 3>> checkParams;
+    std::vector<PgStatement> checks;
+    if (beginning) {
+        send(begin, Kind::kBegin, 0);
+        const int64_t now = NowMicros();
+        for (auto& [name, table] : m_tables) {
+            const TableCache& cache = table->cache;
+            if (cache.Filled() && cache.changes == table->changes &&
+                now - cache.usedAt < kWarmMicros)
+                checked.push_back(table.get());
+        }
+        checkParams.resize(checked.size());
+        checks.resize(checked.size());
+        for (size_t i = 0; i < checked.size(); ++i) {
+            const TableCache& cache = checked[i]->cache;
+            checkParams[i] = {Int8Array(cache.Ids()), Int8Array(cache.Xmins()),
+                              BigEndian64(int64_t(cache.Ids().size()))};
+            PgStatement& check = checks[i];
+            check.name = &checked[i]->validateName;
+            check.sql = &checked[i]->validateSql;
+            check.Add(kInt8ArrayOid, checkParams[i][0]);
+            check.Add(kInt8ArrayOid, checkParams[i][1]);
+            check.Add(kInt8Oid, checkParams[i][2]);
+            send(check, Kind::kCheck, i);
+        }
+    }
+    for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
+    ok = ok && PQpipelineSync(m_conn) == 1;
+    ++g_roundTrips;
+    if (!ok) {
+        ConnectionLost();
+        return kServerUnreachable;
+    }
+
+    int status = kOk;
+    bool lost = false;
+    for (const Sent& s : sent) {
+        PGresult* result = PQgetResult(m_conn);
+        if (!result) {
+            lost = true;
+            break;
+        }
+        // Each command's results end with a null.
+        while (PGresult* extra = PQgetResult(m_conn)) PQclear(extra);
+        const ExecStatusType type = PQresultStatus(result);
+        const bool done = type != PGRES_PIPELINE_ABORTED;
+        const int st = done ? StatusOf(result) : kOk;
+        if (status == kOk && st != kOk) status = st;
+        if (st == kServerUnreachable) lost = true;
+        if (s.prepare) {
+            if (done && st == kOk)
+                m_prepared.insert(s.kind == Kind::kCheck ? *checks[s.index].name
+                                                         : *statements[s.index].name);
+            PQclear(result);
+            continue;
+        }
+        switch (s.kind) {
+            case Kind::kTimeout:
+                if (done && st == kOk) m_timeoutPending = false;
+                break;
+            case Kind::kBegin:
+                if (done && st == kOk) m_begun = true;
+                break;
+            case Kind::kCheck: {
+                TableCache& cache = checked[s.index]->cache;
+                const bool same = done && st == kOk && PQntuples(result) == 1 &&
+                                  PQgetlength(result, 0, 0) == 1 &&
+                                  PQgetvalue(result, 0, 0)[0] != 0;
+                if (same)
+                    cache.validIn = m_transactionSerial;
+                else
+                    cache.Drop();
+                break;
+            }
+            case Kind::kCaller:
+                results[s.index] = result;
+                result = nullptr;
+                break;
+        }
+        PQclear(result);
+        if (lost) break;
+    }
+    if (!lost) {
+        PGresult* sync = PQgetResult(m_conn);
+        lost = !sync || PQresultStatus(sync) != PGRES_PIPELINE_SYNC;
+        PQclear(sync);
+    }
+    if (lost || PQstatus(m_conn) != CONNECTION_OK) {
+        ConnectionLost();
+        return kServerUnreachable;
+    }
+    DrainNotifications();
+    // A failed statement ends the transaction on the server.
+    if (status != kOk && joinTransaction && m_inTransaction && m_begun)
+        m_transactionFailure = status;
+    if (status != kOk && beginning && !m_begun) m_transactionFailure = status;
+    return status;
+}
+
+bool PgEngine::CacheCurrent(const PgTable* t) const {
+    if (!t->cache.Filled() || !m_conn) return false;
+    // Inside a transaction, the rows its snapshot holds; outside, the rows as the server
+    // last gave them, while they are fresh and no other session has committed to the table.
+    if (m_inTransaction) return m_begun && t->cache.validIn == m_transactionSerial;
+    return t->cache.changes == t->changes && NowMicros() - t->cache.checkedAt < kFreshMicros;
+}
+
+int PgEngine::CheckCache(PgTable* t, bool* same) {
+    const uint64_t changes = t->changes;
+    TableCache& cache = t->cache;
+    const std::string ids = Int8Array(cache.Ids()), xmins = Int8Array(cache.Xmins());
+    const std::string count = BigEndian64(int64_t(cache.Ids().size()));
+    PgStatement check;
+    check.name = &t->validateName;
+    check.sql = &t->validateSql;
+    check.Add(kInt8ArrayOid, ids);
+    check.Add(kInt8ArrayOid, xmins);
+    check.Add(kInt8Oid, count);
+    Results<1> r;
+    if (int st = RoundTrip(&check, 1, r.r); st != kOk) return st;
+    *same = PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 1 &&
+            PQgetvalue(r.r[0], 0, 0)[0] != 0;
+    if (*same) {
+        cache.changes = changes;
+        cache.checkedAt = NowMicros();
+    }
+    return kOk;
+}
+
+int PgEngine::FillCache(PgTable* t) {
+    const uint64_t changes = t->changes;
+    PgStatement fill;
+    fill.name = &t->fillName;
+    fill.sql = &t->fillSql;
+    const std::string limit = BigEndian32(int32_t(g_cacheRows + 1));
+    fill.Add(kInt4Oid, limit);
+    Results<1> r;
+    t->cache.Drop();
+    if (int st = RoundTrip(&fill, 1, r.r); st != kOk) return st;
+    PGresult* result = r.r[0];
+    const int n = PQntuples(result);
+    if (n > g_cacheRows || size_t(n) * t->schema.recordLength > kCacheBytes) {
+        t->large = true;
+        return kOk;
+    }
+    std::vector<int64_t> ids(static_cast<size_t>(n)), xmins(static_cast<size_t>(n));
+    std::string records;
+    records.reserve(size_t(n) * t->schema.recordLength);
+    for (int i = 0; i < n; ++i) {
+        if (uint32_t(PQgetlength(result, i, 1)) != t->schema.recordLength) return kNotATableFile;
+        ids[size_t(i)] = FromBigEndian64(PQgetvalue(result, i, 0));
+        xmins[size_t(i)] = FromBigEndian64(PQgetvalue(result, i, 2));
+        records.append(PQgetvalue(result, i, 1), t->schema.recordLength);
+    }
+    t->cache.Fill(t->schema, std::move(ids), std::move(xmins), std::move(records));
+    t->cache.changes = changes;
+    t->cache.validIn = m_inTransaction ? m_transactionSerial : 0;
+    t->cache.checkedAt = NowMicros();
+    return kOk;
+}
+
+int PgEngine::UseCache(PgTable* t, bool* usable) {
+    *usable = false;
+    if (t->large || g_cacheRows <= 0) return kOk;
+    if (m_inTransaction && !m_begun) {
+        // The transaction's first round trip: its BEGIN and the check of the kept tables.
+        if (int st = RoundTrip(nullptr, 0, nullptr); st != kOk) return st;
+    }
+    if (!CacheCurrent(t)) {
+        // A table this transaction wrote would be kept with writes that may yet be rolled back.
+        if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
+        bool same = false;
+        if (!m_inTransaction && t->cache.Filled() && t->cache.changes == t->changes)
+            if (int st = CheckCache(t, &same); st != kOk) return st;
+        if (!same)
+            if (int st = FillCache(t); st != kOk) return st;
+        if (!t->cache.Filled()) return kOk;
+    }
+    t->cache.usedAt = NowMicros();
+    *usable = true;
+    return kOk;
+}
+
+void PgEngine::DropCacheForWrite(PgTable* t) {
+    t->cache.Drop();
+    if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
+}
+
+void PgEngine::DrainNotifications() {
+    while (PGnotify* notify = PQnotifies(m_conn)) {
+        // This session's own writes are not news to it.
+        if (notify->be_pid != m_backendPid && notify->extra) {
+            const std::string name = notify->extra;
+            ++m_changes[name];
+            if (auto it = m_tables.find(name); it != m_tables.end()) ++it->second->changes;
+            // A table made again elsewhere: its layout is read again at its next open, and
+            // what is kept of it would be checked against a table that is gone.
+            if (name == kCatalogueTable)
+                for (auto& [n, table] : m_tables) {
+                    table->layoutStale = true;
+                    table->cache.Drop();
+                }
+        }
+        PQfreemem(notify);
+    }
+}
+
+void PgEngine::PollNotifications() {
+    if (!m_conn) return;
+    m_lastPoll = NowMicros();
+    if (PQconsumeInput(m_conn) != 1) {
+        ConnectionLost();
+        return;
+    }
+    DrainNotifications();
+}
+
+int PgEngine::Listen(const std::string& folder) {
+    if (m_conn) return kOk;
+    m_folder = folder;
+    return Connect(folder);
+}
+
+uint64_t PgEngine::ChangesOf(const std::string& name) const {
+    const auto it = m_changes.find(name);
+    return it == m_changes.end() ? 0 : it->second;
+}
+
+void PgEngine::MakeStatements(PgTable* t) {
+    const Schema& schema = t->schema;
+    const std::string id = std::to_string(t->oid);
+    const std::string& name = t->name;
+    t->forwardSql.clear();
+    t->backwardSql.clear();
+    t->forwardName.clear();
+    t->backwardName.clear();
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        const std::string c = KeyColumn(k);
+        if (schema.keys[k].duplicates) {
+            t->forwardSql.push_back("SELECT id, data FROM " + name + " WHERE (" + c +
+                                    ", id) > ($1, $2) ORDER BY " + c + ", id LIMIT $3");
+            t->backwardSql.push_back("SELECT id, data FROM " + name + " WHERE (" + c +
+                                     ", id) < ($1, $2) ORDER BY " + c + " DESC, id DESC LIMIT $3");
+        } else {
+            // One row per key value: the key alone orders them, and its unique index serves.
+            t->forwardSql.push_back("SELECT id, data FROM " + name + " WHERE " + c +
+                                    " >= $1 AND (" + c + " > $1 OR id > $2) ORDER BY " + c +
+                                    " LIMIT $3");
+            t->backwardSql.push_back("SELECT id, data FROM " + name + " WHERE " + c +
+                                     " <= $1 AND (" + c + " < $1 OR id < $2) ORDER BY " + c +
+                                     " DESC LIMIT $3");
+        }
+        t->forwardName.push_back("f" + id + "_" + std::to_string(k));
+        t->backwardName.push_back("b" + id + "_" + std::to_string(k));
+    }
+    std::string columns, values, sets, clash;
+    const size_t dataParam = schema.keys.size() + 1, idParam = schema.keys.size() + 2;
+    for (size_t k = 0; k < schema.keys.size(); ++k) {
+        const std::string c = KeyColumn(k), p = "$" + std::to_string(k + 1);
+        columns += c + ", ";
+        values += p + ", ";
+        sets += c + " = " + p + ", ";
+        if (!schema.keys[k].duplicates) {
+            if (!clash.empty()) clash += " UNION ALL ";
+            clash += "SELECT 1 FROM " + name + " WHERE " + c + " = " + p + " AND id <> $" +
+                     std::to_string(idParam);
+        }
+    }
+    // A key that another row holds refuses the insert without an error, which would end
+    // the caller's transaction on the server.
+    t->insertSql = "INSERT INTO " + name + "(" + columns + "data) VALUES(" + values + "$" +
+                   std::to_string(dataParam) + ") ON CONFLICT DO NOTHING RETURNING id";
+    const std::string update = "UPDATE " + name + " SET " + sets + "data = $" +
+                               std::to_string(dataParam) + " WHERE id = $" +
+                               std::to_string(idParam);
+    if (clash.empty()) {
+        t->updateSql =
+            "WITH done AS (" + update + " RETURNING 1) SELECT false, EXISTS (SELECT 1 FROM done)";
+    } else {
+        t->updateSql = "WITH clash AS (" + clash + " LIMIT 1), done AS (" + update +
+                       " AND NOT EXISTS (SELECT 1 FROM clash) RETURNING 1)"
+                       " SELECT EXISTS (SELECT 1 FROM clash), EXISTS (SELECT 1 FROM done)";
+    }
+    t->deleteSql = "DELETE FROM " + name + " WHERE id = $1";
+    t->byIdSql = "SELECT data FROM " + name + " WHERE id = $1";
+    t->countSql = "SELECT count(*) FROM " + name;
+    t->fillSql = "SELECT id, data, xmin::text::bigint FROM " + name + " ORDER BY id LIMIT $1";
+    // True when the table holds exactly the kept rows: as many, each with the id and the
+    // version (xmin) kept.
+    t->validateSql =
+        "SELECT count(*) = $3 AND count(*) FILTER (WHERE (id, xmin::text::bigint) IN"
+        " (SELECT u.i, u.x FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x))) = $3 FROM " +
+        name;
+    t->insertName = "i" + id;
+    t->updateName = "u" + id;
+    t->deleteName = "d" + id;
+    t->byIdName = "g" + id;
+    t->countName = "c" + id;
+    t->fillName = "a" + id;
+    t->validateName = "v" + id;
+}
+
+int PgEngine::ReadLayout(PgTable* t) {
+    PgStatement s;
+    s.name = &kLayoutName;
+    s.sql = &kLayoutSql;
+    s.textResult = true;
+    s.Add(kTextOid, t->name);
+    Results<1> r;
+    const int status = RoundTrip(&s, 1, r.r);
+    if (status == kFileNotFound) {
+        engines::SetLastErrorText(
+            "データベースサーバーのデータベースにこのシステムのテーブルがありません。\n" +
+            Where(m_folder) + "\nvelodb でデータベースを作るか移してください。");
+        return kFileNotFound;
+    }
+    if (status != kOk) return status;
+    PGresult* result = r.r[0];
+    const int rows = PQntuples(result);
+    if (rows == 0) return kFileNotFound;
+    const auto number = [&](int row, int column) {
+        return std::atoll(PQgetvalue(result, row, column));
+    };
+    if (PQgetisnull(result, 0, 2)) return kNotATableFile;
+    Schema schema;
+    schema.recordLength = uint32_t(number(0, 0));
+    if (schema.recordLength == 0 || schema.recordLength > uint32_t(kMaxRecordLength))
+        return kNotATableFile;
+    const uint16_t pageSize = uint16_t(std::min<long long>(number(0, 1), 65535));
+    const uint32_t oid = uint32_t(number(0, 2));
+    for (int row = 0; row < rows; ++row) {
+        const long long key = number(row, 3);
+        Segment seg{uint32_t(number(row, 5)), uint32_t(number(row, 6)), uint8_t(number(row, 7))};
+        if (key < 0 || key >= kMaxKeys || size_t(key) > schema.keys.size() || seg.length == 0 ||
+            seg.offset + seg.length > schema.recordLength)
+            return kNotATableFile;
+        if (size_t(key) == schema.keys.size()) schema.keys.emplace_back();
+        KeyDef& def = schema.keys[size_t(key)];
+        def.segments.push_back(seg);
+        def.length += seg.length;
+        def.duplicates = PQgetvalue(result, row, 8)[0] == 't';
+    }
+    for (const KeyDef& key : schema.keys)
+        if (key.length > kMaxKeyLength) return kNotATableFile;
+    if (t->openCount > 0) {
+        // Read again under open cursors, which hold references into the layout.
+        return SameSchema(t->schema, schema) && t->oid == oid ? kOk : kNotATableFile;
+    }
+    t->schema = std::move(schema);
+    t->pageSize = pageSize;
+    t->oid = oid;
+    t->layoutStale = false;
+    // The server's estimate of its rows, when it has one (-1: never counted), spares the
+    // first read of a large table an attempt to keep it whole.
+    t->large = !PQgetisnull(result, 0, 9) && std::atof(PQgetvalue(result, 0, 9)) > g_cacheRows;
+    t->cache.Drop();
+    MakeStatements(t);
+    return kOk;
+}
+
+int PgEngine::Acquire(const std::string& path, Table** out) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    m_folder = folder.empty() ? "." : folder;
+    const std::string name = TableNameFor(path);
+    auto& slot = m_tables[name];
+    if (!slot) {
+        slot = std::make_unique<PgTable>();
+        slot->engine = this;
+        slot->name = name;
+        slot->changes = m_changes[name];
+    }
+    PgTable* t = slot.get();
+    // A table known here costs nothing to open again: a change of its layout elsewhere is
+    // notified, and a table dropped meanwhile shows at its next statement.
+    if (t->oid == 0 || (t->layoutStale && t->openCount == 0)) {
+        if (!m_conn)
+            if (int st = Connect(m_folder); st != kOk) {
+                if (t->openCount == 0 && t->oid == 0) m_tables.erase(name);
+                return st;
+            }
+        if (int st = ReadLayout(t); st != kOk) {
+            if (t->openCount == 0) m_tables.erase(name);
+            return st;
+        }
+    }
+    ++t->openCount;
+    *out = t;
+    return kOk;
+}
+
+void PgEngine::Release(Table* table) {
+    auto* t = static_cast<PgTable*>(table);
+    if (t->openCount > 0) --t->openCount;
+}
+
+int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+                    uint32_t limit, Batch* rows, uint64_t* stamp) {
+    auto* t = static_cast<PgTable*>(table);
+    // Notifications already here count before the stamp; those that come with or after
+    // the rows count after it, which at worst reads the rows again.
+    if (!m_inTransaction) PollNotifications();
+    const uint64_t taken = m_inTransaction ? kInTransactionStamp | m_transactionSerial
+                                           : (uint64_t(NowMicros()) << kStampChangeBits) |
+                                                 (t->changes & kStampChangeMask);
+    bool cached = false;
+    if (int st = UseCache(t, &cached); st != kOk) return st;
+    if (cached) {
+        t->cache.Fetch(key, dir, ordered, id, limit, rows);
+        *stamp = taken;
+        return kOk;
+    }
+    PgStatement s;
+    s.name = dir > 0 ? &t->forwardName[size_t(key)] : &t->backwardName[size_t(key)];
+    s.sql = dir > 0 ? &t->forwardSql[size_t(key)] : &t->backwardSql[size_t(key)];
+    const std::string from = BigEndian64(id), count = BigEndian32(int32_t(limit));
+    s.Add(kByteaOid, ordered);
+    s.Add(kInt8Oid, from);
+    s.Add(kInt4Oid, count);
+    Results<1> r;
+    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
+    rows->Clear();
+    rows->recordLength = t->schema.recordLength;
+    const int n = PQntuples(r.r[0]);
+    rows->ids.reserve(size_t(n));
+    rows->data.reserve(size_t(n) * rows->recordLength);
+    for (int i = 0; i < n; ++i) {
+        if (uint32_t(PQgetlength(r.r[0], i, 1)) != rows->recordLength) return kNotATableFile;
+        rows->Add(FromBigEndian64(PQgetvalue(r.r[0], i, 0)), PQgetvalue(r.r[0], i, 1));
+    }
+    *stamp = taken;
+    return kOk;
+}
+
+bool PgEngine::Current(const Table* table, uint64_t stamp) {
+    // Inside a transaction every statement reads one snapshot: rows read in it stay what
+    // it sees until it ends (this process's own writes aside, which the epoch catches).
+    // Rows read before it began were not read by it, and must be read again.
+    if (m_inTransaction) return m_begun && stamp == (kInTransactionStamp | m_transactionSerial);
+    const int64_t now = NowMicros();
+    if (stamp & kInTransactionStamp || now - int64_t(stamp >> kStampChangeBits) >= kFreshMicros)
+        return false;
+    if (now - m_lastPoll >= kPollIntervalMicros) PollNotifications();
+    return m_conn && (stamp & kStampChangeMask) ==
+                         (static_cast<const PgTable*>(table)->changes & kStampChangeMask);
+}
+
+int PgEngine::FetchById(Table* table, int64_t id, Batch* rows) {
+    auto* t = static_cast<PgTable*>(table);
+    if (!m_inTransaction) PollNotifications();
+    bool cached = false;
+    if (int st = UseCache(t, &cached); st != kOk) return st;
+    if (cached) {
+        t->cache.FetchById(id, rows);
+        return kOk;
+    }
+    PgStatement s;
+    s.name = &t->byIdName;
+    s.sql = &t->byIdSql;
+    const std::string value = BigEndian64(id);
+    s.Add(kInt8Oid, value);
+    Results<1> r;
+    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
+    rows->Clear();
+    rows->recordLength = t->schema.recordLength;
+    if (PQntuples(r.r[0]) == 0) return kOk;
+    if (uint32_t(PQgetlength(r.r[0], 0, 0)) != rows->recordLength) return kNotATableFile;
+    rows->Add(id, PQgetvalue(r.r[0], 0, 0));
+    return kOk;
+}
+
+int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
+    DropCacheForWrite(t);
+    PgStatement statements[2];
+    size_t n = 0;
+    const std::string lockClass = BigEndian32(kLockClass), lockTable = BigEndian32(int32_t(t->oid));
+    // Outside a transaction each write is a transaction of its own and locks again.
+    const bool locked = m_inTransaction && t->lockedInTransaction == m_transactionSerial;
+    if (!locked) {
+        PgStatement& lock = statements[n++];
+        lock.name = &kLockName;
+        lock.sql = &kLockSql;
+        lock.textResult = true;
+        lock.Add(kInt4Oid, lockClass);
+        lock.Add(kInt4Oid, lockTable);
+    }
+    statements[n++] = statement;
+    PGresult* results[2] = {};
+    const int status = RoundTrip(statements, n, results);
+    if (n == 2) PQclear(results[0]);
+    *result = results[n - 1];
+    if (status == kOk && m_inTransaction) t->lockedInTransaction = m_transactionSerial;
+    return status;
+}
+
+int PgEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
+    auto* t = static_cast<PgTable*>(table);
+    PgStatement s;
+    s.name = &t->insertName;
+    s.sql = &t->insertSql;
+    std::array<std::string, kMaxKeys> keys;
+    for (size_t k = 0; k < t->schema.keys.size(); ++k) {
+        keys[k] = OrderedKeyOfRecord(t->schema.keys[k], record);
+        s.Add(kByteaOid, keys[k]);
+    }
+    s.Add(kByteaOid, reinterpret_cast<const char*>(record), int(t->schema.recordLength));
+    Results<1> r;
+    if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
+    if (PQntuples(r.r[0]) == 0) return kDuplicateKey;
+    *id = FromBigEndian64(PQgetvalue(r.r[0], 0, 0));
+    ++t->readAheadEpoch;
+    return kOk;
+}
+
+int PgEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* found) {
+    auto* t = static_cast<PgTable*>(table);
+    PgStatement s;
+    s.name = &t->updateName;
+    s.sql = &t->updateSql;
+    std::array<std::string, kMaxKeys> keys;
+    for (size_t k = 0; k < t->schema.keys.size(); ++k) {
+        keys[k] = OrderedKeyOfRecord(t->schema.keys[k], record);
+        s.Add(kByteaOid, keys[k]);
+    }
+    s.Add(kByteaOid, reinterpret_cast<const char*>(record), int(t->schema.recordLength));
+    const std::string value = BigEndian64(id);
+    s.Add(kInt8Oid, value);
+    Results<1> r;
+    if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
+    if (PQntuples(r.r[0]) != 1) return kIoError;
+    if (PQgetvalue(r.r[0], 0, 0)[0] != 0) return kDuplicateKey;
+    *found = PQgetvalue(r.r[0], 0, 1)[0] != 0;
+    if (*found) ++t->readAheadEpoch;
+    return kOk;
+}
+
+int PgEngine::Delete(Table* table, int64_t id) {
+    auto* t = static_cast<PgTable*>(table);
+    PgStatement s;
+    s.name = &t->deleteName;
+    s.sql = &t->deleteSql;
+    const std::string value = BigEndian64(id);
+    s.Add(kInt8Oid, value);
+    Results<1> r;
+    if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
+    ++t->readAheadEpoch;
+    return kOk;
+}
+
+int PgEngine::Stat(Table* table, uint32_t* count) {
+    auto* t = static_cast<PgTable*>(table);
+    if (!count) return kOk;
+    PgStatement s;
+    s.name = &t->countName;
+    s.sql = &t->countSql;
+    Results<1> r;
+    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
+    *count = uint32_t(FromBigEndian64(PQgetvalue(r.r[0], 0, 0)));
+    return kOk;
+}
+
+int PgEngine::Run(const std::string& sql) {
+    PgStatement s;
+    s.text = sql.c_str();
+    s.textResult = true;
+    Results<1> r;
+    return RoundTrip(&s, 1, r.r);
+}
+
+int PgEngine::Create(const std::string& path, const Schema& schema, bool overwrite) {
+    if (m_inTransaction) return kTransactionActive;
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    m_folder = folder.empty() ? "." : folder;
+    const std::string name = TableNameFor(path);
+    if (auto it = m_tables.find(name); it != m_tables.end()) {
+        if (it->second->openCount > 0) return kFileLocked;
+        m_tables.erase(it);
+    }
+    if (!m_conn)
+        if (int st = Connect(m_folder); st != kOk) return st;
+
+    // The catalogue first, in a transaction of its own, so that the question below can be
+    // asked of a database that has never held a table.
+    std::vector<PgStatement> catalogue(std::size(kCatalogueSql));
+    for (size_t i = 0; i < catalogue.size(); ++i) {
+        catalogue[i].text = kCatalogueSql[i];
+        catalogue[i].textResult = true;
+    }
+    std::vector<PGresult*> results(catalogue.size());
+    int status = RoundTrip(catalogue.data(), catalogue.size(), results.data());
+    for (PGresult* r : results) PQclear(r);
+    if (status != kOk) return status;
+
+    const std::string exists = "SELECT 1 FROM recman_table WHERE name = " + Quoted(name) +
+                               " UNION ALL SELECT 1 FROM pg_class"
+                               " WHERE relname = " +
+                               Quoted(name) + " AND relnamespace = current_schema()::regnamespace";
+    PgStatement ask;
+    ask.text = exists.c_str();
+    ask.textResult = true;
+    Results<1> asked;
+    if ((status = RoundTrip(&ask, 1, asked.r)) != kOk) return status;
+    if (PQntuples(asked.r[0]) > 0 && !overwrite) return kFileExists;
+
+    const std::vector<std::string> sql = CreateTableSql(
+        name, std::filesystem::path(path).filename().string(), schema, PQntuples(asked.r[0]) > 0);
+    std::vector<PgStatement> statements(sql.size());
+    for (size_t i = 0; i < sql.size(); ++i) {
+        statements[i].text = sql[i].c_str();
+        statements[i].textResult = true;
+    }
+    // One round trip, one implicit transaction: the table and its catalogue rows or nothing.
+    std::vector<PGresult*> made(statements.size());
+    status = RoundTrip(statements.data(), statements.size(), made.data());
+    for (PGresult* r : made) PQclear(r);
+    return status;
+}
+
+int PgEngine::Check(const std::string& path, std::string* report) {
+    report->clear();
+    Table* table = nullptr;
+    int st = Acquire(path, &table);
+    if (st != kOk) {
+        *report = st == kFileNotFound ? "table not found on the server"
+                                      : "cannot open (status " + std::to_string(st) + ")";
+        return st;
+    }
+    auto* t = static_cast<PgTable*>(table);
+    const Schema& schema = t->schema;
+    std::string sql = "SELECT id, data";
+    for (size_t k = 0; k < schema.keys.size(); ++k) sql += ", " + KeyColumn(k);
+    sql += " FROM " + t->name + " WHERE id > $1 ORDER BY id LIMIT " + std::to_string(kCheckBatch);
+    int64_t after = std::numeric_limits<int64_t>::min();
+    for (bool more = true; more && st == kOk;) {
+        PgStatement s;
+        s.sql = &sql;
+        const std::string from = BigEndian64(after);
+        s.Add(kInt8Oid, from);
+        Results<1> r;
+        if ((st = RoundTrip(&s, 1, r.r)) != kOk) {
+            *report = "cannot read the rows (status " + std::to_string(st) + ")";
+            break;
+        }
+        const int n = PQntuples(r.r[0]);
+        more = n == int(kCheckBatch);
+        for (int i = 0; i < n; ++i) {
+            after = FromBigEndian64(PQgetvalue(r.r[0], i, 0));
+            const auto* data = reinterpret_cast<const uint8_t*>(PQgetvalue(r.r[0], i, 1));
+            if (uint32_t(PQgetlength(r.r[0], i, 1)) != schema.recordLength) {
+                if (report->empty())
+                    *report = "record " + std::to_string(after) + " has the wrong length";
+                st = kNotATableFile;
+                continue;
+            }
+            for (size_t k = 0; k < schema.keys.size(); ++k) {
+                const std::string want = OrderedKeyOfRecord(schema.keys[k], data);
+                const int column = int(2 + k);
+                if (size_t(PQgetlength(r.r[0], i, column)) != want.size() ||
+                    std::memcmp(PQgetvalue(r.r[0], i, column), want.data(), want.size()) != 0) {
+                    if (report->empty())
+                        *report = "record " + std::to_string(after) + ": key " + std::to_string(k) +
+                                  " disagrees with the record";
+                    st = kNotATableFile;
+                }
+            }
+        }
+    }
+    Release(table);
+    return st;
+}
+
+int PgEngine::Begin() {
+    if (m_inTransaction) return kTransactionActive;
+    // BEGIN goes to the server with the transaction's first statement.
+    m_inTransaction = true;
+    m_begun = false;
+    m_transactionFailure = 0;
+    m_rolledBackByError = false;
+    ++m_transactionSerial;
+    return kOk;
+}
+
+void PgEngine::EndTransaction() {
+    m_inTransaction = false;
+    m_begun = false;
+    m_transactionFailure = 0;
+}
+
+int PgEngine::Commit() {
+    if (!m_inTransaction) return m_rolledBackByError ? kIoError : kNoTransaction;
+    int status = m_transactionFailure;
+    if (status == kOk && m_begun) {
+        PgStatement commit;
+        commit.text = "COMMIT";
+        commit.textResult = true;
+        Results<1> r;
+        status = RoundTrip(&commit, 1, r.r);
+        // A transaction that failed on the server answers its COMMIT with ROLLBACK.
+        if (status == kOk && std::strcmp(PQcmdStatus(r.r[0]), "COMMIT") != 0) status = kFileLocked;
+    } else if (status != kOk && m_conn && m_begun) {
+        m_transactionFailure = 0;
+        Run("ROLLBACK");
+    }
+    EndTransaction();
+    if (status != kOk) {
+        m_rolledBackByError = true;
+        for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
+    }
+    return status;
+}
+
+int PgEngine::Abort() {
+    if (!m_inTransaction) {
+        if (m_rolledBackByError) {
+            m_rolledBackByError = false;
+            return kOk;
+        }
+        return kNoTransaction;
+    }
+    if (m_begun && m_conn) {
+        m_transactionFailure = 0;
+        Run("ROLLBACK");
+    }
+    EndTransaction();
+    for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
+    return kOk;
+}
+
+void PgEngine::SetBusyTimeout(int ms) {
+    m_busyTimeout = ms;
+    m_timeoutPending = true;
+}
+
+void PgEngine::Shutdown() {
+    // Closing the connection rolls back on the server whatever is still open.
+    Disconnect();
+    m_tables.clear();
+    m_changes.clear();
+    EndTransaction();
+    m_rolledBackByError = false;
+}
+
+}  // namespace recman
