@@ -68,6 +68,9 @@ public:
     virtual bool Current(const Table* table, uint64_t stamp) = 0;
     // The record with the id, into `rows`; `rows` stays empty when there is none.
     virtual int FetchById(Table* table, int64_t id, Batch* rows) = 0;
+    // Reads into `rows` at most `limit` rows whose id follows `afterId`, in id order (the
+    // order they were inserted in), for copying a table whole.
+    virtual int FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch* rows) = 0;
 
     // REQUIRES for the writes: `record` holds schema.recordLength bytes.
     virtual int Insert(Table* table, const uint8_t* record, int64_t* id) = 0;

@@ -675,6 +675,7 @@ void PgEngine::MakeStatements(PgTable* t) {
     }
     t->deleteSql = "DELETE FROM " + name + " WHERE id = $1";
     t->byIdSql = "SELECT data FROM " + name + " WHERE id = $1";
+    t->afterIdSql = "SELECT id, data FROM " + name + " WHERE id > $1 ORDER BY id LIMIT $2";
     t->countSql = "SELECT count(*) FROM " + name;
     t->fillSql = "SELECT id, data, xmin::text::bigint FROM " + name + " ORDER BY id LIMIT $1";
     // True when the table holds exactly the kept rows: as many, each with the id and the
@@ -687,6 +688,7 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->updateName = "u" + id;
     t->deleteName = "d" + id;
     t->byIdName = "g" + id;
+    t->afterIdName = "n" + id;
     t->countName = "c" + id;
     t->fillName = "a" + id;
     t->validateName = "v" + id;
@@ -857,6 +859,26 @@ int PgEngine::FetchById(Table* table, int64_t id, Batch* rows) {
     if (PQntuples(r.r[0]) == 0) return kOk;
     if (uint32_t(PQgetlength(r.r[0], 0, 0)) != rows->recordLength) return kNotATableFile;
     rows->Add(id, PQgetvalue(r.r[0], 0, 0));
+    return kOk;
+}
+
+int PgEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch* rows) {
+    auto* t = static_cast<PgTable*>(table);
+    PgStatement s;
+    s.name = &t->afterIdName;
+    s.sql = &t->afterIdSql;
+    const std::string from = BigEndian64(afterId), count = BigEndian32(int32_t(limit));
+    s.Add(kInt8Oid, from);
+    s.Add(kInt4Oid, count);
+    Results<1> r;
+    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
+    rows->Clear();
+    rows->recordLength = t->schema.recordLength;
+    const int n = PQntuples(r.r[0]);
+    for (int i = 0; i < n; ++i) {
+        if (uint32_t(PQgetlength(r.r[0], i, 1)) != rows->recordLength) return kNotATableFile;
+        rows->Add(FromBigEndian64(PQgetvalue(r.r[0], i, 0)), PQgetvalue(r.r[0], i, 1));
+    }
     return kOk;
 }
 

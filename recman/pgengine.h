@@ -60,6 +60,7 @@ struct PgTable : Table {
     std::vector<std::string> forwardSql, backwardSql, forwardName, backwardName;
     std::string insertSql, updateSql, deleteSql, byIdSql, countSql, fillSql, validateSql;
     std::string insertName, updateName, deleteName, byIdName, countName, fillName, validateName;
+    std::string afterIdSql, afterIdName;
 };
 
 // One statement of a round trip: prepared under `name` (made on first use on the
@@ -97,6 +98,7 @@ public:
               uint32_t limit, Batch* rows, uint64_t* stamp) override;
     bool Current(const Table* table, uint64_t stamp) override;
     int FetchById(Table* table, int64_t id, Batch* rows) override;
+    int FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch* rows) override;
     int Insert(Table* table, const uint8_t* record, int64_t* id) override;
     int Update(Table* table, int64_t id, const uint8_t* record, bool* found) override;
     int Delete(Table* table, int64_t id) override;

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 extern "C" {
 // op       operation code (recman::Op)
@@ -76,7 +77,7 @@ enum Status : int {
     kInvalidPositioning = 8,
     kEndOfFile = 9,
     kFileNotFound = 12,
-    kServerUnreachable = 20,    // the server cannot be reached, or the connection to it was lost
+    kServerUnreachable = 20,  // the server cannot be reached, or the connection to it was lost
     kDiskFull = 18,
     kKeyBufferTooShort = 21,
     kDataBufferTooShort = 22,
@@ -84,16 +85,16 @@ enum Status : int {
     kInvalidKeyPosition = 27,
     kInvalidKeyLength = 29,
     kNotATableFile = 30,
-    kTransactionActive = 37,    // begin inside a transaction, or create inside one
-    kNoTransaction = 39,        // end or abort without begin
-    kInvalidRecordAddress = 43, // get direct on a position that holds no record
-    kAccessDenied = 46,         // write on a file opened read-only
-    kFileExists = 59,           // create without overwrite on an existing file
+    kTransactionActive = 37,     // begin inside a transaction, or create inside one
+    kNoTransaction = 39,         // end or abort without begin
+    kInvalidRecordAddress = 43,  // get direct on a position that holds no record
+    kAccessDenied = 46,          // write on a file opened read-only
+    kFileExists = 59,            // create without overwrite on an existing file
     kRecordLocked = 84,
-    kPermissionError = 94,      // the server refused the login (user name or password)
-    kFileLocked = 85,           // another process holds the file; the busy timeout ran out
-    kFileTableFull = 86,        // too many files attached inside one transaction
-    kRecordLengthMismatch = 130 // the file's record length is not what the caller's record needs
+    kPermissionError = 94,       // the server refused the login (user name or password)
+    kFileLocked = 85,            // another process holds the file; the busy timeout ran out
+    kFileTableFull = 86,         // too many files attached inside one transaction
+    kRecordLengthMismatch = 130  // the file's record length is not what the caller's record needs
 };
 
 // Open modes (keyNum of kOpOpen).
@@ -114,13 +115,13 @@ constexpr int8_t kCreateNoOverwrite = -1;
 // Key flags.
 constexpr uint16_t kKeyDuplicates = 0x0001;
 constexpr uint16_t kKeyModifiable = 0x0002;
-constexpr uint16_t kKeySegmented = 0x0010;   // the next key specification continues this key
+constexpr uint16_t kKeySegmented = 0x0010;  // the next key specification continues this key
 constexpr uint16_t kKeyExtendedType = 0x0100;
 
 // Segment types (KeySpec::extendedType).
-constexpr uint8_t kTypeBytes = 0;       // compared as unsigned bytes over the whole width
-constexpr uint8_t kTypeInteger = 1;     // little-endian signed, 1, 2, 4 or 8 bytes
-constexpr uint8_t kTypeText = 11;       // zero-terminated; bytes after the terminator do not count
+constexpr uint8_t kTypeBytes = 0;    // compared as unsigned bytes over the whole width
+constexpr uint8_t kTypeInteger = 1;  // little-endian signed, 1, 2, 4 or 8 bytes
+constexpr uint8_t kTypeText = 11;    // zero-terminated; bytes after the terminator do not count
 
 #pragma pack(push, 1)
 // File specification of Create (data buffer) and Stat (returned), followed by one
@@ -213,6 +214,23 @@ int WriteServerConnInfo(const std::string& folder, const std::string& conninfo);
 // connection file that cannot be read. Names the server and the database folder. Empty
 // when the last call needed no such account.
 std::string LastErrorText();
+
+// How CopyTables writes: every table in one transaction (all or nothing; for a server,
+// whose transactions may be as large as they need), or each table in a transaction of its
+// own (for table files, which one transaction can hold only a few of at once).
+enum class ECopyWrites { OneTransaction, TablePerTransaction };
+
+// Copies the tables `names` (file names, "RESERVATION.BTR") of the database folder
+// `fromFolder` into `toFolder`, each made there with its layout (replacing a table of that
+// name only when `overwrite`), with its records in the order they were inserted, so that
+// records with equal keys keep their order. A server's tables are read within one
+// transaction, so they are copied as they stood at one moment while others go on writing;
+// table files are read one after the other. Either folder may
+// be a server's (a folder with the connection file) or hold table files. Not inside a
+// transaction. On failure *failedTable (when given) names the table.
+int CopyTables(const std::string& fromFolder, const std::string& toFolder,
+               const std::vector<std::string>& names, ECopyWrites writes, bool overwrite,
+               std::string* failedTable);
 
 // Round trips to servers this process has made so far (statements and batches sent
 // together count once), for benchmarks.

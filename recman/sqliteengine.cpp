@@ -2,17 +2,16 @@
 // and write rows, transactions, creation and checking.
 #include "recman/sqliteengine.h"
 
-#include <cerrno>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <algorithm>
 #include <limits>
 
 namespace recman {
@@ -35,22 +34,28 @@ std::string Quote(const std::string& s) {
     return out + "'";
 }
 
-int Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); }
+int Exec(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
 
 std::string KeyColumn(size_t k) { return "k" + std::to_string(k); }
 
 std::string CreateSql(const Schema& schema) {
-    std::string sql = "CREATE TABLE recman_file(format TEXT NOT NULL, record_length INTEGER NOT NULL);";
-    sql += "INSERT INTO recman_file VALUES(" + Quote(kFormatName) + "," + std::to_string(schema.recordLength) + ");";
-    sql += "CREATE TABLE recman_key(key_no INTEGER NOT NULL, seg_no INTEGER NOT NULL, offset INTEGER NOT NULL,"
-           " length INTEGER NOT NULL, type INTEGER NOT NULL, duplicates INTEGER NOT NULL,"
-           " PRIMARY KEY(key_no, seg_no));";
+    std::string sql =
+        "CREATE TABLE recman_file(format TEXT NOT NULL, record_length INTEGER NOT NULL);";
+    sql += "INSERT INTO recman_file VALUES(" + Quote(kFormatName) + "," +
+           std::to_string(schema.recordLength) + ");";
+    sql +=
+        "CREATE TABLE recman_key(key_no INTEGER NOT NULL, seg_no INTEGER NOT NULL, offset INTEGER "
+        "NOT NULL,"
+        " length INTEGER NOT NULL, type INTEGER NOT NULL, duplicates INTEGER NOT NULL,"
+        " PRIMARY KEY(key_no, seg_no));";
     for (size_t k = 0; k < schema.keys.size(); ++k) {
         const KeyDef& key = schema.keys[k];
         for (size_t s = 0; s < key.segments.size(); ++s) {
             const Segment& seg = key.segments[s];
-            sql += "INSERT INTO recman_key VALUES(" + std::to_string(k) + "," + std::to_string(s) + "," +
-                   std::to_string(seg.offset) + "," + std::to_string(seg.length) + "," +
+            sql += "INSERT INTO recman_key VALUES(" + std::to_string(k) + "," + std::to_string(s) +
+                   "," + std::to_string(seg.offset) + "," + std::to_string(seg.length) + "," +
                    std::to_string(seg.type) + "," + (key.duplicates ? "1" : "0") + ");";
         }
     }
@@ -146,8 +151,8 @@ int SqliteEngine::OpenConnection(const std::string& tableFolder) {
         if (!m_workingFile.Make(home + "/" + prefix + "XXXXXX")) return kIoError;
     }
     RemoveAbandonedWorkingFiles(home, prefix, m_busyTimeout);
-    const int rc =
-        sqlite3_open_v2(m_workingFile.Path().c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(m_workingFile.Path().c_str(), &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -225,7 +230,8 @@ int SqliteEngine::Attach(TableFile* file) {
     MapHeader(file);
     file->alias = "f" + std::to_string(++m_aliasCounter);
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, ("ATTACH DATABASE ?1 AS " + file->alias).c_str(), -1, &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(m_db, ("ATTACH DATABASE ?1 AS " + file->alias).c_str(), -1, &stmt,
+                                nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(stmt, 1, file->path.c_str(), -1, SQLITE_TRANSIENT);
         rc = sqlite3_step(stmt);
@@ -256,7 +262,9 @@ bool SqliteEngine::FreeSlot() {
     //    used would miss on every open, so the most recently used goes instead;
     //  - small files before large ones, whose mapping and page cache are dearer to rebuild.
     const uint64_t limit = uint64_t(sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1));
-    const auto stale = [&](const TableFile* f) { return m_acquireClock - f->lastAcquire > 2 * limit; };
+    const auto stale = [&](const TableFile* f) {
+        return m_acquireClock - f->lastAcquire > 2 * limit;
+    };
     std::vector<TableFile*> candidates;
     for (auto& [path, f] : m_files)
         if (f->attached && (f->openCount == 0 || !m_inTransaction)) candidates.push_back(f.get());
@@ -281,9 +289,14 @@ bool SqliteEngine::FreeSlot() {
 
 void SqliteEngine::KeepSchema(const TableFile& file) {
     if (!file.schemaStamped) return;
-    m_knownSchemas[file.path] = {file.schemaIdentity[0], file.schemaIdentity[1], file.schemaIdentity[2],
-                                 file.schemaIdentity[3], file.schemaCounter, file.schemaCookie,
-                                 file.schema, file.pageSize};
+    m_knownSchemas[file.path] = {file.schemaIdentity[0],
+                                 file.schemaIdentity[1],
+                                 file.schemaIdentity[2],
+                                 file.schemaIdentity[3],
+                                 file.schemaCounter,
+                                 file.schemaCookie,
+                                 file.schema,
+                                 file.pageSize};
 }
 
 bool SqliteEngine::ReuseKeptSchema(TableFile* file) {
@@ -344,8 +357,9 @@ int SqliteEngine::ReadSchema(TableFile* file) {
         return LayoutReadStatus(rc);
     }
     rc = sqlite3_step(stmt);
-    bool ok = rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_TEXT &&
-              std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), kFormatName) == 0;
+    bool ok =
+        rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_TEXT &&
+        std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), kFormatName) == 0;
     if (ok) {
         const sqlite3_int64 length = sqlite3_column_int64(stmt, 1);
         ok = length > 0 && length <= kMaxRecordLength;
@@ -382,7 +396,8 @@ int SqliteEngine::ReadSchema(TableFile* file) {
         if (key.length > kMaxKeyLength) return kNotATableFile;
 
     sql = "PRAGMA " + file->alias + ".page_size";
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
         file->pageSize = uint16_t(std::min(sqlite3_column_int(stmt, 0), 65535));
     sqlite3_finalize(stmt);
     // A file from before (or from another program) whose keys changed under us would
@@ -413,8 +428,8 @@ TableFile* SqliteEngine::FindKept(const std::string& path) {
     // (another process's commit, a copy over it, a truncation that its memory mapping
     // must never meet, or the name now leading to another file).
     uint64_t now[4];
-    if (!Identify(path, now) || now[0] != file->device || now[1] != file->inode || now[2] != file->size ||
-        now[3] != file->modified)
+    if (!Identify(path, now) || now[0] != file->device || now[1] != file->inode ||
+        now[2] != file->size || now[3] != file->modified)
         return nullptr;
     return file;
 }
@@ -543,7 +558,8 @@ int SqliteEngine::Ensure(TableFile* file) {
 
 int SqliteEngine::Prepare(const std::string& sql, sqlite3_stmt** stmt) {
     if (*stmt) return kOk;
-    const int rc = sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
+    const int rc =
+        sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(*stmt);
         *stmt = nullptr;
@@ -555,8 +571,8 @@ int SqliteEngine::Prepare(const std::string& sql, sqlite3_stmt** stmt) {
 sqlite3_stmt* SqliteEngine::Forward(TableFile* file, int key) {
     if (file->forward[key]) return file->forward[key];  // the text is made once per attach
     const std::string k = KeyColumn(key);
-    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) > (?1, ?2) ORDER BY " + k +
-                ", id LIMIT ?3",
+    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k +
+                ", id) > (?1, ?2) ORDER BY " + k + ", id LIMIT ?3",
             &file->forward[key]);
     return file->forward[key];
 }
@@ -564,8 +580,8 @@ sqlite3_stmt* SqliteEngine::Forward(TableFile* file, int key) {
 sqlite3_stmt* SqliteEngine::Backward(TableFile* file, int key) {
     if (file->backward[key]) return file->backward[key];
     const std::string k = KeyColumn(key);
-    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k + ", id) < (?1, ?2) ORDER BY " + k +
-                " DESC, id DESC LIMIT ?3",
+    Prepare("SELECT id, data FROM " + file->alias + ".rec WHERE (" + k +
+                ", id) < (?1, ?2) ORDER BY " + k + " DESC, id DESC LIMIT ?3",
             &file->backward[key]);
     return file->backward[key];
 }
@@ -588,9 +604,11 @@ sqlite3_stmt* SqliteEngine::UpdateStatement(TableFile* file) {
     if (file->update) return file->update;
     const Schema& schema = file->schema;
     std::string sets;
-    for (size_t k = 0; k < schema.keys.size(); ++k) sets += KeyColumn(k) + " = ?" + std::to_string(k + 1) + ", ";
+    for (size_t k = 0; k < schema.keys.size(); ++k)
+        sets += KeyColumn(k) + " = ?" + std::to_string(k + 1) + ", ";
     sets += "data = ?" + std::to_string(schema.keys.size() + 1);
-    Prepare("UPDATE " + file->alias + ".rec SET " + sets + " WHERE id = ?" + std::to_string(schema.keys.size() + 2),
+    Prepare("UPDATE " + file->alias + ".rec SET " + sets + " WHERE id = ?" +
+                std::to_string(schema.keys.size() + 2),
             &file->update);
     return file->update;
 }
@@ -602,13 +620,14 @@ void SqliteEngine::BindKeys(sqlite3_stmt* stmt, const Schema& schema, const uint
         keep[k] = OrderedKeyOfRecord(schema.keys[k], record);
         sqlite3_bind_blob(stmt, int(k + 1), keep[k].data(), int(keep[k].size()), SQLITE_STATIC);
     }
-    sqlite3_bind_blob(stmt, int(schema.keys.size() + 1), record, int(schema.recordLength), SQLITE_STATIC);
+    sqlite3_bind_blob(stmt, int(schema.keys.size() + 1), record, int(schema.recordLength),
+                      SQLITE_STATIC);
 }
 
 // The change counter is read while the statement still holds the file's shared lock, so it
 // belongs to the rows read.
-int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit,
-                        Batch* rows, uint64_t* stamp) {
+int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+                        uint32_t limit, Batch* rows, uint64_t* stamp) {
     auto* file = static_cast<TableFile*>(table);
     if (int st = Ensure(file); st != kOk) return st;
     sqlite3_stmt* stmt = dir > 0 ? Forward(file, key) : Backward(file, key);
@@ -644,7 +663,8 @@ int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& order
 int SqliteEngine::FetchById(Table* table, int64_t id, Batch* rows) {
     auto* file = static_cast<TableFile*>(table);
     if (int st = Ensure(file); st != kOk) return st;
-    if (int st = Prepare("SELECT data FROM " + file->alias + ".rec WHERE id = ?1", &file->direct); st != kOk)
+    if (int st = Prepare("SELECT data FROM " + file->alias + ".rec WHERE id = ?1", &file->direct);
+        st != kOk)
         return st;
     sqlite3_bind_int64(file->direct, 1, id);
     const int rc = sqlite3_step(file->direct);
@@ -653,12 +673,39 @@ int SqliteEngine::FetchById(Table* table, int64_t id, Batch* rows) {
     bool wrongLength = false;
     if (rc == SQLITE_ROW) {
         const void* data = sqlite3_column_blob(file->direct, 0);
-        wrongLength = !data || uint32_t(sqlite3_column_bytes(file->direct, 0)) != rows->recordLength;
+        wrongLength =
+            !data || uint32_t(sqlite3_column_bytes(file->direct, 0)) != rows->recordLength;
         if (!wrongLength) rows->Add(id, data);
     }
     sqlite3_reset(file->direct);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) return ReadStatus(rc);
     return wrongLength ? kNotATableFile : kOk;
+}
+
+int SqliteEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch* rows) {
+    auto* file = static_cast<TableFile*>(table);
+    if (int st = Ensure(file); st != kOk) return st;
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql =
+        "SELECT id, data FROM " + file->alias + ".rec WHERE id > ?1 ORDER BY id LIMIT ?2";
+    int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) return ReadStatus(rc);
+    sqlite3_bind_int64(stmt, 1, afterId);
+    sqlite3_bind_int64(stmt, 2, limit);
+    rows->Clear();
+    rows->recordLength = file->schema.recordLength;
+    bool wrongLength = false;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const void* data = sqlite3_column_blob(stmt, 1);
+        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
+            wrongLength = true;
+            break;
+        }
+        rows->Add(sqlite3_column_int64(stmt, 0), data);
+    }
+    sqlite3_finalize(stmt);
+    if (wrongLength) return kNotATableFile;
+    return rc == SQLITE_DONE ? kOk : ReadStatus(rc);
 }
 
 int SqliteEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
@@ -697,7 +744,9 @@ int SqliteEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* 
 int SqliteEngine::Delete(Table* table, int64_t id) {
     auto* file = static_cast<TableFile*>(table);
     if (int st = Ensure(file); st != kOk) return st;
-    if (int st = Prepare("DELETE FROM " + file->alias + ".rec WHERE id = ?1", &file->remove); st != kOk) return st;
+    if (int st = Prepare("DELETE FROM " + file->alias + ".rec WHERE id = ?1", &file->remove);
+        st != kOk)
+        return st;
     sqlite3_bind_int64(file->remove, 1, id);
     const int rc = sqlite3_step(file->remove);
     sqlite3_reset(file->remove);
@@ -711,8 +760,10 @@ int SqliteEngine::Stat(Table* table, uint32_t* count) {
     if (int st = Ensure(file); st != kOk) return st;
     if (!count) return kOk;
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, ("SELECT count(*) FROM " + file->alias + ".rec").c_str(), -1, &stmt, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) *count = uint32_t(sqlite3_column_int64(stmt, 0));
+    int rc = sqlite3_prepare_v2(m_db, ("SELECT count(*) FROM " + file->alias + ".rec").c_str(), -1,
+                                &stmt, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        *count = uint32_t(sqlite3_column_int64(stmt, 0));
     sqlite3_finalize(stmt);
     return rc == SQLITE_ROW ? kOk : ReadStatus(rc);
 }
@@ -854,7 +905,8 @@ int SqliteEngine::Create(const std::string& path, const Schema& schema, bool ove
     const std::string temp = path + ".new-" + std::to_string(::getpid());
     ::unlink(temp.c_str());
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc =
+        sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) rc = Exec(db, "PRAGMA page_size=" + std::to_string(PageSizeFor(schema)));
     // The new file is private until the rename, so it needs no journal; one fsync
     // before the rename makes it durable.
@@ -875,7 +927,8 @@ int SqliteEngine::Create(const std::string& path, const Schema& schema, bool ove
         return errno == ENOENT ? kFileNotFound : kIoError;
     }
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    const int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dfd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
@@ -889,7 +942,9 @@ int SqliteEngine::Check(const std::string& path, std::string* report) {
     int st = Acquire(path, &table);
     auto* file = static_cast<TableFile*>(table);
     if (st != kOk) {
-        *report = st == kNotATableFile ? "not a table file" : st == kFileNotFound ? "file not found" : "cannot open (status " + std::to_string(st) + ")";
+        *report = st == kNotATableFile  ? "not a table file"
+                  : st == kFileNotFound ? "file not found"
+                                        : "cannot open (status " + std::to_string(st) + ")";
         return st;
     }
     auto fail = [&](int status, std::string text) {
@@ -900,13 +955,14 @@ int SqliteEngine::Check(const std::string& path, std::string* report) {
     sqlite3_stmt* stmt = nullptr;
     // A check that could not run to its end (another process holds the file) has not shown
     // the file sound: it gives the read's status, never kOk.
-    const int prepared =
-        sqlite3_prepare_v2(m_db, ("PRAGMA " + file->alias + ".integrity_check").c_str(), -1, &stmt, nullptr);
+    const int prepared = sqlite3_prepare_v2(
+        m_db, ("PRAGMA " + file->alias + ".integrity_check").c_str(), -1, &stmt, nullptr);
     if (prepared == SQLITE_OK) {
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             const char* line = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-            if (line && std::strcmp(line, "ok") != 0) st = fail(kNotATableFile, std::string("SQLite: ") + line);
+            if (line && std::strcmp(line, "ok") != 0)
+                st = fail(kNotATableFile, std::string("SQLite: ") + line);
         }
         if (rc != SQLITE_DONE) st = fail(LayoutReadStatus(rc), sqlite3_errmsg(m_db));
     } else {
@@ -933,8 +989,8 @@ int SqliteEngine::Check(const std::string& path, std::string* report) {
                 const int n = sqlite3_column_bytes(stmt, int(2 + k));
                 const void* have = sqlite3_column_blob(stmt, int(2 + k));
                 if (size_t(n) != want.size() || std::memcmp(have, want.data(), want.size()) != 0)
-                    st = fail(kNotATableFile,
-                              "record " + std::to_string(id) + ": key " + std::to_string(k) + " disagrees with the record");
+                    st = fail(kNotATableFile, "record " + std::to_string(id) + ": key " +
+                                                  std::to_string(k) + " disagrees with the record");
             }
         }
         if (rc != SQLITE_DONE) st = fail(ReadStatus(rc), sqlite3_errmsg(m_db));

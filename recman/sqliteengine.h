@@ -73,14 +73,15 @@ public:
 
     int Acquire(const std::string& path, Table** table) override;
     void Release(Table* table) override;
-    int Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id, uint32_t limit,
-              Batch* rows, uint64_t* stamp) override;
+    int Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+              uint32_t limit, Batch* rows, uint64_t* stamp) override;
     // The change counter read while the batch was read is still the file's.
     bool Current(const Table* table, uint64_t stamp) override {
         const auto* file = static_cast<const TableFile*>(table);
         return file->header && file->ChangeCounter() == stamp;
     }
     int FetchById(Table* table, int64_t id, Batch* rows) override;
+    int FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch* rows) override;
     int Insert(Table* table, const uint8_t* record, int64_t* id) override;
     int Update(Table* table, int64_t id, const uint8_t* record, bool* found) override;
     int Delete(Table* table, int64_t id) override;
@@ -165,7 +166,7 @@ private:
     sqlite3_stmt* m_commitStmt = nullptr;
     sqlite3_stmt* m_rollbackStmt = nullptr;
     std::map<std::string, std::unique_ptr<TableFile>> m_files;  // by canonical path
-    std::map<std::string, std::string> m_canonical;              // path as given -> canonical
+    std::map<std::string, std::string> m_canonical;             // path as given -> canonical
     // The keys of files let go of for their slot, reused when the file comes back unchanged.
     struct KnownSchema {
         uint64_t device = 0, inode = 0, size = 0, modified = 0;

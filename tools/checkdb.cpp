@@ -19,7 +19,7 @@ bool CheckDatabase(const std::string& folder, std::ostream& out) {
     }
     bool sound = true;
     std::set<std::string> present;
-    for (const std::string& name : ListTableFiles(folder)) {
+    for (const std::string& name : ListTables(folder)) {
         const std::string path = (std::filesystem::path(folder) / name).string();
         const TableInfo* table = FindTable(name);
         if (table != nullptr) present.insert(table->fileName);

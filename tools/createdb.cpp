@@ -19,8 +19,8 @@ bool CreateDatabase(const std::string& folder, bool force, std::string* error) {
         *error = "cannot make the folder " + folder + (ec ? ": " + ec.message() : "");
         return false;
     }
-    if (!force && !ListTableFiles(folder).empty()) {
-        *error = folder + " already holds table files; use --force to replace them";
+    if (!force && !ListTables(folder).empty()) {
+        *error = folder + " already holds tables; use --force to replace them";
         return false;
     }
     for (const TableInfo& table : AllTables()) {

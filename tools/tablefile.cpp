@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "recman/recman.h"
+#include "suite/dbcall/catalogue.h"
 
 namespace velodb {
 namespace {
@@ -42,6 +43,23 @@ int ReadRecordLength(const std::string& path, uint32_t* recordLength) {
     uint32_t closeLength = 0;
     BTRCALL(recman::kOpClose, position, nullptr, &closeLength, nullptr, 0, 0);
     return status;
+}
+
+bool IsServerFolder(const std::string& folder) {
+    std::string conninfo;
+    return recman::ServerConnInfo(folder, &conninfo) != recman::kFileNotFound;
+}
+
+std::vector<std::string> ListTables(const std::string& folder) {
+    if (!IsServerFolder(folder)) return ListTableFiles(folder);
+    std::vector<std::string> names;
+    for (const TableInfo& table : AllTables()) {
+        const std::string path = (std::filesystem::path(folder) / table.fileName).string();
+        uint32_t length = 0;
+        if (ReadRecordLength(path, &length) == recman::kOk) names.push_back(table.fileName);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> ListTableFiles(const std::string& folder) {

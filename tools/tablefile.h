@@ -13,6 +13,13 @@ namespace velodb {
 // record manager's status (0 on success).
 int ReadRecordLength(const std::string& path, uint32_t* recordLength);
 
+// True when the folder's tables live on a server (it holds a connection file, readable or not).
+bool IsServerFolder(const std::string& folder);
+
+// The tables of a database folder, sorted byte-wise: its table files, or, for a folder whose
+// tables live on a server, the catalogue's tables the server holds.
+std::vector<std::string> ListTables(const std::string& folder);
+
 // Names of the table files (extension ".BTR" in any case) in folder, sorted byte-wise.
 std::vector<std::string> ListTableFiles(const std::string& folder);
 

@@ -65,6 +65,19 @@ bool CheckDatabase(const std::string& folder, std::ostream& out);
 // embedded engine on the network file system `share` ("NFS", "SMB/CIFS", ...).
 std::string NetworkShareWarning(const std::string& folder, const std::string& share);
 
+// Copies every table of the folder database `folder` onto the server that `conninfo` (a
+// libpq connection string) names, all in one transaction, then writes the connection file
+// into the folder, so that every program opening it uses the server from then on. Refuses a
+// server database that already holds the suite's tables unless force is set.
+bool PushDatabase(const std::string& folder, const std::string& conninfo, bool force,
+                  std::ostream& out, std::string* error);
+
+// Copies the tables of `folder` (a server's, usually) into table files in outFolder, all
+// as they stood at one moment while others keep working: the server's backup, and the way
+// to a folder database for the merger. Refuses an outFolder holding table files unless force.
+bool PullDatabase(const std::string& folder, const std::string& outFolder, bool force,
+                  std::ostream& out, std::string* error);
+
 // The command line: args without the program name. Returns the exit code: 0 success,
 // 1 failure (a message on err), 2 bad arguments (usage on err).
 int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

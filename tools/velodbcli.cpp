@@ -16,10 +16,13 @@ constexpr int kExitUsage = 2;
 void PrintUsage(std::ostream& err) {
     err << "usage:\n"
            "  velodb create DIR [--force]\n"
-           "  velodb demo DIR [--patients N] [--units N] [--days-back N] [--days-ahead N] [--seed S]\n"
+           "  velodb demo DIR [--patients N] [--units N] [--days-back N] [--days-ahead N] [--seed "
+           "S]\n"
            "                  [--reservations N] [--xylo DIR2] [--today YYYYMMDD] [--force]\n"
            "  velodb dump DIR TABLE [--key N]\n"
-           "  velodb check DIR\n";
+           "  velodb check DIR\n"
+           "  velodb push DIR CONNINFO [--force]\n"
+           "  velodb pull DIR OUTDIR [--force]\n";
 }
 
 template <typename T>
@@ -156,6 +159,32 @@ int RunDump(const SArguments& a, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+int RunPush(const SArguments& a, std::ostream& out, std::ostream& err) {
+    if (a.m_words.size() != 2 || !a.m_options.empty()) {
+        PrintUsage(err);
+        return kExitUsage;
+    }
+    std::string error;
+    if (!PushDatabase(a.m_words[0], a.m_words[1], a.m_force, out, &error)) {
+        err << "velodb: " << error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int RunPull(const SArguments& a, std::ostream& out, std::ostream& err) {
+    if (a.m_words.size() != 2 || !a.m_options.empty()) {
+        PrintUsage(err);
+        return kExitUsage;
+    }
+    std::string error;
+    if (!PullDatabase(a.m_words[0], a.m_words[1], a.m_force, out, &error)) {
+        err << "velodb: " << error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 int RunCheck(const SArguments& a, std::ostream& out, std::ostream& err) {
     if (a.m_words.size() != 1 || !a.m_options.empty() || a.m_force) {
         PrintUsage(err);
@@ -172,7 +201,9 @@ std::string NetworkShareWarning(const std::string& folder, const std::string& sh
            "). The table files of a folder database are not safe there: file locks do not\n"
            "  work reliably between machines, and workstations sharing the folder can corrupt\n"
            "  the database. To share a database, keep its tables on a PostgreSQL server:\n"
-           "  `velodb push " + folder + " CONNINFO` moves them there and writes velodb.conninfo\n"
+           "  `velodb push " +
+           folder +
+           " CONNINFO` moves them there and writes velodb.conninfo\n"
            "  into the folder (see the README).\n";
 }
 
@@ -196,6 +227,12 @@ int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } else if (command == "dump") {
         ok = SplitArguments(args, 1, {"--key"}, false, &a);
         if (ok) return RunDump(a, out, err);
+    } else if (command == "push") {
+        ok = SplitArguments(args, 1, {}, true, &a);
+        if (ok) return RunPush(a, out, err);
+    } else if (command == "pull") {
+        ok = SplitArguments(args, 1, {}, true, &a);
+        if (ok) return RunPull(a, out, err);
     } else if (command == "check") {
         ok = SplitArguments(args, 1, {}, false, &a);
         if (ok) return RunCheck(a, out, err);
