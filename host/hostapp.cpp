@@ -10,10 +10,12 @@
 
 #include "hostwindow.h"
 #include "navigation.h"
+#include "networkwarning.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
+#include "suite/text/networkfolder.h"
 #include "suite/tool/messageservice.h"
 
 namespace {
@@ -43,6 +45,19 @@ bool SaveScreenshot(QWidget* window, const QString& path) {
     return true;
 }
 
+// Tells, once, that the folder's tables are not safe where they are: on the terminal, and
+// in a message box unless velo only takes a picture of its window.
+void WarnIfOnNetworkShare(const QString& folder, bool interactive) {
+    const QString warning = NetworkShareWarning(
+        folder, EmbeddedEngineNetworkShare(QFile::encodeName(folder).toStdString()));
+    if (warning.isEmpty()) return;
+    std::fprintf(stderr, "velo: %s\n", qPrintable(warning));
+    if (interactive) {
+        CMessageService::MessageBox(nullptr, warning, QStringLiteral("Velo"),
+                                    CMessageService::EIcon::Warning, CMessageService::EButtons::Ok);
+    }
+}
+
 }  // namespace
 
 int RunHost(const CHostOptions& options) {
@@ -69,6 +84,7 @@ int RunHost(const CHostOptions& options) {
         ReportError(QStringLiteral("データベースのフォルダー %1 を開けません。").arg(folder));
         return 1;
     }
+    WarnIfOnNetworkShare(folder, options.screenshot.isEmpty());
     // The modules and the next start read the open database's folder from here.
     if (!CHostProfile::WriteProfileString(section, key, folder)) {
         std::fprintf(stderr, "velo: cannot write the profile %s\n", CHostProfile::Path().c_str());

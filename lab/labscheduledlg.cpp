@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -27,6 +28,7 @@
 #include "lab/labstrings.h"
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/comdlg/velosubtools.h"
+#include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
@@ -34,6 +36,7 @@
 #include "suite/tool/navstrip.h"
 #include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/tools.h"
 #include "suite/tool/xlistctrl.h"
 
@@ -46,6 +49,13 @@ constexpr int kNormalDays = 7;          // normal range: today to today + 7
 constexpr int kDeleteHeaderWidth = 16;  // "%-16s", counted in code page 932 bytes
 constexpr int kColumnPadding = 12;      // room beside a cell's text
 constexpr int kWidestColumn = 420;      // a column never grows past this
+// The tables the window shows: the items, their patients and categories, and the names of
+// doctors and staff.
+constexpr const char* kItemTable = "MATERIAL.BTR";
+constexpr const char* kPatientTable = "PATIENT1.BTR";
+constexpr const char* kCategoryTable = "MATERIALITEMCATE.BTR";
+constexpr const char* kDoctorTable = "DOCTOR.BTR";
+constexpr const char* kStaffTable = "CUSTOMTBL.BTR";
 
 LabItemDialogRunner& ItemDialogRunner() {
     static LabItemDialogRunner runner;
@@ -195,6 +205,16 @@ void CLabScheduleDlg::Build() {
     resize(1180, 720);
     if (!m_picking) setWindowState(windowState() | Qt::WindowMaximized);
     m_refreshTimer->start();
+
+    m_watcher = new CTableWatcher(this);
+    // Changes wait while the item dialog is open and while a refresh is due anyway.
+    m_watcher->SetBusyCheck([this] { return m_inItemDialog || m_refreshTimer->isActive(); });
+    connect(m_watcher, &CTableWatcher::changed, this, &CLabScheduleDlg::ShowChangesOfOthers);
+    if (m_db != nullptr && !m_db->GetDatabaseFolder().empty()) {
+        m_watcher->WatchTables(m_db->GetDatabaseFolder(),
+                               {kItemTable, kPatientTable, kCategoryTable, kDoctorTable,
+                                kStaffTable});
+    }
 }
 
 void CLabScheduleDlg::BuildToolbar() {
@@ -455,8 +475,13 @@ void CLabScheduleDlg::SetReadFailure(const LabReadFailure& failure) {
 void CLabScheduleDlg::Refresh(const std::string& selectNo) {
     m_refreshTimer->stop();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // What others changed in the tables read here until now is shown by this refresh.
+    m_watcher->MarkSeen({kItemTable, kPatientTable, kCategoryTable});
     // Name tables that could not be read are read again with every load.
-    if (m_names.failure.Failed()) m_names = LoadLabNames(m_db);
+    if (m_names.failure.Failed()) {
+        m_watcher->MarkSeen({kDoctorTable, kStaffTable});
+        m_names = LoadLabNames(m_db);
+    }
     const LabFilter filter = CurrentFilter();
     LabReadFailure failure;
     int count = 0;
@@ -479,12 +504,33 @@ void CLabScheduleDlg::Refresh(const std::string& selectNo) {
     if (failure.Failed()) {
         ShowTableReadFailure(this, windowTitle(), QString::fromStdString(failure.tableFile),
                              failure.status);
-    } else if (m_picking && m_pickingState == 1 && count == 0 && !refused && !m_inItemDialog) {
+    } else if (m_picking && m_pickingState == 1 && count == 0 && !refused && !m_inItemDialog &&
+               !m_showingChanges) {
         // Nothing for the patient yet: offer the entry of a new item at once.
         QMetaObject::invokeMethod(
             this, [this] { RunCommand(kCmdLabNew); }, Qt::QueuedConnection);
     }
     emit Refreshed();
+}
+
+void CLabScheduleDlg::ShowChangesOfOthers(const QStringList& fileNames) {
+    if (fileNames.contains(kDoctorTable) || fileNames.contains(kStaffTable)) {
+        m_names = LoadLabNames(m_db);
+    }
+    // Refresh scrolls the selected item into view; the user's own scroll position wins.
+    const QPoint listScroll(m_list->horizontalScrollBar()->value(),
+                            m_list->verticalScrollBar()->value());
+    const QPoint cardScroll(m_byItem->horizontalScrollBar()->value(),
+                            m_byItem->verticalScrollBar()->value());
+    m_showingChanges = true;
+    Refresh(SelectedMaterialNo());
+    m_showingChanges = false;
+    m_list->doItemsLayout();
+    m_list->horizontalScrollBar()->setValue(listScroll.x());
+    m_list->verticalScrollBar()->setValue(listScroll.y());
+    m_byItem->horizontalScrollBar()->setValue(cardScroll.x());
+    m_byItem->verticalScrollBar()->setValue(cardScroll.y());
+    emit reloadedForChanges();
 }
 
 void CLabScheduleDlg::RunCommand(int commandId) {

@@ -15,6 +15,7 @@
 
 class CByItemView;
 class CNavigationStrip;
+class CTableWatcher;
 class CVeloDBSys;
 class CXListCtrl;
 class QAction;
@@ -103,6 +104,8 @@ public:
 signals:
     // A refresh of the current view has finished.
     void Refreshed();
+    // The window has shown a change another program made (see ShowChangesOfOthers).
+    void reloadedForChanges();
 
 public slots:
     void done(int r) override;
@@ -137,6 +140,9 @@ private:
     void OnPrint();
     void OnCsv();
     void RunItemDialog(const QString& materialNo);
+    // Reads the current view again for a change another program made, keeping the filters,
+    // the view, the selected item and the scroll position, and offering no new item.
+    void ShowChangesOfOthers(const QStringList& fileNames);
     // Widens the date range so that it holds every one of the days.
     void WidenRangeTo(const std::vector<std::string>& days);
     QString DeleteDescription(int row) const;
@@ -151,6 +157,7 @@ private:
     EView m_view = kListView;
     bool m_listStale = true;  // the list does not show the current filters
     bool m_inItemDialog = false;
+    bool m_showingChanges = false;  // a refresh for another program's change is running
     LabNames m_names;
     std::vector<LabRow> m_rows;
     LabReadFailure m_readFailure;  // of the load the current view shows
@@ -172,4 +179,5 @@ private:
     QLabel* m_countLabel = nullptr;
     QLabel* m_readFailureNotice = nullptr;
     QTimer* m_refreshTimer = nullptr;
+    CTableWatcher* m_watcher = nullptr;
 };

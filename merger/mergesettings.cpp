@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <vector>
 
@@ -317,47 +318,50 @@ bool CreateDestinationFolders(const SMergeFolders& f, QString* error) {
 
 bool WriteBackSettings(const SMergeFolders& f, const SWriteBackChoice& choice, QString* error) {
     QStringList failures;
-    auto save = [&failures](CIniFile& file) {
+    // Each file is changed under the lock other programs honour too, so that a change they
+    // make at the same moment is kept.
+    auto update = [&failures](const std::string& path,
+                              const std::function<bool(CIniFile&)>& change) {
         std::string why;
-        if (!file.Save(&why)) {
-            failures << QStringLiteral("%1: %2").arg(QString::fromStdString(file.Path()),
+        if (!CIniFile::Update(path, change, &why)) {
+            failures << QStringLiteral("%1: %2").arg(QString::fromStdString(path),
                                                      QString::fromStdString(why));
         }
     };
 
-    CIniFile global;
-    global.Load(GlobalSettingPath(f.m_destDatabase));
-    global.SetString(kGlobal, kVersion, QLatin1String(kCurrentDatabaseVersion));
-    global.SetString(kGlobal, QStringLiteral("IsXyloLinking"), QStringLiteral("1"));
-    save(global);
+    update(GlobalSettingPath(f.m_destDatabase), [](CIniFile& global) {
+        global.SetString(kGlobal, kVersion, QLatin1String(kCurrentDatabaseVersion));
+        global.SetString(kGlobal, QStringLiteral("IsXyloLinking"), QStringLiteral("1"));
+        return true;
+    });
 
     if (choice.m_pointCalyxToMerged || choice.m_pointXyloToMerged) {
         std::error_code ec;
         fs::create_directories(ToPath(SettingsFolder()), ec);
     }
     if (choice.m_pointCalyxToMerged) {
-        CIniFile velo;
-        velo.Load(SettingsFilePath(kVeloIni));
-        velo.SetString(kGlobal, kDatabase, f.m_destDatabase);
-        velo.SetString(kGlobal, kPhoto, f.m_destImage);
-        save(velo);
+        update(SettingsFilePath(kVeloIni), [&f](CIniFile& velo) {
+            velo.SetString(kGlobal, kDatabase, f.m_destDatabase);
+            velo.SetString(kGlobal, kPhoto, f.m_destImage);
+            return true;
+        });
     }
     if (choice.m_pointXyloToMerged) {
-        CIniFile xylo;
-        xylo.Load(SettingsFilePath(kXylo8Ini));
-        xylo.SetString(kDbDir, kDatabase, f.m_destDatabase);
-        xylo.SetString(kDbDir, kPhoto, f.m_destImage);
-        xylo.SetString(kDbDir, kReport, f.m_destReport);
-        xylo.SetString(kDbDir, kSlideshow, f.m_destSlideshow);
-        const int active = xylo.GetInt(kDbDir, QStringLiteral("ActiveStorageNo"), 0);
-        if (active >= 0) {
-            const QString storage = QStringLiteral("Storage%1").arg(active + 1);
-            xylo.SetString(storage, QStringLiteral("@DBPath"), f.m_destDatabase);
-            xylo.SetString(storage, QStringLiteral("@PhotoPath"), f.m_destImage);
-            xylo.SetString(storage, QStringLiteral("@ReportPath"), f.m_destReport);
-            xylo.SetString(storage, QStringLiteral("@SlideshowPath"), f.m_destSlideshow);
-        }
-        save(xylo);
+        update(SettingsFilePath(kXylo8Ini), [&f](CIniFile& xylo) {
+            xylo.SetString(kDbDir, kDatabase, f.m_destDatabase);
+            xylo.SetString(kDbDir, kPhoto, f.m_destImage);
+            xylo.SetString(kDbDir, kReport, f.m_destReport);
+            xylo.SetString(kDbDir, kSlideshow, f.m_destSlideshow);
+            const int active = xylo.GetInt(kDbDir, QStringLiteral("ActiveStorageNo"), 0);
+            if (active >= 0) {
+                const QString storage = QStringLiteral("Storage%1").arg(active + 1);
+                xylo.SetString(storage, QStringLiteral("@DBPath"), f.m_destDatabase);
+                xylo.SetString(storage, QStringLiteral("@PhotoPath"), f.m_destImage);
+                xylo.SetString(storage, QStringLiteral("@ReportPath"), f.m_destReport);
+                xylo.SetString(storage, QStringLiteral("@SlideshowPath"), f.m_destSlideshow);
+            }
+            return true;
+        });
     }
     if (!failures.isEmpty() && error != nullptr) {
         *error = QStringLiteral("設定ファイルを書き込めませんでした。\n") + failures.join(u'\n');

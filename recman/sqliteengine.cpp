@@ -777,6 +777,7 @@ void SqliteEngine::FinalizeControls() {
 int SqliteEngine::Begin() {
     if (m_inTransaction) return kTransactionActive;
     m_rolledBackByError = false;
+    m_ownChanges.clear();
     if (!m_db) {
         // Nothing opened yet, so the folder of the working file is not known: the
         // transaction begins when the first file is opened.
@@ -809,6 +810,7 @@ int SqliteEngine::Commit() {
         return ReadStatus(rc);
     }
     m_inTransaction = false;
+    TellOwnCommits();
     RememberIdentitiesAfterTransaction();
     return kOk;
 }

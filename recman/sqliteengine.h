@@ -106,6 +106,7 @@ private:
     void NoteWrite(TableFile* file) {
         ++m_writeGeneration;
         ++file->readAheadEpoch;
+        NoteOwnChange(file);
     }
     // Statement helpers (attach the file first).
     int Prepare(const std::string& sql, sqlite3_stmt** stmt);
@@ -150,6 +151,10 @@ private:
     void MapHeader(TableFile* file);
     static bool Identify(const std::string& path, uint64_t out[4]);
     int AttachedCount() const;
+    // This process's own commits, for the change watch (owncommits.cpp): a write notes its
+    // file, and a commit tells the counters it left in the files it changed.
+    void NoteOwnChange(TableFile* file);
+    void TellOwnCommits();
 
     sqlite3* m_db = nullptr;
     WorkingFile m_workingFile;
@@ -173,6 +178,7 @@ private:
     uint64_t m_useClock = 0;
     uint64_t m_acquireClock = 0;
     uint64_t m_attachmentsMade = 0;
+    std::vector<std::string> m_ownChanges;  // files the open transaction changed
     uint64_t m_writeGeneration = 1;
     uint64_t m_aliasCounter = 0;
     bool m_inTransaction = false;

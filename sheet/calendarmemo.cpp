@@ -1,7 +1,7 @@
 // Calendar memo files: the reader decodes the year's file from code page 932 first and
 // parses the decoded text, so that a double-byte character whose second byte looks like
 // "{" or "}" is never taken for a brace; the writer builds a whole year in memory and
-// replaces the file in one step.
+// replaces the file in one step, under the folder's lock for shared files.
 #include "sheet/calendarmemo.h"
 
 #include <QStringList>
@@ -15,6 +15,7 @@
 
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
+#include "suite/text/sharedfilelock.h"
 
 namespace velo::sheet {
 namespace {
@@ -233,6 +234,14 @@ bool CalendarMemoBook::Save(std::string* error) {
     m_unreadableFile.clear();
     std::set<int> years;
     for (const CalendarMemo& note : m_pending) years.insert(YearOfKey(note.key));
+    if (years.empty()) return true;
+    // From the reading of the files to the last write, no other program changes them: each
+    // save merges into what the one before it wrote.
+    const CSharedFileLock lock(CalendarMemoPath(m_folder, *years.begin()));
+    if (!lock.IsLocked()) {
+        if (error != nullptr) *error = lock.Error();
+        return false;
+    }
     // Every year is read before any is written, so that an unreadable one stops the save
     // while all files are still as they were.
     std::map<int, std::vector<CalendarMemo>> merged;

@@ -92,12 +92,14 @@ public:
 
     // Writes every year that has a pending edit. Each year's file is read again first and
     // the edits are merged into what it holds then, so that notes another workstation saved
-    // since the year was loaded are kept. When a year's file exists but cannot be read,
-    // nothing is written (it would replace that year's notes with the edits alone):
-    // UnreadableFile() names it and false is returned. Otherwise returns false at the first
-    // year that cannot be written. On failure *error (when not null) holds the path and the
-    // reason, and the pending edits are kept, so the save can be tried again. On success the
-    // edits become loaded notes.
+    // since the year was loaded are kept; the folder's CSharedFileLock is held from that
+    // reading to the last write, so that two saves at the same moment both keep their
+    // notes. When a year's file exists but cannot be read, nothing is written (it would
+    // replace that year's notes with the edits alone): UnreadableFile() names it and false
+    // is returned. Otherwise returns false at the first year that cannot be written (or
+    // when the lock cannot be had). On failure *error (when not null) holds the path and
+    // the reason, and the pending edits are kept, so the save can be tried again. On
+    // success the edits become loaded notes.
     bool Save(std::string* error);
     // The year file that stopped the last Save because it could not be read; "" otherwise.
     const std::string& UnreadableFile() const { return m_unreadableFile; }

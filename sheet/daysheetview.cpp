@@ -178,14 +178,20 @@ void CDaySheetView::SelectBar(int index) {
     viewport()->update();
 }
 
-bool CDaySheetView::HighlightReservation(const std::string& reservationNo) {
-    int found = -1;
+int CDaySheetView::BarIndexOf(const std::string& reservationNo) const {
     for (size_t i = 0; i < m_data.bars.size(); ++i) {
-        if (m_data.bars[i].reservationNo == reservationNo) {
-            found = int(i);
-            break;
-        }
+        if (m_data.bars[i].reservationNo == reservationNo) return int(i);
     }
+    return -1;
+}
+
+bool CDaySheetView::ReselectBar(const std::string& reservationNo) {
+    SelectBar(BarIndexOf(reservationNo));
+    return m_selectedBar >= 0;
+}
+
+bool CDaySheetView::HighlightReservation(const std::string& reservationNo) {
+    const int found = BarIndexOf(reservationNo);
     if (found < 0) {
         ClearSelection();
         return false;

@@ -49,8 +49,7 @@ public:
     const DayData& Data() const { return m_data; }
     bool IsLoading() const { return m_loading; }
 
-    // The selected bar's reservation number, "" when none.
-    std::string SelectedReservationNo() const;
+    std::string SelectedReservationNo() const override;
     // The selected bar, nullptr when none.
     const ReservationBar* SelectedBar() const;
     void ClearSelection();
@@ -77,6 +76,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    bool ReselectBar(const std::string& reservationNo) override;
     void UpdateScrollBars() override;
     void Render(QImage* image) override;
     void LayoutBars() override;
@@ -88,6 +88,7 @@ private:
     // vs/hs the scroll position the cells and bar rectangles were computed for.
     void Paint(QPainter* painter, const QSize& area, int vs, int hs,
                const std::vector<QRect>& barRects, const PaintOptions& options);
+    int BarIndexOf(const std::string& reservationNo) const;
     std::vector<QRect> BarRectsAt(int vs, int hs) const;
     int BarAt(const QPoint& pos) const;
     std::vector<TimeBand> ColumnBands(int column) const;

@@ -113,17 +113,12 @@ void WriteDialogFields(tagRESERVATIONDB& r, const ReservationInput& in) {
     SetField(r.ResWayCode, ThreeDigits(in.wayNumber).c_str());
 }
 
-// Takes the next reservation number and advances the counter.
+// Takes the next reservation number, inside the save's transaction.
 int TakeReservationNumber(CVeloDBSys* db, std::string* number) {
     CIndexControlDB counter;
-    int status = counter.SetAssociatedDB(db);
+    const int status = counter.SetAssociatedDB(db);
     if (status != recman::kOk) return status;
-    *number = counter.GetNexReservationIndex();
-    if (number->empty()) {
-        const int failed = counter.GetLastStatus();
-        return failed != recman::kOk ? failed : recman::kIoError;
-    }
-    return counter.UpdateNext();
+    return counter.TakeReservationIndex(number);
 }
 
 int InsertUnderNewNumber(CVeloDBSys* db, CReservationDB& reservations, std::string* number) {

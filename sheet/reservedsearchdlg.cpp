@@ -23,10 +23,13 @@
 #include "sheet/reservation.h"
 #include "sheet/rowmark.h"
 #include "suite/comdlg/velocomdlg.h"
+#include "suite/dbcall/velodbsys.h"
 #include "suite/postcard/postcardview.h"
 #include "suite/tool/date.h"
+#include "suite/tool/listplace.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/readfailure.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -102,6 +105,11 @@ CReservedSearchDlg::CReservedSearchDlg(CVeloDBSys* db, QWidget* parent, bool mai
     BuildLayout();
     // The coming days are what the staff opens the window for: they are listed at once.
     RunSearch();
+    // The reservations and the patients' names, telephones and addresses.
+    m_watcher = new CTableWatcher(this);
+    connect(m_watcher, &CTableWatcher::changed, this, &CReservedSearchDlg::ShowChangesOfOthers);
+    if (m_db != nullptr && !m_db->GetDatabaseFolder().empty())
+        m_watcher->WatchTables(m_db->GetDatabaseFolder(), {"RESERVATION.BTR", "PATIENT1.BTR"});
 }
 
 void CReservedSearchDlg::BuildLayout() {
@@ -239,6 +247,13 @@ void CReservedSearchDlg::RunSearch() {
     request.uncontactedOnly = m_uncontactedOnly->isChecked();
     request.text = m_nameText->text();
     request.byKana = m_byKana->isChecked();
+    Search(request);
+}
+
+void CReservedSearchDlg::Search(const ReservedSearchRequest& request) {
+    m_lastRequest = request;
+    // What others changed until now is read by this search.
+    if (m_watcher != nullptr) m_watcher->MarkAllSeen();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::string failedTable;
     const int status = SearchReservedPatients(m_db, request, CDate::Today(), &m_rows, &failedTable);
@@ -251,6 +266,20 @@ void CReservedSearchDlg::RunSearch() {
         m_count->setText(TableReadFailureNotice(file));
         ShowTableReadFailure(this, windowTitle(), file, status);
     }
+}
+
+void CReservedSearchDlg::ShowChangesOfOthers() {
+    const CListPlace::RowKey reservation = [this](int row) {
+        return QString::fromStdString(m_rows[m_list->GetItemData(row)].reservationNo);
+    };
+    const CListPlace place = CListPlace::Take(m_list, reservation);
+    Search(m_lastRequest);
+    // Ticks put back are the user's own: no question about a missing address again.
+    m_filling = true;
+    place.Restore(m_list, reservation, true);
+    m_filling = false;
+    UpdateActions();
+    emit reloadedForChanges();
 }
 
 void CReservedSearchDlg::ShowRows() {

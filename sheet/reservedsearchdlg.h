@@ -19,6 +19,7 @@
 #include "sheet/remindermail.h"
 #include "sheet/reservedsearch.h"
 
+class CTableWatcher;
 class CVeloDBSys;
 class CXListCtrl;
 class QAction;
@@ -78,6 +79,10 @@ public:
     // Shows the postcards of the ticked rows' patients ("はがきの印刷").
     void PrintPostcards();
 
+signals:
+    // The list shows a change another program made (see ShowChangesOfOthers).
+    void reloadedForChanges();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -85,6 +90,11 @@ private:
     void BuildLayout();
     QWidget* BuildConditions();
     void BuildToolbar(QToolBar* toolbar);
+    // Runs a search and fills the list; a failed read is said in the status bar and a message.
+    void Search(const ReservedSearchRequest& request);
+    // Runs the last search again (not what the conditions may have been changed to since),
+    // keeping the selected, current and ticked rows (by reservation) and the scroll position.
+    void ShowChangesOfOthers();
     void ShowRows();
     void ShowRowContact(int row);
     void OnItemChanged(QTreeWidgetItem* item, int column);
@@ -97,6 +107,8 @@ private:
     std::string m_chosen;
     ReminderRunOptions m_reminderOptions;
     bool m_filling = false;
+    ReservedSearchRequest m_lastRequest;  // of the search the list shows
+    CTableWatcher* m_watcher = nullptr;
 
     QRadioButton* m_byDate = nullptr;
     QRadioButton* m_byName = nullptr;

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "recman/recman.h"
 #include "sheet/calendarmemo.h"
@@ -47,6 +49,7 @@
 #include "suite/tool/navstrip.h"
 #include "suite/tool/readfailure.h"
 #include "suite/tool/strings.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/tools.h"
 
 namespace velo::sheet {
@@ -63,6 +66,29 @@ constexpr uint32_t kNavigationColour = 0x009900;  // colour reference 0x00BBGGRR
 
 std::string Ymd(const QDate& date) {
     return date.toString(QStringLiteral("yyyyMMdd")).toStdString();
+}
+
+// The tables the sheet shows: the reservations, the patients and masters their bars and list
+// rows are written with, and the units and doctors the columns are made of.
+const std::vector<std::string>& ShownTables() {
+    static const std::vector<std::string> tables = {
+        "RESERVATION.BTR", "PATIENT1.BTR",   "PATIENT2.BTR",       "CATEGORY.BTR",
+        "DOCTOR.BTR",      "STAFF.BTR",      "RESERVATIONWAY.BTR", "CREDITITEM.BTR",
+        "MATERIAL.BTR",    "CONDITION.BTR",  "INTRODR.BTR",        "CUSTOMTBL.BTR"};
+    return tables;
+}
+
+bool IsColumnTable(const QString& name) {
+    return name == QLatin1String("CATEGORY.BTR") || name == QLatin1String("DOCTOR.BTR");
+}
+
+QString MemoFileName(const std::string& folder, int year) {
+    return QString::fromStdString(
+        std::filesystem::path(CalendarMemoPath(folder, year)).filename().string());
+}
+
+bool IsMemoFile(const QString& name) {
+    return name.startsWith(QLatin1String("CalendarMemo"), Qt::CaseInsensitive);
 }
 
 // A window frame with a title bar, drawn at the toolbar's size: the style's own title-bar
@@ -372,6 +398,66 @@ void CReserveSheetDlg::Build() {
     m_busyInit = 0;
     m_busyMode = 0;
     UpdateToolbar();
+    WatchForChanges();
+}
+
+void CReserveSheetDlg::WatchForChanges() {
+    m_watcher = new CTableWatcher(this);
+    // A drag over the cells is not cut short by a reload; the changes wait for its end.
+    m_watcher->SetBusyCheck(
+        [this] { return IsBusy() || m_dayView->IsDragging() || m_weekView->IsDragging(); });
+    connect(m_watcher, &CTableWatcher::changed, this, &CReserveSheetDlg::ShowChangesOfOthers);
+    if (m_db == nullptr || m_db->GetDatabaseFolder().empty()) return;
+    m_watcher->WatchTables(m_db->GetDatabaseFolder(), ShownTables());
+    WatchMemoYears();
+}
+
+void CReserveSheetDlg::WatchMemoYears() {
+    if (m_watcher == nullptr || m_db == nullptr || m_db->GetDatabaseFolder().empty()) return;
+    const std::string& folder = m_db->GetDatabaseFolder();
+    m_watcher->WatchFile(CalendarMemoPath(folder, m_dates.shown.year()));
+    m_watcher->WatchFile(CalendarMemoPath(folder, m_today.year()));
+}
+
+void CReserveSheetDlg::ShowChangesOfOthers(const QStringList& fileNames) {
+    bool tables = false, columns = false, memos = false;
+    for (const QString& name : fileNames) {
+        if (IsMemoFile(name)) {
+            memos = true;
+        } else {
+            tables = true;
+            columns = columns || IsColumnTable(name);
+        }
+    }
+    if (tables) {
+        const DayListRow* entry = m_dayList->SelectedEntry();
+        const std::string listed = entry != nullptr ? entry->reservationNo : std::string();
+        const int listScroll = m_dayList->List()->verticalScrollBar()->value();
+        // The counts, and the memo marks with them.
+        m_calendar->Recount(m_dates.shown);
+        if (m_appointMode == 1) {
+            m_weekView->SetDates(Ymd(m_dates.shown), Ymd(m_dates.weekStart));
+            if (columns) m_dayView->ForgetColumns();
+        } else {
+            m_dayView->SetDate(Ymd(m_dates.shown));
+            if (columns) m_weekView->ForgetColumns();
+        }
+        ActiveView()->ReloadKeepingPlace(columns);
+        // The grid has kept its own selected bar and scroll position: the list is filled and
+        // its row selected again without the grid following either.
+        m_listFollowsGrid = true;
+        FillList();
+        if (!listed.empty()) m_dayList->SelectReservation(listed);
+        m_listFollowsGrid = false;
+        m_dayList->List()->doItemsLayout();
+        m_dayList->List()->verticalScrollBar()->setValue(listScroll);
+        UpdateHeading();
+        UpdateToolbar();
+    } else if (memos) {
+        m_calendar->Reload();
+    }
+    if (memos) UpdateStatusLine();
+    emit reloadedForChanges();
 }
 
 QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::vector<int>& ids,
@@ -606,8 +692,12 @@ void CReserveSheetDlg::SetShownDate(const QDate& date) {
 
 void CReserveSheetDlg::Reload() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Everything the watcher covers is read again here, so what other programs changed
+    // until now is shown by this reload and not once more after it.
+    if (m_watcher != nullptr) m_watcher->MarkAllSeen();
     m_calendar->Recount(m_dates.shown);
     ReloadActiveView(true);
+    UpdateStatusLine();
     QApplication::restoreOverrideCursor();
 }
 
@@ -636,6 +726,7 @@ void CReserveSheetDlg::MoveDates(const SheetDates& dates, bool rebuildCalendar) 
     m_dates = dates;
     if (rebuildCalendar) m_calendar->SetShownDate(m_dates.shown);
     ReloadActiveView(false);
+    WatchMemoYears();
     QApplication::restoreOverrideCursor();
 }
 
@@ -745,7 +836,11 @@ void CReserveSheetDlg::OpenCalendarMemo(const QDate& day) {
                           m_settings.imeModeComment, this);
     memo.exec();
     if (!memo.MemosChanged()) return;
-    // The calendar's marks and tooltips and today's note in the status line.
+    // The calendar's marks and tooltips and today's note in the status line; the memo files
+    // this sheet has just written are not another program's change.
+    const std::string& folder = m_db->GetDatabaseFolder();
+    m_watcher->MarkSeen({MemoFileName(folder, m_dates.shown.year()),
+                         MemoFileName(folder, m_today.year()), MemoFileName(folder, day.year())});
     m_calendar->Reload();
     UpdateStatusLine();
 }

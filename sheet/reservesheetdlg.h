@@ -19,6 +19,7 @@
 #include "sheet/sheetsettings.h"
 
 class CNavigationStrip;
+class CTableWatcher;
 class CVeloDBSys;
 class QAction;
 class QLabel;
@@ -84,6 +85,12 @@ public:
     CWeekSheetView* WeekView() const { return m_weekView; }
     // The command's action in the main toolbar or the normal view toolbar; null if none.
     QAction* Action(int commandId) const;
+    // What tells the sheet of other programs' changes.
+    CTableWatcher* Watcher() const { return m_watcher; }
+
+signals:
+    // The sheet has shown a change another program made (see ShowChangesOfOthers).
+    void reloadedForChanges();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -94,6 +101,14 @@ private:
     QWidget* BuildCalendarArea();
     void Reload();
     void ReloadActiveView(bool keepScroll);
+    // Watches the tables and memo files the sheet shows for other programs' changes.
+    void WatchForChanges();
+    // The memo files of the shown month's year and of today's, whose notes the calendar and
+    // the status line show.
+    void WatchMemoYears();
+    // Reloads what the changed files show, keeping the shown dates and view, the grid's
+    // scroll position and selected bar, and the day list's selected row and scroll position.
+    void ShowChangesOfOthers(const QStringList& fileNames);
     void FillList();
     void MoveDates(const SheetDates& dates, bool rebuildCalendar);
     void SetLayout(int mode);
@@ -196,6 +211,7 @@ private:
     CDaySheetView* m_dayView = nullptr;
     CWeekSheetView* m_weekView = nullptr;
     QLabel* m_statusLine = nullptr;
+    CTableWatcher* m_watcher = nullptr;
     std::multimap<int, QAction*> m_actions;
 };
 

@@ -41,11 +41,20 @@ void CSheetGridView::ReadDisplaySettings() {
     m_freeTableNames.clear();
     CVeloComDlg::EnumFreeTblName(m_db, &m_freeTableNames);
     // Columns that could not be read are tried again on every reload.
-    if (m_columns.empty() || m_columnFailure.Failed()) LoadColumns();
+    if (m_columns.empty() || m_columnFailure.Failed() || m_columnsStale) LoadColumns();
 }
 
 void CSheetGridView::LoadColumns() {
     m_columns = LoadColumnEntities(m_db, m_layoutMode, &m_columnFailure);
+    m_columnsStale = false;
+}
+
+int CSheetGridView::ReloadKeepingPlace(bool columns) {
+    const std::string selected = SelectedReservationNo();
+    if (columns) m_columnsStale = true;
+    const int status = Reload(true);
+    if (!selected.empty()) ReselectBar(selected);
+    return status;
 }
 
 void CSheetGridView::FinishLoad(const ReadFailure& dataFailure) {

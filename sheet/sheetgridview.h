@@ -43,6 +43,17 @@ public:
     // The table file the last reload could not read (columns or reservations); while it is
     // set the grid may show taken cells as free.
     const ReadFailure& LoadFailure() const { return m_loadFailure; }
+    // Reloads for a change another program made: keeps the scroll position, and the selected
+    // bar while a bar of its reservation number is still shown. With `columns` (a unit or a
+    // doctor may have come or gone) the columns are read again first. Returns Reload's status.
+    int ReloadKeepingPlace(bool columns);
+    // The next reload reads the columns again (the view not shown when the masters changed).
+    void ForgetColumns() { m_columnsStale = true; }
+
+    // The selected bar's reservation number, "" when none.
+    virtual std::string SelectedReservationNo() const = 0;
+    // True while the user drags a range over the cells.
+    bool IsDragging() const { return m_dragging; }
 
     const std::vector<ColumnEntity>& Columns() const { return m_columns; }
     const TimeGridConfig& Config() const { return m_config; }
@@ -82,6 +93,10 @@ protected:
     // emits loadFinished.
     void FinishLoad(const ReadFailure& dataFailure);
 
+    // Selects the bar of a reservation number without scrolling to it; false (nothing
+    // selected) when no bar has that number.
+    virtual bool ReselectBar(const std::string& reservationNo) = 0;
+
     // Scroll ranges, bar rectangles and painting of the derived view.
     virtual void UpdateScrollBars() = 0;
     virtual void LayoutBars() = 0;
@@ -114,6 +129,7 @@ private:
     void LoadColumns();
 
     QImage m_image;
+    bool m_columnsStale = false;
     ReadFailure m_columnFailure;
     ReadFailure m_loadFailure;
 };

@@ -23,7 +23,10 @@
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/readfailure.h"
+#include "suite/dbcall/velodbsys.h"
+#include "suite/tool/listplace.h"
 #include "suite/tool/strings.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -31,6 +34,11 @@ namespace {
 
 constexpr int kFilterDays = 7;  // the to-pickers start this many days after today
 constexpr int kIconSize = kRowMarkSize;
+// The tables the lists show: the entries, the reservations they were booked into and the
+// cancellations, and the patients' names.
+constexpr const char* kStandbyTable = "RESERVATIONSTANDBY.BTR";
+constexpr const char* kReservationTable = "RESERVATION.BTR";
+constexpr const char* kPatientTable = "PATIENT1.BTR";
 
 QString MessageTitle() { return QStringLiteral("予約キャンセル待ち編集"); }
 
@@ -95,6 +103,36 @@ CStandbyDlg::CStandbyDlg(CVeloDBSys* db, int mode, QWidget* parent)
     RefillStandbyList();
     RefillCancelledList();
     m_opening = false;
+    m_watcher = new CTableWatcher(this);
+    connect(m_watcher, &CTableWatcher::changed, this, &CStandbyDlg::ShowChangesOfOthers);
+    if (m_db != nullptr && !m_db->GetDatabaseFolder().empty()) {
+        m_watcher->WatchTables(m_db->GetDatabaseFolder(),
+                               {kStandbyTable, kReservationTable, kPatientTable});
+    }
+}
+
+void CStandbyDlg::ShowChangesOfOthers(const QStringList& fileNames) {
+    // An entry is named by its number; a cancellation by its patient and time.
+    const CListPlace::RowKey entry = [this](int row) {
+        return QString::number(m_standby->GetItemData(row));
+    };
+    const CListPlace::RowKey cancellation = [this](int row) {
+        return m_cancelled->GetItemText(row, 0) + u'\t' + m_cancelled->GetItemText(row, 2);
+    };
+    const bool reservations =
+        fileNames.contains(kReservationTable) || fileNames.contains(kPatientTable);
+    if (reservations || fileNames.contains(kStandbyTable)) {
+        const CListPlace place = CListPlace::Take(m_standby, entry);
+        RefillStandbyList();
+        place.Restore(m_standby, entry);
+        UpdateButtons();
+    }
+    if (reservations) {
+        const CListPlace place = CListPlace::Take(m_cancelled, cancellation);
+        RefillCancelledList();
+        place.Restore(m_cancelled, cancellation);
+    }
+    emit reloadedForChanges();
 }
 
 void CStandbyDlg::BuildLayout() {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class CTableWatcher;
 class CVeloDBSys;
 class CXListCtrl;
 class QCheckBox;
@@ -52,12 +53,22 @@ public:
     QLabel* StandbyReadNotice() const { return m_standbyNotice; }
     QLabel* CancelledReadNotice() const { return m_cancelledNotice; }
 
+    // What tells the dialog of other programs' changes.
+    CTableWatcher* Watcher() const { return m_watcher; }
+
     void done(int result) override;
+
+signals:
+    // The lists show a change another program made (see ShowChangesOfOthers).
+    void reloadedForChanges();
 
 private:
     void BuildLayout();
     void ConnectSignals();
     void KeepRangeOrdered(QDateEdit* changed, QDateEdit* from, QDateEdit* to);
+    // Fills the lists that show the changed tables again with their filters, keeping their
+    // selected and current rows and their scroll positions.
+    void ShowChangesOfOthers(const QStringList& fileNames);
     // Shows or hides a list's notice for the outcome of its load, and says once which table
     // file could not be read (while the dialog opens, a file both lists failed on once).
     void ShowReadOutcome(QLabel* notice, int status, const std::string& failedFile);
@@ -96,6 +107,7 @@ private:
     QPushButton* m_edit = nullptr;
     QPushButton* m_delete = nullptr;
     QPushButton* m_book = nullptr;
+    CTableWatcher* m_watcher = nullptr;
 };
 
 }  // namespace velo::sheet

@@ -209,6 +209,20 @@ void CWeekSheetView::ClearSelection() {
     viewport()->update();
 }
 
+bool CWeekSheetView::ReselectBar(const std::string& reservationNo) {
+    for (int d = 0; d < kWeekDays; ++d) {
+        const std::vector<ReservationBar>& bars = m_week[size_t(d)].bars;
+        for (size_t i = 0; i < bars.size(); ++i) {
+            if (bars[i].reservationNo == reservationNo) {
+                SelectBar(BarRef{d, int(i)});
+                return true;
+            }
+        }
+    }
+    ClearSelection();
+    return false;
+}
+
 void CWeekSheetView::SelectBar(const BarRef& ref) {
     m_range = Selection{};
     m_rangeDay = -1;

@@ -48,7 +48,7 @@ public:
 
     // The block the dragged range (Range(), column = row) lies in (-1 when none).
     int RangeDay() const { return m_rangeDay; }
-    std::string SelectedReservationNo() const;
+    std::string SelectedReservationNo() const override;
     const ReservationBar* SelectedBar() const { return Bar(m_selected); }
     void ClearSelection();
 
@@ -82,6 +82,7 @@ private:
         bool operator==(const BarRef&) const = default;
     };
 
+    bool ReselectBar(const std::string& reservationNo) override;
     void UpdateScrollBars() override;
     void Render(QImage* image) override;
     void LayoutBars() override;

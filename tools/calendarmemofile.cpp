@@ -7,6 +7,7 @@
 
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
+#include "suite/text/sharedfilelock.h"
 
 namespace velodb {
 
@@ -46,6 +47,13 @@ std::string FormatCalendarMemo(int year, const CalendarNotes& notes) {
 bool WriteCalendarMemoFile(const std::string& folder, int year, const CalendarNotes& notes,
                            std::string* error) {
     const std::string path = (std::filesystem::path(folder) / CalendarMemoFileName(year)).string();
+    // Under the lock the sheet's memo dialog takes too, so the file never changes between
+    // the dialog's reading it and its writing the merged notes.
+    const CSharedFileLock lock(path);
+    if (!lock.IsLocked()) {
+        if (error != nullptr) *error = lock.Error();
+        return false;
+    }
     return WriteFileAtomically(path, FormatCalendarMemo(year, notes), error);
 }
 

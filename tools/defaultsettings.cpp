@@ -101,8 +101,16 @@ bool WriteDefaultSettings(const std::string& folder, std::string* error) {
     for (const SIntSetting& s : kColourSettings) {
         ini.SetString(s.m_section, s.m_key, QString::asprintf("0x%06X", s.m_value));
     }
+    // The fresh file replaces whatever is there, under the lock every program takes to
+    // change the settings, so that it never lands in the middle of another's change.
     std::string saveError;
-    if (!ini.Save(path, &saveError)) {
+    if (!CIniFile::Update(
+            path,
+            [&ini](CIniFile& file) {
+                file = ini;
+                return true;
+            },
+            &saveError)) {
         *error = "cannot write " + path + ": " + saveError;
         return false;
     }

@@ -151,19 +151,20 @@ private:
         // Closed days of the clinic: the New Year and the summer break of every year the
         // book touches, written in one go.
         const std::string path = CGlobalSettings::SettingsPath();
-        CIniFile ini;
-        ini.Load(path);
         const int firstYear = (m_plan.empty() ? m_today : m_plan.front().m_date).year() - 1;
-        for (int year = firstYear; year <= m_today.year() + 1; ++year) {
-            for (const QDate& day : ClinicHolidays(year)) {
-                ini.SetInt("ClinicDayOff", QString::fromStdString(Ymd(day)), 1);
+        const auto write = [&](CIniFile& ini) {
+            for (int year = firstYear; year <= m_today.year() + 1; ++year) {
+                for (const QDate& day : ClinicHolidays(year)) {
+                    ini.SetInt("ClinicDayOff", QString::fromStdString(Ymd(day)), 1);
+                }
             }
-        }
-        ini.SetString("GLOBAL", "ClinicName", QString::fromUtf8(kDemoClinicName));
-        ini.SetString("GLOBAL", "ClinicAddress", QString::fromUtf8(kDemoClinicAddress));
-        ini.SetString("GLOBAL", "ClinicTel", QString::fromUtf8(kDemoClinicTel));
+            ini.SetString("GLOBAL", "ClinicName", QString::fromUtf8(kDemoClinicName));
+            ini.SetString("GLOBAL", "ClinicAddress", QString::fromUtf8(kDemoClinicAddress));
+            ini.SetString("GLOBAL", "ClinicTel", QString::fromUtf8(kDemoClinicTel));
+            return true;
+        };
         std::string saveError;
-        if (!ini.Save(path, &saveError)) {
+        if (!CIniFile::Update(path, write, &saveError)) {
             *m_error = "cannot write " + path + ": " + saveError;
             return false;
         }

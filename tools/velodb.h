@@ -61,6 +61,10 @@ bool DumpTable(const std::string& folder, const std::string& table, int keyNumbe
 // one line per file; returns true only when everything is sound.
 bool CheckDatabase(const std::string& folder, std::ostream& out);
 
+// The warning velodb gives, once per run, when a folder it works on keeps its tables in the
+// embedded engine on the network file system `share` ("NFS", "SMB/CIFS", ...).
+std::string NetworkShareWarning(const std::string& folder, const std::string& share);
+
 // The command line: args without the program name. Returns the exit code: 0 success,
 // 1 failure (a message on err), 2 bad arguments (usage on err).
 int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

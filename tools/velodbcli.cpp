@@ -3,6 +3,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "suite/text/networkfolder.h"
 #include "velodb.h"
 
 namespace velodb {
@@ -59,11 +60,18 @@ bool SplitArguments(const std::vector<std::string>& args, size_t first,
     return true;
 }
 
+// Says, before the command works on the folder, when its tables are not safe where it is.
+void WarnIfOnNetworkShare(const std::string& folder, std::ostream& err) {
+    const std::string share = EmbeddedEngineNetworkShare(folder);
+    if (!share.empty()) err << NetworkShareWarning(folder, share);
+}
+
 int RunCreate(const SArguments& a, std::ostream& out, std::ostream& err) {
     if (a.m_words.size() != 1 || !a.m_options.empty()) {
         PrintUsage(err);
         return kExitUsage;
     }
+    WarnIfOnNetworkShare(a.m_words[0], err);
     std::string error;
     if (!CreateDatabase(a.m_words[0], a.m_force, &error)) {
         err << "velodb: " << error << "\n";
@@ -108,6 +116,7 @@ int RunDemo(const SArguments& a, std::ostream& out, std::ostream& err) {
             return kExitUsage;
         }
     }
+    WarnIfOnNetworkShare(options.m_folder, err);
     SDemoSummary summary;
     std::string error;
     if (!BuildDemoDatabase(options, &summary, &err, &error)) {
@@ -138,6 +147,7 @@ int RunDump(const SArguments& a, std::ostream& out, std::ostream& err) {
             return kExitUsage;
         }
     }
+    WarnIfOnNetworkShare(a.m_words[0], err);
     std::string error;
     if (!DumpTable(a.m_words[0], a.m_words[1], key, out, &error)) {
         err << "velodb: " << error << "\n";
@@ -151,10 +161,20 @@ int RunCheck(const SArguments& a, std::ostream& out, std::ostream& err) {
         PrintUsage(err);
         return kExitUsage;
     }
+    WarnIfOnNetworkShare(a.m_words[0], err);
     return CheckDatabase(a.m_words[0], out) ? kExitOk : kExitFailed;
 }
 
 }  // namespace
+
+std::string NetworkShareWarning(const std::string& folder, const std::string& share) {
+    return "velodb: warning: " + folder + " is on a network file system (" + share +
+           "). The table files of a folder database are not safe there: file locks do not\n"
+           "  work reliably between machines, and workstations sharing the folder can corrupt\n"
+           "  the database. To share a database, keep its tables on a PostgreSQL server:\n"
+           "  `velodb push " + folder + " CONNINFO` moves them there and writes velodb.conninfo\n"
+           "  into the folder (see the README).\n";
+}
 
 int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {

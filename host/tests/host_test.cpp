@@ -1,10 +1,12 @@
-// Tests of the host program's command line and of the navigation strip's decisions.
+// Tests of the host program's command line, the navigation strip's decisions and the
+// network file system warning.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "hostoptions.h"
 #include "navigation.h"
+#include "networkwarning.h"
 #include "sheetmodule.h"
 
 namespace {
@@ -72,6 +74,15 @@ TEST(HostOptions, CommandLineFolderWinsOverTheProfile) {
     EXPECT_TRUE(ChooseDatabaseFolder(options, QString()).isEmpty());
     options.database = QStringLiteral("/given");
     EXPECT_EQ(ChooseDatabaseFolder(options, QStringLiteral("/stored")), QStringLiteral("/given"));
+}
+
+TEST(HostOptions, AFolderOnANetworkShareIsWarnedAboutWithTheWayToTheServer) {
+    const QString warning = NetworkShareWarning(QStringLiteral("/mnt/歯科/db"), "SMB/CIFS");
+    EXPECT_TRUE(warning.contains(QStringLiteral("/mnt/歯科/db")));
+    EXPECT_TRUE(warning.contains(QStringLiteral("（SMB/CIFS）")));
+    EXPECT_TRUE(warning.contains(QStringLiteral("サーバー（PostgreSQL）")));
+    EXPECT_TRUE(warning.contains(QStringLiteral("velodb.conninfo")));
+    EXPECT_TRUE(NetworkShareWarning(QStringLiteral("/home/clinic/db"), "").isEmpty());
 }
 
 TEST(Navigation, StripHasTheEightButtonsInOrder) {

@@ -1,7 +1,8 @@
 // Tests of the lab schedule window on the offscreen platform, with the message service and
 // the item edit dialog scripted: picking through CVeloLab::GetSchedule, the automatic entry
 // of a first item, the filters' enabling rules, deleting (declined, done, failed), the
-// profile settings, the navigation strip, the by-item view and the list's print data.
+// profile settings, the navigation strip, the by-item view, the list's print data, and the
+// items another workstation saves appearing by themselves.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -16,6 +17,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +40,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
+#include "suite/testsupport/tablepeer.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
@@ -236,15 +240,27 @@ TEST_F(LabWindowTest, PickingWithoutItemsOpensTheEditDialogAtOnce) {
         return LabItemDialogResult{};  // cancelled
     });
     int rowsAfterCancel = -1;
+    bool reloadedForOtherDesk = false;
     WhenRefreshed([&](CLabScheduleDlg* dialog) {
         // The dialog is asked for on the next turn of the event loop.
         QTimer::singleShot(0, dialog, [&, dialog] {
             rowsAfterCancel = dialog->List()->GetItemCount();
+            // Another desk enters an item for another patient meanwhile: the window reloads,
+            // still without items, and does not push a new entry on the user again.
+            CTablePeer desk(m_folder);
+            QSignalSpy reloads(dialog, &CLabScheduleDlg::reloadedForChanges);
+            if (desk.Run("insert MATERIAL.BTR MaterialNo=2026030299001 PatientID=0000000009 "
+                         "CompletionDate=20260310 ItemName=模型")
+                    .rfind("ok ", 0) == 0) {
+                reloadedForOtherDesk = reloads.wait(10000);
+            }
+            QApplication::processEvents();
             dialog->RunCommand(kCmdLabCancel);
         });
     });
     CVeloLab lab;
     EXPECT_TRUE(lab.GetSchedule(&m_db, "0000000002", "20260310").isEmpty());
+    EXPECT_TRUE(reloadedForOtherDesk);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].patientId, "0000000002");
     EXPECT_EQ(requests[0].day, "20260310");
@@ -589,6 +605,61 @@ TEST_F(LabWindowTest, ByItemViewShowsCardsAndRefusesLongEmptyDayRanges) {
     dialog.Refresh();
     EXPECT_TRUE(view->Grid().days.empty());
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("６ヶ月以内")), 1);
+}
+
+TEST_F(LabWindowTest, ItemsSavedElsewhereAppearByThemselvesWherePeopleLeftThem) {
+    std::vector<std::string> items;
+    for (int i = 0; i < 60; ++i) items.push_back(AddItem("0000000001", "20260304", "模型"));
+    CLabScheduleDlg dialog(&m_db);
+    dialog.resize(900, 600);
+    QSignalSpy refreshed(&dialog, &CLabScheduleDlg::Refreshed);
+    QSignalSpy reloads(&dialog, &CLabScheduleDlg::reloadedForChanges);
+    dialog.show();
+    ASSERT_TRUE(refreshed.wait(10000));
+    QApplication::processEvents();
+    CXListCtrl* list = dialog.List();
+    ASSERT_EQ(list->GetItemCount(), 60);
+
+    // The user picks the third row and scrolls the list down a page.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(2)).center());
+    const std::string picked = dialog.SelectedMaterialNo();
+    ASSERT_FALSE(picked.empty());
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      QPoint(bar->width() / 2, bar->height() - 2 * bar->width()));
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+
+    // Another desk enters an item due in the range: it is listed, the place is kept.
+    CTablePeer desk(m_folder);
+    const auto enter = [&desk](const char* no) {
+        return desk.Run(std::string("insert MATERIAL.BTR MaterialNo=") + no +
+                        " CompletionDate=20260305 PatientID=0000000002 ItemName=保定装置"
+                        " StaffCode=001 CategoryCode=0001 OrderDate=20260302")
+                   .rfind("ok ", 0) == 0;
+    };
+    ASSERT_TRUE(enter("2026030299001"));
+    ASSERT_TRUE(reloads.wait(10000));
+    EXPECT_EQ(list->GetItemCount(), 61);
+    EXPECT_EQ(dialog.SelectedMaterialNo(), picked);
+    EXPECT_EQ(bar->value(), scrolled);
+    EXPECT_EQ(dialog.View(), CLabScheduleDlg::kListView);
+
+    // The same in the by-item view, with a card chosen by a click.
+    QTest::mouseClick(dialog.ByItemRadio(), Qt::LeftButton);
+    CByItemView* view = dialog.ByItemView();
+    ASSERT_EQ(view->CardCount(), 61);
+    const QPoint centre = view->CardCentre(items[0]);
+    ASSERT_GE(centre.x(), 0);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    ASSERT_EQ(dialog.SelectedMaterialNo(), items[0]);
+    ASSERT_TRUE(enter("2026030299002"));
+    ASSERT_TRUE(reloads.wait(10000));
+    EXPECT_EQ(view->CardCount(), 62);
+    EXPECT_EQ(dialog.SelectedMaterialNo(), items[0]);
+    EXPECT_EQ(dialog.View(), CLabScheduleDlg::kByItemView);
 }
 
 TEST_F(LabWindowTest, ByItemPrintChoosesTheOrientationOfThePictureAndWritesOnePage) {

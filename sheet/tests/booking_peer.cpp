@@ -5,13 +5,21 @@
 //   crash DIR N                 save a came reservation with a collected fee and kill itself
 //                               at the Nth file event of the save; prints "committed" when the
 //                               save ends before event N
+//   memo DIR FIRST N            print "ready", wait for "go", then save N calendar notes of
+//                               2027 one by one as the memo dialog does (each from a book
+//                               loaded afresh), on the days FIRST, FIRST + 2, ... of the year
+//                               counted from 0, printing "failed I" for a refused save and
+//                               "done" at the end
 #include <signal.h>
 
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include <QDate>
+
 #include "recman/recman.h"
+#include "sheet/calendarmemo.h"
 #include "sheet/reservationsave.h"
 #include "suite/dbcall/velodbsys.h"
 
@@ -71,12 +79,31 @@ int Crash(const std::string& dir, int killAt) {
     return 0;
 }
 
+int SaveMemos(const std::string& dir, int first, int count) {
+    std::cout << "ready" << std::endl;
+    std::string line;
+    if (!std::getline(std::cin, line) || line != "go") return 1;
+    for (int i = 0; i < count; ++i) {
+        const QDate day = QDate(2027, 1, 1).addDays(first + 2 * i);
+        CalendarMemoBook book(dir);
+        book.LoadYear(2027);
+        book.SetPending(CalendarMemoKey(day.year(), day.month(), day.day()),
+                        QStringLiteral("note %1").arg(first + 2 * i));
+        if (!book.Save(nullptr)) std::cout << "failed " << i << "\n";
+    }
+    std::cout << "done" << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "book" && argc == 6) return Book(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
     if (mode == "crash" && argc == 4) return Crash(argv[2], std::atoi(argv[3]));
-    std::cerr << "usage: booking_peer book DIR START END PATIENT | crash DIR N" << std::endl;
+    if (mode == "memo" && argc == 5)
+        return SaveMemos(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    std::cerr << "usage: booking_peer book DIR START END PATIENT | crash DIR N | memo DIR FIRST N"
+              << std::endl;
     return 2;
 }

@@ -1,7 +1,8 @@
 // Tests of the calendar memo files: the reader's block format with comments, trimming and
 // "<BR>" breaks, rejected headers and malformed blocks, code page 932 bytes that look like
-// braces, missing files; the writer's exact layout, emptied notes, one file per year, and a
-// failed save that keeps both the old file and the edits.
+// braces, missing files; the writer's exact layout, emptied notes, one file per year, saves
+// from two workstations at the same moment, and a failed save that keeps both the old file
+// and the edits.
 #include "sheet/calendarmemo.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "suite/testsupport/peerprocess.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 
@@ -213,7 +215,7 @@ TEST_F(CalendarMemoFileTest, EmptiedNoteIsWrittenBareAndNotReadAgain) {
     EXPECT_EQ(notes[0].key, "20240306");
 }
 
-TEST_F(CalendarMemoFileTest, EditsOfSeveralYearsGoToOneFilePerYear) {
+TEST_F(CalendarMemoFileTest, EditsOfSeveralYearsGoToOneFilePerYearAndKeepOtherDesksNotes) {
     Write(2025,
           "CalendarMemoFile\r\nVersion 1.00\r\n\r\n2025 {\r\n\t06 {\r\n"
           "\t\t10=kept\r\n\t}\r\n}\r\n");
@@ -251,6 +253,23 @@ TEST_F(CalendarMemoFileTest, EditsOfSeveralYearsGoToOneFilePerYear) {
     ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2026, &y2026));
     ASSERT_EQ(y2026.size(), 2u);
     EXPECT_EQ(y2026[1].text, QStringLiteral("kept too"));
+
+    // Two workstations saving notes of one year at the same moment, many times over: every
+    // note of both is in the file afterwards.
+    constexpr int kEach = 60;
+    CPeerProcess even(BOOKING_PEER, {"memo", m_folder, "0", std::to_string(kEach)});
+    CPeerProcess odd(BOOKING_PEER, {"memo", m_folder, "1", std::to_string(kEach)});
+    ASSERT_EQ(even.ReadLine(), "ready");
+    ASSERT_EQ(odd.ReadLine(), "ready");
+    even.Send("go");
+    odd.Send("go");
+    for (CPeerProcess* peer : {&even, &odd}) {
+        EXPECT_EQ(peer->ReadLine(), "done");
+        peer->Wait();
+    }
+    std::vector<CalendarMemo> y2027;
+    ASSERT_TRUE(ReadCalendarMemoYear(m_folder, 2027, &y2027));
+    EXPECT_EQ(y2027.size(), 2u * kEach);
 }
 
 TEST_F(CalendarMemoFileTest, FailedSaveNamesTheFileAndKeepsOldFileAndEdits) {

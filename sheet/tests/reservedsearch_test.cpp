@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/records.h"
+#include "suite/testsupport/tablepeer.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "suite/tool/date.h"
@@ -289,6 +291,29 @@ TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShow
     EXPECT_EQ(CMessageService::History()[0].text,
               QStringLiteral("指定された患者にはメールアドレスが設定されておりません。"));
     EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
+
+    // Another desk books a patient into the searched days while this one has chosen a row
+    // and begun a search by name without running it: the list runs the search it shows
+    // again and keeps the tick, the chosen row and the place.
+    ClickRow(dialog, 2);
+    QTest::mouseClick(
+        dialog.findChild<QRadioButton*>(QString::number(CReservedSearchDlg::kIdByName)),
+        Qt::LeftButton);
+    auto* name = dialog.findChild<QLineEdit*>(QString::number(CReservedSearchDlg::kIdNameText));
+    QTest::keyClicks(name, QStringLiteral("yama"));
+    QSignalSpy reloads(&dialog, &CReservedSearchDlg::reloadedForChanges);
+    CTablePeer desk(m_folder);
+    ASSERT_EQ(desk.Run("insert RESERVATION.BTR ReservationNo=0000000020 PatientID=0000000003 "
+                       "ResDate=20240512 StartTime=1500 EndTime=1530 Status=0")
+                  .rfind("ok ", 0),
+              0u);
+    ASSERT_TRUE(reloads.wait(10000));
+    ASSERT_EQ(list->GetItemCount(), 4);
+    EXPECT_EQ(dialog.Rows()[list->GetItemData(3)].reservationNo, "0000000017");
+    EXPECT_EQ(dialog.CheckedRows(), (std::vector<int>{0}));
+    EXPECT_EQ(dialog.Rows()[list->GetItemData(list->GetSelIndex())].reservationNo, "0000000017");
+    EXPECT_EQ(count->text(), QStringLiteral("件数：  4 件"));
+    EXPECT_EQ(CMessageService::History().size(), 1);
 
     // A reservation file that cannot be read is said so, not shown as nobody found.
     ASSERT_NO_FATAL_FAILURE(DamageTableFile("RESERVATION.BTR"));

@@ -1,7 +1,8 @@
 // Tests of the reservation sheet's main window and the module entry on the offscreen
 // platform: how the sheet ends (close command, the strip's exit after the question, another
 // screen, its own screen), keys that must not close it, the single modeless window, the
-// layout and view modes kept in the host profile, date movements, and the came box.
+// layout and view modes kept in the host profile, date movements, the came box, and the
+// changes another workstation saves appearing by themselves.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,11 +12,14 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <fstream>
 #include <map>
 
+#include "sheet/calendarmemo.h"
 #include "sheet/cancelreasondlg.h"
 #include "sheet/daylist.h"
 #include "sheet/daysheetview.h"
@@ -24,14 +28,17 @@
 #include "sheet/reservesheetdlg.h"
 #include "sheet/sheetsettings.h"
 #include "sheet/sheetstrings.h"
+#include "sheet/standbydlg.h"
 #include "sheet/tests/sheetfixture.h"
 #include "sheet/velosheet.h"
 #include "sheet/weeksheetview.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/modal.h"
+#include "suite/testsupport/tablepeer.h"
 #include "suite/text/hostprofile.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/tools.h"
 #include "suite/tool/xlistctrl.h"
 
@@ -633,6 +640,110 @@ TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
         EXPECT_TRUE(opened) << command;
         EXPECT_TRUE(sheet.isVisible());
     }
+}
+
+// Another workstation books patient 1 into unit 01; true once its commit is done.
+bool BookElsewhere(CTablePeer& desk, const char* no, const char* date, const char* start,
+                   const char* end) {
+    const std::string answer =
+        desk.Run(std::string("insert RESERVATION.BTR ReservationNo=") + no +
+                 " PatientID=0000000001 ResDate=" + date + " StartTime=" + start + " EndTime=" +
+                 end + " UnitCode=01 DoctorCode=01 ResTypeCode=01 Status=0");
+    return answer.rfind("ok ", 0) == 0;
+}
+
+TEST_F(ReserveSheetTest, ChangesSavedElsewhereAppearByThemselvesWherePeopleLeftThem) {
+    ASSERT_NO_FATAL_FAILURE(AddCategory("1", "01", "Unit 1"));
+    AddPatient("0000000001", "Yamada");
+    AddPatient("0000000002", "Suzuki");
+    AddReservation("0000000001", "0000000001", "20240328", 0);
+    SheetDbTest::AddReservation({"0000000002", "0000000002", "20240328", "1100", "1130"});
+    CTablePeer desk(m_folder);
+    RunSheet([&](CReserveSheetDlg* sheet) {
+        QSignalSpy reloads(sheet, &CReserveSheetDlg::reloadedForChanges);
+        CDaySheetView* day = sheet->DayView();
+        CDayList* list = sheet->DayList();
+        QApplication::processEvents();
+
+        // The receptionist selects a reservation and scrolls the grid down a page.
+        ClickRow(*sheet, "0000000002");
+        ASSERT_EQ(day->SelectedReservationNo(), "0000000002");
+        QScrollBar* bar = day->verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          QPoint(bar->width() / 2, bar->height() - 2 * bar->width()));
+        const int scrolled = bar->value();
+        ASSERT_GT(scrolled, 0);
+
+        // Another desk books the same day: the grid, the list and the day's count show it.
+        ASSERT_TRUE(BookElsewhere(desk, "0000000003", "20240328", "1400", "1430"));
+        ASSERT_TRUE(reloads.wait(10000));
+        EXPECT_FALSE(day->BarRect("0000000003").isNull());
+        EXPECT_EQ(list->RowCount(), 3);
+        EXPECT_EQ(sheet->Calendar()->Data().counts[28], 3);
+        EXPECT_EQ(day->SelectedReservationNo(), "0000000002");
+        ASSERT_NE(list->SelectedEntry(), nullptr);
+        EXPECT_EQ(list->SelectedEntry()->reservationNo, "0000000002");
+        EXPECT_EQ(bar->value(), scrolled);
+
+        // A note written by another program: the calendar's mark and the status line.
+        {
+            std::ofstream memo(CalendarMemoPath(m_folder, 2024), std::ios::binary);
+            memo << FormatCalendarMemoYear(2024, {{"20240328", QStringLiteral("往診日")}});
+        }
+        ASSERT_TRUE(reloads.wait(10000));
+        EXPECT_TRUE(sheet->Calendar()->Data().HasMemo(28));
+        EXPECT_TRUE(sheet->StatusText().contains(QStringLiteral("往診日")));
+
+        // While a dialog is open over the sheet the change waits; it shows once the dialog
+        // is closed.
+        const int before = reloads.count();
+        bool overStandby = false, booked = false, waited = false;
+        OnModal([&](QDialog* dialog) {
+            overStandby = qobject_cast<CStandbyDlg*>(dialog) != nullptr;
+            booked = BookElsewhere(desk, "0000000004", "20240328", "1500", "1530");
+            sheet->Watcher()->Poll();
+            waited = sheet->Watcher()->Waiting().contains(QStringLiteral("RESERVATION.BTR")) &&
+                     reloads.count() == before;
+            auto* close = dialog->findChild<QPushButton*>(QString::number(CStandbyDlg::kIdClose));
+            if (close != nullptr)
+                QTest::mouseClick(close, Qt::LeftButton);
+            else
+                dialog->reject();
+        });
+        ClickToolButton(*sheet, MainToolbar(*sheet), kCmdStandby);
+        ASSERT_TRUE(overStandby && booked);
+        EXPECT_TRUE(waited);
+        ASSERT_TRUE(reloads.wait(10000));
+        EXPECT_EQ(list->RowCount(), 4);
+
+        // The sheet's own saves are never handed back to it as another's change.
+        InsertTestRecord<CReservationDB>(m_db, [](tagRESERVATIONDB& r) {
+            SetField(r.ReservationNo, "0000000005");
+            SetField(r.PatientID, "0000000001");
+            SetField(r.ResDate, "20240328");
+            SetField(r.StartTime, "1600");
+            SetField(r.EndTime, "1630");
+            SetField(r.UnitCode, "01");
+        });
+        sheet->Watcher()->Poll();
+        EXPECT_TRUE(sheet->Watcher()->Waiting().isEmpty());
+        EXPECT_EQ(reloads.count(), before + 1);
+
+        // The week view: a booking later in the week appears, the selected bar stays.
+        ClickToolButton(*sheet, ViewToolbar(*sheet), kCmdWeekView);
+        CWeekSheetView* week = sheet->WeekView();
+        const QRect first = week->BarRect("0000000001");
+        ASSERT_FALSE(first.isNull());
+        QTest::mouseClick(week->viewport(), Qt::LeftButton, {}, first.center());
+        ASSERT_EQ(week->SelectedReservationNo(), "0000000001");
+        ASSERT_TRUE(BookElsewhere(desk, "0000000006", "20240330", "1000", "1030"));
+        ASSERT_TRUE(reloads.wait(10000));
+        EXPECT_FALSE(week->BarRect("0000000006").isNull());
+        EXPECT_EQ(week->SelectedReservationNo(), "0000000001");
+        EXPECT_EQ(sheet->AppointMode(), 1);
+        EXPECT_EQ(sheet->ShownDate(), QDate(2024, 3, 28));
+    });
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Tests of the standby list: which entries count as booked, the cancelled and not-kept
 // reservations of a range, numbering and editing entries, and the standby dialog driven
 // through its controls (deleting several rows, handing an entry over in both modes, the
-// remembered check box, the filter pickers) and the entry dialog's checks before saving.
+// remembered check box, the filter pickers, the lists following another workstation's
+// changes) and the entry dialog's checks before saving.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -9,7 +10,10 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 #include "recman/recman.h"
@@ -21,9 +25,11 @@
 #include "sheet/tests/sheetfixture.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/testsupport/records.h"
+#include "suite/testsupport/tablepeer.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/xlistctrl.h"
 
 namespace velo::sheet {
@@ -339,6 +345,71 @@ TEST_F(StandbyTest, MovingAFromPickerPastItsToPickerDragsItAlongAndRefills) {
     EXPECT_EQ(Control<QDateEdit>(&dialog, CStandbyDlg::kIdCancelledFrom)->date(),
               QDate(2024, 4, 5));
     EXPECT_EQ(cancelled->GetItemCount(), 1);
+}
+
+TEST_F(StandbyTest, BothListsFollowAnotherWorkstationKeepingTheChosenRowsAndTheScroll) {
+    for (int no = 1; no <= 30; ++no) AddStandby(no, kYamada, "20240420", "20240421");
+    AddReservation("0000000010", kSato, "20240422", 1000, 1030, ResStatus::CancelledWithNotice);
+    CStandbyDlg dialog(&m_db, CStandbyDlg::kModeSheet);
+    QSignalSpy reloads(&dialog, &CStandbyDlg::reloadedForChanges);
+    dialog.show();
+    QApplication::processEvents();
+    auto* list = Control<CXListCtrl>(&dialog, CStandbyDlg::kIdStandbyList);
+    auto* cancelled = Control<CXListCtrl>(&dialog, CStandbyDlg::kIdCancelledList);
+    ASSERT_EQ(list->GetItemCount(), 30);
+    ASSERT_EQ(cancelled->GetItemCount(), 1);
+
+    // Two entries chosen with the mouse (the second with Ctrl), then the list scrolled.
+    const auto clickRow = [list](int row, Qt::KeyboardModifiers keys) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, keys,
+                          list->visualItemRect(list->topLevelItem(row)).center());
+    };
+    clickRow(1, {});
+    clickRow(3, Qt::ControlModifier);
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      QPoint(bar->width() / 2, bar->height() - 2 * bar->width()));
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+    const auto selected = [list] {
+        std::vector<int> numbers;
+        for (QTreeWidgetItem* item : list->selectedItems())
+            numbers.push_back(static_cast<int>(list->GetItemData(list->indexOfTopLevelItem(item))));
+        std::sort(numbers.begin(), numbers.end());
+        return numbers;
+    };
+    ASSERT_EQ(selected(), (std::vector<int>{2, 4}));
+
+    // Another desk adds an entry and cancels a reservation: both lists show them.
+    CTablePeer desk(m_folder);
+    ASSERT_EQ(desk.Run("insert RESERVATIONSTANDBY.BTR StandbyNo=0000000031 PatientID=0000000002 "
+                       "DateFrom=20240420 DateTo=20240420 TimeFrom=0900 TimeTo=1000")
+                  .rfind("ok ", 0),
+              0u);
+    ASSERT_TRUE(reloads.wait(10000));
+    EXPECT_EQ(list->GetItemCount(), 31);
+    EXPECT_EQ(selected(), (std::vector<int>{2, 4}));
+    EXPECT_EQ(static_cast<int>(list->GetItemData(list->indexOfTopLevelItem(list->currentItem()))),
+              4);
+    EXPECT_EQ(bar->value(), scrolled);
+    EXPECT_FALSE(Control<QPushButton>(&dialog, CStandbyDlg::kIdEdit)->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(&dialog, CStandbyDlg::kIdDelete)->isEnabled());
+
+    ASSERT_EQ(desk.Run("insert RESERVATION.BTR ReservationNo=0000000011 PatientID=0000000001 "
+                       "ResDate=20240423 StartTime=1100 EndTime=1130 Status=3")
+                  .rfind("ok ", 0),
+              0u);
+    ASSERT_TRUE(reloads.wait(10000));
+    EXPECT_EQ(cancelled->GetItemCount(), 2);
+    EXPECT_EQ(selected(), (std::vector<int>{2, 4}));
+
+    // Entries this dialog deletes itself are not reported back to it.
+    Control<QPushButton>(&dialog, CStandbyDlg::kIdDelete)->click();
+    ASSERT_EQ(list->GetItemCount(), 29);
+    dialog.Watcher()->Poll();
+    EXPECT_TRUE(dialog.Watcher()->Waiting().isEmpty());
+    EXPECT_EQ(reloads.count(), 2);
 }
 
 TEST_F(StandbyTest, TheEntryDialogRefusesAnEntryWithoutPatientOrWithDaysReversed) {

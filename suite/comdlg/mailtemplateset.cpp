@@ -1,5 +1,5 @@
 // CMailTemplateSet: the template dialog's working copy, read through CGlobalSettings and
-// written back with one load-modify-save of the settings file.
+// written back with one locked read-modify-write of the settings file (CIniFile::Update).
 #include "suite/comdlg/mailtemplateset.h"
 
 #include <QList>
@@ -114,27 +114,29 @@ bool CMailTemplateSet::Save(std::string* error) {
         if (error != nullptr) *error = "no database folder is set";
         return false;
     }
-    CIniFile file;
-    if (!file.Load(path)) {
-        if (error != nullptr) *error = "cannot read " + path;
-        return false;
-    }
-    // Removed sections go first, so a number removed and then given to a new template
-    // starts from an empty section.
-    for (int number : m_removed) file.RemoveSection(SectionOf(number));
-    for (int number : m_changed) {
-        const CMailTemplate* t = Find(number);
-        if (t == nullptr) continue;
-        const QString section = SectionOf(number);
-        file.SetString(section, QStringLiteral("Title"), t->title);
-        file.SetString(section, QStringLiteral("Subject"), t->subject);
-        file.SetString(section, QStringLiteral("Body"), CGlobalSettings::EscapeLineBreaks(t->body));
-    }
-    if (m_chosenChanged) {
-        file.SetString(kChoiceSection, kChoiceKey,
-                       m_chosen < 0 ? QString() : QString::number(m_chosen));
-    }
-    if (!file.Save(error)) return false;
+    const bool saved = CIniFile::Update(
+        path,
+        [this](CIniFile& file) {
+            // Removed sections go first, so a number removed and then given to a new
+            // template starts from an empty section.
+            for (int number : m_removed) file.RemoveSection(SectionOf(number));
+            for (int number : m_changed) {
+                const CMailTemplate* t = Find(number);
+                if (t == nullptr) continue;
+                const QString section = SectionOf(number);
+                file.SetString(section, QStringLiteral("Title"), t->title);
+                file.SetString(section, QStringLiteral("Subject"), t->subject);
+                file.SetString(section, QStringLiteral("Body"),
+                               CGlobalSettings::EscapeLineBreaks(t->body));
+            }
+            if (m_chosenChanged) {
+                file.SetString(kChoiceSection, kChoiceKey,
+                               m_chosen < 0 ? QString() : QString::number(m_chosen));
+            }
+            return true;
+        },
+        error);
+    if (!saved) return false;
     m_changed.clear();
     m_removed.clear();
     m_chosenChanged = false;

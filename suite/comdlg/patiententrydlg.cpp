@@ -42,8 +42,6 @@ namespace {
 using comdlg::OpenIn;
 using comdlg::FieldText;
 
-constexpr char kPatientCounter[] = "PATIENT";
-constexpr int kPatientIdDigits = 10;
 constexpr int kFirstYear = 1900;
 constexpr char kMale[] = "1";
 constexpr char kFemale[] = "2";
@@ -161,55 +159,95 @@ void ApplyEntry(const CPatientEntry& entry, tagPATIENTDB* record) {
     }
 }
 
-// The highest number among the all-digit patient keys (key 0 is in text order, and the
-// suite's keys are zero-padded to one width, so the last all-digit key is the highest).
-int HighestPatientNumber(CPatient1DB& patients, long long* highest) {
-    *highest = 0;
-    patients.SetKey(CPatient1DB::kKeyPatientID);
-    int status = patients.GetLAST();
-    for (; status == 0; status = patients.GetPREV()) {
-        const std::string id = FieldText(patients.m_Data.PatientID);
-        if (AllDigits(id) && id.size() <= static_cast<size_t>(kPatientIdDigits)) {
-            *highest = std::stoll(id);
-            return 0;
-        }
-    }
-    return status == recman::kEndOfFile || status == recman::kKeyNotFound ? 0 : status;
+// Takes the next patient key from the patient counter, inside the caller's transaction.
+int TakePatientId(CVeloDBSys* db, std::string* id) {
+    CIndexControlDB counter;
+    const int status = OpenIn(counter, db);
+    if (status != 0) return status;
+    return counter.TakePatientIndex(id);
 }
 
-// Takes the next patient key and advances the counter. REQUIRES: inside a transaction.
-int TakePatientId(CVeloDBSys* db, std::string* id) {
+// The checks of the entry that need no file: name, ID and sex given, dates valid, birth not
+// after today nor after the first visit, every text within its field.
+CPatientSaveResult CheckEntryFields(const CPatientEntry& entry) {
+    if (entry.name.trimmed().isEmpty()) return Failure(EPatientResult::EmptyName, kLabelName);
+    if (entry.chartNo.trimmed().isEmpty()) {
+        return Failure(EPatientResult::EmptyChartNo, kLabelChartNo);
+    }
+    // A sex taken by default would record a skipped field as a fact about the patient.
+    if (entry.sex == EPatientSex::NotChosen) return Failure(EPatientResult::NoSex, kLabelSex);
+    const TextField texts[] = {
+        {kLabelChartNo, entry.chartNo, sizeof(tagPATIENTDB::ChartNo)},
+        {kLabelName, entry.name, sizeof(tagPATIENTDB::Name)},
+        {kLabelKana, entry.kana, sizeof(tagPATIENTDB::Kana)},
+        {kLabelZip, entry.zipCode, sizeof(tagPATIENTDB::ZipCode)},
+        {kLabelAddress1, entry.address1, sizeof(tagPATIENTDB::Address1)},
+        {kLabelAddress2, entry.address2, sizeof(tagPATIENTDB::Address2)},
+        {kLabelHomeTel, entry.homeTel, sizeof(tagPATIENTDB::HomeTel)},
+        {kLabelMobileTel, entry.mobileTel, sizeof(tagPATIENTDB::MobileTel)},
+        {kLabelOtherTel, entry.otherTel, sizeof(tagPATIENTDB::OtherTel)},
+        {kLabelWorkplaceName, entry.workplaceName, sizeof(tagPATIENTDB::WorkplaceName)},
+        {kLabelWorkplaceTel, entry.workplaceTel, sizeof(tagPATIENTDB::WorkplaceTel)},
+        {kLabelGuardianJob, entry.guardianJob, sizeof(tagPATIENTDB::GuardianJob)},
+    };
+    for (const TextField& field : texts) {
+        if (QStringToCp932(field.text.trimmed()).size() > field.width - 1) {
+            return Failure(EPatientResult::TextTooLong, field.label);
+        }
+    }
+    std::string birth;
+    std::string firstVisit;
+    if (!ParseEntryDate(entry.birthDate, &birth)) {
+        return Failure(EPatientResult::BadDate, kLabelBirth);
+    }
+    if (!ParseEntryDate(entry.firstVisitDate, &firstVisit)) {
+        return Failure(EPatientResult::BadDate, kLabelFirstVisit);
+    }
+    if (!birth.empty() && birth > CDate::ToYmd(CDate::Today())) {
+        return Failure(EPatientResult::BirthInFuture, kLabelBirth);
+    }
+    if (!birth.empty() && !firstVisit.empty() && birth > firstVisit) {
+        return Failure(EPatientResult::BirthAfterFirstVisit, kLabelBirth);
+    }
+    return CPatientSaveResult();
+}
+
+// The ID is held by no patient but `ownPatientId` (inactive patients count: their IDs stay
+// theirs).
+CPatientSaveResult CheckChartNoFree(CVeloDBSys* db, const CPatientEntry& entry,
+                                    const std::string& ownPatientId) {
     CPatient1DB patients;
     int status = OpenIn(patients, db);
-    if (status != 0) return status;
-    long long highest = 0;
-    status = HighestPatientNumber(patients, &highest);
-    if (status != 0) return status;
-
-    CIndexControlDB counter;
-    status = OpenIn(counter, db);
-    if (status != 0) return status;
-    char key[sizeof(tagINDEXCONTROLDB::IndexName)] = {};
-    std::memcpy(key, kPatientCounter, sizeof kPatientCounter - 1);
-    counter.SetKey(CIndexControlDB::kKeyIndexName);
-    counter.SetKeyBuffer(key, sizeof key);
-    const int found = counter.GetEQUAL();
-    if (found != 0 && found != recman::kKeyNotFound) return found;
-    const long long stored =
-        found == 0 && counter.m_Data.NextValue > 0 ? counter.m_Data.NextValue : 1;
-    const long long next = std::max(stored, highest + 1);
-    if (next >= INT32_MAX) return recman::kInvalidOperation;
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*lld", kPatientIdDigits, next);
-    *id = text;
-    if (found == 0) {
-        counter.m_Data.NextValue = static_cast<int32_t>(next + 1);
-        return counter.Update();
+    if (status != 0) return DatabaseFailure(status);
+    const std::string chartNo = QStringToCp932(entry.chartNo.trimmed());
+    char key[sizeof(tagPATIENTDB::ChartNo)] = {};
+    std::memcpy(key, chartNo.data(), chartNo.size());
+    patients.SetKey(CPatient1DB::kKeyChartNo);
+    patients.SetKeyBuffer(key, sizeof key);
+    for (status = patients.GetGREQ(); status == 0; status = patients.GetNEXT()) {
+        if (FieldText(patients.m_Data.ChartNo) != chartNo) break;
+        if (FieldText(patients.m_Data.PatientID) != ownPatientId) {
+            CPatientSaveResult duplicate = Failure(EPatientResult::DuplicateChartNo, kLabelChartNo);
+            duplicate.otherPatient = Cp932FieldToQString(patients.m_Data.Name);
+            return duplicate;
+        }
     }
-    counter.ClearData();
-    SetField(counter.m_Data.IndexName, kPatientCounter);
-    counter.m_Data.NextValue = static_cast<int32_t>(next + 1);
-    return counter.Insert();
+    if (status != 0 && status != recman::kEndOfFile && status != recman::kKeyNotFound) {
+        return DatabaseFailure(status);
+    }
+    return CPatientSaveResult();
+}
+
+// The ID check of a save, run inside its transaction once the patient is written: another
+// desk saving the same ID at the same moment either committed first and is found here, or
+// is held off until this transaction ends and then finds this patient. Returns the status
+// for the transaction (a taken ID rolls it back) with the refusal in *refused.
+int RefuseTakenChartNo(CVeloDBSys* db, const CPatientEntry& entry, const std::string& ownPatientId,
+                       CPatientSaveResult* refused) {
+    *refused = CheckChartNoFree(db, entry, ownPatientId);
+    if (refused->IsOk()) return 0;
+    return refused->result == EPatientResult::DuplicateChartNo ? recman::kDuplicateKey
+                                                              : refused->status;
 }
 
 }  // namespace
@@ -326,74 +364,18 @@ QString NextChartNo(CVeloDBSys* db) {
 
 CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
                                      const std::string& ownPatientId) {
-    if (entry.name.trimmed().isEmpty()) return Failure(EPatientResult::EmptyName, kLabelName);
-    if (entry.chartNo.trimmed().isEmpty()) {
-        return Failure(EPatientResult::EmptyChartNo, kLabelChartNo);
-    }
-    // A sex taken by default would record a skipped field as a fact about the patient.
-    if (entry.sex == EPatientSex::NotChosen) return Failure(EPatientResult::NoSex, kLabelSex);
-    const TextField texts[] = {
-        {kLabelChartNo, entry.chartNo, sizeof(tagPATIENTDB::ChartNo)},
-        {kLabelName, entry.name, sizeof(tagPATIENTDB::Name)},
-        {kLabelKana, entry.kana, sizeof(tagPATIENTDB::Kana)},
-        {kLabelZip, entry.zipCode, sizeof(tagPATIENTDB::ZipCode)},
-        {kLabelAddress1, entry.address1, sizeof(tagPATIENTDB::Address1)},
-        {kLabelAddress2, entry.address2, sizeof(tagPATIENTDB::Address2)},
-        {kLabelHomeTel, entry.homeTel, sizeof(tagPATIENTDB::HomeTel)},
-        {kLabelMobileTel, entry.mobileTel, sizeof(tagPATIENTDB::MobileTel)},
-        {kLabelOtherTel, entry.otherTel, sizeof(tagPATIENTDB::OtherTel)},
-        {kLabelWorkplaceName, entry.workplaceName, sizeof(tagPATIENTDB::WorkplaceName)},
-        {kLabelWorkplaceTel, entry.workplaceTel, sizeof(tagPATIENTDB::WorkplaceTel)},
-        {kLabelGuardianJob, entry.guardianJob, sizeof(tagPATIENTDB::GuardianJob)},
-    };
-    for (const TextField& field : texts) {
-        if (QStringToCp932(field.text.trimmed()).size() > field.width - 1) {
-            return Failure(EPatientResult::TextTooLong, field.label);
-        }
-    }
-    std::string birth;
-    std::string firstVisit;
-    if (!ParseEntryDate(entry.birthDate, &birth)) {
-        return Failure(EPatientResult::BadDate, kLabelBirth);
-    }
-    if (!ParseEntryDate(entry.firstVisitDate, &firstVisit)) {
-        return Failure(EPatientResult::BadDate, kLabelFirstVisit);
-    }
-    if (!birth.empty() && birth > CDate::ToYmd(CDate::Today())) {
-        return Failure(EPatientResult::BirthInFuture, kLabelBirth);
-    }
-    if (!birth.empty() && !firstVisit.empty() && birth > firstVisit) {
-        return Failure(EPatientResult::BirthAfterFirstVisit, kLabelBirth);
-    }
-
-    CPatient1DB patients;
-    int status = OpenIn(patients, db);
-    if (status != 0) return DatabaseFailure(status);
-    const std::string chartNo = QStringToCp932(entry.chartNo.trimmed());
-    char key[sizeof(tagPATIENTDB::ChartNo)] = {};
-    std::memcpy(key, chartNo.data(), chartNo.size());
-    patients.SetKey(CPatient1DB::kKeyChartNo);
-    patients.SetKeyBuffer(key, sizeof key);
-    for (status = patients.GetGREQ(); status == 0; status = patients.GetNEXT()) {
-        if (FieldText(patients.m_Data.ChartNo) != chartNo) break;
-        if (FieldText(patients.m_Data.PatientID) != ownPatientId) {
-            CPatientSaveResult duplicate = Failure(EPatientResult::DuplicateChartNo, kLabelChartNo);
-            duplicate.otherPatient = Cp932FieldToQString(patients.m_Data.Name);
-            return duplicate;
-        }
-    }
-    if (status != 0 && status != recman::kEndOfFile && status != recman::kKeyNotFound) {
-        return DatabaseFailure(status);
-    }
-    return CPatientSaveResult();
+    const CPatientSaveResult fields = CheckEntryFields(entry);
+    if (!fields.IsOk()) return fields;
+    return CheckChartNoFree(db, entry, ownPatientId);
 }
 
 CPatientSaveResult InsertNewPatient(CVeloDBSys* db, const CPatientEntry& entry,
                                     tagPATIENTDB* saved) {
-    CPatientSaveResult check = CheckPatientEntry(db, entry);
-    if (!check.IsOk()) return check;
+    const CPatientSaveResult fields = CheckEntryFields(entry);
+    if (!fields.IsOk()) return fields;
     CPatientDB patients;
-    const int status = CBaseDBCall::RunInTransaction([&] {
+    CPatientSaveResult refused;
+    const int status = CBaseDBCall::RunInTransactionRetried([&] {
         std::string id;
         int result = TakePatientId(db, &id);
         if (result != 0) return result;
@@ -404,8 +386,11 @@ CPatientSaveResult InsertNewPatient(CVeloDBSys* db, const CPatientEntry& entry,
         SetField(patients.m_Data.Patient2ID, id.c_str());
         SetField(patients.m_Data.EntryDate, CDate::ToYmd(CDate::Today()).c_str());
         ApplyEntry(entry, &patients.m_Data);
-        return patients.Insert();
+        result = patients.Insert();
+        if (result != 0) return result;
+        return RefuseTakenChartNo(db, entry, id, &refused);
     });
+    if (refused.result == EPatientResult::DuplicateChartNo) return refused;
     if (status != 0) return DatabaseFailure(status);
     if (saved != nullptr) *saved = patients.m_Data;
     return CPatientSaveResult();
@@ -420,20 +405,24 @@ CPatientSaveResult UpdatePatient(CVeloDBSys* db, const std::string& patientId,
         if (status == recman::kKeyNotFound) return Failure(EPatientResult::NotFound);
         if (status != 0) return DatabaseFailure(status);
     }
-    CPatientSaveResult check = CheckPatientEntry(db, entry, patientId);
-    if (!check.IsOk()) return check;
+    const CPatientSaveResult fields = CheckEntryFields(entry);
+    if (!fields.IsOk()) return fields;
     CPatientDB patients;
+    CPatientSaveResult refused;
     bool found = true;
-    const int status = CBaseDBCall::RunInTransaction([&] {
+    const int status = CBaseDBCall::RunInTransactionRetried([&] {
         int result = OpenIn(patients, db);
         if (result != 0) return result;
         result = patients.GetPatientData(patientId.c_str());
-        if (result == recman::kKeyNotFound) found = false;
+        found = result != recman::kKeyNotFound;
         if (result != 0) return result;
         ApplyEntry(entry, &patients.m_Data);
-        return patients.Update();
+        result = patients.Update();
+        if (result != 0) return result;
+        return RefuseTakenChartNo(db, entry, patientId, &refused);
     });
     if (!found) return Failure(EPatientResult::NotFound);
+    if (refused.result == EPatientResult::DuplicateChartNo) return refused;
     if (status != 0) return DatabaseFailure(status);
     if (saved != nullptr) *saved = patients.m_Data;
     return CPatientSaveResult();

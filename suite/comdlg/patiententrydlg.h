@@ -106,14 +106,17 @@ CPatientSaveResult CheckPatientEntry(CVeloDBSys* db, const CPatientEntry& entry,
 // "PATIENT" counter of INDEXCONTROL.BTR (never below one above the highest key in the file,
 // so a database whose counter lags its patients still gets a free key), and writes
 // PATIENT1.BTR, PATIENT2.BTR and the advanced counter inside one transaction (the caller's
-// when one is open). The registration day is today and the last visit stays empty. On Ok
+// when one is open). The ID is checked for other holders inside that transaction, so two
+// desks saving one new ID at the same moment register one patient and the other is refused
+// with DuplicateChartNo. A transaction of its own is run again while another workstation
+// holds the files. The registration day is today and the last visit stays empty. On Ok
 // *saved (when given) receives the record as written; nothing is written otherwise.
 CPatientSaveResult InsertNewPatient(CVeloDBSys* db, const CPatientEntry& entry,
                                     tagPATIENTDB* saved = nullptr);
 
 // Writes the entry over the stored patient `patientId` in both files, inside one
-// transaction; every field the entry does not hold keeps its stored value. On Ok *saved
-// receives the record as written.
+// transaction that also checks the ID, as InsertNewPatient does; every field the entry does
+// not hold keeps its stored value. On Ok *saved receives the record as written.
 CPatientSaveResult UpdatePatient(CVeloDBSys* db, const std::string& patientId,
                                  const CPatientEntry& entry, tagPATIENTDB* saved = nullptr);
 

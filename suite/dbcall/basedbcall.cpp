@@ -2,6 +2,7 @@
 #include "suite/dbcall/basedbcall.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,12 @@
 #include "suite/text/globalsettings.h"
 
 namespace {
+
+// A write that another workstation holds off is tried again after a growing pause, for a
+// few seconds in all.
+constexpr int kWriteAttempts = 10;
+constexpr int kFirstRetryPauseMs = 20;
+constexpr int kLongestRetryPauseMs = 500;
 
 // Room for the file specification and every key segment that stat can return.
 constexpr uint32_t kStatBufferSize = sizeof(recman::FileSpec) + 128 * sizeof(recman::KeySpec);
@@ -244,6 +251,23 @@ int CBaseDBCall::RunInTransaction(const std::function<int()>& work) {
         }
     }
     return status;
+}
+
+int CBaseDBCall::RunInTransactionRetried(const std::function<int()>& work) {
+    if (InTransaction()) return work();
+    int status = recman::kOk;
+    int pauseMs = kFirstRetryPauseMs;
+    for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+        status = RunInTransaction(work);
+        if (!IsLockStatus(status) || attempt == kWriteAttempts) break;
+        ::usleep(static_cast<useconds_t>(pauseMs) * 1000);
+        pauseMs = std::min(pauseMs * 2, kLongestRetryPauseMs);
+    }
+    return status;
+}
+
+bool CBaseDBCall::IsLockStatus(int status) {
+    return status == recman::kRecordLocked || status == recman::kFileLocked;
 }
 
 int CBaseDBCall::ReadConsistently(const std::function<int()>& read) {

@@ -93,6 +93,15 @@ public:
     // back otherwise (also when the commit fails). Returns work's status, or the failing
     // begin or commit status.
     static int RunInTransaction(const std::function<int()>& work);
+    // As RunInTransaction, for a write that another workstation may hold off. When the
+    // transaction is its own and `work` or the commit meets a file or record another program
+    // holds (IsLockStatus), everything is rolled back and `work` runs again after a growing
+    // pause, for a few seconds in all, before the lock status is returned. `work` must
+    // therefore start from scratch each time it runs. Inside the caller's transaction a lock
+    // status goes back to the caller, whose whole transaction has to be run again.
+    static int RunInTransactionRetried(const std::function<int()>& work);
+    // True for the statuses of a file or record that another program holds (84, 85).
+    static bool IsLockStatus(int status);
     // Runs `read` (which returns a record status) inside one read transaction when none is
     // open: every file it reads is locked once for the whole read instead of once per
     // record call, and it sees one state of the files (another workstation's commit lands

@@ -1,50 +1,74 @@
-// The reservation number counter.
+// The number counters: the reservation number and the patient key.
 #include "suite/dbcall/indexcontroldb.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
 
 namespace {
 constexpr char kReservationCounter[] = "RESERVATION";
-constexpr size_t kReservationNoDigits = 10;
+constexpr char kPatientCounter[] = "PATIENT";
+constexpr size_t kNumberDigits = 10;
 
-bool IsReservationNumber(const std::string& text) {
-    return !text.empty() && text.size() <= kReservationNoDigits &&
+bool IsNumber(const std::string& text) {
+    return !text.empty() && text.size() <= kNumberDigits &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The highest reservation number in use in `folder` (0 when there is none). Key 0 is in
-// text order and the numbers are zero-padded to one width, so the last all-digit key is
-// the highest.
-int HighestReservationNumber(const std::string& folder, int64_t* highest) {
+// The highest number among the keys of `table` in the order of key `keyNumber` (0 when there
+// is none). The keys are in text order and the numbers are zero-padded to one width, so the
+// last all-digit key is the highest.
+template <typename Table, typename NumberOf>
+int HighestNumber(Table& table, const std::string& folder, int keyNumber, NumberOf numberOf,
+                  int64_t* highest) {
     *highest = 0;
-    CReservationDB reservations;
-    int status = reservations.Open(folder);
+    int status = table.Open(folder);
     if (status != recman::kOk) return status;
-    reservations.SetKey(CReservationDB::kKeyReservationNo);
-    for (status = reservations.GetLAST(); status == recman::kOk; status = reservations.GetPREV()) {
-        const std::string number = FieldText(reservations.m_Data.ReservationNo);
-        if (IsReservationNumber(number)) {
+    table.SetKey(keyNumber);
+    for (status = table.GetLAST(); status == recman::kOk; status = table.GetPREV()) {
+        const std::string number = numberOf(table.m_Data);
+        if (IsNumber(number)) {
             *highest = std::stoll(number);
             return recman::kOk;
         }
     }
     return status == recman::kEndOfFile || status == recman::kKeyNotFound ? recman::kOk : status;
 }
+
+int HighestReservationNumber(const std::string& folder, int64_t* highest) {
+    CReservationDB reservations;
+    return HighestNumber(
+        reservations, folder, CReservationDB::kKeyReservationNo,
+        [](const tagRESERVATIONDB& r) { return FieldText(r.ReservationNo); }, highest);
+}
+
+int HighestPatientNumber(const std::string& folder, int64_t* highest) {
+    CPatient1DB patients;
+    return HighestNumber(
+        patients, folder, CPatient1DB::kKeyPatientID,
+        [](const tagPATIENT1DB& r) { return FieldText(r.PatientID); }, highest);
+}
+
+std::string NumberText(int32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", static_cast<int>(kNumberDigits),
+                  static_cast<int>(value));
+    return text;
+}
 }  // namespace
 
 CIndexControlDB::CIndexControlDB(const char*) : CTableDB("INDEXCONTROL.BTR") {}
 
-int CIndexControlDB::NextReservationValue(int32_t* next, bool* stored) {
-    const int found =
-        GetEqualByParts(kKeyIndexName, {{kReservationCounter, sizeof m_Data.IndexName}});
+int CIndexControlDB::NextValue(const char* name, const HighestInUse& highestInUse, int32_t* next,
+                               bool* stored) {
+    const int found = GetEqualByParts(kKeyIndexName, {{name, sizeof m_Data.IndexName}});
     if (found != recman::kOk && found != recman::kKeyNotFound) return found;
     *stored = found == recman::kOk;
     const int64_t counted = *stored && m_Data.NextValue > 0 ? m_Data.NextValue : 1;
     int64_t highest = 0;
-    const int status = HighestReservationNumber(GetFolder(), &highest);
+    const int status = highestInUse(GetFolder(), &highest);
     // Recorded as this table's status, so a caller that gets no number can tell why.
     if (status != recman::kOk) return Finish(status);
     const int64_t value = std::max(counted, highest + 1);
@@ -54,27 +78,50 @@ int CIndexControlDB::NextReservationValue(int32_t* next, bool* stored) {
     return recman::kOk;
 }
 
-std::string CIndexControlDB::GetNexReservationIndex() {
-    int32_t next = 0;
+int CIndexControlDB::TakeNextValue(const char* name, const HighestInUse& highestInUse,
+                                   int32_t* taken) {
     bool stored = false;
-    if (NextReservationValue(&next, &stored) != recman::kOk) return std::string();
-    char text[16];
-    std::snprintf(text, sizeof text, "%010d", static_cast<int>(next));
-    return text;
-}
-
-int CIndexControlDB::UpdateNext() {
-    int32_t next = 0;
-    bool stored = false;
-    const int status = NextReservationValue(&next, &stored);
+    const int status = NextValue(name, highestInUse, taken, &stored);
     if (status != recman::kOk) return status;
     if (stored) {
-        // NextReservationValue left the counter record positioned and in the buffer.
-        m_Data.NextValue = next + 1;
+        // NextValue left the counter record positioned and in the buffer.
+        m_Data.NextValue = *taken + 1;
         return Update();
     }
     ClearData();
-    SetField(m_Data.IndexName, kReservationCounter);
-    m_Data.NextValue = next + 1;
+    SetField(m_Data.IndexName, name);
+    m_Data.NextValue = *taken + 1;
     return Insert();
+}
+
+int CIndexControlDB::Take(const char* name, const HighestInUse& highestInUse, std::string* number) {
+    if (!IsOpen()) return Finish(recman::kFileNotOpen);
+    int32_t taken = 0;
+    const int status =
+        RunInTransactionRetried([&] { return TakeNextValue(name, highestInUse, &taken); });
+    if (status != recman::kOk) return status;
+    *number = NumberText(taken);
+    return recman::kOk;
+}
+
+std::string CIndexControlDB::GetNexReservationIndex() {
+    int32_t next = 0;
+    bool stored = false;
+    if (NextValue(kReservationCounter, HighestReservationNumber, &next, &stored) != recman::kOk)
+        return std::string();
+    return NumberText(next);
+}
+
+int CIndexControlDB::UpdateNext() {
+    int32_t taken = 0;
+    return RunInTransactionRetried(
+        [&] { return TakeNextValue(kReservationCounter, HighestReservationNumber, &taken); });
+}
+
+int CIndexControlDB::TakeReservationIndex(std::string* number) {
+    return Take(kReservationCounter, HighestReservationNumber, number);
+}
+
+int CIndexControlDB::TakePatientIndex(std::string* number) {
+    return Take(kPatientCounter, HighestPatientNumber, number);
 }

@@ -146,18 +146,18 @@ void CGlobalSettings::GetOfficeHours(VELOOFFICEHOUR* hours) {
 bool CGlobalSettings::SetOfficeHours(const VELOOFFICEHOUR& hours) {
     const std::string path = SettingsPath();
     if (path.empty()) return false;
-    CIniFile file;
-    if (!file.Load(path)) return false;
-    for (int day = 0; day < 7; ++day) {
-        const VELOOFFICEHOURDATA& e = hours.Week[day];
-        file.SetString(kOfficeHour, QStringLiteral("Week%1").arg(day),
-                       QStringLiteral("%1,%2,%3,%4")
-                           .arg(e.Open)
-                           .arg(e.BreakStart)
-                           .arg(e.BreakEnd)
-                           .arg(e.Close));
-    }
-    return file.Save();
+    return CIniFile::Update(path, [&hours](CIniFile& file) {
+        for (int day = 0; day < 7; ++day) {
+            const VELOOFFICEHOURDATA& e = hours.Week[day];
+            file.SetString(kOfficeHour, QStringLiteral("Week%1").arg(day),
+                           QStringLiteral("%1,%2,%3,%4")
+                               .arg(e.Open)
+                               .arg(e.BreakStart)
+                               .arg(e.BreakEnd)
+                               .arg(e.Close));
+        }
+        return true;
+    });
 }
 
 bool CGlobalSettings::IsClinicDayOff(int y, int m, int d) {
@@ -167,14 +167,14 @@ bool CGlobalSettings::IsClinicDayOff(int y, int m, int d) {
 bool CGlobalSettings::SetClinicDayOff(int y, int m, int d, bool off) {
     const std::string path = SettingsPath();
     if (path.empty()) return false;
-    CIniFile file;
-    if (!file.Load(path)) return false;
-    if (off) {
-        file.SetInt(kDayOff, DateKey(y, m, d), 1);
-    } else {
-        file.RemoveKey(kDayOff, DateKey(y, m, d));
-    }
-    return file.Save();
+    return CIniFile::Update(path, [&](CIniFile& file) {
+        if (off) {
+            file.SetInt(kDayOff, DateKey(y, m, d), 1);
+        } else {
+            file.RemoveKey(kDayOff, DateKey(y, m, d));
+        }
+        return true;
+    });
 }
 
 bool CGlobalSettings::IsClinicDayOpen(int y, int m, int d) {
@@ -217,19 +217,19 @@ bool CGlobalSettings::SetClinicDays(const std::map<std::string, EClinicDay>& day
         if (error) *error = "no database folder is set";
         return false;
     }
-    CIniFile file;
-    if (!file.Load(path)) {
-        if (error) *error = "cannot read " + path;
-        return false;
-    }
-    for (const auto& [ymd, mark] : days) {
-        const QString key = QString::fromStdString(ymd);
-        file.RemoveKey(kDayOff, key);
-        file.RemoveKey(kDayOpen, key);
-        if (mark == kClinicDayClosed) file.SetInt(kDayOff, key, 1);
-        if (mark == kClinicDayOpen) file.SetInt(kDayOpen, key, 1);
-    }
-    return file.Save(error);
+    return CIniFile::Update(
+        path,
+        [&days](CIniFile& file) {
+            for (const auto& [ymd, mark] : days) {
+                const QString key = QString::fromStdString(ymd);
+                file.RemoveKey(kDayOff, key);
+                file.RemoveKey(kDayOpen, key);
+                if (mark == kClinicDayClosed) file.SetInt(kDayOff, key, 1);
+                if (mark == kClinicDayOpen) file.SetInt(kDayOpen, key, 1);
+            }
+            return true;
+        },
+        error);
 }
 
 QString CGlobalSettings::EscapeLineBreaks(const QString& text) {
@@ -292,13 +292,13 @@ bool CGlobalSettings::SetReservationTemplate(int number, const QString& title,
                                              const QString& subject, const QString& body) {
     const std::string path = SettingsPath();
     if (number < 0 || path.empty()) return false;
-    CIniFile file;
-    if (!file.Load(path)) return false;
-    const QString section = kTemplatePrefix + QString::number(number);
-    file.SetString(section, QStringLiteral("Title"), title);
-    file.SetString(section, QStringLiteral("Subject"), subject);
-    file.SetString(section, QStringLiteral("Body"), EscapeLineBreaks(body));
-    return file.Save();
+    return CIniFile::Update(path, [&](CIniFile& file) {
+        const QString section = kTemplatePrefix + QString::number(number);
+        file.SetString(section, QStringLiteral("Title"), title);
+        file.SetString(section, QStringLiteral("Subject"), subject);
+        file.SetString(section, QStringLiteral("Body"), EscapeLineBreaks(body));
+        return true;
+    });
 }
 
 QList<int> CGlobalSettings::TemplateNumbers() {

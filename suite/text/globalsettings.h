@@ -1,7 +1,9 @@
 // The suite's shared settings: GlobalSetting.ini in the current database folder, in code
 // page 932, sections and keys compared without regard to case. Besides single values it
 // holds the clinic's office hours, the clinic's own closed and open days and the reminder
-// mail templates.
+// mail templates. Every workstation using the folder reads and changes the one file: each
+// Set below is one CIniFile::Update, so changes made at the same moment by two programs
+// are both kept.
 #pragma once
 
 #include <QList>

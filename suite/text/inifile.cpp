@@ -16,6 +16,7 @@
 
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
+#include "suite/text/sharedfilelock.h"
 
 namespace {
 
@@ -218,13 +219,9 @@ int ReadWholeFile(const std::string& path, std::string* bytes, SStamp* stamp) {
     return 0;
 }
 
-// The parsed content of a file, through the cache. Null when the file cannot be read;
-// an empty content when it does not exist.
-std::shared_ptr<const CIniFile::SContent> LoadShared(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        if (auto cached = CacheLookup(path, StampOf(st))) return cached;
-    }
+// The parsed content of a file as it is on the disk now, stored in the cache for later
+// loads. Null when the file cannot be read; an empty content when it does not exist.
+std::shared_ptr<const CIniFile::SContent> LoadFromDisk(const std::string& path) {
     std::string bytes;
     SStamp stamp;
     int err = ReadWholeFile(path, &bytes, &stamp);
@@ -236,6 +233,16 @@ std::shared_ptr<const CIniFile::SContent> LoadShared(const std::string& path) {
     std::shared_ptr<const CIniFile::SContent> content = Parse(bytes);
     CacheStore(path, stamp, content);
     return content;
+}
+
+// The parsed content of a file, through the cache. Null when the file cannot be read;
+// an empty content when it does not exist.
+std::shared_ptr<const CIniFile::SContent> LoadShared(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (auto cached = CacheLookup(path, StampOf(st))) return cached;
+    }
+    return LoadFromDisk(path);
 }
 
 // Index of the first Key line of `key` in a section named `section`, or -1.
@@ -480,23 +487,43 @@ bool CIniFile::WriteInt(const std::string& path, const QString& section, const Q
     return WriteString(path, section, key, QString::number(value), error);
 }
 
-bool CIniFile::WriteValues(const std::string& path, const std::vector<CIniValue>& values,
-                           std::string* error) {
+bool CIniFile::Update(const std::string& path, const std::function<bool(CIniFile&)>& change,
+                      std::string* error) {
+    const CSharedFileLock lock(path);
+    if (!lock.IsLocked()) {
+        if (error) *error = lock.Error();
+        return false;
+    }
+    // Under the lock the file is read from the disk: a change another program saved a
+    // moment ago can carry the same size, time stamp and even inode number as the content
+    // the cache holds.
     CIniFile file;
-    if (!file.Load(path)) {
+    file.m_path = path;
+    file.m_content = LoadFromDisk(path);
+    if (!file.m_content) {
         if (error) *error = "cannot read " + path;
         return false;
     }
-    for (const CIniValue& v : values) {
-        if (!file.SetString(v.section, v.key, v.value)) {
-            if (error) {
-                *error = "invalid section or key name [" + v.section.toStdString() + "] " +
-                         v.key.toStdString() + " for " + path;
+    if (!change(file)) return false;
+    return file.Save(path, error);
+}
+
+bool CIniFile::WriteValues(const std::string& path, const std::vector<CIniValue>& values,
+                           std::string* error) {
+    return Update(
+        path,
+        [&](CIniFile& file) {
+            for (const CIniValue& v : values) {
+                if (file.SetString(v.section, v.key, v.value)) continue;
+                if (error) {
+                    *error = "invalid section or key name [" + v.section.toStdString() + "] " +
+                             v.key.toStdString() + " for " + path;
+                }
+                return false;
             }
-            return false;
-        }
-    }
-    return file.Save(error);
+            return true;
+        },
+        error);
 }
 
 int CIniFile::ParseInt(const QString& text, int def) {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,7 +65,9 @@ public:
     QStringList Keys(const QString& section) const;
 
     // Writes the file atomically (CR LF line ends) to the path it was loaded from / to
-    // `path`, which becomes its path. On failure the file on disk is unchanged.
+    // `path`, which becomes its path. On failure the file on disk is unchanged. A file that
+    // other programs change as well is changed through Update instead, or one program's
+    // change can be lost to the other's.
     bool Save(std::string* error = nullptr);
     bool Save(const std::string& path, std::string* error = nullptr);
 
@@ -77,9 +80,18 @@ public:
                             const QString& value, std::string* error = nullptr);
     static bool WriteInt(const std::string& path, const QString& section, const QString& key,
                          int value, std::string* error = nullptr);
-    // Loads the file, sets every value in order and saves it once, so the file holds either
-    // all of them or, after any failure (an unreadable file, a name SetString refuses, a
-    // failed write), none of them.
+    // Changes the file as one step under the lock of its folder (CSharedFileLock): reads it
+    // from the disk (never from the cache), lets `change` edit it and saves it atomically,
+    // so that two programs changing the file at the same moment both keep their changes.
+    // `change` returns false to give up, leaving the file as it is (and setting *error when
+    // it wants to tell why). Returns false, with the reason in *error when it is not null,
+    // when the lock cannot be had, the file exists but cannot be read, `change` gives up or
+    // the write fails; the file is then unchanged.
+    static bool Update(const std::string& path, const std::function<bool(CIniFile&)>& change,
+                       std::string* error = nullptr);
+    // Sets every value in order in one Update, so the file holds either all of them or,
+    // after any failure (an unreadable file, a name SetString refuses, a failed write), none
+    // of them.
     static bool WriteValues(const std::string& path, const std::vector<CIniValue>& values,
                             std::string* error = nullptr);
 

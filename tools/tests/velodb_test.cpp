@@ -515,6 +515,13 @@ TEST_F(VelodbTest, CommandLineExitCodes) {
     EXPECT_EQ(RunVelodb({"dump", m_folder, "staff"}, out, err), 0);
     EXPECT_NE(out.str().find("\n0 records\n"), std::string::npos);
     EXPECT_EQ(RunVelodb({"dump", m_folder, "NOSUCH"}, out, err), 1);
+    // A folder on this machine's own disk is worked on without a warning; one on a network
+    // share is named with its file system, and the way to the server is shown.
+    EXPECT_EQ(err.str().find("network file system"), std::string::npos) << err.str();
+    const std::string warning = NetworkShareWarning("/mnt/clinic/db", "NFS");
+    EXPECT_NE(warning.find("/mnt/clinic/db is on a network file system (NFS)"), std::string::npos);
+    EXPECT_NE(warning.find("velodb push /mnt/clinic/db CONNINFO"), std::string::npos);
+    EXPECT_NE(warning.find("velodb.conninfo"), std::string::npos);
 }
 
 }  // namespace

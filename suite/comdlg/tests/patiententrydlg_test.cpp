@@ -1,7 +1,8 @@
 // Tests of patient entry: new patients keyed from the patient counter and written to both
 // patient files, edits that keep what the dialog does not show, the checks (ID unique among
-// patients, sex chosen, dates, lengths), the proposed ID, and the dialog driven through its
-// controls with the masters behind its combos.
+// patients, sex chosen, dates, lengths), two desks registering one ID at the same moment,
+// the proposed ID, and the dialog driven through its controls with the masters behind its
+// combos.
 #include "suite/comdlg/patiententrydlg.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/testsupport/modal.h"
+#include "suite/testsupport/peerprocess.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
@@ -336,6 +338,39 @@ TEST_F(PatientEntryTest, RefusedEntriesWriteNothing) {
     entry.name = QString(20, QChar(0x5C71));
     EXPECT_TRUE(insert(entry).IsOk());
     EXPECT_EQ(PatientCount(), 3);
+}
+
+TEST_F(PatientEntryTest, TwoDesksRegisteringOneIdAtOnceRegisterOnePatient) {
+    constexpr int kRounds = 20;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string chartNo = "0" + std::to_string(round + 100);
+        CPeerProcess first(PATIENTENTRY_PEER, {"register", m_folder, chartNo, "受付A"});
+        CPeerProcess second(PATIENTENTRY_PEER, {"register", m_folder, chartNo, "受付B"});
+        ASSERT_EQ(first.ReadLine(), "ready");
+        ASSERT_EQ(second.ReadLine(), "ready");
+        first.Send("go");
+        second.Send("go");
+        const std::string answers[] = {first.ReadLine(), second.ReadLine()};
+        first.Wait();
+        second.Wait();
+        int registered = 0, refused = 0;
+        for (const std::string& answer : answers) {
+            if (answer.rfind("ok ", 0) == 0) ++registered;
+            const int duplicate = static_cast<int>(EPatientResult::DuplicateChartNo);
+            if (answer.rfind("refused " + std::to_string(duplicate) + " ", 0) == 0) ++refused;
+        }
+        EXPECT_EQ(registered, 1) << answers[0] << " / " << answers[1];
+        EXPECT_EQ(refused, 1) << answers[0] << " / " << answers[1];
+    }
+    // The refused saves left nothing behind: one patient in each file per round, and the
+    // counter just past the keys handed out.
+    EXPECT_EQ(PatientCount(), kRounds);
+    CPatient2DB part2;
+    ASSERT_EQ(part2.Open(m_folder), 0);
+    int secondFile = 0;
+    for (int s = part2.GetFIRST(); s == 0; s = part2.GetNEXT()) ++secondFile;
+    EXPECT_EQ(secondFile, kRounds);
+    EXPECT_EQ(CounterValue(), kRounds + 1);
 }
 
 TEST_F(PatientEntryTest, DatesAreReadInTheFormsPeopleType) {

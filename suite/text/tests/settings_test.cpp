@@ -1,17 +1,25 @@
 // Tests of the host profile (under a temporary XDG_CONFIG_HOME) and of the suite settings
-// in GlobalSetting.ini of a temporary database folder.
+// in GlobalSetting.ini of a temporary database folder, changed by one program or by two at
+// the same moment.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
 
+#include "suite/testsupport/peerprocess.h"
 #include "suite/text/globalsettings.h"
 #include "suite/text/hostprofile.h"
 #include "suite/text/inifile.h"
+#include "suite/text/sharedfilelock.h"
 
 namespace {
 
@@ -163,6 +171,59 @@ TEST_F(SettingsTest, SettingsFileNameDiffersOnlyInCase) {
     EXPECT_EQ(CGlobalSettings::GetInt("GLOBAL", "TimeSpan", 15), 10);
     ASSERT_TRUE(CGlobalSettings::SetInt("GLOBAL", "TimeSpan", 20));
     EXPECT_EQ(QDir(m_database.path()).entryList(QDir::Files), QStringList({"GLOBALSETTING.INI"}));
+}
+
+TEST_F(SettingsTest, TwoProgramsChangingTheSettingsAtOnceLoseNoChange) {
+    constexpr int kEach = 120;
+    const std::string folder = m_database.path().toStdString();
+    ASSERT_TRUE(CGlobalSettings::SetString("GLOBAL", "ClinicName", QStringLiteral("歯科")));
+    CPeerProcess first(SETTINGS_PEER, {"write", folder, "A", std::to_string(kEach)});
+    CPeerProcess second(SETTINGS_PEER, {"write", folder, "B", std::to_string(kEach)});
+    ASSERT_EQ(first.ReadLine(), "ready");
+    ASSERT_EQ(second.ReadLine(), "ready");
+    first.Send("go");
+    second.Send("go");
+    for (CPeerProcess* peer : {&first, &second}) {
+        EXPECT_EQ(peer->ReadLine(), "done");
+        peer->Wait();
+    }
+
+    CIniFile::ClearCache();
+    int lost = 0;
+    for (const char* prefix : {"A", "B"}) {
+        for (int i = 0; i < kEach; ++i) {
+            const QString key = QString::fromLatin1(prefix) + QString::number(i);
+            if (CGlobalSettings::GetInt("Race", key, -1) != i) ++lost;
+            if (i % 5 == 0 && CGlobalSettings::GetInt("Race", key + "Copy", -1) != i) ++lost;
+        }
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(CGlobalSettings::ClinicDays().size(), 2u * ((kEach + 6) / 7));
+    EXPECT_EQ(CGlobalSettings::GetString("GLOBAL", "ClinicName"), QStringLiteral("歯科"));
+}
+
+TEST_F(SettingsTest, AChangeWaitsWhileAnotherHoldsTheFolderLock) {
+    const std::string path = CGlobalSettings::SettingsPath();
+    std::optional<CSharedFileLock> held(std::in_place, path);
+    ASSERT_TRUE(held->IsLocked()) << held->Error();
+    // The lock belongs to the open file, not to the program: a second taker in this program
+    // is kept out as another program's would be, and gives up after its wait with a reason.
+    const CSharedFileLock other(path, 50);
+    EXPECT_FALSE(other.IsLocked());
+    EXPECT_NE(other.Error().find(".velo-files.lock"), std::string::npos) << other.Error();
+
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        EXPECT_TRUE(CGlobalSettings::SetValues({{"S", "K", "2"}}));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    held.reset();
+    writer.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(CGlobalSettings::GetInt("S", "K", 0), 2);
 }
 
 }  // namespace

@@ -1,20 +1,25 @@
 // Widget tests (offscreen) of the image button, the report list, the edit field's input
-// modes, toolbar labelling from the string table, and the scripted message service.
+// modes, toolbar labelling from the string table, the scripted message service, and when the
+// change watch of a window hands changes over.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QTemporaryDir>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
+#include <fstream>
 
 #include "suite/testsupport/application.h"
 #include "suite/tool/buttonex.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
+#include "suite/tool/tablewatcher.h"
 #include "suite/tool/tools.h"
 #include "suite/tool/xlistctrl.h"
 
@@ -197,6 +202,51 @@ TEST_F(WidgetsTest, OffscreenWithoutScriptAnswersTheDefault) {
     EXPECT_EQ(history[1].text, "info");
     CMessageService::ClearHistory();
     EXPECT_TRUE(CMessageService::History().isEmpty());
+}
+
+TEST_F(WidgetsTest, AWatchedChangeWaitsUntilTheWindowIsFreeAndComesOnce) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string memo = (dir.path() + QStringLiteral("/CalendarMemo2024.txt")).toStdString();
+    const auto write = [&memo](const char* text) { std::ofstream(memo, std::ios::trunc) << text; };
+    QDialog window;
+    bool busy = false;
+    auto* watcher = new CTableWatcher(&window);
+    watcher->SetBusyCheck([&busy] { return busy; });
+    QSignalSpy changed(watcher, &CTableWatcher::changed);
+    EXPECT_EQ(watcher->WatchTables(dir.path().toStdString(), {"RESERVATION.BTR"}), 1);
+    watcher->WatchFile(memo);  // not there yet
+
+    // Hidden, busy, or behind a dialog: the change waits, and comes once, when it is free.
+    write("first");
+    watcher->Poll();
+    window.show();
+    busy = true;
+    watcher->Poll();
+    busy = false;
+    QDialog question(&window);
+    question.setModal(true);
+    question.show();
+    watcher->Poll();
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(watcher->Waiting(), QStringList{QStringLiteral("CalendarMemo2024.txt")});
+    question.hide();
+    watcher->Poll();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toStringList(), QStringList{QStringLiteral("CalendarMemo2024.txt")});
+    watcher->Poll();
+    EXPECT_EQ(changed.count(), 1);
+
+    // What the window read itself is not handed over again, written in place or replaced.
+    write("second, longer");
+    watcher->MarkSeen({QStringLiteral("CalendarMemo2024.txt")});
+    watcher->Poll();
+    EXPECT_EQ(changed.count(), 1);
+    const std::string replacement = memo + ".new";
+    std::ofstream(replacement) << "third";
+    ASSERT_EQ(std::rename(replacement.c_str(), memo.c_str()), 0);
+    watcher->Poll();
+    EXPECT_EQ(changed.count(), 2);
 }
 
 }  // namespace
