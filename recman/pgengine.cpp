@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "recman/conninfo.h"
 #include "recman/engines.h"
@@ -343,7 +344,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
 
     // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
     // caller's statements; a statement's preparation goes just before it.
-    enum class Kind { kTimeout, kBegin, kCheck, kCaller };
+    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kCaller };
     struct Sent {
         Kind kind;
         size_t index;
@@ -389,9 +390,10 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     // The tables kept whole are checked against the transaction's snapshot before anything
     // else reads (the first statement takes the snapshot): reads from them inside the
     // transaction are then that snapshot's, and the server knows the transaction read them.
-    std::vector<PgTable*> checked;
+    std::vector<PgTable*> checked, lookedUp;
     std::vector<std::array<std::string, 3>> checkParams;
-    std::vector<PgStatement> checks;
+    std::vector<std::array<std::string, 2>> lookupParams;
+    std::vector<PgStatement> checks, lookupChecks;
     if (beginning) {
         send(begin, Kind::kBegin, 0);
         const int64_t now = NowMicros();
@@ -414,6 +416,23 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             check.Add(kInt8ArrayOid, checkParams[i][1]);
             check.Add(kInt8Oid, checkParams[i][2]);
             send(check, Kind::kCheck, i);
+        }
+        // And the rows kept of large tables, the same way.
+        for (auto& [name, table] : m_tables)
+            if (!table->lookups.Empty() && now - table->lookups.usedAt < kWarmMicros)
+                lookedUp.push_back(table.get());
+        lookupParams.resize(lookedUp.size());
+        lookupChecks.resize(lookedUp.size());
+        for (size_t i = 0; i < lookedUp.size(); ++i) {
+            std::vector<int64_t> ids, xmins;
+            lookedUp[i]->lookups.IdsAndVersions(&ids, &xmins);
+            lookupParams[i] = {Int8Array(ids), Int8Array(xmins)};
+            PgStatement& check = lookupChecks[i];
+            check.name = &lookedUp[i]->lookupCheckName;
+            check.sql = &lookedUp[i]->lookupCheckSql;
+            check.Add(kInt8ArrayOid, lookupParams[i][0]);
+            check.Add(kInt8ArrayOid, lookupParams[i][1]);
+            send(check, Kind::kLookupCheck, i);
         }
     }
     for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
@@ -441,8 +460,9 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         if (st == kServerUnreachable) lost = true;
         if (s.prepare) {
             if (done && st == kOk)
-                m_prepared.insert(s.kind == Kind::kCheck ? *checks[s.index].name
-                                                         : *statements[s.index].name);
+                m_prepared.insert(s.kind == Kind::kCheck         ? *checks[s.index].name
+                                  : s.kind == Kind::kLookupCheck ? *lookupChecks[s.index].name
+                                                                 : *statements[s.index].name);
             PQclear(result);
             continue;
         }
@@ -462,6 +482,19 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
                     cache.validIn = m_transactionSerial;
                 else
                     cache.Drop();
+                break;
+            }
+            case Kind::kLookupCheck: {
+                LookupCache& lookups = lookedUp[s.index]->lookups;
+                if (done && st == kOk) {
+                    std::vector<int64_t> changed;
+                    for (int i = 0; i < PQntuples(result); ++i)
+                        changed.push_back(FromBigEndian64(PQgetvalue(result, i, 0)));
+                    lookups.Checked(changed, lookedUp[s.index]->changes, NowMicros(),
+                                    m_transactionSerial);
+                } else {
+                    lookups.Clear();
+                }
                 break;
             }
             case Kind::kCaller:
@@ -573,8 +606,74 @@ int PgEngine::UseCache(PgTable* t, bool* usable) {
     return kOk;
 }
 
+bool PgEngine::LookupCurrent(const PgTable* t, const LookupCache::Row& row) const {
+    if (!m_conn) return false;
+    if (m_inTransaction) return m_begun && row.validIn == m_transactionSerial;
+    return row.changes == t->changes && NowMicros() - row.checkedAt < kFreshMicros;
+}
+
+int PgEngine::CheckLookups(PgTable* t) {
+    const uint64_t changes = t->changes;
+    std::vector<int64_t> ids, xmins;
+    t->lookups.IdsAndVersions(&ids, &xmins);
+    const std::string idArray = Int8Array(ids), xminArray = Int8Array(xmins);
+    PgStatement check;
+    check.name = &t->lookupCheckName;
+    check.sql = &t->lookupCheckSql;
+    check.Add(kInt8ArrayOid, idArray);
+    check.Add(kInt8ArrayOid, xminArray);
+    Results<1> r;
+    if (int st = RoundTrip(&check, 1, r.r); st != kOk) return st;
+    std::vector<int64_t> changed;
+    for (int i = 0; i < PQntuples(r.r[0]); ++i)
+        changed.push_back(FromBigEndian64(PQgetvalue(r.r[0], i, 0)));
+    t->lookups.Checked(changed, changes, NowMicros(), m_inTransaction ? m_transactionSerial : 0);
+    return kOk;
+}
+
+int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch* rows,
+                         bool* found) {
+    *found = false;
+    const LookupCache::Row* row = t->lookups.Find(key, ordered);
+    if (!row) return kOk;
+    if (m_inTransaction && !m_begun) {
+        // The transaction's first round trip: its BEGIN and the check of what is kept.
+        if (int st = RoundTrip(nullptr, 0, nullptr); st != kOk) return st;
+        row = t->lookups.Find(key, ordered);
+    } else if (!m_inTransaction && !LookupCurrent(t, *row)) {
+        if (int st = CheckLookups(t); st != kOk) return st;
+        row = t->lookups.Find(key, ordered);
+    }
+    if (!row || !LookupCurrent(t, *row)) return kOk;
+    rows->Clear();
+    rows->recordLength = t->schema.recordLength;
+    rows->Add(row->id, row->record.data());
+    t->lookups.usedAt = NowMicros();
+    *found = true;
+    return kOk;
+}
+
+void PgEngine::KeepLookup(PgTable* t, int key, const std::string& ordered, PGresult* result,
+                          uint64_t changes) {
+    if (PQntuples(result) == 0 ||
+        (m_inTransaction && t->writtenInTransaction == m_transactionSerial))
+        return;
+    const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(result, 0, 1));
+    if (OrderedKeyOfRecord(t->schema.keys[size_t(key)], record) != ordered) return;
+    LookupCache::Row row;
+    row.id = FromBigEndian64(PQgetvalue(result, 0, 0));
+    row.xmin = FromBigEndian64(PQgetvalue(result, 0, 2));
+    row.record.assign(PQgetvalue(result, 0, 1), t->schema.recordLength);
+    row.changes = changes;
+    row.checkedAt = NowMicros();
+    row.validIn = m_inTransaction ? m_transactionSerial : 0;
+    t->lookups.Keep(key, ordered, std::move(row));
+    t->lookups.usedAt = NowMicros();
+}
+
 void PgEngine::DropCacheForWrite(PgTable* t) {
     t->cache.Drop();
+    t->lookups.Clear();
     if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
 }
 
@@ -591,6 +690,7 @@ void PgEngine::DrainNotifications() {
                 for (auto& [n, table] : m_tables) {
                     table->layoutStale = true;
                     table->cache.Drop();
+                    table->lookups.Clear();
                 }
         }
         PQfreemem(notify);
@@ -629,18 +729,20 @@ void PgEngine::MakeStatements(PgTable* t) {
     for (size_t k = 0; k < schema.keys.size(); ++k) {
         const std::string c = KeyColumn(k);
         if (schema.keys[k].duplicates) {
-            t->forwardSql.push_back("SELECT id, data FROM " + name + " WHERE (" + c +
-                                    ", id) > ($1, $2) ORDER BY " + c + ", id LIMIT $3");
-            t->backwardSql.push_back("SELECT id, data FROM " + name + " WHERE (" + c +
-                                     ", id) < ($1, $2) ORDER BY " + c + " DESC, id DESC LIMIT $3");
+            t->forwardSql.push_back("SELECT id, data, xmin::text::bigint FROM " + name +
+                                    " WHERE (" + c + ", id) > ($1, $2) ORDER BY " + c +
+                                    ", id LIMIT $3");
+            t->backwardSql.push_back("SELECT id, data, xmin::text::bigint FROM " + name +
+                                     " WHERE (" + c + ", id) < ($1, $2) ORDER BY " + c +
+                                     " DESC, id DESC LIMIT $3");
         } else {
             // One row per key value: the key alone orders them, and its unique index serves.
-            t->forwardSql.push_back("SELECT id, data FROM " + name + " WHERE " + c +
-                                    " >= $1 AND (" + c + " > $1 OR id > $2) ORDER BY " + c +
+            t->forwardSql.push_back("SELECT id, data, xmin::text::bigint FROM " + name + " WHERE " +
+                                    c + " >= $1 AND (" + c + " > $1 OR id > $2) ORDER BY " + c +
                                     " LIMIT $3");
-            t->backwardSql.push_back("SELECT id, data FROM " + name + " WHERE " + c +
-                                     " <= $1 AND (" + c + " < $1 OR id < $2) ORDER BY " + c +
-                                     " DESC LIMIT $3");
+            t->backwardSql.push_back("SELECT id, data, xmin::text::bigint FROM " + name +
+                                     " WHERE " + c + " <= $1 AND (" + c +
+                                     " < $1 OR id < $2) ORDER BY " + c + " DESC LIMIT $3");
         }
         t->forwardName.push_back("f" + id + "_" + std::to_string(k));
         t->backwardName.push_back("b" + id + "_" + std::to_string(k));
@@ -692,6 +794,12 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->countName = "c" + id;
     t->fillName = "a" + id;
     t->validateName = "v" + id;
+    // The kept rows (ids and versions) that no longer stand as kept.
+    t->lookupCheckSql =
+        "SELECT u.i FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x) WHERE NOT EXISTS"
+        " (SELECT 1 FROM " +
+        name + " t WHERE t.id = u.i AND t.xmin::text::bigint = u.x)";
+    t->lookupCheckName = "l" + id;
 }
 
 int PgEngine::ReadLayout(PgTable* t) {
@@ -748,6 +856,7 @@ int PgEngine::ReadLayout(PgTable* t) {
     // first read of a large table an attempt to keep it whole.
     t->large = !PQgetisnull(result, 0, 9) && std::atof(PQgetvalue(result, 0, 9)) > g_cacheRows;
     t->cache.Drop();
+    t->lookups.Clear();
     MakeStatements(t);
     return kOk;
 }
@@ -803,6 +912,18 @@ int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, 
         *stamp = taken;
         return kOk;
     }
+    // A get-equal on a unique key: the one row with that key, when one is kept.
+    const bool lookup = dir > 0 && id == std::numeric_limits<int64_t>::min() &&
+                        !t->schema.keys[size_t(key)].duplicates && g_cacheRows > 0;
+    if (lookup && limit == 1) {
+        bool found = false;
+        if (int st = LookUpKept(t, key, ordered, rows, &found); st != kOk) return st;
+        if (found) {
+            *stamp = m_inTransaction ? kInTransactionStamp | m_transactionSerial : taken;
+            return kOk;
+        }
+    }
+    const uint64_t changes = t->changes;
     PgStatement s;
     s.name = dir > 0 ? &t->forwardName[size_t(key)] : &t->backwardName[size_t(key)];
     s.sql = dir > 0 ? &t->forwardSql[size_t(key)] : &t->backwardSql[size_t(key)];
@@ -821,6 +942,7 @@ int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, 
         if (uint32_t(PQgetlength(r.r[0], i, 1)) != rows->recordLength) return kNotATableFile;
         rows->Add(FromBigEndian64(PQgetvalue(r.r[0], i, 0)), PQgetvalue(r.r[0], i, 1));
     }
+    if (lookup) KeepLookup(t, key, ordered, r.r[0], changes);
     *stamp = taken;
     return kOk;
 }

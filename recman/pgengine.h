@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "recman/engine.h"
+#include "recman/lookupcache.h"
 #include "recman/tablecache.h"
 
 namespace recman {
@@ -54,13 +55,15 @@ struct PgTable : Table {
     uint64_t writtenInTransaction = 0;  // serial of the last transaction that wrote to it
     // Too many rows to keep whole in this process.
     bool large = false;
-    TableCache cache;
+    TableCache cache;     // the whole table, when it is small
+    LookupCache lookups;  // rows found by a unique key, when it is large
 
     // Statement texts and names, made when the layout is read.
     std::vector<std::string> forwardSql, backwardSql, forwardName, backwardName;
-    std::string insertSql, updateSql, deleteSql, byIdSql, countSql, fillSql, validateSql;
-    std::string insertName, updateName, deleteName, byIdName, countName, fillName, validateName;
-    std::string afterIdSql, afterIdName;
+    std::string insertSql, updateSql, deleteSql, byIdSql, countSql, fillSql, validateSql,
+        lookupCheckSql, afterIdSql;
+    std::string insertName, updateName, deleteName, byIdName, countName, fillName, validateName,
+        lookupCheckName, afterIdName;
 };
 
 // One statement of a round trip: prepared under `name` (made on first use on the
@@ -152,6 +155,14 @@ private:
     int CheckCache(PgTable* table, bool* same);
     // Reads the whole table into its cache, or marks it large (one round trip).
     int FillCache(PgTable* table);
+    // A get-equal on a unique key answered by a row kept from before, when it still stands
+    // (asking the server about every kept row of the table at most once).
+    int LookUpKept(PgTable* table, int key, const std::string& ordered, Batch* rows, bool* found);
+    bool LookupCurrent(const PgTable* table, const LookupCache::Row& row) const;
+    // Asks the server which kept rows of the table changed (one round trip).
+    int CheckLookups(PgTable* table);
+    void KeepLookup(PgTable* table, int key, const std::string& ordered, PGresult* result,
+                    uint64_t changes);
     void DropCacheForWrite(PgTable* table);
     int Run(const std::string& sql);  // one statement, text result ignored
     void EndTransaction();

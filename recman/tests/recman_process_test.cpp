@@ -476,11 +476,24 @@ TEST(RecmanServerChangeSourceTest, ReportsOtherSessionsCommitsToWatchedTablesOnl
     std::filesystem::remove_all(dir);
 }
 
-// A small table (a master) is kept whole by the server engine: a transaction's lookups in
-// it cost no round trip beyond the transaction's own BEGIN and COMMIT, yet a transaction
-// begun after another process's commit to it reads that commit, notified or not yet, and so
-// does a read outside a transaction.
-TEST(RecmanServerCacheTest, LookupsInAKeptTableCostNothingAndStillSeeOtherCommits) {
+// What the server engine keeps in the process: a small table (a master) whole, and the rows
+// of a large one that were found by a unique key. A transaction's lookups of kept rows cost
+// no round trip beyond the transaction's own BEGIN and COMMIT, yet a transaction begun after
+// another process's commit reads that commit, notified or not yet, and so does a read
+// outside a transaction.
+class RecmanServerCacheTest : public ::testing::TestWithParam<bool> {
+protected:
+    // Thirty rows: a table kept whole, or (with at most eight rows kept whole) a large one.
+    void SetUp() override { recman::testing::SetServerCacheRows(GetParam() ? -1 : 8); }
+    void TearDown() override { recman::testing::SetServerCacheRows(-1); }
+};
+
+INSTANTIATE_TEST_SUITE_P(, RecmanServerCacheTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "KeptWhole" : "KeptByKey");
+                         });
+
+TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommits) {
     CTestServer& server = CTestServer::Get();
     ASSERT_TRUE(server.Error().empty()) << server.Error();
     std::string pattern = "/tmp/recman-cache-XXXXXX";

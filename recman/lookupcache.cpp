@@ -1,0 +1,52 @@
+// The rows of a large server table kept by their unique keys.
+#include "recman/lookupcache.h"
+
+#include <unordered_set>
+
+namespace recman {
+namespace {
+// Rows kept per table before everything is forgotten and kept afresh: a day's or a week's
+// patients many times over, far from a whole patient file.
+constexpr size_t kMaxRows = 5000;
+}  // namespace
+
+std::string LookupCache::MapKey(int key, const std::string& ordered) {
+    std::string k(1, char(key));
+    return k + ordered;
+}
+
+LookupCache::Row* LookupCache::Find(int key, const std::string& ordered) {
+    const auto it = m_rows.find(MapKey(key, ordered));
+    return it == m_rows.end() ? nullptr : &it->second;
+}
+
+LookupCache::Row& LookupCache::Keep(int key, const std::string& ordered, Row row) {
+    if (m_rows.size() >= kMaxRows) m_rows.clear();
+    return m_rows[MapKey(key, ordered)] = std::move(row);
+}
+
+void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const {
+    ids->clear();
+    xmins->clear();
+    for (const auto& [key, row] : m_rows) {
+        ids->push_back(row.id);
+        xmins->push_back(row.xmin);
+    }
+}
+
+void LookupCache::Checked(const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
+                          uint64_t transaction) {
+    const std::unordered_set<int64_t> changed(changedIds.begin(), changedIds.end());
+    for (auto it = m_rows.begin(); it != m_rows.end();) {
+        if (changed.count(it->second.id)) {
+            it = m_rows.erase(it);
+            continue;
+        }
+        it->second.changes = changes;
+        it->second.checkedAt = now;
+        it->second.validIn = transaction;
+        ++it;
+    }
+}
+
+}  // namespace recman

@@ -1,0 +1,49 @@
+// Rows of a large server table found by a unique key, kept in the process with the
+// version (xmin) they had, so that looking the same row up again (the patient of each bar
+// of a day shown again) costs no round trip. Whether a kept row still stands is the
+// server's to say: one statement checks every kept row of a table by its id and version.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace recman {
+
+class LookupCache {
+public:
+    struct Row {
+        int64_t id = 0;
+        int64_t xmin = 0;
+        std::string record;
+        // When the row is known to stand: the table's count of other sessions' commits
+        // when it was read or last checked, when that was (steady clock, microseconds),
+        // and the transaction that found it in its snapshot.
+        uint64_t changes = 0;
+        int64_t checkedAt = 0;
+        uint64_t validIn = 0;
+    };
+
+    // The row whose unique key `key` has the ordered value `ordered`, or null.
+    Row* Find(int key, const std::string& ordered);
+    // Keeps a row found by its key; forgets everything first when the cache is full.
+    Row& Keep(int key, const std::string& ordered, Row row);
+    void Clear() { m_rows.clear(); }
+    bool Empty() const { return m_rows.empty(); }
+
+    // The ids and versions of every kept row, for the server's check.
+    void IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const;
+    // After the server's check: forgets the rows it named as changed or gone, and marks
+    // the others as standing (with the table's count of commits, the time and transaction).
+    void Checked(const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
+                 uint64_t transaction);
+
+    int64_t usedAt = 0;  // when a kept row last served a lookup
+
+private:
+    static std::string MapKey(int key, const std::string& ordered);
+    std::unordered_map<std::string, Row> m_rows;
+};
+
+}  // namespace recman
