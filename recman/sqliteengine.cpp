@@ -626,6 +626,22 @@ void SqliteEngine::BindKeys(sqlite3_stmt* stmt, const Schema& schema, const uint
 
 // The change counter is read while the statement still holds the file's shared lock, so it
 // belongs to the rows read.
+// Steps a statement whose columns are (id, data), adding each row to `rows`; `onFirstRow`
+// runs once the first row is there. Returns the status: kNotATableFile for a record of
+// another length than the table's.
+template <typename OnFirstRow>
+int SqliteEngine::AddRows(sqlite3_stmt* stmt, Batch* rows, OnFirstRow onFirstRow) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (rows->empty()) onFirstRow();
+        const void* data = sqlite3_column_blob(stmt, 1);
+        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength)
+            return kNotATableFile;
+        rows->Add(sqlite3_column_int64(stmt, 0), data);
+    }
+    return rc == SQLITE_DONE ? kOk : ReadStatus(rc);
+}
+
 int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
                         uint32_t limit, Batch* rows, uint64_t* stamp) {
     auto* file = static_cast<TableFile*>(table);
@@ -642,22 +658,11 @@ int SqliteEngine::Fetch(Table* table, int key, int dir, const std::string& order
     rows->recordLength = file->schema.recordLength;
     rows->ids.reserve(limit);
     rows->data.reserve(size_t(limit) * rows->recordLength);
-    int rc;
-    bool wrongLength = false;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (rows->empty()) *stamp = file->ChangeCounter();
-        const void* data = sqlite3_column_blob(stmt, 1);
-        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
-            wrongLength = true;
-            break;
-        }
-        rows->Add(sqlite3_column_int64(stmt, 0), data);
-    }
+    // The counter is read while the statement holds the file's read lock.
+    const int status = AddRows(stmt, rows, [&] { *stamp = file->ChangeCounter(); });
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (wrongLength) return kNotATableFile;
-    if (rc != SQLITE_DONE) return ReadStatus(rc);
-    return kOk;
+    return status;
 }
 
 int SqliteEngine::FetchById(Table* table, int64_t id, Batch* rows) {
@@ -694,18 +699,9 @@ int SqliteEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Ba
     sqlite3_bind_int64(stmt, 2, limit);
     rows->Clear();
     rows->recordLength = file->schema.recordLength;
-    bool wrongLength = false;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const void* data = sqlite3_column_blob(stmt, 1);
-        if (!data || uint32_t(sqlite3_column_bytes(stmt, 1)) != rows->recordLength) {
-            wrongLength = true;
-            break;
-        }
-        rows->Add(sqlite3_column_int64(stmt, 0), data);
-    }
+    const int status = AddRows(stmt, rows, [] {});
     sqlite3_finalize(stmt);
-    if (wrongLength) return kNotATableFile;
-    return rc == SQLITE_DONE ? kOk : ReadStatus(rc);
+    return status;
 }
 
 int SqliteEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {

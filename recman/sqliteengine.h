@@ -122,6 +122,10 @@ private:
     // Turns an SQLite result of a write into a status; notes an automatic rollback.
     int WriteStatus(int rc);
     int ReadStatus(int rc);
+    // Steps a statement whose columns are (id, data) into `rows`, running `onFirstRow` once
+    // the first row is there; kNotATableFile for a record of another length.
+    template <typename OnFirstRow>
+    int AddRows(sqlite3_stmt* stmt, Batch* rows, OnFirstRow onFirstRow);
 
     // Opens the connection with its working file in folder; begins a transaction
     // asked for before the connection existed.
