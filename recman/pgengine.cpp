@@ -1028,17 +1028,24 @@ int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
     return status;
 }
 
+// The parameters of an insert or update: the record's ordered key for each key (kept in
+// `keys`, which the statement points into), then the record itself.
+void AddKeysAndRecord(const PgTable& t, const uint8_t* record,
+                      std::array<std::string, kMaxKeys>* keys, PgStatement* s) {
+    for (size_t k = 0; k < t.schema.keys.size(); ++k) {
+        (*keys)[k] = OrderedKeyOfRecord(t.schema.keys[k], record);
+        s->Add(kByteaOid, (*keys)[k]);
+    }
+    s->Add(kByteaOid, reinterpret_cast<const char*>(record), int(t.schema.recordLength));
+}
+
 int PgEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
     auto* t = static_cast<PgTable*>(table);
     PgStatement s;
     s.name = &t->insertName;
     s.sql = &t->insertSql;
     std::array<std::string, kMaxKeys> keys;
-    for (size_t k = 0; k < t->schema.keys.size(); ++k) {
-        keys[k] = OrderedKeyOfRecord(t->schema.keys[k], record);
-        s.Add(kByteaOid, keys[k]);
-    }
-    s.Add(kByteaOid, reinterpret_cast<const char*>(record), int(t->schema.recordLength));
+    AddKeysAndRecord(*t, record, &keys, &s);
     Results<1> r;
     if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
     if (PQntuples(r.r[0]) == 0) return kDuplicateKey;
@@ -1053,11 +1060,7 @@ int PgEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* foun
     s.name = &t->updateName;
     s.sql = &t->updateSql;
     std::array<std::string, kMaxKeys> keys;
-    for (size_t k = 0; k < t->schema.keys.size(); ++k) {
-        keys[k] = OrderedKeyOfRecord(t->schema.keys[k], record);
-        s.Add(kByteaOid, keys[k]);
-    }
-    s.Add(kByteaOid, reinterpret_cast<const char*>(record), int(t->schema.recordLength));
+    AddKeysAndRecord(*t, record, &keys, &s);
     const std::string value = BigEndian64(id);
     s.Add(kInt8Oid, value);
     Results<1> r;
