@@ -386,9 +386,9 @@ public:
         // Only what the count needs, from covering indexes: no reservation or patient record
         // is read.
         m_month = Prepare(
-            "SELECT date, patient FROM reservation WHERE date >= ? AND date <= ?"
+            "SELECT date, patient FROM reservation INDEXED BY r_count WHERE date >= ? AND date <= ?"
             " AND status IN (0, 1) AND patient <> ''");
-        m_inactive = Prepare("SELECT inactive FROM patient WHERE id = ?");
+        m_inactive = Prepare("SELECT inactive FROM patient INDEXED BY p_inactive WHERE id = ?");
         m_patient = Prepare("SELECT data FROM patient WHERE id = ?");
         m_patient2 = Prepare("SELECT data FROM patient2 WHERE id = ?");
         m_material = Prepare("SELECT data FROM material WHERE no = ?");
