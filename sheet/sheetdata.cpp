@@ -685,6 +685,35 @@ int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
     });
 }
 
+namespace {
+
+// At most this many patients' positions are kept in a handle (a few megabytes).
+constexpr size_t kMaxKeptPatientPositions = 200000;
+
+// Reads a patient's first record into patients->m_Data: at the position it was found at last
+// time when the record there is still that patient's (one read by position instead of a search
+// through the patient index), else by the patient's number, keeping where it was found.
+// Returns the status of the read by number when that was needed.
+int ReadPatient1(CVeloDBSys* db, CPatient1DB* patients, const std::string& id) {
+    std::unordered_map<std::string, uint32_t>& positions = db->PatientPositions();
+    const auto known = positions.find(id);
+    if (known != positions.end() && patients->GetDirect(known->second) == recman::kOk &&
+        FieldText(patients->m_Data.PatientID) == id) {
+        return recman::kOk;
+    }
+    const int status = patients->GetPatient1Data(id.c_str());
+    uint32_t position = 0;
+    if (status != recman::kOk || patients->GetPosition(&position) != recman::kOk) {
+        positions.erase(id);
+        return status;
+    }
+    if (positions.size() >= kMaxKeptPatientPositions) positions.clear();
+    positions[id] = position;
+    return status;
+}
+
+}  // namespace
+
 // CountMonth without its read transaction.
 static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay,
                           ReadFailure* failure) {
@@ -715,7 +744,7 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
         if (id.empty()) continue;
         auto it = patientCounts.find(id);
         if (it == patientCounts.end()) {
-            const int read = patients->GetPatient1Data(id.c_str());
+            const int read = ReadPatient1(db, patients.get(), id);
             // A patient that cannot be read is left out of this count but tried again, and
             // the count is reported as incomplete.
             if (read != recman::kOk && read != recman::kKeyNotFound) {

@@ -331,6 +331,25 @@ TEST_F(SheetDataTest, MonthCountsLiveReservationsOfActivePatientsOnly) {
     EXPECT_EQ(counts[30], 1);
     EXPECT_EQ(counts[10], 0);
     EXPECT_NE(CountMonth(&m_db, 2026, 13, &counts), recman::kOk);
+
+    // A recount looks for each patient where it was found the last time, yet the patient's
+    // record as it is now decides: one patient made inactive, one deleted and its place in
+    // the file taken by a new patient's record.
+    CPatient1DB patients;
+    ASSERT_EQ(patients.SetAssociatedDB(&m_db), recman::kOk);
+    ASSERT_EQ(patients.GetPatient1Data("0000000002"), recman::kOk);
+    patients.m_Data.InactiveFlag = 1;
+    ASSERT_EQ(patients.Update(), recman::kOk);
+    ASSERT_EQ(patients.GetPatient1Data("0000000003"), recman::kOk);
+    ASSERT_EQ(patients.Delete(), recman::kOk);
+    patients.Close();
+    AddPatient("0000000004", "新規", "シンキ", "C004");
+    AddReservation({"0000000207", "0000000004", "20261212", "0900", "0930"});
+    AddReservation({"0000000208", "0000000003", "20261212", "0930", "1000"});
+    ASSERT_EQ(CountMonth(&m_db, 2026, 12, &counts), recman::kOk);
+    EXPECT_EQ(counts[10], 5);
+    EXPECT_EQ(counts[11], 5);
+    EXPECT_EQ(counts[12], 1);
 }
 
 TEST_F(SheetDataTest, UnreadableFilesLeaveAnEmptyDayAndAreNamed) {

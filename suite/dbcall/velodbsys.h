@@ -46,9 +46,14 @@ public:
 
     CDoctorNameCache& DoctorNameCache() { return m_doctorNames; }
     CPatientMasterNames& PatientMasterNames() { return m_patientMasterNames; }
+    // Where each patient's first record was last found in PATIENT1.BTR (a position of the
+    // record manager), for reads that look up many patients: a position is only a hint, read
+    // and checked to hold that patient before it is trusted.
+    std::unordered_map<std::string, uint32_t>& PatientPositions() { return m_patientPositions; }
 
 private:
     std::string m_folder;
     CDoctorNameCache m_doctorNames;
     CPatientMasterNames m_patientMasterNames;
+    std::unordered_map<std::string, uint32_t> m_patientPositions;
 };
