@@ -4,8 +4,11 @@
 // The record manager side reads the demo clinic named by VELO_BENCH_DB in place (it only
 // reads). The plain SQLite side keeps the same records in a temporary file as the suite
 // keeps its tables: reservations by number with an index on (date, start) like the date
-// key, each patient's two records by id, the categories by (type, code); every read goes
-// through prepared statements. The cases:
+// key, each patient's two records by id, the categories by (type, code). It reads through
+// prepared statements with the record manager's settings (plainsqlite.h), each list in one
+// read transaction as the suite reads it, and leaves to covering indexes what needs no
+// record: the month's counts and which reservations a list takes (date, start, status,
+// patient; a patient's inactive flag). The cases:
 //   ReferenceOpen           the record reads CReferenceDlg does when it opens on the day of
 //                           the middle reservation (the units for the tabs, the month's
 //                           busy-day counts for the calendar, the grid's days with every
@@ -43,9 +46,11 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "plainsqlite.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
 #include "sheet/referencedata.h"
@@ -97,22 +102,27 @@ struct Setup {
 
 const char* kPlainSchema =
     "PRAGMA journal_mode=DELETE;"
-    "CREATE TABLE reservation(no TEXT PRIMARY KEY, date TEXT, start TEXT, data BLOB);"
-    "CREATE TABLE patient(id TEXT PRIMARY KEY, data BLOB);"
+    "CREATE TABLE reservation(no TEXT PRIMARY KEY, date TEXT, start TEXT, patient TEXT,"
+    " status INTEGER, data BLOB);"
+    "CREATE TABLE patient(id TEXT PRIMARY KEY, inactive INTEGER, data BLOB);"
     "CREATE TABLE patient2(id TEXT PRIMARY KEY, data BLOB);"
     "CREATE TABLE category(type TEXT, code TEXT, data BLOB, PRIMARY KEY(type, code));";
 
-const char* kPlainIndexes = "CREATE INDEX r_time ON reservation(date, start);";
+const char* kPlainIndexes =
+    "CREATE INDEX r_time ON reservation(date, start);"
+    "CREATE INDEX r_state ON reservation(date, start, status, patient);"
+    "CREATE INDEX p_inactive ON patient(id, inactive);";
 
 bool Exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// Copies every record of a table class in key order: `keys` gives the key columns' texts,
-// the record goes last; `seen` sees each record.
-template <typename Table, typename Keys, typename Seen>
+// Copies every record of a table class in key order: `keys` gives the texts of the first
+// columns, `number` (when not null) an integer column after them, the record goes last;
+// `seen` sees each record.
+template <typename Table, typename Keys, typename Number, typename Seen>
 bool CopyTable(sqlite3* db, const std::string& folder, const char* sql, int key, Keys keys,
-               Seen seen) {
+               Number number, Seen seen) {
     sqlite3_stmt* stmt = nullptr;
     bool ok = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK;
     Table table;
@@ -120,10 +130,12 @@ bool CopyTable(sqlite3* db, const std::string& folder, const char* sql, int key,
     table.SetKey(key);
     for (int st = ok ? table.GetFIRST() : 9; ok && st == 0; st = table.GetNEXT()) {
         const std::vector<std::string> texts = keys(table.m_Data);
-        for (size_t i = 0; i < texts.size(); ++i)
-            sqlite3_bind_text(stmt, int(i) + 1, texts[i].c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_blob(stmt, int(texts.size()) + 1, &table.m_Data, sizeof table.m_Data,
-                          SQLITE_TRANSIENT);
+        int column = 0;
+        for (const std::string& text : texts)
+            sqlite3_bind_text(stmt, ++column, text.c_str(), -1, SQLITE_TRANSIENT);
+        if constexpr (!std::is_same_v<Number, std::nullptr_t>)
+            sqlite3_bind_int(stmt, ++column, number(table.m_Data));
+        sqlite3_bind_blob(stmt, ++column, &table.m_Data, sizeof table.m_Data, SQLITE_TRANSIENT);
         ok = sqlite3_step(stmt) == SQLITE_DONE;
         sqlite3_reset(stmt);
         seen(table.m_Data);
@@ -144,30 +156,31 @@ bool FillPlain(const std::string& folder, const std::string& path,
     bool ok = Exec(db, kPlainSchema) && Exec(db, "BEGIN");
     ok = ok &&
          CopyTable<CReservationDB>(
-             db, folder, "INSERT INTO reservation VALUES(?,?,?,?)", CReservationDB::kKeyTime,
+             db, folder, "INSERT INTO reservation VALUES(?,?,?,?,?,?)", CReservationDB::kKeyTime,
              [](const tagRESERVATIONDB& r) {
                  return std::vector<std::string>{FieldText(r.ReservationNo), FieldText(r.ResDate),
-                                                 FieldText(r.StartTime)};
+                                                 FieldText(r.StartTime), FieldText(r.PatientID)};
              },
+             [](const tagRESERVATIONDB& r) { return int(r.Status); },
              [&](const tagRESERVATIONDB& r) {
                  byTime->emplace_back(FieldText(r.ReservationNo), FieldText(r.ResDate));
              });
     ok = ok &&
          CopyTable<CPatient1DB>(
-             db, folder, "INSERT INTO patient VALUES(?,?)", 0,
+             db, folder, "INSERT INTO patient VALUES(?,?,?)", 0,
              [](const tagPATIENT1DB& r) { return std::vector<std::string>{FieldText(r.PatientID)}; },
-             nothing) &&
+             [](const tagPATIENT1DB& r) { return int(r.InactiveFlag); }, nothing) &&
          CopyTable<CPatient2DB>(
              db, folder, "INSERT INTO patient2 VALUES(?,?)", 0,
              [](const tagPATIENT2DB& r) { return std::vector<std::string>{FieldText(r.PatientID)}; },
-             nothing) &&
+             nullptr, nothing) &&
          CopyTable<CCategoryDB>(
              db, folder, "INSERT OR REPLACE INTO category VALUES(?,?,?)",
              CCategoryDB::kKeyTypeCode,
              [](const tagCATEGORYDB& r) {
                  return std::vector<std::string>{FieldText(r.Type), FieldText(r.Code)};
              },
-             nothing);
+             nullptr, nothing);
     ok = ok && Exec(db, kPlainIndexes) && Exec(db, "COMMIT");
     sqlite3_close(db);
     return ok;
@@ -303,11 +316,6 @@ int ReadLikeReferenceDialog(CVeloDBSys* db, const Setup& s, ReferenceReads* out)
 
 // ---- The cancelled-patient rows's plain twin ---------------------------------------------
 
-bool IsCancelled(uint8_t status) {
-    return status == uint8_t(ResStatus::CancelledWithNotice) ||
-           status == uint8_t(ResStatus::CancelledLastMinute) || status == uint8_t(ResStatus::Revoked);
-}
-
 int Digits(const std::string& text, size_t offset, size_t count) {
     int value = 0;
     for (size_t i = offset; i < offset + count && i < text.size(); ++i) {
@@ -364,18 +372,34 @@ bool SameRow(const ReservedSearchRow& a, const ReservedSearchRow& b) {
 
 class CPlainClinic {
 public:
-    explicit CPlainClinic(const std::string& path) {
-        m_ready = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    explicit CPlainClinic(const std::string& path) : m_db(path, true, kPlainTables) {
+        m_ready = m_db.Ready();
         m_units = Prepare("SELECT data FROM category WHERE type = ? ORDER BY code");
         m_category = Prepare("SELECT data FROM category WHERE type = ? AND code = ?");
-        m_range = Prepare(
-            "SELECT data FROM reservation WHERE date >= ? AND date <= ? ORDER BY date, start");
+        // Which reservations a list takes is read from the covering index; only their
+        // records are read.
+        m_live = Prepare(
+            "SELECT data FROM reservation INDEXED BY r_state"
+            " WHERE date >= ? AND date <= ? AND status IN (0, 1)"
+            " ORDER BY date, start, rowid");
+        m_searched = Prepare(
+            "SELECT data FROM reservation INDEXED BY r_state"
+            " WHERE date >= ? AND date <= ? AND status IN (0, 1)"
+            " AND patient <> '' ORDER BY date, start, rowid");
+        m_cancelled = Prepare(
+            "SELECT data FROM reservation INDEXED BY r_state"
+            " WHERE date >= ?1 AND date <= ?2 AND patient >= ?4"
+            " AND (status IN (2, 3, 4) OR (status = 0 AND date < ?3))"
+            " ORDER BY date, start, rowid");
+        m_counted = Prepare(
+            "SELECT date, patient FROM reservation INDEXED BY r_state WHERE date >= ? AND date <= ?"
+            " AND status IN (0, 1) AND patient <> ''");
+        m_inactive = Prepare("SELECT inactive FROM patient INDEXED BY p_inactive WHERE id = ?");
         m_patient = Prepare("SELECT data FROM patient WHERE id = ?");
         m_patient2 = Prepare("SELECT data FROM patient2 WHERE id = ?");
     }
     ~CPlainClinic() {
         for (sqlite3_stmt* stmt : m_statements) sqlite3_finalize(stmt);
-        sqlite3_close(m_db);
     }
     CPlainClinic(const CPlainClinic&) = delete;
     CPlainClinic& operator=(const CPlainClinic&) = delete;
@@ -387,7 +411,10 @@ public:
         out->columns = units.size();
         const QDate day = CDate::FromYmd(s.day.c_str());
         out->monthCounts.assign(32, 0);
-        CountMonth(day, &out->monthCounts);
+        m_db.ReadConsistently([&] {
+            CountMonth(day, &out->monthCounts);
+            return true;
+        });
         std::vector<ReferenceDay> days;
         for (int d = 0; d < s.gridDays; ++d) {
             ReferenceDay one;
@@ -397,7 +424,10 @@ public:
         }
         m_patientTexts.clear();
         m_colours.clear();
-        for (ReferenceDay& one : days) LoadDay(units, s.reservationNo, &one);
+        m_db.ReadConsistently([&] {
+            for (ReferenceDay& one : days) LoadDay(units, s.reservationNo, &one);
+            return true;
+        });
         SummariseBars(days, out);
         return true;
     }
@@ -413,14 +443,13 @@ public:
         const std::string today = CDate::ToYmd(CDate::Today());
         const std::string firstPatient = StandbyNoText(0);
         const QString noShowMark = QStringLiteral("＊");
-        Bind(m_range, {from, to});
-        while (sqlite3_step(m_range) == SQLITE_ROW) {
-            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+        CPlainRead read(m_db);
+        Bind(m_cancelled, {from, to, today, firstPatient});
+        while (sqlite3_step(m_cancelled) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_cancelled);
             const std::string day = FieldText(r.ResDate);
             const bool noShow = r.Status == uint8_t(ResStatus::Booked) && day < today;
-            if (!noShow && !IsCancelled(r.Status)) continue;
             const std::string patientId = FieldText(r.PatientID);
-            if (patientId < firstPatient) continue;
             auto it = patients.find(patientId);
             if (it == patients.end()) it = patients.emplace(patientId, ReadPatient(patientId)).first;
             if (!it->second) continue;
@@ -435,7 +464,7 @@ public:
             item.row.reason = Cp932FieldToQString(r.StatusReason);
             found.push_back(std::move(item));
         }
-        sqlite3_reset(m_range);
+        sqlite3_reset(m_cancelled);
         std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
             return std::tie(a.patientId, a.day, a.start) < std::tie(b.patientId, b.day, b.start);
         });
@@ -451,11 +480,11 @@ public:
         out->clear();
         const QStringList states = ContactStatusNames();
         std::map<std::string, std::optional<tagPATIENT1DB>> patients;
-        Bind(m_range, {from, to});
-        while (sqlite3_step(m_range) == SQLITE_ROW) {
-            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
+        CPlainRead read(m_db);
+        Bind(m_searched, {from, to});
+        while (sqlite3_step(m_searched) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_searched);
             const std::string patientId = FieldText(r.PatientID);
-            if (patientId.empty() || r.Status > uint8_t(ResStatus::Came)) continue;
             auto it = patients.find(patientId);
             if (it == patients.end()) {
                 tagPATIENT1DB patient;
@@ -466,14 +495,32 @@ public:
             if (!it->second || it->second->InactiveFlag == 1) continue;
             out->push_back(PlainSearchRow(r, *it->second, states));
         }
-        sqlite3_reset(m_range);
+        sqlite3_reset(m_searched);
         return true;
     }
 
 private:
+    // The suite's tables in the plain file, each of which the record manager keeps in a file
+    // with a page cache of its own.
+    static constexpr int kPlainTables = 4;
+
+    // Ends the read transaction a list was read in when the list is built.
+    class CPlainRead {
+    public:
+        explicit CPlainRead(CPlainDb& db) : m_db(db) { m_db.Begin(); }
+        ~CPlainRead() { m_db.Commit(); }
+        CPlainRead(const CPlainRead&) = delete;
+        CPlainRead& operator=(const CPlainRead&) = delete;
+
+    private:
+        CPlainDb& m_db;
+    };
+
     sqlite3_stmt* Prepare(const char* sql) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) m_ready = false;
+        if (!m_db.Ready() ||
+            sqlite3_prepare_v2(m_db.Handle(), sql, -1, &stmt, nullptr) != SQLITE_OK)
+            m_ready = false;
         m_statements.push_back(stmt);
         return stmt;
     }
@@ -526,21 +573,21 @@ private:
         std::snprintf(first, sizeof first, "%04d%02d01", day.year(), day.month());
         std::snprintf(last, sizeof last, "%04d%02d31", day.year(), day.month());
         std::unordered_map<std::string, bool> patientCounts;
-        Bind(m_range, {first, last});
-        while (sqlite3_step(m_range) == SQLITE_ROW) {
-            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
-            if (!IsLiveStatus(r.Status)) continue;
-            const std::string id = FieldText(r.PatientID);
-            if (id.empty()) continue;
+        Bind(m_counted, {first, last});
+        while (sqlite3_step(m_counted) == SQLITE_ROW) {
+            const std::string date = reinterpret_cast<const char*>(sqlite3_column_text(m_counted, 0));
+            const std::string id = reinterpret_cast<const char*>(sqlite3_column_text(m_counted, 1));
             auto it = patientCounts.find(id);
             if (it == patientCounts.end()) {
-                tagPATIENT1DB patient;
-                const bool read = ReadOne(m_patient, {id}, &patient);
-                it = patientCounts.emplace(id, read && patient.InactiveFlag == 0).first;
+                Bind(m_inactive, {id});
+                const bool counts =
+                    sqlite3_step(m_inactive) == SQLITE_ROW && sqlite3_column_int(m_inactive, 0) == 0;
+                sqlite3_reset(m_inactive);
+                it = patientCounts.emplace(id, counts).first;
             }
-            if (it->second) ++(*counts)[size_t(Digits(FieldText(r.ResDate), 6, 2))];
+            if (it->second) ++(*counts)[size_t(Digits(date, 6, 2))];
         }
-        sqlite3_reset(m_range);
+        sqlite3_reset(m_counted);
     }
 
     const QString& PatientText(const std::string& id) {
@@ -567,10 +614,9 @@ private:
 
     void LoadDay(const std::vector<std::string>& units, const std::string& editingNo,
                  ReferenceDay* day) {
-        Bind(m_range, {day->date, day->date});
-        while (sqlite3_step(m_range) == SQLITE_ROW) {
-            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_range);
-            if (!IsLiveStatus(r.Status)) continue;
+        Bind(m_live, {day->date, day->date});
+        while (sqlite3_step(m_live) == SQLITE_ROW) {
+            const tagRESERVATIONDB& r = RecordAt<tagRESERVATIONDB>(m_live);
             const std::string number = FieldText(r.ReservationNo);
             if (number == editingNo) continue;
             const auto unit = std::find(units.begin(), units.end(), FieldText(r.UnitCode));
@@ -586,13 +632,14 @@ private:
             bar.text = patientId.empty() ? QStringLiteral("予約不可設定") : PatientText(patientId);
             day->bars.push_back(std::move(bar));
         }
-        sqlite3_reset(m_range);
+        sqlite3_reset(m_live);
     }
 
-    sqlite3* m_db = nullptr;
+    CPlainDb m_db;
     bool m_ready = true;
     std::vector<sqlite3_stmt*> m_statements;
-    sqlite3_stmt *m_units, *m_category, *m_range, *m_patient, *m_patient2;
+    sqlite3_stmt *m_units, *m_category, *m_live, *m_searched, *m_cancelled, *m_counted,
+        *m_inactive, *m_patient, *m_patient2;
     std::unordered_map<std::string, QString> m_patientTexts;
     std::unordered_map<std::string, uint32_t> m_colours;
 };

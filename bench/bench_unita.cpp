@@ -5,7 +5,8 @@
 // work in the same run: the practice folder copied (each file synced to disk, as the
 // merger's copy does), then the same number of records of the same lengths inserted into
 // one SQLite file per table with the record manager's layout (key column, record blob,
-// index on the key), one transaction per table. The data are made once in
+// index on the key) and its settings (plainsqlite.h), one transaction per table. The data
+// are made once in
 // build/bench-data/unita2-P-X.
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -25,6 +26,7 @@
 #include "merger/convert.h"
 #include "merger/mergeprogress.h"
 #include "merger/mergerun.h"
+#include "plainsqlite.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
 #include "tools/velodb.h"
@@ -217,12 +219,13 @@ void BM_UnitaMerge_Sqlite(benchmark::State& state) {
         SyncEveryFile(s.m_sqlite + "Database/");
         for (const auto& [table, shape] : tables) {
             const auto [perPatient, length] = shape;
-            sqlite3* db = nullptr;
-            sqlite3_open((s.m_sqlite + table + ".sqlite").c_str(), &db);
+            CPlainDb plain(s.m_sqlite + table + ".sqlite", false);
+            sqlite3* db = plain.Handle();
             sqlite3_exec(db,
                          "CREATE TABLE rec(id INTEGER PRIMARY KEY, k0 BLOB, data BLOB);"
-                         "CREATE INDEX rec_k0 ON rec(k0); BEGIN",
+                         "CREATE INDEX rec_k0 ON rec(k0)",
                          nullptr, nullptr, nullptr);
+            plain.Begin();
             sqlite3_stmt* insert = nullptr;
             sqlite3_prepare_v2(db, "INSERT INTO rec(k0, data) VALUES(?, ?)", -1, &insert, nullptr);
             std::vector<char> record(length, 0);
@@ -235,8 +238,7 @@ void BM_UnitaMerge_Sqlite(benchmark::State& state) {
                 sqlite3_reset(insert);
             }
             sqlite3_finalize(insert);
-            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+            plain.Commit();
         }
     }
     state.counters["records"] = double(s.m_records);

@@ -5,12 +5,14 @@
 #include <QDate>
 #include <QStringList>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <optional>
 
 #include "lab/labstrings.h"
 #include "recman/recman.h"
+#include "suite/dbcall/basedbcall.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
@@ -218,9 +220,11 @@ QString DueText(const tagMATERIALDB& item) {
         day, item.DueKind == 1 ? QStringLiteral("午後") : QStringLiteral("午前"));
 }
 
-int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
-                std::vector<LabRow>* rows, LabReadFailure* failure) {
-    if (db == nullptr || rows == nullptr) return recman::kFileNotOpen;
+namespace {
+
+// ReadLabRows without its read transaction.
+int ReadLabRowsOnce(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
+                    std::vector<LabRow>* rows, LabReadFailure* failure) {
     const std::string from = f.useRange ? f.from : "00000000";
     const std::string to = f.useRange ? f.to : "99999999";
 
@@ -256,6 +260,23 @@ int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
         rows->push_back(MakeRow(r, patient, f, names));
     }
     return IsEndOfScan(status) ? 0 : Fail(failure, items.GetFileName(), status);
+}
+
+}  // namespace
+
+int ReadLabRows(CVeloDBSys* db, const LabFilter& f, const LabNames& names,
+                std::vector<LabRow>* rows, LabReadFailure* failure) {
+    if (db == nullptr || rows == nullptr) return recman::kFileNotOpen;
+    // One read transaction: the list shows one state of the items and their patients, and
+    // each file's shared lock is taken once rather than once for every record read. A
+    // second attempt (without the transaction) starts from what the caller handed in.
+    const size_t kept = rows->size();
+    const LabReadFailure before = failure != nullptr ? *failure : LabReadFailure();
+    return CBaseDBCall::ReadConsistently([&] {
+        rows->erase(rows->begin() + static_cast<std::ptrdiff_t>(kept), rows->end());
+        if (failure != nullptr) *failure = before;
+        return ReadLabRowsOnce(db, f, names, rows, failure);
+    });
 }
 
 ByItemResult BuildByItemGrid(CVeloDBSys* db, const LabFilter& f, bool showEmptyDays,

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "recman/recman.h"
 #include "sheet/reservation.h"
@@ -21,6 +23,7 @@
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/dbcall/tablestamp.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
@@ -139,47 +142,90 @@ struct PatientEntry {
 // They are read whole before a load's read transaction, because together with the files the
 // load reads they would be more than one transaction may hold. They are short lists that
 // change seldom, and a name read a moment before the reservations cannot show a booking
-// half-changed.
+// half-changed. The handle keeps them while the three files stay as they were, so a sheet
+// that reloads again and again reads them once and its loads keep to the files they need.
 class CDetailNames {
 public:
-    // Reads the three masters in a read transaction of their own; a master that cannot be
-    // read leaves its names unknown (empty), like any master entry that is not found.
-    explicit CDetailNames(CVeloDBSys* db) {
-        CBaseDBCall::ReadConsistently([&] {
-            m_conditions.clear();
-            m_doctors.clear();
-            m_custom.clear();
-            ReadAll<CConditionDB>(db, [&](const tagCONDITIONDB& r) {
-                m_conditions.emplace(FieldText(r.Code), Cp932FieldToQString(r.Name));
-            });
-            ReadAll<CIntroDrDB>(db, [&](const tagINTRODRDB& r) {
-                m_doctors.emplace(FieldText(r.Code),
-                                  IntroDrDisplayName(Cp932FieldToQString(r.ClinicName),
-                                                     Cp932FieldToQString(r.Name)));
-            });
-            ReadAll<CCustomTblDB>(db, [&](const tagCUSTOMTBLDB& r) {
-                m_custom.emplace(CustomKey(FieldText(r.TableID), FieldText(r.Code)),
-                                 Cp932FieldToQString(r.Name));
-            });
-            return recman::kOk;
-        });
+    // Reads the three masters in a read transaction of their own unless the handle holds
+    // their names from files that have not changed since; a master that cannot be read
+    // leaves its names unknown (empty), like any master entry that is not found, and is read
+    // again by the next load.
+    explicit CDetailNames(CVeloDBSys* db) : m_names(db->PatientMasterNames()) {
+        std::vector<CTableStamp> stamps;
+        const bool stamped = StampMasters(db, &stamps);
+        if (stamped && Unchanged(stamps)) return;
+        // Stamped before reading: a commit in between leaves the stamps behind the names,
+        // which only means they are read again next time.
+        const bool complete = ReadNames(db);
+        m_names.stamps = stamped && complete ? std::move(stamps) : std::vector<CTableStamp>();
     }
 
-    QString Condition(const std::string& code) const { return Find(m_conditions, code); }
+    QString Condition(const std::string& code) const { return Find(m_names.conditions, code); }
     // A referring or family doctor: the clinic and the doctor's name.
-    QString OutsideDoctor(const std::string& code) const { return Find(m_doctors, code); }
+    QString OutsideDoctor(const std::string& code) const {
+        return Find(m_names.outsideDoctors, code);
+    }
     // An entry of a table of CUSTOMTBL.BTR.
     QString CustomEntry(const std::string& table, const std::string& code) const {
-        return Find(m_custom, CustomKey(table, code));
+        return Find(m_names.customEntries, CustomKey(table, code));
     }
 
 private:
+    static std::vector<std::string> MasterFiles() {
+        return {CConditionDB().GetFileName(), CIntroDrDB().GetFileName(),
+                CCustomTblDB().GetFileName()};
+    }
+
+    // False when a master is no file of the folder: its names cannot be kept.
+    static bool StampMasters(CVeloDBSys* db, std::vector<CTableStamp>* stamps) {
+        for (const std::string& file : MasterFiles()) {
+            CTableStamp stamp;
+            if (!StampTableFile(db->GetDatabaseFolder(), file, &stamp)) return false;
+            stamps->push_back(stamp);
+        }
+        return true;
+    }
+
+    bool Unchanged(const std::vector<CTableStamp>& now) const {
+        if (m_names.stamps.size() != now.size()) return false;
+        for (size_t i = 0; i < now.size(); ++i) {
+            if (!StillCurrent(m_names.stamps[i], now[i])) return false;
+        }
+        return true;
+    }
+
+    // True when every master was read to its end.
+    bool ReadNames(CVeloDBSys* db) {
+        bool complete = true;
+        CBaseDBCall::ReadConsistently([&] {
+            m_names.conditions.clear();
+            m_names.outsideDoctors.clear();
+            m_names.customEntries.clear();
+            complete = ReadAll<CConditionDB>(db, [&](const tagCONDITIONDB& r) {
+                m_names.conditions.emplace(FieldText(r.Code), Cp932FieldToQString(r.Name));
+            });
+            complete &= ReadAll<CIntroDrDB>(db, [&](const tagINTRODRDB& r) {
+                m_names.outsideDoctors.emplace(FieldText(r.Code),
+                                               IntroDrDisplayName(Cp932FieldToQString(r.ClinicName),
+                                                                  Cp932FieldToQString(r.Name)));
+            });
+            complete &= ReadAll<CCustomTblDB>(db, [&](const tagCUSTOMTBLDB& r) {
+                m_names.customEntries.emplace(CustomKey(FieldText(r.TableID), FieldText(r.Code)),
+                                              Cp932FieldToQString(r.Name));
+            });
+            return recman::kOk;
+        });
+        return complete;
+    }
+
     template <typename Table, typename Take>
-    static void ReadAll(CVeloDBSys* db, Take take) {
+    static bool ReadAll(CVeloDBSys* db, Take take) {
         auto table = OpenTable<Table>(db);
-        if (!table) return;
+        if (!table) return false;
         table->SetKey(0);
-        for (int s = table->GetFIRST(); s == recman::kOk; s = table->GetNEXT()) take(table->m_Data);
+        int s = table->GetFIRST();
+        for (; s == recman::kOk; s = table->GetNEXT()) take(table->m_Data);
+        return !IsReadError(s);
     }
 
     static std::string CustomKey(const std::string& table, const std::string& code) {
@@ -192,7 +238,7 @@ private:
         return it != names.end() ? it->second : QString();
     }
 
-    std::unordered_map<std::string, QString> m_conditions, m_doctors, m_custom;
+    CVeloDBSys::CPatientMasterNames& m_names;
 };
 
 // The lookups of one load, each master read at most once per code.
@@ -639,6 +685,35 @@ int LoadWeek(CVeloDBSys* db, const std::string& weekStart, int layoutMode,
     });
 }
 
+namespace {
+
+// At most this many patients' positions are kept in a handle (a few megabytes).
+constexpr size_t kMaxKeptPatientPositions = 200000;
+
+// Reads a patient's first record into patients->m_Data: at the position it was found at last
+// time when the record there is still that patient's (one read by position instead of a search
+// through the patient index), else by the patient's number, keeping where it was found.
+// Returns the status of the read by number when that was needed.
+int ReadPatient1(CVeloDBSys* db, CPatient1DB* patients, const std::string& id) {
+    std::unordered_map<std::string, uint32_t>& positions = db->PatientPositions();
+    const auto known = positions.find(id);
+    if (known != positions.end() && patients->GetDirect(known->second) == recman::kOk &&
+        FieldText(patients->m_Data.PatientID) == id) {
+        return recman::kOk;
+    }
+    const int status = patients->GetPatient1Data(id.c_str());
+    uint32_t position = 0;
+    if (status != recman::kOk || patients->GetPosition(&position) != recman::kOk) {
+        positions.erase(id);
+        return status;
+    }
+    if (positions.size() >= kMaxKeptPatientPositions) positions.clear();
+    positions[id] = position;
+    return status;
+}
+
+}  // namespace
+
 // CountMonth without its read transaction.
 static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>* countsByDay,
                           ReadFailure* failure) {
@@ -669,7 +744,7 @@ static int CountMonthOnce(CVeloDBSys* db, int year, int month, std::vector<int>*
         if (id.empty()) continue;
         auto it = patientCounts.find(id);
         if (it == patientCounts.end()) {
-            const int read = patients->GetPatient1Data(id.c_str());
+            const int read = ReadPatient1(db, patients.get(), id);
             // A patient that cannot be read is left out of this count but tried again, and
             // the count is reported as incomplete.
             if (read != recman::kOk && read != recman::kKeyNotFound) {

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "lab/labformdata.h"
 #include "lab/labitem.h"
@@ -21,6 +25,7 @@
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/tablepeer.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
@@ -155,6 +160,41 @@ TEST_F(LabCoreTest, DateRangeReadsByDueDayAcrossPatients) {
     all.from = all.to = "20260305";  // ignored without the range
     EXPECT_EQ(Read(all), (Numbers{"2026010100005", "2026010100001", "2026010100002",
                                   "2026010100003", "2026010100004"}));
+
+    // Another desk moves an item between the range's first and last day again and again while
+    // the list refreshes, over more items than one read of the file brings: every refresh
+    // shows one state of the files, so the item is listed exactly once, never twice or not
+    // at all.
+    const std::string moved = "2026010100099";
+    ASSERT_EQ(CBaseDBCall::BeginTran(), recman::kOk);
+    for (int i = 0; i < 80; ++i) {
+        const std::string no = "20260101002" + std::to_string(10 + i);
+        AddItem({no.c_str(), i < 40 ? "20260302" : "20260304", "0000000002"});
+    }
+    AddItem({moved.c_str(), "20260305", "0000000001"});
+    ASSERT_EQ(CBaseDBCall::EndTran(), recman::kOk);
+    // The desk is cued from beside the refreshes, which go on until it is done; a short pause
+    // after each move lets the refreshes run between the moves as well as across them.
+    CTablePeer desk(m_folder);
+    constexpr int kMoves = 300;
+    std::atomic<int> moves = 0, failedMoves = 0;
+    std::thread cues([&] {
+        for (; moves < kMoves; ++moves) {
+            const std::string day = moves % 2 == 0 ? "20260301" : "20260305";
+            if (desk.Run("update MATERIAL.BTR MaterialNo=" + moved + " SET CompletionDate=" + day)
+                    .rfind("ok ", 0) != 0)
+                ++failedMoves;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    int listedOtherThanOnce = 0;
+    while (moves < kMoves) {
+        const Numbers numbers = Read(Range("20260301", "20260305"));
+        if (std::count(numbers.begin(), numbers.end(), moved) != 1) ++listedOtherThanOnce;
+    }
+    cues.join();
+    EXPECT_EQ(failedMoves, 0);
+    EXPECT_EQ(listedOtherThanOnce, 0);
 }
 
 TEST_F(LabCoreTest, PatientFilterReadsOnlyThatPatientInDueOrder) {

@@ -1,6 +1,7 @@
 #include "sheet/mail/jisconvert.h"
 
 #include <array>
+#include <memory>
 
 #include "suite/text/cp932.h"
 
@@ -140,7 +141,10 @@ bool IsJisX0208Assigned(uint16_t jis) {
     }
 }
 
-uint16_t SjisToJis(uint16_t sjis) {
+namespace {
+
+// SjisToJis worked out from the code's arithmetic.
+uint16_t ComputeSjisToJis(uint16_t sjis) {
     for (const SjisAlias& alias : kSjisAliases) {
         if (alias.vendor == sjis) {
             sjis = alias.standard;
@@ -164,6 +168,20 @@ uint16_t SjisToJis(uint16_t sjis) {
     }
     const auto jis = static_cast<uint16_t>(high << 8 | low);
     return IsJisX0208Assigned(jis) ? jis : 0;
+}
+
+}  // namespace
+
+uint16_t SjisToJis(uint16_t sjis) {
+    // Every code worked out once (128 KB): a reminder run converts and checks each message's
+    // text several times, a double-byte character at a time.
+    static const std::unique_ptr<const std::array<uint16_t, 0x10000>> table = [] {
+        auto codes = std::make_unique<std::array<uint16_t, 0x10000>>();
+        for (size_t code = 0; code < codes->size(); ++code)
+            (*codes)[code] = ComputeSjisToJis(static_cast<uint16_t>(code));
+        return codes;
+    }();
+    return (*table)[sjis];
 }
 
 uint16_t JisToSjis(uint16_t jis) {

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "recman/recman.h"
 #include "sheet/tests/sheetfixture.h"
+#include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/reservationdb.h"
@@ -251,6 +254,39 @@ TEST_F(SheetDataTest, ItemValuesFollowTheCatalogueAndTheWeekVariants) {
               QString::fromUtf8("義歯 [完成予定: %1]").arg(CTools::MakeDate("20261210")));
     EXPECT_EQ(week[1].count, 2);
     EXPECT_EQ(week[6].date, "20261212");
+
+    // The handle keeps the detail masters' names while their files stay as they were: once
+    // the files have settled, a reload reads only the files its bars need and attaches none.
+    namespace fs = std::filesystem;
+    for (const char* file : {"CONDITION.BTR", "INTRODR.BTR", "CUSTOMTBL.BTR"}) {
+        fs::last_write_time(fs::path(m_folder) / file,
+                            fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    const auto reload = [&] {
+        day = DayData();
+        return LoadDayWithClock(&m_db, "20261207", 0, columns, false, false, &day);
+    };
+    ASSERT_EQ(reload(), recman::kOk);
+    ASSERT_EQ(reload(), recman::kOk);
+    const uint64_t attachments = recman::testing::AttachmentsMade();
+    ASSERT_EQ(reload(), recman::kOk);
+    EXPECT_EQ(recman::testing::AttachmentsMade(), attachments);
+    ASSERT_EQ(day.bars.size(), 2u);
+    EXPECT_EQ(day.bars[1].items[10], QString::fromUtf8("保定中"));
+    EXPECT_EQ(day.bars[1].items[25], QString::fromUtf8("ホームページ"));
+    // A changed master is read again at once, also when it changes twice within one tick of
+    // the clock that stamps its file.
+    for (const char* name : {"保定終了", "経過観察"}) {
+        CConditionDB conditions;
+        ASSERT_EQ(conditions.SetAssociatedDB(&m_db), recman::kOk);
+        ASSERT_EQ(conditions.GetConditionData("02"), recman::kOk);
+        SetCp932Field(conditions.m_Data.Name, sizeof conditions.m_Data.Name,
+                      QString::fromUtf8(name));
+        ASSERT_EQ(conditions.Update(), recman::kOk);
+        conditions.Close();
+        ASSERT_EQ(reload(), recman::kOk);
+        EXPECT_EQ(day.bars[1].items[10], QString::fromUtf8(name));
+    }
 }
 
 TEST_F(SheetDataTest, HiddenDoctorsReservationIsListedButNotDrawnInDoctorLayout) {
@@ -295,6 +331,25 @@ TEST_F(SheetDataTest, MonthCountsLiveReservationsOfActivePatientsOnly) {
     EXPECT_EQ(counts[30], 1);
     EXPECT_EQ(counts[10], 0);
     EXPECT_NE(CountMonth(&m_db, 2026, 13, &counts), recman::kOk);
+
+    // A recount looks for each patient where it was found the last time, yet the patient's
+    // record as it is now decides: one patient made inactive, one deleted and its place in
+    // the file taken by a new patient's record.
+    CPatient1DB patients;
+    ASSERT_EQ(patients.SetAssociatedDB(&m_db), recman::kOk);
+    ASSERT_EQ(patients.GetPatient1Data("0000000002"), recman::kOk);
+    patients.m_Data.InactiveFlag = 1;
+    ASSERT_EQ(patients.Update(), recman::kOk);
+    ASSERT_EQ(patients.GetPatient1Data("0000000003"), recman::kOk);
+    ASSERT_EQ(patients.Delete(), recman::kOk);
+    patients.Close();
+    AddPatient("0000000004", "新規", "シンキ", "C004");
+    AddReservation({"0000000207", "0000000004", "20261212", "0900", "0930"});
+    AddReservation({"0000000208", "0000000003", "20261212", "0930", "1000"});
+    ASSERT_EQ(CountMonth(&m_db, 2026, 12, &counts), recman::kOk);
+    EXPECT_EQ(counts[10], 5);
+    EXPECT_EQ(counts[11], 5);
+    EXPECT_EQ(counts[12], 1);
 }
 
 TEST_F(SheetDataTest, UnreadableFilesLeaveAnEmptyDayAndAreNamed) {

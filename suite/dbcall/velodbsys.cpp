@@ -23,6 +23,8 @@ bool CVeloDBSys::Open(const std::string& folder) {
     }
     if (withSlash != m_folder) {
         m_doctorNames = CDoctorNameCache{};
+        m_patientMasterNames = CPatientMasterNames{};
+        m_patientPositions.clear();
     }
     m_folder = withSlash;
     CGlobalSettings::SetDatabaseFolder(m_folder);
