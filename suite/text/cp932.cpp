@@ -80,10 +80,6 @@ void Convert(CIconv& cd, std::string_view in, std::string& out, OnBad onBad) {
 
 }  // namespace
 
-bool IsCp932LeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 QString Cp932ToQString(std::string_view bytes) {
     if (bytes.empty()) return QString();
     CIconv& cd = FromCp932();

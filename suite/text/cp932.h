@@ -38,5 +38,8 @@ void SetCp932Field(char* field, size_t width, const QString& text);
 // byte of the input; a lead byte without its trail byte is dropped.
 void CopyTextField(char* field, size_t width, std::string_view bytes);
 
-// True for the first byte of a double-byte character (0x81-0x9F, 0xE0-0xFC).
-bool IsCp932LeadByte(unsigned char c);
+// True for the first byte of a double-byte character (0x81-0x9F, 0xE0-0xFC). Inline: the
+// mail's conversions ask it of every byte of every message.
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}

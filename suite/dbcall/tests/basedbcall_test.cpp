@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,6 +14,7 @@
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/saledb.h"
+#include "suite/dbcall/tablestamp.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/globalsettings.h"
 
@@ -251,6 +254,28 @@ TEST_F(BaseDBCallTest, FileTimeIsTheTableFilesModificationTime) {
     int64_t untouched = 42;
     EXPECT_EQ(missing.GetFileTime(&untouched), recman::kFileNotFound);
     EXPECT_EQ(untouched, 42);
+
+    // A stamp stands for what was read after it only once the file has settled, and only
+    // until the file is written again; a missing file gives none.
+    const std::string folder = m_db.GetDatabaseFolder();
+    CTableStamp stamp, again;
+    EXPECT_FALSE(StampTableFile(folder, "INDEXCONTROL.BTR", &stamp));
+    ASSERT_TRUE(StampTableFile(folder, "DOCTOR.BTR", &stamp));
+    EXPECT_FALSE(stamp.settled);  // written moments ago
+    EXPECT_FALSE(StillCurrent(stamp, stamp));
+    doctors.Close();
+    const auto anHourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(m_folder + "/DOCTOR.BTR", anHourAgo);
+    ASSERT_TRUE(StampTableFile(folder, "DOCTOR.BTR", &stamp));
+    ASSERT_TRUE(StampTableFile(folder, "DOCTOR.BTR", &again));
+    EXPECT_TRUE(stamp.settled);
+    EXPECT_TRUE(StillCurrent(stamp, again));
+    ASSERT_EQ(doctors.SetAssociatedDB(&m_db), recman::kOk);
+    doctors.ClearData();
+    SetField(doctors.m_Data.Code, "09");
+    ASSERT_EQ(doctors.Insert(), recman::kOk);
+    ASSERT_TRUE(StampTableFile(folder, "DOCTOR.BTR", &again));
+    EXPECT_FALSE(StillCurrent(stamp, again));
 }
 
 TEST_F(BaseDBCallTest, ReservationNumbersCountUpAndRollBackWithTheTransaction) {
