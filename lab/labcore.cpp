@@ -154,11 +154,17 @@ int RefreshDoctorCache(CVeloDBSys* db) {
     CDoctorDB doctors;
     int status = doctors.SetAssociatedDB(db);
     if (status != 0) return status;
+    // A table with no file of its own (one kept on the database server; it opened above)
+    // has no time to keep its names by: they are read every time, which the server engine
+    // answers from the table it keeps whole in the process.
     int64_t fileTime = 0;
     status = doctors.GetFileTime(&fileTime);
-    if (status != 0) return status;
+    if (status == recman::kFileNotFound)
+        fileTime = -1;
+    else if (status != 0)
+        return status;
     CVeloDBSys::CDoctorNameCache& cache = db->DoctorNameCache();
-    if (cache.fileTime == fileTime) return 0;
+    if (fileTime >= 0 && cache.fileTime == fileTime) return 0;
 
     std::vector<QString> names;
     doctors.SetKey(CDoctorDB::kKeyCode);

@@ -109,19 +109,22 @@ int CopyTables(const std::string& fromFolder, const std::string& toFolder,
     if (snapshot)
         if (int st = engines::Commit(); st != kOk) return st;
 
+    // In one transaction the tables are made too, so that a copy that fails midway leaves
+    // none of them behind, not even empty.
+    const bool together = writes == ECopyWrites::OneTransaction;
+    if (together)
+        if (int st = engines::Begin(); st != kOk) return st;
     for (Copied& table : copied) {
         Engine* engine = nullptr;
         const std::string path = PathIn(toFolder, table.name);
         int st = engines::ForPath(path, &engine);
         if (st == kOk) st = engine->Create(path, table.schema, overwrite);
         if (st != kOk) {
+            if (together) engines::Abort();
             if (failedTable) *failedTable = table.name;
             return st;
         }
     }
-    const bool together = writes == ECopyWrites::OneTransaction;
-    if (together)
-        if (int st = engines::Begin(); st != kOk) return st;
     for (Copied& table : copied) {
         if (!together)
             if (int st = engines::Begin(); st != kOk) return st;
@@ -133,7 +136,11 @@ int CopyTables(const std::string& fromFolder, const std::string& toFolder,
             return st;
         }
     }
-    return together ? engines::Commit() : kOk;
+    if (!together) return kOk;
+    const int st = engines::Commit();
+    // A commit that failed may leave a transaction open on the table files.
+    if (st != kOk) engines::Abort();
+    return st;
 }
 
 }  // namespace recman

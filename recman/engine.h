@@ -80,6 +80,9 @@ public:
     // Makes sure the table's layout is current; counts its records when `count` is not null.
     virtual int Stat(Table* table, uint32_t* count) = 0;
 
+    // Makes an empty table (replacing one of that name only when `overwrite`). The embedded
+    // engine refuses inside a transaction (kTransactionActive); on a server the table goes
+    // with the transaction's commit or abort.
     virtual int Create(const std::string& path, const Schema& schema, bool overwrite) = 0;
     virtual int Check(const std::string& path, std::string* report) = 0;
 

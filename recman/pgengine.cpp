@@ -1106,7 +1106,8 @@ int PgEngine::Run(const std::string& sql) {
 }
 
 int PgEngine::Create(const std::string& path, const Schema& schema, bool overwrite) {
-    if (m_inTransaction) return kTransactionActive;
+    // Inside a transaction the table and its catalogue rows go with its commit or its abort:
+    // a copy of many tables that fails midway leaves none of them behind.
     const std::string folder = std::filesystem::path(path).parent_path().string();
     m_folder = folder.empty() ? "." : folder;
     const std::string name = TableNameFor(path);
@@ -1116,9 +1117,10 @@ int PgEngine::Create(const std::string& path, const Schema& schema, bool overwri
     }
     if (!m_conn)
         if (int st = Connect(m_folder); st != kOk) return st;
+    if (m_inTransaction) m_createdInTransaction.insert(name);
 
-    // The catalogue first, in a transaction of its own, so that the question below can be
-    // asked of a database that has never held a table.
+    // The catalogue first (in a transaction of its own, unless the caller's is open), so that
+    // the question below can be asked of a database that has never held a table.
     std::vector<PgStatement> catalogue(std::size(kCatalogueSql));
     for (size_t i = 0; i < catalogue.size(); ++i) {
         catalogue[i].text = kCatalogueSql[i];
@@ -1147,7 +1149,8 @@ int PgEngine::Create(const std::string& path, const Schema& schema, bool overwri
         statements[i].text = sql[i].c_str();
         statements[i].textResult = true;
     }
-    // One round trip, one implicit transaction: the table and its catalogue rows or nothing.
+    // One round trip, in one implicit transaction or the caller's: the table and its
+    // catalogue rows or nothing.
     std::vector<PGresult*> made(statements.size());
     status = RoundTrip(statements.data(), statements.size(), made.data());
     for (PGresult* r : made) PQclear(r);
@@ -1210,12 +1213,31 @@ int PgEngine::Check(const std::string& path, std::string* report) {
 int PgEngine::Begin() {
     if (m_inTransaction) return kTransactionActive;
     // BEGIN goes to the server with the transaction's first statement.
+    m_createdInTransaction.clear();
     m_inTransaction = true;
     m_begun = false;
     m_transactionFailure = 0;
     m_rolledBackByError = false;
     ++m_transactionSerial;
     return kOk;
+}
+
+void PgEngine::ForgetTablesCreatedInTransaction() {
+    for (const std::string& name : m_createdInTransaction) {
+        const auto it = m_tables.find(name);
+        if (it == m_tables.end()) continue;
+        PgTable& t = *it->second;
+        if (t.openCount == 0) {
+            m_tables.erase(it);
+            continue;
+        }
+        // A cursor still open on it fails at its next statement; the layout is read again
+        // (or found missing) when the table is opened next.
+        t.layoutStale = true;
+        t.cache.Drop();
+        t.lookups.Clear();
+    }
+    m_createdInTransaction.clear();
 }
 
 void PgEngine::EndTransaction() {
@@ -1242,8 +1264,10 @@ int PgEngine::Commit() {
     EndTransaction();
     if (status != kOk) {
         m_rolledBackByError = true;
+        ForgetTablesCreatedInTransaction();
         for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
     }
+    m_createdInTransaction.clear();
     return status;
 }
 
@@ -1260,6 +1284,7 @@ int PgEngine::Abort() {
         Run("ROLLBACK");
     }
     EndTransaction();
+    ForgetTablesCreatedInTransaction();
     for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
     return kOk;
 }
@@ -1274,6 +1299,7 @@ void PgEngine::Shutdown() {
     Disconnect();
     m_tables.clear();
     m_changes.clear();
+    m_createdInTransaction.clear();
     EndTransaction();
     m_rolledBackByError = false;
 }

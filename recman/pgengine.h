@@ -166,6 +166,9 @@ private:
     void DropCacheForWrite(PgTable* table);
     int Run(const std::string& sql);  // one statement, text result ignored
     void EndTransaction();
+    // After a rollback: the tables the transaction made are gone again, and what this
+    // process knew of them (their layouts and kept rows) goes with them.
+    void ForgetTablesCreatedInTransaction();
     std::string Where(const std::string& folder) const;
 
     std::string m_conninfo;
@@ -179,6 +182,8 @@ private:
     bool m_inTransaction = false;
     bool m_begun = false;  // BEGIN has gone to the server
     uint64_t m_transactionSerial = 0;
+    // Server tables made (or made again) by Create in the open transaction.
+    std::set<std::string> m_createdInTransaction;
     // Nonzero once a statement of the open transaction failed or its connection was lost:
     // the server has ended it, and every operation fails with this status until the abort.
     int m_transactionFailure = 0;

@@ -85,7 +85,7 @@ enum Status : int {
     kInvalidKeyPosition = 27,
     kInvalidKeyLength = 29,
     kNotATableFile = 30,
-    kTransactionActive = 37,     // begin inside a transaction, or create inside one
+    kTransactionActive = 37,     // begin inside a transaction, or a table file created inside one
     kNoTransaction = 39,         // end or abort without begin
     kInvalidRecordAddress = 43,  // get direct on a position that holds no record
     kAccessDenied = 46,          // write on a file opened read-only
@@ -215,9 +215,10 @@ int WriteServerConnInfo(const std::string& folder, const std::string& conninfo);
 // when the last call needed no such account.
 std::string LastErrorText();
 
-// How CopyTables writes: every table in one transaction (all or nothing; for a server,
-// whose transactions may be as large as they need), or each table in a transaction of its
-// own (for table files, which one transaction can hold only a few of at once).
+// How CopyTables writes: every table in one transaction, the tables made in it too (all or
+// nothing; for a server, whose transactions may be as large as they need and may make
+// tables), or each table in a transaction of its own, made before it (for table files, which
+// one transaction can hold only a few of at once and cannot make).
 enum class ECopyWrites { OneTransaction, TablePerTransaction };
 
 // Copies the tables `names` (file names, "RESERVATION.BTR") of the database folder

@@ -25,6 +25,7 @@
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/patientdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/testsupport/records.h"
 #include "suite/testsupport/tablepeer.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/cp932.h"
@@ -325,6 +326,28 @@ TEST_F(LabCoreTest, DoctorCacheFollowsTheDoctorFile) {
     EXPECT_EQ(m_db.DoctorNameCache().names[1], "院長");
     EXPECT_EQ(m_db.DoctorNameCache().names[3], "NA [03]");
     EXPECT_EQ(m_db.DoctorNameCache().names[4], "矯正医");
+
+    // Once the tables live on a server, the table file velodb push left in the folder is
+    // never written again: a doctor renamed at another workstation still shows renamed.
+    {
+        CTestDatabase server(ETestEngine::kServer, "velolab");
+        ASSERT_TRUE(server.Error().empty()) << server.Error();
+        std::filesystem::copy_file(std::filesystem::path(m_folder) / "DOCTOR.BTR",
+                                   std::filesystem::path(server.Folder()) / "DOCTOR.BTR");
+        InsertTestRecord<CDoctorDB>(server.Db(), [](tagDOCTORDB& r) {
+            SetField(r.Code, "01");
+            SetCp932Field(r.Name, sizeof r.Name, QStringLiteral("院長"));
+        });
+        ASSERT_EQ(RefreshDoctorCache(&server.Db()), 0);
+        ASSERT_EQ(server.Db().DoctorNameCache().names.size(), 2u);
+        EXPECT_EQ(server.Db().DoctorNameCache().names[1], "院長");
+        CTablePeer desk(server.Folder());
+        ASSERT_EQ(desk.Run("update DOCTOR.BTR Code=01 SET Name=副院長").rfind("ok ", 0), 0u);
+        const LabNames names = LoadLabNames(&server.Db());
+        EXPECT_TRUE(names.failure.tableFile.empty()) << names.failure.tableFile;
+        ASSERT_EQ(names.doctors.size(), 2u);
+        EXPECT_EQ(names.doctors[1], "副院長");
+    }
 
     // A doctor file that can no longer be read keeps the cache and names the file.
     CutShort("DOCTOR.BTR");

@@ -41,6 +41,7 @@
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
 #include "suite/testsupport/tablepeer.h"
+#include "suite/testsupport/testdatabase.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/text/hostprofile.h"
@@ -57,8 +58,16 @@ const QString kSection = QStringLiteral("VELOLAB");
 
 class LabWindowTest : public ::testing::Test {
 protected:
+    // `engine` is where the tables live.
+    explicit LabWindowTest(ETestEngine engine = ETestEngine::kEmbedded) : m_engine(engine) {}
+
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
+        // The tables go to their engine first: the test server, started on first use, keeps
+        // its cluster for the whole program, not in the temporary folder of one test.
+        m_folder = (m_dir.path() + "/db").toStdString();
+        std::filesystem::create_directories(m_folder);
+        ASSERT_TRUE(PutTablesOn(m_engine, m_folder));
         // The profile and the temporary folder live in the test's own folder.
         ::setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8().constData(), 1);
         ::setenv("TMPDIR", (m_dir.path() + "/tmp").toUtf8().constData(), 1);
@@ -66,8 +75,6 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", (m_dir.path() + "/run").toUtf8().constData(), 1);
         std::filesystem::create_directories((m_dir.path() + "/run").toStdString());
         CHostProfile::SetProgramName(QStringLiteral("labtest"));
-        m_folder = (m_dir.path() + "/db").toStdString();
-        std::filesystem::create_directories(m_folder);
         ASSERT_EQ(CreateAllTables(m_folder), recman::kOk);
         ASSERT_TRUE(m_db.Open(m_folder));
         ASSERT_TRUE(CHostProfile::WriteProfileString(QStringLiteral("GLOBAL"),
@@ -191,6 +198,7 @@ protected:
         });
     }
 
+    ETestEngine m_engine;
     QTemporaryDir m_dir;
     std::string m_folder;
     CVeloDBSys m_db;
@@ -607,7 +615,18 @@ TEST_F(LabWindowTest, ByItemViewShowsCardsAndRefusesLongEmptyDayRanges) {
     EXPECT_EQ(CountRequests(CMessageService::EKind::MessageBox, QStringLiteral("６ヶ月以内")), 1);
 }
 
-TEST_F(LabWindowTest, ItemsSavedElsewhereAppearByThemselvesWherePeopleLeftThem) {
+// The window over tables on either engine: another workstation's commits reach it through
+// the change counters of the table files, or through the server's notifications.
+class LabWindowEngineTest : public ::testing::WithParamInterface<ETestEngine>,
+                            public LabWindowTest {
+protected:
+    LabWindowEngineTest() : LabWindowTest(GetParam()) {}
+};
+INSTANTIATE_TEST_SUITE_P(, LabWindowEngineTest,
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+                         TestEngineName);
+
+TEST_P(LabWindowEngineTest, ItemsSavedElsewhereAppearByThemselvesWherePeopleLeftThem) {
     std::vector<std::string> items;
     for (int i = 0; i < 60; ++i) items.push_back(AddItem("0000000001", "20260304", "模型"));
     CLabScheduleDlg dialog(&m_db);
@@ -619,6 +638,8 @@ TEST_F(LabWindowTest, ItemsSavedElsewhereAppearByThemselvesWherePeopleLeftThem) 
     QApplication::processEvents();
     CXListCtrl* list = dialog.List();
     ASSERT_EQ(list->GetItemCount(), 60);
+    EXPECT_FALSE(dialog.ReadFailureNotice()->isVisible())
+        << dialog.ReadFailureNotice()->text().toStdString();
 
     // The user picks the third row and scrolls the list down a page.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},

@@ -185,6 +185,23 @@ TEST_P(RecmanEngineTest, AbortRestoresEveryFileTheTransactionTouched) {
     EXPECT_TRUE(b.Scan(0).empty());
     EXPECT_TRUE(c.Scan(0).empty());
     EXPECT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, &len, nullptr, 0, 0), kNoTransaction);
+
+    // A table the server makes inside a transaction goes with its abort, also from what this
+    // process knew of it; the embedded engine makes none inside one.
+    const std::string d = m_dir + "/D.BTR";
+    ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    if (OnServer()) {
+        ASSERT_EQ(recman_test::CreateTestFile(d), 0);
+        Table made(d);
+        ASSERT_EQ(made.Insert(MakeRecord("made")), 0);
+        EXPECT_EQ(made.Scan(0), (std::vector<std::string>{"made"}));
+    } else {
+        EXPECT_EQ(recman_test::CreateTestFile(d), kTransactionActive);
+    }
+    ASSERT_EQ(BTRCALL(kOpAbortTransaction, nullptr, nullptr, &len, nullptr, 0, 0), 0);
+    EXPECT_EQ(Table(d).OpenStatus(), kFileNotFound);
+    ASSERT_EQ(recman_test::CreateTestFile(d), 0);
+    EXPECT_TRUE(Table(d).Scan(0).empty());
 }
 
 TEST_F(RecmanTest, AFileClosedInsideItsOwnTransactionIsReusedAfterTheCommit) {

@@ -50,7 +50,8 @@ struct Patient {
 
 class ReservedSearchTest : public SheetAppTest {
 protected:
-    ReservedSearchTest() : SheetAppTest("reservedsearch_test", "reservedsearchtest") {}
+    explicit ReservedSearchTest(ETestEngine engine = ETestEngine::kEmbedded)
+        : SheetAppTest("reservedsearch_test", "reservedsearchtest", engine) {}
 
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
@@ -250,6 +251,8 @@ TEST_F(ReservedSearchTest, ContactStateZeroErasesTheContactAndNamesFollowTheSett
 
 class ReservedSearchDlgTest : public ReservedSearchTest {
 protected:
+    using ReservedSearchTest::ReservedSearchTest;
+
     static QAction* Action(QDialog& dialog, int id) {
         auto* action = dialog.findChild<QAction*>(QString::number(id));
         EXPECT_NE(action, nullptr) << id;
@@ -273,7 +276,18 @@ protected:
     }
 };
 
-TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShown) {
+// The dialog over tables on either engine: another workstation's commits reach it through the
+// change counters of the table files, or through the server's notifications.
+class ReservedSearchDlgEngineTest : public ::testing::WithParamInterface<ETestEngine>,
+                                    public ReservedSearchDlgTest {
+protected:
+    ReservedSearchDlgEngineTest() : ReservedSearchDlgTest(GetParam()) {}
+};
+INSTANTIATE_TEST_SUITE_P(, ReservedSearchDlgEngineTest,
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+                         TestEngineName);
+
+TEST_P(ReservedSearchDlgEngineTest, APatientWithoutMailCannotBeTickedAndTheCountIsShown) {
     AddMixedReservations();
     CReservedSearchDlg dialog(&m_db);
     dialog.show();
@@ -315,7 +329,9 @@ TEST_F(ReservedSearchDlgTest, APatientWithoutMailCannotBeTickedAndTheCountIsShow
     EXPECT_EQ(count->text(), QStringLiteral("件数：  4 件"));
     EXPECT_EQ(CMessageService::History().size(), 1);
 
-    // A reservation file that cannot be read is said so, not shown as nobody found.
+    // A reservation file that cannot be read is said so, not shown as nobody found (a table
+    // on the server has no file to damage).
+    if (GetParam() != ETestEngine::kEmbedded) return;
     ASSERT_NO_FATAL_FAILURE(DamageTableFile("RESERVATION.BTR"));
     CMessageService::ClearHistory();
     auto* search = dialog.findChild<QPushButton*>(QString::number(CReservedSearchDlg::kIdSearch));

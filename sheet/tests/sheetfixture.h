@@ -44,6 +44,8 @@ struct TestReservation {
 
 class SheetDbTest : public DbFolderTest {
 protected:
+    using DbFolderTest::DbFolderTest;
+
     // Fields of a patient record beyond the ones AddPatient takes.
     using PatientExtras = std::function<void(tagPATIENTDB&)>;
     // Fields of a reservation record beyond the ones TestReservation holds.
@@ -122,9 +124,10 @@ protected:
 class SheetAppTest : public SheetDbTest {
 protected:
     // `application` names the QApplication (made once per program); `program` is the name the
-    // host profile files its settings under.
-    SheetAppTest(const char* application, const char* program)
-        : m_application(application), m_program(program) {}
+    // host profile files its settings under; `engine` is where the tables live.
+    SheetAppTest(const char* application, const char* program,
+                 ETestEngine engine = ETestEngine::kEmbedded)
+        : SheetDbTest(engine), m_application(application), m_program(program) {}
 
     // Fixtures that set up more of their own start their SetUp with
     // ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp()).

@@ -48,7 +48,8 @@ T* Control(QWidget* dialog, int id) {
 
 class StandbyTest : public SheetAppTest {
 protected:
-    StandbyTest() : SheetAppTest("standby_test", "standbytest") {}
+    explicit StandbyTest(ETestEngine engine = ETestEngine::kEmbedded)
+        : SheetAppTest("standby_test", "standbytest", engine) {}
 
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(SheetAppTest::SetUp());
@@ -347,7 +348,17 @@ TEST_F(StandbyTest, MovingAFromPickerPastItsToPickerDragsItAlongAndRefills) {
     EXPECT_EQ(cancelled->GetItemCount(), 1);
 }
 
-TEST_F(StandbyTest, BothListsFollowAnotherWorkstationKeepingTheChosenRowsAndTheScroll) {
+// The lists over tables on either engine: another workstation's commits reach them through
+// the change counters of the table files, or through the server's notifications.
+class StandbyEngineTest : public ::testing::WithParamInterface<ETestEngine>, public StandbyTest {
+protected:
+    StandbyEngineTest() : StandbyTest(GetParam()) {}
+};
+INSTANTIATE_TEST_SUITE_P(, StandbyEngineTest,
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+                         TestEngineName);
+
+TEST_P(StandbyEngineTest, BothListsFollowAnotherWorkstationKeepingTheChosenRowsAndTheScroll) {
     for (int no = 1; no <= 30; ++no) AddStandby(no, kYamada, "20240420", "20240421");
     AddReservation("0000000010", kSato, "20240422", 1000, 1030, ResStatus::CancelledWithNotice);
     CStandbyDlg dialog(&m_db, CStandbyDlg::kModeSheet);
@@ -388,6 +399,8 @@ TEST_F(StandbyTest, BothListsFollowAnotherWorkstationKeepingTheChosenRowsAndTheS
                   .rfind("ok ", 0),
               0u);
     ASSERT_TRUE(reloads.wait(10000));
+    EXPECT_FALSE(dialog.StandbyReadNotice()->isVisible());
+    EXPECT_FALSE(dialog.CancelledReadNotice()->isVisible());
     EXPECT_EQ(list->GetItemCount(), 31);
     EXPECT_EQ(selected(), (std::vector<int>{2, 4}));
     EXPECT_EQ(static_cast<int>(list->GetItemData(list->indexOfTopLevelItem(list->currentItem()))),

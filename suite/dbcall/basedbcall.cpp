@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "suite/dbcall/tablestamp.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/globalsettings.h"
 
@@ -220,7 +221,8 @@ int CBaseDBCall::GetDirect(uint32_t position) {
 int CBaseDBCall::GetFileTime(int64_t* nsSinceEpoch) {
     const std::string folder = m_open ? m_folder : WithSlash(CGlobalSettings::DatabaseFolder());
     struct stat info {};
-    if (folder.empty() || ::stat((folder + m_fileName).c_str(), &info) != 0) {
+    if (folder.empty() || TablesLiveOnServer(folder) ||
+        ::stat((folder + m_fileName).c_str(), &info) != 0) {
         return Finish(recman::kFileNotFound);
     }
     if (nsSinceEpoch != nullptr) {

@@ -74,7 +74,8 @@ public:
 
     // Modification time of the table file in nanoseconds since the epoch. Works whether the
     // table is open or not (closed: in the current database folder); 12 when the file is
-    // missing.
+    // missing, and when the folder's tables live on a database server, where no file stands
+    // for the table.
     int GetFileTime(int64_t* nsSinceEpoch);
 
     int GetLastStatus() const { return m_lastStatus; }

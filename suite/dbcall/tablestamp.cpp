@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include "recman/recman.h"
+
 namespace {
 
 // Longer than any file system's timestamp resolution and the lag of the coarse clock the
@@ -16,10 +18,15 @@ int64_t Nanoseconds(const timespec& t) {
 
 }  // namespace
 
+bool TablesLiveOnServer(const std::string& folder) {
+    std::string conninfo;
+    return recman::ServerConnInfo(folder, &conninfo) != recman::kFileNotFound;
+}
+
 bool StampTableFile(const std::string& folder, const std::string& fileName, CTableStamp* stamp) {
     struct stat info {};
-    if (folder.empty() || ::stat((folder + fileName).c_str(), &info) != 0 ||
-        !S_ISREG(info.st_mode)) {
+    if (folder.empty() || TablesLiveOnServer(folder) ||
+        ::stat((folder + fileName).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
     timespec now{};

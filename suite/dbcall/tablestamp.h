@@ -23,8 +23,14 @@ struct CTableStamp {
     }
 };
 
-// Stamps `fileName` in `folder` (with its trailing "/"). False when it is not a file there
-// (a table kept on the database server): nothing read from it may then be kept.
+// True when the tables of `folder` live on a database server (the folder holds the server's
+// connection file), or when that cannot be told because the file is there but unreadable. A
+// table file of the same name in such a folder (velodb push leaves the old ones behind) is
+// never written again, so its stamp or time says nothing about the table.
+bool TablesLiveOnServer(const std::string& folder);
+
+// Stamps `fileName` in `folder` (with its trailing "/"). False when it is not a file there or
+// the folder's tables live on the database server: nothing read from it may then be kept.
 bool StampTableFile(const std::string& folder, const std::string& fileName, CTableStamp* stamp);
 
 // True when what was read after taking `kept` still stands for the file now stamped `now`:

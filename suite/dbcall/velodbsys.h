@@ -15,7 +15,7 @@
 class CVeloDBSys final {
 public:
     // Doctor names indexed by numeric doctor code, valid while the doctor file's
-    // modification time equals fileTime (-1: never filled).
+    // modification time equals fileTime (-1: never filled, or the table has no file).
     struct CDoctorNameCache {
         int64_t fileTime = -1;
         std::vector<QString> names;

@@ -1,6 +1,8 @@
 // A database folder for one test: a fresh temporary folder holding every table file, made by
-// the same code as `velodb create`, with a database handle bound to it. The record manager is
-// shut down and the folder removed when the object goes, so no test sees another's files.
+// the same code as `velodb create`, with a database handle bound to it; or, for a test on the
+// server engine, a folder whose connection file names a database of its own on the test
+// program's private server, where the tables are made instead. The record manager is shut
+// down and the folder removed when the object goes, so no test sees another's files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,8 +15,16 @@
 #include <system_error>
 
 #include "recman/recman.h"
+#include "recman/testsupport/testserver.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/velodbsys.h"
+
+// Sends the tables of the empty `folder` to the engine a test runs on: for a server engine a
+// connection file naming a new database of the test server is written into it; the embedded
+// engine needs nothing. False (and a test failure) when the server or the file cannot be made.
+inline bool PutTablesOn(ETestEngine engine, const std::string& folder) {
+    return engine == ETestEngine::kEmbedded || !CTestServer::Get().UseIn(folder).empty();
+}
 
 class CTestDatabase final {
 public:
@@ -43,6 +53,12 @@ public:
             m_error = "CreateAllTables(" + m_folder + ") returned " + std::to_string(status);
         else if (!m_db.Open(m_folder))
             m_error = "the database handle cannot open " + m_folder;
+    }
+
+    // The same, with the tables on `engine`.
+    explicit CTestDatabase(ETestEngine engine, const std::string& prefix = "velotest")
+        : CTestDatabase(
+              prefix, [engine](const std::string& folder) { return PutTablesOn(engine, folder); }) {
     }
 
     ~CTestDatabase() {
@@ -86,10 +102,13 @@ private:
     CVeloDBSys m_db;
 };
 
-// A test fixture over a CTestDatabase. Fixtures that derive from it and set up more of their
-// own start their SetUp with ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp()).
+// A test fixture over a CTestDatabase, its tables on the embedded engine unless a fixture
+// names another. Fixtures that derive from it and set up more of their own start their SetUp
+// with ASSERT_NO_FATAL_FAILURE(DbFolderTest::SetUp()).
 class DbFolderTest : public ::testing::Test {
 protected:
+    explicit DbFolderTest(ETestEngine engine = ETestEngine::kEmbedded) : m_testDb(engine) {}
+
     void SetUp() override { ASSERT_TRUE(m_testDb.Error().empty()) << m_testDb.Error(); }
 
     CTestDatabase m_testDb;

@@ -1,6 +1,7 @@
 // velodb push and pull against a private database server: a demo clinic pushed and pulled
 // back table by table, byte for byte; the refusals; and the tools on a server-backed folder.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
@@ -29,6 +30,22 @@ std::string DumpEveryTable(const std::string& folder) {
         }
     }
     return out.str();
+}
+
+// The tables of the server database that `conninfo` names, asked of the server itself.
+std::string TablesOnServer(const std::string& conninfo) {
+    PGconn* conn = PQconnectdb(conninfo.c_str());
+    std::string names = "(cannot ask the server)";
+    if (PQstatus(conn) == CONNECTION_OK) {
+        PGresult* result =
+            PQexec(conn,
+                   "SELECT coalesce(string_agg(tablename, ' ' ORDER BY tablename), '')"
+                   " FROM pg_tables WHERE schemaname = current_schema()");
+        if (PQresultStatus(result) == PGRES_TUPLES_OK) names = PQgetvalue(result, 0, 0);
+        PQclear(result);
+    }
+    PQfinish(conn);
+    return names;
 }
 
 class ServerDbTest : public ::testing::Test {
@@ -82,6 +99,27 @@ TEST_F(ServerDbTest, PushThenPullGivesBackEveryTableByteForByte) {
     // Pulling over table files is refused unless asked to replace them.
     EXPECT_FALSE(PullDatabase(clinic, backup, false, out, &error));
     EXPECT_TRUE(PullDatabase(clinic, backup, true, out, &error)) << error;
+}
+
+// A push the server refuses midway, here for a view of another program's under the name one
+// of the tables needs, stores nothing: no empty tables for the next push to refuse.
+TEST_F(ServerDbTest, APushThatFailsMidwayLeavesTheServerDatabaseWithoutTables) {
+    const std::string clinic = Folder("clinic");
+    std::string error;
+    ASSERT_TRUE(CreateDatabase(clinic, false, &error)) << error;
+    const std::string conninfo = CTestServer::Get().NewDatabase();
+    ASSERT_EQ(CTestServer::Get().Execute(conninfo, "CREATE VIEW t_reservation AS SELECT 1 AS x"),
+              "");
+    std::ostringstream out;
+    EXPECT_FALSE(PushDatabase(clinic, conninfo, false, out, &error));
+    EXPECT_NE(error.find("RESERVATION.BTR"), std::string::npos) << error;
+    EXPECT_FALSE(IsServerFolder(clinic));
+    EXPECT_EQ(TablesOnServer(conninfo), "");
+
+    ASSERT_EQ(CTestServer::Get().Execute(conninfo, "DROP VIEW t_reservation"), "");
+    EXPECT_TRUE(PushDatabase(clinic, conninfo, false, out, &error)) << error;
+    recman::Shutdown();
+    EXPECT_EQ(ListTables(clinic).size(), AllTables().size());
 }
 
 TEST_F(ServerDbTest, AServerThatCannotBeReachedIsNamedAndNothingChanges) {

@@ -276,6 +276,16 @@ TEST_F(BaseDBCallTest, FileTimeIsTheTableFilesModificationTime) {
     ASSERT_EQ(doctors.Insert(), recman::kOk);
     ASSERT_TRUE(StampTableFile(folder, "DOCTOR.BTR", &again));
     EXPECT_FALSE(StillCurrent(stamp, again));
+
+    // Once the folder's tables live on a server, the file left in the folder is not the
+    // table: it has neither a time nor a stamp.
+    doctors.Close();
+    ASSERT_EQ(recman::WriteServerConnInfo(m_folder, "host=db1.clinic.lan dbname=clinic"),
+              recman::kOk);
+    EXPECT_EQ(doctors.GetFileTime(&untouched), recman::kFileNotFound);
+    EXPECT_EQ(untouched, 42);
+    EXPECT_FALSE(StampTableFile(folder, "DOCTOR.BTR", &again));
+    std::filesystem::remove(m_folder + "/" + recman::kServerConnInfoFile);
 }
 
 TEST_F(BaseDBCallTest, ReservationNumbersCountUpAndRollBackWithTheTransaction) {
