@@ -372,6 +372,22 @@ int Create(void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen, int8_
 
 void SetBusyTimeout(int milliseconds) { engines::SetBusyTimeout(milliseconds); }
 bool InTransaction() { return engines::InTransaction(); }
+
+void BatchTransactionWrites() { engines::DeferWrites(); }
+
+int PrefetchEqual(void* posBlock, int8_t keyNum, const std::vector<std::string>& keys) {
+    Cursor* c = Cursors::Get().Find(posBlock);
+    if (!c) return kFileNotOpen;
+    if (keyNum < 0 || size_t(keyNum) >= c->file->schema.keys.size()) return kInvalidKeyNumber;
+    const KeyDef& key = c->file->schema.keys[size_t(keyNum)];
+    std::vector<std::string> ordered;
+    ordered.reserve(keys.size());
+    for (const std::string& k : keys) {
+        if (k.size() < key.length) return kKeyBufferTooShort;
+        ordered.push_back(OrderedKey(key, reinterpret_cast<const uint8_t*>(k.data())));
+    }
+    return c->file->engine->Prefetch(c->file, keyNum, ordered);
+}
 int SetWorkingFolder(const std::string& folder) { return SqliteEngine::Get().SetWorkingFolder(folder); }
 
 namespace testing {
@@ -429,6 +445,7 @@ extern "C" int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dat
         case kOpGetPosition: {
             if (!c->current) return kInvalidPositioning;
             if (*dataLen < 4) return kDataBufferTooShort;
+            if (int st = c->file->engine->ResolveId(c->file, &c->id); st != kOk) return st;
             const uint32_t position = uint32_t(c->id);
             std::memcpy(dataBuf, &position, 4);
             *dataLen = 4;

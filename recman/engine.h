@@ -91,6 +91,20 @@ public:
     virtual int Abort() = 0;
     virtual bool InTransaction() const = 0;
 
+    // Until the open transaction ends, its writes may wait to go out with the next statement
+    // that needs an answer (a read or the commit), and report their failure there. An engine
+    // that writes at once ignores it.
+    virtual void DeferWrites() {}
+    // Has the rows whose unique key `key` has one of the ordered values at hand, so that the
+    // get-equals that follow cost nothing more. A hint: an engine may ignore it.
+    virtual int Prefetch(Table* /*table*/, int /*key*/,
+                         const std::vector<std::string>& /*ordered*/) {
+        return 0;
+    }
+    // An id an engine handed out for a row whose insert has not gone out yet becomes the
+    // row's id (sending what waits); other ids stay as they are.
+    virtual int ResolveId(Table* /*table*/, int64_t* /*id*/) { return 0; }
+
     virtual void SetBusyTimeout(int ms) = 0;
     // Closes every table and connection; the engine can be used again afterwards.
     virtual void Shutdown() = 0;

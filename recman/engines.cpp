@@ -149,6 +149,11 @@ int Abort() {
     return status;
 }
 
+void DeferWrites() {
+    for (Engine* engine : TheRegistry().all)
+        if (engine->InTransaction()) engine->DeferWrites();
+}
+
 bool InTransaction() {
     for (Engine* engine : TheRegistry().all)
         if (engine->InTransaction()) return true;

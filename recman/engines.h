@@ -29,6 +29,8 @@ int Begin();
 int Commit();
 int Abort();
 bool InTransaction();
+// Lets every engine in the open transaction defer its writes (Engine::DeferWrites).
+void DeferWrites();
 
 void SetBusyTimeout(int milliseconds);
 void Shutdown();

@@ -25,6 +25,28 @@ LookupCache::Row& LookupCache::Keep(int key, const std::string& ordered, Row row
     return m_rows[MapKey(key, ordered)] = std::move(row);
 }
 
+void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* record, int64_t xmin,
+                         uint64_t transaction, int64_t now) {
+    std::vector<std::pair<int, Row>> moved;
+    for (auto it = m_rows.begin(); it != m_rows.end();) {
+        if (it->second.id != id) {
+            ++it;
+            continue;
+        }
+        if (record && it->second.validIn == transaction)
+            moved.emplace_back(uint8_t(it->first[0]), std::move(it->second));
+        it = m_rows.erase(it);
+    }
+    for (auto& [key, row] : moved) {
+        row.record = *record;
+        row.xmin = xmin;
+        row.checkedAt = now;
+        const std::string ordered = OrderedKeyOfRecord(
+            schema.keys[size_t(key)], reinterpret_cast<const uint8_t*>(record->data()));
+        Keep(key, ordered, std::move(row));
+    }
+}
+
 void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const {
     ids->clear();
     xmins->clear();

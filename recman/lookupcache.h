@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "recman/schema.h"
+
 namespace recman {
 
 class LookupCache {
@@ -31,6 +33,12 @@ public:
     Row& Keep(int key, const std::string& ordered, Row row);
     void Clear() { m_rows.clear(); }
     bool Empty() const { return m_rows.empty(); }
+
+    // Takes in this process's committed write of the row `id`: its new record (null when it
+    // was deleted) under version `xmin`. A kept row stays only when the transaction that
+    // wrote it had found it standing in its snapshot; otherwise it is forgotten.
+    void TakeIn(const Schema& schema, int64_t id, const std::string* record, int64_t xmin,
+                uint64_t transaction, int64_t now);
 
     // The ids and versions of every kept row, for the server's check.
     void IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const;

@@ -42,12 +42,23 @@ constexpr int64_t kPollIntervalMicros = 1000;
 constexpr uint32_t kCheckBatch = 1000;
 constexpr int kConnectTimeoutSeconds = 10;
 constexpr Oid kInt8ArrayOid = 1016;
+constexpr Oid kByteaArrayOid = 1001;
 // A table of at most this many rows (and bytes) is kept whole in the process: the masters.
 constexpr int kDefaultCacheRows = 256;
 int g_cacheRows = kDefaultCacheRows;
 constexpr size_t kCacheBytes = 256 * 1024;
 
 uint64_t g_roundTrips = 0;
+
+// Tickets, the provisional ids of inserts not sent yet, lie far below every row id and above
+// the lowest id, which positions before the first row.
+constexpr int64_t kTicketBase = int64_t(1) << 62;
+// Writes of one transaction to a table kept in the process beyond which what is kept is
+// read again rather than changed in place.
+constexpr size_t kMaxOwnWrites = 1000;
+// What a write that waited returns when its row was gone (a division by zero, the one
+// error plain SQL raises on demand).
+constexpr char kRowGoneState[] = "22012";
 
 const std::string kLockName = "recman_lock";
 const std::string kLockSql = "SELECT pg_advisory_xact_lock($1, $2)";
@@ -96,6 +107,21 @@ std::string Int8Array(const std::vector<int64_t>& values) {
     for (int64_t v : values) {
         put32(8);
         out += BigEndian64(v);
+    }
+    return out;
+}
+
+// A bytea[] in the server's binary form.
+std::string ByteaArray(const std::vector<const std::string*>& values) {
+    std::string out;
+    out += BigEndian32(1);
+    out += BigEndian32(0);
+    out += BigEndian32(int32_t(kByteaOid));
+    out += BigEndian32(int32_t(values.size()));
+    out += BigEndian32(1);
+    for (const std::string* v : values) {
+        out += BigEndian32(int32_t(v->size()));
+        out += *v;
     }
     return out;
 }
@@ -214,6 +240,17 @@ struct Results {
         for (PGresult* result : r) PQclear(result);
     }
 };
+
+// The parameters of an insert or update: the record's ordered key for each key (kept in
+// `keys`, which the statement points into), then the record itself.
+void AddKeysAndRecord(const PgTable& t, const uint8_t* record,
+                      std::array<std::string, kMaxKeys>* keys, PgStatement* s) {
+    for (size_t k = 0; k < t.schema.keys.size(); ++k) {
+        (*keys)[k] = OrderedKeyOfRecord(t.schema.keys[k], record);
+        s->Add(kByteaOid, (*keys)[k]);
+    }
+    s->Add(kByteaOid, reinterpret_cast<const char*>(record), int(t.schema.recordLength));
+}
 
 }  // namespace
 
@@ -344,11 +381,11 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
 
     // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
     // caller's statements; a statement's preparation goes just before it.
-    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kCaller };
+    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kLock, kWaiting, kCaller };
     struct Sent {
         Kind kind;
         size_t index;
-        bool prepare;
+        const std::string* prepared;  // set for a statement's preparation
     };
     std::vector<Sent> sent;
     sent.reserve(count * 2 + 2);
@@ -360,7 +397,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             if (!m_prepared.count(*s.name) && preparing.insert(*s.name).second) {
                 ok = ok && PQsendPrepare(m_conn, s.name->c_str(), s.sql->c_str(), s.paramCount,
                                          s.types.data()) == 1;
-                sent.push_back({kind, index, true});
+                sent.push_back({kind, index, s.name});
             }
             ok = ok && PQsendQueryPrepared(m_conn, s.name->c_str(), s.paramCount, s.values.data(),
                                            s.lengths.data(), kBinaryFormats, resultFormat) == 1;
@@ -369,7 +406,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             ok = ok && PQsendQueryParams(m_conn, sql, s.paramCount, s.types.data(), s.values.data(),
                                          s.lengths.data(), kBinaryFormats, resultFormat) == 1;
         }
-        sent.push_back({kind, index, false});
+        sent.push_back({kind, index, nullptr});
     };
 
     const bool beginning = joinTransaction && m_inTransaction && !m_begun;
@@ -435,6 +472,50 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             send(check, Kind::kLookupCheck, i);
         }
     }
+    // The transaction's writes that waited go before the statement that needs an answer, each
+    // table's write lock before its first write.
+    const bool sendingWaiting = joinTransaction && m_inTransaction && !m_waiting.empty();
+    std::set<PgTable*> locking;
+    if (sendingWaiting) {
+        const std::string lockClass = BigEndian32(kLockClass);
+        for (size_t i = 0; i < m_waiting.size(); ++i) {
+            PgTable* t = m_waiting[i].table;
+            const PgWrite& w = m_waiting[i].write;
+            if (t->lockedInTransaction != m_transactionSerial && locking.insert(t).second) {
+                const std::string lockTable = BigEndian32(int32_t(t->oid));
+                PgStatement lock;
+                lock.name = &kLockName;
+                lock.sql = &kLockSql;
+                lock.textResult = true;
+                lock.Add(kInt4Oid, lockClass);
+                lock.Add(kInt4Oid, lockTable);
+                send(lock, Kind::kLock, i);
+            }
+            PgStatement write;
+            std::array<std::string, kMaxKeys> keys;
+            const std::string id = BigEndian64(w.id);
+            const auto* record = reinterpret_cast<const uint8_t*>(w.record.data());
+            switch (w.kind) {
+                case PgWrite::Kind::kInsert:
+                    write.name = &t->insertLoudName;
+                    write.sql = &t->insertLoudSql;
+                    AddKeysAndRecord(*t, record, &keys, &write);
+                    break;
+                case PgWrite::Kind::kUpdate:
+                    write.name = &t->updateLoudName;
+                    write.sql = &t->updateLoudSql;
+                    AddKeysAndRecord(*t, record, &keys, &write);
+                    write.Add(kInt8Oid, id);
+                    break;
+                case PgWrite::Kind::kDelete:
+                    write.name = &t->deleteName;
+                    write.sql = &t->deleteSql;
+                    write.Add(kInt8Oid, id);
+                    break;
+            }
+            send(write, Kind::kWaiting, i);
+        }
+    }
     for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
     ok = ok && PQpipelineSync(m_conn) == 1;
     ++g_roundTrips;
@@ -455,14 +536,14 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         while (PGresult* extra = PQgetResult(m_conn)) PQclear(extra);
         const ExecStatusType type = PQresultStatus(result);
         const bool done = type != PGRES_PIPELINE_ABORTED;
-        const int st = done ? StatusOf(result) : kOk;
+        int st = done ? StatusOf(result) : kOk;
+        if (st == kIoError && s.kind == Kind::kWaiting && !s.prepared &&
+            std::strcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), kRowGoneState) == 0)
+            st = kInvalidPositioning;  // the row the update was for is gone
         if (status == kOk && st != kOk) status = st;
         if (st == kServerUnreachable) lost = true;
-        if (s.prepare) {
-            if (done && st == kOk)
-                m_prepared.insert(s.kind == Kind::kCheck         ? *checks[s.index].name
-                                  : s.kind == Kind::kLookupCheck ? *lookupChecks[s.index].name
-                                                                 : *statements[s.index].name);
+        if (s.prepared) {
+            if (done && st == kOk) m_prepared.insert(*s.prepared);
             PQclear(result);
             continue;
         }
@@ -497,6 +578,14 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
                 }
                 break;
             }
+            case Kind::kLock:
+                break;
+            case Kind::kWaiting: {
+                const PgWrite& w = m_waiting[s.index].write;
+                if (done && st == kOk && w.kind == PgWrite::Kind::kInsert && PQntuples(result) == 1)
+                    m_ticketIds[w.id] = FromBigEndian64(PQgetvalue(result, 0, 0));
+                break;
+            }
             case Kind::kCaller:
                 results[s.index] = result;
                 result = nullptr;
@@ -515,6 +604,11 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         return kServerUnreachable;
     }
     DrainNotifications();
+    if (sendingWaiting) {
+        m_waiting.clear();
+        if (status == kOk)
+            for (PgTable* t : locking) t->lockedInTransaction = m_transactionSerial;
+    }
     // A failed statement ends the transaction on the server.
     if (status != kOk && joinTransaction && m_inTransaction && m_begun)
         m_transactionFailure = status;
@@ -587,13 +681,13 @@ int PgEngine::FillCache(PgTable* t) {
 int PgEngine::UseCache(PgTable* t, bool* usable) {
     *usable = false;
     if (t->large || g_cacheRows <= 0) return kOk;
+    // What is kept lacks this transaction's own writes until its commit.
+    if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
     if (m_inTransaction && !m_begun) {
         // The transaction's first round trip: its BEGIN and the check of the kept tables.
         if (int st = RoundTrip(nullptr, 0, nullptr); st != kOk) return st;
     }
     if (!CacheCurrent(t)) {
-        // A table this transaction wrote would be kept with writes that may yet be rolled back.
-        if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
         bool same = false;
         if (!m_inTransaction && t->cache.Filled() && t->cache.changes == t->changes)
             if (int st = CheckCache(t, &same); st != kOk) return st;
@@ -634,6 +728,7 @@ int PgEngine::CheckLookups(PgTable* t) {
 int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch* rows,
                          bool* found) {
     *found = false;
+    if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
     const LookupCache::Row* row = t->lookups.Find(key, ordered);
     if (!row) return kOk;
     if (m_inTransaction && !m_begun) {
@@ -654,16 +749,16 @@ int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch*
 }
 
 void PgEngine::KeepLookup(PgTable* t, int key, const std::string& ordered, PGresult* result,
-                          uint64_t changes) {
-    if (PQntuples(result) == 0 ||
+                          uint64_t changes, int at) {
+    if (PQntuples(result) <= at ||
         (m_inTransaction && t->writtenInTransaction == m_transactionSerial))
         return;
-    const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(result, 0, 1));
+    const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(result, at, 1));
     if (OrderedKeyOfRecord(t->schema.keys[size_t(key)], record) != ordered) return;
     LookupCache::Row row;
-    row.id = FromBigEndian64(PQgetvalue(result, 0, 0));
-    row.xmin = FromBigEndian64(PQgetvalue(result, 0, 2));
-    row.record.assign(PQgetvalue(result, 0, 1), t->schema.recordLength);
+    row.id = FromBigEndian64(PQgetvalue(result, at, 0));
+    row.xmin = FromBigEndian64(PQgetvalue(result, at, 2));
+    row.record.assign(PQgetvalue(result, at, 1), t->schema.recordLength);
     row.changes = changes;
     row.checkedAt = NowMicros();
     row.validIn = m_inTransaction ? m_transactionSerial : 0;
@@ -671,10 +766,178 @@ void PgEngine::KeepLookup(PgTable* t, int key, const std::string& ordered, PGres
     t->lookups.usedAt = NowMicros();
 }
 
-void PgEngine::DropCacheForWrite(PgTable* t) {
-    t->cache.Drop();
-    t->lookups.Clear();
-    if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
+void PgEngine::NoteOwnWrite(PgTable* t, PgWrite::Kind kind, int64_t id, const uint8_t* record) {
+    if (!m_inTransaction) {
+        // A write of its own, committed before anyone could say which version it made.
+        t->cache.Drop();
+        t->lookups.Clear();
+        return;
+    }
+    t->writtenInTransaction = m_transactionSerial;
+    if (t->ownWritesLost || (!t->cache.Filled() && t->lookups.Empty())) return;
+    if (t->ownWrites.size() >= kMaxOwnWrites) {
+        t->ownWritesLost = true;
+        t->ownWrites.clear();
+        return;
+    }
+    PgWrite w;
+    w.kind = kind;
+    w.id = id;
+    if (record) w.record.assign(reinterpret_cast<const char*>(record), t->schema.recordLength);
+    t->ownWrites.push_back(std::move(w));
+}
+
+bool PgEngine::HasOwnWritesToTakeIn() const {
+    for (const auto& [name, t] : m_tables)
+        if (!t->ownWrites.empty()) return true;
+    return false;
+}
+
+void PgEngine::ForgetOwnWrites() {
+    for (auto& [name, t] : m_tables) {
+        t->ownWrites.clear();
+        t->ownWritesLost = false;
+    }
+}
+
+void PgEngine::TakeInOwnWrites(int64_t xmin) {
+    const int64_t now = NowMicros();
+    for (auto& [name, tp] : m_tables) {
+        PgTable* t = tp.get();
+        if (t->writtenInTransaction != m_transactionSerial) continue;
+        if (t->ownWritesLost || xmin < 0) {
+            t->cache.Drop();
+            t->lookups.Clear();
+            continue;
+        }
+        std::vector<std::pair<int64_t, const std::string*>> writes;  // id, record or none
+        for (const PgWrite& w : t->ownWrites) {
+            int64_t id = w.id;
+            if (IsTicket(id)) {
+                const auto it = m_ticketIds.find(id);
+                if (it == m_ticketIds.end() || it->second == 0) continue;  // never sent
+                id = it->second;
+            }
+            writes.emplace_back(id, w.kind == PgWrite::Kind::kDelete ? nullptr : &w.record);
+        }
+        // The kept table is this transaction's snapshot of it; with the writes it is the
+        // table as committed, unless others committed meanwhile, which their notifications
+        // will tell.
+        TableCache& cache = t->cache;
+        if (cache.Filled() && cache.validIn == m_transactionSerial) {
+            const uint32_t length = t->schema.recordLength;
+            std::map<int64_t, std::pair<int64_t, std::string>> rows;
+            for (size_t i = 0; i < cache.Ids().size(); ++i)
+                rows[cache.Ids()[i]] = {cache.Xmins()[i],
+                                        cache.Records().substr(i * length, length)};
+            for (const auto& [id, record] : writes) {
+                if (record)
+                    rows[id] = {xmin, *record};
+                else
+                    rows.erase(id);
+            }
+            if (rows.size() > size_t(g_cacheRows) || rows.size() * length > kCacheBytes) {
+                cache.Drop();
+            } else {
+                std::vector<int64_t> ids, xmins;
+                std::string records;
+                for (const auto& [id, row] : rows) {
+                    ids.push_back(id);
+                    xmins.push_back(row.first);
+                    records += row.second;
+                }
+                const uint64_t changes = cache.changes;
+                cache.Fill(t->schema, std::move(ids), std::move(xmins), std::move(records));
+                cache.changes = changes;
+                cache.checkedAt = now;
+            }
+        } else {
+            cache.Drop();
+        }
+        for (const auto& [id, record] : writes)
+            t->lookups.TakeIn(t->schema, id, record, xmin, m_transactionSerial, now);
+        t->ownWrites.clear();
+    }
+}
+
+bool PgEngine::IsTicket(int64_t id) const {
+    return id <= -kTicketBase && id != std::numeric_limits<int64_t>::min();
+}
+
+int PgEngine::ResolveId(Table* /*table*/, int64_t* id) {
+    if (!IsTicket(*id)) return kOk;
+    if (!m_ticketIds.count(*id) && m_inTransaction && !m_waiting.empty())
+        if (int st = RoundTrip(nullptr, 0, nullptr); st != kOk) return st;
+    const auto it = m_ticketIds.find(*id);
+    if (it == m_ticketIds.end() || it->second == 0) return kInvalidPositioning;
+    *id = it->second;
+    return kOk;
+}
+
+int PgEngine::Prefetch(Table* table, int key, const std::vector<std::string>& ordered) {
+    auto* t = static_cast<PgTable*>(table);
+    if (t->schema.keys[size_t(key)].duplicates || g_cacheRows <= 0 || !m_conn) return kOk;
+    if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
+    bool cached = false;
+    if (int st = UseCache(t, &cached); st != kOk || cached) return st;
+    // Only what is not kept yet, or no longer known to stand.
+    std::vector<const std::string*> wanted;
+    std::set<std::string> asked;
+    for (const std::string& value : ordered) {
+        const LookupCache::Row* row = t->lookups.Find(key, value);
+        const bool standing =
+            row && (m_inTransaction ? (m_begun && row->validIn == m_transactionSerial)
+                                    : LookupCurrent(t, *row));
+        if (!standing && asked.insert(value).second) wanted.push_back(&value);
+    }
+    if (wanted.empty()) return kOk;
+    const uint64_t changes = t->changes;
+    const std::string values = ByteaArray(wanted);
+    PgStatement s;
+    s.name = &t->prefetchName[size_t(key)];
+    s.sql = &t->prefetchSql[size_t(key)];
+    s.Add(kByteaArrayOid, values);
+    Results<1> r;
+    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
+    for (int i = 0; i < PQntuples(r.r[0]); ++i) {
+        if (uint32_t(PQgetlength(r.r[0], i, 1)) != t->schema.recordLength) return kNotATableFile;
+        const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(r.r[0], i, 1));
+        KeepLookup(t, key, OrderedKeyOfRecord(t->schema.keys[size_t(key)], record), r.r[0], changes,
+                   i);
+    }
+    return kOk;
+}
+
+void PgEngine::DeferWrites() {
+    if (m_inTransaction) m_deferWrites = true;
+}
+
+int PgEngine::Deferred(PgTable* t, PgWrite write) {
+    if (m_transactionFailure) return m_transactionFailure;
+    // A change to a row whose insert still waits changes what will be inserted.
+    if (IsTicket(write.id) && write.kind != PgWrite::Kind::kInsert) {
+        for (auto it = m_waiting.rbegin(); it != m_waiting.rend(); ++it) {
+            if (it->write.kind != PgWrite::Kind::kInsert || it->write.id != write.id) continue;
+            NoteOwnWrite(t, write.kind, write.id,
+                         reinterpret_cast<const uint8_t*>(write.record.data()));
+            if (write.kind == PgWrite::Kind::kUpdate) {
+                it->write.record = std::move(write.record);
+            } else {
+                m_waiting.erase(std::next(it).base());
+                m_ticketIds[write.id] = 0;
+            }
+            ++t->readAheadEpoch;
+            return kOk;
+        }
+        if (int st = ResolveId(t, &write.id); st != kOk) return st;
+    }
+    NoteOwnWrite(t, write.kind, write.id,
+                 write.kind == PgWrite::Kind::kDelete
+                     ? nullptr
+                     : reinterpret_cast<const uint8_t*>(write.record.data()));
+    m_waiting.push_back({t, std::move(write)});
+    ++t->readAheadEpoch;
+    return kOk;
 }
 
 void PgEngine::DrainNotifications() {
@@ -726,6 +989,8 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->backwardSql.clear();
     t->forwardName.clear();
     t->backwardName.clear();
+    t->prefetchSql.clear();
+    t->prefetchName.clear();
     for (size_t k = 0; k < schema.keys.size(); ++k) {
         const std::string c = KeyColumn(k);
         if (schema.keys[k].duplicates) {
@@ -745,6 +1010,9 @@ void PgEngine::MakeStatements(PgTable* t) {
                                      " < $1 OR id < $2) ORDER BY " + c + " DESC LIMIT $3");
         }
         t->forwardName.push_back("f" + id + "_" + std::to_string(k));
+        t->prefetchSql.push_back("SELECT id, data, xmin::text::bigint FROM " + name + " WHERE " +
+                                 c + " = ANY($1::bytea[])");
+        t->prefetchName.push_back("p" + id + "_" + std::to_string(k));
         t->backwardName.push_back("b" + id + "_" + std::to_string(k));
     }
     std::string columns, values, sets, clash;
@@ -775,6 +1043,13 @@ void PgEngine::MakeStatements(PgTable* t) {
                        " AND NOT EXISTS (SELECT 1 FROM clash) RETURNING 1)"
                        " SELECT EXISTS (SELECT 1 FROM clash), EXISTS (SELECT 1 FROM done)";
     }
+    // The same writes when they wait to go out with a later statement: a key that another row
+    // holds or a row that is gone raises an error, which stops the statements behind them
+    // (the commit among them) on the server.
+    t->insertLoudSql = "INSERT INTO " + name + "(" + columns + "data) VALUES(" + values + "$" +
+                       std::to_string(dataParam) + ") RETURNING id";
+    t->updateLoudSql =
+        "WITH done AS (" + update + " RETURNING 1) SELECT 1 / count(*)::int FROM done";
     t->deleteSql = "DELETE FROM " + name + " WHERE id = $1";
     t->byIdSql = "SELECT data FROM " + name + " WHERE id = $1";
     t->afterIdSql = "SELECT id, data FROM " + name + " WHERE id > $1 ORDER BY id LIMIT $2";
@@ -787,6 +1062,8 @@ void PgEngine::MakeStatements(PgTable* t) {
         " (SELECT u.i, u.x FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x))) = $3 FROM " +
         name;
     t->insertName = "i" + id;
+    t->insertLoudName = "j" + id;
+    t->updateLoudName = "w" + id;
     t->updateName = "u" + id;
     t->deleteName = "d" + id;
     t->byIdName = "g" + id;
@@ -899,6 +1176,7 @@ void PgEngine::Release(Table* table) {
 int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
                     uint32_t limit, Batch* rows, uint64_t* stamp) {
     auto* t = static_cast<PgTable*>(table);
+    if (int st = ResolveId(t, &id); st != kOk) return st;
     // Notifications already here count before the stamp; those that come with or after
     // the rows count after it, which at worst reads the rows again.
     if (!m_inTransaction) PollNotifications();
@@ -962,6 +1240,7 @@ bool PgEngine::Current(const Table* table, uint64_t stamp) {
 
 int PgEngine::FetchById(Table* table, int64_t id, Batch* rows) {
     auto* t = static_cast<PgTable*>(table);
+    if (int st = ResolveId(t, &id); st != kOk) return st;
     if (!m_inTransaction) PollNotifications();
     bool cached = false;
     if (int st = UseCache(t, &cached); st != kOk) return st;
@@ -1005,7 +1284,7 @@ int PgEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch*
 }
 
 int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
-    DropCacheForWrite(t);
+    if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
     PgStatement statements[2];
     size_t n = 0;
     const std::string lockClass = BigEndian32(kLockClass), lockTable = BigEndian32(int32_t(t->oid));
@@ -1028,19 +1307,24 @@ int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
     return status;
 }
 
-// The parameters of an insert or update: the record's ordered key for each key (kept in
-// `keys`, which the statement points into), then the record itself.
-void AddKeysAndRecord(const PgTable& t, const uint8_t* record,
-                      std::array<std::string, kMaxKeys>* keys, PgStatement* s) {
-    for (size_t k = 0; k < t.schema.keys.size(); ++k) {
-        (*keys)[k] = OrderedKeyOfRecord(t.schema.keys[k], record);
-        s->Add(kByteaOid, (*keys)[k]);
-    }
-    s->Add(kByteaOid, reinterpret_cast<const char*>(record), int(t.schema.recordLength));
+bool PgEngine::Deferring() const { return m_deferWrites && m_inTransaction; }
+
+namespace {
+PgWrite WriteOf(PgWrite::Kind kind, int64_t id, const uint8_t* record, uint32_t length) {
+    PgWrite w;
+    w.kind = kind;
+    w.id = id;
+    if (record) w.record.assign(reinterpret_cast<const char*>(record), length);
+    return w;
 }
+}  // namespace
 
 int PgEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
     auto* t = static_cast<PgTable*>(table);
+    if (Deferring()) {
+        *id = -kTicketBase - ++m_tickets;
+        return Deferred(t, WriteOf(PgWrite::Kind::kInsert, *id, record, t->schema.recordLength));
+    }
     PgStatement s;
     s.name = &t->insertName;
     s.sql = &t->insertSql;
@@ -1050,12 +1334,18 @@ int PgEngine::Insert(Table* table, const uint8_t* record, int64_t* id) {
     if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
     if (PQntuples(r.r[0]) == 0) return kDuplicateKey;
     *id = FromBigEndian64(PQgetvalue(r.r[0], 0, 0));
+    NoteOwnWrite(t, PgWrite::Kind::kInsert, *id, record);
     ++t->readAheadEpoch;
     return kOk;
 }
 
 int PgEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* found) {
     auto* t = static_cast<PgTable*>(table);
+    if (Deferring()) {
+        *found = true;
+        return Deferred(t, WriteOf(PgWrite::Kind::kUpdate, id, record, t->schema.recordLength));
+    }
+    if (int st = ResolveId(t, &id); st != kOk) return st;
     PgStatement s;
     s.name = &t->updateName;
     s.sql = &t->updateSql;
@@ -1068,12 +1358,17 @@ int PgEngine::Update(Table* table, int64_t id, const uint8_t* record, bool* foun
     if (PQntuples(r.r[0]) != 1) return kIoError;
     if (PQgetvalue(r.r[0], 0, 0)[0] != 0) return kDuplicateKey;
     *found = PQgetvalue(r.r[0], 0, 1)[0] != 0;
-    if (*found) ++t->readAheadEpoch;
+    if (*found) {
+        NoteOwnWrite(t, PgWrite::Kind::kUpdate, id, record);
+        ++t->readAheadEpoch;
+    }
     return kOk;
 }
 
 int PgEngine::Delete(Table* table, int64_t id) {
     auto* t = static_cast<PgTable*>(table);
+    if (Deferring()) return Deferred(t, WriteOf(PgWrite::Kind::kDelete, id, nullptr, 0));
+    if (int st = ResolveId(t, &id); st != kOk) return st;
     PgStatement s;
     s.name = &t->deleteName;
     s.sql = &t->deleteSql;
@@ -1081,6 +1376,7 @@ int PgEngine::Delete(Table* table, int64_t id) {
     s.Add(kInt8Oid, value);
     Results<1> r;
     if (int st = Write(t, s, &r.r[0]); st != kOk) return st;
+    NoteOwnWrite(t, PgWrite::Kind::kDelete, id, nullptr);
     ++t->readAheadEpoch;
     return kOk;
 }
@@ -1244,21 +1540,44 @@ void PgEngine::EndTransaction() {
     m_inTransaction = false;
     m_begun = false;
     m_transactionFailure = 0;
+    m_deferWrites = false;
+    m_waiting.clear();
+    ForgetOwnWrites();
 }
 
 int PgEngine::Commit() {
     if (!m_inTransaction) return m_rolledBackByError ? kIoError : kNoTransaction;
     int status = m_transactionFailure;
-    if (status == kOk && m_begun) {
-        PgStatement commit;
-        commit.text = "COMMIT";
-        commit.textResult = true;
-        Results<1> r;
-        status = RoundTrip(&commit, 1, r.r);
+    if (status == kOk && (m_begun || !m_waiting.empty())) {
+        // The transaction's own version of what it wrote, for the rows kept in the process.
+        const bool takeIn = HasOwnWritesToTakeIn();
+        PgStatement statements[2];
+        size_t n = 0;
+        if (takeIn) {
+            statements[n].text = "SELECT txid_current() & 4294967295";
+            ++n;
+        }
+        statements[n].text = "COMMIT";
+        statements[n].textResult = true;
+        ++n;
+        Results<2> r;
+        status = RoundTrip(statements, n, r.r);
         // A transaction that failed on the server answers its COMMIT with ROLLBACK.
-        if (status == kOk && std::strcmp(PQcmdStatus(r.r[0]), "COMMIT") != 0) status = kFileLocked;
+        if (status == kOk && std::strcmp(PQcmdStatus(r.r[n - 1]), "COMMIT") != 0)
+            status = kFileLocked;
+        // A write that went out with the COMMIT and failed left the transaction open on the
+        // server, refusing everything until it is rolled back.
+        if (status != kOk && m_conn && m_begun) {
+            m_transactionFailure = 0;
+            Run("ROLLBACK");
+        }
+        if (status == kOk) {
+            const bool told = takeIn && PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 8;
+            TakeInOwnWrites(told ? FromBigEndian64(PQgetvalue(r.r[0], 0, 0)) : -1);
+        }
     } else if (status != kOk && m_conn && m_begun) {
         m_transactionFailure = 0;
+        m_waiting.clear();
         Run("ROLLBACK");
     }
     EndTransaction();
@@ -1279,6 +1598,7 @@ int PgEngine::Abort() {
         }
         return kNoTransaction;
     }
+    m_waiting.clear();  // never sent
     if (m_begun && m_conn) {
         m_transactionFailure = 0;
         Run("ROLLBACK");
@@ -1297,10 +1617,11 @@ void PgEngine::SetBusyTimeout(int ms) {
 void PgEngine::Shutdown() {
     // Closing the connection rolls back on the server whatever is still open.
     Disconnect();
+    EndTransaction();
     m_tables.clear();
     m_changes.clear();
     m_createdInTransaction.clear();
-    EndTransaction();
+    m_ticketIds.clear();
     m_rolledBackByError = false;
 }
 

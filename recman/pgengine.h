@@ -15,6 +15,15 @@
 // notification from another session tells the cursors that their read-ahead of that table
 // is stale and the change watch that the table changed.
 //
+// A transaction that asks for it (DeferWrites) keeps its writes in the process until the
+// next statement that needs the server's answer, and sends them in front of it: an insert
+// hands out a provisional id (a ticket) that becomes the row's id when the server answers.
+// Such writes are sent in forms that fail loudly (a key taken, a row gone), so that a
+// failure stops the pipeline, and the commit behind it, on the server.
+//
+// What this process commits to a table kept whole, or to rows kept of a large table, is
+// put into what is kept with the transaction's own version, instead of reading it again.
+//
 // Concurrency follows the embedded engine. Writers of one table take turns: the first
 // write to a table in a transaction (or a write outside one) takes a transaction-scoped
 // advisory lock on it, waited for up to the busy timeout (lock_timeout), so another
@@ -43,6 +52,15 @@
 
 namespace recman {
 
+// A write of the open transaction, as the tables kept in the process take it in at the
+// commit; and, while `waiting`, as it is still to be sent.
+struct PgWrite {
+    enum class Kind { kInsert, kUpdate, kDelete };
+    Kind kind = Kind::kInsert;
+    int64_t id = 0;  // for an insert not sent yet, its ticket
+    std::string record;
+};
+
 struct PgTable : Table {
     std::string name;  // the server table, t_...
     uint32_t oid = 0;  // names its prepared statements and its write lock
@@ -57,13 +75,17 @@ struct PgTable : Table {
     bool large = false;
     TableCache cache;     // the whole table, when it is small
     LookupCache lookups;  // rows found by a unique key, when it is large
+    // This transaction's writes to it, in order, for what is kept to take them in.
+    std::vector<PgWrite> ownWrites;
+    bool ownWritesLost = false;  // too many, or some could not be told: drop what is kept
 
     // Statement texts and names, made when the layout is read.
     std::vector<std::string> forwardSql, backwardSql, forwardName, backwardName;
+    std::vector<std::string> prefetchSql, prefetchName;  // by key: the rows of many values
     std::string insertSql, updateSql, deleteSql, byIdSql, countSql, fillSql, validateSql,
-        lookupCheckSql, afterIdSql;
+        lookupCheckSql, afterIdSql, insertLoudSql, updateLoudSql;
     std::string insertName, updateName, deleteName, byIdName, countName, fillName, validateName,
-        lookupCheckName, afterIdName;
+        lookupCheckName, afterIdName, insertLoudName, updateLoudName;
 };
 
 // One statement of a round trip: prepared under `name` (made on first use on the
@@ -112,6 +134,9 @@ public:
     int Commit() override;
     int Abort() override;
     bool InTransaction() const override { return m_inTransaction; }
+    void DeferWrites() override;
+    int ResolveId(Table* table, int64_t* id) override;
+    int Prefetch(Table* table, int key, const std::vector<std::string>& ordered) override;
     void SetBusyTimeout(int ms) override;
     void Shutdown() override;
 
@@ -162,8 +187,23 @@ private:
     // Asks the server which kept rows of the table changed (one round trip).
     int CheckLookups(PgTable* table);
     void KeepLookup(PgTable* table, int key, const std::string& ordered, PGresult* result,
-                    uint64_t changes);
-    void DropCacheForWrite(PgTable* table);
+                    uint64_t changes, int row = 0);
+    // Notes a write for what is kept of the table: not served again inside this transaction,
+    // taken in at its commit.
+    void NoteOwnWrite(PgTable* table, PgWrite::Kind kind, int64_t id, const uint8_t* record);
+    // After the commit: puts the transaction's writes (version `xmin`) into what is kept, or
+    // forgets what is kept of the tables it wrote when the version is not known (-1).
+    void TakeInOwnWrites(int64_t xmin);
+    void ForgetOwnWrites();
+    bool HasOwnWritesToTakeIn() const;
+    // Writes waiting to go out: appended to a round trip's statements (with the write lock
+    // of each table first written), and their answers read.
+    struct WaitingStatements;
+    void SendWaiting(WaitingStatements* out);
+    int ReadWaiting(WaitingStatements* sent, size_t index, PGresult* result);
+    int Deferred(PgTable* table, PgWrite write);
+    bool IsTicket(int64_t id) const;
+    bool Deferring() const;
     int Run(const std::string& sql);  // one statement, text result ignored
     void EndTransaction();
     // After a rollback: the tables the transaction made are gone again, and what this
@@ -189,6 +229,15 @@ private:
     int m_transactionFailure = 0;
     // The transaction ended by a failure before the caller's commit or abort.
     bool m_rolledBackByError = false;
+    // Writes of the open transaction not sent yet, in order, and the ids their tickets became.
+    struct Waiting {
+        PgTable* table;
+        PgWrite write;
+    };
+    bool m_deferWrites = false;
+    std::vector<Waiting> m_waiting;
+    std::map<int64_t, int64_t> m_ticketIds;
+    int64_t m_tickets = 0;
     int m_busyTimeout = 5000;
     bool m_timeoutPending = false;  // lock_timeout to be set before the next statement
     int64_t m_lastPoll = 0;         // steady clock, microseconds

@@ -194,6 +194,21 @@ int SetWorkingFolder(const std::string& folder);
 // True while this process has a transaction open (between 19 and 20/21).
 bool InTransaction();
 
+// Asks for the records of the table open at `positionBlock` whose unique key `keyNum` has
+// one of the values `keys` (key buffers, as a get-equal takes them) to be at hand, so that
+// the get-equals that follow (a patient for each bar of a day) cost no round trip to a
+// server each: one statement reads them all. A hint: table files need none, and a record
+// that is not at hand is read as always. Returns kOk, or the status of the failed read.
+int PrefetchEqual(void* positionBlock, int8_t keyNum, const std::vector<std::string>& keys);
+
+// For a transaction that ends at its first failed write, as a save does: until it ends, its
+// writes to a server go out together with the next statement that must wait for the
+// server's answer (a read, or the commit), so that a save costs no round trip per write. A
+// write's failure (a key another record holds, a record gone, a lock not got) is then
+// reported by that later call instead, and the transaction can only be aborted. Table files
+// are written at once as before.
+void BatchTransactionWrites();
+
 // The connection file of a database folder whose tables live on a server: one line, a
 // libpq connection string ("host=db1 port=5432 dbname=clinic user=velo"); empty lines and
 // lines starting with '#' are comments.

@@ -35,6 +35,7 @@ public:
 
     const std::vector<int64_t>& Ids() const { return m_ids; }
     const std::vector<int64_t>& Xmins() const { return m_xmins; }
+    const std::string& Records() const { return m_records; }
 
     // The owner's bookkeeping of when the rows are known to be current: the count of
     // other sessions' commits to the table when they were read, the transaction that found

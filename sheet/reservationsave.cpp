@@ -347,6 +347,8 @@ AttemptOutcome SaveOnce(CVeloDBSys* db, const ReservationInput& in, const SheetS
     AttemptOutcome outcome;
     outcome.status = CBaseDBCall::BeginTran();
     if (outcome.status != recman::kOk) return outcome;
+    // Every failed write ends the save, so the writes may go out with the reads that follow.
+    recman::BatchTransactionWrites();
     outcome = SaveInTransaction(db, in, settings);
     if (outcome.status == recman::kOk && !outcome.overlap) {
         outcome.status = CBaseDBCall::EndTran();

@@ -263,6 +263,20 @@ public:
 
     CReservationDB& Reservations() { return *m_reservations; }
 
+    // Has the patients and lab items of these reservations at hand for the lookups that follow
+    // (on a server, a statement for each table rather than one per reservation). A failed
+    // read here is only a missed shortcut: the lookups read and report as always.
+    void Prefetch(const std::vector<tagRESERVATIONDB>& reservations) {
+        std::vector<std::string> patients, materials;
+        for (const tagRESERVATIONDB& r : reservations) {
+            std::string id = FieldText(r.PatientID);
+            if (!id.empty() && !m_patientCache.count(id)) patients.push_back(std::move(id));
+            if (r.MaterialNo[0] != '\0') materials.push_back(FieldText(r.MaterialNo));
+        }
+        if (!patients.empty()) m_patients->PrefetchPatients(patients);
+        if (!materials.empty() && Ensure(m_materials)) m_materials->PrefetchMaterials(materials);
+    }
+
     const PatientEntry& Patient(const std::string& id) {
         auto it = m_patientCache.find(id);
         if (it != m_patientCache.end()) return it->second;
@@ -531,11 +545,16 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
     char key[kDateWidth + kTimeWidth] = {};
     std::memcpy(key, date.data(), std::min(date.size(), kDateWidth - 1));
     table.SetKeyBuffer(key, sizeof key);
+    // The day's reservations first, so that their patients and lab items are read together.
+    std::vector<tagRESERVATIONDB> live;
     int status = table.GetGREQ();
     for (; status == recman::kOk; status = table.GetNEXT()) {
-        const tagRESERVATIONDB r = table.m_Data;
+        const tagRESERVATIONDB& r = table.m_Data;
         if (std::string_view(r.ResDate, ::strnlen(r.ResDate, sizeof r.ResDate)) != date) break;
-        if (!IsLiveStatus(r.Status)) continue;
+        if (IsLiveStatus(r.Status)) live.push_back(r);
+    }
+    ctx.Prefetch(live);
+    for (const tagRESERVATIONDB& r : live) {
         const std::string patientId = FieldText(r.PatientID);
         const PatientEntry& patient = ctx.Patient(patientId);
         if (patient.status != recman::kOk && patient.status != recman::kKeyNotFound) {

@@ -110,6 +110,13 @@ int Note(const std::string& dir, const std::string& id, const std::string& text)
     return 0;
 }
 
+int Remove(const std::string& dir, const std::string& id) {
+    Table t(dir + "/A.BTR");
+    if (t.Call(recman::kOpGetEqual, 0, id) != 0 || t.Delete() != 0) return 1;
+    std::cout << "removed" << std::endl;
+    return 0;
+}
+
 int Pending(const std::string& dir, const std::string& tag) {
     Table a(dir + "/A.BTR"), b(dir + "/B.BTR"), c(dir + "/C.BTR");
     if (Tx(recman::kOpBeginTransaction) != 0) return 1;
@@ -193,6 +200,7 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hold" && argc >= 3) return Hold(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
     if (mode == "note" && argc == 5) return Note(argv[2], argv[3], argv[4]);
+    if (mode == "remove" && argc == 4) return Remove(argv[2], argv[3]);
     if (mode == "crash" && argc == 5) return Crash(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
     if (mode == "stall" && argc == 4) return Crash(argv[2], argv[3], 0);
     if (mode == "move" && argc == 4) return Move(argv[2], std::atoi(argv[3]));

@@ -151,6 +151,28 @@ TEST_P(RecmanProcessEngineTest, AScanSeesWhatAnotherProcessCommittedMeanwhile) {
     EXPECT_STREQ(t.Rec().note, "from the other desk");
 }
 
+// A save that batches its writes and updates a record another process deleted after it was
+// read fails whole, at the latest at its commit, as one that writes at once does.
+TEST_P(RecmanProcessEngineTest, ABatchedSaveOfARecordDeletedMeanwhileFailsWhole) {
+    Table a(m_dir + "/A.BTR"), b(m_dir + "/B.BTR");
+    ASSERT_EQ(a.Insert(MakeRecord("keep", "g", 1, "stored")), 0);
+    ASSERT_EQ(a.Call(kOpGetEqual, 0, "keep"), 0);
+    Peer peer({"remove", m_dir, "keep"}, m_tmp);
+    ASSERT_EQ(peer.ReadLine(), "removed");
+    ASSERT_EQ(WEXITSTATUS(peer.Wait()), 0);
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    recman::BatchTransactionWrites();
+    int status = b.Insert(MakeRecord("b1"));
+    if (status == 0) status = a.Update(MakeRecord("keep", "g", 1, "lost"));
+    if (status == 0) status = tx(kOpEndTransaction);
+    EXPECT_EQ(status, kInvalidPositioning);
+    tx(kOpAbortTransaction);
+    EXPECT_TRUE(b.Scan(0).empty());
+    EXPECT_TRUE(a.Scan(0).empty());
+}
+
 TEST_P(RecmanProcessEngineTest, AFileReadAndClosedShowsAnotherProcessCommitOnReopening) {
     {
         Table t(m_dir + "/A.BTR");
@@ -517,6 +539,19 @@ TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommit
         for (const std::string& id : ids) ASSERT_EQ(t.Call(kOpGetEqual, 0, id), 0) << id;
         ASSERT_EQ(tx(kOpEndTransaction), 0);
     };
+    // Rows asked for together are read together, whatever their number (once the process
+    // knows whether the table is kept whole).
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, ids.back()), 0);
+    std::vector<std::string> keys;
+    for (size_t i = 0; i < 12; ++i) keys.push_back(ids[i] + std::string(11 - ids[i].size(), '\0'));
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    const uint64_t beforePrefetch = recman::RoundTrips();
+    ASSERT_EQ(recman::PrefetchEqual(t.Block(), 0, keys), 0);
+    for (size_t i = 0; i < 12; ++i) ASSERT_EQ(t.Call(kOpGetEqual, 0, ids[i]), 0) << ids[i];
+    EXPECT_EQ(recman::RoundTrips() - beforePrefetch, 1u) << "read with the BEGIN";
+    EXPECT_STREQ(t.Rec().note, "first");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+
     lookUpAll();
     const uint64_t before = recman::RoundTrips();
     lookUpAll();
@@ -536,6 +571,26 @@ TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommit
     note("m108", "third");
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "m108"), 0);
     EXPECT_STREQ(t.Rec().note, "third");
+
+    // This process's own commit is taken into what is kept: read again at no cost, and still
+    // checked against the next commit of another process.
+    lookUpAll();
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m105"), 0);
+    ASSERT_EQ(t.Update(MakeRecord("m105", "", 5, "own")), 0);
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    const uint64_t afterOwn = recman::RoundTrips();
+    lookUpAll();
+    EXPECT_EQ(recman::RoundTrips() - afterOwn, 2u) << "BEGIN and COMMIT only";
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m105"), 0);
+    EXPECT_STREQ(t.Rec().note, "own");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    note("m105", "fourth");
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m105"), 0);
+    EXPECT_STREQ(t.Rec().note, "fourth");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
     t.Close();
     recman::Shutdown();
     std::filesystem::remove_all(dir);

@@ -204,6 +204,52 @@ TEST_P(RecmanEngineTest, AbortRestoresEveryFileTheTransactionTouched) {
     EXPECT_TRUE(Table(d).Scan(0).empty());
 }
 
+// A save that batches its writes reads them back, positions on them and commits them as a
+// save that writes at once does; a key taken fails the save, at the latest at its commit,
+// and leaves nothing behind.
+TEST_P(RecmanEngineTest, BatchedWritesActAsImmediateOnesAndFailTheWholeSave) {
+    Table t(Path("A.BTR")), other(Path("B.BTR"));
+    ASSERT_EQ(t.Insert(MakeRecord("keep", "g", 1, "stored")), 0);
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    recman::BatchTransactionWrites();
+    ASSERT_EQ(t.Insert(MakeRecord("new", "g", 2, "first")), 0);
+    ASSERT_EQ(t.Call(kOpGetPosition, 0), 0);
+    uint32_t position;
+    std::memcpy(&position, &t.Rec(), 4);
+    ASSERT_EQ(t.Update(MakeRecord("new", "g", 2, "changed")), 0);
+    ASSERT_EQ(other.Insert(MakeRecord("gone")), 0);
+    ASSERT_EQ(other.Delete(), 0);
+    ASSERT_EQ(other.Insert(MakeRecord("b1")), 0);
+    ASSERT_EQ(t.Call(kOpGetPrevious, 0), 0);  // from the inserted record on
+    EXPECT_STREQ(t.Rec().id, "keep");
+    ASSERT_EQ(t.Call(kOpGetNext, 0), 0);
+    EXPECT_STREQ(t.Rec().note, "changed");
+    std::memcpy(&t.Rec(), &position, 4);
+    ASSERT_EQ(t.Call(kOpGetDirect, 0), 0);
+    EXPECT_STREQ(t.Rec().note, "changed");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"keep", "new"}));
+    EXPECT_EQ(other.Scan(0), (std::vector<std::string>{"b1"}));
+    std::memcpy(&t.Rec(), &position, 4);
+    ASSERT_EQ(t.Call(kOpGetDirect, 0), 0);
+    EXPECT_STREQ(t.Rec().note, "changed");
+
+    // A key another record holds: the insert or a later call of the save says so.
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    recman::BatchTransactionWrites();
+    int status = other.Insert(MakeRecord("b2"));
+    if (status == 0) status = t.Insert(MakeRecord("keep", "h", 3));
+    if (status == 0) status = other.Insert(MakeRecord("b3"));
+    if (status == 0) status = tx(kOpEndTransaction);
+    EXPECT_EQ(status, kDuplicateKey);
+    tx(kOpAbortTransaction);
+    EXPECT_EQ(other.Scan(0), (std::vector<std::string>{"b1"}));
+    EXPECT_EQ(t.Scan(0), (std::vector<std::string>{"keep", "new"}));
+}
+
 TEST_F(RecmanTest, AFileClosedInsideItsOwnTransactionIsReusedAfterTheCommit) {
     const std::string path = Path("A.BTR");
     uint32_t len = 0;

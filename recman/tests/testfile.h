@@ -76,6 +76,7 @@ public:
     Table& operator=(const Table&) = delete;
 
     int OpenStatus() const { return m_openStatus; }
+    void* Block() { return m_block; }
     int Close() {
         uint32_t len = 0;
         m_openStatus = -1;

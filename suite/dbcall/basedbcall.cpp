@@ -149,6 +149,21 @@ int CBaseDBCall::GetEqualByParts(int keyNumber, std::initializer_list<KeyPart> p
     return GetEQUAL();
 }
 
+int CBaseDBCall::PrefetchEqual(int keyNumber, size_t width, const std::vector<std::string>& texts) {
+    if (!m_open) return Finish(recman::kFileNotOpen);
+    std::vector<std::string> keys;
+    keys.reserve(texts.size());
+    for (const std::string& text : texts) {
+        const size_t length = ::strnlen(text.c_str(), width);
+        if (length == 0 || length > width - 1) continue;
+        std::string key(width, '\0');
+        std::memcpy(key.data(), text.data(), length);
+        keys.push_back(std::move(key));
+    }
+    if (keys.empty()) return recman::kOk;
+    return Finish(recman::PrefetchEqual(m_positionBlock, static_cast<int8_t>(keyNumber), keys));
+}
+
 int CBaseDBCall::Call(uint16_t op) {
     if (!m_open) {
         return Finish(recman::kFileNotOpen);

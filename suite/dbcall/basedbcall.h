@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "recman/recman.h"
 
@@ -109,6 +110,11 @@ public:
     // wholly before or after it). Inside the caller's transaction it just runs. A read that
     // needs more files than one transaction may hold runs again without one.
     static int ReadConsistently(const std::function<int()>& read);
+
+    // Has the records whose one-field key `keyNumber` (of `width` bytes) holds each of the
+    // texts at hand for the GetEqualByParts calls that follow: on a server one statement
+    // reads them all instead of one each. Texts that do not fit are left out.
+    int PrefetchEqual(int keyNumber, size_t width, const std::vector<std::string>& texts);
 
 protected:
     // Runs after every successful Get; derived classes complete the record here (the

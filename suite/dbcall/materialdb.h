@@ -79,4 +79,6 @@ public:
 
     // Reads the item with that number (key 0); 4 when there is none.
     int GetMaterialData(const char* materialNo);
+    // Has the items at hand for the GetMaterialData calls that follow.
+    int PrefetchMaterials(const std::vector<std::string>& materialNos);
 };

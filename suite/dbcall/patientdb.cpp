@@ -171,6 +171,12 @@ int CPatientDB::GetPatientData(const char* patientId) {
     return GetEqualByParts(kKeyPatientID, {{patientId, sizeof m_Data.PatientID}});
 }
 
+int CPatientDB::PrefetchPatients(const std::vector<std::string>& patientIds) {
+    const int status = PrefetchEqual(kKeyPatientID, sizeof m_Data.PatientID, patientIds);
+    if (status != recman::kOk) return status;
+    return m_part2.PrefetchEqual(0, sizeof(tagPATIENT2DB::PatientID), patientIds);
+}
+
 int CPatientDB::GetPatient1Data(const char* patientId) {
     m_readPart1Only = true;
     const int status = GetEqualByParts(kKeyPatientID, {{patientId, sizeof m_Data.PatientID}});

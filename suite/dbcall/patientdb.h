@@ -397,6 +397,8 @@ public:
 
     // Exact read by PatientID (key 0); 4 when there is none.
     int GetPatientData(const char* patientId);
+    // Has both records of each patient at hand for the GetPatientData calls that follow.
+    int PrefetchPatients(const std::vector<std::string>& patientIds);
     // PATIENT1.BTR alone by PatientID; the PATIENT2 part is zeroed.
     int GetPatient1Data(const char* patientId);
     // The first patient in key order whose ChartNo / Name / Kana starts with the text
