@@ -616,18 +616,10 @@ private:
         ReadEach<tagRESERVATIONDB>(m_column, {unit, day}, [&](const tagRESERVATIONDB& r) {
             if (!IsLiveStatus(r.Status) || FieldText(r.ReservationNo) == editingNo) return;
             tagPATIENT1DB patient;
-            QString name;
-            if (r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient)) {
-                if (patient.InactiveFlag == 1) return;
-                name = Cp932FieldToQString(patient.Name);
-            }
-            StripItem item;
-            item.reservationNo = FieldText(r.ReservationNo);
-            item.start = ParseTimeField(r.StartTime);
-            item.end = ParseTimeField(r.EndTime);
-            item.status = r.Status;
-            item.tip = StripTipText(item.start, item.end, name, clock24);
-            items->push_back(std::move(item));
+            const bool named =
+                r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient);
+            if (auto item = PlainStripItem(r, named ? &patient : nullptr, editingNo, clock24))
+                items->push_back(std::move(*item));
         });
     }
 

@@ -148,3 +148,18 @@ void KeepLastVisit(const std::string& came, tagPATIENTDB* patient) {
     else if (patient->LastVisitDate[0] == '\0')
         std::memcpy(patient->LastVisitDate, patient->FirstVisitDate, sizeof patient->LastVisitDate);
 }
+
+std::optional<StripItem> PlainStripItem(const tagRESERVATIONDB& r, const tagPATIENT1DB* patient,
+                                        const std::string& editingNo, bool clock24) {
+    if (!IsLiveStatus(r.Status) || FieldText(r.ReservationNo) == editingNo) return std::nullopt;
+    if (patient != nullptr && patient->InactiveFlag == 1) return std::nullopt;
+    StripItem item;
+    item.reservationNo = FieldText(r.ReservationNo);
+    item.start = ParseTimeField(r.StartTime);
+    item.end = ParseTimeField(r.EndTime);
+    item.status = r.Status;
+    item.tip =
+        StripTipText(item.start, item.end,
+                     patient != nullptr ? Cp932FieldToQString(patient->Name) : QString(), clock24);
+    return item;
+}

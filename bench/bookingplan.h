@@ -10,11 +10,13 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "sheet/bookingrules.h"
 #include "sheet/reservationsave.h"
 #include "sheet/sheetsettings.h"
 #include "suite/dbcall/indexcontroldb.h"
@@ -79,3 +81,11 @@ void BookFee(tagRESERVATIONDB* r, long long lastSaleNo, const velo::sheet::Sheet
 // The patient's last visit after a booking: the latest came day on or before the booking
 // (`came`, empty when none), else the first visit when no last visit is known.
 void KeepLastVisit(const std::string& came, tagPATIENTDB* patient);
+
+// The time strip's item of a reservation in the column the save books into, as LoadStrip
+// builds it: nothing for a cancelled one, the one being edited or an inactive patient's.
+// patient is the reservation's patient's first record, null when it has none or it is
+// missing.
+std::optional<velo::sheet::StripItem> PlainStripItem(const tagRESERVATIONDB& r,
+                                                     const tagPATIENT1DB* patient,
+                                                     const std::string& editingNo, bool clock24);
