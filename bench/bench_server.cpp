@@ -24,10 +24,12 @@
 //   RATIO <case> <suite's time / plain libpq's time> 2.0
 //   ROUNDTRIPS <case> <round trips per operation> <target>   (and <case>Cold)
 //   FIGURE <case>RoundTrips ...
-// which scripts/bench collects. Round trips are counted by the record manager
-// (recman::RoundTrips) per operation in the steady state, and for the first operation
-// after the record manager starts afresh (recman::Shutdown: no connection, no cached table,
-// no prepared statement), with the time they would add on a LAN at 0.5 ms each.
+// and FIGURE ServerBookingSave with the server's synchronous_commit (scripts/bench runs
+// the server with commits that do not wait for the disk's sync, which would otherwise make
+// up most of either side's save), which scripts/bench collects. Round trips are counted by the
+// record manager (recman::RoundTrips) per operation in the steady state, and for the first
+// operation after the record manager starts afresh (recman::Shutdown: no connection, no cached
+// table, no prepared statement), with the time they would add on a LAN at 0.5 ms each.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -266,6 +268,7 @@ struct Setup {
     std::string labFrom, labTo;    // the lab refresh's days
     FeeItem fee;
     std::vector<Booking> plan;
+    std::string synchronousCommit;  // whether a commit waits for the disk's sync
     std::string error;
 };
 
@@ -283,6 +286,7 @@ std::string Survey(const std::string& conninfo, Setup* s) {
     s->labFrom = db.Value("SELECT due FROM plain.material ORDER BY due OFFSET " +
                           std::to_string(std::atoll(items.c_str()) / 2) + " LIMIT 1");
     s->labTo = CDate::AddDays(s->labFrom.c_str(), kLabDays);
+    s->synchronousCommit = db.Value("SHOW synchronous_commit");
     if (s->day.empty() || s->labFrom.empty()) return "the clinic has no reservations or lab items";
 
     ReservationSurvey survey;
@@ -1073,6 +1077,13 @@ int main(int argc, char** argv) {
                           {"ServerLabRefresh", kRatioTarget},
                           {"ServerBookingSave", kRatioTarget}},
                          "Libpq");
+    const auto ours = reporter.Time("BM_ServerBookingSave_Recman");
+    const auto plain = reporter.Time("BM_ServerBookingSave_Libpq");
+    if (ours && plain)
+        std::printf(
+            "FIGURE ServerBookingSave %.2f ms (plain libpq %.2f ms; the server's "
+            "synchronous_commit %s)\n",
+            *ours, *plain, TheSetup().synchronousCommit.c_str());
     PrintRoundTrips("ServerSheetDay", "day reload", kReloadRoundTrips);
     PrintRoundTrips("ServerSheetWeek", "week reload", 0);
     PrintRoundTrips("ServerLabRefresh", "lab refresh", 0);

@@ -2,7 +2,8 @@
 # (the benchmarks' clinic): sourced by either after the build. The cluster lives in
 # $VELO_SERVER_HOME (default ~/.local/share/velo/server), listens only on a socket in that
 # folder with port number $VELO_SERVER_PORT, holds the database $VELO_SERVER_DB (default
-# velo_demo), and is stopped when the script that started it ends. As root the cluster
+# velo_demo), takes the server options in $VELO_SERVER_OPTIONS ("-c name=value ..."), and is
+# stopped when the script that started it ends. As root the cluster
 # belongs to the postgres user (the server refuses to run as root), by default in
 # /var/lib/velo-demo-server, since postgres cannot reach into root's home; a folder given in
 # VELO_SERVER_HOME must then be one that postgres can reach.
@@ -10,6 +11,7 @@
 velo_pg_bin=/usr/lib/postgresql/15/bin
 velo_pg_port=${VELO_SERVER_PORT:-5544}
 velo_pg_db=${VELO_SERVER_DB:-velo_demo}
+velo_pg_options=${VELO_SERVER_OPTIONS:-}
 # Messages name the script that sourced this file.
 velo_pg_who=${0##*/}
 
@@ -39,7 +41,7 @@ velo_server_start() {
     fi
     if ! "${velo_as_pg[@]}" "$velo_pg_bin/pg_ctl" -D "$velo_pg_home/data" status >/dev/null 2>&1 &&
         ! "${velo_as_pg[@]}" "$velo_pg_bin/pg_ctl" -D "$velo_pg_home/data" \
-            -l "$velo_pg_home/server.log" -w -o "-c listen_addresses='' -k $velo_pg_home -p $velo_pg_port" \
+            -l "$velo_pg_home/server.log" -w -o "-c listen_addresses='' -k $velo_pg_home -p $velo_pg_port $velo_pg_options" \
             start >/dev/null; then
         echo "$velo_pg_who: the server did not start; see $velo_pg_home/server.log" >&2
         return 1
