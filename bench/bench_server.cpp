@@ -334,8 +334,13 @@ Setup& TheSetup() {
         if (!s.error.empty()) return s;
         char pattern[] = "/tmp/velo-benchserver-XXXXXX";
         if (const char* made = ::mkdtemp(pattern)) s.work = made;
+        if (s.work.empty()) {
+            s.error = "no temporary folder";
+            return s;
+        }
         s.copy = std::make_unique<CServerClinicCopy>(clinic, s.work);
-        if (!(s.error = s.copy->Error()).empty()) return s;
+        s.error = s.copy->Error();
+        if (!s.error.empty()) return s;
         s.folder = s.copy->Folder();
         s.conninfo = s.copy->ConnInfo();
         s.error = Survey(s.conninfo, &s);
