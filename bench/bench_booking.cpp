@@ -28,13 +28,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bookingplan.h"
 #include "plainsqlite.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
@@ -63,13 +62,7 @@ namespace {
 using namespace velo::sheet;
 namespace fs = std::filesystem;
 
-constexpr int kPlannedBookings = 5000;  // far more saves than one run makes on either side
 constexpr int kSavesPerRepetition = 400;
-constexpr int kBookingMinutes = 30;
-constexpr int kFirstBookingStart = 900;
-constexpr int kLastBookingEnd = 2330;
-constexpr int kCollectedFee = 5000;
-constexpr const char* kReservationCounter = "RESERVATION";
 
 std::string Column(sqlite3_stmt* stmt, int column) {
     const unsigned char* text = sqlite3_column_text(stmt, column);
@@ -81,18 +74,7 @@ void ColumnRecord(sqlite3_stmt* stmt, int column, Record* out) {
     std::memcpy(out, sqlite3_column_blob(stmt, column), sizeof *out);
 }
 
-int AddMinutes(int hhmm, int minutes) {
-    const int total = hhmm / 100 * 60 + hhmm % 100 + minutes;
-    return total / 60 * 100 + total % 60;
-}
-
-// ---- What both sides read and book -----------------------------------------------------
-
-// One save of the run: a came reservation with a fee on a band nobody has booked.
-struct Booking {
-    std::string day, unit, doctor, type, patient;
-    int start = 0, end = 0;
-};
+// ---- What both sides read -------------------------------------------------------------
 
 // What the dialog's reads produced, in the form both sides can be compared in.
 struct DialogReads {
@@ -109,7 +91,7 @@ struct Setup {
     std::string plain;   // the plain SQLite files
     bool onTmpfs = false;
     std::string reservationNo, unit;  // the reservation the dialog opens, and its column
-    std::string creditCate, creditItem;
+    FeeItem fee;
     std::vector<Booking> plan;
     std::string error;
 };
@@ -213,20 +195,8 @@ std::string Insert(const char* table, int values) {
     return sql + ")";
 }
 
-// What the reservations' copy learns on the way for choosing the dialog's reservation and
-// planning the saves.
-// A booked reservation of a patient, as far as the choice and the plan need it.
-struct Candidate {
-    std::string no, patient, unit, doctor, type;
-};
-
-struct ReservationSurvey {
-    std::set<std::string> patientsWithContracts;
-    std::vector<Candidate> candidates;  // booked ones with a patient, by number
-    std::map<std::pair<std::string, std::string>, int> lastEnd;  // (day, unit) -> HHMM
-    std::set<std::string> days;
-};
-
+// The reservations' copy learns on the way what the choice of the dialog's reservation and
+// the plan of the saves need.
 bool CopyReservations(sqlite3* db, const std::string& folder, ReservationSurvey* survey) {
     return CopyTable<CReservationDB>(
         db, folder, Insert("reservation", 8),
@@ -328,53 +298,6 @@ const Candidate* ChooseReservation(const ReservationSurvey& survey) {
     return &survey.candidates[middle];
 }
 
-std::vector<std::string> VisibleUnits(const std::string& folder) {
-    std::vector<std::string> units;
-    CCategoryDB categories;
-    if (categories.Open(folder) != 0) return units;
-    categories.SetKey(CCategoryDB::kKeyTypeCode);
-    for (int st = categories.GetFIRST(); st == 0; st = categories.GetNEXT()) {
-        const tagCATEGORYDB& r = categories.m_Data;
-        if (FieldText(r.Type) == "1" && std::strncmp(r.HiddenMark, "__", 2) != 0)
-            units.push_back(FieldText(r.Code));
-    }
-    return units;
-}
-
-// Bands after the last booking of each unit's day, from the middle day on, each for a
-// different patient, so no save of the run overlaps another or a stored reservation.
-std::vector<Booking> PlanBookings(const ReservationSurvey& survey,
-                                  const std::vector<std::string>& units) {
-    std::vector<Booking> plan;
-    if (survey.candidates.empty() || units.empty()) return plan;
-    std::vector<std::string> days(survey.days.begin(), survey.days.end());
-    size_t patient = 0;
-    for (size_t d = days.size() / 2; d < days.size() && int(plan.size()) < kPlannedBookings; ++d) {
-        for (const std::string& unit : units) {
-            const auto last = survey.lastEnd.find({days[d], unit});
-            int start = std::max(last != survey.lastEnd.end() ? last->second : 0, kFirstBookingStart);
-            start = AddMinutes(start / 100 * 100, (start % 100 + 14) / 15 * 15);
-            for (; AddMinutes(start, kBookingMinutes) <= kLastBookingEnd;
-                 start = AddMinutes(start, kBookingMinutes)) {
-                const Candidate& from = survey.candidates[patient++ % survey.candidates.size()];
-                plan.push_back({days[d], unit, from.doctor, from.type, from.patient, start,
-                                AddMinutes(start, kBookingMinutes)});
-            }
-        }
-    }
-    return plan;
-}
-
-// The first fee item of the first category: what the saves collect.
-void ChooseFeeItem(const std::string& folder, Setup* s) {
-    CCreditItemDB items;
-    if (items.Open(folder) != 0) return;
-    items.SetKey(CCreditItemDB::kKeyCategoryItem);
-    if (items.GetFIRST() != 0) return;
-    s->creditCate = FieldText(items.m_Data.CategoryCode);
-    s->creditItem = FieldText(items.m_Data.ItemCode);
-}
-
 // The work folder: on /dev/shm when it holds the copy and its SQLite twin, else TMPDIR.
 std::string MakeWorkFolder(uintmax_t needed, bool* onTmpfs) {
     std::error_code error;
@@ -429,7 +352,7 @@ Setup& TheSetup() {
         s.reservationNo = chosen->no;
         s.unit = chosen->unit;
         s.plan = PlanBookings(survey, VisibleUnits(s.folder));
-        ChooseFeeItem(s.folder, &s);
+        s.fee = ChooseFeeItem(s.folder);
         std::fprintf(stderr, "booking: the dialog opens reservation %s; %zu free bands planned\n",
                      s.reservationNo.c_str(), s.plan.size());
         return s;
@@ -693,18 +616,10 @@ private:
         ReadEach<tagRESERVATIONDB>(m_column, {unit, day}, [&](const tagRESERVATIONDB& r) {
             if (!IsLiveStatus(r.Status) || FieldText(r.ReservationNo) == editingNo) return;
             tagPATIENT1DB patient;
-            QString name;
-            if (r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient)) {
-                if (patient.InactiveFlag == 1) return;
-                name = Cp932FieldToQString(patient.Name);
-            }
-            StripItem item;
-            item.reservationNo = FieldText(r.ReservationNo);
-            item.start = ParseTimeField(r.StartTime);
-            item.end = ParseTimeField(r.EndTime);
-            item.status = r.Status;
-            item.tip = StripTipText(item.start, item.end, name, clock24);
-            items->push_back(std::move(item));
+            const bool named =
+                r.PatientID[0] != '\0' && ReadOne(m_patient, {FieldText(r.PatientID)}, &patient);
+            if (auto item = PlainStripItem(r, named ? &patient : nullptr, editingNo, clock24))
+                items->push_back(std::move(*item));
         });
     }
 
@@ -780,10 +695,7 @@ private:
     bool TakeNumber(std::string* number) {
         tagINDEXCONTROLDB counter;
         if (!ReadOne(m_counter, {kReservationCounter}, &counter)) return false;
-        char text[16];
-        std::snprintf(text, sizeof text, "%010d", std::max(counter.NextValue, 1));
-        *number = text;
-        counter.NextValue = std::max(counter.NextValue, 1) + 1;
+        *number = TakeCounterNumber(&counter);
         return WriteRecord(m_counterUpdate, counter, {kReservationCounter});
     }
 
@@ -796,42 +708,21 @@ private:
     }
 
     bool BookSale(tagRESERVATIONDB& r, const SheetSettings& settings) {
-        const FeeAmounts amounts = ComputeFeeAmounts(r.Fee, FieldText(r.ResDate), settings.consumptionTax,
-                                                     settings.calculationTax, false);
         tagCREDITITEMDB item;
         const bool named = ReadOne(m_credit, {FieldText(r.CreditCateCode), FieldText(r.CreditItemCode)}, &item);
         const bool read = sqlite3_step(m_lastSale) == SQLITE_ROW;
         const long long last = read ? sqlite3_column_int64(m_lastSale, 0) : 0;
         sqlite3_reset(m_lastSale);
         if (!read) return false;
-        char saleNo[32];
-        std::snprintf(saleNo, sizeof saleNo, "%013lld", last + 1);
-
-        tagSALEDB sale{};
-        SetField(sale.SaleNo, saleNo);
-        std::memcpy(sale.PatientID, r.PatientID, sizeof sale.PatientID);
-        std::memcpy(sale.SaleDate, r.ResDate, sizeof sale.SaleDate);
-        SetField(sale.SaleKind, "00");
-        sale.Amount = amounts.amount;
-        sale.AmountWithTax = amounts.amountWithTax;
-        sale.Tax = amounts.tax;
-        tagSALEITEM line{};
-        SetField(line.SaleNo, saleNo);
-        SetField(line.LineNo, "001");
-        std::memcpy(line.SaleDate, r.ResDate, sizeof line.SaleDate);
-        std::memcpy(line.CreditCateCode, r.CreditCateCode, sizeof line.CreditCateCode);
-        std::memcpy(line.CreditItemCode, r.CreditItemCode, sizeof line.CreditItemCode);
-        if (named) std::memcpy(line.ItemName, item.ItemName, sizeof line.ItemName);
-        std::memcpy(line.PatientID, r.PatientID, sizeof line.PatientID);
-        line.Quantity = 1;
-        line.UnitPrice = line.Amount = r.Fee;
-
+        tagSALEDB sale;
+        tagSALEITEM line;
+        BookFee(&r, last, settings, named ? &item : nullptr, &sale, &line);
+        const std::string saleNo = FieldText(sale.SaleNo);
         BindTexts(m_saleInsert, {saleNo, FieldText(r.PatientID), FieldText(r.ResDate)});
         sqlite3_bind_blob(m_saleInsert, 4, &sale, sizeof sale, SQLITE_TRANSIENT);
         BindTexts(m_lineInsert, {saleNo, "001", FieldText(r.PatientID), FieldText(r.ResDate)});
         sqlite3_bind_blob(m_lineInsert, 5, &line, sizeof line, SQLITE_TRANSIENT);
         if (!Step(m_saleInsert) || !Step(m_lineInsert)) return false;
-        SetField(r.SaleNo, saleNo);
         return WriteRecord(m_update, r, {FieldText(r.ReservationNo)});
     }
 
@@ -848,10 +739,7 @@ private:
         auto patient = std::make_unique<tagPATIENTDB>();
         // A booking of a patient who is no longer in the file still saves.
         if (!ReadPatient(patientId, patient.get())) return true;
-        if (!came.empty())
-            SetField(patient->LastVisitDate, came.c_str());
-        else if (patient->LastVisitDate[0] == '\0')
-            std::memcpy(patient->LastVisitDate, patient->FirstVisitDate, sizeof patient->LastVisitDate);
+        ::KeepLastVisit(came, patient.get());
         const auto* bytes = reinterpret_cast<const char*>(patient.get());
         return WriteRecord(m_patientUpdate, *reinterpret_cast<const tagPATIENT1DB*>(bytes), {patientId}) &&
                WriteRecord(m_patient2Update,
@@ -860,25 +748,9 @@ private:
     }
 
     bool SaveInTransaction(const Booking& b, const SheetSettings& settings, const Setup& s) {
-        tagRESERVATIONDB r{};
         std::string number;
         if (!TakeNumber(&number)) return false;
-        SetField(r.ReservationNo, number.c_str());
-        SetField(r.PatientID, b.patient.c_str());
-        SetField(r.ResDate, b.day.c_str());
-        SetTimeField(r.StartTime, b.start);
-        SetTimeField(r.EndTime, b.end);
-        SetField(r.UnitCode, b.unit.c_str());
-        SetField(r.DoctorCode, b.doctor.c_str());
-        SetField(r.ResTypeCode, b.type.c_str());
-        SetCp932Field(r.Treatment, sizeof r.Treatment, QStringLiteral("定期検診"));
-        r.Status = uint8_t(ResStatus::Came);
-        SetField(r.CreditCateCode, s.creditCate.c_str());
-        SetField(r.CreditItemCode, s.creditItem.c_str());
-        r.Fee = kCollectedFee;
-        SetField(r.StaffCode, "000");
-        SetField(r.ResWayCode, "000");
-        SetField(r.EntryDate, b.day.c_str());
+        tagRESERVATIONDB r = CameReservation(b, number, s.fee);
         if (!InsertReservation(r)) return false;
 
         std::vector<StripItem> strip;
@@ -899,25 +771,6 @@ private:
 };
 
 // ---- The saves through the suite ------------------------------------------------------------
-
-ReservationInput CameBookingInput(const Booking& b, const Setup& s) {
-    ReservationInput in;
-    in.resDate = b.day;
-    in.unitCode = b.unit;
-    in.doctorCode = b.doctor;
-    in.resTypeCode = b.type;
-    in.startTime = b.start;
-    in.endTime = b.end;
-    in.patientId = b.patient;
-    in.treatment = QStringLiteral("定期検診");
-    in.collectFee = true;
-    in.creditCateCode = s.creditCate;
-    in.creditItemCode = s.creditItem;
-    in.fee = kCollectedFee;
-    in.came = true;
-    in.entryDate = b.day;
-    return in;
-}
 
 // The next planned band of one side; each side books every band once in its own copy.
 const Booking* NextBooking(const Setup& s, size_t* next) {
@@ -1019,7 +872,7 @@ void BM_BookingSave_Recman(benchmark::State& state) {
     for (auto _ : state) {
         const Booking* booking = NextBooking(s, &next);
         if (booking == nullptr) return state.SkipWithError("the planned free bands ran out");
-        const SaveResult result = SaveReservation(&db, CameBookingInput(*booking, s), settings);
+        const SaveResult result = SaveReservation(&db, CameBookingInput(*booking, s.fee), settings);
         if (!result.ok) return state.SkipWithError("the save failed");
     }
 }

@@ -29,6 +29,7 @@
 
 #include "insertmany.h"
 #include "lab/labcore.h"
+#include "plainlab.h"
 #include "plainsqlite.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
@@ -245,7 +246,7 @@ public:
     void Refresh(const std::string& from, const std::string& to, const LabNames& names,
                  std::vector<LabRow>* rows) {
         m_db.ReadConsistently([&] {
-            std::map<std::string, Person> people;
+            std::map<std::string, PlainLabPerson> people;
             sqlite3_bind_text(m_items, 1, from.c_str(), -1, SQLITE_STATIC);
             sqlite3_bind_text(m_items, 2, to.c_str(), -1, SQLITE_STATIC);
             while (sqlite3_step(m_items) == SQLITE_ROW) {
@@ -253,9 +254,9 @@ public:
                 const std::string id = FieldText(r.PatientID);
                 auto found = people.find(id);
                 if (found == people.end()) found = people.emplace(id, ReadPerson(id, names)).first;
-                const Person& p = found->second;
+                const PlainLabPerson& p = found->second;
                 if (p.inactive) continue;
-                rows->push_back(MakeRow(r, p, names));
+                rows->push_back(PlainLabRow(r, p, names));
             }
             sqlite3_reset(m_items);
             return true;
@@ -263,51 +264,14 @@ public:
     }
 
 private:
-    // What a row needs of a patient.
-    struct Person {
-        bool found = false, inactive = false;
-        std::string chartNo;
-        QString name, kana, doctor;
-    };
-
-    Person ReadPerson(const std::string& id, const LabNames& names) {
-        Person p;
+    PlainLabPerson ReadPerson(const std::string& id, const LabNames& names) {
         sqlite3_bind_text(m_patient, 1, id.c_str(), -1, SQLITE_STATIC);
-        if (sqlite3_step(m_patient) == SQLITE_ROW) {
-            const auto& r = *static_cast<const tagPATIENT1DB*>(sqlite3_column_blob(m_patient, 0));
-            p.found = true;
-            p.inactive = r.InactiveFlag == 1;
-            p.chartNo = FieldText(r.ChartNo);
-            p.name = Cp932FieldToQString(r.Name);
-            p.kana = Cp932FieldToQString(r.Kana);
-            p.doctor = DoctorName(names, r.DoctorCode);
-        }
+        const bool found = sqlite3_step(m_patient) == SQLITE_ROW;
+        const PlainLabPerson p = PlainLabPersonOf(
+            found ? static_cast<const tagPATIENT1DB*>(sqlite3_column_blob(m_patient, 0)) : nullptr,
+            names);
         sqlite3_reset(m_patient);
         return p;
-    }
-
-    static LabRow MakeRow(const tagMATERIALDB& r, const Person& p, const LabNames& names) {
-        LabRow row;
-        row.item = r;
-        row.materialNo = FieldText(r.MaterialNo);
-        row.dueDate = FieldText(r.CompletionDate);
-        row.finished = r.FinishedDate[0] != '\0';
-        row.text[kColItem] = Cp932FieldToQString(r.ItemName);
-        row.text[kColStaff] = StaffName(names, r.StaffCode);
-        row.text[kColOrder] = CTools::MakeDate(FieldText(r.OrderDate).c_str());
-        row.text[kColDue] = DueText(r);
-        if (row.finished)
-            row.text[kColFinished] = CTools::MakeDate(FieldText(r.FinishedDate).c_str());
-        if (p.found) {
-            row.hasPatient = true;
-            row.chartNo = p.chartNo;
-            row.name = p.name;
-            row.text[kColPatient] = p.name;
-            row.text[kColKana] = p.kana;
-            row.text[kColDoctor] = p.doctor;
-        }
-        row.text[kColMemo] = Cp932FieldToQString(r.Memo);
-        return row;
     }
 
     CPlainDb m_db;
@@ -315,13 +279,6 @@ private:
     sqlite3_stmt* m_items = nullptr;
     sqlite3_stmt* m_patient = nullptr;
 };
-
-bool SameRow(const LabRow& a, const LabRow& b) {
-    if (a.materialNo != b.materialNo || a.finished != b.finished || a.dueDate != b.dueDate ||
-        a.hasPatient != b.hasPatient || a.chartNo != b.chartNo || a.name != b.name)
-        return false;
-    return std::equal(std::begin(a.text), std::end(a.text), std::begin(b.text));
-}
 
 // Both sides list the same rows before either is timed, or the ratio would compare
 // different work.
@@ -338,7 +295,7 @@ std::string CheckSameRows(const Setup& s) {
         return "the refresh lists " + std::to_string(ours.size()) + " rows in the suite and " +
                std::to_string(plain.size()) + " in SQLite";
     for (size_t i = 0; i < ours.size(); ++i) {
-        if (!SameRow(ours[i], plain[i]))
+        if (!SameLabRow(ours[i], plain[i]))
             return "the refresh differs at row " + std::to_string(i) + " (item " +
                    ours[i].materialNo + " / " + plain[i].materialNo + ")";
     }

@@ -1,16 +1,20 @@
 // How soon a booking made at one workstation appears on the sheet of another: from another
-// process's commit to the end of the sheet's reload, on the embedded engine.
+// process's commit to the end of the sheet's reload, on the embedded engine and on the
+// server.
 //
 // The sheet (CReserveSheetDlg, offscreen) shows a day of a copy of the demo clinic named by
-// VELO_BENCH_DB. This program runs itself a second time as the other workstation
+// VELO_BENCH_DB, and then of a working copy of the server-backed clinic named by
+// VELO_BENCH_SERVER_DB (benchserver.h; left out with a line saying so when it names none).
+// This program runs itself a second time as the other workstation
 // (--peer FOLDER), which on each cue waits a random moment (so that commits fall anywhere
 // in the sheet's poll interval, as a person's would), books one reservation into that day
 // and answers with the steady clock at the end of its commit. The sheet's reloadedForChanges
-// signal gives the other end. The case:
-//   LiveRefresh   one commit and the reload it causes, many times; the time of an
-//                 iteration is the latency.
-// The run ends in a FIGURE line with the median latency over the commits beside its target,
-// which scripts/bench collects.
+// signal gives the other end. The cases:
+//   LiveRefresh         one commit and the reload it causes, many times; the time of an
+//                       iteration is the latency;
+//   LiveRefreshServer   the same on the server-backed clinic.
+// The run ends in a FIGURE line for each with the median latency over the commits beside its
+// target, which scripts/bench collects.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -30,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchserver.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
 #include "sheet/reservesheetdlg.h"
@@ -97,8 +102,9 @@ std::string MakeWorkFolder(uintmax_t needed) {
 
 struct Setup {
     std::string error;
-    std::string work;    // removed at the end
-    std::string folder;  // the copy of the demo clinic
+    std::string work;                               // removed at the end
+    std::string folder;                             // the copy of the demo clinic
+    std::unique_ptr<CServerClinicCopy> serverCopy;  // the server's copy, when on the server
     std::unique_ptr<CVeloDBSys> db;
     std::unique_ptr<velo::sheet::CReserveSheetDlg> sheet;
     std::unique_ptr<CPeerProcess> peer;
@@ -136,47 +142,61 @@ struct Setup {
     }
 };
 
-bool g_setUp = false;  // whether the case ran, so that there is something to report and remove
-
-Setup& TheSetup() {
-    static Setup setup = [] {
-        g_setUp = true;
-        Setup s;
-        const std::string demo = std::getenv("VELO_BENCH_DB");
-        uintmax_t size = 0;
-        for (const auto& entry : fs::directory_iterator(demo))
-            if (entry.is_regular_file()) size += entry.file_size();
-        s.work = MakeWorkFolder(size * 2);
-        if (s.work.empty()) {
-            s.error = "no temporary folder";
-            return s;
-        }
-        s.folder = s.work + "/db";
-        std::error_code error;
-        fs::copy(demo, s.folder, fs::copy_options::recursive, error);
-        // The sheet keeps its window size and modes in a profile of its own here.
-        fs::create_directories(s.work + "/config", error);
-        if (error) {
-            s.error = "could not copy the demo clinic: " + error.message();
-            return s;
-        }
-        ::setenv("XDG_CONFIG_HOME", (s.work + "/config").c_str(), 1);
-        s.db = std::make_unique<CVeloDBSys>(s.folder);
-        s.sheet = std::make_unique<velo::sheet::CReserveSheetDlg>(s.db.get());
-        s.sheet->show();
-        QApplication::processEvents();
-        s.day = s.sheet->ShownDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
-        s.peer = std::make_unique<CPeerProcess>("/proc/self/exe",
-                                                std::vector<std::string>{"--peer", s.folder});
-        std::fprintf(stderr, "live: the sheet shows %s of a copy in %s\n", s.day.c_str(),
-                     s.folder.c_str());
+// The sheet on a copy of the clinic in `clinic`: of its folder on the embedded engine, or of
+// its database on the server.
+Setup MakeSetup(const std::string& clinic, bool server) {
+    Setup s;
+    uintmax_t size = 0;
+    for (const auto& entry : fs::directory_iterator(clinic))
+        if (entry.is_regular_file()) size += entry.file_size();
+    s.work = MakeWorkFolder(size * 2);
+    if (s.work.empty()) {
+        s.error = "no temporary folder";
         return s;
-    }();
+    }
+    std::error_code error;
+    if (server) {
+        s.serverCopy = std::make_unique<CServerClinicCopy>(clinic, s.work);
+        s.folder = s.serverCopy->Folder();
+        s.error = s.serverCopy->Error();
+    } else {
+        s.folder = s.work + "/db";
+        fs::copy(clinic, s.folder, fs::copy_options::recursive, error);
+    }
+    // The sheet keeps its window size and modes in a profile of its own here.
+    fs::create_directories(s.work + "/config", error);
+    if (error) s.error = "could not copy the demo clinic: " + error.message();
+    if (!s.error.empty()) return s;
+    ::setenv("XDG_CONFIG_HOME", (s.work + "/config").c_str(), 1);
+    s.db = std::make_unique<CVeloDBSys>(s.folder);
+    s.sheet = std::make_unique<velo::sheet::CReserveSheetDlg>(s.db.get());
+    s.sheet->show();
+    QApplication::processEvents();
+    s.day = s.sheet->ShownDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
+    s.peer = std::make_unique<CPeerProcess>("/proc/self/exe",
+                                            std::vector<std::string>{"--peer", s.folder});
+    std::fprintf(stderr, "live: the sheet shows %s of a copy in %s\n", s.day.c_str(),
+                 s.folder.c_str());
+    return s;
+}
+
+// The setups of the cases that ran, so that there is something to report and remove.
+Setup* g_embedded = nullptr;
+Setup* g_server = nullptr;
+
+Setup& EmbeddedSetup() {
+    static Setup setup = MakeSetup(std::getenv("VELO_BENCH_DB"), false);
+    g_embedded = &setup;
     return setup;
 }
 
-void BM_LiveRefresh(benchmark::State& state) {
-    Setup& s = TheSetup();
+Setup& ServerSetup() {
+    static Setup setup = MakeSetup(std::getenv("VELO_BENCH_SERVER_DB"), true);
+    g_server = &setup;
+    return setup;
+}
+
+void MeasureCommits(benchmark::State& state, Setup& s) {
     if (!s.error.empty()) {
         state.SkipWithError(s.error.c_str());
         return;
@@ -191,37 +211,61 @@ void BM_LiveRefresh(benchmark::State& state) {
         s.latenciesMs.push_back(seconds * 1000);
     }
 }
-BENCHMARK(BM_LiveRefresh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(kCommits)
-    ->Repetitions(1);
+
+void BM_LiveRefresh(benchmark::State& state) { MeasureCommits(state, EmbeddedSetup()); }
+
+void BM_LiveRefreshServer(benchmark::State& state) { MeasureCommits(state, ServerSetup()); }
+
+void Register(const char* name, void (*measure)(benchmark::State&)) {
+    benchmark::RegisterBenchmark(name, measure)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(kCommits)
+        ->Repetitions(1);
+}
+
+// The median latency of a setup's commits beside the target.
+void PrintFigure(const char* name, Setup* s) {
+    if (s == nullptr || s->latenciesMs.empty()) return;
+    std::vector<double> sorted = s->latenciesMs;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    std::printf(
+        "FIGURE %s %.0f ms (median of %zu commits, slowest %.0f; target < %.0f; the sheet "
+        "looks every %d ms)\n",
+        name, median, sorted.size(), sorted.back(), kTargetMs, CTableWatcher::kPollIntervalMs);
+}
+
+void TearDown(Setup* s) {
+    if (s == nullptr) return;
+    s->peer.reset();
+    s->sheet.reset();
+    s->db.reset();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--peer") return RunPeer(argv[2]);
     if (BenchDemoClinic("bench_live") == nullptr) return 0;
+    Register("BM_LiveRefresh", BM_LiveRefresh);
+    if (BenchServerClinic("bench_live") != nullptr)
+        Register("BM_LiveRefreshServer", BM_LiveRefreshServer);
     UseOffscreenWindows();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     CRatioReporter reporter;
     RunBenchmarks(argc, argv, &reporter);
-    if (!g_setUp) return 0;
-    Setup& s = TheSetup();
-    if (!s.latenciesMs.empty()) {
-        std::vector<double> sorted = s.latenciesMs;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
-        std::printf(
-            "FIGURE LiveRefresh %.0f ms (median of %zu commits, slowest %.0f; target < %.0f; "
-            "the sheet looks every %d ms)\n",
-            median, sorted.size(), sorted.back(), kTargetMs, CTableWatcher::kPollIntervalMs);
-    }
-    s.peer.reset();
-    s.sheet.reset();
+    PrintFigure("LiveRefresh", g_embedded);
+    PrintFigure("LiveRefreshServer", g_server);
+    TearDown(g_embedded);
+    TearDown(g_server);
     recman::Shutdown();
     std::error_code error;
-    if (!s.work.empty()) fs::remove_all(s.work, error);
+    for (Setup* s : {g_embedded, g_server}) {
+        if (s == nullptr) continue;
+        s->serverCopy.reset();
+        if (!s->work.empty()) fs::remove_all(s->work, error);
+    }
     return 0;
 }

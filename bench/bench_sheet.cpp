@@ -22,7 +22,6 @@
 // at 1280 x 760 (offscreen platform), as one paint event does; it reads nothing from the
 // files, so its figure stands beside the plain SQLite reading time of the same view.
 #include <QApplication>
-#include <QStringList>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -33,16 +32,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
-#include <optional>
 #include <random>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "insertmany.h"
+#include "plainsheet.h"
 #include "plainsqlite.h"
 #include "ratioreporter.h"
 #include "recman/recman.h"
@@ -50,9 +47,7 @@
 #include "sheet/reservation.h"
 #include "sheet/sheetdata.h"
 #include "sheet/sheetsettings.h"
-#include "sheet/timegrid.h"
 #include "sheet/weeksheetview.h"
-#include "suite/comdlg/patientmasters.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/dbcall/masterdb.h"
 #include "suite/dbcall/materialdb.h"
@@ -61,7 +56,6 @@
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/cp932.h"
 #include "suite/tool/date.h"
-#include "suite/tool/tools.h"
 
 namespace {
 
@@ -345,41 +339,7 @@ Setup& TheSetup() {
 
 // ---- The plain SQLite side ------------------------------------------------------------
 
-// The texts the sheet builds from dates, names and parts, as the suite builds them.
-QString DateText(const char* field, size_t width) {
-    if (::strnlen(field, width) != 8) return QString();
-    return CTools::MakeDate(std::string(field, 8).c_str());
-}
-
-QString NotFoundName(const std::string& code) {
-    return QStringLiteral("NA [%1]").arg(Cp932ToQString(code));
-}
-
-QString JoinNonEmpty(const QString& format, std::initializer_list<QString> parts) {
-    bool any = false;
-    for (const QString& part : parts) any = any || !part.isEmpty();
-    if (!any) return QString();
-    QString text = format;
-    for (const QString& part : parts) text = text.arg(part);
-    return text;
-}
-
-QString JoinPresent(std::initializer_list<QString> parts) {
-    QStringList present;
-    for (const QString& part : parts) {
-        if (!part.isEmpty()) present << part;
-    }
-    return present.join(QLatin1Char(' '));
-}
-
-uint16_t TimeField(const char* field) {
-    int value = 0;
-    for (int i = 0; i < 4 && field[i] >= '0' && field[i] <= '9'; ++i)
-        value = value * 10 + (field[i] - '0');
-    return uint16_t(value);
-}
-
-class CPlainSheet {
+class CPlainSheet final : private CPlainSheetLookup {
 public:
     explicit CPlainSheet(const std::string& path) : m_db(path, true, kPlainTables) {
         m_day = Prepare("SELECT data FROM reservation WHERE date = ? ORDER BY start, rowid");
@@ -389,17 +349,19 @@ public:
             "SELECT date, patient FROM reservation INDEXED BY r_count WHERE date >= ? AND date <= ?"
             " AND status IN (0, 1) AND patient <> ''");
         m_inactive = Prepare("SELECT inactive FROM patient INDEXED BY p_inactive WHERE id = ?");
-        m_patient = Prepare("SELECT data FROM patient WHERE id = ?");
-        m_patient2 = Prepare("SELECT data FROM patient2 WHERE id = ?");
-        m_material = Prepare("SELECT data FROM material WHERE no = ?");
-        m_credit = Prepare("SELECT data FROM credit WHERE cate = ? AND item = ?");
-        m_staff = Prepare("SELECT data FROM staff WHERE code = ?");
-        m_way = Prepare("SELECT data FROM way WHERE code = ?");
-        m_category = Prepare("SELECT data FROM category WHERE type = ? AND code = ?");
-        m_doctor = Prepare("SELECT data FROM doctor WHERE code = ?");
-        m_condition = Prepare("SELECT data FROM condition WHERE code = ?");
-        m_introDr = Prepare("SELECT data FROM introdr WHERE code = ?");
-        m_custom = Prepare("SELECT data FROM custom WHERE tbl = ? AND code = ?");
+        m_lookups = {
+            Prepare("SELECT data FROM patient WHERE id = ?"),
+            Prepare("SELECT data FROM patient2 WHERE id = ?"),
+            Prepare("SELECT data FROM material WHERE no = ?"),
+            Prepare("SELECT data FROM credit WHERE cate = ? AND item = ?"),
+            Prepare("SELECT data FROM staff WHERE code = ?"),
+            Prepare("SELECT data FROM way WHERE code = ?"),
+            Prepare("SELECT data FROM category WHERE type = ? AND code = ?"),
+            Prepare("SELECT data FROM doctor WHERE code = ?"),
+            Prepare("SELECT data FROM condition WHERE code = ?"),
+            Prepare("SELECT data FROM introdr WHERE code = ?"),
+            Prepare("SELECT data FROM custom WHERE tbl = ? AND code = ?"),
+        };
     }
     ~CPlainSheet() {
         for (sqlite3_stmt* s : m_statements) sqlite3_finalize(s);
@@ -409,20 +371,12 @@ public:
 
     bool Ready() const { return m_ready; }
 
-    // The lookups of one load, each master entry and patient read at most once.
-    struct Caches {
-        std::unordered_map<std::string, std::optional<tagPATIENTDB>> people;
-        std::unordered_map<std::string, std::pair<QString, uint32_t>> types;
-        std::unordered_map<std::string, QString> units, doctors, labDay, labWeek, credits, staff,
-            ways, insurance, workKinds, conditions, introDrs, custom;
-    };
-
     // One day of the day view, in a read transaction of its own.
     void LoadDay(const std::string& date, const std::vector<std::string>& units, bool clock24,
                  DayData* out) {
-        Caches caches;
+        m_builder.StartLoad();
         m_db.ReadConsistently([&] {
-            LoadOneDay(date, units, false, clock24, caches, out);
+            LoadOneDay(date, units, false, clock24, out);
             return true;
         });
     }
@@ -431,10 +385,10 @@ public:
     // set of lookups.
     void LoadWeek(const std::string& weekStart, const std::vector<std::string>& units,
                   bool clock24, std::array<DayData, 7>* out) {
-        Caches caches;
+        m_builder.StartLoad();
         m_db.ReadConsistently([&] {
             for (int d = 0; d < 7; ++d)
-                LoadOneDay(CDate::AddDays(weekStart.c_str(), d), units, true, clock24, caches,
+                LoadOneDay(CDate::AddDays(weekStart.c_str(), d), units, true, clock24,
                            &(*out)[d]);
             return true;
         });
@@ -482,292 +436,41 @@ private:
         return stmt;
     }
 
-    // Runs a lookup statement with the texts bound; the record of its first row, if any.
-    template <typename Record>
-    bool ReadOne(sqlite3_stmt* stmt, std::initializer_list<std::string> keys, Record* out) {
+    // Runs the table's lookup statement with the texts bound; the record of its first row.
+    bool Find(Table table, std::initializer_list<std::string> keys, void* out,
+              size_t size) override {
+        sqlite3_stmt* stmt = m_lookups[size_t(table)];
         int column = 0;
         for (const std::string& key : keys)
             sqlite3_bind_text(stmt, ++column, key.c_str(), -1, SQLITE_TRANSIENT);
         const bool found = sqlite3_step(stmt) == SQLITE_ROW;
-        if (found) std::memcpy(out, sqlite3_column_blob(stmt, 0), sizeof *out);
+        if (found) std::memcpy(out, sqlite3_column_blob(stmt, 0), size);
         sqlite3_reset(stmt);
         return found;
     }
 
-    template <typename Make>
-    static const QString& Cached(std::unordered_map<std::string, QString>& cache,
-                                 const std::string& key, Make make) {
-        auto it = cache.find(key);
-        if (it != cache.end()) return it->second;
-        return cache.emplace(key, make()).first->second;
-    }
-
     void LoadOneDay(const std::string& date, const std::vector<std::string>& units,
-                    bool weekStyle, bool clock24, Caches& c, DayData* out) {
-        *out = DayData();
-        out->date = date;
-        out->dayOff = CDate().IsDayOff(date.c_str()) != 0;
+                    bool weekStyle, bool clock24, DayData* out) {
+        m_builder.StartDay(date, out);
         sqlite3_bind_text(m_day, 1, date.c_str(), -1, SQLITE_STATIC);
         while (sqlite3_step(m_day) == SQLITE_ROW) {
             const auto& r = *static_cast<const tagRESERVATIONDB*>(sqlite3_column_blob(m_day, 0));
-            if (!IsLiveStatus(r.Status)) continue;
-            const std::string id = FieldText(r.PatientID);
-            const std::optional<tagPATIENTDB>& patient = PersonOf(id, c);
-            const tagPATIENTDB* p = patient ? &*patient : nullptr;
-            if (p != nullptr && p->InactiveFlag == 1) continue;
-            const auto& type = TypeOf(FieldText(r.ResTypeCode), c);
-            const std::string unitCode = FieldText(r.UnitCode);
-            const QString& unit = UnitOf(unitCode, c);
-            const QString& doctor = DoctorOf(FieldText(r.DoctorCode), c);
-            ReservationBar bar;
-            bar.reservationNo = FieldText(r.ReservationNo);
-            bar.patientId = id;
-            bar.date = date;
-            bar.start = TimeField(r.StartTime);
-            bar.end = TimeField(r.EndTime);
-            const auto column = std::find(units.begin(), units.end(), unitCode);
-            bar.column = column != units.end() ? uint16_t(column - units.begin()) : kNoColumn;
-            bar.status = r.Status;
-            bar.colour = type.second;
-            FillItems(r, p, unit, doctor, type.first, weekStyle, clock24, c, bar.items);
-            if (!id.empty()) {
-                DayListRow row;
-                row.reservationNo = bar.reservationNo;
-                row.patientId = id;
-                row.status = r.Status;
-                row.columns[0] = QString::fromStdString(ListTimeText(bar.start, bar.end, clock24));
-                row.columns[1] = p != nullptr ? Cp932FieldToQString(p->Name) : QString();
-                row.columns[2] = unit;
-                row.columns[3] = Cp932FieldToQString(r.Treatment);
-                row.columns[4] = doctor;
-                row.came = r.Status == uint8_t(ResStatus::Came);
-                out->list.push_back(std::move(row));
-            }
-            out->bars.push_back(std::move(bar));
+            m_builder.Add(r, units, weekStyle, clock24, out);
         }
         sqlite3_reset(m_day);
-        out->count = int(out->list.size());
-    }
-
-    // The 30 item values of a bar, in the display-item catalogue's order.
-    void FillItems(const tagRESERVATIONDB& r, const tagPATIENTDB* p, const QString& unit,
-                   const QString& doctor, const QString& type, bool weekStyle, bool clock24,
-                   Caches& c, QString* items) {
-        if (p == nullptr) {
-            items[0] = QString::fromUtf8("予約不可設定\n");
-        } else if (weekStyle) {
-            items[0] = QStringLiteral("[%1] %2").arg(Cp932FieldToQString(p->ChartNo),
-                                                     Cp932FieldToQString(p->Name));
-        } else {
-            items[0] = QStringLiteral("[%1] %2$KANA%3")
-                           .arg(Cp932FieldToQString(p->ChartNo), Cp932FieldToQString(p->Name),
-                                Cp932FieldToQString(p->Kana));
-        }
-        items[1] = QString::fromStdString(
-            ReservationTimeItemText(DateText(r.ResDate, sizeof r.ResDate).toStdString(),
-                                    TimeField(r.StartTime), TimeField(r.EndTime), clock24));
-        items[2] = doctor;
-        items[3] = unit;
-        items[4] = type;
-        if (r.CreditItemCode[0] != '\0')
-            items[5] = QStringLiteral("%1 %2").arg(
-                CreditOf(FieldText(r.CreditCateCode), FieldText(r.CreditItemCode), c),
-                QString::number(r.Fee));
-        if (r.MaterialNo[0] != '\0') items[6] = LabOf(FieldText(r.MaterialNo), weekStyle, c);
-        items[7] = Cp932FieldToQString(r.Treatment);
-        if (p != nullptr) FillPatientItems(*p, c, items);
-        const std::string staff = FieldText(r.StaffCode);
-        if (!staff.empty() && staff != "000") items[22] = NameOf(m_staff, staff, c.staff);
-        items[23] = DateText(r.EntryDate, sizeof r.EntryDate);
-        const std::string way = FieldText(r.ResWayCode);
-        if (!way.empty() && way != "000") items[24] = NameOf(m_way, way, c.ways);
-    }
-
-    void FillPatientItems(const tagPATIENTDB& p, Caches& c, QString* items) {
-        items[8] = DateText(p.BirthDate, sizeof p.BirthDate);
-        items[9] = DateText(p.FirstVisitDate, sizeof p.FirstVisitDate);
-        if (p.ConditionCode[0] != '\0') items[10] = ConditionOf(FieldText(p.ConditionCode), c);
-        if (p.IntroDrCode[0] != '\0') items[11] = IntroDrOf(FieldText(p.IntroDrCode), c);
-        if (p.FamilyDrCode[0] != '\0') items[12] = IntroDrOf(FieldText(p.FamilyDrCode), c);
-        items[13] = JoinNonEmpty(QStringLiteral("〒%1 %2 %3"),
-                                 {Cp932FieldToQString(p.ZipCode), Cp932FieldToQString(p.Address1),
-                                  Cp932FieldToQString(p.Address2)});
-        items[14] = JoinNonEmpty(QStringLiteral("自: %1 携: %2 他: %3"),
-                                 {Cp932FieldToQString(p.HomeTel), Cp932FieldToQString(p.MobileTel),
-                                  Cp932FieldToQString(p.OtherTel)});
-        items[15] = Cp932FieldToQString(p.Email);
-        const QString workKind = p.WorkKindCode[0] != '\0'
-                                     ? CategoryName(kWorkKindCategory, FieldText(p.WorkKindCode),
-                                                    c.workKinds)
-                                     : QString();
-        items[16] = JoinPresent(
-            {workKind, Cp932FieldToQString(p.WorkplaceName), Cp932FieldToQString(p.WorkplaceTel)});
-        if (p.TraitCode[0] != '\0')
-            items[17] = CustomOf(kPatientTraitTable, FieldText(p.TraitCode), c);
-        if (p.InsuranceType[0] != '\0') {
-            const std::string code = FieldText(p.InsuranceType);
-            items[18] = QStringLiteral("%1(%2)").arg(CategoryName("2", code, c.insurance),
-                                                     Cp932ToQString(code));
-        }
-        items[19] = Cp932FieldToQString(p.Comment);
-        if (p.GuardianName[0] != '\0' || p.GuardianKana[0] != '\0')
-            items[20] = QStringLiteral("%1$KANA%2")
-                            .arg(Cp932FieldToQString(p.GuardianName),
-                                 Cp932FieldToQString(p.GuardianKana));
-        items[21] = Cp932FieldToQString(p.GuardianJob);
-        for (int i = 0; i < kPatientFreeTableCount; ++i) {
-            if (p.FreeTblCode[i][0] == '\0') continue;
-            items[25 + i] = CustomOf(FreeTableId(i), FieldText(p.FreeTblCode[i]), c);
-        }
-    }
-
-    // Both records of a patient, as the suite keeps them; nothing when the first is missing.
-    const std::optional<tagPATIENTDB>& PersonOf(const std::string& id, Caches& c) {
-        auto it = c.people.find(id);
-        if (it != c.people.end()) return it->second;
-        std::optional<tagPATIENTDB> person;
-        if (!id.empty()) {
-            tagPATIENTDB record{};
-            auto* bytes = reinterpret_cast<char*>(&record);
-            if (ReadOne(m_patient, {id}, reinterpret_cast<tagPATIENT1DB*>(bytes))) {
-                ReadOne(m_patient2, {id},
-                        reinterpret_cast<tagPATIENT2DB*>(bytes + sizeof(tagPATIENT1DB)));
-                person = record;
-            }
-        }
-        return c.people.emplace(id, person).first->second;
-    }
-
-    const QString& LabOf(const std::string& no, bool weekStyle, Caches& c) {
-        return Cached(weekStyle ? c.labWeek : c.labDay, no, [&] {
-            tagMATERIALDB m;
-            if (!ReadOne(m_material, {no}, &m)) return QString();
-            const QString name = Cp932FieldToQString(m.ItemName);
-            const QString finished = DateText(m.FinishedDate, sizeof m.FinishedDate);
-            const QString due = DateText(m.CompletionDate, sizeof m.CompletionDate);
-            if (!weekStyle && !finished.isEmpty())
-                return QStringLiteral("%1 [完成済み: %2]").arg(name, finished);
-            if (!due.isEmpty()) return QStringLiteral("%1 [完成予定: %2]").arg(name, due);
-            return QString();
-        });
-    }
-
-    const QString& CreditOf(const std::string& cate, const std::string& item, Caches& c) {
-        return Cached(c.credits, cate + '\x1f' + item, [&] {
-            tagCREDITITEMDB r;
-            return ReadOne(m_credit, {cate, item}, &r) ? Cp932FieldToQString(r.ItemName)
-                                                        : QString();
-        });
-    }
-
-    // Staff and reservation-way records share their layout's first fields (code, name).
-    const QString& NameOf(sqlite3_stmt* stmt, const std::string& code,
-                          std::unordered_map<std::string, QString>& cache) {
-        return Cached(cache, code, [&] {
-            tagSTAFFDB r;
-            return ReadOne(stmt, {code}, &r) ? Cp932FieldToQString(r.Name) : QString();
-        });
-    }
-
-    const QString& CategoryName(const char* type, const std::string& code,
-                                std::unordered_map<std::string, QString>& cache) {
-        return Cached(cache, code, [&] {
-            tagCATEGORYDB r;
-            return ReadOne(m_category, {type, code}, &r) ? Cp932FieldToQString(r.Name)
-                                                          : QString();
-        });
-    }
-
-    const std::pair<QString, uint32_t>& TypeOf(const std::string& code, Caches& c) {
-        auto it = c.types.find(code);
-        if (it != c.types.end()) return it->second;
-        tagCATEGORYDB r;
-        std::pair<QString, uint32_t> value{QString(), kDefaultBarColour};
-        if (ReadOne(m_category, {"0", code}, &r))
-            value = {Cp932FieldToQString(r.Name), uint32_t(r.Colour)};
-        return c.types.emplace(code, value).first->second;
-    }
-
-    const QString& UnitOf(const std::string& code, Caches& c) {
-        return Cached(c.units, code, [&] {
-            tagCATEGORYDB r;
-            return ReadOne(m_category, {"1", code}, &r) ? Cp932FieldToQString(r.Name)
-                                                         : NotFoundName(code);
-        });
-    }
-
-    const QString& DoctorOf(const std::string& code, Caches& c) {
-        return Cached(c.doctors, code, [&] {
-            tagDOCTORDB r;
-            return ReadOne(m_doctor, {code}, &r) ? Cp932FieldToQString(r.Name)
-                                                  : NotFoundName(code);
-        });
-    }
-
-    const QString& ConditionOf(const std::string& code, Caches& c) {
-        return Cached(c.conditions, code, [&] {
-            tagCONDITIONDB r;
-            return ReadOne(m_condition, {code}, &r) ? Cp932FieldToQString(r.Name) : QString();
-        });
-    }
-
-    const QString& IntroDrOf(const std::string& code, Caches& c) {
-        return Cached(c.introDrs, code, [&] {
-            tagINTRODRDB r;
-            return ReadOne(m_introDr, {code}, &r)
-                       ? IntroDrDisplayName(Cp932FieldToQString(r.ClinicName),
-                                            Cp932FieldToQString(r.Name))
-                       : QString();
-        });
-    }
-
-    const QString& CustomOf(const std::string& table, const std::string& code, Caches& c) {
-        return Cached(c.custom, table + '\x1f' + code, [&] {
-            tagCUSTOMTBLDB r;
-            return ReadOne(m_custom, {table, code}, &r) ? Cp932FieldToQString(r.Name) : QString();
-        });
+        CPlainSheetBuilder::FinishDay(out);
     }
 
     CPlainDb m_db;
+    CPlainSheetBuilder m_builder{this};
     bool m_ready = true;
     std::vector<sqlite3_stmt*> m_statements;
-    sqlite3_stmt *m_day, *m_month, *m_inactive, *m_patient, *m_patient2, *m_material, *m_credit,
-        *m_staff, *m_way, *m_category, *m_doctor, *m_condition, *m_introDr, *m_custom;
+    sqlite3_stmt *m_day, *m_month, *m_inactive;
+    // The lookup of each table, in the order of CPlainSheetLookup::Table.
+    std::array<sqlite3_stmt*, 11> m_lookups{};
 };
 
 // ---- Both sides agree before anything is timed ------------------------------------------
-
-auto BarFields(const ReservationBar& b) {
-    return std::tie(b.reservationNo, b.patientId, b.date, b.start, b.end, b.column, b.status,
-                    b.colour);
-}
-
-bool SameDay(const DayData& a, const DayData& b) {
-    if (a.date != b.date || a.dayOff != b.dayOff || a.count != b.count ||
-        a.bars.size() != b.bars.size() || a.list.size() != b.list.size())
-        return false;
-    for (size_t i = 0; i < a.bars.size(); ++i) {
-        if (BarFields(a.bars[i]) != BarFields(b.bars[i]) ||
-            !std::equal(std::begin(a.bars[i].items), std::end(a.bars[i].items),
-                        std::begin(b.bars[i].items)))
-            return false;
-    }
-    for (size_t i = 0; i < a.list.size(); ++i) {
-        const DayListRow& x = a.list[i];
-        const DayListRow& y = b.list[i];
-        if (x.reservationNo != y.reservationNo || x.patientId != y.patientId ||
-            x.status != y.status || x.came != y.came ||
-            !std::equal(std::begin(x.columns), std::end(x.columns), std::begin(y.columns)))
-            return false;
-    }
-    return true;
-}
-
-std::vector<std::string> UnitCodes(const std::vector<ColumnEntity>& columns) {
-    std::vector<std::string> codes;
-    for (const ColumnEntity& c : columns) codes.push_back(c.code);
-    return codes;
-}
 
 // The day, the week and the month read alike on both sides, or the ratios would compare
 // different work; this also brings both sides' pages into memory the same way.

@@ -24,10 +24,10 @@ std::optional<double> CRatioReporter::Time(const std::string& name) const {
     return found->second;
 }
 
-void CRatioReporter::PrintRatios(const std::vector<Case>& cases) const {
+void CRatioReporter::PrintRatios(const std::vector<Case>& cases, const std::string& plainSide) const {
     for (const auto& [name, target] : cases) {
         const std::optional<double> ours = Time("BM_" + name + "_Recman");
-        const std::optional<double> theirs = Time("BM_" + name + "_Sqlite");
+        const std::optional<double> theirs = Time("BM_" + name + "_" + plainSide);
         if (!ours || !theirs || *theirs <= 0) continue;
         std::printf("RATIO %s %.2f %.1f\n", name.c_str(), *ours / *theirs, target);
     }

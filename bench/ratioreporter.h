@@ -1,6 +1,6 @@
 // What the benchmark programs share: a console reporter that keeps each case's time (the
 // median when the cases repeat) so that the program can print, after the run, one
-// "RATIO <case> <record manager time / SQLite time> <target>" line per pair and its own
+// "RATIO <case> <record manager time / plain side's time> <target>" line per pair and its own
 // FIGURE lines, and the run itself with five repetitions unless the command line sets them.
 #pragma once
 
@@ -15,7 +15,8 @@
 
 class CRatioReporter final : public benchmark::ConsoleReporter {
 public:
-    // A pair of cases BM_<name>_Recman and BM_<name>_Sqlite and the ratio they should stay under.
+    // A pair of cases BM_<name>_Recman and BM_<name>_Sqlite (or another plain side) and the
+    // ratio they should stay under.
     using Case = std::pair<std::string, double>;
 
     void ReportRuns(const std::vector<Run>& runs) override;
@@ -25,8 +26,9 @@ public:
     // not run or failed.
     std::optional<double> Time(const std::string& name) const;
 
-    // One RATIO line for each case both of whose sides ran, in the order given.
-    void PrintRatios(const std::vector<Case>& cases) const;
+    // One RATIO line for each case both of whose sides ran, in the order given; the plain
+    // side's functions are BM_<name>_<plainSide>.
+    void PrintRatios(const std::vector<Case>& cases, const std::string& plainSide = "Sqlite") const;
 
 private:
     std::map<std::string, double> m_times;
