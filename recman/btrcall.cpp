@@ -54,6 +54,7 @@ struct Cursor {
     uint64_t aheadEpoch = 0;  // the table's readAheadEpoch when the read-ahead was taken
     uint64_t aheadStamp = 0;  // the engine's stamp of the rows read
     uint32_t nextBatch = kFirstBatch;
+    uint32_t expectedRows = 0;  // the first batch of the next positioning, when told
 };
 
 #pragma pack(push, 1)
@@ -195,7 +196,8 @@ int Position(Cursor& c, uint16_t op, void* dataBuf, uint32_t* dataLen, void* key
 
     int dir = 1;
     int64_t from = kMinId;
-    uint32_t limit = kFirstBatch;
+    uint32_t limit = c.expectedRows ? c.expectedRows : kFirstBatch;
+    c.expectedRows = 0;
     switch (op) {
         case kOpGetEqual: limit = 1; break;
         case kOpGetGreater: from = kMaxId; break;
@@ -374,6 +376,13 @@ void SetBusyTimeout(int milliseconds) { engines::SetBusyTimeout(milliseconds); }
 bool InTransaction() { return engines::InTransaction(); }
 
 void BatchTransactionWrites() { engines::DeferWrites(); }
+
+int ExpectRows(void* posBlock, uint32_t rows) {
+    Cursor* c = Cursors::Get().Find(posBlock);
+    if (!c) return kFileNotOpen;
+    c->expectedRows = std::clamp<uint32_t>(rows, 1, kMaxBatch);
+    return kOk;
+}
 
 int PrefetchEqual(void* posBlock, int8_t keyNum, const std::vector<std::string>& keys) {
     Cursor* c = Cursors::Get().Find(posBlock);

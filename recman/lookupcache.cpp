@@ -1,6 +1,7 @@
 // The rows of a large server table kept by their unique keys.
 #include "recman/lookupcache.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace recman {
@@ -8,6 +9,8 @@ namespace {
 // Rows kept per table before everything is forgotten and kept afresh: a day's or a week's
 // patients many times over, far from a whole patient file.
 constexpr size_t kMaxRows = 5000;
+// Rows checked at once: a busy day's patients, with room to spare.
+constexpr size_t kMaxChecked = 256;
 }  // namespace
 
 std::string LookupCache::MapKey(int key, const std::string& ordered) {
@@ -48,20 +51,34 @@ void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* re
 }
 
 void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const {
+    std::vector<const Row*> rows;
+    rows.reserve(m_rows.size());
+    for (const auto& [key, row] : m_rows) rows.push_back(&row);
+    if (rows.size() > kMaxChecked) {
+        std::nth_element(rows.begin(), rows.begin() + kMaxChecked, rows.end(),
+                         [](const Row* a, const Row* b) { return a->usedAt > b->usedAt; });
+        rows.resize(kMaxChecked);
+    }
     ids->clear();
     xmins->clear();
-    for (const auto& [key, row] : m_rows) {
-        ids->push_back(row.id);
-        xmins->push_back(row.xmin);
+    for (const Row* row : rows) {
+        ids->push_back(row->id);
+        xmins->push_back(row->xmin);
     }
 }
 
-void LookupCache::Checked(const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
+void LookupCache::Checked(const std::vector<int64_t>& checkedIds,
+                          const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
                           uint64_t transaction) {
+    const std::unordered_set<int64_t> checked(checkedIds.begin(), checkedIds.end());
     const std::unordered_set<int64_t> changed(changedIds.begin(), changedIds.end());
     for (auto it = m_rows.begin(); it != m_rows.end();) {
         if (changed.count(it->second.id)) {
             it = m_rows.erase(it);
+            continue;
+        }
+        if (!checked.count(it->second.id)) {
+            ++it;
             continue;
         }
         it->second.changes = changes;

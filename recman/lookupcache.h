@@ -25,6 +25,7 @@ public:
         uint64_t changes = 0;
         int64_t checkedAt = 0;
         uint64_t validIn = 0;
+        int64_t usedAt = 0;  // when it was kept or last served a lookup
     };
 
     // The row whose unique key `key` has the ordered value `ordered`, or null.
@@ -40,12 +41,15 @@ public:
     void TakeIn(const Schema& schema, int64_t id, const std::string* record, int64_t xmin,
                 uint64_t transaction, int64_t now);
 
-    // The ids and versions of every kept row, for the server's check.
+    // The ids and versions of the kept rows worth the server's check: the most recently
+    // used, up to a number whose check costs little. The others stay kept, unchecked, and
+    // are read again if they are looked up.
     void IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const;
-    // After the server's check: forgets the rows it named as changed or gone, and marks
-    // the others as standing (with the table's count of commits, the time and transaction).
-    void Checked(const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
-                 uint64_t transaction);
+    // After the server's check of the rows `checkedIds`: forgets those it named as changed
+    // or gone, and marks the other checked rows as standing (with the table's count of
+    // commits, the time and transaction).
+    void Checked(const std::vector<int64_t>& checkedIds, const std::vector<int64_t>& changedIds,
+                 uint64_t changes, int64_t now, uint64_t transaction);
 
     int64_t usedAt = 0;  // when a kept row last served a lookup
 

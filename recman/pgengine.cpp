@@ -381,7 +381,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
 
     // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
     // caller's statements; a statement's preparation goes just before it.
-    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kLock, kWaiting, kCaller };
+    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kLock, kWaiting, kPrefetch, kCaller };
     struct Sent {
         Kind kind;
         size_t index;
@@ -430,6 +430,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     std::vector<PgTable*> checked, lookedUp;
     std::vector<std::array<std::string, 3>> checkParams;
     std::vector<std::array<std::string, 2>> lookupParams;
+    std::vector<std::vector<int64_t>> lookupIds;
     std::vector<PgStatement> checks, lookupChecks;
     if (beginning) {
         send(begin, Kind::kBegin, 0);
@@ -460,8 +461,10 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
                 lookedUp.push_back(table.get());
         lookupParams.resize(lookedUp.size());
         lookupChecks.resize(lookedUp.size());
+        lookupIds.resize(lookedUp.size());
         for (size_t i = 0; i < lookedUp.size(); ++i) {
-            std::vector<int64_t> ids, xmins;
+            std::vector<int64_t>& ids = lookupIds[i];
+            std::vector<int64_t> xmins;
             lookedUp[i]->lookups.IdsAndVersions(&ids, &xmins);
             lookupParams[i] = {Int8Array(ids), Int8Array(xmins)};
             PgStatement& check = lookupChecks[i];
@@ -515,6 +518,19 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             }
             send(write, Kind::kWaiting, i);
         }
+    }
+    // Rows asked for ahead go with it too.
+    std::vector<QueuedPrefetch> prefetches;
+    prefetches.swap(m_prefetches);
+    for (size_t i = 0; i < prefetches.size(); ++i) {
+        const auto it = m_tables.find(prefetches[i].table);
+        if (it == m_tables.end()) continue;
+        PgTable* t = it->second.get();
+        PgStatement s;
+        s.name = &t->prefetchName[size_t(prefetches[i].key)];
+        s.sql = &t->prefetchSql[size_t(prefetches[i].key)];
+        s.Add(kByteaArrayOid, prefetches[i].values);
+        send(s, Kind::kPrefetch, i);
     }
     for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
     ok = ok && PQpipelineSync(m_conn) == 1;
@@ -571,8 +587,8 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
                     std::vector<int64_t> changed;
                     for (int i = 0; i < PQntuples(result); ++i)
                         changed.push_back(FromBigEndian64(PQgetvalue(result, i, 0)));
-                    lookups.Checked(changed, lookedUp[s.index]->changes, NowMicros(),
-                                    m_transactionSerial);
+                    lookups.Checked(lookupIds[s.index], changed, lookedUp[s.index]->changes,
+                                    NowMicros(), m_transactionSerial);
                 } else {
                     lookups.Clear();
                 }
@@ -586,6 +602,9 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
                     m_ticketIds[w.id] = FromBigEndian64(PQgetvalue(result, 0, 0));
                 break;
             }
+            case Kind::kPrefetch:
+                if (done && st == kOk) KeepPrefetched(prefetches[s.index], result);
+                break;
             case Kind::kCaller:
                 results[s.index] = result;
                 result = nullptr;
@@ -721,7 +740,8 @@ int PgEngine::CheckLookups(PgTable* t) {
     std::vector<int64_t> changed;
     for (int i = 0; i < PQntuples(r.r[0]); ++i)
         changed.push_back(FromBigEndian64(PQgetvalue(r.r[0], i, 0)));
-    t->lookups.Checked(changed, changes, NowMicros(), m_inTransaction ? m_transactionSerial : 0);
+    t->lookups.Checked(ids, changed, changes, NowMicros(),
+                       m_inTransaction ? m_transactionSerial : 0);
     return kOk;
 }
 
@@ -729,7 +749,7 @@ int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch*
                          bool* found) {
     *found = false;
     if (m_inTransaction && t->writtenInTransaction == m_transactionSerial) return kOk;
-    const LookupCache::Row* row = t->lookups.Find(key, ordered);
+    LookupCache::Row* row = t->lookups.Find(key, ordered);
     if (!row) return kOk;
     if (m_inTransaction && !m_begun) {
         // The transaction's first round trip: its BEGIN and the check of what is kept.
@@ -743,7 +763,7 @@ int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch*
     rows->Clear();
     rows->recordLength = t->schema.recordLength;
     rows->Add(row->id, row->record.data());
-    t->lookups.usedAt = NowMicros();
+    row->usedAt = t->lookups.usedAt = NowMicros();
     *found = true;
     return kOk;
 }
@@ -760,7 +780,7 @@ void PgEngine::KeepLookup(PgTable* t, int key, const std::string& ordered, PGres
     row.xmin = FromBigEndian64(PQgetvalue(result, at, 2));
     row.record.assign(PQgetvalue(result, at, 1), t->schema.recordLength);
     row.changes = changes;
-    row.checkedAt = NowMicros();
+    row.checkedAt = row.usedAt = NowMicros();
     row.validIn = m_inTransaction ? m_transactionSerial : 0;
     t->lookups.Keep(key, ordered, std::move(row));
     t->lookups.usedAt = NowMicros();
@@ -891,21 +911,22 @@ int PgEngine::Prefetch(Table* table, int key, const std::vector<std::string>& or
         if (!standing && asked.insert(value).second) wanted.push_back(&value);
     }
     if (wanted.empty()) return kOk;
-    const uint64_t changes = t->changes;
-    const std::string values = ByteaArray(wanted);
-    PgStatement s;
-    s.name = &t->prefetchName[size_t(key)];
-    s.sql = &t->prefetchSql[size_t(key)];
-    s.Add(kByteaArrayOid, values);
-    Results<1> r;
-    if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
-    for (int i = 0; i < PQntuples(r.r[0]); ++i) {
-        if (uint32_t(PQgetlength(r.r[0], i, 1)) != t->schema.recordLength) return kNotATableFile;
-        const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(r.r[0], i, 1));
-        KeepLookup(t, key, OrderedKeyOfRecord(t->schema.keys[size_t(key)], record), r.r[0], changes,
-                   i);
-    }
+    // Read with the next statement that goes out, which is mostly the read the caller
+    // makes next anyway.
+    m_prefetches.push_back({t->name, key, ByteaArray(wanted), t->changes});
     return kOk;
+}
+
+void PgEngine::KeepPrefetched(const QueuedPrefetch& asked, PGresult* result) {
+    const auto it = m_tables.find(asked.table);
+    if (it == m_tables.end()) return;
+    PgTable* t = it->second.get();
+    const KeyDef& key = t->schema.keys[size_t(asked.key)];
+    for (int i = 0; i < PQntuples(result); ++i) {
+        if (uint32_t(PQgetlength(result, i, 1)) != t->schema.recordLength) return;
+        const auto* record = reinterpret_cast<const uint8_t*>(PQgetvalue(result, i, 1));
+        KeepLookup(t, asked.key, OrderedKeyOfRecord(key, record), result, asked.changes, i);
+    }
 }
 
 void PgEngine::DeferWrites() {
@@ -1542,6 +1563,7 @@ void PgEngine::EndTransaction() {
     m_transactionFailure = 0;
     m_deferWrites = false;
     m_waiting.clear();
+    m_prefetches.clear();
     ForgetOwnWrites();
 }
 

@@ -202,6 +202,14 @@ private:
     void SendWaiting(WaitingStatements* out);
     int ReadWaiting(WaitingStatements* sent, size_t index, PGresult* result);
     int Deferred(PgTable* table, PgWrite write);
+    // Rows asked for by Prefetch, read with the next round trip.
+    struct QueuedPrefetch {
+        std::string table;  // the server table's name
+        int key;
+        std::string values;  // the key values, a bytea[] in binary form
+        uint64_t changes;    // the table's count of other sessions' commits when asked
+    };
+    void KeepPrefetched(const QueuedPrefetch& asked, PGresult* result);
     bool IsTicket(int64_t id) const;
     bool Deferring() const;
     int Run(const std::string& sql);  // one statement, text result ignored
@@ -234,6 +242,7 @@ private:
         PgTable* table;
         PgWrite write;
     };
+    std::vector<QueuedPrefetch> m_prefetches;
     bool m_deferWrites = false;
     std::vector<Waiting> m_waiting;
     std::map<int64_t, int64_t> m_ticketIds;

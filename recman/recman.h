@@ -194,6 +194,11 @@ int SetWorkingFolder(const std::string& folder);
 // True while this process has a transaction open (between 19 and 20/21).
 bool InTransaction();
 
+// Tells the table open at `positionBlock` that the next positioning (other than a
+// get-equal) starts a scan of about `rows` records, so that its first read takes them all
+// rather than a few (on a server, one round trip instead of several).
+int ExpectRows(void* positionBlock, uint32_t rows);
+
 // Asks for the records of the table open at `positionBlock` whose unique key `keyNum` has
 // one of the values `keys` (key buffers, as a get-equal takes them) to be at hand, so that
 // the get-equals that follow (a patient for each bar of a day) cost no round trip to a

@@ -116,6 +116,11 @@ int ParseTimeField(const char* field, size_t width) {
     return value;
 }
 
+namespace {
+// A column's reservations of one day, and one more: what a strip reads at once.
+constexpr uint32_t kColumnDayRows = 32;
+}  // namespace
+
 int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* code,
                                const char* yyyymmdd,
                                const std::function<bool(const tagRESERVATIONDB&)>& visit) {
@@ -123,6 +128,7 @@ int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* 
     const ReservationColumnKey key = ReservationColumnKey::Make(columnCode, yyyymmdd, "0000");
     db.SetKey(doctorMode ? kReservationKeyDoctor : kReservationKeyUnit);
     db.SetKeyBuffer(&key, sizeof key);
+    db.ExpectRows(kColumnDayRows);
     int status = db.GetGREQ();
     while (status == recman::kOk && db.IsEOF() == 0) {
         const tagRESERVATIONDB& record = db.m_Data;
@@ -144,10 +150,16 @@ int LastVisitRule(CVeloDBSys* db, const char* patientId) {
     // The latest came day of all the patient's reservations. The walk goes record by record
     // (GetPREV), not key by key, so reservations that share day and start time with another
     // are not skipped.
+    CPatientDB patients;
+    int status = patients.SetAssociatedDB(db);
+    if (status != recman::kOk) return status;
+    // Read with the walk below rather than after it.
+    patients.PrefetchPatients({patientId});
+
     char cameDate[kDateWidth] = {};
     {
         CReservationDB reservations;
-        int status = reservations.SetAssociatedDB(db);
+        status = reservations.SetAssociatedDB(db);
         if (status != recman::kOk) return status;
         const ReservationPatientKey key =
             ReservationPatientKey::Make(patientId, kLastReservationDay, "9999");
@@ -169,9 +181,6 @@ int LastVisitRule(CVeloDBSys* db, const char* patientId) {
         }
     }
 
-    CPatientDB patients;
-    int status = patients.SetAssociatedDB(db);
-    if (status != recman::kOk) return status;
     status = patients.GetPatientData(patientId);
     if (status != recman::kOk) return status;
     tagPATIENTDB& patient = patients.m_Data;

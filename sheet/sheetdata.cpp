@@ -535,6 +535,9 @@ uint16_t ColumnOf(const std::vector<ColumnEntity>& columns, const std::string& c
     return kNoColumn;
 }
 
+// A busy day's reservations of every column, read at once.
+constexpr uint32_t kDayRows = 64;
+
 int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
                const std::vector<ColumnEntity>& columns, bool weekStyle, bool clock24,
                DayData* out) {
@@ -547,6 +550,7 @@ int LoadOneDay(CLoadContext& ctx, const std::string& date, int layoutMode,
     table.SetKeyBuffer(key, sizeof key);
     // The day's reservations first, so that their patients and lab items are read together.
     std::vector<tagRESERVATIONDB> live;
+    table.ExpectRows(kDayRows);
     int status = table.GetGREQ();
     for (; status == recman::kOk; status = table.GetNEXT()) {
         const tagRESERVATIONDB& r = table.m_Data;

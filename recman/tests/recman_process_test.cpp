@@ -552,6 +552,15 @@ TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommit
     EXPECT_STREQ(t.Rec().note, "first");
     ASSERT_EQ(tx(kOpEndTransaction), 0);
 
+    // A scan told how many rows to expect reads them at once.
+    ASSERT_EQ(recman::ExpectRows(t.Block(), 32), 0);
+    const uint64_t beforeScan = recman::RoundTrips();
+    size_t scanned = 0;
+    for (int st = t.Call(kOpGetGreaterOrEqual, 0, ids.front()); st == 0; st = t.Call(kOpGetNext, 0))
+        ++scanned;
+    EXPECT_EQ(scanned, ids.size());
+    EXPECT_LE(recman::RoundTrips() - beforeScan, 2u) << "the rows, and the end";
+
     lookUpAll();
     const uint64_t before = recman::RoundTrips();
     lookUpAll();

@@ -164,6 +164,10 @@ int CBaseDBCall::PrefetchEqual(int keyNumber, size_t width, const std::vector<st
     return Finish(recman::PrefetchEqual(m_positionBlock, static_cast<int8_t>(keyNumber), keys));
 }
 
+void CBaseDBCall::ExpectRows(uint32_t rows) {
+    if (m_open) recman::ExpectRows(m_positionBlock, rows);
+}
+
 int CBaseDBCall::Call(uint16_t op) {
     if (!m_open) {
         return Finish(recman::kFileNotOpen);

@@ -115,6 +115,9 @@ public:
     // texts at hand for the GetEqualByParts calls that follow: on a server one statement
     // reads them all instead of one each. Texts that do not fit are left out.
     int PrefetchEqual(int keyNumber, size_t width, const std::vector<std::string>& texts);
+    // The next GetGREQ (or other positioning but GetEQUAL) starts a scan of about `rows`
+    // records: its first read takes them together.
+    void ExpectRows(uint32_t rows);
 
 protected:
     // Runs after every successful Get; derived classes complete the record here (the

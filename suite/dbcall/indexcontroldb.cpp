@@ -63,14 +63,17 @@ CIndexControlDB::CIndexControlDB(const char*) : CTableDB("INDEXCONTROL.BTR") {}
 
 int CIndexControlDB::NextValue(const char* name, const HighestInUse& highestInUse, int32_t* next,
                                bool* stored) {
-    const int found = GetEqualByParts(kKeyIndexName, {{name, sizeof m_Data.IndexName}});
-    if (found != recman::kOk && found != recman::kKeyNotFound) return found;
-    *stored = found == recman::kOk;
-    const int64_t counted = *stored && m_Data.NextValue > 0 ? m_Data.NextValue : 1;
+    if (!IsOpen()) return Finish(recman::kFileNotOpen);
+    // The numbers in use first: on a server that read begins the transaction, and the
+    // counter then comes from what the process keeps of this small table.
     int64_t highest = 0;
     const int status = highestInUse(GetFolder(), &highest);
     // Recorded as this table's status, so a caller that gets no number can tell why.
     if (status != recman::kOk) return Finish(status);
+    const int found = GetEqualByParts(kKeyIndexName, {{name, sizeof m_Data.IndexName}});
+    if (found != recman::kOk && found != recman::kKeyNotFound) return found;
+    *stored = found == recman::kOk;
+    const int64_t counted = *stored && m_Data.NextValue > 0 ? m_Data.NextValue : 1;
     const int64_t value = std::max(counted, highest + 1);
     // The counter must still be able to step past the number it hands out.
     if (value >= INT32_MAX) return Finish(recman::kInvalidOperation);
