@@ -110,24 +110,21 @@ std::string AuthSetting(const char* key, const char* fallbackKey) {
     return value.empty() ? SettingCp932(fallbackKey) : value;
 }
 
-// Appends one body, shaped as DotStuffBody says, optionally doubling leading dots.
+// Appends one body, shaped as DotStuffBody says, optionally doubling leading dots; a line
+// at a time, its text copied whole.
 void AppendWithCrLfLines(std::string_view body, bool stuffDots, std::string* shaped) {
     std::string& out = *shaped;
     out.reserve(out.size() + body.size() + body.size() / 32 + 4);
-    bool lineStart = true;
-    for (size_t i = 0; i < body.size(); ++i) {
-        const char c = body[i];
-        if (c == '\r' || c == '\n') {
-            out += "\r\n";
-            if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.' && stuffDots) out += '.';
-        out += c;
-        lineStart = false;
+    size_t pos = 0;
+    while (pos < body.size()) {
+        if (stuffDots && body[pos] == '.') out += '.';
+        size_t end = pos;
+        while (end < body.size() && body[end] != '\r' && body[end] != '\n') ++end;
+        out.append(body.substr(pos, end - pos));
+        out += "\r\n";
+        if (body.compare(end, 2, "\r\n") == 0) ++end;  // one line end, not two
+        pos = end + 1;
     }
-    if (!lineStart) out += "\r\n";
 }
 
 std::string WithCrLfLines(std::string_view body, bool stuffDots) {
