@@ -162,8 +162,10 @@ void KeepToThisProcessor() {
     CPU_ZERO(&set);
     if (processor >= 0) CPU_SET(processor, &set);
     if (processor < 0 || sched_setaffinity(0, sizeof set, &set) != 0)
-        std::fprintf(stderr, "mail: cannot keep to one processor (%s); the system places the "
-                     "server and the clients\n", std::strerror(errno));
+        std::fprintf(stderr,
+                     "mail: cannot keep to one processor (%s); the system places the "
+                     "server and the clients\n",
+                     std::strerror(errno));
 }
 
 Setup& TheSetup() {
@@ -207,10 +209,10 @@ std::string TimeOurClient(const Setup& s, double* seconds) {
 // smtplib's own time for the batch, connect to quit. "" or what went wrong.
 std::string TimeSmtplib(const Setup& s, double* seconds) {
     const std::string output = s.work + "/smtplib.out";
-    const int rc = test::RunPython({VELO_BENCH_DIR "/mail_smtplib.py",
-                                    std::to_string(s.server->Port()), s.builtFile, kSender,
-                                    kRecipient},
-                                   output);
+    const int rc =
+        test::RunPython({VELO_BENCH_DIR "/mail_smtplib.py", std::to_string(s.server->Port()),
+                         s.builtFile, kSender, kRecipient},
+                        output);
     if (rc != 0 || std::sscanf(test::ReadWholeFile(output).c_str(), "SECONDS %lf", seconds) != 1)
         return "smtplib failed: " + test::ReadWholeFile(output + ".err");
     return std::string();
