@@ -217,11 +217,20 @@ int CDuvuZedi::Send(int disconnectAfter) {
 }
 
 void CDuvuZedi::KeepLastMessage(const CMimeMessage& message) {
-    m_lastHeader = message.Header();
-    CMailMessage::DecodeHeaderText(m_lastHeader);
     m_lastMessage = message;
+    m_lastHeader.clear();
+    m_lastHeaderDecoded = false;
     m_lastDate = message.Date();
     m_lastDateText = FormatLastDateText(m_lastDate);
+}
+
+const std::string& CDuvuZedi::LastHeader() const {
+    if (!m_lastHeaderDecoded) {
+        m_lastHeader = m_lastMessage.Header();
+        CMailMessage::DecodeHeaderText(m_lastHeader);
+        m_lastHeaderDecoded = true;
+    }
+    return m_lastHeader;
 }
 
 int CDuvuZedi::SaveLastMessage(const std::string& path) const {

@@ -85,8 +85,9 @@ public:
     // written.
     int SaveLastMessage(const std::string& path) const;
 
-    // The header block of the last message sent, encoded words decoded (code page 932).
-    const std::string& LastHeader() const { return m_lastHeader; }
+    // The header block of the last message sent, encoded words decoded (code page 932);
+    // decoded when first asked for, as a run of mails seldom asks.
+    const std::string& LastHeader() const;
     const CMimeMessage& LastMessage() const { return m_lastMessage; }
     // When the last message was built; 0 before the first.
     std::time_t LastDate() const { return m_lastDate; }
@@ -128,7 +129,8 @@ private:
     std::time_t m_lastDate = 0;
     std::string m_reference;
     std::string m_mailer;
-    std::string m_lastHeader;
+    mutable std::string m_lastHeader;
+    mutable bool m_lastHeaderDecoded = true;
     std::string m_body;
     std::vector<std::string> m_attachments;
     int m_useApop = 0;

@@ -65,6 +65,8 @@ constexpr unsigned char kHalfWidthU = 0xB3;           // ｳ
 constexpr uint16_t kJisVu = 0x2574;                   // ヴ
 
 bool IsHalfWidthKana(unsigned char c) { return c >= kHalfWidthFirst && c <= kHalfWidthLast; }
+// A byte that stands for itself: neither a lead byte nor half-width katakana.
+bool IsSingleByte(unsigned char c) { return !IsCp932LeadByte(c) && !IsHalfWidthKana(c); }
 bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 bool IsJisByte(unsigned char c) { return c >= 0x21 && c <= 0x7E; }
 
@@ -92,9 +94,12 @@ uint16_t TakeHalfWidthKana(std::string_view text, size_t* pos) {
     return jis;
 }
 
+using SjisToJisTable = std::array<uint16_t, 0x10000>;
+const SjisToJisTable& TheSjisToJisTable();
+
 // JIS code of the double-byte character at text[*pos] ("〓" when JIS X 0208 lacks it or
 // the lead byte has no valid trail byte, which is then left for the next step).
-uint16_t TakeDoubleByte(std::string_view text, size_t* pos) {
+uint16_t TakeDoubleByte(std::string_view text, size_t* pos, const SjisToJisTable& table) {
     const unsigned char lead = static_cast<unsigned char>(text[*pos]);
     if (*pos + 1 >= text.size() || !IsTrailByte(static_cast<unsigned char>(text[*pos + 1]))) {
         ++*pos;
@@ -102,7 +107,7 @@ uint16_t TakeDoubleByte(std::string_view text, size_t* pos) {
     }
     const unsigned char trail = static_cast<unsigned char>(text[*pos + 1]);
     *pos += 2;
-    const uint16_t jis = SjisToJis(static_cast<uint16_t>(lead << 8 | trail));
+    const uint16_t jis = table[static_cast<uint16_t>(lead << 8 | trail)];
     return jis != 0 ? jis : kJisGeta;
 }
 
@@ -170,19 +175,21 @@ uint16_t ComputeSjisToJis(uint16_t sjis) {
     return IsJisX0208Assigned(jis) ? jis : 0;
 }
 
-}  // namespace
-
-uint16_t SjisToJis(uint16_t sjis) {
-    // Every code worked out once (128 KB): a reminder run converts and checks each message's
-    // text several times, a double-byte character at a time.
-    static const std::unique_ptr<const std::array<uint16_t, 0x10000>> table = [] {
-        auto codes = std::make_unique<std::array<uint16_t, 0x10000>>();
+// SjisToJis of every code, worked out once (128 KB): a reminder run converts and checks
+// each message's text several times, a double-byte character at a time.
+const SjisToJisTable& TheSjisToJisTable() {
+    static const std::unique_ptr<const SjisToJisTable> table = [] {
+        auto codes = std::make_unique<SjisToJisTable>();
         for (size_t code = 0; code < codes->size(); ++code)
             (*codes)[code] = ComputeSjisToJis(static_cast<uint16_t>(code));
         return codes;
     }();
-    return (*table)[sjis];
+    return *table;
 }
+
+}  // namespace
+
+uint16_t SjisToJis(uint16_t sjis) { return TheSjisToJisTable()[sjis]; }
 
 uint16_t JisToSjis(uint16_t jis) {
     int high = jis >> 8;
@@ -199,6 +206,7 @@ uint16_t JisToSjis(uint16_t jis) {
 }
 
 bool FitsIso2022Jp(std::string_view cp932) {
+    const SjisToJisTable& table = TheSjisToJisTable();
     for (size_t pos = 0; pos < cp932.size();) {
         const unsigned char c = static_cast<unsigned char>(cp932[pos]);
         if (c < 0x80) {
@@ -207,35 +215,35 @@ bool FitsIso2022Jp(std::string_view cp932) {
         }
         if (!IsCp932LeadByte(c) || pos + 1 >= cp932.size()) return false;
         const unsigned char trail = static_cast<unsigned char>(cp932[pos + 1]);
-        if (SjisToJis(static_cast<uint16_t>(c << 8 | trail)) == 0) return false;
+        if (table[static_cast<uint16_t>(c << 8 | trail)] == 0) return false;
         pos += 2;
     }
     return true;
 }
 
 std::string SjisToIso2022Jp(std::string_view sjis) {
+    const SjisToJisTable& table = TheSjisToJisTable();
     std::string out;
     out.reserve(sjis.size() + sjis.size() / 2 + 8);
     bool inDoubleByte = false;
     size_t pos = 0;
     while (pos < sjis.size()) {
-        const unsigned char c = static_cast<unsigned char>(sjis[pos]);
-        uint16_t jis = 0;
-        if (IsCp932LeadByte(c)) {
-            jis = TakeDoubleByte(sjis, &pos);
-        } else if (IsHalfWidthKana(c)) {
-            jis = TakeHalfWidthKana(sjis, &pos);
-        } else {
+        size_t end = pos;
+        while (end < sjis.size() && IsSingleByte(static_cast<unsigned char>(sjis[end]))) ++end;
+        if (end > pos) {
             if (inDoubleByte) out += kLeaveDoubleByte;
             inDoubleByte = false;
-            out += static_cast<char>(c);
-            ++pos;
+            out.append(sjis.substr(pos, end - pos));
+            pos = end;
             continue;
         }
+        const uint16_t jis = IsCp932LeadByte(static_cast<unsigned char>(sjis[pos]))
+                                 ? TakeDoubleByte(sjis, &pos, table)
+                                 : TakeHalfWidthKana(sjis, &pos);
         if (!inDoubleByte) out += kEnterDoubleByte;
         inDoubleByte = true;
-        out += static_cast<char>(jis >> 8);
-        out += static_cast<char>(jis & 0xFF);
+        const char pair[2] = {static_cast<char>(jis >> 8), static_cast<char>(jis & 0xFF)};
+        out.append(pair, 2);
     }
     if (inDoubleByte) out += kLeaveDoubleByte;
     return out;

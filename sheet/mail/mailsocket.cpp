@@ -1,12 +1,19 @@
-// The mail connection over POSIX sockets and OpenSSL. The socket stays non-blocking from
-// connect to close and every wait goes through poll(), so one time-out governs connect,
-// TLS handshake, send and receive alike: the time-out is the longest the server may stay
-// silent (or refuse to take data) before the operation gives up. Bytes received beyond a
-// reply stay in a buffer for the next read, which is what keeps a pipelining or
-// packet-splitting server in step with the dialogue.
+// The mail connection over POSIX sockets and OpenSSL. One time-out governs connect, TLS
+// handshake, send and receive alike: the time-out is the longest the server may stay
+// silent (or refuse to take data) before the operation gives up, and a wait hook has its
+// turn between short slices of every wait. Bytes received beyond a reply stay in a buffer
+// for the next read, which is what keeps a pipelining or packet-splitting server in step
+// with the dialogue.
+//
+// A message costs one write per command and one read per reply: a plain connection reads
+// a reply with one recv() that waits for it (the descriptor is blocking once connected,
+// and SO_RCVTIMEO ends a recv() after one slice), where a non-blocking socket would need
+// a poll() before every read. Everything else (connecting, sending, TLS) makes
+// non-blocking calls and waits through poll() only when the socket is not ready.
 #include "sheet/mail/mailsocket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -15,6 +22,7 @@
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +41,8 @@ constexpr int kDefaultTimeoutSeconds = 60;
 // server, and reading on would let it fill memory.
 constexpr std::size_t kMaxReplyBytes = 64 * 1024;
 constexpr std::size_t kReceiveChunk = 4096;
-// With a wait hook, how long one poll may last before the hook has its turn: short enough
-// that a window repaints and answers a click without a noticeable lag.
+// How long one slice of a wait lasts before the time-out and the wait hook have their turn:
+// short enough that a window repaints and answers a click without a noticeable lag.
 constexpr int kWaitSliceMs = 50;
 
 using Clock = std::chrono::steady_clock;
@@ -50,21 +58,34 @@ std::string OpenSslErrorText() {
     return text;
 }
 
+// What the TLS layer's socket functions work on.
+struct TlsLine {
+    int fd = -1;
+    MailSocketCalls* calls = nullptr;
+};
+
+TlsLine& LineOf(BIO* bio) { return *static_cast<TlsLine*>(BIO_get_data(bio)); }
+
 // OpenSSL's own socket BIO writes with write(), which raises SIGPIPE when the server has
 // gone; this one sends with MSG_NOSIGNAL so a dropped connection is an error, not a kill.
+// Both calls return at once (MSG_DONTWAIT); OpenSSL then asks for a wait, which goes
+// through poll() with the time-out and the wait hook.
 int BioWrite(BIO* bio, const char* data, int length) {
-    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+    TlsLine& line = LineOf(bio);
     BIO_clear_retry_flags(bio);
-    const ssize_t n = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    ++line.calls->sends;
+    const ssize_t n =
+        ::send(line.fd, data, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         BIO_set_retry_write(bio);
     return static_cast<int>(n);
 }
 
 int BioRead(BIO* bio, char* data, int length) {
-    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+    TlsLine& line = LineOf(bio);
     BIO_clear_retry_flags(bio);
-    const ssize_t n = ::recv(fd, data, static_cast<size_t>(length), 0);
+    ++line.calls->receives;
+    const ssize_t n = ::recv(line.fd, data, static_cast<size_t>(length), MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         BIO_set_retry_read(bio);
     return static_cast<int>(n);
@@ -107,10 +128,12 @@ struct CMailSocket::Impl {
     std::string host;
     SSL_CTX* context = nullptr;
     SSL* ssl = nullptr;
+    TlsLine tlsLine;
     std::string pending;  // received, not yet handed out
     std::function<bool()> waitHook;
     EMailSocketError error = EMailSocketError::kNone;
     std::string detail;
+    MailSocketCalls calls;
 
     int TimeoutMs() const {
         const int seconds = options.timeoutSeconds > 0 ? options.timeoutSeconds
@@ -136,6 +159,7 @@ struct CMailSocket::Impl {
             const long long slice =
                 waitHook ? std::min<long long>(left.count(), kWaitSliceMs) : left.count();
             pollfd p{fd, events, 0};
+            ++calls.polls;
             const int n = ::poll(&p, 1, static_cast<int>(slice));
             if (n > 0) return true;  // errors and hang-ups show in the following call
             if (n < 0 && errno != EINTR)
@@ -157,11 +181,31 @@ struct CMailSocket::Impl {
             if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &status, &length) != 0) status = errno;
             if (status != 0) return Fail(EMailSocketError::kConnectFailed, std::strerror(status));
         }
-        // A mail goes out as a header and then body pieces, each answered only at the end;
+        // A mail may go out as a header and then body pieces, each answered only at the end;
         // without this, Nagle's rule and the server's delayed acknowledgement hold every
         // small send back for tens of milliseconds.
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        return ReadInSlices();
+    }
+
+    // Makes the connected descriptor blocking, with every recv() ending after one wait slice
+    // at the latest; see the top of the file. Without the receive time-out a silent server
+    // would hold a read for ever, so failing to set it fails the connection.
+    bool ReadInSlices() {
+        const timeval slice{0, kWaitSliceMs * 1000};
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice) != 0)
+            return Fail(EMailSocketError::kConnectFailed, std::strerror(errno));
+        return true;
+    }
+
+    // After a slice of a receive that passed without data: false with the error set when
+    // the time-out is over or the wait hook asks to stop, else true to wait on.
+    bool MayWaitOn(Clock::time_point deadline) {
+        if (Clock::now() >= deadline) return Fail(EMailSocketError::kTimedOut, "no answer in time");
+        if (waitHook && waitHook()) return Fail(EMailSocketError::kCancelled, "cancelled");
         return true;
     }
 
@@ -206,7 +250,8 @@ struct CMailSocket::Impl {
             if (bio != nullptr) BIO_free(bio);
             return Fail(EMailSocketError::kTlsFailed, OpenSslErrorText());
         }
-        BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
+        tlsLine = {fd, &calls};
+        BIO_set_data(bio, &tlsLine);
         BIO_set_init(bio, 1);
         SSL_set_bio(ssl, bio, bio);
         // Servers choose their certificate by the name; an address is not a name to send.
@@ -238,15 +283,20 @@ struct CMailSocket::Impl {
     bool ReceiveMore() {
         char buf[kReceiveChunk];
         if (ssl == nullptr) {
+            // A signal ends a recv() early; the deadline stays where it was.
+            const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs());
             for (;;) {
-                if (!WaitFor(POLLIN)) return false;
+                ++calls.receives;
                 const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
                 if (n > 0) {
                     pending.append(buf, static_cast<std::size_t>(n));
                     return true;
                 }
                 if (n == 0) return Fail(EMailSocketError::kClosed, "the server closed the connection");
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                    if (!MayWaitOn(deadline)) return false;
+                    continue;
+                }
                 if (errno == ECONNRESET)
                     return Fail(EMailSocketError::kClosed, "the server reset the connection");
                 return Fail(EMailSocketError::kSocketError, std::strerror(errno));
@@ -281,9 +331,10 @@ struct CMailSocket::Impl {
     }
 
     bool SendPlain(std::string_view bytes, bool moreFollows) {
-        const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
+        const int flags = MSG_NOSIGNAL | MSG_DONTWAIT | (moreFollows ? MSG_MORE : 0);
         // The socket is nearly always writable: send first and wait only when it is full.
         while (!bytes.empty()) {
+            ++calls.sends;
             const ssize_t n = ::send(fd, bytes.data(), bytes.size(), flags);
             if (n >= 0) {
                 bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -346,6 +397,7 @@ bool CMailSocket::Connect(const std::string& host, int port, bool tls) {
     Impl& s = *m_impl;
     s.error = EMailSocketError::kNone;
     s.detail.clear();
+    s.calls = {};
     s.host = host;
     if (host.empty() || port <= 0 || port > 65535)
         return s.Fail(EMailSocketError::kConnectFailed, "no server or no valid port");
@@ -443,5 +495,6 @@ bool CMailSocket::IsOpen() const { return m_impl->fd >= 0; }
 bool CMailSocket::IsSecure() const { return m_impl->ssl != nullptr; }
 EMailSocketError CMailSocket::LastError() const { return m_impl->error; }
 const std::string& CMailSocket::ErrorDetail() const { return m_impl->detail; }
+const MailSocketCalls& CMailSocket::Calls() const { return m_impl->calls; }
 
 }  // namespace velo::mail

@@ -37,6 +37,14 @@ struct MailSocketOptions {
     std::string caFile;
 };
 
+// The system calls a connection has made on its socket since Connect, by kind: what a
+// message costs on the line, for the tests and the benchmark.
+struct MailSocketCalls {
+    long sends = 0;     // send(), plain text or TLS records
+    long receives = 0;  // recv(), including those that ended a wait slice without data
+    long polls = 0;     // poll(): waits to connect, for TLS and for room to send
+};
+
 // Options from the suite's settings of section "EMail": "Timeout" (seconds, default 60;
 // 0 or less means the default) and "TlsVerify" (default 1).
 MailSocketOptions MailSocketOptionsFromSettings();
@@ -50,7 +58,7 @@ public:
 
     // Called between short slices of every wait (connect, handshake, send, receive) so
     // that the caller's window keeps working while the server is slow; when it returns
-    // true the wait ends at once with kCancelled. Without a hook each wait is one poll.
+    // true the wait ends at once with kCancelled.
     void SetWaitHook(std::function<bool()> hook);
 
     // Resolves host and connects; with tls the TLS handshake follows at once.
@@ -72,6 +80,7 @@ public:
     EMailSocketError LastError() const;
     // A short technical detail of the last error (for logs and the TLS message), UTF-8.
     const std::string& ErrorDetail() const;
+    const MailSocketCalls& Calls() const;
 
 private:
     struct Impl;

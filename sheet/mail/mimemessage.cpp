@@ -47,9 +47,12 @@ void CMimeMessage::BuildHeader() {
     CMailMessage::BuildHeader();
     AddHeaderLine("MIME-Version: 1.0");
     if (AttachmentCount() < 1) {
+        m_convertedFrom = Body();
+        m_convertedCharset = Charset();
+        m_convertedBody = TextInCharset(m_convertedFrom, m_convertedCharset);
         // A body that cannot go as 7bit (a paragraph longer than a line may be, UTF-8)
         // goes in Base64, its text unchanged.
-        m_base64Body = NeedsBase64Transfer(TextInCharset(Body(), Charset()));
+        m_base64Body = NeedsBase64Transfer(m_convertedBody);
         AddHeaderLine(std::string("Content-Type: text/plain; charset=") + CharsetName(Charset()));
         AddHeaderLine(std::string("Content-Transfer-Encoding: ") +
                       (m_base64Body ? "base64" : "7bit"));
@@ -60,7 +63,12 @@ void CMimeMessage::BuildHeader() {
 
 void CMimeMessage::BuildBody() {
     std::string& body = MutableBody();
-    body = TextInCharset(body, Charset());
+    if (body == m_convertedFrom && Charset() == m_convertedCharset)
+        body = std::move(m_convertedBody);
+    else
+        body = TextInCharset(body, Charset());
+    m_convertedBody.clear();
+    m_convertedFrom.clear();
     if (AttachmentCount() > 0) {
         if (!body.empty()) AddPart(body, kTextPartKind, TextPartSuffix(Charset()), 0, 0);
         body = m_preamble + "\r\n\r\n";

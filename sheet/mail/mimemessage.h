@@ -65,6 +65,12 @@ private:
     std::string m_contentType = "multipart/mixed";
     std::list<PartEntry> m_parts;
     bool m_base64Body = false;  // BuildHeader announced a Base64 body
+    // The body in the message's character set, converted by BuildHeader to choose the
+    // transfer encoding, and the body and character set it was made from: BuildBody takes
+    // it instead of converting the same text again.
+    std::string m_convertedBody;
+    std::string m_convertedFrom;
+    EMailCharset m_convertedCharset = EMailCharset::kIso2022Jp;
 };
 
 }  // namespace velo::mail

@@ -77,11 +77,11 @@ std::string LocalHostName() {
     return name;
 }
 
-// The header block as it goes to the server: a Bcc line names the blind copies, which the
-// other recipients must not see, so it is left out (the sender's own copy keeps it).
-std::string HeaderForTransmission(std::string_view header) {
-    std::string out;
-    out.reserve(header.size());
+// Appends the header block as it goes to the server: a Bcc line names the blind copies,
+// which the other recipients must not see, so it is left out (the sender's own copy keeps
+// it).
+void AppendHeaderForTransmission(std::string_view header, std::string* data) {
+    std::string& out = *data;
     size_t start = 0;
     while (start < header.size()) {
         size_t end = header.find("\r\n", start);
@@ -90,7 +90,6 @@ std::string HeaderForTransmission(std::string_view header) {
         if (line.size() < 4 || strncasecmp(line.data(), "bcc:", 4) != 0) out += line;
         start = end;
     }
-    return out;
 }
 
 std::string ProgressText(size_t sent, size_t total) {
@@ -111,25 +110,40 @@ std::string AuthSetting(const char* key, const char* fallbackKey) {
     return value.empty() ? SettingCp932(fallbackKey) : value;
 }
 
-// Shapes one body, optionally doubling leading dots; see DotStuffBody.
+// Appends one body, shaped as DotStuffBody says, optionally doubling leading dots; a line
+// at a time, its text copied whole.
+void AppendWithCrLfLines(std::string_view body, bool stuffDots, std::string* shaped) {
+    std::string& out = *shaped;
+    out.reserve(out.size() + body.size() + body.size() / 32 + 4);
+    size_t pos = 0;
+    while (pos < body.size()) {
+        if (stuffDots && body[pos] == '.') out += '.';
+        size_t end = pos;
+        while (end < body.size() && body[end] != '\r' && body[end] != '\n') ++end;
+        out.append(body.substr(pos, end - pos));
+        out += "\r\n";
+        if (body.compare(end, 2, "\r\n") == 0) ++end;  // one line end, not two
+        pos = end + 1;
+    }
+}
+
 std::string WithCrLfLines(std::string_view body, bool stuffDots) {
     std::string out;
-    out.reserve(body.size() + body.size() / 32 + 4);
-    bool lineStart = true;
-    for (size_t i = 0; i < body.size(); ++i) {
-        const char c = body[i];
-        if (c == '\r' || c == '\n') {
-            out += "\r\n";
-            if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.' && stuffDots) out += '.';
-        out += c;
-        lineStart = false;
-    }
-    if (!lineStart) out += "\r\n";
+    AppendWithCrLfLines(body, stuffDots, &out);
     return out;
+}
+
+// Everything that follows DATA: the header block, the stuffed body and the final "."
+// (the header and the stuffed body both end in CR LF, so the "." stands on a line of its
+// own without adding an empty line to the message). *bodyStart is where the body begins.
+std::string DataBlock(std::string_view header, std::string_view body, size_t* bodyStart) {
+    std::string data;
+    data.reserve(header.size() + body.size() + body.size() / 32 + 8);
+    AppendHeaderForTransmission(header, &data);
+    *bodyStart = data.size();
+    AppendWithCrLfLines(body, true, &data);
+    data += ".\r\n";
+    return data;
 }
 
 }  // namespace
@@ -294,21 +308,28 @@ int CSmtpSession::TransmitMessage(CMailMessage& message) {
     }
     if (!anyAccepted) return ResetAfterRefusedRecipients(refused, refusedCode);
     if (!SendText("DATA\r\n") || !CheckReply(kCheckData)) return 0;
-    // The header and the body pieces go out held together until the final "." asks for
-    // the server's answer.
-    if (!SendText(HeaderForTransmission(message.Header()), true)) return 0;
+    size_t bodyStart = 0;
+    const std::string data = DataBlock(message.Header(), message.Body(), &bodyStart);
+    if (!SendData(data, bodyStart)) return 0;
+    return CheckReply(kCheckOk);
+}
 
+// Without a status window the data goes in one write. With one, it goes in pieces of
+// kBodyPieceSize body bytes (the header with the first, the "." with the last), each
+// shown as progress before it is sent, held together until the last asks for the answer.
+bool CSmtpSession::SendData(std::string_view data, size_t bodyStart) {
+    if (m_statusWindow == nullptr) return SendText(data);
     static const std::string sending = Sjis("送信中");
-    const std::string body = DotStuffBody(message.Body());
-    for (size_t sent = 0; sent < body.size();) {
-        const size_t piece = std::min(kBodyPieceSize, body.size() - sent);
-        ShowStatus(sending, ProgressText(sent + piece, body.size()));
-        if (!SendText(std::string_view(body).substr(sent, piece), true)) return 0;
-        sent += piece;
+    const size_t bodySize = data.size() - bodyStart - 3;  // without the final ".\r\n"
+    size_t from = 0;
+    for (size_t sent = 0; sent < bodySize;) {
+        sent += std::min(kBodyPieceSize, bodySize - sent);
+        ShowStatus(sending, ProgressText(sent, bodySize));
+        const size_t to = sent == bodySize ? data.size() : bodyStart + sent;
+        if (!SendText(data.substr(from, to - from), to < data.size())) return false;
+        from = to;
     }
-    // The header block and the stuffed body both end in CR LF, so the final "." stands on
-    // a line of its own without adding an empty line to the message.
-    return SendText(".\r\n") && CheckReply(kCheckOk);
+    return from == data.size() || SendText(data.substr(from));
 }
 
 // With no recipient left the server would refuse the data anyway; the transaction is

@@ -89,14 +89,19 @@ public:
     bool RecipientsRefused() const { return m_recipientsRefused; }
     // The last whole reply of the server, every line of it (for tests and diagnostics).
     const std::string& LastReply() const { return m_reply; }
+    // The system calls of the connection so far; none when not connected.
+    MailSocketCalls SocketCalls() const {
+        return m_socket != nullptr ? m_socket->Calls() : MailSocketCalls{};
+    }
 
 protected:
     // Refuses a message without recipients ("宛先が指定されていません"), else builds it in
     // the order ClearHeader, BuildHeader, EndHeader, BuildBody. 1 or 0.
     virtual int PrepareMessage(CMailMessage& message);
     // MAIL, RCPT for every To, Cc and Bcc address (a refused recipient does not stop the
-    // send, unless every one is refused), DATA, the header in one send, the stuffed body in
-    // 512-byte pieces with the progress in the status line, and the final ".". 1 or 0.
+    // send, unless every one is refused), DATA, then the header, the stuffed body and the
+    // final "." in one write, or with a status window in 512-byte body pieces with the
+    // progress in the status line. 1 or 0.
     virtual int TransmitMessage(CMailMessage& message);
 
 private:
@@ -105,6 +110,7 @@ private:
     bool SecureWithStartTls();
     bool LogIn();
     int ResetAfterRefusedRecipients(const std::string& refused, int code);
+    bool SendData(std::string_view data, size_t bodyStart);
     bool SendText(std::string_view text, bool moreFollows = false);
     bool CheckReply(int index);
     bool ReadReply();

@@ -140,6 +140,14 @@ TEST(MailMessageTest, SinglePartMessageHasExactlyTheBaseLinesAndAJisBody) {
     std::strftime(stamp, sizeof stamp, "%H%M%S", &local);
     EXPECT_EQ(message.TimeStamp(), stamp);
 
+    // A body changed between the header and the body goes as it now stands.
+    message = ReminderMessage();
+    message.ClearHeader();
+    message.BuildHeader();
+    message.SetBody(S("変更しました。\r\n"));
+    message.BuildBody();
+    EXPECT_EQ(message.Body(), SjisToIso2022Jp(S("変更しました。\r\n")));
+
     // A paragraph longer than a line may be stays ISO-2022-JP, in Base64 lines.
     std::string paragraph;
     for (int i = 0; i < 50; ++i) paragraph += S("次回のご予約は五月十三日です。");

@@ -269,12 +269,19 @@ TEST_F(SmtpDialogueTest, AuthLoginFallsBackToUserIdAndNeverShowsThePassword) {
     }
 }
 
-TEST_F(SmtpDialogueTest, BodyGoesInPiecesWithProgressAndEmptyToSendsNothing) {
+// What a message costs on the line: one write per command, and the data in one write, or
+// with a status window in pieces that advance its progress line; replies are read without
+// a poll() before each.
+TEST_F(SmtpDialogueTest, BodyGoesInOneWriteOrInPiecesWithProgressAndEmptyToSendsNothing) {
     std::string body;
     for (int i = 0; i < 13; ++i) body += std::string(98, char('a' + i)) + "\r\n";
     ASSERT_EQ(body.size(), 1300u);
     CScriptedServer server({ScriptStep::Send("220 ready\r\n"),
                             ScriptStep::Expect("HELO ", "250 ok\r\n"),
+                            ScriptStep::Expect("MAIL", "250 ok\r\n"),
+                            ScriptStep::Expect("RCPT", "250 ok\r\n"),
+                            ScriptStep::Expect("DATA", "354 go\r\n"),
+                            ScriptStep::ExpectMessage("250 ok\r\n"),
                             ScriptStep::Expect("MAIL", "250 ok\r\n"),
                             ScriptStep::Expect("RCPT", "250 ok\r\n"),
                             ScriptStep::Expect("DATA", "354 go\r\n"),
@@ -287,15 +294,43 @@ TEST_F(SmtpDialogueTest, BodyGoesInPiecesWithProgressAndEmptyToSendsNothing) {
     EXPECT_EQ(session->Send(noRecipient), 0);
     EXPECT_EQ(session->GetErrorText(), Sjis("宛先が指定されていません"));
 
+    const MailSocketCalls beforeFirst = session->SocketCalls();
     CMimeMessage message = MakeMessage("a@example.jp", body);
     EXPECT_EQ(session->Send(message), 1) << session->GetErrorText();
+    const MailSocketCalls afterFirst = session->SocketCalls();
+    EXPECT_EQ(afterFirst.sends - beforeFirst.sends, 3 + 3) << "MAIL, RCPT, DATA and 3 pieces";
+    EXPECT_EQ(afterFirst.polls, beforeFirst.polls);
+
+    session->SetStatusWindow(nullptr);
+    CMimeMessage unwatched = MakeMessage("a@example.jp", ".5 mm\r\n" + body);
+    EXPECT_EQ(session->Send(unwatched), 1) << session->GetErrorText();
+    const MailSocketCalls afterSecond = session->SocketCalls();
+    EXPECT_EQ(afterSecond.sends - afterFirst.sends, 3 + 1) << "MAIL, RCPT, DATA and the data";
+    EXPECT_EQ(afterSecond.polls, afterFirst.polls);
     EXPECT_EQ(session->Quit(), 1);
     server.WaitUntilFinished();
     EXPECT_EQ(server.Error(), "");
+
     const std::vector<std::string> lines = server.Received();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[1].rfind("MAIL", 0), 0u) << "something went before MAIL: " << lines[1];
-    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(98, 'm')), lines.end());
+    // Each message's header ends in an empty line, its body follows whole and a lone "."
+    // ends it.
+    std::vector<std::string> bodies(1);
+    bool inBody = false;
+    for (const std::string& line : lines) {
+        if (line == ".") {
+            inBody = false;
+            bodies.emplace_back();
+        } else if (inBody) {
+            bodies.back() += line + "\r\n";
+        } else if (line.empty()) {
+            inBody = true;
+        }
+    }
+    ASSERT_EQ(bodies.size(), 3u);
+    EXPECT_EQ(bodies[0], body);
+    EXPECT_EQ(bodies[1], "..5 mm\r\n" + body);
 
     const std::string sending = Sjis("送信中");
     EXPECT_EQ(m_status.StartingWith(sending),
