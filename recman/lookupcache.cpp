@@ -50,7 +50,15 @@ void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* re
     }
 }
 
-void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const {
+void LookupCache::SnapshotPassed(uint64_t transaction, const std::string& snapshot,
+                                 const std::string& next) {
+    for (auto& [key, row] : m_rows)
+        if (row.validIn == transaction || (!snapshot.empty() && row.quietSnapshot == snapshot))
+            row.quietSnapshot = next;
+}
+
+void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins,
+                                 std::vector<std::string>* quietSnapshots) const {
     std::vector<const Row*> rows;
     rows.reserve(m_rows.size());
     for (const auto& [key, row] : m_rows) rows.push_back(&row);
@@ -61,9 +69,11 @@ void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>
     }
     ids->clear();
     xmins->clear();
+    if (quietSnapshots) quietSnapshots->clear();
     for (const Row* row : rows) {
         ids->push_back(row->id);
         xmins->push_back(row->xmin);
+        if (quietSnapshots) quietSnapshots->push_back(row->quietSnapshot);
     }
 }
 

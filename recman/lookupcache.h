@@ -25,7 +25,8 @@ public:
         uint64_t changes = 0;
         int64_t checkedAt = 0;
         uint64_t validIn = 0;
-        int64_t usedAt = 0;  // when it was kept or last served a lookup
+        int64_t usedAt = 0;         // when it was kept or last served a lookup
+        std::string quietSnapshot;  // as TableCache::quietSnapshot
     };
 
     // The row whose unique key `key` has the ordered value `ordered`, or null.
@@ -44,7 +45,11 @@ public:
     // The ids and versions of the kept rows worth the server's check: the most recently
     // used, up to a number whose check costs little. The others stay kept, unchecked, and
     // are read again if they are looked up.
-    void IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins) const;
+    void IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins,
+                        std::vector<std::string>* quietSnapshots = nullptr) const;
+    // After a commit whose transaction saw `snapshot`: the rows it found standing, and those
+    // that stood at that snapshot already, stand at `next` as long as nothing else runs.
+    void SnapshotPassed(uint64_t transaction, const std::string& snapshot, const std::string& next);
     // After the server's check of the rows `checkedIds`: forgets those it named as changed
     // or gone, and marks the other checked rows as standing (with the table's count of
     // commits, the time and transaction).

@@ -43,6 +43,7 @@ constexpr uint32_t kCheckBatch = 1000;
 constexpr int kConnectTimeoutSeconds = 10;
 constexpr Oid kInt8ArrayOid = 1016;
 constexpr Oid kByteaArrayOid = 1001;
+constexpr Oid kTextArrayOid = 1009;
 // A table of at most this many rows (and bytes) is kept whole in the process: the masters.
 constexpr int kDefaultCacheRows = 256;
 int g_cacheRows = kDefaultCacheRows;
@@ -69,6 +70,13 @@ const std::string kLayoutSql =
     " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name))"
     " FROM recman_table t JOIN recman_key k ON k.table_name = t.name"
     " WHERE t.name = $1 ORDER BY k.key_no, k.seg_no";
+// The layouts of every table at once, in the same columns, with the table's name last.
+const char kCatalogueLayoutSql[] =
+    "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no,"
+    " k.seg_offset, k.seg_length, k.seg_type, k.duplicates,"
+    " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name)), t.name"
+    " FROM recman_table t JOIN recman_key k ON k.table_name = t.name"
+    " ORDER BY t.name, k.key_no, k.seg_no";
 
 const int kBinaryFormats[PgStatement::kMaxParams] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                                      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
@@ -111,12 +119,12 @@ std::string Int8Array(const std::vector<int64_t>& values) {
     return out;
 }
 
-// A bytea[] in the server's binary form.
-std::string ByteaArray(const std::vector<const std::string*>& values) {
+// A bytea[] (or text[]) in the server's binary form.
+std::string ByteaArray(const std::vector<const std::string*>& values, Oid element = kByteaOid) {
     std::string out;
     out += BigEndian32(1);
     out += BigEndian32(0);
-    out += BigEndian32(int32_t(kByteaOid));
+    out += BigEndian32(int32_t(element));
     out += BigEndian32(int32_t(values.size()));
     out += BigEndian32(1);
     for (const std::string* v : values) {
@@ -346,6 +354,8 @@ int PgEngine::Connect(const std::string& folder) {
 }
 
 void PgEngine::Disconnect() {
+    // Notifications of layouts made elsewhere may be missed until the next connection.
+    ForgetCatalogue();
     if (m_conn) PQfinish(m_conn);
     m_conn = nullptr;
     m_backendPid = 0;
@@ -381,7 +391,17 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
 
     // What goes out, in order: the lock_timeout, BEGIN, the check of each kept table, the
     // caller's statements; a statement's preparation goes just before it.
-    enum class Kind { kTimeout, kBegin, kCheck, kLookupCheck, kLock, kWaiting, kPrefetch, kCaller };
+    enum class Kind {
+        kTimeout,
+        kBegin,
+        kSnapshot,
+        kCheck,
+        kLookupCheck,
+        kLock,
+        kWaiting,
+        kPrefetch,
+        kCaller
+    };
     struct Sent {
         Kind kind;
         size_t index;
@@ -429,11 +449,16 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     // transaction are then that snapshot's, and the server knows the transaction read them.
     std::vector<PgTable*> checked, lookedUp;
     std::vector<std::array<std::string, 3>> checkParams;
-    std::vector<std::array<std::string, 2>> lookupParams;
+    std::vector<std::array<std::string, 3>> lookupParams;
     std::vector<std::vector<int64_t>> lookupIds;
     std::vector<PgStatement> checks, lookupChecks;
+    PgStatement snapshot;
+    snapshot.text = "SELECT pg_current_snapshot()::text";
+    snapshot.textResult = true;
     if (beginning) {
         send(begin, Kind::kBegin, 0);
+        // The transaction's snapshot, taken by its first statement.
+        send(snapshot, Kind::kSnapshot, 0);
         const int64_t now = NowMicros();
         for (auto& [name, table] : m_tables) {
             const TableCache& cache = table->cache;
@@ -453,6 +478,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             check.Add(kInt8ArrayOid, checkParams[i][0]);
             check.Add(kInt8ArrayOid, checkParams[i][1]);
             check.Add(kInt8Oid, checkParams[i][2]);
+            check.Add(kTextOid, cache.quietSnapshot);
             send(check, Kind::kCheck, i);
         }
         // And the rows kept of large tables, the same way.
@@ -465,13 +491,17 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         for (size_t i = 0; i < lookedUp.size(); ++i) {
             std::vector<int64_t>& ids = lookupIds[i];
             std::vector<int64_t> xmins;
-            lookedUp[i]->lookups.IdsAndVersions(&ids, &xmins);
-            lookupParams[i] = {Int8Array(ids), Int8Array(xmins)};
+            std::vector<std::string> quiet;
+            lookedUp[i]->lookups.IdsAndVersions(&ids, &xmins, &quiet);
+            std::vector<const std::string*> quietOnes;
+            for (const std::string& q : quiet) quietOnes.push_back(&q);
+            lookupParams[i] = {Int8Array(ids), Int8Array(xmins), ByteaArray(quietOnes, kTextOid)};
             PgStatement& check = lookupChecks[i];
             check.name = &lookedUp[i]->lookupCheckName;
             check.sql = &lookedUp[i]->lookupCheckSql;
             check.Add(kInt8ArrayOid, lookupParams[i][0]);
             check.Add(kInt8ArrayOid, lookupParams[i][1]);
+            check.Add(kTextArrayOid, lookupParams[i][2]);
             send(check, Kind::kLookupCheck, i);
         }
     }
@@ -570,6 +600,10 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             case Kind::kBegin:
                 if (done && st == kOk) m_begun = true;
                 break;
+            case Kind::kSnapshot:
+                if (done && st == kOk && PQntuples(result) == 1)
+                    m_snapshot = PQgetvalue(result, 0, 0);
+                break;
             case Kind::kCheck: {
                 TableCache& cache = checked[s.index]->cache;
                 const bool same = done && st == kOk && PQntuples(result) == 1 &&
@@ -654,6 +688,7 @@ int PgEngine::CheckCache(PgTable* t, bool* same) {
     check.Add(kInt8ArrayOid, ids);
     check.Add(kInt8ArrayOid, xmins);
     check.Add(kInt8Oid, count);
+    check.Add(kTextOid, cache.quietSnapshot);
     Results<1> r;
     if (int st = RoundTrip(&check, 1, r.r); st != kOk) return st;
     *same = PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 1 &&
@@ -728,13 +763,18 @@ bool PgEngine::LookupCurrent(const PgTable* t, const LookupCache::Row& row) cons
 int PgEngine::CheckLookups(PgTable* t) {
     const uint64_t changes = t->changes;
     std::vector<int64_t> ids, xmins;
-    t->lookups.IdsAndVersions(&ids, &xmins);
-    const std::string idArray = Int8Array(ids), xminArray = Int8Array(xmins);
+    std::vector<std::string> quiet;
+    t->lookups.IdsAndVersions(&ids, &xmins, &quiet);
+    std::vector<const std::string*> quietOnes;
+    for (const std::string& q : quiet) quietOnes.push_back(&q);
+    const std::string idArray = Int8Array(ids), xminArray = Int8Array(xmins),
+                      quietArray = ByteaArray(quietOnes, kTextOid);
     PgStatement check;
     check.name = &t->lookupCheckName;
     check.sql = &t->lookupCheckSql;
     check.Add(kInt8ArrayOid, idArray);
     check.Add(kInt8ArrayOid, xminArray);
+    check.Add(kTextArrayOid, quietArray);
     Results<1> r;
     if (int st = RoundTrip(&check, 1, r.r); st != kOk) return st;
     std::vector<int64_t> changed;
@@ -935,6 +975,7 @@ void PgEngine::DeferWrites() {
 
 int PgEngine::Deferred(PgTable* t, PgWrite write) {
     if (m_transactionFailure) return m_transactionFailure;
+    m_wroteInTransaction = true;
     // A change to a row whose insert still waits changes what will be inserted.
     if (IsTicket(write.id) && write.kind != PgWrite::Kind::kInsert) {
         for (auto it = m_waiting.rbegin(); it != m_waiting.rend(); ++it) {
@@ -970,6 +1011,7 @@ void PgEngine::DrainNotifications() {
             if (auto it = m_tables.find(name); it != m_tables.end()) ++it->second->changes;
             // A table made again elsewhere: its layout is read again at its next open, and
             // what is kept of it would be checked against a table that is gone.
+            if (name == kCatalogueTable) ForgetCatalogue();
             if (name == kCatalogueTable)
                 for (auto& [n, table] : m_tables) {
                     table->layoutStale = true;
@@ -1078,10 +1120,13 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->fillSql = "SELECT id, data, xmin::text::bigint FROM " + name + " ORDER BY id LIMIT $1";
     // True when the table holds exactly the kept rows: as many, each with the id and the
     // version (xmin) kept.
+    // Either check is skipped when the transaction's snapshot is the one named: nothing but
+    // this process has run since the rows were known to stand.
     t->validateSql =
-        "SELECT count(*) = $3 AND count(*) FILTER (WHERE (id, xmin::text::bigint) IN"
+        "SELECT CASE WHEN pg_current_snapshot()::text = $4 THEN true ELSE"
+        " (SELECT count(*) = $3 AND count(*) FILTER (WHERE (id, xmin::text::bigint) IN"
         " (SELECT u.i, u.x FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x))) = $3 FROM " +
-        name;
+        name + ") END";
     t->insertName = "i" + id;
     t->insertLoudName = "j" + id;
     t->updateLoudName = "w" + id;
@@ -1094,13 +1139,45 @@ void PgEngine::MakeStatements(PgTable* t) {
     t->validateName = "v" + id;
     // The kept rows (ids and versions) that no longer stand as kept.
     t->lookupCheckSql =
-        "SELECT u.i FROM unnest($1::bigint[], $2::bigint[]) AS u(i, x) WHERE NOT EXISTS"
+        "SELECT u.i FROM unnest($1::bigint[], $2::bigint[], $3::text[]) AS u(i, x, q)"
+        " WHERE u.q IS DISTINCT FROM pg_current_snapshot()::text AND NOT EXISTS"
         " (SELECT 1 FROM " +
         name + " t WHERE t.id = u.i AND t.xmin::text::bigint = u.x)";
     t->lookupCheckName = "l" + id;
 }
 
+void PgEngine::ReadCatalogue() {
+    ForgetCatalogue();
+    PgStatement s;
+    s.text = kCatalogueLayoutSql;
+    s.textResult = true;
+    PGresult* result = nullptr;
+    if (RoundTrip(&s, 1, &result) != kOk) {
+        PQclear(result);
+        return;
+    }
+    const int rows = PQntuples(result);
+    for (int row = 0; row < rows;) {
+        const std::string name = PQgetvalue(result, row, 10);
+        const int first = row;
+        while (row < rows && name == PQgetvalue(result, row, 10)) ++row;
+        m_catalogueRows[name] = {first, row - first};
+    }
+    m_catalogue = result;
+}
+
+void PgEngine::ForgetCatalogue() {
+    PQclear(m_catalogue);
+    m_catalogue = nullptr;
+    m_catalogueRows.clear();
+}
+
 int PgEngine::ReadLayout(PgTable* t) {
+    // Opening the first table reads every table's layout: a program opens many.
+    if (!m_catalogue) ReadCatalogue();
+    if (const auto it = m_catalogueRows.find(t->name); it != m_catalogueRows.end())
+        return TakeLayout(t, m_catalogue, it->second.first, it->second.second);
+    // A table made since, or a database without the catalogue: asked of the server alone.
     PgStatement s;
     s.name = &kLayoutName;
     s.sql = &kLayoutSql;
@@ -1115,13 +1192,16 @@ int PgEngine::ReadLayout(PgTable* t) {
         return kFileNotFound;
     }
     if (status != kOk) return status;
-    PGresult* result = r.r[0];
-    const int rows = PQntuples(result);
-    if (rows == 0) return kFileNotFound;
+    return TakeLayout(t, r.r[0], 0, PQntuples(r.r[0]));
+}
+
+int PgEngine::TakeLayout(PgTable* t, PGresult* result, int first, int count) {
+    if (count == 0) return kFileNotFound;
     const auto number = [&](int row, int column) {
-        return std::atoll(PQgetvalue(result, row, column));
+        return std::atoll(PQgetvalue(result, first + row, column));
     };
-    if (PQgetisnull(result, 0, 2)) return kNotATableFile;
+    const int rows = count;
+    if (PQgetisnull(result, first, 2)) return kNotATableFile;
     Schema schema;
     schema.recordLength = uint32_t(number(0, 0));
     if (schema.recordLength == 0 || schema.recordLength > uint32_t(kMaxRecordLength))
@@ -1138,7 +1218,7 @@ int PgEngine::ReadLayout(PgTable* t) {
         KeyDef& def = schema.keys[size_t(key)];
         def.segments.push_back(seg);
         def.length += seg.length;
-        def.duplicates = PQgetvalue(result, row, 8)[0] == 't';
+        def.duplicates = PQgetvalue(result, first + row, 8)[0] == 't';
     }
     for (const KeyDef& key : schema.keys)
         if (key.length > kMaxKeyLength) return kNotATableFile;
@@ -1152,7 +1232,8 @@ int PgEngine::ReadLayout(PgTable* t) {
     t->layoutStale = false;
     // The server's estimate of its rows, when it has one (-1: never counted), spares the
     // first read of a large table an attempt to keep it whole.
-    t->large = !PQgetisnull(result, 0, 9) && std::atof(PQgetvalue(result, 0, 9)) > g_cacheRows;
+    t->large =
+        !PQgetisnull(result, first, 9) && std::atof(PQgetvalue(result, first, 9)) > g_cacheRows;
     t->cache.Drop();
     t->lookups.Clear();
     MakeStatements(t);
@@ -1305,7 +1386,10 @@ int PgEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch*
 }
 
 int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
-    if (m_inTransaction) t->writtenInTransaction = m_transactionSerial;
+    if (m_inTransaction) {
+        t->writtenInTransaction = m_transactionSerial;
+        m_wroteInTransaction = true;
+    }
     PgStatement statements[2];
     size_t n = 0;
     const std::string lockClass = BigEndian32(kLockClass), lockTable = BigEndian32(int32_t(t->oid));
@@ -1329,6 +1413,23 @@ int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
 }
 
 bool PgEngine::Deferring() const { return m_deferWrites && m_inTransaction; }
+
+namespace {
+// The snapshots of one quiet chain, as the server writes them ("xmin:xmax:in-progress"):
+// after a transaction that saw `snapshot` and (when `xid` is not 0) wrote as that
+// transaction id, the snapshot the next transaction sees if no other session takes a
+// transaction id meanwhile. Empty when there is no such chain: others were at work.
+std::string NextQuietSnapshot(const std::string& snapshot, int64_t xid) {
+    const size_t colon = snapshot.find(':');
+    if (colon == std::string::npos) return std::string();
+    const std::string xmin = snapshot.substr(0, colon);
+    if (snapshot != xmin + ":" + xmin + ":") return std::string();
+    if (xid == 0) return snapshot;
+    if (std::to_string(xid) != xmin) return std::string();
+    const std::string next = std::to_string(xid + 1);
+    return next + ":" + next + ":";
+}
+}  // namespace
 
 namespace {
 PgWrite WriteOf(PgWrite::Kind kind, int64_t id, const uint8_t* record, uint32_t length) {
@@ -1423,6 +1524,7 @@ int PgEngine::Run(const std::string& sql) {
 }
 
 int PgEngine::Create(const std::string& path, const Schema& schema, bool overwrite) {
+    ForgetCatalogue();  // this table's layout is about to change
     // Inside a transaction the table and its catalogue rows go with its commit or its abort:
     // a copy of many tables that fails midway leaves none of them behind.
     const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -1434,7 +1536,10 @@ int PgEngine::Create(const std::string& path, const Schema& schema, bool overwri
     }
     if (!m_conn)
         if (int st = Connect(m_folder); st != kOk) return st;
-    if (m_inTransaction) m_createdInTransaction.insert(name);
+    if (m_inTransaction) {
+        m_createdInTransaction.insert(name);
+        m_wroteInTransaction = true;
+    }
 
     // The catalogue first (in a transaction of its own, unless the caller's is open), so that
     // the question below can be asked of a database that has never held a table.
@@ -1535,11 +1640,26 @@ int PgEngine::Begin() {
     m_begun = false;
     m_transactionFailure = 0;
     m_rolledBackByError = false;
+    m_snapshot.clear();
+    m_wroteInTransaction = false;
     ++m_transactionSerial;
     return kOk;
 }
 
+void PgEngine::PassSnapshot(int64_t xid) {
+    if (m_snapshot.empty()) return;
+    const std::string next = xid < 0 ? std::string() : NextQuietSnapshot(m_snapshot, xid);
+    for (auto& [name, t] : m_tables) {
+        TableCache& cache = t->cache;
+        if (cache.Filled() &&
+            (cache.validIn == m_transactionSerial || cache.quietSnapshot == m_snapshot))
+            cache.quietSnapshot = next;
+        t->lookups.SnapshotPassed(m_transactionSerial, m_snapshot, next);
+    }
+}
+
 void PgEngine::ForgetTablesCreatedInTransaction() {
+    if (!m_createdInTransaction.empty()) ForgetCatalogue();
     for (const std::string& name : m_createdInTransaction) {
         const auto it = m_tables.find(name);
         if (it == m_tables.end()) continue;
@@ -1572,11 +1692,14 @@ int PgEngine::Commit() {
     int status = m_transactionFailure;
     if (status == kOk && (m_begun || !m_waiting.empty())) {
         // The transaction's own version of what it wrote, for the rows kept in the process.
+        // Its transaction id too, when it wrote: the version of what it wrote, for the rows kept
+        // in the process, and the next link of the quiet snapshots.
         const bool takeIn = HasOwnWritesToTakeIn();
+        const bool askId = takeIn || m_wroteInTransaction;
         PgStatement statements[2];
         size_t n = 0;
-        if (takeIn) {
-            statements[n].text = "SELECT txid_current() & 4294967295";
+        if (askId) {
+            statements[n].text = "SELECT txid_current()";
             ++n;
         }
         statements[n].text = "COMMIT";
@@ -1594,8 +1717,11 @@ int PgEngine::Commit() {
             Run("ROLLBACK");
         }
         if (status == kOk) {
-            const bool told = takeIn && PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 8;
-            TakeInOwnWrites(told ? FromBigEndian64(PQgetvalue(r.r[0], 0, 0)) : -1);
+            const bool told = askId && PQntuples(r.r[0]) == 1 && PQgetlength(r.r[0], 0, 0) == 8;
+            const int64_t xid = told ? FromBigEndian64(PQgetvalue(r.r[0], 0, 0)) : -1;
+            // A row's version (xmin) is the transaction id without its epoch.
+            TakeInOwnWrites(xid < 0 ? -1 : xid & 0xffffffff);
+            PassSnapshot(askId ? xid : 0);
         }
     } else if (status != kOk && m_conn && m_begun) {
         m_transactionFailure = 0;

@@ -169,6 +169,11 @@ private:
     void DrainNotifications();
     // Reads the table's layout from the catalogue; kFileNotFound when it has none.
     int ReadLayout(PgTable* table);
+    // The layout of `table` from `count` rows of `result` from row `first` on.
+    int TakeLayout(PgTable* table, PGresult* result, int first, int count);
+    // Reads every table's layout in one statement, kept until the catalogue changes.
+    void ReadCatalogue();
+    void ForgetCatalogue();
     void MakeStatements(PgTable* table);
     // A write with the table's write lock taken first when this transaction has not.
     int Write(PgTable* table, PgStatement& statement, PGresult** result);
@@ -195,6 +200,9 @@ private:
     // forgets what is kept of the tables it wrote when the version is not known (-1).
     void TakeInOwnWrites(int64_t xmin);
     void ForgetOwnWrites();
+    // After a commit of a transaction that saw m_snapshot, wrote as `xid` (0: wrote nothing;
+    // -1: unknown): what is kept and stood at that snapshot stands at the next quiet one.
+    void PassSnapshot(int64_t xid);
     bool HasOwnWritesToTakeIn() const;
     // Writes waiting to go out: appended to a round trip's statements (with the write lock
     // of each table first written), and their answers read.
@@ -224,8 +232,10 @@ private:
     PGconn* m_conn = nullptr;
     int m_backendPid = 0;
     std::set<std::string> m_prepared;  // statement names prepared on this connection
-    std::map<std::string, std::unique_ptr<PgTable>> m_tables;  // by server table name
-    std::map<std::string, uint64_t> m_changes;                 // by server table name
+    PGresult* m_catalogue = nullptr;   // every table's layout, while it is known to stand
+    std::map<std::string, std::pair<int, int>> m_catalogueRows;  // by table: first row, count
+    std::map<std::string, std::unique_ptr<PgTable>> m_tables;    // by server table name
+    std::map<std::string, uint64_t> m_changes;                   // by server table name
     uint64_t m_connections = 0;
     bool m_inTransaction = false;
     bool m_begun = false;  // BEGIN has gone to the server
@@ -243,6 +253,8 @@ private:
         PgWrite write;
     };
     std::vector<QueuedPrefetch> m_prefetches;
+    std::string m_snapshot;             // the open transaction's snapshot, once it has one
+    bool m_wroteInTransaction = false;  // the open transaction has a transaction id
     bool m_deferWrites = false;
     std::vector<Waiting> m_waiting;
     std::map<int64_t, int64_t> m_ticketIds;

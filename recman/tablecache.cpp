@@ -46,6 +46,7 @@ void TableCache::Drop() {
     validIn = 0;
     checkedAt = 0;
     usedAt = 0;
+    quietSnapshot.clear();
 }
 
 // std::string compares its bytes as unsigned char, which is the servers' bytea order.

@@ -43,6 +43,10 @@ public:
     // when they last served a read (steady clock, microseconds).
     uint64_t changes = 0;
     uint64_t validIn = 0;
+    // The snapshot (as the server writes it) that a later transaction sees when nothing but
+    // this process's own transactions has run since the rows were last known to be the
+    // table's: the server skips its check of them then. Empty when there is none.
+    std::string quietSnapshot;
     int64_t checkedAt = 0;
     int64_t usedAt = 0;
 
