@@ -74,9 +74,13 @@ const std::string kLayoutSql =
 const char kCatalogueLayoutSql[] =
     "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no,"
     " k.seg_offset, k.seg_length, k.seg_type, k.duplicates,"
-    " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name)), t.name"
+    " (SELECT reltuples FROM pg_class WHERE oid = to_regclass(t.name)), t.name,"
+    " pg_relation_size(to_regclass(t.name))"
     " FROM recman_table t JOIN recman_key k ON k.table_name = t.name"
     " ORDER BY t.name, k.key_no, k.seg_no";
+// A table this small on disk is read whole, with the first table read whole, before it is
+// asked for: the masters a program reads as it starts, in one round trip.
+constexpr long long kPrefillBytes = 64 * 1024;
 
 const int kBinaryFormats[PgStatement::kMaxParams] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                                      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
@@ -700,17 +704,57 @@ int PgEngine::CheckCache(PgTable* t, bool* same) {
     return kOk;
 }
 
+std::vector<PgTable*> PgEngine::SmallTablesToFill(const PgTable* asked) {
+    std::vector<PgTable*> tables;
+    if (m_prefilled || !m_catalogue) return tables;
+    m_prefilled = true;
+    for (const auto& [name, rows] : m_catalogueRows) {
+        if (name == asked->name || PQgetisnull(m_catalogue, rows.first, 11) ||
+            std::atoll(PQgetvalue(m_catalogue, rows.first, 11)) > kPrefillBytes)
+            continue;
+        auto& slot = m_tables[name];
+        if (!slot) {
+            slot = std::make_unique<PgTable>();
+            slot->engine = this;
+            slot->name = name;
+            slot->changes = m_changes[name];
+        }
+        PgTable* t = slot.get();
+        if (t->oid == 0 && TakeLayout(t, m_catalogue, rows.first, rows.second) != kOk) {
+            if (t->openCount == 0) m_tables.erase(name);
+            continue;
+        }
+        if (!t->cache.Filled() && !t->large && !t->layoutStale &&
+            !(m_inTransaction && t->writtenInTransaction == m_transactionSerial))
+            tables.push_back(t);
+    }
+    return tables;
+}
+
 int PgEngine::FillCache(PgTable* t) {
-    const uint64_t changes = t->changes;
-    PgStatement fill;
-    fill.name = &t->fillName;
-    fill.sql = &t->fillSql;
+    // The small tables not read yet come along the first time.
+    std::vector<PgTable*> tables = SmallTablesToFill(t);
+    tables.insert(tables.begin(), t);
+    std::vector<uint64_t> changes;
+    std::vector<PgStatement> fills(tables.size());
     const std::string limit = BigEndian32(int32_t(g_cacheRows + 1));
-    fill.Add(kInt4Oid, limit);
-    Results<1> r;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        changes.push_back(tables[i]->changes);
+        fills[i].name = &tables[i]->fillName;
+        fills[i].sql = &tables[i]->fillSql;
+        fills[i].Add(kInt4Oid, limit);
+    }
+    std::vector<PGresult*> results(tables.size());
     t->cache.Drop();
-    if (int st = RoundTrip(&fill, 1, r.r); st != kOk) return st;
-    PGresult* result = r.r[0];
+    const int status = RoundTrip(fills.data(), fills.size(), results.data());
+    for (size_t i = 1; i < tables.size() && status == kOk; ++i)
+        TakeFill(tables[i], results[i], changes[i]);
+    const int taken = status == kOk ? TakeFill(t, results[0], changes[0]) : status;
+    for (PGresult* r : results) PQclear(r);
+    return taken;
+}
+
+int PgEngine::TakeFill(PgTable* t, PGresult* result, uint64_t changes) {
     const int n = PQntuples(result);
     if (n > g_cacheRows || size_t(n) * t->schema.recordLength > kCacheBytes) {
         t->large = true;
@@ -1167,6 +1211,7 @@ void PgEngine::ReadCatalogue() {
 }
 
 void PgEngine::ForgetCatalogue() {
+    m_prefilled = false;
     PQclear(m_catalogue);
     m_catalogue = nullptr;
     m_catalogueRows.clear();

@@ -183,8 +183,12 @@ private:
     bool CacheCurrent(const PgTable* table) const;
     // Asks the server whether the table still holds exactly the kept rows (one round trip).
     int CheckCache(PgTable* table, bool* same);
-    // Reads the whole table into its cache, or marks it large (one round trip).
+    // Reads the whole table into its cache, or marks it large (one round trip); the first
+    // time, every table small on disk comes along.
     int FillCache(PgTable* table);
+    int TakeFill(PgTable* table, PGresult* result, uint64_t changes);
+    // The tables small enough to read whole ahead, once per reading of the catalogue.
+    std::vector<PgTable*> SmallTablesToFill(const PgTable* asked);
     // A get-equal on a unique key answered by a row kept from before, when it still stands
     // (asking the server about every kept row of the table at most once).
     int LookUpKept(PgTable* table, int key, const std::string& ordered, Batch* rows, bool* found);
@@ -233,6 +237,7 @@ private:
     int m_backendPid = 0;
     std::set<std::string> m_prepared;  // statement names prepared on this connection
     PGresult* m_catalogue = nullptr;   // every table's layout, while it is known to stand
+    bool m_prefilled = false;          // the small tables of m_catalogue were read ahead
     std::map<std::string, std::pair<int, int>> m_catalogueRows;  // by table: first row, count
     std::map<std::string, std::unique_ptr<PgTable>> m_tables;    // by server table name
     std::map<std::string, uint64_t> m_changes;                   // by server table name

@@ -515,6 +515,40 @@ INSTANTIATE_TEST_SUITE_P(, RecmanServerCacheTest, ::testing::Values(true, false)
                              return std::string(info.param ? "KeptWhole" : "KeptByKey");
                          });
 
+// A program that starts reads the small tables it opens (the masters) together: the
+// layouts of every table with the first open, their rows with the first read.
+TEST(RecmanServerStartTest, SmallTablesAreReadTogetherAtTheFirstRead) {
+    CTestServer& server = CTestServer::Get();
+    ASSERT_TRUE(server.Error().empty()) << server.Error();
+    std::string pattern = "/tmp/recman-start-XXXXXX";
+    const std::string dir = mkdtemp(pattern.data());
+    ASSERT_FALSE(server.UseIn(dir).empty());
+    const std::vector<std::string> names = {"A.BTR", "B.BTR", "C.BTR", "D.BTR"};
+    for (const std::string& name : names) {
+        ASSERT_EQ(recman_test::CreateTestFile(dir + "/" + name), 0);
+        Table t(dir + "/" + name);
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(t.Insert(MakeRecord(name + std::to_string(i))), 0);
+    }
+    recman::Shutdown();
+    {
+        std::vector<std::unique_ptr<Table>> tables;
+        const uint64_t beforeOpen = recman::RoundTrips();
+        for (const std::string& name : names) {
+            tables.push_back(std::make_unique<Table>(dir + "/" + name));
+            ASSERT_EQ(tables.back()->OpenStatus(), 0);
+        }
+        EXPECT_LE(recman::RoundTrips() - beforeOpen, 2u) << "connect, and every layout";
+        const uint64_t beforeRead = recman::RoundTrips();
+        for (size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(tables[i]->Call(kOpGetFirst, 0), 0);
+            EXPECT_EQ(std::string(tables[i]->Rec().id), names[i] + "0");
+        }
+        EXPECT_EQ(recman::RoundTrips() - beforeRead, 1u) << "every small table at once";
+    }
+    recman::Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
 TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommits) {
     CTestServer& server = CTestServer::Get();
     ASSERT_TRUE(server.Error().empty()) << server.Error();
