@@ -466,7 +466,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         const int64_t now = NowMicros();
         for (auto& [name, table] : m_tables) {
             const TableCache& cache = table->cache;
-            if (cache.Filled() && cache.changes == table->changes &&
+            if (cache.Filled() && cache.changes == table->changes && cache.usedAt > 0 &&
                 now - cache.usedAt < kWarmMicros)
                 checked.push_back(table.get());
         }
@@ -487,7 +487,8 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         }
         // And the rows kept of large tables, the same way.
         for (auto& [name, table] : m_tables)
-            if (!table->lookups.Empty() && now - table->lookups.usedAt < kWarmMicros)
+            if (!table->lookups.Empty() && table->lookups.usedAt > 0 &&
+                now - table->lookups.usedAt < kWarmMicros)
                 lookedUp.push_back(table.get());
         lookupParams.resize(lookedUp.size());
         lookupChecks.resize(lookedUp.size());
