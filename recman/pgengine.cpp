@@ -466,8 +466,11 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         const int64_t now = NowMicros();
         for (auto& [name, table] : m_tables) {
             const TableCache& cache = table->cache;
-            if (cache.Filled() && cache.changes == table->changes && cache.usedAt > 0 &&
-                now - cache.usedAt < kWarmMicros)
+            // In use lately, or read ahead and not yet looked at by a transaction.
+            const bool inUse =
+                (cache.usedAt > 0 && now - cache.usedAt < kWarmMicros) || table->readAhead;
+            table->readAhead = false;
+            if (cache.Filled() && cache.changes == table->changes && inUse)
                 checked.push_back(table.get());
         }
         checkParams.resize(checked.size());
@@ -749,7 +752,7 @@ int PgEngine::FillCache(PgTable* t) {
     t->cache.Drop();
     const int status = RoundTrip(fills.data(), fills.size(), results.data());
     for (size_t i = 1; i < tables.size() && status == kOk; ++i)
-        TakeFill(tables[i], results[i], changes[i]);
+        tables[i]->readAhead = TakeFill(tables[i], results[i], changes[i]) == kOk;
     const int taken = status == kOk ? TakeFill(t, results[0], changes[0]) : status;
     for (PGresult* r : results) PQclear(r);
     return taken;

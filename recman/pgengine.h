@@ -73,6 +73,8 @@ struct PgTable : Table {
     uint64_t writtenInTransaction = 0;  // serial of the last transaction that wrote to it
     // Too many rows to keep whole in this process.
     bool large = false;
+    // Read whole ahead of its first use: the next transaction checks it with the others.
+    bool readAhead = false;
     TableCache cache;     // the whole table, when it is small
     LookupCache lookups;  // rows found by a unique key, when it is large
     // This transaction's writes to it, in order, for what is kept to take them in.
