@@ -50,6 +50,12 @@ void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* re
     }
 }
 
+int64_t LookupCache::VersionOf(int64_t id) const {
+    for (const auto& [key, row] : m_rows)
+        if (row.id == id) return row.xmin;
+    return 0;
+}
+
 void LookupCache::SnapshotPassed(uint64_t transaction, const std::string& snapshot,
                                  const std::string& next) {
     for (auto& [key, row] : m_rows)

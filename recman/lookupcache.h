@@ -34,6 +34,8 @@ public:
     // Keeps a row found by its key; forgets everything first when the cache is full.
     Row& Keep(int key, const std::string& ordered, Row row);
     void Clear() { m_rows.clear(); }
+    // The version kept of the row with the id (0 when none is kept).
+    int64_t VersionOf(int64_t id) const;
     bool Empty() const { return m_rows.empty(); }
 
     // Takes in this process's committed write of the row `id`: its new record (null when it

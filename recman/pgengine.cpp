@@ -2,6 +2,7 @@
 // each table, transactions and the notifications of other sessions' commits.
 #include "recman/pgengine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -44,12 +45,14 @@ constexpr int kConnectTimeoutSeconds = 10;
 constexpr Oid kInt8ArrayOid = 1016;
 constexpr Oid kByteaArrayOid = 1001;
 constexpr Oid kTextArrayOid = 1009;
+constexpr Oid kInt4ArrayOid = 1007;
 // A table of at most this many rows (and bytes) is kept whole in the process: the masters.
 constexpr int kDefaultCacheRows = 256;
 int g_cacheRows = kDefaultCacheRows;
 constexpr size_t kCacheBytes = 256 * 1024;
 
 uint64_t g_roundTrips = 0;
+bool g_notificationsHeldBack = false;  // for tests: as if none had arrived yet
 
 // Tickets, the provisional ids of inserts not sent yet, lie far below every row id and above
 // the lowest id, which positions before the first row.
@@ -63,6 +66,10 @@ constexpr char kRowGoneState[] = "22012";
 
 const std::string kLockName = "recman_lock";
 const std::string kLockSql = "SELECT pg_advisory_xact_lock($1, $2)";
+const std::string kLocksName = "recman_locks";
+const std::string kLocksSql =
+    "SELECT pg_advisory_xact_lock($1, t) FROM unnest($2::int4[]) WITH ORDINALITY AS u(t, n)"
+    " ORDER BY n";
 const std::string kLayoutName = "recman_layout";
 const std::string kLayoutSql =
     "SELECT t.record_length, t.page_size, to_regclass(t.name)::oid, k.key_no, k.seg_no,"
@@ -134,6 +141,23 @@ std::string ByteaArray(const std::vector<const std::string*>& values, Oid elemen
     for (const std::string* v : values) {
         out += BigEndian32(int32_t(v->size()));
         out += *v;
+    }
+    return out;
+}
+
+// An int4[] in the server's binary form.
+std::string Int4Array(const std::vector<int64_t>& values) {
+    std::string out;
+    out += BigEndian32(values.empty() ? 0 : 1);
+    out += BigEndian32(0);
+    out += BigEndian32(int32_t(kInt4Oid));
+    if (!values.empty()) {
+        out += BigEndian32(int32_t(values.size()));
+        out += BigEndian32(1);
+    }
+    for (int64_t v : values) {
+        out += BigEndian32(4);
+        out += BigEndian32(int32_t(v));
     }
     return out;
 }
@@ -270,6 +294,7 @@ uint64_t ServerRoundTrips() { return g_roundTrips; }
 
 namespace testing {
 void SetServerCacheRows(int rows) { g_cacheRows = rows < 0 ? kDefaultCacheRows : rows; }
+void SetServerNotificationsHeldBack(bool held) { g_notificationsHeldBack = held; }
 }  // namespace testing
 
 PgEngine::PgEngine(std::string conninfo) : m_conninfo(std::move(conninfo)) {}
@@ -360,6 +385,7 @@ int PgEngine::Connect(const std::string& folder) {
 void PgEngine::Disconnect() {
     // Notifications of layouts made elsewhere may be missed until the next connection.
     ForgetCatalogue();
+    m_quietNext.clear();
     if (m_conn) PQfinish(m_conn);
     m_conn = nullptr;
     m_backendPid = 0;
@@ -459,7 +485,15 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     PgStatement snapshot;
     snapshot.text = "SELECT pg_current_snapshot()::text";
     snapshot.textResult = true;
+    // When nothing but this process has run since its last commit, as far as the notifications
+    // tell, what stood then is presumed to stand: the transaction's snapshot alone confirms it,
+    // and the kept rows are checked only when it does not.
+    std::string presumed;
+    std::vector<PgTable*> presumedTables;
+    std::vector<std::pair<PgTable*, std::vector<int64_t>>> presumedRows;
     if (beginning) {
+        if (PQconsumeInput(m_conn) == 1) DrainNotifications();
+        presumed = m_quietNext;
         send(begin, Kind::kBegin, 0);
         // The transaction's snapshot, taken by its first statement.
         send(snapshot, Kind::kSnapshot, 0);
@@ -470,7 +504,10 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             const bool inUse =
                 (cache.usedAt > 0 && now - cache.usedAt < kWarmMicros) || table->readAhead;
             table->readAhead = false;
-            if (cache.Filled() && cache.changes == table->changes && inUse)
+            if (!cache.Filled() || cache.changes != table->changes || !inUse) continue;
+            if (!presumed.empty() && cache.quietSnapshot == presumed)
+                presumedTables.push_back(table.get());
+            else
                 checked.push_back(table.get());
         }
         checkParams.resize(checked.size());
@@ -501,6 +538,23 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             std::vector<int64_t> xmins;
             std::vector<std::string> quiet;
             lookedUp[i]->lookups.IdsAndVersions(&ids, &xmins, &quiet);
+            std::vector<int64_t> asked, askedXmins;
+            std::vector<std::string> askedQuiet;
+            presumedRows.emplace_back(lookedUp[i], std::vector<int64_t>());
+            for (size_t r = 0; r < ids.size(); ++r) {
+                if (!presumed.empty() && quiet[r] == presumed) {
+                    presumedRows.back().second.push_back(ids[r]);
+                } else {
+                    asked.push_back(ids[r]);
+                    askedXmins.push_back(xmins[r]);
+                    askedQuiet.push_back(quiet[r]);
+                }
+            }
+            if (presumedRows.back().second.empty()) presumedRows.pop_back();
+            ids = std::move(asked);
+            xmins = std::move(askedXmins);
+            quiet = std::move(askedQuiet);
+            if (ids.empty()) continue;
             std::vector<const std::string*> quietOnes;
             for (const std::string& q : quiet) quietOnes.push_back(&q);
             lookupParams[i] = {Int8Array(ids), Int8Array(xmins), ByteaArray(quietOnes, kTextOid)};
@@ -517,21 +571,30 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     // table's write lock before its first write.
     const bool sendingWaiting = joinTransaction && m_inTransaction && !m_waiting.empty();
     std::set<PgTable*> locking;
+    const std::string lockClass = BigEndian32(kLockClass);
+    std::string lockTables;
+    PgStatement locks;
     if (sendingWaiting) {
-        const std::string lockClass = BigEndian32(kLockClass);
+        // The write locks of every table first written here, in one statement, in the order
+        // of their oids.
+        std::vector<int64_t> oids;
+        for (const Waiting& w : m_waiting)
+            if (w.table->lockedInTransaction != m_transactionSerial &&
+                locking.insert(w.table).second)
+                oids.push_back(w.table->oid);
+        if (!oids.empty()) {
+            std::sort(oids.begin(), oids.end());
+            lockTables = Int4Array(oids);
+            locks.name = &kLocksName;
+            locks.sql = &kLocksSql;
+            locks.textResult = true;
+            locks.Add(kInt4Oid, lockClass);
+            locks.Add(kInt4ArrayOid, lockTables);
+            send(locks, Kind::kLock, 0);
+        }
         for (size_t i = 0; i < m_waiting.size(); ++i) {
             PgTable* t = m_waiting[i].table;
             const PgWrite& w = m_waiting[i].write;
-            if (t->lockedInTransaction != m_transactionSerial && locking.insert(t).second) {
-                const std::string lockTable = BigEndian32(int32_t(t->oid));
-                PgStatement lock;
-                lock.name = &kLockName;
-                lock.sql = &kLockSql;
-                lock.textResult = true;
-                lock.Add(kInt4Oid, lockClass);
-                lock.Add(kInt4Oid, lockTable);
-                send(lock, Kind::kLock, i);
-            }
             PgStatement write;
             std::array<std::string, kMaxKeys> keys;
             const std::string id = BigEndian64(w.id);
@@ -665,6 +728,16 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         return kServerUnreachable;
     }
     DrainNotifications();
+    if (beginning && m_begun && (!presumedTables.empty() || !presumedRows.empty())) {
+        if (!presumed.empty() && m_snapshot == presumed) {
+            const int64_t now = NowMicros();
+            for (PgTable* t : presumedTables) t->cache.validIn = m_transactionSerial;
+            for (auto& [t, ids] : presumedRows)
+                t->lookups.Checked(ids, {}, t->changes, now, m_transactionSerial);
+        } else if (status == kOk) {
+            status = CheckKept(presumedTables, presumedRows);
+        }
+    }
     if (sendingWaiting) {
         m_waiting.clear();
         if (status == kOk)
@@ -674,6 +747,68 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
     if (status != kOk && joinTransaction && m_inTransaction && m_begun)
         m_transactionFailure = status;
     if (status != kOk && beginning && !m_begun) m_transactionFailure = status;
+    return status;
+}
+
+int PgEngine::CheckKept(const std::vector<PgTable*>& tables,
+                        const std::vector<std::pair<PgTable*, std::vector<int64_t>>>& rows) {
+    std::vector<PgStatement> statements;
+    std::vector<std::array<std::string, 3>> params;
+    statements.reserve(tables.size() + rows.size());
+    params.reserve(tables.size() + rows.size());
+    const std::string none;
+    for (PgTable* t : tables) {
+        const TableCache& cache = t->cache;
+        params.push_back({Int8Array(cache.Ids()), Int8Array(cache.Xmins()),
+                          BigEndian64(int64_t(cache.Ids().size()))});
+        PgStatement& check = statements.emplace_back();
+        check.name = &t->validateName;
+        check.sql = &t->validateSql;
+        check.Add(kInt8ArrayOid, params.back()[0]);
+        check.Add(kInt8ArrayOid, params.back()[1]);
+        check.Add(kInt8Oid, params.back()[2]);
+        check.Add(kTextOid, none);
+    }
+    for (const auto& [t, ids] : rows) {
+        std::vector<int64_t> xmins;
+        std::vector<const std::string*> quiet;
+        for (int64_t id : ids) {
+            xmins.push_back(t->lookups.VersionOf(id));
+            quiet.push_back(&none);
+        }
+        params.push_back({Int8Array(ids), Int8Array(xmins), ByteaArray(quiet, kTextOid)});
+        PgStatement& check = statements.emplace_back();
+        check.name = &t->lookupCheckName;
+        check.sql = &t->lookupCheckSql;
+        check.Add(kInt8ArrayOid, params.back()[0]);
+        check.Add(kInt8ArrayOid, params.back()[1]);
+        check.Add(kTextArrayOid, params.back()[2]);
+    }
+    std::vector<PGresult*> results(statements.size());
+    const int status = RoundTrip(statements.data(), statements.size(), results.data());
+    const int64_t now = NowMicros();
+    for (size_t i = 0; i < tables.size(); ++i) {
+        PGresult* r = results[i];
+        const bool same = status == kOk && PQntuples(r) == 1 && PQgetlength(r, 0, 0) == 1 &&
+                          PQgetvalue(r, 0, 0)[0] != 0;
+        if (same)
+            tables[i]->cache.validIn = m_transactionSerial;
+        else
+            tables[i]->cache.Drop();
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        PgTable* t = rows[i].first;
+        PGresult* r = results[tables.size() + i];
+        if (status != kOk) {
+            t->lookups.Clear();
+            continue;
+        }
+        std::vector<int64_t> changed;
+        for (int n = 0; n < PQntuples(r); ++n)
+            changed.push_back(FromBigEndian64(PQgetvalue(r, n, 0)));
+        t->lookups.Checked(rows[i].second, changed, t->changes, now, m_transactionSerial);
+    }
+    for (PGresult* r : results) PQclear(r);
     return status;
 }
 
@@ -1051,9 +1186,11 @@ int PgEngine::Deferred(PgTable* t, PgWrite write) {
 }
 
 void PgEngine::DrainNotifications() {
+    if (g_notificationsHeldBack) return;
     while (PGnotify* notify = PQnotifies(m_conn)) {
         // This session's own writes are not news to it.
         if (notify->be_pid != m_backendPid && notify->extra) {
+            m_quietNext.clear();  // another session committed
             const std::string name = notify->extra;
             ++m_changes[name];
             if (auto it = m_tables.find(name); it != m_tables.end()) ++it->second->changes;
@@ -1438,6 +1575,8 @@ int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
     if (m_inTransaction) {
         t->writtenInTransaction = m_transactionSerial;
         m_wroteInTransaction = true;
+    } else {
+        m_quietNext.clear();  // a transaction of its own, not followed here
     }
     PgStatement statements[2];
     size_t n = 0;
@@ -1588,6 +1727,8 @@ int PgEngine::Create(const std::string& path, const Schema& schema, bool overwri
     if (m_inTransaction) {
         m_createdInTransaction.insert(name);
         m_wroteInTransaction = true;
+    } else {
+        m_quietNext.clear();
     }
 
     // The catalogue first (in a transaction of its own, unless the caller's is open), so that
@@ -1696,8 +1837,10 @@ int PgEngine::Begin() {
 }
 
 void PgEngine::PassSnapshot(int64_t xid) {
+    m_quietNext.clear();
     if (m_snapshot.empty()) return;
     const std::string next = xid < 0 ? std::string() : NextQuietSnapshot(m_snapshot, xid);
+    m_quietNext = next;
     for (auto& [name, t] : m_tables) {
         TableCache& cache = t->cache;
         if (cache.Filled() &&
@@ -1779,6 +1922,7 @@ int PgEngine::Commit() {
     }
     EndTransaction();
     if (status != kOk) {
+        m_quietNext.clear();
         m_rolledBackByError = true;
         ForgetTablesCreatedInTransaction();
         for (auto& [name, table] : m_tables) ++table->readAheadEpoch;
@@ -1795,7 +1939,8 @@ int PgEngine::Abort() {
         }
         return kNoTransaction;
     }
-    m_waiting.clear();  // never sent
+    m_waiting.clear();                              // never sent
+    if (m_wroteInTransaction) m_quietNext.clear();  // its transaction id was taken
     if (m_begun && m_conn) {
         m_transactionFailure = 0;
         Run("ROLLBACK");

@@ -183,6 +183,10 @@ private:
     // the table is small and has none (one round trip).
     int UseCache(PgTable* table, bool* usable);
     bool CacheCurrent(const PgTable* table) const;
+    // Checks what is kept of these tables (whole, or the rows by id) in one round trip, when
+    // the transaction's snapshot did not confirm it.
+    int CheckKept(const std::vector<PgTable*>& tables,
+                  const std::vector<std::pair<PgTable*, std::vector<int64_t>>>& rows);
     // Asks the server whether the table still holds exactly the kept rows (one round trip).
     int CheckCache(PgTable* table, bool* same);
     // Reads the whole table into its cache, or marks it large (one round trip); the first
@@ -260,7 +264,10 @@ private:
         PgWrite write;
     };
     std::vector<QueuedPrefetch> m_prefetches;
-    std::string m_snapshot;             // the open transaction's snapshot, once it has one
+    std::string m_snapshot;  // the open transaction's snapshot, once it has one
+    // The snapshot the next transaction sees when no other session has taken a transaction
+    // id since this process's last commit; empty when another's work is known or possible.
+    std::string m_quietNext;
     bool m_wroteInTransaction = false;  // the open transaction has a transaction id
     bool m_deferWrites = false;
     std::vector<Waiting> m_waiting;

@@ -281,6 +281,9 @@ uint64_t AttachmentsMade();
 // Tables of at most `rows` rows are kept whole by the server engine (0: none; negative:
 // the default). Takes effect for tables opened afterwards.
 void SetServerCacheRows(int rows);
+// While set, the server engine reads no notification of other sessions' commits, as when
+// one is still on its way: what it keeps must then be checked by the snapshot alone.
+void SetServerNotificationsHeldBack(bool held);
 }  // namespace testing
 
 }  // namespace recman

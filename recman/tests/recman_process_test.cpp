@@ -507,7 +507,10 @@ class RecmanServerCacheTest : public ::testing::TestWithParam<bool> {
 protected:
     // Thirty rows: a table kept whole, or (with at most eight rows kept whole) a large one.
     void SetUp() override { recman::testing::SetServerCacheRows(GetParam() ? -1 : 8); }
-    void TearDown() override { recman::testing::SetServerCacheRows(-1); }
+    void TearDown() override {
+        recman::testing::SetServerCacheRows(-1);
+        recman::testing::SetServerNotificationsHeldBack(false);
+    }
 };
 
 INSTANTIATE_TEST_SUITE_P(, RecmanServerCacheTest, ::testing::Values(true, false),
@@ -634,6 +637,19 @@ TEST_P(RecmanServerCacheTest, LookupsOfKeptRowsCostNothingAndStillSeeOtherCommit
     ASSERT_EQ(t.Call(kOpGetEqual, 0, "m105"), 0);
     EXPECT_STREQ(t.Rec().note, "fourth");
     ASSERT_EQ(tx(kOpEndTransaction), 0);
+
+    // Another process's commit whose notification has not come yet still shows: the
+    // transaction's snapshot tells that someone else has been at work.
+    lookUpAll();
+    recman::testing::SetServerNotificationsHeldBack(true);
+    note("m106", "fifth");
+    const uint64_t unnotified = recman::RoundTrips();
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "m106"), 0);
+    EXPECT_STREQ(t.Rec().note, "fifth");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_LE(recman::RoundTrips() - unnotified, 4u);
+    recman::testing::SetServerNotificationsHeldBack(false);
     t.Close();
     recman::Shutdown();
     std::filesystem::remove_all(dir);
