@@ -91,25 +91,37 @@ int LoadStripOnce(CVeloDBSys* db, const StripRequest& request, std::vector<Strip
     for (char c : request.day)
         if (c != '/') day += c;
     day = day.substr(0, 8);
-    return ForEachReservationOfColumn(
+    // The column's reservations first, so that their patients are read together.
+    std::vector<tagRESERVATIONDB> records;
+    status = ForEachReservationOfColumn(
         reservations, request.doctorMode, request.columnCode.c_str(), day.c_str(),
         [&](const tagRESERVATIONDB& record) {
             if (!IsLiveStatus(record.Status)) return true;
             if (!request.editingNo.empty() &&
                 FieldText(record.ReservationNo, sizeof record.ReservationNo) == request.editingNo)
                 return true;
-            // The patient read moves only the patient table, never the column scan.
-            const StripPatient patient = ReadStripPatient(patients, record.PatientID);
-            if (patient.inactive) return true;
-            StripItem item;
-            item.reservationNo = FieldText(record.ReservationNo, sizeof record.ReservationNo);
-            item.start = ParseTimeField(record.StartTime);
-            item.end = ParseTimeField(record.EndTime);
-            item.status = record.Status;
-            item.tip = StripTipText(item.start, item.end, patient.name, request.clock24);
-            items->push_back(std::move(item));
+            records.push_back(record);
             return true;
         });
+    if (status != recman::kOk) return status;
+    if (patients.IsOpen()) {
+        std::vector<std::string> ids;
+        for (const tagRESERVATIONDB& record : records)
+            ids.push_back(FieldText(record.PatientID, sizeof record.PatientID));
+        patients.PrefetchEqual(CPatient1DB::kKeyPatientID, sizeof(tagPATIENT1DB::PatientID), ids);
+    }
+    for (const tagRESERVATIONDB& record : records) {
+        const StripPatient patient = ReadStripPatient(patients, record.PatientID);
+        if (patient.inactive) continue;
+        StripItem item;
+        item.reservationNo = FieldText(record.ReservationNo, sizeof record.ReservationNo);
+        item.start = ParseTimeField(record.StartTime);
+        item.end = ParseTimeField(record.EndTime);
+        item.status = record.Status;
+        item.tip = StripTipText(item.start, item.end, patient.name, request.clock24);
+        items->push_back(std::move(item));
+    }
+    return recman::kOk;
 }
 
 }  // namespace
