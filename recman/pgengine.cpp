@@ -843,6 +843,17 @@ int PgEngine::CheckCache(PgTable* t, bool* same) {
     return kOk;
 }
 
+PgTable* PgEngine::TableNamed(const std::string& name) {
+    auto& slot = m_tables[name];
+    if (!slot) {
+        slot = std::make_unique<PgTable>();
+        slot->engine = this;
+        slot->name = name;
+        slot->changes = m_changes[name];
+    }
+    return slot.get();
+}
+
 std::vector<PgTable*> PgEngine::SmallTablesToFill(const PgTable* asked) {
     std::vector<PgTable*> tables;
     if (m_prefilled || !m_catalogue) return tables;
@@ -851,14 +862,7 @@ std::vector<PgTable*> PgEngine::SmallTablesToFill(const PgTable* asked) {
         if (name == asked->name || PQgetisnull(m_catalogue, rows.first, 11) ||
             std::atoll(PQgetvalue(m_catalogue, rows.first, 11)) > kPrefillBytes)
             continue;
-        auto& slot = m_tables[name];
-        if (!slot) {
-            slot = std::make_unique<PgTable>();
-            slot->engine = this;
-            slot->name = name;
-            slot->changes = m_changes[name];
-        }
-        PgTable* t = slot.get();
+        PgTable* t = TableNamed(name);
         if (t->oid == 0 && TakeLayout(t, m_catalogue, rows.first, rows.second) != kOk) {
             if (t->openCount == 0) m_tables.erase(name);
             continue;
@@ -1430,14 +1434,7 @@ int PgEngine::Acquire(const std::string& path, Table** out) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     m_folder = folder.empty() ? "." : folder;
     const std::string name = TableNameFor(path);
-    auto& slot = m_tables[name];
-    if (!slot) {
-        slot = std::make_unique<PgTable>();
-        slot->engine = this;
-        slot->name = name;
-        slot->changes = m_changes[name];
-    }
-    PgTable* t = slot.get();
+    PgTable* t = TableNamed(name);
     // A table known here costs nothing to open again: a change of its layout elsewhere is
     // notified, and a table dropped meanwhile shows at its next statement.
     if (t->oid == 0 || (t->layoutStale && t->openCount == 0)) {

@@ -193,6 +193,8 @@ private:
     // time, every table small on disk comes along.
     int FillCache(PgTable* table);
     int TakeFill(PgTable* table, PGresult* result, uint64_t changes);
+    // The server table `name` as this engine keeps it, made (with no layout yet) if new.
+    PgTable* TableNamed(const std::string& name);
     // The tables small enough to read whole ahead, once per reading of the catalogue.
     std::vector<PgTable*> SmallTablesToFill(const PgTable* asked);
     // A get-equal on a unique key answered by a row kept from before, when it still stands
