@@ -168,6 +168,21 @@ int64_t FromBigEndian64(const char* p) {
     return int64_t(value);
 }
 
+// The rows (id, record) a read gave, into `rows`; kNotATableFile when a record is not of
+// the table's length.
+int TakeRows(PGresult* result, uint32_t recordLength, Batch* rows) {
+    rows->Clear();
+    rows->recordLength = recordLength;
+    const int n = PQntuples(result);
+    rows->ids.reserve(size_t(n));
+    rows->data.reserve(size_t(n) * recordLength);
+    for (int i = 0; i < n; ++i) {
+        if (uint32_t(PQgetlength(result, i, 1)) != recordLength) return kNotATableFile;
+        rows->Add(FromBigEndian64(PQgetvalue(result, i, 0)), PQgetvalue(result, i, 1));
+    }
+    return kOk;
+}
+
 // Microseconds since this process first asked.
 int64_t NowMicros() {
     static const auto start = std::chrono::steady_clock::now();
@@ -1496,15 +1511,7 @@ int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, 
     s.Add(kInt4Oid, count);
     Results<1> r;
     if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
-    rows->Clear();
-    rows->recordLength = t->schema.recordLength;
-    const int n = PQntuples(r.r[0]);
-    rows->ids.reserve(size_t(n));
-    rows->data.reserve(size_t(n) * rows->recordLength);
-    for (int i = 0; i < n; ++i) {
-        if (uint32_t(PQgetlength(r.r[0], i, 1)) != rows->recordLength) return kNotATableFile;
-        rows->Add(FromBigEndian64(PQgetvalue(r.r[0], i, 0)), PQgetvalue(r.r[0], i, 1));
-    }
+    if (int st = TakeRows(r.r[0], t->schema.recordLength, rows); st != kOk) return st;
     if (lookup) KeepLookup(t, key, ordered, r.r[0], changes);
     *stamp = taken;
     return kOk;
@@ -1558,14 +1565,7 @@ int PgEngine::FetchAfterId(Table* table, int64_t afterId, uint32_t limit, Batch*
     s.Add(kInt4Oid, count);
     Results<1> r;
     if (int st = RoundTrip(&s, 1, r.r); st != kOk) return st;
-    rows->Clear();
-    rows->recordLength = t->schema.recordLength;
-    const int n = PQntuples(r.r[0]);
-    for (int i = 0; i < n; ++i) {
-        if (uint32_t(PQgetlength(r.r[0], i, 1)) != rows->recordLength) return kNotATableFile;
-        rows->Add(FromBigEndian64(PQgetvalue(r.r[0], i, 0)), PQgetvalue(r.r[0], i, 1));
-    }
-    return kOk;
+    return TakeRows(r.r[0], t->schema.recordLength, rows);
 }
 
 int PgEngine::Write(PgTable* t, PgStatement& statement, PGresult** result) {
