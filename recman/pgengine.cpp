@@ -111,54 +111,33 @@ std::string BigEndian32(int32_t value) {
     return out;
 }
 
-// An int8[] in the server's binary form: dimensions, no nulls, then each element with its
-// length.
-std::string Int8Array(const std::vector<int64_t>& values) {
-    std::string out;
-    const auto put32 = [&](int32_t v) { out += BigEndian32(v); };
-    put32(values.empty() ? 0 : 1);
-    put32(0);
-    put32(int32_t(kInt8Oid));
-    if (!values.empty()) {
-        put32(int32_t(values.size()));
-        put32(1);
-    }
-    for (int64_t v : values) {
-        put32(8);
-        out += BigEndian64(v);
-    }
+// The start of an array in the server's binary form: its dimensions (none when empty, as
+// the server writes an empty array), no nulls, the element type, then its length.
+std::string ArrayHeader(Oid element, size_t count) {
+    std::string out =
+        BigEndian32(count == 0 ? 0 : 1) + BigEndian32(0) + BigEndian32(int32_t(element));
+    if (count != 0) out += BigEndian32(int32_t(count)) + BigEndian32(1);
     return out;
 }
 
-// A bytea[] (or text[]) in the server's binary form.
-std::string ByteaArray(const std::vector<const std::string*>& values, Oid element = kByteaOid) {
-    std::string out;
-    out += BigEndian32(1);
-    out += BigEndian32(0);
-    out += BigEndian32(int32_t(element));
-    out += BigEndian32(int32_t(values.size()));
-    out += BigEndian32(1);
-    for (const std::string* v : values) {
-        out += BigEndian32(int32_t(v->size()));
-        out += *v;
-    }
+// An int8[] in the server's binary form: each element with its length.
+std::string Int8Array(const std::vector<int64_t>& values) {
+    std::string out = ArrayHeader(kInt8Oid, values.size());
+    for (int64_t v : values) out += BigEndian32(8) + BigEndian64(v);
     return out;
 }
 
 // An int4[] in the server's binary form.
 std::string Int4Array(const std::vector<int64_t>& values) {
-    std::string out;
-    out += BigEndian32(values.empty() ? 0 : 1);
-    out += BigEndian32(0);
-    out += BigEndian32(int32_t(kInt4Oid));
-    if (!values.empty()) {
-        out += BigEndian32(int32_t(values.size()));
-        out += BigEndian32(1);
-    }
-    for (int64_t v : values) {
-        out += BigEndian32(4);
-        out += BigEndian32(int32_t(v));
-    }
+    std::string out = ArrayHeader(kInt4Oid, values.size());
+    for (int64_t v : values) out += BigEndian32(4) + BigEndian32(int32_t(v));
+    return out;
+}
+
+// A bytea[] (or text[]) in the server's binary form.
+std::string ByteaArray(const std::vector<const std::string*>& values, Oid element = kByteaOid) {
+    std::string out = ArrayHeader(element, values.size());
+    for (const std::string* v : values) out += BigEndian32(int32_t(v->size())) + *v;
     return out;
 }
 
