@@ -186,33 +186,58 @@ int ValidKey(const Cursor& c, int8_t keyNum, uint8_t keyLen) {
     return kOk;
 }
 
+bool IsPositioning(uint16_t op) {
+    switch (op) {
+        case kOpGetEqual:
+        case kOpGetGreater:
+        case kOpGetGreaterOrEqual:
+        case kOpGetLess:
+        case kOpGetLessOrEqual:
+        case kOpGetFirst:
+        case kOpGetLast: return true;
+        default: return false;
+    }
+}
+
+// The read a positioning makes: `limit` rows from (target, from) in direction dir.
+struct PositionRead {
+    int dir = 1;
+    std::string target;
+    int64_t from = kMinId;
+    uint32_t limit = kFirstBatch;
+};
+
+// REQUIRES: op is a positioning and keyBuf holds the key's length.
+PositionRead PositionReadOf(const KeyDef& key, uint16_t op, const void* keyBuf, uint32_t rows) {
+    PositionRead read;
+    if (op != kOpGetFirst && op != kOpGetLast) read.target = OrderedKey(key, static_cast<const uint8_t*>(keyBuf));
+    if (rows) read.limit = rows;
+    switch (op) {
+        case kOpGetEqual: read.limit = 1; break;
+        case kOpGetGreater: read.from = kMaxId; break;
+        case kOpGetLess: read.dir = -1; break;
+        case kOpGetLessOrEqual: read.dir = -1; read.from = kMaxId; break;
+        case kOpGetLast: read.dir = -1; read.from = kMaxId; read.target.assign(key.length + 1, '\xff'); break;
+        default: break;
+    }
+    return read;
+}
+
 // Positioning operations: key comparison against the key buffer, or first/last.
 int Position(Cursor& c, uint16_t op, void* dataBuf, uint32_t* dataLen, void* keyBuf, uint8_t keyLen,
              int8_t keyNum) {
     if (int st = ValidKey(c, keyNum, keyLen); st != kOk) return st;
     const KeyDef& key = c.file->schema.keys[keyNum];
-    std::string target;
-    if (op != kOpGetFirst && op != kOpGetLast) target = OrderedKey(key, static_cast<const uint8_t*>(keyBuf));
-
-    int dir = 1;
-    int64_t from = kMinId;
-    uint32_t limit = c.expectedRows ? c.expectedRows : kFirstBatch;
+    const PositionRead read = PositionReadOf(key, op, keyBuf, c.expectedRows);
     c.expectedRows = 0;
-    switch (op) {
-        case kOpGetEqual: limit = 1; break;
-        case kOpGetGreater: from = kMaxId; break;
-        case kOpGetGreaterOrEqual: break;
-        case kOpGetLess: dir = -1; break;
-        case kOpGetLessOrEqual: dir = -1; from = kMaxId; break;
-        case kOpGetFirst: break;
-        case kOpGetLast: dir = -1; from = kMaxId; target.assign(key.length + 1, '\xff'); break;
-    }
+    const std::string& target = read.target;
+    const uint32_t limit = read.limit;
     Batch& rows = c.spare;
-    if (int st = Fetch(c, keyNum, dir, target, from, limit, &rows); st != kOk) return st;
+    if (int st = Fetch(c, keyNum, read.dir, target, read.from, limit, &rows); st != kOk) return st;
     if (rows.empty()) return op == kOpGetEqual ? kKeyNotFound : kEndOfFile;
     if (op == kOpGetEqual && OrderedKeyOfRecord(key, reinterpret_cast<const uint8_t*>(rows.Record(0))) != target)
         return kKeyNotFound;
-    Land(c, keyNum, dir, rows);
+    Land(c, keyNum, read.dir, rows);
     // Stepping on grows the batch from the one just read: after a get-equal, which is
     // mostly a lookup of its own, the first step reads a few rows rather than many.
     c.nextBatch = limit;
@@ -397,6 +422,17 @@ int PrefetchEqual(void* posBlock, int8_t keyNum, const std::vector<std::string>&
     }
     return c->file->engine->Prefetch(c->file, keyNum, ordered);
 }
+int AskAhead(void* posBlock, uint16_t op, int8_t keyNum, const void* keyBuf, uint8_t keyLen,
+             uint32_t rows) {
+    Cursor* c = Cursors::Get().Find(posBlock);
+    if (!c) return kFileNotOpen;
+    if (!IsPositioning(op)) return kInvalidOperation;
+    if (int st = ValidKey(*c, keyNum, keyLen); st != kOk) return st;
+    const PositionRead read =
+        PositionReadOf(c->file->schema.keys[size_t(keyNum)], op, keyBuf, std::clamp<uint32_t>(rows, 1, kMaxBatch));
+    return c->file->engine->AskAhead(c->file, keyNum, read.dir, read.target, read.from, read.limit);
+}
+
 int SetWorkingFolder(const std::string& folder) { return SqliteEngine::Get().SetWorkingFolder(folder); }
 
 namespace testing {

@@ -20,26 +20,79 @@ std::string LookupCache::MapKey(int key, const std::string& ordered) {
 
 LookupCache::Row* LookupCache::Find(int key, const std::string& ordered) {
     const auto it = m_rows.find(MapKey(key, ordered));
-    return it == m_rows.end() ? nullptr : &it->second;
+    return it == m_rows.end() ? nullptr : &it->second.row;
 }
 
 LookupCache::Row& LookupCache::Keep(int key, const std::string& ordered, Row row) {
-    if (m_rows.size() >= kMaxRows) m_rows.clear();
-    return m_rows[MapKey(key, ordered)] = std::move(row);
+    if (m_rows.size() >= kMaxRows) Clear();
+    const std::string mapKey = MapKey(key, ordered);
+    Erase(mapKey);
+    m_recent.push_front(mapKey);
+    std::vector<std::string>& keys = m_keysOfId[row.id];
+    keys.push_back(mapKey);
+    const uint64_t validIn = row.validIn;
+    Entry& entry = m_rows[mapKey] = Entry{std::move(row), m_recent.begin()};
+    if (validIn) NoteStanding(mapKey, validIn);
+    return entry.row;
+}
+
+void LookupCache::Used(int key, const std::string& ordered, int64_t now) {
+    const auto it = m_rows.find(MapKey(key, ordered));
+    if (it == m_rows.end()) return;
+    it->second.row.usedAt = now;
+    m_recent.splice(m_recent.begin(), m_recent, it->second.recent);
+}
+
+void LookupCache::Clear() {
+    m_rows.clear();
+    m_keysOfId.clear();
+    m_recent.clear();
+    m_standing.clear();
+}
+
+void LookupCache::Erase(const std::string& mapKey) {
+    const auto it = m_rows.find(mapKey);
+    if (it == m_rows.end()) return;
+    const auto keys = m_keysOfId.find(it->second.row.id);
+    if (keys != m_keysOfId.end()) {
+        std::vector<std::string>& list = keys->second;
+        list.erase(std::remove(list.begin(), list.end(), mapKey), list.end());
+        if (list.empty()) m_keysOfId.erase(keys);
+    }
+    m_recent.erase(it->second.recent);
+    m_rows.erase(it);
+}
+
+void LookupCache::EraseId(int64_t id) {
+    const auto keys = m_keysOfId.find(id);
+    if (keys == m_keysOfId.end()) return;
+    const std::vector<std::string> mapKeys = keys->second;
+    for (const std::string& mapKey : mapKeys) Erase(mapKey);
+}
+
+void LookupCache::NoteStanding(const std::string& mapKey, uint64_t transaction) {
+    if (transaction != m_standingTransaction) {
+        m_standing.clear();
+        m_standingTransaction = transaction;
+    }
+    m_standing.push_back(mapKey);
+}
+
+const std::string& LookupCache::QuietSnapshotOf(const Row& row) const {
+    static const std::string none;
+    return row.quietChain == m_quietChain ? m_quietSnapshot : none;
 }
 
 void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* record, int64_t xmin,
                          uint64_t transaction, int64_t now) {
+    const auto keys = m_keysOfId.find(id);
+    if (keys == m_keysOfId.end()) return;
     std::vector<std::pair<int, Row>> moved;
-    for (auto it = m_rows.begin(); it != m_rows.end();) {
-        if (it->second.id != id) {
-            ++it;
-            continue;
-        }
-        if (record && it->second.validIn == transaction)
-            moved.emplace_back(uint8_t(it->first[0]), std::move(it->second));
-        it = m_rows.erase(it);
+    for (const std::string& mapKey : keys->second) {
+        Row& row = m_rows.at(mapKey).row;
+        if (record && row.validIn == transaction) moved.emplace_back(uint8_t(mapKey[0]), row);
     }
+    EraseId(id);
     for (auto& [key, row] : moved) {
         row.record = *record;
         row.xmin = xmin;
@@ -51,56 +104,55 @@ void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* re
 }
 
 int64_t LookupCache::VersionOf(int64_t id) const {
-    for (const auto& [key, row] : m_rows)
-        if (row.id == id) return row.xmin;
-    return 0;
+    const auto keys = m_keysOfId.find(id);
+    if (keys == m_keysOfId.end() || keys->second.empty()) return 0;
+    return m_rows.at(keys->second.front()).row.xmin;
 }
 
 void LookupCache::SnapshotPassed(uint64_t transaction, const std::string& snapshot,
                                  const std::string& next) {
-    for (auto& [key, row] : m_rows)
-        if (row.validIn == transaction || (!snapshot.empty() && row.quietSnapshot == snapshot))
-            row.quietSnapshot = next;
+    // The rows that stood at `snapshot` go on standing at `next`; a chain that broke off
+    // leaves its rows behind, standing nowhere that can be presumed.
+    if (snapshot.empty() || snapshot != m_quietSnapshot) ++m_quietChain;
+    m_quietSnapshot = next;
+    if (transaction != m_standingTransaction) return;
+    for (const std::string& mapKey : m_standing) {
+        const auto it = m_rows.find(mapKey);
+        if (it != m_rows.end() && it->second.row.validIn == transaction)
+            it->second.row.quietChain = m_quietChain;
+    }
 }
 
 void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>* xmins,
                                  std::vector<std::string>* quietSnapshots) const {
-    std::vector<const Row*> rows;
-    rows.reserve(m_rows.size());
-    for (const auto& [key, row] : m_rows) rows.push_back(&row);
-    if (rows.size() > kMaxChecked) {
-        std::nth_element(rows.begin(), rows.begin() + kMaxChecked, rows.end(),
-                         [](const Row* a, const Row* b) { return a->usedAt > b->usedAt; });
-        rows.resize(kMaxChecked);
-    }
     ids->clear();
     xmins->clear();
     if (quietSnapshots) quietSnapshots->clear();
-    for (const Row* row : rows) {
-        ids->push_back(row->id);
-        xmins->push_back(row->xmin);
-        if (quietSnapshots) quietSnapshots->push_back(row->quietSnapshot);
+    std::unordered_set<int64_t> taken;
+    for (const std::string& mapKey : m_recent) {
+        if (taken.size() >= kMaxChecked) break;
+        const Row& row = m_rows.at(mapKey).row;
+        if (!taken.insert(row.id).second) continue;
+        ids->push_back(row.id);
+        xmins->push_back(row.xmin);
+        if (quietSnapshots) quietSnapshots->push_back(QuietSnapshotOf(row));
     }
 }
 
 void LookupCache::Checked(const std::vector<int64_t>& checkedIds,
                           const std::vector<int64_t>& changedIds, uint64_t changes, int64_t now,
                           uint64_t transaction) {
-    const std::unordered_set<int64_t> checked(checkedIds.begin(), checkedIds.end());
-    const std::unordered_set<int64_t> changed(changedIds.begin(), changedIds.end());
-    for (auto it = m_rows.begin(); it != m_rows.end();) {
-        if (changed.count(it->second.id)) {
-            it = m_rows.erase(it);
-            continue;
+    for (int64_t id : changedIds) EraseId(id);
+    for (int64_t id : checkedIds) {
+        const auto keys = m_keysOfId.find(id);
+        if (keys == m_keysOfId.end()) continue;
+        for (const std::string& mapKey : keys->second) {
+            Row& row = m_rows.at(mapKey).row;
+            row.changes = changes;
+            row.checkedAt = now;
+            row.validIn = transaction;
+            NoteStanding(mapKey, transaction);
         }
-        if (!checked.count(it->second.id)) {
-            ++it;
-            continue;
-        }
-        it->second.changes = changes;
-        it->second.checkedAt = now;
-        it->second.validIn = transaction;
-        ++it;
     }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,15 +26,19 @@ public:
         uint64_t changes = 0;
         int64_t checkedAt = 0;
         uint64_t validIn = 0;
-        int64_t usedAt = 0;         // when it was kept or last served a lookup
-        std::string quietSnapshot;  // as TableCache::quietSnapshot
+        int64_t usedAt = 0;  // when it was kept or last served a lookup
+        // The chain of quiet snapshots (as TableCache::quietSnapshot) it stands in: the
+        // cache's current one, or none.
+        uint64_t quietChain = 0;
     };
 
     // The row whose unique key `key` has the ordered value `ordered`, or null.
     Row* Find(int key, const std::string& ordered);
     // Keeps a row found by its key; forgets everything first when the cache is full.
     Row& Keep(int key, const std::string& ordered, Row row);
-    void Clear() { m_rows.clear(); }
+    // The row found by Find served a lookup at `now`.
+    void Used(int key, const std::string& ordered, int64_t now);
+    void Clear();
     // The version kept of the row with the id (0 when none is kept).
     int64_t VersionOf(int64_t id) const;
     bool Empty() const { return m_rows.empty(); }
@@ -61,8 +66,27 @@ public:
     int64_t usedAt = 0;  // when a kept row last served a lookup
 
 private:
+    // Every call of a transaction costs what the rows it touches cost, not what the cache
+    // holds: rows are found by id through m_keysOfId, by recent use through m_recent (most
+    // recent first), and the rows found standing in one transaction are listed.
+    struct Entry {
+        Row row;
+        std::list<std::string>::iterator recent;
+    };
     static std::string MapKey(int key, const std::string& ordered);
-    std::unordered_map<std::string, Row> m_rows;
+    void Erase(const std::string& mapKey);
+    void EraseId(int64_t id);
+    void NoteStanding(const std::string& mapKey, uint64_t transaction);
+    const std::string& QuietSnapshotOf(const Row& row) const;
+
+    std::unordered_map<std::string, Entry> m_rows;  // by key number and ordered key
+    std::unordered_map<int64_t, std::vector<std::string>> m_keysOfId;
+    std::list<std::string> m_recent;
+    uint64_t m_standingTransaction = 0;
+    std::vector<std::string> m_standing;  // found standing in m_standingTransaction
+    // The current chain of quiet snapshots and the snapshot it has reached.
+    uint64_t m_quietChain = 1;
+    std::string m_quietSnapshot;
 };
 
 }  // namespace recman

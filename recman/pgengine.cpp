@@ -357,18 +357,21 @@ int PgEngine::Connect(const std::string& folder) {
     for (auto& [name, table] : m_tables) ++table->changes;
     m_timeoutPending = true;
     const std::string listen = std::string("LISTEN ") + kChannel;
-    PgStatement setup[2];
+    PgStatement setup[3];
     setup[0].text = listen.c_str();
     // A session waiting for a lock notices within a second that its client was killed, and
     // lets go of what it holds instead of waiting for the lock first (servers from 14 on).
     setup[1].text =
         "SELECT set_config('client_connection_check_interval', '1000', false)"
         " WHERE current_setting('server_version_num')::int >= 140000";
-    PGresult* results[2] = {};
+    // Every statement is prepared once and runs many times with a small LIMIT, which its
+    // generic plan (an index scan in key order) serves best; without this the server plans
+    // the reads afresh on every run, which costs more than running them.
+    setup[2].text = "SET plan_cache_mode = force_generic_plan";
+    PGresult* results[3] = {};
     // Outside any transaction of the caller's: a LISTEN inside one would wait for its commit.
-    const int status = RoundTrip(setup, 2, results, false);
-    PQclear(results[0]);
-    PQclear(results[1]);
+    const int status = RoundTrip(setup, 3, results, false);
+    for (PGresult* result : results) PQclear(result);
     if (status != kOk) {
         engines::SetLastErrorText("データベースサーバーに接続できません。\n" + Where(folder));
         Disconnect();
@@ -424,6 +427,7 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         kLock,
         kWaiting,
         kPrefetch,
+        kAsked,
         kCaller
     };
     struct Sent {
@@ -627,6 +631,30 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         s.Add(kByteaArrayOid, prefetches[i].values);
         send(s, Kind::kPrefetch, i);
     }
+    // And the positionings asked for ahead, after the writes that they are to see.
+    const std::vector<size_t> asked =
+        joinTransaction && m_inTransaction ? m_asked.Send() : std::vector<size_t>();
+    std::vector<PgTable*> askedTables(asked.size());
+    std::vector<std::array<std::string, 2>> askedParams(asked.size());
+    std::vector<PgStatement> askedReads(asked.size());
+    for (size_t i = 0; i < asked.size(); ++i) {
+        const AskedReads::Read& read = m_asked.ReadAt(asked[i]);
+        const auto it = m_tables.find(read.table);
+        if (it == m_tables.end() || it->second->oid == 0) {
+            m_asked.Failed(asked[i]);
+            continue;
+        }
+        PgTable* t = askedTables[i] = it->second.get();
+        PgStatement& s = askedReads[i];
+        const size_t key = size_t(read.key);
+        s.name = read.dir > 0 ? &t->forwardName[key] : &t->backwardName[key];
+        s.sql = read.dir > 0 ? &t->forwardSql[key] : &t->backwardSql[key];
+        askedParams[i] = {BigEndian64(read.id), BigEndian32(int32_t(read.limit))};
+        s.Add(kByteaOid, read.ordered);
+        s.Add(kInt8Oid, askedParams[i][0]);
+        s.Add(kInt4Oid, askedParams[i][1]);
+        send(s, Kind::kAsked, i);
+    }
     for (size_t i = 0; i < count; ++i) send(statements[i], Kind::kCaller, i);
     ok = ok && PQpipelineSync(m_conn) == 1;
     ++g_roundTrips;
@@ -704,6 +732,15 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
             case Kind::kPrefetch:
                 if (done && st == kOk) KeepPrefetched(prefetches[s.index], result);
                 break;
+            case Kind::kAsked: {
+                Batch rows;
+                if (done && st == kOk &&
+                    TakeRows(result, askedTables[s.index]->schema.recordLength, &rows) == kOk)
+                    m_asked.Answered(asked[s.index], std::move(rows));
+                else
+                    m_asked.Failed(asked[s.index]);
+                break;
+            }
             case Kind::kCaller:
                 results[s.index] = result;
                 result = nullptr;
@@ -984,7 +1021,9 @@ int PgEngine::LookUpKept(PgTable* t, int key, const std::string& ordered, Batch*
     rows->Clear();
     rows->recordLength = t->schema.recordLength;
     rows->Add(row->id, row->record.data());
-    row->usedAt = t->lookups.usedAt = NowMicros();
+    const int64_t now = NowMicros();
+    t->lookups.Used(key, ordered, now);
+    t->lookups.usedAt = now;
     *found = true;
     return kOk;
 }
@@ -1008,6 +1047,8 @@ void PgEngine::KeepLookup(PgTable* t, int key, const std::string& ordered, PGres
 }
 
 void PgEngine::NoteOwnWrite(PgTable* t, PgWrite::Kind kind, int64_t id, const uint8_t* record) {
+    if (kind == PgWrite::Kind::kDelete) record = nullptr;
+    if (m_inTransaction) m_asked.NoteWrite(t->name, id, record, t->schema.recordLength);
     if (!m_inTransaction) {
         // A write of its own, committed before anyone could say which version it made.
         t->cache.Drop();
@@ -1135,6 +1176,15 @@ int PgEngine::Prefetch(Table* table, int key, const std::vector<std::string>& or
     // Read with the next statement that goes out, which is mostly the read the caller
     // makes next anyway.
     m_prefetches.push_back({t->name, key, ByteaArray(wanted), t->changes});
+    return kOk;
+}
+
+int PgEngine::AskAhead(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+                       uint32_t limit) {
+    auto* t = static_cast<PgTable*>(table);
+    // A table kept whole answers from the process anyway.
+    if (!m_inTransaction || m_transactionFailure || !(t->large || g_cacheRows <= 0)) return kOk;
+    m_asked.Ask({t->name, key, dir, ordered, id, limit});
     return kOk;
 }
 
@@ -1455,6 +1505,11 @@ void PgEngine::Release(Table* table) {
 int PgEngine::Fetch(Table* table, int key, int dir, const std::string& ordered, int64_t id,
                     uint32_t limit, Batch* rows, uint64_t* stamp) {
     auto* t = static_cast<PgTable*>(table);
+    if (m_inTransaction && m_begun && !m_transactionFailure && !m_asked.Empty() &&
+        m_asked.Serve(t->name, t->schema, key, dir, ordered, id, rows)) {
+        *stamp = kInTransactionStamp | m_transactionSerial;
+        return kOk;
+    }
     if (int st = ResolveId(t, &id); st != kOk) return st;
     // Notifications already here count before the stamp; those that come with or after
     // the rows count after it, which at worst reads the rows again.
@@ -1689,6 +1744,7 @@ int PgEngine::Run(const std::string& sql) {
 
 int PgEngine::Create(const std::string& path, const Schema& schema, bool overwrite) {
     ForgetCatalogue();  // this table's layout is about to change
+    m_asked.Clear();
     // Inside a transaction the table and its catalogue rows go with its commit or its abort:
     // a copy of many tables that fails midway leaves none of them behind.
     const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -1852,6 +1908,7 @@ void PgEngine::EndTransaction() {
     m_deferWrites = false;
     m_waiting.clear();
     m_prefetches.clear();
+    m_asked.Clear();
     ForgetOwnWrites();
 }
 

@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "recman/askedreads.h"
 #include "recman/engine.h"
 #include "recman/lookupcache.h"
 #include "recman/tablecache.h"
@@ -139,6 +140,8 @@ public:
     void DeferWrites() override;
     int ResolveId(Table* table, int64_t* id) override;
     int Prefetch(Table* table, int key, const std::vector<std::string>& ordered) override;
+    int AskAhead(Table* table, int key, int dir, const std::string& ordered, int64_t id,
+                 uint32_t limit) override;
     void SetBusyTimeout(int ms) override;
     void Shutdown() override;
 
@@ -266,6 +269,7 @@ private:
         PgWrite write;
     };
     std::vector<QueuedPrefetch> m_prefetches;
+    AskedReads m_asked;  // positionings of the open transaction read ahead
     std::string m_snapshot;  // the open transaction's snapshot, once it has one
     // The snapshot the next transaction sees when no other session has taken a transaction
     // id since this process's last commit; empty when another's work is known or possible.

@@ -206,6 +206,16 @@ int ExpectRows(void* positionBlock, uint32_t rows);
 // that is not at hand is read as always. Returns kOk, or the status of the failed read.
 int PrefetchEqual(void* positionBlock, int8_t keyNum, const std::vector<std::string>& keys);
 
+// Inside a transaction: asks for what the positioning `op` (a get-equal, -greater, -less,
+// -first or -last) with this key buffer on key `keyNum` would read of the table open at
+// `positionBlock`, about `rows` records, to be read together with the next statement that
+// goes to a server. That positioning, made later in the transaction on any position block
+// of the table, then costs no round trip; the transaction's writes to the table in between
+// show in it as they would otherwise. A hint: table files need none, and a positioning
+// that was not asked for, or cannot be answered from what was, reads as always.
+int AskAhead(void* positionBlock, uint16_t op, int8_t keyNum, const void* keyBuf, uint8_t keyLen,
+             uint32_t rows);
+
 // For a transaction that ends at its first failed write, as a save does: until it ends, its
 // writes to a server go out together with the next statement that must wait for the
 // server's answer (a read, or the commit), so that a save costs no round trip per write. A

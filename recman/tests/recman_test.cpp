@@ -299,6 +299,70 @@ TEST_P(RecmanEngineTest, ReadAheadNeverServesARecordChangedMeanwhile) {
     EXPECT_STREQ(scan.Rec().id, "108");
 }
 
+// Positionings asked for ahead come with the transaction's next read, and show what the
+// transaction wrote after that read as a positioning made then would: an insert among
+// duplicates, records moved into and out of the range, a deletion; whether the answer
+// held the whole range or was cut at its number of rows.
+TEST_P(RecmanEngineTest, PositioningsAskedAheadShowTheWritesMadeAfterThem) {
+    Table t(Path("A.BTR"));
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_EQ(t.Insert(MakeRecord("a" + std::to_string(i), "g", i)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("h1", "h", 10)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("f1", "f", 11)), 0);
+    uint32_t len = 0;
+    const auto tx = [&](uint16_t op) { return BTRCALL(op, nullptr, nullptr, &len, nullptr, 0, 0); };
+    const auto ask = [&](uint16_t op, int8_t key, const std::string& value, uint32_t rows) {
+        char buffer[255] = {};
+        std::memcpy(buffer, value.data(), value.size());
+        return recman::AskAhead(t.Block(), op, key, buffer, sizeof buffer, rows);
+    };
+    // The ids from a positioning on, stepping in direction dir while the group is "g".
+    const auto walk = [&](uint16_t op, int8_t key, const std::string& value, uint16_t step) {
+        std::vector<std::string> ids;
+        for (int st = t.Call(op, key, value); st == 0 && std::string(t.Rec().group) == "g";
+             st = t.Call(step, key))
+            ids.emplace_back(t.Rec().id);
+        return ids;
+    };
+
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    recman::BatchTransactionWrites();
+    EXPECT_EQ(ask(kOpGetNext, 1, "g", 3), kInvalidOperation);
+    ASSERT_EQ(ask(kOpGetGreaterOrEqual, 1, "g", 3), 0);
+    ASSERT_EQ(ask(kOpGetLessOrEqual, 1, "g", 16), 0);
+    ASSERT_EQ(ask(kOpGetGreaterOrEqual, 0, "a4", 1), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "h1"), 0);  // the read they come with
+    ASSERT_EQ(t.Update(MakeRecord("h1", "g", 10)), 0);
+    ASSERT_EQ(t.Insert(MakeRecord("a7", "g", 7)), 0);
+    ASSERT_EQ(t.CallInt(kOpGetEqual, 2, 2), 0);
+    ASSERT_EQ(t.Update(MakeRecord("a2", "z", 2)), 0);
+    ASSERT_EQ(t.CallInt(kOpGetEqual, 2, 4), 0);
+    ASSERT_EQ(t.Delete(), 0);
+
+    const uint64_t before = recman::RoundTrips();
+    EXPECT_EQ(walk(kOpGetLessOrEqual, 1, "g", kOpGetPrevious),
+              (std::vector<std::string>{"a7", "h1", "a6", "a5", "a3", "a1"}));
+    if (GetParam() == ETestEngine::kServerUncached) {
+        EXPECT_EQ(recman::RoundTrips() - before, 0u) << "the whole range came with the read";
+    }
+    EXPECT_EQ(walk(kOpGetGreaterOrEqual, 1, "g", kOpGetNext),
+              (std::vector<std::string>{"a1", "a3", "a5", "a6", "h1", "a7"}));
+    // The one row asked for is gone: the positioning reads from the server instead.
+    ASSERT_EQ(t.Call(kOpGetGreaterOrEqual, 0, "a4"), 0);
+    EXPECT_STREQ(t.Rec().id, "a5");
+    ASSERT_EQ(tx(kOpEndTransaction), 0);
+    EXPECT_EQ(t.Scan(1), (std::vector<std::string>{"f1", "a1", "a3", "a5", "a6", "h1", "a7", "a2"}));
+
+    // Asked for and never made, or asked outside a transaction: nothing changes.
+    ASSERT_EQ(ask(kOpGetGreaterOrEqual, 1, "g", 3), 0);
+    ASSERT_EQ(tx(kOpBeginTransaction), 0);
+    ASSERT_EQ(ask(kOpGetFirst, 2, "", 4), 0);
+    ASSERT_EQ(t.Call(kOpGetEqual, 0, "a1"), 0);
+    ASSERT_EQ(tx(kOpAbortTransaction), 0);
+    EXPECT_EQ(walk(kOpGetGreaterOrEqual, 1, "g", kOpGetNext),
+              (std::vector<std::string>{"a1", "a3", "a5", "a6", "h1", "a7"}));
+}
+
 // Copying from one file into another while scanning: the scan's read-ahead outlives the
 // writes to the other file, but never a rollback of writes to its own.
 TEST_P(RecmanEngineTest, ReadAheadFollowsOnlyItsOwnFilesChanges) {

@@ -168,6 +168,12 @@ void CBaseDBCall::ExpectRows(uint32_t rows) {
     if (m_open) recman::ExpectRows(m_positionBlock, rows);
 }
 
+int CBaseDBCall::AskAhead(uint16_t op, uint32_t rows) {
+    if (!m_open) return recman::kFileNotOpen;
+    return recman::AskAhead(m_positionBlock, op, m_keyNumber, m_keyBuffer, recman::kMaxKeyLength,
+                            rows);
+}
+
 int CBaseDBCall::Call(uint16_t op) {
     if (!m_open) {
         return Finish(recman::kFileNotOpen);

@@ -118,6 +118,11 @@ public:
     // The next GetGREQ (or other positioning but GetEQUAL) starts a scan of about `rows`
     // records: its first read takes them together.
     void ExpectRows(uint32_t rows);
+    // Inside a transaction: the positioning `op` with the key number and key buffer as they
+    // are set now, reading about `rows` records, is read together with the next statement
+    // that goes to a server, so that making it later in the transaction (on any object of
+    // this table) costs no round trip. A hint; leaves this object's position and status alone.
+    int AskAhead(uint16_t op, uint32_t rows);
 
 protected:
     // Runs after every successful Get; derived classes complete the record here (the
