@@ -119,15 +119,52 @@ int ParseTimeField(const char* field, size_t width) {
 namespace {
 // A column's reservations of one day, and one more: what a strip reads at once.
 constexpr uint32_t kColumnDayRows = 32;
-}  // namespace
+// The walk back to a patient's latest came day: a few records mostly.
+constexpr uint32_t kLastVisitRows = 4;
 
-int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* code,
-                               const char* yyyymmdd,
-                               const std::function<bool(const tagRESERVATIONDB&)>& visit) {
+
+// Sets the table's key and key buffer for the first reservation of a column's day.
+ReservationColumnKey SetOnColumnDay(CReservationDB& db, bool doctorMode, const char* code,
+                                    const char* yyyymmdd) {
     const char* columnCode = (code == nullptr || code[0] == '\0') ? kDefaultColumnCode : code;
     const ReservationColumnKey key = ReservationColumnKey::Make(columnCode, yyyymmdd, "0000");
     db.SetKey(doctorMode ? kReservationKeyDoctor : kReservationKeyUnit);
     db.SetKeyBuffer(&key, sizeof key);
+    return key;
+}
+
+// Sets the table's key and key buffer past the patient's newest reservation.
+ReservationPatientKey SetAfterPatientsNewest(CReservationDB& db, const char* patientId) {
+    const ReservationPatientKey key =
+        ReservationPatientKey::Make(patientId, kLastReservationDay, "9999");
+    db.SetKey(kReservationKeyPatient);
+    db.SetKeyBuffer(&key, sizeof key);
+    return key;
+}
+}  // namespace
+
+void AskAheadForColumnDay(CVeloDBSys* db, bool doctorMode, const char* code,
+                          const char* yyyymmdd) {
+    CReservationDB reservations;
+    if (reservations.SetAssociatedDB(db) != recman::kOk) return;
+    SetOnColumnDay(reservations, doctorMode, code, yyyymmdd);
+    reservations.AskAhead(recman::kOpGetGreaterOrEqual, kColumnDayRows);
+}
+
+void AskAheadForLastVisit(CVeloDBSys* db, const char* patientId) {
+    if (patientId == nullptr || patientId[0] == '\0') return;
+    CReservationDB reservations;
+    if (reservations.SetAssociatedDB(db) != recman::kOk) return;
+    SetAfterPatientsNewest(reservations, patientId);
+    reservations.AskAhead(recman::kOpGetLessOrEqual, kLastVisitRows);
+    CPatientDB patients;
+    if (patients.SetAssociatedDB(db) == recman::kOk) patients.PrefetchPatients({patientId});
+}
+
+int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* code,
+                               const char* yyyymmdd,
+                               const std::function<bool(const tagRESERVATIONDB&)>& visit) {
+    const ReservationColumnKey key = SetOnColumnDay(db, doctorMode, code, yyyymmdd);
     db.ExpectRows(kColumnDayRows);
     int status = db.GetGREQ();
     while (status == recman::kOk && db.IsEOF() == 0) {
@@ -161,10 +198,7 @@ int LastVisitRule(CVeloDBSys* db, const char* patientId) {
         CReservationDB reservations;
         status = reservations.SetAssociatedDB(db);
         if (status != recman::kOk) return status;
-        const ReservationPatientKey key =
-            ReservationPatientKey::Make(patientId, kLastReservationDay, "9999");
-        reservations.SetKey(kReservationKeyPatient);
-        reservations.SetKeyBuffer(&key, sizeof key);
+        const ReservationPatientKey key = SetAfterPatientsNewest(reservations, patientId);
         status = reservations.GetLEEQ();
         while (status == recman::kOk && reservations.IsEOF() == 0) {
             const tagRESERVATIONDB& record = reservations.m_Data;

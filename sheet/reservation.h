@@ -187,6 +187,14 @@ int ForEachReservationOfColumn(CReservationDB& db, bool doctorMode, const char* 
                                const char* yyyymmdd,
                                const std::function<bool(const tagRESERVATIONDB&)>& visit);
 
+// Inside a transaction that goes on to scan the column's day (ForEachReservationOfColumn),
+// or to run LastVisitRule for the patient: asks for what they read first to come with the
+// transaction's next read, so that on a server they cost no round trip of their own.
+// Hints: nothing is read now, and a failure shows when the scan or the rule reads.
+void AskAheadForColumnDay(CVeloDBSys* db, bool doctorMode, const char* code,
+                          const char* yyyymmdd);
+void AskAheadForLastVisit(CVeloDBSys* db, const char* patientId);
+
 // Keeps the patient's LastVisitDate current after a reservation's came state was written:
 // the latest day on which the patient came (Status 1), looked for from the patient's newest
 // reservation back, becomes the LastVisitDate, whichever reservation was switched (ticking

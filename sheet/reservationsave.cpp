@@ -255,9 +255,16 @@ int RelinkStandbyEntries(CVeloDBSys* db, const std::string& oldNo, const std::st
     return recman::kOk;
 }
 
+bool RunsLastVisitRule(const ReservationInput& in) {
+    return in.dialogMode != kDialogModeChange && !in.patientId.empty();
+}
+
 // One attempt of the whole save inside an open transaction. REQUIRES: a transaction is open.
 AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
                                  const SheetSettings& settings) {
+    // The column's check and the last-visit walk come with the save's first read.
+    AskAheadForColumnDay(db, DoctorMode(in), ColumnCode(in).c_str(), in.resDate.c_str());
+    if (RunsLastVisitRule(in)) AskAheadForLastVisit(db, in.patientId.c_str());
     AttemptOutcome outcome;
     CReservationDB reservations;
     outcome.status = reservations.SetAssociatedDB(db);
@@ -329,7 +336,7 @@ AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
         }
     }
 
-    if (in.dialogMode != kDialogModeChange && !in.patientId.empty()) {
+    if (RunsLastVisitRule(in)) {
         const int status = LastVisitRule(db, in.patientId.c_str());
         // A reservation of a patient who is no longer in the file still saves.
         if (status != recman::kOk && status != recman::kKeyNotFound) {
