@@ -2,7 +2,6 @@
 #include "recman/lookupcache.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace recman {
 namespace {
@@ -27,11 +26,12 @@ LookupCache::Row& LookupCache::Keep(int key, const std::string& ordered, Row row
     if (m_rows.size() >= kMaxRows) Clear();
     const std::string mapKey = MapKey(key, ordered);
     Erase(mapKey);
-    m_recent.push_front(mapKey);
-    std::vector<std::string>& keys = m_keysOfId[row.id];
-    keys.push_back(mapKey);
+    m_keysOfId[row.id].push_back(mapKey);
     const uint64_t validIn = row.validIn;
-    Entry& entry = m_rows[mapKey] = Entry{std::move(row), m_recent.begin()};
+    Entry& entry = m_rows[mapKey];
+    entry.row = std::move(row);
+    m_recent.push_front(&entry);
+    entry.recent = m_recent.begin();
     if (validIn) NoteStanding(mapKey, validIn);
     return entry.row;
 }
@@ -48,6 +48,7 @@ void LookupCache::Clear() {
     m_keysOfId.clear();
     m_recent.clear();
     m_standing.clear();
+    m_quietStandsIn = 0;
 }
 
 void LookupCache::Erase(const std::string& mapKey) {
@@ -90,10 +91,11 @@ void LookupCache::TakeIn(const Schema& schema, int64_t id, const std::string* re
     std::vector<std::pair<int, Row>> moved;
     for (const std::string& mapKey : keys->second) {
         Row& row = m_rows.at(mapKey).row;
-        if (record && row.validIn == transaction) moved.emplace_back(uint8_t(mapKey[0]), row);
+        if (record && StandsIn(row, transaction)) moved.emplace_back(uint8_t(mapKey[0]), row);
     }
     EraseId(id);
     for (auto& [key, row] : moved) {
+        row.validIn = transaction;
         row.record = *record;
         row.xmin = xmin;
         row.checkedAt = now;
@@ -115,6 +117,7 @@ void LookupCache::SnapshotPassed(uint64_t transaction, const std::string& snapsh
     // leaves its rows behind, standing nowhere that can be presumed.
     if (snapshot.empty() || snapshot != m_quietSnapshot) ++m_quietChain;
     m_quietSnapshot = next;
+    m_quietStandsIn = 0;
     if (transaction != m_standingTransaction) return;
     for (const std::string& mapKey : m_standing) {
         const auto it = m_rows.find(mapKey);
@@ -128,11 +131,10 @@ void LookupCache::IdsAndVersions(std::vector<int64_t>* ids, std::vector<int64_t>
     ids->clear();
     xmins->clear();
     if (quietSnapshots) quietSnapshots->clear();
-    std::unordered_set<int64_t> taken;
-    for (const std::string& mapKey : m_recent) {
-        if (taken.size() >= kMaxChecked) break;
-        const Row& row = m_rows.at(mapKey).row;
-        if (!taken.insert(row.id).second) continue;
+    // A row kept under two keys is named twice, which the check takes as once.
+    for (const Entry* entry : m_recent) {
+        if (ids->size() >= kMaxChecked) break;
+        const Row& row = entry->row;
         ids->push_back(row.id);
         xmins->push_back(row.xmin);
         if (quietSnapshots) quietSnapshots->push_back(QuietSnapshotOf(row));

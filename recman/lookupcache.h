@@ -57,6 +57,17 @@ public:
     // After a commit whose transaction saw `snapshot`: the rows it found standing, and those
     // that stood at that snapshot already, stand at `next` as long as nothing else runs.
     void SnapshotPassed(uint64_t transaction, const std::string& snapshot, const std::string& next);
+    // The transaction's snapshot is the quiet one the cache has reached: every row standing
+    // there stands in the transaction.
+    void QuietSnapshotStands(uint64_t transaction, const std::string& snapshot) {
+        if (!snapshot.empty() && snapshot == m_quietSnapshot) m_quietStandsIn = transaction;
+    }
+    // Whether the row is known to stand in the transaction's snapshot.
+    bool StandsIn(const Row& row, uint64_t transaction) const {
+        return transaction != 0 &&
+               (row.validIn == transaction ||
+                (m_quietStandsIn == transaction && row.quietChain == m_quietChain));
+    }
     // After the server's check of the rows `checkedIds`: forgets those it named as changed
     // or gone, and marks the other checked rows as standing (with the table's count of
     // commits, the time and transaction).
@@ -71,7 +82,7 @@ private:
     // recent first), and the rows found standing in one transaction are listed.
     struct Entry {
         Row row;
-        std::list<std::string>::iterator recent;
+        std::list<Entry*>::iterator recent;
     };
     static std::string MapKey(int key, const std::string& ordered);
     void Erase(const std::string& mapKey);
@@ -81,12 +92,13 @@ private:
 
     std::unordered_map<std::string, Entry> m_rows;  // by key number and ordered key
     std::unordered_map<int64_t, std::vector<std::string>> m_keysOfId;
-    std::list<std::string> m_recent;
+    std::list<Entry*> m_recent;
     uint64_t m_standingTransaction = 0;
     std::vector<std::string> m_standing;  // found standing in m_standingTransaction
     // The current chain of quiet snapshots and the snapshot it has reached.
     uint64_t m_quietChain = 1;
     std::string m_quietSnapshot;
+    uint64_t m_quietStandsIn = 0;  // the transaction whose snapshot it is
 };
 
 }  // namespace recman

@@ -759,13 +759,12 @@ int PgEngine::RoundTrip(PgStatement* statements, size_t count, PGresult** result
         return kServerUnreachable;
     }
     DrainNotifications();
-    if (beginning && m_begun && (!presumedTables.empty() || !presumedRows.empty())) {
-        if (!presumed.empty() && m_snapshot == presumed) {
-            const int64_t now = NowMicros();
+    if (beginning && m_begun && !presumed.empty()) {
+        if (m_snapshot == presumed) {
             for (PgTable* t : presumedTables) t->cache.validIn = m_transactionSerial;
-            for (auto& [t, ids] : presumedRows)
-                t->lookups.Checked(ids, {}, t->changes, now, m_transactionSerial);
-        } else if (status == kOk) {
+            for (auto& [name, t] : m_tables)
+                t->lookups.QuietSnapshotStands(m_transactionSerial, presumed);
+        } else if (status == kOk && (!presumedTables.empty() || !presumedRows.empty())) {
             status = CheckKept(presumedTables, presumedRows);
         }
     }
@@ -974,7 +973,7 @@ int PgEngine::UseCache(PgTable* t, bool* usable) {
 
 bool PgEngine::LookupCurrent(const PgTable* t, const LookupCache::Row& row) const {
     if (!m_conn) return false;
-    if (m_inTransaction) return m_begun && row.validIn == m_transactionSerial;
+    if (m_inTransaction) return m_begun && t->lookups.StandsIn(row, m_transactionSerial);
     return row.changes == t->changes && NowMicros() - row.checkedAt < kFreshMicros;
 }
 
@@ -1168,7 +1167,7 @@ int PgEngine::Prefetch(Table* table, int key, const std::vector<std::string>& or
     for (const std::string& value : ordered) {
         const LookupCache::Row* row = t->lookups.Find(key, value);
         const bool standing =
-            row && (m_inTransaction ? (m_begun && row->validIn == m_transactionSerial)
+            row && (m_inTransaction ? (m_begun && t->lookups.StandsIn(*row, m_transactionSerial))
                                     : LookupCurrent(t, *row));
         if (!standing && asked.insert(value).second) wanted.push_back(&value);
     }
