@@ -9,7 +9,9 @@
 // same database, loaded once per pushed database by COPY from the suite's tables and kept
 // with the cluster: each with its record as bytea and the columns its queries need, indexed
 // like the suite's keys. It is the best a client written straight against libpq would do: it
-// prepares every statement once, sends the statements of one load or one save together in
+// prepares every statement once, has the server plan them once (a day's reads, the lab list,
+// the booking save) or for each run's values (a week's range, which a single plan serves
+// several times slower), whichever is faster, sends the statements of one load or one save together in
 // pipeline mode (a day or week reload, and the lab refresh, are one round trip in one
 // REPEATABLE READ READ ONLY transaction, the patients and lab items joined to the
 // reservations and the small masters read whole; the booking save is two round trips in
@@ -379,7 +381,8 @@ private:
 
 class CPlainServerSheet final : private CPlainSheetLookup {
 public:
-    explicit CPlainServerSheet(const std::string& conninfo) : m_db(conninfo) {
+    // A week's range is best planned for its values, a day's reads once.
+    CPlainServerSheet(const std::string& conninfo, CPlainPg::Plans plans) : m_db(conninfo, plans) {
         m_db.Prepare({{"day", kDaySql}, {"week", kWeekSql}, {"masters", kMastersSql}});
     }
 
@@ -493,7 +496,8 @@ private:
 
 class CPlainServerLab {
 public:
-    explicit CPlainServerLab(const std::string& conninfo) : m_db(conninfo) {
+    explicit CPlainServerLab(const std::string& conninfo)
+        : m_db(conninfo, CPlainPg::Plans::kOnce) {
         m_db.Prepare({{"lab",
                        "SELECT m.data, p.data FROM plain.material m"
                        " LEFT JOIN plain.patient p ON p.id = m.patient"
@@ -546,7 +550,8 @@ private:
 // overlap check; the writes and the commit in the second.
 class CPlainServerClinic {
 public:
-    explicit CPlainServerClinic(const std::string& conninfo) : m_db(conninfo) {
+    explicit CPlainServerClinic(const std::string& conninfo)
+        : m_db(conninfo, CPlainPg::Plans::kOnce) {
         m_db.Prepare({
             {"counter", "SELECT data FROM plain.counter WHERE name = $1 FOR UPDATE"},
             {"strip",
@@ -731,7 +736,7 @@ std::string CheckSameLoads(const Setup& s) {
     const auto columns = LoadColumnEntities(&db, 0);
     const auto units = UnitCodes(columns);
     const bool clock24 = ReadSheetSettings().clock24;
-    CPlainServerSheet plain(s.conninfo);
+    CPlainServerSheet plain(s.conninfo, CPlainPg::Plans::kOnce);
     DayData ourDay, plainDay;
     if (LoadDayWithClock(&db, s.day, 0, columns, false, true, &ourDay) != 0)
         return "the suite could not load the day";
@@ -879,7 +884,7 @@ void BM_ServerSheetDay_Libpq(benchmark::State& state) {
     const Setup& s = TheSetup();
     CVeloDBSys db(s.folder);
     const auto units = UnitCodes(LoadColumnEntities(&db, 0));
-    CPlainServerSheet plain(s.conninfo);
+    CPlainServerSheet plain(s.conninfo, CPlainPg::Plans::kOnce);
     const uint64_t start = plain.RoundTrips();
     for (auto _ : state) {
         DayData day;
@@ -921,7 +926,7 @@ void BM_ServerSheetWeek_Libpq(benchmark::State& state) {
     CVeloDBSys db(s.folder);
     const auto units = UnitCodes(LoadColumnEntities(&db, 0));
     const bool clock24 = ReadSheetSettings().clock24;
-    CPlainServerSheet plain(s.conninfo);
+    CPlainServerSheet plain(s.conninfo, CPlainPg::Plans::kPerRun);
     const uint64_t start = plain.RoundTrips();
     for (auto _ : state) {
         std::array<DayData, 7> week;

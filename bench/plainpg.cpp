@@ -51,7 +51,6 @@ bool PgCopyValue(const PGresult* result, int row, int column, void* out, size_t 
 }
 
 namespace {
-// Prepared statements with a LIMIT parameter are planned afresh on each run otherwise.
 bool SetGenericPlans(PGconn* conn) {
     PGresult* result = PQexec(conn, "SET plan_cache_mode = force_generic_plan");
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
@@ -60,11 +59,11 @@ bool SetGenericPlans(PGconn* conn) {
 }
 }  // namespace
 
-CPlainPg::CPlainPg(const std::string& conninfo) {
+CPlainPg::CPlainPg(const std::string& conninfo, Plans plans) {
     m_conn = PQconnectdb(conninfo.c_str());
     if (PQstatus(m_conn) != CONNECTION_OK) {
         m_error = "cannot connect: " + Trimmed(PQerrorMessage(m_conn));
-    } else if (!SetGenericPlans(m_conn)) {
+    } else if (plans == Plans::kOnce && !SetGenericPlans(m_conn)) {
         m_error = "cannot choose generic plans: " + Trimmed(PQerrorMessage(m_conn));
     } else if (PQenterPipelineMode(m_conn) != 1) {
         m_error = "cannot enter pipeline mode: " + Trimmed(PQerrorMessage(m_conn));

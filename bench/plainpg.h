@@ -46,7 +46,11 @@ bool PgCopyValue(const PGresult* result, int row, int column, void* out, size_t 
 
 class CPlainPg final {
 public:
-    explicit CPlainPg(const std::string& conninfo);
+    // How the server plans the prepared statements: afresh for each run's values (its
+    // default, best for a range whose size the values decide), or once (best for reads of
+    // a few rows by key, whose planning costs more than their run).
+    enum class Plans { kPerRun, kOnce };
+    explicit CPlainPg(const std::string& conninfo, Plans plans = Plans::kPerRun);
     ~CPlainPg();
     CPlainPg(const CPlainPg&) = delete;
     CPlainPg& operator=(const CPlainPg&) = delete;
