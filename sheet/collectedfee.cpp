@@ -110,6 +110,11 @@ FeeAmounts ComputeFeeAmounts(int fee, const std::string& day, int consumptionTax
     return amounts;
 }
 
+void AskAheadForCollectedFee(CVeloDBSys* db) {
+    CSaleDB sales;
+    if (sales.SetAssociatedDB(db) == recman::kOk) sales.AskAheadForNextSaleNo();
+}
+
 int SettleCollectedFee(CVeloDBSys* db, CReservationDB& reservations, const SheetSettings& settings,
                        FeeRule rule) {
     const tagRESERVATIONDB& r = reservations.m_Data;

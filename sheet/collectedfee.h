@@ -30,6 +30,10 @@ enum class FeeRule {
 int SettleCollectedFee(CVeloDBSys* db, CReservationDB& reservations, const SheetSettings& settings,
                        FeeRule rule);
 
+// Inside a transaction that goes on to SettleCollectedFee: what booking a new sale reads
+// comes with the transaction's next read. A hint.
+void AskAheadForCollectedFee(CVeloDBSys* db);
+
 // Deletes the sale and all its lines. REQUIRES: a transaction is open. A sale that is not
 // there is nothing to delete (0).
 int DeleteSaleWithLines(CVeloDBSys* db, const char* saleNo);

@@ -255,6 +255,12 @@ int RelinkStandbyEntries(CVeloDBSys* db, const std::string& oldNo, const std::st
     return recman::kOk;
 }
 
+// Whether the save books a collected fee, as far as the dialog tells (a changed
+// reservation keeps the came state it had).
+bool SettlesFee(const ReservationInput& in) {
+    return in.came && in.collectFee && !in.blockedTime;
+}
+
 bool RunsLastVisitRule(const ReservationInput& in) {
     return in.dialogMode != kDialogModeChange && !in.patientId.empty();
 }
@@ -262,8 +268,10 @@ bool RunsLastVisitRule(const ReservationInput& in) {
 // One attempt of the whole save inside an open transaction. REQUIRES: a transaction is open.
 AttemptOutcome SaveInTransaction(CVeloDBSys* db, const ReservationInput& in,
                                  const SheetSettings& settings) {
-    // The column's check and the last-visit walk come with the save's first read.
+    // The column's check, the sale's number and the last-visit walk come with the save's
+    // first read.
     AskAheadForColumnDay(db, DoctorMode(in), ColumnCode(in).c_str(), in.resDate.c_str());
+    if (SettlesFee(in)) AskAheadForCollectedFee(db);
     if (RunsLastVisitRule(in)) AskAheadForLastVisit(db, in.patientId.c_str());
     AttemptOutcome outcome;
     CReservationDB reservations;

@@ -23,11 +23,20 @@ int CSaleDB::GetSaleData(const char* saleNo) {
     return GetEqualByParts(kKeySaleNo, {{saleNo, sizeof m_Data.SaleNo}});
 }
 
-int CSaleDB::NextSaleNo(std::string* saleNo) {
+void CSaleDB::SetKeyOnHighestSaleNo() {
     SetKey(kKeySaleNo);
     char key[sizeof m_Data.SaleNo] = {};
     std::memcpy(key, kHighestSaleNo, sizeof kHighestSaleNo - 1);
     SetKeyBuffer(key, sizeof key);
+}
+
+int CSaleDB::AskAheadForNextSaleNo() {
+    SetKeyOnHighestSaleNo();
+    return AskAhead(recman::kOpGetLessOrEqual, 1);
+}
+
+int CSaleDB::NextSaleNo(std::string* saleNo) {
+    SetKeyOnHighestSaleNo();
     long long next = 1;
     const int status = GetLEEQ();
     if (status == recman::kOk) {

@@ -146,7 +146,11 @@ public:
     // and the caller aborts. On success *saleNoOut is the new number and m_Data the stored
     // sale.
     int InsertAdjustFee(std::string* saleNoOut, const tagSALEITEM& line, CSaleItemDB& lines);
+    // Inside a transaction that goes on to book a sale: the read of the highest number comes
+    // with the transaction's next read (see CBaseDBCall::AskAhead). Sets the key.
+    int AskAheadForNextSaleNo();
 
 private:
+    void SetKeyOnHighestSaleNo();
     int NextSaleNo(std::string* saleNo);
 };
