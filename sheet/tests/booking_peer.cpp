@@ -1,7 +1,10 @@
 // A second workstation for the booking tests. Modes:
-//   book DIR START END PATIENT  open the database in DIR, print "ready", wait for the line
+//   book DIR START END PATIENT [uncached]
+//                               open the database in DIR, print "ready", wait for the line
 //                               "go", save a new reservation of unit 01 on 2010-05-10 from
-//                               START to END, and print "ok NUMBER" or "refused STRINGID STATUS"
+//                               START to END, and print "ok NUMBER" or "refused STRINGID
+//                               STATUS"; with "uncached", a server engine keeps no table in
+//                               the process, so every read of the save goes to the server
 //   crash DIR N                 save a came reservation with a collected fee and kill itself
 //                               at the Nth file event of the save; prints "committed" when the
 //                               save ends before event N
@@ -99,11 +102,15 @@ int SaveMemos(const std::string& dir, int first, int count) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "book" && argc == 6) return Book(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    if (mode == "book" && (argc == 6 || (argc == 7 && std::string(argv[6]) == "uncached"))) {
+        if (argc == 7) recman::testing::SetServerCacheRows(0);
+        return Book(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    }
     if (mode == "crash" && argc == 4) return Crash(argv[2], std::atoi(argv[3]));
     if (mode == "memo" && argc == 5)
         return SaveMemos(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
-    std::cerr << "usage: booking_peer book DIR START END PATIENT | crash DIR N | memo DIR FIRST N"
+    std::cerr << "usage: booking_peer book DIR START END PATIENT [uncached] | crash DIR N | memo "
+                 "DIR FIRST N"
               << std::endl;
     return 2;
 }

@@ -35,13 +35,26 @@ public:
 class BookingProcessTest : public ::testing::TestWithParam<ETestEngine> {
 protected:
     void SetUp() override {
-        const bool server = GetParam() == ETestEngine::kServer;
+        const bool server = GetParam() != ETestEngine::kEmbedded;
+        // Nothing kept in the process: every read of a save goes to the server, and the save
+        // asks for its later reads ahead.
+        recman::testing::SetServerCacheRows(GetParam() == ETestEngine::kServerUncached ? 0 : -1);
         m_testDb = std::make_unique<CTestDatabase>("velotest", [server](const std::string& folder) {
             return !server || !CTestServer::Get().UseIn(folder).empty();
         });
         ASSERT_TRUE(m_testDb->Error().empty()) << m_testDb->Error() << " " << CTestServer::Get().Error();
         m_folder = m_testDb->Folder();
         m_db = &m_testDb->Db();
+    }
+
+    void TearDown() override { recman::testing::SetServerCacheRows(-1); }
+
+    // The peer's arguments for booking the band [start, end) for the patient.
+    std::vector<std::string> BookArgs(int start, int end, const std::string& patient) const {
+        std::vector<std::string> args = {"book", m_folder, std::to_string(start),
+                                         std::to_string(end), patient};
+        if (GetParam() == ETestEngine::kServerUncached) args.push_back("uncached");
+        return args;
     }
 
     int Count(CBaseDBCall& table) {
@@ -79,7 +92,9 @@ protected:
     CVeloDBSys* m_db = nullptr;
 };
 
-INSTANTIATE_TEST_SUITE_P(, BookingProcessTest, ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer),
+INSTANTIATE_TEST_SUITE_P(, BookingProcessTest,
+                         ::testing::Values(ETestEngine::kEmbedded, ETestEngine::kServer,
+                                           ETestEngine::kServerUncached),
                          TestEngineName);
 
 // The walk through a save's file events is the embedded engine's.
@@ -91,8 +106,8 @@ TEST_P(BookingProcessTest, TwoWorkstationsBookingOneBandLeaveExactlyOneReservati
     for (int round = 0; round < 4; ++round) {
         const int start = 900 + round * 100;
         const int end = start + 30;
-        Peer first({"book", m_folder, std::to_string(start), std::to_string(end), "0000000001"});
-        Peer second({"book", m_folder, std::to_string(start), std::to_string(end), "0000000002"});
+        Peer first(BookArgs(start, end, "0000000001"));
+        Peer second(BookArgs(start, end, "0000000002"));
         ASSERT_EQ(first.ReadLine(), "ready");
         ASSERT_EQ(second.ReadLine(), "ready");
         first.Send("go");

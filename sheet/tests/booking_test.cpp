@@ -36,6 +36,8 @@ constexpr char kDay[] = "20100510";
 
 class BookingTest : public SheetDbTest {
 protected:
+    explicit BookingTest(ETestEngine engine = ETestEngine::kEmbedded) : SheetDbTest(engine) {}
+
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(SheetDbTest::SetUp());
         CDate::SetTodayForTesting(2010, 5, 1);
@@ -153,6 +155,50 @@ protected:
 
 std::string Text(const char* field, size_t width) { return std::string(field, ::strnlen(field, width)); }
 #define FIELD(f) Text(f, sizeof f)
+
+// On a server, with nothing kept in the process: the save asks for its checks' reads ahead,
+// and they must still see what stands in the column and what the save itself wrote.
+class BookingOnServerTest : public BookingTest {
+protected:
+    BookingOnServerTest() : BookingTest(ETestEngine::kServerUncached) {}
+    void SetUp() override {
+        recman::testing::SetServerCacheRows(0);
+        BookingTest::SetUp();
+    }
+    void TearDown() override {
+        BookingTest::TearDown();
+        recman::testing::SetServerCacheRows(-1);
+    }
+};
+
+TEST_F(BookingOnServerTest, ACameBookingSeesItsColumnItsOwnWritesAndThePatientsLastVisit) {
+    AddPatient("0000000001", "山田");
+    AddPatient("0000000002", "休止", true);
+    AddCreditItem("001", "002", "調整料");
+    AddReservation("0000000050", "0000000001", "20100301", 900, 930, "01", "01", ResStatus::Came);
+    AddReservation("0000000051", "0000000001", "20100601", 900, 930);
+    AddReservation("0000000052", "0000000001", kDay, 900, 1000);
+    AddReservation("0000000053", "0000000002", kDay, 1000, 1100);  // an inactive patient's
+
+    const SaveResult saved = SaveReservation(&m_db, FeeInput(1000), m_settings);
+    ASSERT_TRUE(saved.ok) << saved.stringId << " " << saved.status;
+    const tagRESERVATIONDB r = Reservation(saved.reservationNo.c_str());
+    EXPECT_EQ(r.Status, 1);
+    CSaleDB sales;
+    ASSERT_EQ(sales.SetAssociatedDB(&m_db), 0);
+    EXPECT_EQ(sales.GetSaleData(FIELD(r.SaleNo).c_str()), 0);
+    // The walk back from the patient's newest reservation meets the one just saved before
+    // the older came day.
+    CPatientDB patients;
+    ASSERT_EQ(patients.SetAssociatedDB(&m_db), 0);
+    ASSERT_EQ(patients.GetPatientData("0000000001"), 0);
+    EXPECT_EQ(FIELD(patients.m_Data.LastVisitDate), "20100510");
+
+    EXPECT_EQ(SaveReservation(&m_db, NewInput(915, 945), m_settings).stringId, kIdsOverlap);
+    EXPECT_EQ(SaveReservation(&m_db, NewInput(1015, 1045, "0000000002"), m_settings).stringId,
+              kIdsOverlap);
+    EXPECT_EQ(ReservationCount(), 5);
+}
 
 TEST(BookingTexts, BandsTouchingDoNotOverlap) {
     EXPECT_FALSE(BandsOverlap(1000, 1030, 930, 1000));
