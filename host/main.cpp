@@ -18,6 +18,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(HostUsage()), stdout);
         return 0;
     }
+    if (args.options.version) {
+        std::fputs(qPrintable(HostVersion()), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
     return RunHost(args.options);

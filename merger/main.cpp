@@ -5,12 +5,39 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 #include "merger/convert.h"
 #include "merger/unitadlg.h"
 #include "recman/recman.h"
+#include "velo_version.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: Unita [--help] [--version]\n"
+    "The database merger (データベースのマージ): converts the practice database to the current\n"
+    "format and merges it with the cephalometric product's database into a new database\n"
+    "folder. The source folders come from VeloV1.ini, Xylo9.ini and Xylo8.ini in $VELO_WINDIR\n"
+    "(default ~/.config/velo/windows/); everything else is chosen in the window.\n"
+    "  -h, --help  show this text\n"
+    "  --version   print the version and exit\n"
+    "See Unita(1).\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the window system is needed; other arguments are Qt's own.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Unita %s\n", kVeloVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
     unita::SetProgramFolder(QApplication::applicationDirPath().toStdString() + "/");

@@ -2,6 +2,7 @@
 // network file system warning.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <set>
 
 #include "hostoptions.h"
@@ -32,6 +33,16 @@ TEST(HostOptions, AcceptsBothFormsOfValueOptions) {
     parsed = ParseHostArguments(Args({"-h"}));
     ASSERT_TRUE(parsed.ok);
     EXPECT_TRUE(parsed.options.help);
+    EXPECT_FALSE(parsed.options.version);
+    parsed = ParseHostArguments(Args({"--version"}));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_TRUE(parsed.options.version);
+    EXPECT_FALSE(parsed.options.help);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^velo \\d+\\.\\d+\\.\\d+\n$"))
+                    .match(HostVersion())
+                    .hasMatch())
+        << HostVersion().toStdString();
+    EXPECT_TRUE(HostUsage().contains(QStringLiteral("--version")));
     EXPECT_TRUE(ParseHostArguments({}).ok);
 }
 
@@ -178,11 +189,12 @@ TEST(ModuleEntry, ReportsAMissingLibraryOrEntry) {
     EXPECT_TRUE(entry.Problem().contains(QStringLiteral("libNoSuchModule.so")));
 }
 
-TEST(ModuleEntry, SearchesTheProgramFolderThenTheLibFolderBesideIt) {
+TEST(ModuleEntry, SearchesTheProgramFolderThenTheLibFoldersOfTheBuildAndOfAnInstall) {
     const QStringList folders = ModuleSearchFolders(QStringLiteral("/opt/velo/bin"));
-    ASSERT_EQ(folders.size(), 2);
+    ASSERT_EQ(folders.size(), 3);
     EXPECT_EQ(folders[0], QStringLiteral("/opt/velo/bin"));
     EXPECT_EQ(folders[1], QStringLiteral("/opt/velo/lib"));
+    EXPECT_EQ(folders[2], QStringLiteral("/opt/velo/lib/velo"));
 }
 
 }  // namespace
