@@ -1,6 +1,7 @@
 // velo: the host program of the clinic suite. Checks the command line (before any
 // window system is needed) and hands over to RunHost.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 
 #include "hostapp.h"
@@ -24,5 +25,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
+    // The desktop's menu entry and icon, once the package has installed them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velo")));
     return RunHost(args.options);
 }

@@ -2,6 +2,7 @@
 // database archive lies), shows the main window modally and ends when it closes.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
+    // The desktop's menu entry and icon, once the package has installed them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("Unita"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("Unita")));
     unita::SetProgramFolder(QApplication::applicationDirPath().toStdString() + "/");
     // The record manager's working file stays out of the databases the merger reads, in a
     // folder of the user's that outlives a reboot: a commit cut short by a power failure
