@@ -1,9 +1,10 @@
 // The data and workstation folders of the suite, found from the running executable.
 #include "suite/text/suitefolders.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "suite/text/hostprofile.h"
 
 namespace suitefolders {
 namespace {
@@ -19,14 +20,6 @@ std::string WithSlash(std::string folder) {
 std::string InstalledDataFolder(const std::string& programFolder) {
     const fs::path bin = fs::path(WithSlash(programFolder)).parent_path();
     return WithSlash((bin.parent_path() / "share" / "velo").lexically_normal().string());
-}
-
-// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config, as the host profile has it.
-std::string ConfigHome() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.config";
 }
 
 }  // namespace
@@ -52,7 +45,9 @@ std::string DataFolderFor(const std::string& programFolder) {
 std::string DataFolder() { return DataFolderFor(ProgramFolder()); }
 
 std::string WorkstationFolderFor(const std::string& programFolder) {
-    if (IsInstalledLayout(programFolder)) return WithSlash(ConfigHome() + "/velo");
+    if (IsInstalledLayout(programFolder)) {
+        return WithSlash(fs::path(CHostProfile::Path()).parent_path().string());
+    }
     return WithSlash(programFolder);
 }
 
