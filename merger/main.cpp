@@ -9,8 +9,11 @@
 #include "merger/convert.h"
 #include "merger/unitadlg.h"
 #include "recman/recman.h"
+#include "suite/text/privatefiles.h"
 
 int main(int argc, char** argv) {
+    // Patient data: every file and folder this program makes is closed to others.
+    privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
     unita::SetProgramFolder(QApplication::applicationDirPath().toStdString() + "/");
