@@ -11,6 +11,7 @@
 #include "hostwindow.h"
 #include "navigation.h"
 #include "networkwarning.h"
+#include "privatewarning.h"
 #include "sheetmodule.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/atomicfile.h"
@@ -86,6 +87,7 @@ int RunHost(const CHostOptions& options) {
         return 1;
     }
     WarnIfOnNetworkShare(folder, options.screenshot.isEmpty());
+    WarnIfOpenToOthers(folder, options.screenshot.isEmpty());
     // The modules and the next start read the open database's folder from here.
     if (!CHostProfile::WriteProfileString(section, key, folder)) {
         std::fprintf(stderr, "velo: cannot write the profile %s\n", CHostProfile::Path().c_str());

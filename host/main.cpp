@@ -6,8 +6,11 @@
 
 #include "hostapp.h"
 #include "hostoptions.h"
+#include "suite/text/privatefiles.h"
 
 int main(int argc, char** argv) {
+    // Patient data: every file and folder this program makes is closed to others.
+    privatefiles::CloseNewFilesToOthers();
     QStringList raw;
     for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
     const CHostArgs args = ParseHostArguments(WithoutQtOptions(raw));

@@ -16,6 +16,7 @@
 #include "suite/dbcall/materialdb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/text/hostprofile.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/xlistctrl.h"
 #include "suite/tool/screenshot.h"
 
@@ -37,6 +38,7 @@ void ShowAtSize(QWidget* window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
     if (argc != 3) {

@@ -21,6 +21,7 @@
 #include "merger/mergertext.h"
 #include "merger/mergesettings.h"
 #include "suite/text/cp932.h"
+#include "suite/text/privatefiles.h"
 #include "suite/text/suitefolders.h"
 #include "suite/tool/messageservice.h"
 
@@ -287,7 +288,8 @@ ECopyResult CopyOneFile(const std::string& source, const std::string& target, in
     bool ok = CopyFileContents(in, out);
     if (ok) {
         const struct timespec times[2] = {from.st_atim, from.st_mtim};
-        ok = ::fchmod(out, from.st_mode & 0777) == 0 && ::futimens(out, times) == 0 &&
+        // The copy is the clinic's file, closed to others whatever the source's mode was.
+        ok = ::fchmod(out, privatefiles::FileMode()) == 0 && ::futimens(out, times) == 0 &&
              ::fsync(out) == 0;
     }
     if (!ok) *error = errno ? errno : EIO;
@@ -393,8 +395,8 @@ void CopySubfolder(const std::string& source, const std::string& destination,
                    const std::string& name, const fs::path& real, SCopyRun& run) {
     if (real == run.m_destinationRoot) return;
     const std::string folder = destination + name;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
+    std::string ignored;  // a folder that cannot be made fails each of its files' copies
+    privatefiles::MakePrivateFolder(folder, &ignored);
     run.m_copying.push_back(real);
     CopyEntries(source + name + "/", folder + "/", run);
     run.m_copying.pop_back();

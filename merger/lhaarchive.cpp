@@ -34,6 +34,7 @@
 #include <system_error>
 
 #include "suite/text/atomicfile.h"
+#include "suite/text/privatefiles.h"
 
 namespace unita {
 namespace {
@@ -219,17 +220,18 @@ int Unlha(void* /*owner*/, const char* command, char* output, uint32_t outputSiz
     if (int code = ReadArchive(archivePath, &entries, &error); code != 0) {
         return Fail(code, error, output, outputSize);
     }
-    std::error_code ec;
-    fs::create_directories(destination, ec);
+    // A folder that cannot be made fails the first file written into it.
+    std::string folderError;
+    privatefiles::MakePrivateFolder(destination.string(), &folderError);
     RemoveStaleTemporaries(entries, destination);
     int files = 0;
     for (const SExtracted& item : entries) {
         const fs::path target = destination / item.m_path;
         if (item.m_folder) {
-            fs::create_directories(target, ec);
+            privatefiles::MakePrivateFolder(target.string(), &folderError);
             continue;
         }
-        fs::create_directories(target.parent_path(), ec);
+        privatefiles::MakePrivateFolder(target.parent_path().string(), &folderError);
         if (!WriteFileAtomically(target.string(), item.m_bytes, &error)) {
             return Fail(kLhaCannotWrite, error, output, outputSize);
         }

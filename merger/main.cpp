@@ -11,6 +11,7 @@
 #include "merger/convert.h"
 #include "merger/unitadlg.h"
 #include "recman/recman.h"
+#include "suite/text/privatefiles.h"
 #include "velo_version.h"
 
 namespace {
@@ -28,6 +29,8 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Patient data: every file and folder this program makes is closed to others.
+    privatefiles::CloseNewFilesToOthers();
     // Answered before the window system is needed; other arguments are Qt's own.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "merger/filecopy.h"
+#include "suite/text/privatefiles.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +36,11 @@ bool IsPlainNamePart(const std::string& part) {
     return part.find('/') == std::string::npos && part != "." && part != "..";
 }
 
-// Creates folder with its parents; true when it exists afterwards.
+// Creates folder with its parents, closed to others; true when it exists afterwards.
 bool MakeFolder(const std::string& folder) {
+    std::string ignored;  // the caller names the folder in its own message
+    privatefiles::MakePrivateFolder(folder, &ignored);
     std::error_code ec;
-    fs::create_directories(folder, ec);
     return fs::is_directory(folder, ec);
 }
 
@@ -222,11 +224,13 @@ bool CopyMediaFile(const std::string& from, const std::string& to, EOverwrite ov
     if (out.Get() < 0) return false;
     const std::string tempPath(temp.data());
 
-    // The copy keeps the source's permission bits and modification time, as a copy by the
-    // file manager would, so later "is the source newer" checks compare the real ages.
+    // The copy keeps the source's modification time, as a copy by the file manager would, so
+    // later "is the source newer" checks compare the real ages; its mode is the clinic's,
+    // closed to others whatever the source's was.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     bool ok = CopyFileContents(in.Get(), out.Get()) &&
-              ::fchmod(out.Get(), st.st_mode & 07777) == 0 && ::futimens(out.Get(), times) == 0;
+              ::fchmod(out.Get(), privatefiles::FileMode()) == 0 &&
+              ::futimens(out.Get(), times) == 0;
     ok = out.Close() && ok;
     ok = ok && PlaceTemporary(tempPath, to, overwrite);
     if (!ok) ::unlink(tempPath.c_str());

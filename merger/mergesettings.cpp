@@ -12,6 +12,7 @@
 
 #include "merger/unitaids.h"
 #include "suite/text/inifile.h"
+#include "suite/text/privatefiles.h"
 
 namespace unita {
 
@@ -303,13 +304,11 @@ bool CreateDestinationFolders(const SMergeFolders& f, QString* error) {
             return false;
         }
     }
+    // The merged clinic's folders are closed to others like every folder of the suite.
     for (const QString& folder : folders) {
-        std::error_code ec;
-        fs::create_directories(ToPath(folder), ec);
-        if (ec || !fs::is_directory(ToPath(folder))) {
-            if (error != nullptr) {
-                *error = CannotCreateMessage(folder, QString::fromLocal8Bit(ec.message()));
-            }
+        std::string why;
+        if (!privatefiles::MakePrivateFolder(ToPath(folder).string(), &why)) {
+            if (error != nullptr) *error = CannotCreateMessage(folder, QString::fromStdString(why));
             return false;
         }
     }

@@ -17,6 +17,7 @@
 #include "merger/unitaids.h"
 #include "recman/recman.h"
 #include "suite/text/inifile.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/screenshot.h"
 #include "suite/tool/xlistctrl.h"
@@ -52,6 +53,7 @@ void Click(QWidget& window, int id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
     if (argc != 4) {

@@ -473,17 +473,11 @@ extern "C" int BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dat
     if (needsData && (!dataBuf || !dataLen)) return kDataBufferTooShort;
     const bool needsKey = op != kOpDelete && op != kOpStat && op != kOpGetPosition;
     if (needsKey && !keyBuf) return kKeyBufferTooShort;
+    if (IsPositioning(op)) return Position(*c, op, dataBuf, dataLen, keyBuf, keyLen, keyNum);
     switch (op) {
         case kOpInsert: return Insert(*c, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpUpdate: return Update(*c, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpDelete: return Delete(*c);
-        case kOpGetEqual:
-        case kOpGetGreater:
-        case kOpGetGreaterOrEqual:
-        case kOpGetLess:
-        case kOpGetLessOrEqual:
-        case kOpGetFirst:
-        case kOpGetLast: return Position(*c, op, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpGetNext: return Step(*c, 1, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpGetPrevious: return Step(*c, -1, dataBuf, dataLen, keyBuf, keyLen, keyNum);
         case kOpStat: return Stat(*c, dataBuf, dataLen, keyNum);

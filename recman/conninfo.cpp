@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "recman/engines.h"
+#include "recman/filemode.h"
 #include "recman/recman.h"
 
 namespace recman {
@@ -33,16 +34,6 @@ bool WriteAll(int fd, const std::string& text) {
         done += size_t(n);
     }
     return true;
-}
-
-bool HasPassword(const std::string& conninfo) {
-    bool found = false;
-    if (PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr)) {
-        for (PQconninfoOption* o = options; o->keyword; ++o)
-            if (std::strcmp(o->keyword, "password") == 0 && o->val && *o->val) found = true;
-        PQconninfoFree(options);
-    }
-    return found;
 }
 
 }  // namespace
@@ -118,10 +109,16 @@ int ServerConnInfo(const std::string& folder, std::string* conninfo) {
 int WriteServerConnInfo(const std::string& folder, const std::string& conninfo) {
     const std::string path = ConnInfoPath(folder);
     const std::string temp = path + ".new-" + std::to_string(::getpid());
-    // A connection string that carries a password is for this user's eyes only.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          HasPassword(conninfo) ? 0600 : 0644);
+    // The connection string may carry a password: never open to others, whatever the
+    // umask, and to the clinic's group only as far as the umask allows (its workstations'
+    // accounts connect with it).
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return kIoError;
+    if (::fchmod(fd, NewFileMode() & 0660) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return kIoError;
+    }
     const bool written = WriteAll(fd, conninfo + "\n") && ::fsync(fd) == 0;
     ::close(fd);
     if (!written || ::rename(temp.c_str(), path.c_str()) != 0) {

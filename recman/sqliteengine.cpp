@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "recman/filemode.h"
+
 namespace recman {
 namespace {
 
@@ -914,6 +916,9 @@ int SqliteEngine::Create(const std::string& path, const Schema& schema, bool ove
         if (fd < 0 || ::fsync(fd) != 0) rc = SQLITE_IOERR;
         if (fd >= 0) ::close(fd);
     }
+    // SQLite makes its files 0644 less the umask; a table file is written by every account
+    // of the clinic's group, so it gets what the umask leaves of 0666 instead.
+    if (rc == SQLITE_OK && ::chmod(temp.c_str(), NewFileMode()) != 0) rc = SQLITE_IOERR;
     if (rc != SQLITE_OK) {
         ::unlink(temp.c_str());
         return ReadStatus(rc) == kOk ? kIoError : ReadStatus(rc);

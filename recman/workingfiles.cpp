@@ -15,6 +15,8 @@
 #include <map>
 #include <vector>
 
+#include "recman/filemode.h"
+
 namespace recman {
 namespace {
 
@@ -164,6 +166,9 @@ bool WorkingFile::Make(const std::string& pattern) {
         name.push_back('\0');
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) return false;
+        // mkostemp makes the file 0600; another account of the clinic's group that finds it
+        // left behind must open it to tell whether its owner lives and to tidy after it.
+        ::fchmod(fd, NewFileMode());
         // Waits while another process that found the new file not yet locked looks at it.
         // That process may have removed it meanwhile; then another is made.
         const bool locked = LockFirstByte(fd, true);

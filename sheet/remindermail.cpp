@@ -3,7 +3,6 @@
 #include <QStringList>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
 #include "recman/recman.h"
@@ -21,6 +20,7 @@
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
 #include "suite/text/inifile.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
@@ -138,8 +138,10 @@ public:
             return m_result;
         }
         m_folder = MailFolder(m_db);
-        std::error_code error;
-        std::filesystem::create_directories(m_folder, error);
+        // The sent mails hold patients' names and addresses: their folder is closed to others.
+        // One that cannot be made fails the first mail's keeping, with its message.
+        std::string ignored;
+        privatefiles::MakePrivateFolder(m_folder, &ignored);
         if (m_settings.dialUp && !DialUp()) return m_result;
         m_mail.SetStatusWindow(m_status);
         m_mail.SetMailer(kMailer);

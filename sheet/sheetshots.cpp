@@ -52,6 +52,7 @@
 #include "suite/postcard/postcarddata.h"
 #include "suite/postcard/postcardlayout.h"
 #include "suite/text/hostprofile.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/date.h"
 #include "suite/tool/screenshot.h"
 #include "suite/tool/xlistctrl.h"
@@ -217,6 +218,7 @@ std::pair<int, int> FreeBand(CVeloDBSys* db, const std::string& unit, const std:
 }  // namespace
 
 int main(int argc, char** argv) {
+    privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
     if (argc != 3) {

@@ -1,15 +1,53 @@
 // velodb check: every table file of a folder opened and checked by the record manager,
-// its record length compared with the catalogue, and missing catalogue tables named.
+// its record length compared with the catalogue, missing catalogue tables named, and every
+// file of the folder that accounts outside the clinic can read.
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <set>
 
 #include "recman/recman.h"
 #include "suite/dbcall/catalogue.h"
+#include "suite/text/privatefiles.h"
 #include "tablefile.h"
 #include "velodb.h"
 
 namespace velodb {
+namespace {
+
+// "0644": the permission bits of the file or folder.
+std::string ModeText(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return "?";
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", unsigned(st.st_mode & 07777));
+    return text;
+}
+
+// Names every file and folder of `folder` that others can read, with the command that
+// closes them; false when there is one.
+bool ReportOpenToOthers(const std::string& folder, std::ostream& out) {
+    const std::vector<std::string> open = privatefiles::OpenToOthers(folder);
+    if (open.empty()) return true;
+    const std::string prefix = (std::filesystem::path(folder) / "").string();
+    for (const std::string& path : open) {
+        const bool isFolder = std::filesystem::is_directory(path);
+        const std::string name =
+            path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+        out << name << ": "
+            << (isFolder ? "医院のユーザー以外もフォルダーの中を見られます"
+                         : "医院のユーザー以外も読めます")
+            << " (" << ModeText(path) << ")\n";
+    }
+    out << "患者の氏名・住所・電話番号などを含むファイルを、医院のユーザー以外も読める状態です ("
+        << open.size() << " 件)。次のコマンドで閉じてください:\n  "
+        << privatefiles::CommandToClose(folder) << "\n";
+    return false;
+}
+
+}  // namespace
 
 bool CheckDatabase(const std::string& folder, std::ostream& out) {
     std::error_code ec;
@@ -55,6 +93,7 @@ bool CheckDatabase(const std::string& folder, std::ostream& out) {
             sound = false;
         }
     }
+    if (!ReportOpenToOthers(folder, out)) sound = false;
     return sound;
 }
 

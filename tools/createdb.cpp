@@ -3,6 +3,7 @@
 
 #include "defaultsettings.h"
 #include "suite/dbcall/catalogue.h"
+#include "suite/text/privatefiles.h"
 #include "tablefile.h"
 #include "velodb.h"
 
@@ -13,9 +14,10 @@ bool CreateDatabase(const std::string& folder, bool force, std::string* error) {
         *error = "no database folder given";
         return false;
     }
+    // The clinic's folder is closed to others from the start.
+    if (!privatefiles::MakePrivateFolder(folder, error)) return false;
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec || !std::filesystem::is_directory(folder, ec)) {
+    if (!std::filesystem::is_directory(folder, ec)) {
         *error = "cannot make the folder " + folder + (ec ? ": " + ec.message() : "");
         return false;
     }

@@ -3,9 +3,12 @@
 #include <iostream>
 
 #include "recman/recman.h"
+#include "suite/text/privatefiles.h"
 #include "velodb.h"
 
 int main(int argc, char** argv) {
+    // Patient data: every file and folder this program makes is closed to others.
+    privatefiles::CloseNewFilesToOthers();
     // The application object gives QImage its image format plugins (the demo writes JPEG
     // pictures); velodb shows no window.
     QCoreApplication app(argc, argv);

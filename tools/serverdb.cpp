@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "recman/recman.h"
+#include "suite/text/privatefiles.h"
 #include "tablefile.h"
 #include "velodb.h"
 
@@ -100,6 +101,13 @@ bool PushDatabase(const std::string& folder, const std::string& conninfo, bool f
                  " cannot be written into " + folder;
         return false;
     }
+    // The connection string may hold the password: the clinic's group reads it, nobody else.
+    const std::string connInfoPath = (fs::path(folder) / recman::kServerConnInfoFile).string();
+    std::string modeError;
+    if (!privatefiles::MakePrivate(connInfoPath, &modeError)) {
+        *error = "the tables are on the server, but " + modeError;
+        return false;
+    }
     out << "pushed " << tables.size() << " tables of " << folder << " to the server; " << folder
         << " now uses it (its table files stay as they were, unused)\n";
     return true;
@@ -113,9 +121,9 @@ bool PullDatabase(const std::string& folder, const std::string& outFolder, bool 
         *error = why.empty() ? folder + " holds no tables to pull" : why;
         return false;
     }
+    if (!privatefiles::MakePrivateFolder(outFolder, error)) return false;
     std::error_code ec;
-    fs::create_directories(outFolder, ec);
-    if (ec || !fs::is_directory(outFolder, ec)) {
+    if (!fs::is_directory(outFolder, ec)) {
         *error = "cannot make the folder " + outFolder + (ec ? ": " + ec.message() : "");
         return false;
     }

@@ -57,8 +57,9 @@ bool BuildDemoDatabase(const SDemoOptions& options, SDemoSummary* summary, std::
 bool DumpTable(const std::string& folder, const std::string& table, int keyNumber,
                std::ostream& out, std::string* error);
 
-// Checks every table file of the folder and reports each missing catalogue table. Writes
-// one line per file; returns true only when everything is sound.
+// Checks every table file of the folder and reports each missing catalogue table, and each
+// file or folder in it that accounts outside the clinic can read, with the command that
+// closes them. Writes one line per file; returns true only when everything is sound.
 bool CheckDatabase(const std::string& folder, std::ostream& out);
 
 // The warning velodb gives, once per run, when a folder it works on keeps its tables in the

@@ -20,6 +20,7 @@
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
+#include "suite/text/privatefiles.h"
 #include "velodb.h"
 
 namespace velodb {
@@ -255,8 +256,7 @@ private:
     // A small real JPEG picture: a head outline on a coloured ground, different per patient
     // and photo so that copies can be told apart.
     bool WriteJpeg(const fs::path& path, long long patient, int photo) {
-        std::error_code ec;
-        fs::create_directories(path.parent_path(), ec);
+        if (!MakeFolderOf(path)) return false;
         QImage image(160, 120, QImage::Format_RGB32);
         image.fill(QColor::fromHsv(static_cast<int>((patient * 47 + photo * 13) % 360), 60, 230));
         {
@@ -286,9 +286,13 @@ private:
         return true;
     }
 
+    // The patient's media folder of a file, closed to others like the database folder.
+    bool MakeFolderOf(const fs::path& path) {
+        return privatefiles::MakePrivateFolder(path.parent_path().string(), m_error);
+    }
+
     bool WriteSmallFile(const fs::path& path, const std::string& bytes) {
-        std::error_code ec;
-        fs::create_directories(path.parent_path(), ec);
+        if (!MakeFolderOf(path)) return false;
         std::string error;
         if (!WriteFileAtomically(path.string(), bytes, &error)) {
             *m_error = "cannot write " + path.string() + ": " + error;

@@ -1,14 +1,20 @@
 // Tests of the host program's command line, the navigation strip's decisions and the
-// network file system warning.
+// warnings about the database folder (network file system, files others can read).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <fstream>
 #include <set>
 
 #include "hostoptions.h"
 #include "navigation.h"
 #include "networkwarning.h"
+#include "privatewarning.h"
 #include "sheetmodule.h"
+#include "suite/text/privatefiles.h"
+#include "suite/tool/messageservice.h"
 
 namespace {
 
@@ -94,6 +100,44 @@ TEST(HostOptions, AFolderOnANetworkShareIsWarnedAboutWithTheWayToTheServer) {
     EXPECT_TRUE(warning.contains(QStringLiteral("サーバー（PostgreSQL）")));
     EXPECT_TRUE(warning.contains(QStringLiteral("velodb.conninfo")));
     EXPECT_TRUE(NetworkShareWarning(QStringLiteral("/home/clinic/db"), "").isEmpty());
+}
+
+TEST(HostOptions, FilesOthersCanReadAreWarnedAboutOnceWithTheCommandThatClosesThem) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString folder = temp.filePath(QStringLiteral("歯科 db"));
+    const std::string bytes = QFile::encodeName(folder).toStdString();
+    ASSERT_EQ(::mkdir(bytes.c_str(), 0700), 0);
+    for (int i = 0; i < 10; ++i) {
+        const std::string file = bytes + "/T" + std::to_string(i) + ".BTR";
+        std::ofstream(file) << "table";
+        ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    }
+    CMessageService::SetScript(
+        [](const CMessageService::Request&) { return CMessageService::IDOK; });
+    CMessageService::ClearHistory();
+    WarnIfOpenToOthers(folder, true);
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+
+    // However many are open, one box says so, names the first and counts the rest.
+    ASSERT_EQ(::chmod(bytes.c_str(), 0755), 0);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(::chmod((bytes + "/T" + std::to_string(i) + ".BTR").c_str(), 0644), 0);
+    WarnIfOpenToOthers(folder, true);
+    ASSERT_EQ(CMessageService::History().size(), 1);
+    const CMessageService::Request shown = CMessageService::History().front();
+    EXPECT_EQ(shown.icon, CMessageService::EIcon::Warning);
+    EXPECT_TRUE(shown.text.contains(QStringLiteral("が 11 件あります")))
+        << shown.text.toStdString();
+    EXPECT_TRUE(shown.text.contains(QStringLiteral("\n・") + folder + u'\n'));
+    EXPECT_TRUE(shown.text.contains(QStringLiteral("ほか 3 件"))) << shown.text.toStdString();
+    EXPECT_TRUE(shown.text.contains(QString::fromStdString(privatefiles::CommandToClose(bytes))));
+
+    // Taking a picture of the window shows no box.
+    CMessageService::ClearHistory();
+    WarnIfOpenToOthers(folder, false);
+    EXPECT_TRUE(CMessageService::History().isEmpty());
+    CMessageService::SetScript({});
 }
 
 TEST(Navigation, StripHasTheEightButtonsInOrder) {

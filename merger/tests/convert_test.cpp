@@ -18,6 +18,7 @@
 #include "merger/mergeprogress.h"
 #include "merger/tests/mergetestdb.h"
 #include "suite/text/inifile.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/messageservice.h"
 #include "tools/velodb.h"
 
@@ -53,6 +54,8 @@ std::map<std::string, size_t> Snapshot(const fs::path& folder) {
     }
     return files;
 }
+
+mode_t ModeOf(const fs::path& path) { return mode_t(fs::status(path).permissions()) & 07777; }
 
 void SetModified(const fs::path& path, int secondsFromNow) {
     fs::last_write_time(path,
@@ -318,6 +321,9 @@ TEST_F(CopyFolderTest, LockFilesAndThumbnailCachesAreNeverCopied) {
     for (const char* name : {"X.LCKA", ".LCK", "sub/deeper/file.jpg"})
         EXPECT_TRUE(Copied(name)) << name;
     EXPECT_EQ(ReadFile(m_target + "sub/deeper/file.jpg"), "sub/deeper/file.jpg");
+    // Whatever the source's modes, the copies are the clinic's: closed to others.
+    EXPECT_EQ(ModeOf(m_target + "sub/deeper"), privatefiles::FolderMode());
+    EXPECT_EQ(ModeOf(m_target + "sub/deeper/file.jpg"), privatefiles::FileMode());
     EXPECT_EQ(counts.m_copied, 3);
     EXPECT_EQ(counts.m_skipped, 8);
     // No temporary file stays behind.
@@ -556,6 +562,10 @@ TEST_F(ConvertTest, TheEmptyDatabaseArchiveUnpacksIntoOpenableEmptyTables) {
     EXPECT_NE(UnpackEmptyDatabase(m_root + "a\"b/"), 0);
     EXPECT_FALSE(fs::exists(m_root + "ab"));
     EXPECT_FALSE(fs::exists(m_root + "a\"b/PATIENT1.BTR"));
+
+    ASSERT_EQ(UnpackEmptyDatabase(m_root + "fresh/db/"), 0);
+    EXPECT_EQ(ModeOf(m_root + "fresh"), privatefiles::FolderMode());
+    EXPECT_EQ(ModeOf(m_root + "fresh/db"), privatefiles::FolderMode());
 
     SetProgramFolder(m_root + "nowhere/");
     EXPECT_EQ(UnpackEmptyDatabase(m_root + "other/"), kLhaCannotRead);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "merger/tests/mergetestdb.h"
+#include "suite/text/privatefiles.h"
 
 namespace unita {
 namespace {
@@ -27,6 +28,8 @@ std::set<std::string> Listing(const fs::path& folder) {
         names.insert(fs::relative(e.path(), folder).string());
     return names;
 }
+
+mode_t ModeOf(const fs::path& path) { return mode_t(fs::status(path).permissions()) & 07777; }
 
 class MediaFilesTest : public ::testing::Test {
 protected:
@@ -104,6 +107,8 @@ TEST_F(MediaFilesTest, PathsNameNothingWithoutFolderAndMakeDestinationFolders) {
     EXPECT_EQ(ImageFilePath(Folder("i"), "0000000005", "0000000002", EPathFor::Destination, 4),
               (Dir("i") / "0000000005" / "0000000002.mov").string());
     EXPECT_TRUE(fs::is_directory(Dir("i") / "0000000005"));
+    EXPECT_EQ(ModeOf(Dir("i")), privatefiles::FolderMode());
+    EXPECT_EQ(ModeOf(Dir("i") / "0000000005"), privatefiles::FolderMode());
 
     // A source report path does not create its folder.
     ReportFilePath(Folder("src"), "0000000005", "0000000002", EPathFor::Source);
@@ -208,13 +213,15 @@ TEST_F(MediaFilesTest, NamesThatLeadOutOfTheirFolderNameNoFile) {
     EXPECT_FALSE(fs::exists(Dir("dst")));
 }
 
-TEST_F(MediaFilesTest, CopyKeepsModificationTimeAndLeavesNoTemporaryFiles) {
+TEST_F(MediaFilesTest, CopyKeepsModificationTimeClosesToOthersAndLeavesNoTemporaryFiles) {
     WriteFile(Dir("a") / "f.jpg", "bytes");
+    fs::permissions(Dir("a") / "f.jpg", fs::perms(0644));
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
     fs::last_write_time(Dir("a") / "f.jpg", old);
     ASSERT_TRUE(CopyMediaFile((Dir("a") / "f.jpg").string(), (Dir("a") / "g.jpg").string(),
                               EOverwrite::Replace));
     EXPECT_EQ(fs::last_write_time(Dir("a") / "g.jpg"), old);
+    EXPECT_EQ(ModeOf(Dir("a") / "g.jpg"), privatefiles::FileMode());
     EXPECT_FALSE(CopyMediaFile((Dir("a") / "f.jpg").string(), (Dir("a") / "g.jpg").string(),
                                EOverwrite::Keep));
     EXPECT_EQ(Listing(Dir("a")), (std::set<std::string>{"f.jpg", "g.jpg"}));

@@ -14,6 +14,7 @@
 #include "merger/unitaids.h"
 #include "suite/text/cp932.h"
 #include "suite/text/inifile.h"
+#include "suite/text/privatefiles.h"
 
 namespace {
 
@@ -225,6 +226,11 @@ TEST_F(MergeSettingsTest, UncreatableDestinationIsRefusedBeforeAnyFolderIsMade) 
     ASSERT_TRUE(unita::CreateDestinationFolders(f, &error));
     EXPECT_TRUE(QDir(r + "/New/a/b/Database").exists());
     EXPECT_TRUE(QDir(r + "/New/Slide").exists());
+    // The merged clinic's folders, and those made above them, are closed to others.
+    for (const char* made : {"/New", "/New/a", "/New/a/b/Database", "/New/Photo", "/New/Slide"}) {
+        const fs::perms mode = fs::status(QFile::encodeName(r + made).toStdString()).permissions();
+        EXPECT_EQ(mode_t(mode) & 07777, privatefiles::FolderMode()) << made;
+    }
 }
 
 TEST_F(MergeSettingsTest, WriteBackPointsTheProductsAtTheMergedFolders) {

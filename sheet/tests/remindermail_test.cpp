@@ -35,6 +35,7 @@
 #include "suite/testsupport/records.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
+#include "suite/text/privatefiles.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
@@ -199,6 +200,8 @@ TEST_F(ReminderMailTest, ThreeTickedRowsGetTheirOwnMailsAndTheBookedOnesAreRecor
     EXPECT_TRUE(fs::exists(MailFolder() + "0000000001.eml"));
     EXPECT_TRUE(fs::exists(MailFolder() + "0000000002.eml"));
     EXPECT_FALSE(fs::exists(MailFolder() + "0000000003.eml"));
+    // The sent mails name patients: their folder is closed to others.
+    EXPECT_EQ(mode_t(fs::status(MailFolder()).permissions()) & 07777, privatefiles::FolderMode());
     const tagRESERVATIONDB first = Stored("0000000010");
     EXPECT_EQ(first.ContactStatus, 2);
     EXPECT_EQ(first.ContactMethod, 1);

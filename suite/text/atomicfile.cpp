@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <system_error>
 #include <vector>
@@ -35,10 +37,18 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-mode_t DefaultMode() {
+// The process's umask, read from the kernel's account of the process without changing it
+// (setting it to read it would open a moment in which another thread's new file is open).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 6, "Umask:") == 0)
+            return mode_t(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    }
     mode_t mask = umask(0);
     umask(mask);
-    return 0666 & ~mask;
+    return mask;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -72,8 +82,12 @@ bool WriteFileAtomically(const std::string& target, std::string_view bytes, std:
         std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
         if (!ec) path = resolved.string();
     }
+    // The umask of a program of the suite closes the clinic's files to others; a file that
+    // was open to them before is closed as it is rewritten. It keeps its group, so that a
+    // clinic member's save leaves it readable to the rest of the clinic.
     struct stat st {};
-    mode_t mode = (stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : DefaultMode();
+    const bool exists = stat(path.c_str(), &st) == 0;
+    const mode_t mode = (exists ? (st.st_mode & 07777) : 0666) & ~CurrentUmask();
 
     std::string pattern = path + ".tmpXXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
@@ -89,6 +103,9 @@ bool WriteFileAtomically(const std::string& target, std::string_view bytes, std:
         unlink(tempPath.c_str());
         return Fail(error, what, path, err);
     };
+    // Only root or a member may give the file the old group; otherwise it keeps the folder's.
+    if (exists && fchown(fd, uid_t(-1), st.st_gid) != 0 && errno != EPERM)
+        return abandon("cannot set the group of", errno);
     if (fchmod(fd, mode) != 0) return abandon("cannot set the mode of", errno);
     if (!StepAllowed(EAtomicWriteStep::Write, path)) return abandon("cannot write", 0);
     if (!WriteAll(fd, bytes)) return abandon("cannot write", errno);

@@ -10,10 +10,11 @@
 // Steps of WriteFileAtomically, in order, as seen by the test hook.
 enum class EAtomicWriteStep { CreateTemp, Write, Sync, Rename };
 
-// Replaces the file at `path` with `bytes`. The target keeps its permission bits (a new
-// file gets 0666 less the umask); when `path` is a symbolic link, the file it points to
-// is replaced and the link kept. On failure returns false, leaves the target unchanged,
-// removes the temporary file and, when `error` is not null, describes the failure there.
+// Replaces the file at `path` with `bytes`. The target keeps its group and its permission
+// bits less those the umask closes (a new file gets 0666 less the umask); when `path` is a
+// symbolic link, the file it points to is replaced and the link kept. On failure returns false,
+// leaves the target unchanged, removes the temporary file and, when `error` is not null, describes
+// the failure there.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
 
 // Test hook: called before each step with the target path; returning false makes that

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ namespace privatefiles {
 // The name of the clinic's group.
 constexpr char kClinicGroup[] = "velo";
 
-// The id of the clinic's group, or -1 when the machine has none.
+// The id of the clinic's group, or -1 when the machine has none or this process cannot give
+// files to it (it is neither root nor a member): its files then stay the owner's alone,
+// rather than falling to whatever group the account happens to have.
 gid_t ClinicGroup();
 
 // Sets the process's file mode creation mask so that every file and folder it creates is
@@ -41,5 +44,18 @@ bool MakePrivate(const std::string& path, std::string* error);
 // Whether accounts outside the owner and the clinic group can read the file or folder
 // (a folder also when they can enter it).
 bool OthersCanRead(const std::string& path);
+
+// The folder itself and every file and folder below it that others can read, in the order
+// of a walk that lists a folder before what it holds; symbolic links to folders are not
+// followed. Empty when nothing is open to others (or the folder cannot be read).
+std::vector<std::string> OpenToOthers(const std::string& folder);
+
+// The shell command that closes the folder and everything in it to others, the folder
+// quoted for the shell: chmod -R o-rwx '/srv/clinic'.
+std::string CommandToClose(const std::string& folder);
+
+// Test hook: makes ClinicGroup() answer `group` (-1 for none) instead of asking the system;
+// std::nullopt asks the system again.
+void SetClinicGroupForTesting(std::optional<gid_t> group);
 
 }  // namespace privatefiles

@@ -11,6 +11,7 @@
 #include "recman/recman.h"
 #include "recman/testsupport/testserver.h"
 #include "suite/dbcall/catalogue.h"
+#include "suite/text/privatefiles.h"
 #include "tablefile.h"
 #include "velodb.h"
 
@@ -53,7 +54,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_EQ(CTestServer::Get().Error(), "");
+        // As velodb does first thing, on a machine without the clinic's group.
+        privatefiles::SetClinicGroupForTesting(gid_t(-1));
+        privatefiles::CloseNewFilesToOthers();
     }
+    void TearDown() override { privatefiles::SetClinicGroupForTesting(std::nullopt); }
     std::string Folder(const char* name) const { return m_dir.filePath(name).toStdString(); }
 
     QTemporaryDir m_dir;
@@ -81,6 +86,9 @@ TEST_F(ServerDbTest, PushThenPullGivesBackEveryTableByteForByte) {
     EXPECT_EQ(DumpEveryTable(clinic), before);
     std::ostringstream checked;
     EXPECT_TRUE(CheckDatabase(clinic, checked)) << checked.str();
+    // The connection file may hold the password.
+    EXPECT_EQ(fs::status(fs::path(clinic) / recman::kServerConnInfoFile).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 
     // A second push into the same server database is refused, and so is a folder that
     // uses a server already.
@@ -96,6 +104,7 @@ TEST_F(ServerDbTest, PushThenPullGivesBackEveryTableByteForByte) {
     EXPECT_FALSE(IsServerFolder(backup));
     EXPECT_EQ(ListTableFiles(backup).size(), AllTables().size());
     EXPECT_EQ(DumpEveryTable(backup), before);
+    EXPECT_EQ(privatefiles::OpenToOthers(backup), std::vector<std::string>());
     // Pulling over table files is refused unless asked to replace them.
     EXPECT_FALSE(PullDatabase(clinic, backup, false, out, &error));
     EXPECT_TRUE(PullDatabase(clinic, backup, true, out, &error)) << error;

@@ -3,9 +3,12 @@
 #include "velodb.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +28,7 @@
 #include "suite/dbcall/reservationdb.h"
 #include "suite/text/cp932.h"
 #include "suite/text/globalsettings.h"
+#include "suite/text/privatefiles.h"
 #include "tablefile.h"
 #include "xylodemo.h"
 
@@ -180,8 +184,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_temp.isValid());
         m_folder = m_temp.filePath("db").toStdString();
+        // As velodb does first thing, on a machine without the clinic's group.
+        privatefiles::SetClinicGroupForTesting(gid_t(-1));
+        privatefiles::CloseNewFilesToOthers();
     }
-    void TearDown() override { recman::Shutdown(); }
+    void TearDown() override {
+        recman::Shutdown();
+        privatefiles::SetClinicGroupForTesting(std::nullopt);
+    }
 
     template <typename Table>
     long long Count(Table& table) {
@@ -498,6 +508,83 @@ TEST_F(VelodbTest, CheckNamesTruncatedForeignAndMissingFiles) {
     EXPECT_NE(text.find("NOTES.BTR: "), std::string::npos) << text;
     EXPECT_NE(text.find("STAFF.BTR: missing\n"), std::string::npos) << text;
     EXPECT_NE(text.find("PATIENT1.BTR: ok\n"), std::string::npos) << text;
+}
+
+// Every folder below `root` (and root itself) has `folderMode`, every file `fileMode`, and
+// each belongs to `group` unless that is -1.
+void ExpectModes(const std::string& root, mode_t folderMode, mode_t fileMode, gid_t group) {
+    std::vector<std::string> paths{root};
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        paths.push_back(entry.path().string());
+    }
+    for (const std::string& path : paths) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & 07777, S_ISDIR(st.st_mode) ? folderMode : fileMode) << path;
+        if (group != gid_t(-1)) {
+            EXPECT_EQ(st.st_gid, group) << path;
+        }
+    }
+}
+
+TEST_F(VelodbTest, CreateDemoAndPullMakeFoldersAndFilesOnlyTheClinicCanRead) {
+    const std::string nested = m_temp.filePath("srv/clinic").toStdString();
+    std::string error;
+    ASSERT_TRUE(CreateDatabase(nested, false, &error)) << error;
+    ExpectModes(m_temp.filePath("srv").toStdString(), 0700, 0600, gid_t(-1));
+    recman::Shutdown();
+
+    // With the clinic's group (played by this process's own): folders 2770 in the group,
+    // files 0660, the record manager's table and working files included.
+    privatefiles::SetClinicGroupForTesting(::getegid());
+    privatefiles::CloseNewFilesToOthers();
+    SDemoOptions options;
+    options.m_folder = m_folder;
+    options.m_patients = 12;
+    options.m_daysBack = 3;
+    options.m_daysAhead = 3;
+    options.m_today = kToday;
+    options.m_xyloFolder = m_temp.filePath("xylo").toStdString();
+    ASSERT_TRUE(BuildDemoDatabase(options, nullptr, nullptr, &error)) << error;
+    ASSERT_TRUE(fs::is_directory(fs::path(options.m_xyloFolder) / kXyloPhotoFolder));
+    ExpectModes(m_folder, 02770, 0660, ::getegid());
+    ExpectModes(options.m_xyloFolder, 02770, 0660, ::getegid());
+    std::ostringstream out;
+    const std::string backup = m_temp.filePath("backup/today").toStdString();
+    ASSERT_TRUE(PullDatabase(m_folder, backup, false, out, &error)) << error;
+    ExpectModes(m_temp.filePath("backup").toStdString(), 02770, 0660, ::getegid());
+}
+
+TEST_F(VelodbTest, CheckNamesWhatOthersCanReadAndTheCommandThatClosesIt) {
+    std::ostringstream out, err;
+    ASSERT_EQ(RunVelodb({"create", m_folder}, out, err), 0) << err.str();
+    const std::string mail = m_folder + "/Mail/0000000001.eml";
+    std::string error;
+    ASSERT_TRUE(privatefiles::MakePrivateFolder(m_folder + "/Mail", &error)) << error;
+    std::ofstream(mail) << "Subject: reminder\r\n";
+    ASSERT_EQ(RunVelodb({"check", m_folder}, out, err), 0) << out.str();
+
+    ASSERT_EQ(::chmod((m_folder + "/GlobalSetting.ini").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(mail.c_str(), 0604), 0);
+    std::ostringstream report;
+    EXPECT_EQ(RunVelodb({"check", m_folder}, report, err), 1);
+    const std::string text = report.str();
+    EXPECT_NE(text.find("\nGlobalSetting.ini: 医院のユーザー以外も読めます (0644)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nMail/0000000001.eml: 医院のユーザー以外も読めます (0604)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("RESERVATION.BTR: 医院"), std::string::npos) << text;
+    EXPECT_EQ(text.find(m_folder + ": "), std::string::npos) << "the folder is closed: " << text;
+    EXPECT_NE(text.find("(2 件)"), std::string::npos) << text;
+
+    // The command shown closes them.
+    const std::string command = privatefiles::CommandToClose(m_folder);
+    ASSERT_NE(text.find("\n  " + command + "\n"), std::string::npos) << text;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ostringstream closed;
+    EXPECT_EQ(RunVelodb({"check", m_folder}, closed, err), 0) << closed.str();
 }
 
 TEST_F(VelodbTest, CommandLineExitCodes) {
