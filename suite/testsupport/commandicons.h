@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QIcon>
@@ -25,7 +26,7 @@ inline QString CommandIconShown(const QIcon& icon) {
     const QImage shown = icon.pixmap(QSize(kCommandIconSize, kCommandIconSize), 1.0)
                              .toImage()
                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QDirIterator images(QStringLiteral(":/velo/icons"));
+    QDirIterator images(QStringLiteral(":/velo/icons"), QDir::Files);
     while (images.hasNext()) {
         const QString file = images.next();
         if (!file.contains(QLatin1String("@2x")) && CommandIconImage(file) == shown)

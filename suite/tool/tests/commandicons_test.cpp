@@ -1,8 +1,9 @@
-// Tests of the command icons compiled into the Tool library.
+// Tests of the command and message icons compiled into the Tool library.
 #include "suite/tool/commandicons.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QImage>
@@ -42,24 +43,33 @@ protected:
 };
 
 TEST_F(CommandIconsTest, EveryImageFillsItsCellAtOneAndTwoTimesWithoutBeingCutOff) {
-    int drawings = 0;
-    QDirIterator images(QStringLiteral(":/velo/icons"));
-    while (images.hasNext()) {
-        const QString file = images.next();
-        if (file.contains(QLatin1String("@2x"))) continue;
-        ++drawings;
-        SCOPED_TRACE(file.toStdString());
-        const QImage single(file);
-        const QImage dense(QString(file).replace(QLatin1String(".png"), QLatin1String("@2x.png")));
-        ASSERT_EQ(single.size(), QSize(kCommandIconSize, kCommandIconSize));
-        ASSERT_EQ(dense.size(), QSize(2 * kCommandIconSize, 2 * kCommandIconSize));
-        // More drawn than one line across the cell, and the same drawing at both sizes.
-        EXPECT_GT(InkedPixels(single), kCommandIconSize);
-        EXPECT_GT(InkedPixels(dense), 4 * InkedPixels(single) / 2);
-        EXPECT_EQ(InkedBorderPixels(single), 0);
-        EXPECT_EQ(InkedBorderPixels(dense), 0);
+    const struct {
+        const char* folder;
+        int cell;
+        int fewest;  // images at one times
+    } kSets[] = {{":/velo/icons", kCommandIconSize, 30},
+                 {":/velo/icons/message", kMessageIconSize, 4}};
+    for (const auto& set : kSets) {
+        int drawings = 0;
+        QDirIterator images(QString::fromUtf8(set.folder), QDir::Files);
+        while (images.hasNext()) {
+            const QString file = images.next();
+            if (file.contains(QLatin1String("@2x"))) continue;
+            ++drawings;
+            SCOPED_TRACE(file.toStdString());
+            const QImage single(file);
+            const QImage dense(
+                QString(file).replace(QLatin1String(".png"), QLatin1String("@2x.png")));
+            ASSERT_EQ(single.size(), QSize(set.cell, set.cell));
+            ASSERT_EQ(dense.size(), QSize(2 * set.cell, 2 * set.cell));
+            // More drawn than one line across the cell, and the same drawing at both sizes.
+            EXPECT_GT(InkedPixels(single), set.cell);
+            EXPECT_GT(InkedPixels(dense), 4 * InkedPixels(single) / 2);
+            EXPECT_EQ(InkedBorderPixels(single), 0);
+            EXPECT_EQ(InkedBorderPixels(dense), 0);
+        }
+        EXPECT_GE(drawings, set.fewest) << set.folder;
     }
-    EXPECT_GT(drawings, 20);
 }
 
 TEST_F(CommandIconsTest, AnIconPicksTheImageOfTheScreensPixelRatio) {
@@ -78,6 +88,11 @@ TEST_F(CommandIconsTest, AnIconPicksTheImageOfTheScreensPixelRatio) {
                   .convertToFormat(QImage::Format_ARGB32));
 
     EXPECT_TRUE(CommandIcon("no-such-icon").isNull());
+    EXPECT_EQ(MessageIcon("dialog-question")
+                  .pixmap(QSize(kMessageIconSize, kMessageIconSize), 2.0)
+                  .size(),
+              QSize(2 * kMessageIconSize, 2 * kMessageIconSize));
+    EXPECT_TRUE(MessageIcon("document-print").isNull());
 }
 
 }  // namespace
