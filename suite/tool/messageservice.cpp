@@ -77,9 +77,13 @@ const char* MessageIconName(CMessageService::EIcon icon) {
     return nullptr;
 }
 
-int ShowMessageBox(QWidget* parent, const Request& request) {
-    QMessageBox box(QMessageBox::NoIcon, request.title, request.text, QMessageBox::NoButton,
-                    parent);
+}  // namespace
+
+std::unique_ptr<QMessageBox> CMessageService::NewMessageBox(QWidget* parent,
+                                                            const Request& request) {
+    auto owned = std::make_unique<QMessageBox>(QMessageBox::NoIcon, request.title, request.text,
+                                               QMessageBox::NoButton, parent);
+    QMessageBox& box = *owned;
     if (const char* name = MessageIconName(request.icon)) {
         box.setIconPixmap(MessageIcon(name).pixmap(QSize(kMessageIconSize, kMessageIconSize),
                                                    box.devicePixelRatio()));
@@ -114,8 +118,15 @@ int ShowMessageBox(QWidget* parent, const Request& request) {
             break;
     }
     box.setDefaultButton(defaultButton);
-    box.exec();
-    switch (box.standardButton(box.clickedButton())) {
+    return owned;
+}
+
+namespace {
+
+int ShowMessageBox(QWidget* parent, const Request& request) {
+    const std::unique_ptr<QMessageBox> box = CMessageService::NewMessageBox(parent, request);
+    box->exec();
+    switch (box->standardButton(box->clickedButton())) {
         case QMessageBox::Ok:
             return CMessageService::IDOK;
         case QMessageBox::Yes:
