@@ -181,7 +181,7 @@ bool CArchiveWriter::Open(const std::string& path, std::string* error) {
     m_temporary = pattern;
     m_archive = archive_write_new();
     if (m_archive == nullptr || archive_write_add_filter_xz(m_archive) != ARCHIVE_OK ||
-        archive_write_set_format_pax_restricted(m_archive) != ARCHIVE_OK ||
+        archive_write_set_format_gnutar(m_archive) != ARCHIVE_OK ||
         archive_write_set_bytes_in_last_block(m_archive, 1) != ARCHIVE_OK ||
         archive_write_open(m_archive, this, nullptr, &CArchiveWriter::WriteCallback, nullptr) !=
             ARCHIVE_OK)
@@ -192,8 +192,8 @@ bool CArchiveWriter::Open(const std::string& path, std::string* error) {
 bool CArchiveWriter::WriteHeader(const std::string& entryPath, bool folder, uint64_t size,
                                  std::string* error) {
     archive_entry* entry = archive_entry_new();
-    // Names are kept as UTF-8 whatever the process's locale, as file names here are.
-    archive_entry_set_pathname_utf8(entry, entryPath.c_str());
+    // The GNU format keeps a name's bytes as they are, whatever the process's locale.
+    archive_entry_set_pathname(entry, entryPath.c_str());
     archive_entry_set_filetype(entry, folder ? AE_IFDIR : AE_IFREG);
     archive_entry_set_perm(entry, folder ? 0700 : 0600);
     archive_entry_set_size(entry, folder ? 0 : la_int64_t(size));
@@ -311,8 +311,7 @@ int CArchiveReader::Next(std::string* path, bool* folder, bool* regular, std::st
         *error = why != nullptr ? why : "libarchive";
         return -1;
     }
-    const char* name = archive_entry_pathname_utf8(entry);
-    if (name == nullptr) name = archive_entry_pathname(entry);
+    const char* name = archive_entry_pathname(entry);
     *path = name != nullptr ? name : "";
     while (path->size() > 1 && path->back() == '/') path->pop_back();
     *folder = archive_entry_filetype(entry) == AE_IFDIR;

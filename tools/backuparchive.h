@@ -1,4 +1,4 @@
-// The backup archive: a tar compressed with xz, written and read through libarchive, and
+// The backup archive: a tar (GNU format) compressed with xz, written and read through libarchive, and
 // its manifest, a text entry that lists every other entry with its size and SHA-256
 // checksum, so that a restore can tell a whole archive from a damaged, cut or foreign one
 // before it writes anything.
