@@ -149,6 +149,8 @@ TEST_P(BackupTest, ARoundTripGivesBackEveryTableAndFileButNotTheConnectionFile) 
     demo.m_force = true;
     std::string error;
     ASSERT_TRUE(BuildDemoDatabase(demo, nullptr, nullptr, &error)) << error;
+    const std::string tables = DumpEveryTable(clinic);
+    ASSERT_EQ(tables.find("there is no"), std::string::npos) << tables.substr(0, 300);
     WriteBytes(fs::path(clinic) / "Mail" / "0000000001.eml", "Subject: reminder\r\n\r\nbody\r\n");
     WriteBytes(fs::path(clinic) / "Photo" / "0000000007" / "横顔.jpg",
                std::string("\xff\xd8\0\x01", 4));
@@ -168,7 +170,7 @@ TEST_P(BackupTest, ARoundTripGivesBackEveryTableAndFileButNotTheConnectionFile) 
               GetParam() == ETestEngine::kServer)
         << out.str();
     EXPECT_FALSE(IsServerFolder(restored));
-    EXPECT_EQ(DumpEveryTable(restored), DumpEveryTable(clinic));
+    EXPECT_TRUE(DumpEveryTable(restored) == tables);
     std::map<std::string, std::string> expected = FilesOf(clinic);
     expected.erase("outside");
     EXPECT_EQ(FilesOf(restored), expected);
