@@ -451,8 +451,7 @@ TEST_F(VelodbTest, ALargerClinicBooksEveryChairAndKeepsTheSpareHidden) {
     CCategoryDB categories;
     ASSERT_EQ(categories.Open(m_folder), 0);
     std::set<std::string> visible;
-    for (int st = categories.GetFIRST(); st == 0 && !categories.IsEOF();
-         st = categories.GetNEXT()) {
+    for (int st = categories.GetFIRST(); st == 0 && !categories.IsEOF(); st = categories.GetNEXT()) {
         if (std::string(categories.m_Data.Type) != "1") continue;
         if (std::string(categories.m_Data.HiddenMark) == "__") {
             EXPECT_STREQ(categories.m_Data.Code, "09");
