@@ -234,8 +234,9 @@ bool CArchiveWriter::AddFile(const std::string& entryPath, const std::string& di
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             // Shorter than when it was measured: cut by another program while it was read.
-            *error = BackupText(kIdsBackupFileUnreadable,
-                                {diskPath, n < 0 ? std::strerror(errno) : "size changed"});
+            *error =
+                BackupText(kIdsBackupFileUnreadable,
+                           {diskPath, n < 0 ? std::strerror(errno) : BackupText(kIdsSizeChanged)});
             ok = false;
             break;
         }

@@ -40,7 +40,8 @@ void RegisterBackupStrings() {
          "%1 はこのシステムのバックアップではありません（内容の一覧 %2 がありません）。"
          "何も書き込んでいません。"},
         {kIdsRestoreChecksum,
-         "バックアップの %1 が内容の一覧と一致しません（%2）。何も書き込んでいません。"},
+         "バックアップの %1 が内容の一覧と一致しません（実際は %2、一覧では %3）。"
+         "何も書き込んでいません。"},
         {kIdsRestoreMissing,
          "バックアップに %1 がありません（内容の一覧には載っています）。何も書き込んでいません。"},
         {kIdsRestoreExtra,
@@ -66,6 +67,9 @@ void RegisterBackupStrings() {
         {kIdsRestoreFromServer,
          "このバックアップはサーバーの表から作成したものです。表はフォルダのデータベースとして"
          "復元しました。サーバーで使う場合は velodb push で戻してください。"},
+        {kIdsSizeAndChecksum, "%1 バイト、SHA-256 %2"},
+        {kIdsReadError, "読み込みエラー"},
+        {kIdsSizeChanged, "読み込み中に大きさが変わりました"},
         {kIdsManifestNote,
          "接続ファイル velodb.conninfo はサーバーのパスワードを含むことがあるため、"
          "バックアップに含めていません。"},

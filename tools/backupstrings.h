@@ -23,6 +23,7 @@ constexpr int kIdsBackupNotAFolder = 20032;
 constexpr int kIdsInUseWorkingFile = 20033;
 constexpr int kIdsInUseTableLocked = 20034;
 constexpr int kIdsInUseFilesLocked = 20035;
+constexpr int kIdsSizeChanged = 20036;
 constexpr int kIdsRestoreCannotOpen = 20040;
 constexpr int kIdsRestoreDamagedEntry = 20041;
 constexpr int kIdsRestoreDamaged = 20042;
@@ -41,6 +42,8 @@ constexpr int kIdsRestoreIncomplete = 20054;
 constexpr int kIdsRestoreUnsafeEntry = 20055;
 constexpr int kIdsRestoreFromServer = 20056;
 constexpr int kIdsManifestNote = 20057;
+constexpr int kIdsSizeAndChecksum = 20058;
+constexpr int kIdsReadError = 20059;
 
 // The text of `id` with %1, %2, ... replaced by `args`, as UTF-8. Registers the texts of
 // backup and restore on first use.

@@ -34,7 +34,7 @@ bool IsTopLevelTable(const std::string& path) {
 }
 
 std::string SizeAndSum(uint64_t size, const std::string& sha256) {
-    return "size " + std::to_string(size) + ", SHA-256 " + sha256;
+    return BackupText(kIdsSizeAndChecksum, {std::to_string(size), sha256});
 }
 
 // What the archive holds, read whole and compared with its manifest.
@@ -104,10 +104,10 @@ bool VerifyArchive(const std::string& archive, SManifest* manifest, std::string*
             return false;
         }
         if (!(it->second == expected)) {
-            *error = BackupText(
-                kIdsRestoreChecksum,
-                {expected.m_path, SizeAndSum(it->second.m_size, it->second.m_sha256) + " / " +
-                                      SizeAndSum(expected.m_size, expected.m_sha256)});
+            *error =
+                BackupText(kIdsRestoreChecksum,
+                           {expected.m_path, SizeAndSum(it->second.m_size, it->second.m_sha256),
+                            SizeAndSum(expected.m_size, expected.m_sha256)});
             return false;
         }
     }
@@ -195,10 +195,9 @@ bool Extract(const std::string& archive, const SManifest& manifest, const fs::pa
         ::close(fd);
         if (!written) return false;
         if (size != expected->second->m_size || sha.Hex() != expected->second->m_sha256) {
-            *error = BackupText(
-                kIdsRestoreChecksum,
-                {path, SizeAndSum(size, sha.Hex()) + " / " +
-                           SizeAndSum(expected->second->m_size, expected->second->m_sha256)});
+            *error = BackupText(kIdsRestoreChecksum,
+                                {path, SizeAndSum(size, sha.Hex()),
+                                 SizeAndSum(expected->second->m_size, expected->second->m_sha256)});
             return false;
         }
     }

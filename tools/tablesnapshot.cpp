@@ -95,7 +95,7 @@ public:
     bool CopyTo(const std::string& target, std::string* error) const {
         sqlite3_int64 size = 0;
         if (m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK) {
-            *error = "I/O";
+            *error = BackupText(kIdsReadError);
             return false;
         }
         const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -108,7 +108,7 @@ public:
         for (sqlite3_int64 at = 0; copied && at < size;) {
             const int length = int(std::min<sqlite3_int64>(sqlite3_int64(chunk.size()), size - at));
             if (!Read(chunk.data(), length, at)) {
-                *error = "I/O";
+                *error = BackupText(kIdsReadError);
                 copied = false;
             } else if (::write(fd, chunk.data(), size_t(length)) != length) {
                 *error = target + ": " + std::strerror(errno);
@@ -198,7 +198,8 @@ private:
     }
 
     bool Unreadable(const STable& table, const std::string& why, std::string* error) {
-        *error = BackupText(kIdsBackupTableUnreadable, {table.name, why.empty() ? "I/O" : why});
+        *error = BackupText(kIdsBackupTableUnreadable,
+                            {table.name, why.empty() ? BackupText(kIdsReadError) : why});
         return false;
     }
 
