@@ -228,9 +228,11 @@ bool MoveInto(const fs::path& from, const fs::path& to, bool tables, std::string
 }
 
 // What a folder's earlier life left that would act on the restored tables: the tables'
-// rollback journals (played back onto a restored file, they would undo it), the working
-// files and super-journals of programs that are gone, and, when replacing, tables the
-// archive does not hold. Only called once no other program is seen using the folder.
+// rollback journals (played back onto a restored file, they would undo it) and, when
+// replacing, tables the archive does not hold. The working files and super-journals that
+// crashed programs left stay for the record manager, which tidies them when it next opens
+// the folder (a super-journal may also name journals in other folders). Only called once no
+// other program is seen using the folder.
 void RemoveFormerState(const fs::path& folder, const SManifest& manifest) {
     std::set<std::string> restored;
     for (const SManifestEntry& entry : manifest.m_entries) restored.insert(entry.m_path);
@@ -240,7 +242,7 @@ void RemoveFormerState(const fs::path& folder, const SManifest& manifest) {
         const std::string name = entry.path().filename().string();
         const std::string journalOf =
             name.size() > 8 && name.ends_with("-journal") ? name.substr(0, name.size() - 8) : "";
-        if (name.starts_with(".recman-") || (!journalOf.empty() && IsTopLevelTable(journalOf)) ||
+        if ((!journalOf.empty() && IsTopLevelTable(journalOf)) ||
             (IsTopLevelTable(name) && restored.count(name) == 0 && entry.is_regular_file(ec)))
             doomed.push_back(entry.path());
     }
