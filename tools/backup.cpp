@@ -85,12 +85,12 @@ SFolderFiles OtherFiles(const fs::path& folder, const fs::path& archive) {
         const fs::file_status status = it->symlink_status(ec);
         const bool isFolder = fs::is_directory(status);
         const bool topLevel = relative.find('/') == std::string::npos;
-        // The archive's own folder, when it lies inside, would hold the earlier archives.
-        const bool ownOutput = isFolder && archiveFolder != folder && it->path() == archiveFolder;
+        // When the archives are kept inside the folder, each backup would hold the earlier ones.
         const bool ownArchive =
-            !isFolder && (it->path() == archive ||
-                          (archiveFolder == folder && topLevel && IsBackupArchiveName(relative)));
-        if (IsLeftOutOfBackup(relative) || ownOutput || ownArchive ||
+            !isFolder &&
+            (it->path() == archive || (it->path().parent_path() == archiveFolder &&
+                                       IsBackupArchiveName(it->path().filename().string())));
+        if (IsLeftOutOfBackup(relative) || ownArchive ||
             (topLevel && !isFolder && HasTableExtension(relative))) {
             if (isFolder) it.disable_recursion_pending();
             continue;
