@@ -374,7 +374,8 @@ TEST_F(BackupFileTest, ARestoreRefusesAFolderInUseOrOnAServerAndACutRestoreFails
 }
 
 TEST_F(BackupFileTest, KeepLeavesTheNewestArchivesOfItsNamingAndNothingElse) {
-    const std::string nightly = Path("nightly/clinic");
+    // Kept inside the database folder, where each backup could take in the ones before it.
+    const std::string nightly = (fs::path(m_db.Folder()) / "nightly" / "clinic").string();
     const QDateTime first(QDate(2026, 3, 1), QTime(2, 0, 0));
     std::ostringstream out;
     std::string error;
@@ -397,6 +398,15 @@ TEST_F(BackupFileTest, KeepLeavesTheNewestArchivesOfItsNamingAndNothingElse) {
     expected.insert({BackupArchiveName(first), BackupArchiveName(first.addDays(1))});
     EXPECT_EQ(names, expected);
     EXPECT_EQ(BackupArchiveName(first), "velo-backup-20260301-020000.tar.xz");
+    CArchiveReader reader;
+    ASSERT_TRUE(
+        reader.Open((fs::path(nightly) / BackupArchiveName(first.addDays(1))).string(), &error));
+    std::set<std::string> entries;
+    std::string entry;
+    for (bool folder, regular; reader.Next(&entry, &folder, &regular, &error) == 1;)
+        entries.insert(entry);
+    EXPECT_EQ(entries.count("nightly/clinic/notes.txt"), 1u);
+    EXPECT_EQ(entries.count("nightly/clinic/" + BackupArchiveName(first)), 0u);
 
     // Two backups in one second would share a name: the second is refused, nothing removed.
     EXPECT_FALSE(BackupIntoFolder(m_db.Folder(), nightly, 1, first.addDays(1), out, &error));
