@@ -14,7 +14,6 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -31,6 +30,7 @@
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
 #include "suite/text/hostprofile.h"
+#include "suite/tool/commandicons.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
@@ -221,26 +221,25 @@ void CLabScheduleDlg::BuildToolbar() {
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(QString::number(m_picking ? kIdrLabPickToolbar : kIdrLabToolbar));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolbar->setIconSize(QSize(24, 24));
+    m_toolbar->setIconSize(QSize(kCommandIconSize, kCommandIconSize));
     struct Button {
         int id;
-        QStyle::StandardPixmap icon;
+        const char* icon;
     };
     std::vector<Button> buttons;
     if (m_picking) {
-        buttons = {{kCmdLabOk, QStyle::SP_DialogOkButton},
-                   {kCmdLabCancel, QStyle::SP_DialogCancelButton}};
+        buttons = {{kCmdLabOk, "dialog-ok-apply"}, {kCmdLabCancel, "dialog-cancel"}};
     } else {
-        buttons = {{kCmdLabClose, QStyle::SP_DialogCloseButton}};
+        buttons = {{kCmdLabClose, "window-close"}};
     }
-    buttons.insert(buttons.end(), {{kCmdLabNew, QStyle::SP_FileIcon},
-                                   {kCmdLabEdit, QStyle::SP_FileDialogDetailedView},
-                                   {kCmdLabDelete, QStyle::SP_TrashIcon},
-                                   {kCmdLabPrint, QStyle::SP_FileDialogContentsView},
-                                   {kCmdLabCsv, QStyle::SP_DialogSaveButton}});
+    buttons.insert(buttons.end(), {{kCmdLabNew, "document-new"},
+                                   {kCmdLabEdit, "document-edit"},
+                                   {kCmdLabDelete, "edit-delete"},
+                                   {kCmdLabPrint, "document-print"},
+                                   {kCmdLabCsv, "document-save"}});
     for (const Button& button : buttons) {
         if (button.id == kCmdLabNew) m_toolbar->addSeparator();
-        QAction* action = m_toolbar->addAction(style()->standardIcon(button.icon), QString());
+        QAction* action = m_toolbar->addAction(CommandIcon(button.icon), QString());
         action->setData(button.id);
         action->setObjectName(QString::number(button.id));
         const int id = button.id;

@@ -100,11 +100,10 @@ int main(int argc, char** argv) {
 
     // The message at the end of the merge, as the person who ran it reads it.
     if (!CMessageService::History().empty()) {
-        QMessageBox end(QMessageBox::Information, unita::ProgramTitle(),
-                        CMessageService::History().back().text, QMessageBox::Ok, &window);
-        end.show();
+        const auto end = CMessageService::NewMessageBox(&window, CMessageService::History().back());
+        end->show();
         QApplication::processEvents();
-        ok = Save(&end, out, "unita_merge_end") && ok;
+        ok = Save(end.get(), out, "unita_merge_end") && ok;
     }
 
     // The combine dialog on two patients of the merge data.

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -25,6 +24,7 @@
 #include "suite/comdlg/velocomdlg.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/postcard/postcardview.h"
+#include "suite/tool/commandicons.h"
 #include "suite/tool/date.h"
 #include "suite/tool/listplace.h"
 #include "suite/tool/messageservice.h"
@@ -57,26 +57,25 @@ constexpr ListColumn kColumns[] = {
     {"メールアドレス", 200, "tomoya.hasegawa86@example.com"},
 };
 
-// Toolbar commands: id, caption, tooltip, icon.
+// Toolbar commands: id, caption, tooltip, icon's name.
 struct ToolCommand {
     int id;
     const char* caption;
     const char* tip;
-    QStyle::StandardPixmap icon;
+    const char* icon;
 };
 
 constexpr ToolCommand kCommands[] = {
-    {CReservedSearchDlg::kIdSearch, "検索実行", "検索実行", QStyle::SP_FileDialogContentsView},
-    {CReservedSearchDlg::kIdSendMail, "Eメール", "メールを送信する", QStyle::SP_ArrowForward},
-    {CReservedSearchDlg::kIdMailSetting, "送信設定", "メール送信の設定を行なう",
-     QStyle::SP_FileDialogDetailedView},
-    {CReservedSearchDlg::kIdContact, "履歴入力", "連絡履歴を入力する", QStyle::SP_FileDialogInfoView},
+    {CReservedSearchDlg::kIdSearch, "検索実行", "検索実行", "edit-find"},
+    {CReservedSearchDlg::kIdSendMail, "Eメール", "メールを送信する", "mail-send"},
+    {CReservedSearchDlg::kIdMailSetting, "送信設定", "メール送信の設定を行なう", "configure"},
+    {CReservedSearchDlg::kIdContact, "履歴入力", "連絡履歴を入力する", "document-edit-sign"},
     {CReservedSearchDlg::kIdTemplate, "ﾃﾝﾌﾟﾚｰﾄ", "メールのテンプレートを設定する",
-     QStyle::SP_FileIcon},
-    {CReservedSearchDlg::kIdPostcard, "はがき", "はがきの印刷", QStyle::SP_DriveFDIcon},
-    {CReservedSearchDlg::kIdChange, "予約変更", "予約を変更する", QStyle::SP_ArrowRight},
+     "document-new-from-template"},
+    {CReservedSearchDlg::kIdPostcard, "はがき", "はがきの印刷", "document-print"},
+    {CReservedSearchDlg::kIdChange, "予約変更", "予約を変更する", "exchange-positions"},
     {CReservedSearchDlg::kIdCancelReservation, "予約取消", "予約を取り消す",
-     QStyle::SP_DialogDiscardButton},
+     "view-time-schedule-baselined-remove"},
 };
 
 bool NeedsRow(int id) {
@@ -115,7 +114,7 @@ CReservedSearchDlg::CReservedSearchDlg(CVeloDBSys* db, QWidget* parent, bool mai
 void CReservedSearchDlg::BuildLayout() {
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolbar->setIconSize(QSize(24, 24));
+    toolbar->setIconSize(QSize(kCommandIconSize, kCommandIconSize));
     BuildToolbar(toolbar);
 
     m_list = Named(new CXListCtrl(this), kIdList);
@@ -144,8 +143,8 @@ void CReservedSearchDlg::BuildLayout() {
 
 void CReservedSearchDlg::BuildToolbar(QToolBar* toolbar) {
     for (const ToolCommand& command : kCommands) {
-        QAction* action = toolbar->addAction(style()->standardIcon(command.icon),
-                                             QString::fromUtf8(command.caption));
+        QAction* action =
+            toolbar->addAction(CommandIcon(command.icon), QString::fromUtf8(command.caption));
         action->setObjectName(QString::number(command.id));
         action->setData(command.id);
         action->setToolTip(QString::fromUtf8(command.tip));

@@ -8,13 +8,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QProcess>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -44,6 +41,7 @@
 #include "suite/core/velocore.h"
 #include "suite/dbcall/reservationdb.h"
 #include "suite/dbcall/velodbsys.h"
+#include "suite/tool/commandicons.h"
 #include "suite/tool/date.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/navstrip.h"
@@ -57,8 +55,6 @@ namespace velo::sheet {
 namespace {
 
 constexpr int kToolbarSeparator = 0;
-constexpr int kMainIconSize = 36;
-constexpr int kViewIconSize = 24;
 constexpr int kTemplateWidth = 960;  // the window's size at creation, also its minimum
 constexpr int kTemplateHeight = 640;
 constexpr int kCalendarWidth = 300;
@@ -91,91 +87,66 @@ bool IsMemoFile(const QString& name) {
     return name.startsWith(QLatin1String("CalendarMemo"), Qt::CaseInsensitive);
 }
 
-// A window frame with a title bar, drawn at the toolbar's size: the style's own title-bar
-// glyphs are only a few pixels wide.
-void DrawWindowFrame(QPainter* painter, const QRectF& frame) {
-    painter->setBrush(QColor(0xF4, 0xF6, 0xFA));
-    painter->drawRect(frame);
-    painter->fillRect(QRectF(frame.left(), frame.top(), frame.width(), frame.height() / 4.0),
-                      QColor(0x3A, 0x6E, 0xB5));
-}
-
-QIcon WindowIcon(bool zoomed) {
-    constexpr int kSize = 48;
-    QPixmap pixmap(kSize, kSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0x30, 0x30, 0x30), 3));
-    if (zoomed) {
-        DrawWindowFrame(&painter, QRectF(5, 7, 38, 34));
-    } else {
-        DrawWindowFrame(&painter, QRectF(15, 5, 28, 24));
-        DrawWindowFrame(&painter, QRectF(5, 19, 28, 24));
-    }
-    return QIcon(pixmap);
-}
-
-QStyle::StandardPixmap IconOf(int id) {
+// The name of the command's icon.
+const char* IconNameOf(int id) {
     switch (id) {
         case kCmdClose:
-            return QStyle::SP_DialogCloseButton;
+            return "window-close";
         case kCmdPatientDetail:
-            return QStyle::SP_FileDialogInfoView;
+            return "user-properties";
         case kCmdBilling:
-            return QStyle::SP_DialogApplyButton;
+            return "wallet-open";
         case kCmdNewReservation:
-            return QStyle::SP_FileIcon;
+            return "resource-calendar-insert";
         case kCmdChangeReservation:
-            return QStyle::SP_ArrowRight;
+            return "exchange-positions";
         case kCmdRevokeReservation:
-            return QStyle::SP_DialogDiscardButton;
+            return "view-time-schedule-baselined-remove";
         case kCmdEditReservation:
-            return QStyle::SP_FileDialogDetailedView;
+            return "view-time-schedule-edit";
         case kCmdDeleteReservation:
-            return QStyle::SP_TrashIcon;
+            return "edit-delete";
         case kCmdRefresh:
-            return QStyle::SP_BrowserReload;
+            return "view-refresh";
         case kCmdSearch:
-            return QStyle::SP_FileDialogContentsView;
+            return "edit-find";
         case kCmdPrintSheet:
+            return "document-print";
         case kCmdPrintBook:
-            return QStyle::SP_DriveFDIcon;
+            return "view-calendar-list";
         case kCmdLayoutUnit:
-            return QStyle::SP_ComputerIcon;
+            return "view-split-left-right";
         case kCmdLayoutDoctor:
-            return QStyle::SP_DirHomeIcon;
+            return "system-users";
         case kCmdStandby:
-            return QStyle::SP_FileDialogListView;
+            return "clock";
         case kCmdVisitFlow:
-            return QStyle::SP_MediaPlay;
+            return "view-calendar-timeline";
         case kCmdXylo:
-            return QStyle::SP_DesktopIcon;
+            return "system-run";
+        case kCmdZoom:
+            return "view-fullscreen";
+        case kCmdRestore:
+            return "view-restore";
         case kCmdDayView:
-            return QStyle::SP_FileDialogStart;
+            return "view-calendar-upcoming-days";
         case kCmdWeekView:
-            return QStyle::SP_FileDialogEnd;
+            return "view-calendar-week";
         case kCmdBack:
-            return QStyle::SP_ArrowLeft;
+            return "go-previous";
         case kCmdForward:
-            return QStyle::SP_ArrowRight;
+            return "go-next";
         case kCmdToday:
-            return QStyle::SP_ArrowDown;
+            return "go-jump-today";
         case kCmdBalloonItems:
-            return QStyle::SP_MessageBoxInformation;
+            return "view-conversation-balloon";
         case kCmdBarItems:
-            return QStyle::SP_FileDialogDetailedView;
+            return "view-list-details";
         case kCmdCalendarMemo:
-            return QStyle::SP_FileDialogNewFolder;
+            return "view-pim-notes";
         default:
-            return QStyle::SP_CustomBase;
+            return "";
     }
-}
-
-QIcon IconFor(int id, QStyle* style) {
-    if (id == kCmdZoom) return WindowIcon(true);
-    if (id == kCmdRestore) return WindowIcon(false);
-    return style->standardIcon(IconOf(id));
 }
 
 }  // namespace
@@ -251,7 +222,7 @@ void CReserveSheetDlg::Build() {
                                  kCmdVisitFlow,
                                  0,
                                  kCmdXylo},
-                                kMainIconSize);
+                                kCommandIconSize);
     m_mainToolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     AttachCancelKinds();
     layout->addWidget(m_mainToolbar);
@@ -280,8 +251,8 @@ void CReserveSheetDlg::Build() {
     std::vector<int> normal{kCmdZoom}, zoomed{kCmdRestore};
     normal.insert(normal.end(), viewButtons);
     zoomed.insert(zoomed.end(), viewButtons);
-    m_viewToolbar = MakeToolbar(kIdrViewToolbar, normal, kViewIconSize);
-    m_zoomViewToolbar = MakeToolbar(kIdrZoomViewToolbar, zoomed, kViewIconSize);
+    m_viewToolbar = MakeToolbar(kIdrViewToolbar, normal, kCommandIconSize);
+    m_zoomViewToolbar = MakeToolbar(kIdrZoomViewToolbar, zoomed, kCommandIconSize);
     right->addWidget(m_viewToolbar);
     right->addWidget(m_zoomViewToolbar);
     for (int id : {kCmdDayView, kCmdWeekView, kCmdLayoutUnit, kCmdLayoutDoctor}) {
@@ -470,7 +441,7 @@ QToolBar* CReserveSheetDlg::MakeToolbar(int toolbarId, const std::vector<int>& i
             toolbar->addSeparator();
             continue;
         }
-        QAction* action = toolbar->addAction(IconFor(id, style()), QString());
+        QAction* action = toolbar->addAction(CommandIcon(IconNameOf(id)), QString());
         action->setData(id);
         action->setObjectName(QString::number(id));
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });

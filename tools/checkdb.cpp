@@ -8,6 +8,8 @@
 #include <ostream>
 #include <set>
 
+#include "backup.h"
+#include "backupstrings.h"
 #include "recman/recman.h"
 #include "suite/dbcall/catalogue.h"
 #include "suite/text/privatefiles.h"
@@ -56,6 +58,10 @@ bool CheckDatabase(const std::string& folder, std::ostream& out) {
         return false;
     }
     bool sound = true;
+    if (std::filesystem::exists(std::filesystem::path(folder) / kRestoreMarkerName, ec)) {
+        out << kRestoreMarkerName << ": " << BackupText(kIdsRestoreIncomplete) << "\n";
+        sound = false;
+    }
     std::set<std::string> present;
     for (const std::string& name : ListTables(folder)) {
         const std::string path = (std::filesystem::path(folder) / name).string();

@@ -69,9 +69,10 @@ std::string FormatField(const char* record, const FieldDesc& desc) {
     return {};
 }
 
-// The file in folder whose name matches the table's file name without regard to case.
+// The folder's table (a table file, or a server's table) whose name matches the table's file
+// name without regard to case.
 std::string FindTableFile(const std::string& folder, const std::string& fileName) {
-    for (const std::string& name : ListTableFiles(folder)) {
+    for (const std::string& name : ListTables(folder)) {
         if (TableFileName(name) == fileName) return name;
     }
     return {};

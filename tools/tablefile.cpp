@@ -21,6 +21,8 @@ bool EndsWithBtr(const std::string& name) {
 
 }  // namespace
 
+bool HasTableExtension(const std::string& name) { return EndsWithBtr(name); }
+
 int ReadRecordLength(const std::string& path, uint32_t* recordLength) {
     if (path.size() >= recman::kMaxKeyLength) return recman::kFileNotFound;
     alignas(8) unsigned char position[recman::kPositionBlockSize] = {};

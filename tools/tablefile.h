@@ -23,6 +23,9 @@ std::vector<std::string> ListTables(const std::string& folder);
 // Names of the table files (extension ".BTR" in any case) in folder, sorted byte-wise.
 std::vector<std::string> ListTableFiles(const std::string& folder);
 
+// True for a table file's name: it ends with ".BTR" in any case.
+bool HasTableExtension(const std::string& name);
+
 // "reservation", "Reservation.btr" -> "RESERVATION.BTR".
 std::string TableFileName(const std::string& table);
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "backup.h"
 #include "suite/text/networkfolder.h"
 #include "velo_version.h"
 #include "velodb.h"
@@ -23,7 +24,10 @@ void PrintUsage(std::ostream& err) {
            "  velodb dump DIR TABLE [--key N]\n"
            "  velodb check DIR\n"
            "  velodb push DIR CONNINFO [--force]\n"
-           "  velodb pull DIR OUTDIR [--force]\n";
+           "  velodb pull DIR OUTDIR [--force]\n"
+           "  velodb backup DIR FILE\n"
+           "  velodb backup --keep N DIR FOLDER\n"
+           "  velodb restore FILE DIR [--force]\n";
 }
 
 // The answer to --help: what velodb is for, then the usage.
@@ -194,6 +198,43 @@ int RunPull(const SArguments& a, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+int RunBackup(const SArguments& a, std::ostream& out, std::ostream& err) {
+    if (a.m_words.size() != 2) {
+        PrintUsage(err);
+        return kExitUsage;
+    }
+    int keep = 0;
+    if (!a.m_options.empty() && !ParseNumber(a.m_options.front().second, &keep, 1)) {
+        err << "velodb: bad value for --keep: " << a.m_options.front().second << "\n";
+        PrintUsage(err);
+        return kExitUsage;
+    }
+    WarnIfOnNetworkShare(a.m_words[0], err);
+    std::string error;
+    const bool done =
+        keep > 0 ? BackupIntoFolder(a.m_words[0], a.m_words[1], keep, QDateTime(), out, &error)
+                 : BackupDatabase(a.m_words[0], a.m_words[1], out, &error);
+    if (!done) {
+        err << "velodb: " << error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int RunRestore(const SArguments& a, std::ostream& out, std::ostream& err) {
+    if (a.m_words.size() != 2 || !a.m_options.empty()) {
+        PrintUsage(err);
+        return kExitUsage;
+    }
+    WarnIfOnNetworkShare(a.m_words[1], err);
+    std::string error;
+    if (!RestoreDatabase(a.m_words[0], a.m_words[1], a.m_force, out, &error)) {
+        err << "velodb: " << error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 int RunCheck(const SArguments& a, std::ostream& out, std::ostream& err) {
     if (a.m_words.size() != 1 || !a.m_options.empty() || a.m_force) {
         PrintUsage(err);
@@ -250,6 +291,12 @@ int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } else if (command == "pull") {
         ok = SplitArguments(args, 1, {}, true, &a);
         if (ok) return RunPull(a, out, err);
+    } else if (command == "backup") {
+        ok = SplitArguments(args, 1, {"--keep"}, false, &a);
+        if (ok) return RunBackup(a, out, err);
+    } else if (command == "restore") {
+        ok = SplitArguments(args, 1, {}, true, &a);
+        if (ok) return RunRestore(a, out, err);
     } else if (command == "check") {
         ok = SplitArguments(args, 1, {}, false, &a);
         if (ok) return RunCheck(a, out, err);

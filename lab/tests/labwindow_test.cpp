@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <filesystem>
 #include <fstream>
 
@@ -40,6 +41,7 @@
 #include "suite/dbcall/tabledb.h"
 #include "suite/dbcall/velodbsys.h"
 #include "suite/formprinter/formprinter.h"
+#include "suite/testsupport/commandicons.h"
 #include "suite/testsupport/tablepeer.h"
 #include "suite/testsupport/testdatabase.h"
 #include "suite/text/atomicfile.h"
@@ -216,6 +218,7 @@ TEST_F(LabWindowTest, PickingReturnsTheConfirmedItemAndNothingOnCancel) {
     WhenRefreshed([&](CLabScheduleDlg* dialog) {
         EXPECT_TRUE(dialog->IsPicking());
         EXPECT_EQ(dialog->Strip(), nullptr);
+        ExpectCommandIcons(dialog->findChild<QToolBar*>(QString::number(kIdrLabPickToolbar)));
         EXPECT_EQ(dialog->FromEdit()->date(), QDate(2026, 2, 27));
         EXPECT_EQ(dialog->ToEdit()->date(), QDate(2026, 3, 5));
         for (int r = 0; r < dialog->List()->GetItemCount(); ++r) {
@@ -556,6 +559,7 @@ TEST_F(LabWindowTest, SettingsAreReadAtOpeningAndWrittenOnClosing) {
 TEST_F(LabWindowTest, StripEndsTheWindowWithTheScreenCode) {
     CLabScheduleDlg dialog(&m_db);
     dialog.show();
+    ExpectCommandIcons(dialog.findChild<QToolBar*>(QString::number(kIdrLabToolbar)));
     CNavigationStrip* strip = dialog.Strip();
     ASSERT_NE(strip, nullptr);
     EXPECT_TRUE(strip->Button(7)->IsPushed());  // s_lab is the current module

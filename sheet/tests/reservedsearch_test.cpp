@@ -27,6 +27,7 @@
 #include "suite/dbcall/patientdb.h"
 #include "suite/postcard/postcardview.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/commandicons.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/records.h"
 #include "suite/testsupport/tablepeer.h"
@@ -398,6 +399,7 @@ TEST_F(ReservedSearchDlgTest, MailToolsOpenTheirDialogsAndPostcardsGoToTheTicked
     AddMixedReservations();
     CReservedSearchDlg dialog(&m_db);
     dialog.show();
+    ExpectCommandIcons(dialog.findChild<QToolBar*>());
     SearchDays(dialog, QDate(2024, 5, 10), QDate(2024, 5, 14));
     for (int command : {CReservedSearchDlg::kIdMailSetting, CReservedSearchDlg::kIdTemplate}) {
         QString opened;

@@ -33,6 +33,7 @@
 #include "sheet/velosheet.h"
 #include "sheet/weeksheetview.h"
 #include "suite/dbcall/reservationdb.h"
+#include "suite/testsupport/commandicons.h"
 #include "suite/testsupport/modal.h"
 #include "suite/testsupport/tablepeer.h"
 #include "suite/text/hostprofile.h"
@@ -617,6 +618,9 @@ TEST_F(ReserveSheetTest, ZoomAndTheCommandsThatOpenOtherScreens) {
     AddReservation("0000000001", "0000000001", "20240328", 0);
     CReserveSheetDlg sheet(&m_db);
     sheet.show();
+    ExpectCommandIcons(MainToolbar(sheet));
+    ExpectCommandIcons(ViewToolbar(sheet));
+    ExpectCommandIcons(sheet.findChild<QToolBar*>(QString::number(kIdrZoomViewToolbar)));
     sheet.RunCommand(kCmdZoom);
     EXPECT_TRUE(sheet.IsZoomed());
     EXPECT_FALSE(sheet.Calendar()->isVisible());

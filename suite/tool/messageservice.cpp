@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <mutex>
 
+#include "suite/tool/commandicons.h"
+
 namespace {
 
 std::mutex g_mutex;
@@ -58,50 +60,73 @@ bool Scripted(Request* request) {
     return true;
 }
 
-QMessageBox::Icon ToQtIcon(CMessageService::EIcon icon) {
+// The name of the picture that stands beside the message, or nullptr for none.
+const char* MessageIconName(CMessageService::EIcon icon) {
     switch (icon) {
         case CMessageService::EIcon::Information:
-            return QMessageBox::Information;
+            return "dialog-information";
         case CMessageService::EIcon::Warning:
-            return QMessageBox::Warning;
+            return "dialog-warning";
         case CMessageService::EIcon::Critical:
-            return QMessageBox::Critical;
+            return "dialog-error";
         case CMessageService::EIcon::Question:
-            return QMessageBox::Question;
+            return "dialog-question";
         case CMessageService::EIcon::None:
             break;
     }
-    return QMessageBox::NoIcon;
+    return nullptr;
 }
 
-int ShowMessageBox(QWidget* parent, const Request& request) {
-    QMessageBox box(ToQtIcon(request.icon), request.title, request.text, QMessageBox::NoButton,
-                    parent);
+}  // namespace
+
+std::unique_ptr<QMessageBox> CMessageService::NewMessageBox(QWidget* parent,
+                                                            const Request& request) {
+    auto owned = std::make_unique<QMessageBox>(QMessageBox::NoIcon, request.title, request.text,
+                                               QMessageBox::NoButton, parent);
+    QMessageBox& box = *owned;
+    if (const char* name = MessageIconName(request.icon)) {
+        box.setIconPixmap(MessageIcon(name).pixmap(QSize(kMessageIconSize, kMessageIconSize),
+                                                   box.devicePixelRatio()));
+    }
+    // The buttons carry their words only, like those of every other dialog of the suite; a
+    // platform theme would otherwise put the style's generic pictures on them.
+    const auto add = [&box](QMessageBox::StandardButton which) {
+        QPushButton* button = box.addButton(which);
+        button->setIcon(QIcon());
+        return button;
+    };
     QPushButton* defaultButton = nullptr;
     switch (request.buttons) {
         case CMessageService::EButtons::Ok:
-            defaultButton = box.addButton(QMessageBox::Ok);
+            defaultButton = add(QMessageBox::Ok);
             box.setEscapeButton(defaultButton);
             break;
         case CMessageService::EButtons::OkCancel:
-            box.addButton(QMessageBox::Ok);
-            defaultButton = box.addButton(QMessageBox::Cancel);
+            add(QMessageBox::Ok);
+            defaultButton = add(QMessageBox::Cancel);
             box.setEscapeButton(defaultButton);
             break;
         case CMessageService::EButtons::YesNo:
-            box.addButton(QMessageBox::Yes);
-            defaultButton = box.addButton(QMessageBox::No);
+            add(QMessageBox::Yes);
+            defaultButton = add(QMessageBox::No);
             box.setEscapeButton(defaultButton);
             break;
         case CMessageService::EButtons::YesNoCancel:
-            box.addButton(QMessageBox::Yes);
-            defaultButton = box.addButton(QMessageBox::No);
-            box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+            add(QMessageBox::Yes);
+            defaultButton = add(QMessageBox::No);
+            box.setEscapeButton(add(QMessageBox::Cancel));
             break;
     }
     box.setDefaultButton(defaultButton);
-    box.exec();
-    switch (box.standardButton(box.clickedButton())) {
+    return owned;
+}
+
+namespace {
+
+int ShowMessageBox(QWidget* parent, const Request& request) {
+    const std::unique_ptr<QMessageBox> box = CMessageService::NewMessageBox(parent, request);
+    box->exec();
+    switch (box->standardButton(box->clickedButton())) {
         case QMessageBox::Ok:
             return CMessageService::IDOK;
         case QMessageBox::Yes:

@@ -8,7 +8,9 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QPrintDialog;
 class QWidget;
 
@@ -40,6 +42,9 @@ public:
                           EIcon icon = EIcon::Information, EButtons buttons = EButtons::Ok);
     // A Yes/No question whose default is No; true for Yes.
     static bool AskYesNo(QWidget* parent, const QString& text, const QString& title = QString());
+    // The box that MessageBox shows a person for `request` (text, title, the picture of its
+    // icon, its buttons and their default), not yet shown; pictures of the screens use it.
+    static std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const Request& request);
 
     // Pickers return the chosen path, or "" on cancel.
     static QString GetExistingDirectory(QWidget* parent, const QString& title,

@@ -610,6 +610,17 @@ TEST_F(VelodbTest, CommandLineExitCodes) {
     EXPECT_EQ(RunVelodb({"dump", m_folder, "staff"}, out, err), 0);
     EXPECT_NE(out.str().find("\n0 records\n"), std::string::npos);
     EXPECT_EQ(RunVelodb({"dump", m_folder, "NOSUCH"}, out, err), 1);
+    // Backup and restore: a failure is exit status 1, as a nightly timer's log shows it.
+    const std::string archive = m_temp.filePath("clinic.tar.xz").toStdString();
+    EXPECT_EQ(RunVelodb({"backup", m_folder}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"backup", "--keep", "0", m_folder, archive}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"restore", archive}, out, err), 2);
+    EXPECT_EQ(RunVelodb({"backup", m_folder, archive}, out, err), 0);
+    EXPECT_EQ(RunVelodb({"backup", m_temp.filePath("none").toStdString(), archive}, out, err), 1);
+    EXPECT_EQ(RunVelodb({"restore", archive, m_folder}, out, err), 1);
+    EXPECT_EQ(RunVelodb({"restore", archive + ".missing", m_folder + "2"}, out, err), 1);
+    EXPECT_EQ(RunVelodb({"restore", archive, m_folder + "2"}, out, err), 0);
+    EXPECT_EQ(RunVelodb({"backup", "--keep", "3", m_folder, m_folder + "-nightly"}, out, err), 0);
     // A folder on this machine's own disk is worked on without a warning; one on a network
     // share is named with its file system, and the way to the server is shown.
     EXPECT_EQ(err.str().find("network file system"), std::string::npos) << err.str();

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -16,6 +18,7 @@
 
 #include "suite/testsupport/application.h"
 #include "suite/tool/buttonex.h"
+#include "suite/tool/commandicons.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
 #include "suite/tool/strings.h"
@@ -200,6 +203,17 @@ TEST_F(WidgetsTest, OffscreenWithoutScriptAnswersTheDefault) {
     ASSERT_EQ(history.size(), 5);
     EXPECT_EQ(history[0].result, CMessageService::IDNO);
     EXPECT_EQ(history[1].text, "info");
+
+    // The box a person sees for the warning: the theme's picture, and Cancel as the default.
+    const auto box = CMessageService::NewMessageBox(nullptr, history[2]);
+    EXPECT_EQ(box->text(), "sure?");
+    EXPECT_EQ(box->iconPixmap().toImage(),
+              MessageIcon("dialog-warning")
+                  .pixmap(QSize(kMessageIconSize, kMessageIconSize), box->devicePixelRatio())
+                  .toImage());
+    const QAbstractButton* defaultButton = box->defaultButton();
+    EXPECT_EQ(defaultButton, box->button(QMessageBox::Cancel));
+    EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
     CMessageService::ClearHistory();
     EXPECT_TRUE(CMessageService::History().isEmpty());
 }
