@@ -17,6 +17,7 @@
 #include "suite/text/atomicfile.h"
 #include "suite/text/hostprofile.h"
 #include "suite/text/networkfolder.h"
+#include "suite/text/suitefolders.h"
 #include "suite/tool/messageservice.h"
 
 namespace {
@@ -98,7 +99,9 @@ int RunHost(const CHostOptions& options) {
     CModuleEntry lab;
     lab.Load(QStringLiteral("VeloLab"), "VeloLabOnStart", ModuleSearchFolders(programFolder));
 
-    CHostWindow window(&db, &sheet, programFolder + QStringLiteral("/images"));
+    const QString images =
+        QString::fromStdString(suitefolders::DataFolder()) + QStringLiteral("images");
+    CHostWindow window(&db, &sheet, images);
     window.SetLabModule(&lab);
     window.setWindowTitle(QStringLiteral("Velo - %1").arg(folder));
     window.resize(900, 560);

@@ -1,6 +1,8 @@
 // Parsing of the host program's command line.
 #include "hostoptions.h"
 
+#include "velo_version.h"
+
 namespace {
 
 // Options that take a value, and where each value goes.
@@ -84,6 +86,10 @@ CHostArgs ParseHostArguments(const QStringList& args) {
             result.options.help = true;
             continue;
         }
+        if (arg == QLatin1String("--version")) {
+            result.options.version = true;
+            continue;
+        }
         bool matched = false;
         for (const ValueOption& option : kValueOptions) {
             const QString name = QLatin1String(option.name);
@@ -122,10 +128,16 @@ CHostArgs ParseHostArguments(const QStringList& args) {
 QString HostUsage() {
     return QStringLiteral(
         "usage: velo [--database DIR] [--screenshot FILE]\n"
+        "The clinic's appointment sheet and lab-work schedule (予約・技工物) on a database "
+        "folder.\n"
         "  --database DIR     open the database folder DIR (default: the folder opened last)\n"
         "  --screenshot FILE  save a picture of the main window as PNG to FILE and exit\n"
-        "  -h, --help         show this text\n");
+        "  -h, --help         show this text\n"
+        "  --version          print the version and exit\n"
+        "See velo(1) and velodb(1) for making a database and its nightly backup.\n");
 }
+
+QString HostVersion() { return QStringLiteral("velo %1\n").arg(QLatin1String(kVeloVersion)); }
 
 QString ChooseDatabaseFolder(const CHostOptions& options, const QString& profileFolder) {
     if (!options.database.isEmpty()) return options.database;

@@ -7,9 +7,10 @@
 #include <QStringList>
 
 struct CHostOptions {
-    QString database;    // --database DIR; empty when not given
-    QString screenshot;  // --screenshot FILE; empty when not given
-    bool help = false;   // -h / --help
+    QString database;      // --database DIR; empty when not given
+    QString screenshot;    // --screenshot FILE; empty when not given
+    bool help = false;     // -h / --help
+    bool version = false;  // --version
 };
 
 // The result of parsing: options when ok, else a message that names the bad argument.
@@ -31,6 +32,8 @@ QStringList WithoutQtOptions(const QStringList& args);
 
 // The usage text printed for --help and after a bad argument.
 QString HostUsage();
+// "velo VERSION", printed for --version.
+QString HostVersion();
 
 // The database folder to open: the command line's when given, else the folder stored in
 // the host profile. Empty when neither names one.

@@ -1,6 +1,7 @@
 // velo: the host program of the clinic suite. Checks the command line (before any
 // window system is needed) and hands over to RunHost.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 
 #include "hostapp.h"
@@ -21,7 +22,14 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(HostUsage()), stdout);
         return 0;
     }
+    if (args.options.version) {
+        std::fputs(qPrintable(HostVersion()), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
+    // The desktop's menu entry and icon, once the package has installed them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velo")));
     return RunHost(args.options);
 }

@@ -5,7 +5,8 @@
 #include <QFileInfo>
 
 QStringList ModuleSearchFolders(const QString& programFolder) {
-    return {programFolder, QDir::cleanPath(programFolder + QStringLiteral("/../lib"))};
+    return {programFolder, QDir::cleanPath(programFolder + QStringLiteral("/../lib")),
+            QDir::cleanPath(programFolder + QStringLiteral("/../lib/velo"))};
 }
 
 bool CModuleEntry::Load(const QString& baseName, const char* symbol, const QStringList& folders) {

@@ -1,6 +1,7 @@
 // The appointment-sheet module as the host finds it at run time: the shared library
-// "VeloSheet" in the program folder (or the build's lib folder beside it) and its
-// exported entry DoStart. When either is missing the host shows its own screen.
+// "VeloSheet" in the program folder (or the build's lib folder beside it, or an installed
+// suite's private lib/velo folder) and its exported entry DoStart. When either is missing
+// the host shows its own screen.
 #pragma once
 
 #include <QLibrary>
@@ -13,7 +14,8 @@ class CVeloDBSys;
 // the screen code chosen on its navigation strip.
 using DoStartFunction = int (*)(CVeloDBSys*);
 
-// Folders searched for a module, in order: the program folder, then ../lib beside it.
+// Folders searched for a module, in order: the program folder, ../lib beside it (the build
+// tree) and ../lib/velo (an installed suite).
 QStringList ModuleSearchFolders(const QString& programFolder);
 
 class CModuleEntry final {

@@ -126,7 +126,7 @@ void CLabScheduleDlg::Build() {
     if (!m_picking) {
         // The strip draws stand-in buttons when the images folder is missing.
         const QString images =
-            QString::fromStdString(CTools::LastDelimAdd(CVeloSubTools::GetProgramFolder())) +
+            QString::fromStdString(CTools::LastDelimAdd(CVeloSubTools::GetDataFolder())) +
             QStringLiteral("images");
         m_strip = new CNavigationStrip(images, this);
         m_strip->SetCurrentScreen(kScreenLab);

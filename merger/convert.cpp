@@ -22,6 +22,7 @@
 #include "merger/mergesettings.h"
 #include "suite/text/cp932.h"
 #include "suite/text/privatefiles.h"
+#include "suite/text/suitefolders.h"
 #include "suite/tool/messageservice.h"
 
 namespace unita {
@@ -542,10 +543,7 @@ SConvertResult ConvertPatientsInRun(const std::string& calyxDatabaseFolder,
 
 std::string ProgramFolder() {
     if (!ProgramFolderSetting().empty()) return ProgramFolderSetting();
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return "./";
-    return exe.parent_path().string() + "/";
+    return suitefolders::ProgramFolder();
 }
 
 void SetProgramFolder(const std::string& folder) {
@@ -553,7 +551,8 @@ void SetProgramFolder(const std::string& folder) {
 }
 
 int UnpackEmptyDatabase(const std::string& destinationDatabaseFolder) {
-    const std::string archive = ProgramFolder() + kEmptyDatabaseArchive;
+    const std::string archive =
+        suitefolders::DataFolderFor(ProgramFolder()) + kEmptyDatabaseArchive;
     // The command line cannot quote a double quote: a folder holding one would be read as
     // another folder, and the empty tables would land there.
     if (archive.find('"') != std::string::npos ||

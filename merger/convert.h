@@ -55,13 +55,14 @@ SConvertResult ConvertPatientsInRun(const std::string& calyxDatabaseFolder,
                                     const std::vector<long>& patientNumbers,
                                     IMergeProgress& progress);
 
-// The folder of the running program, ending with "/": where "basedb.lzh" lies. Set once by
-// the program at start (tests point it at the build's program folder); until then the
-// folder of the executable.
+// The folder of the running program, ending with "/": "basedb.lzh" lies there in the build
+// tree and in ../share/velo/ beside it in an installed suite. Set once by the program at
+// start (tests point it at the build's program folder); until then the folder of the
+// executable.
 std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
 
-// Name of the empty database archive in the program folder.
+// Name of the empty database archive in the suite's data folder.
 constexpr const char* kEmptyDatabaseArchive = "basedb.lzh";
 
 // Unpacks the empty database archive of the program folder into the destination database

@@ -2,20 +2,51 @@
 // database archive lies), shows the main window modally and ends when it closes.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 #include "merger/convert.h"
 #include "merger/unitadlg.h"
 #include "recman/recman.h"
 #include "suite/text/privatefiles.h"
+#include "velo_version.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: Unita [--help] [--version]\n"
+    "The database merger (データベースのマージ): converts the practice database to the current\n"
+    "format and merges it with the cephalometric product's database into a new database\n"
+    "folder. The source folders come from VeloV1.ini, Xylo9.ini and Xylo8.ini in $VELO_WINDIR\n"
+    "(default ~/.config/velo/windows/); everything else is chosen in the window.\n"
+    "  -h, --help  show this text\n"
+    "  --version   print the version and exit\n"
+    "See Unita(1).\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Patient data: every file and folder this program makes is closed to others.
     privatefiles::CloseNewFilesToOthers();
+    // Answered before the window system is needed; other arguments are Qt's own.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Unita %s\n", kVeloVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
+    // The desktop's menu entry and icon, once the package has installed them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("Unita"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("Unita")));
     unita::SetProgramFolder(QApplication::applicationDirPath().toStdString() + "/");
     // The record manager's working file stays out of the databases the merger reads, in a
     // folder of the user's that outlives a reboot: a commit cut short by a power failure

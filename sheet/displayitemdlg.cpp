@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 #include "sheet/sheetsettings.h"
 #include "suite/comdlg/velocomdlg.h"
@@ -202,6 +204,10 @@ void CDisplayItemDlg::SetAllChecks(bool on) {
 void CDisplayItemDlg::OnReset() { Fill(DefaultDisplayItems(m_mode)); }
 
 void CDisplayItemDlg::OnOK() {
+    // An installed suite keeps the file in the user's configuration folder, which the first
+    // save may have to make; when it cannot, the write below says why.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
     std::string error;
     if (!WriteDisplayItemFile(m_path, Rows(), &error)) {
         CMessageService::MessageBox(this,

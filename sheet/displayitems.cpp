@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "suite/comdlg/velosubtools.h"
 #include "suite/text/atomicfile.h"
 #include "suite/text/cp932.h"
+#include "suite/text/suitefolders.h"
 
 namespace velo::sheet {
 
@@ -107,9 +107,7 @@ const char* DisplayItemFileName(int mode) {
 }
 
 std::string DisplayItemFilePath(int mode) {
-    std::string folder = CVeloSubTools::GetProgramFolder();
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder + DisplayItemFileName(mode);
+    return suitefolders::WorkstationFolder() + DisplayItemFileName(mode);
 }
 
 int ReadDisplayItemFile(const std::string& path, DisplayItemTable* out) {

@@ -68,7 +68,8 @@ DisplayItemTable DefaultDisplayItems(int mode);
 
 // The file of a mode: "resitem.conf" (balloon) or "TimeBarItem.conf" (bar).
 const char* DisplayItemFileName(int mode);
-// Program folder + file name.
+// The workstation's folder (the program folder in the build tree, the user's configuration
+// folder of the suite in an installed one) + file name.
 std::string DisplayItemFilePath(int mode);
 
 // Reads a display-item file into `out`, in file order: at most 30 entries; a trailing
@@ -84,8 +85,8 @@ bool WriteDisplayItemFile(const std::string& path, const DisplayItemTable& table
 // The table the views use: the file's entries, or the mode's defaults when the file is
 // missing or holds no usable entry.
 DisplayItemTable LoadDisplayItems(int mode, const std::string& path);
-DisplayItemTable LoadBalloonItems();  // resitem.conf of the program folder
-DisplayItemTable LoadBarItems();      // TimeBarItem.conf of the program folder
+DisplayItemTable LoadBalloonItems();  // resitem.conf of the workstation's folder
+DisplayItemTable LoadBarItems();      // TimeBarItem.conf of the workstation's folder
 
 // The rows of the selection dialog: the given entries first, then every catalogue item
 // they do not name, in index order, with the mode's default checks.

@@ -183,7 +183,7 @@ void CReserveSheetDlg::Build() {
     layout->setSpacing(0);
 
     const QString images =
-        QString::fromStdString(CTools::LastDelimAdd(CVeloSubTools::GetProgramFolder())) +
+        QString::fromStdString(CTools::LastDelimAdd(CVeloSubTools::GetDataFolder())) +
         QStringLiteral("images");
     m_strip = new CNavigationStrip(images, this);
     m_strip->setObjectName(QStringLiteral("1126"));

@@ -5,6 +5,7 @@
 
 #include "backup.h"
 #include "suite/text/networkfolder.h"
+#include "velo_version.h"
 #include "velodb.h"
 
 namespace velodb {
@@ -27,6 +28,14 @@ void PrintUsage(std::ostream& err) {
            "  velodb backup DIR FILE\n"
            "  velodb backup --keep N DIR FOLDER\n"
            "  velodb restore FILE DIR [--force]\n";
+}
+
+// The answer to --help: what velodb is for, then the usage.
+void PrintHelp(std::ostream& out) {
+    out << "velodb: makes, fills, checks and copies the database folders of the clinic suite.\n";
+    PrintUsage(out);
+    out << "  velodb --help | --version\n"
+           "See velodb(1) for each command.\n";
 }
 
 template <typename T>
@@ -254,6 +263,14 @@ int RunVelodb(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitUsage;
     }
     const std::string& command = args[0];
+    if (command == "--help" || command == "-h") {
+        PrintHelp(out);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << "velodb " << kVeloVersion << "\n";
+        return kExitOk;
+    }
     SArguments a;
     bool ok = false;
     if (command == "create") {

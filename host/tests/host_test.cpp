@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fstream>
 #include <set>
@@ -38,6 +39,16 @@ TEST(HostOptions, AcceptsBothFormsOfValueOptions) {
     parsed = ParseHostArguments(Args({"-h"}));
     ASSERT_TRUE(parsed.ok);
     EXPECT_TRUE(parsed.options.help);
+    EXPECT_FALSE(parsed.options.version);
+    parsed = ParseHostArguments(Args({"--version"}));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_TRUE(parsed.options.version);
+    EXPECT_FALSE(parsed.options.help);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^velo \\d+\\.\\d+\\.\\d+\n$"))
+                    .match(HostVersion())
+                    .hasMatch())
+        << HostVersion().toStdString();
+    EXPECT_TRUE(HostUsage().contains(QStringLiteral("--version")));
     EXPECT_TRUE(ParseHostArguments({}).ok);
 }
 
@@ -222,11 +233,12 @@ TEST(ModuleEntry, ReportsAMissingLibraryOrEntry) {
     EXPECT_TRUE(entry.Problem().contains(QStringLiteral("libNoSuchModule.so")));
 }
 
-TEST(ModuleEntry, SearchesTheProgramFolderThenTheLibFolderBesideIt) {
+TEST(ModuleEntry, SearchesTheProgramFolderThenTheLibFoldersOfTheBuildAndOfAnInstall) {
     const QStringList folders = ModuleSearchFolders(QStringLiteral("/opt/velo/bin"));
-    ASSERT_EQ(folders.size(), 2);
+    ASSERT_EQ(folders.size(), 3);
     EXPECT_EQ(folders[0], QStringLiteral("/opt/velo/bin"));
     EXPECT_EQ(folders[1], QStringLiteral("/opt/velo/lib"));
+    EXPECT_EQ(folders[2], QStringLiteral("/opt/velo/lib/velo"));
 }
 
 }  // namespace

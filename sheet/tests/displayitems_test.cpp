@@ -378,12 +378,21 @@ TEST_F(DisplayItemDlgTest, CheckAllClearAllAndResetToDefaults) {
 }
 
 TEST_F(DisplayItemDlgTest, AFileThatCannotBeWrittenKeepsTheDialogOpen) {
+    // A folder that cannot be made: its parent is a file.
+    WriteRaw(PathOf("blocker"), "x");
     CDisplayItemDlg dialog(kBalloonItems, true, {});
-    dialog.SetFilePath(PathOf("no/folder/resitem.conf"));
+    dialog.SetFilePath(PathOf("blocker/folder/resitem.conf"));
     dialog.show();
     Click(dialog, 1);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(ReadHostSheetProfile().tipKana);
+
+    // A missing folder is made: an installed suite keeps the file in the user's
+    // configuration folder, which need not exist before the first save.
+    dialog.SetFilePath(PathOf("home/.config/velo/resitem.conf"));
+    Click(dialog, 1);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(ReadRaw(PathOf("home/.config/velo/resitem.conf")).empty());
 }
 
 }  // namespace

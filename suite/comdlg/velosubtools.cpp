@@ -20,6 +20,7 @@
 
 #include "suite/text/globalsettings.h"
 #include "suite/text/officehour.h"
+#include "suite/text/suitefolders.h"
 #include "suite/tool/date.h"
 
 namespace {
@@ -106,16 +107,11 @@ bool CVeloSubTools::SetGlobalSettingString(const char* section, const char* key,
     return CGlobalSettings::SetString(QString::fromUtf8(section), QString::fromUtf8(key), value);
 }
 
-std::string CVeloSubTools::GetProgramFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty()) {
-        return WithSlash(std::filesystem::current_path(ec).string());
-    }
-    return WithSlash(exe.parent_path().string());
-}
+std::string CVeloSubTools::GetProgramFolder() { return suitefolders::ProgramFolder(); }
 
-std::string CVeloSubTools::GetTemplatesFolder() { return GetProgramFolder() + "templates/"; }
+std::string CVeloSubTools::GetDataFolder() { return suitefolders::DataFolder(); }
+
+std::string CVeloSubTools::GetTemplatesFolder() { return GetDataFolder() + "templates/"; }
 
 std::string CVeloSubTools::GetTemporaryFolder(QString* error) {
     const std::string folder = PrivateTemporaryFolder();

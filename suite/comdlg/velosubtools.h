@@ -24,7 +24,10 @@ public:
 
     // Folder of the running executable, ending in "/".
     static std::string GetProgramFolder();
-    // The program folder followed by "templates/".
+    // Folder of the files the suite ships with (images/, templates/), ending in "/": the
+    // program folder in the build tree, <prefix>/share/velo/ in an installed suite.
+    static std::string GetDataFolder();
+    // The data folder followed by "templates/".
     static std::string GetTemplatesFolder();
     // This user's folder for short-lived working files, ending in "/": "velo/" in the user's
     // runtime folder ($XDG_RUNTIME_DIR), or "<system temp>/velo-<user id>/" when that is not

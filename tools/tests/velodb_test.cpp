@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -596,6 +597,13 @@ TEST_F(VelodbTest, CommandLineExitCodes) {
     EXPECT_EQ(RunVelodb({"dump", m_folder}, out, err), 2);
     EXPECT_EQ(RunVelodb({"dump", m_folder, "STAFF", "--key", "x"}, out, err), 2);
     EXPECT_NE(err.str().find("usage:"), std::string::npos);
+    // --help and --version answer on the standard output and succeed.
+    std::ostringstream help, version;
+    EXPECT_EQ(RunVelodb({"--help"}, help, err), 0);
+    EXPECT_NE(help.str().find("velodb create DIR"), std::string::npos) << help.str();
+    EXPECT_EQ(RunVelodb({"--version"}, version, err), 0);
+    EXPECT_TRUE(std::regex_match(version.str(), std::regex("velodb [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.str();
     EXPECT_EQ(RunVelodb({"create", m_folder}, out, err), 0);
     EXPECT_EQ(RunVelodb({"create", m_folder}, out, err), 1);
     EXPECT_EQ(RunVelodb({"check", m_folder}, out, err), 0);
