@@ -26,6 +26,10 @@ constexpr size_t kCopyChunk = 1 << 20;
 constexpr int kWaitForSaveMs = 10000;
 // Passes that lock one file at a time before the snapshot holds every file at once.
 constexpr int kOneByOnePasses = 4;
+// What may be copied again while every file is held: little enough to copy in a fraction of
+// the busy timeout, so that a save held off meanwhile never waits longer than that. Larger
+// changes are copied one file at a time again, and the next pass tries once more.
+constexpr uintmax_t kMostBytesCopiedHoldingAll = 16u << 20;
 
 std::function<void(const std::string&)>& CopyHook() {
     static std::function<void(const std::string&)> hook;
@@ -72,6 +76,8 @@ public:
         End();
         return false;
     }
+    const std::string& Path() const { return m_path; }
+
     void End() {
         if (m_inTransaction) sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
         m_inTransaction = false;
@@ -259,14 +265,27 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(2 + attempt));
             if (attempt == 49) return true;
         }
+        std::vector<STable*> changed;
+        uintmax_t bytes = 0;
         for (STable& table : m_tables) {
             SFileState now;
-            std::string why;
-            if (!table.reader->State(&now)) return Unreadable(table, why, error);
+            if (!table.reader->State(&now)) return Unreadable(table, std::string(), error);
             if (now == table.copied) continue;
-            table.copied = now;
-            if (!table.reader->CopyTo(PathIn(m_toFolder, table.name), &why))
-                return Unreadable(table, why, error);
+            changed.push_back(&table);
+            std::error_code ec;
+            bytes += std::filesystem::file_size(table.reader->Path(), ec);
+        }
+        if (bytes > kMostBytesCopiedHoldingAll) {
+            for (STable& table : m_tables) table.reader->End();
+            for (STable* table : changed)
+                if (!CopyOne(table, error)) return false;
+            return true;
+        }
+        for (STable* table : changed) {
+            std::string why;
+            if (!table->reader->State(&table->copied) ||
+                !table->reader->CopyTo(PathIn(m_toFolder, table->name), &why))
+                return Unreadable(*table, why, error);
         }
         *taken = true;
         return true;
