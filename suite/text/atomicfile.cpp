@@ -15,6 +15,8 @@
 #include <system_error>
 #include <vector>
 
+#include "recman/filemode.h"
+
 namespace {
 
 std::mutex g_hookMutex;
@@ -35,20 +37,6 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
-}
-
-// The process's umask, read from the kernel's account of the process without changing it
-// (setting it to read it would open a moment in which another thread's new file is open).
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, 6, "Umask:") == 0)
-            return mode_t(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    return mask;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -87,7 +75,7 @@ bool WriteFileAtomically(const std::string& target, std::string_view bytes, std:
     // clinic member's save leaves it readable to the rest of the clinic.
     struct stat st {};
     const bool exists = stat(path.c_str(), &st) == 0;
-    const mode_t mode = (exists ? (st.st_mode & 07777) : 0666) & ~CurrentUmask();
+    const mode_t mode = (exists ? (st.st_mode & 07777) : 0666) & ~recman::CurrentUmask();
 
     std::string pattern = path + ".tmpXXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
