@@ -7,6 +7,7 @@
 #include "hostapp.h"
 #include "hostoptions.h"
 #include "suite/text/privatefiles.h"
+#include "suite/tool/qttexts.h"
 
 int main(int argc, char** argv) {
     // Patient data: every file and folder this program makes is closed to others.
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
+    UseJapaneseQtTexts();
     // The desktop's menu entry and icon, once the package has installed them.
     QGuiApplication::setDesktopFileName(QStringLiteral("velo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velo")));

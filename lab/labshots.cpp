@@ -19,6 +19,7 @@
 #include "suite/text/privatefiles.h"
 #include "suite/tool/xlistctrl.h"
 #include "suite/tool/screenshot.h"
+#include "suite/tool/qttexts.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
+    UseJapaneseQtTexts();
     if (argc != 3) {
         std::fprintf(stderr, "usage: labshots DATABASE-FOLDER OUTPUT-FOLDER\n");
         return 2;

@@ -12,6 +12,7 @@
 #include "merger/unitadlg.h"
 #include "recman/recman.h"
 #include "suite/text/privatefiles.h"
+#include "suite/tool/qttexts.h"
 #include "velo_version.h"
 
 namespace {
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
+    UseJapaneseQtTexts();
     // The desktop's menu entry and icon, once the package has installed them.
     QGuiApplication::setDesktopFileName(QStringLiteral("Unita"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("Unita")));

@@ -21,6 +21,7 @@
 #include "suite/tool/messageservice.h"
 #include "suite/tool/screenshot.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/tool/qttexts.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Unita"));
+    UseJapaneseQtTexts();
     if (argc != 4) {
         std::fprintf(stderr, "usage: unitashots CALYX-FOLDER XYLO-FOLDER OUTPUT-FOLDER\n");
         return 2;

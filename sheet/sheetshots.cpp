@@ -56,6 +56,7 @@
 #include "suite/tool/date.h"
 #include "suite/tool/screenshot.h"
 #include "suite/tool/xlistctrl.h"
+#include "suite/tool/qttexts.h"
 
 namespace {
 
@@ -221,6 +222,7 @@ int main(int argc, char** argv) {
     privatefiles::CloseNewFilesToOthers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velo"));
+    UseJapaneseQtTexts();
     if (argc != 3) {
         std::fprintf(stderr, "usage: sheetshots DATABASE-FOLDER OUTPUT-FOLDER\n");
         return 2;

@@ -21,6 +21,7 @@
 #include "suite/tool/commandicons.h"
 #include "suite/tool/editex.h"
 #include "suite/tool/messageservice.h"
+#include "suite/tool/qttexts.h"
 #include "suite/tool/strings.h"
 #include "suite/tool/tablewatcher.h"
 #include "suite/tool/tools.h"
@@ -214,6 +215,12 @@ TEST_F(WidgetsTest, OffscreenWithoutScriptAnswersTheDefault) {
     const QAbstractButton* defaultButton = box->defaultButton();
     EXPECT_EQ(defaultButton, box->button(QMessageBox::Cancel));
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
+    // Its buttons speak Japanese, as the programs install Qt's Japanese words.
+    ASSERT_TRUE(UseJapaneseQtTexts());
+    const auto japanese = CMessageService::NewMessageBox(nullptr, history[2]);
+    EXPECT_TRUE(japanese->button(QMessageBox::Cancel)->text().contains(QStringLiteral("キャンセル")))
+        << japanese->button(QMessageBox::Cancel)->text().toStdString();
+    EXPECT_TRUE(japanese->button(QMessageBox::Ok)->text().contains(QStringLiteral("OK")));
     CMessageService::ClearHistory();
     EXPECT_TRUE(CMessageService::History().isEmpty());
 }
