@@ -42,7 +42,11 @@ bool VerifyArchive(const std::string& archive, SManifest* manifest, std::string*
     CArchiveReader reader;
     std::string why;
     if (!reader.Open(archive, &why)) {
-        *error = BackupText(kIdsRestoreCannotOpen, {archive, why});
+        // A file that is there and readable but does not open as an archive is damaged.
+        std::error_code ec;
+        const bool there = fs::is_regular_file(archive, ec) && ::access(archive.c_str(), R_OK) == 0;
+        *error = there ? BackupText(kIdsRestoreDamaged, {why})
+                       : BackupText(kIdsRestoreCannotOpen, {archive, why});
         return false;
     }
     std::map<std::string, SManifestEntry> found;
